@@ -1,0 +1,38 @@
+# Sourced by test.sh and run.sh: prepares a private Wine prefix and an X display for this run.
+#   WINEPREFIX  the prefix to use (created when missing)
+#   DISPLAY     kept when given; otherwise a private Xvfb display is started
+# wine_env_stop ends what wine_env_start started.
+
+wine_env_start() {
+  export LC_ALL=zh_CN.UTF-8
+  export WINEDEBUG=${WINEDEBUG:--all}
+  export WINEARCH=win32
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  : "${WINEPREFIX:?}"
+  export WINEPREFIX
+  if [ -z "${DISPLAY:-}" ]; then
+    local n
+    for n in $(seq 90 140); do
+      [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+      Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+      WINE_ENV_XVFB=$!
+      export DISPLAY=:$n
+      break
+    done
+    local i
+    for i in $(seq 1 50); do [ -e /tmp/.X11-unix/X${DISPLAY#:} ] && break; sleep 0.1; done
+  fi
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+    # An unhandled exception must not open a modal crash dialog that hangs a test.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  fi
+  # A persistent wineserver makes each test process start in a fraction of a second.
+  wineserver -p >/dev/null 2>&1 || true
+}
+
+wine_env_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "${WINE_ENV_XVFB:-}" ]; then kill "$WINE_ENV_XVFB" 2>/dev/null || true; unset WINE_ENV_XVFB; fi
+}
