@@ -1,5 +1,6 @@
-// What the runtime core asks of the form runtime: loading the window templates, window
-// lifetime, handler lookup, unit properties, idle events and the window and unit services.
+// The form runtime's entry points for the rest of the runtime: the window template loader,
+// window loading, event handler lookup, unit property access and the form services behind
+// RuntimeNotify.
 #pragma once
 
 #include <windows.h>
@@ -11,26 +12,32 @@
 
 namespace forms {
 
-// Reads the program's window templates into the window directory. Any read error is the
-// fatal "载入窗口模板数据段出错!". Does nothing for a template size of 0.
+// Reads the program's window template into the WindowDirectory and relocates its handlers by
+// the program's CodeBase. Does nothing for a template length of 0. Any read error is the fatal
+// runtime error "载入窗口模板数据段出错!" (window_template.cpp).
 void LoadWindowTemplate(const ProgramInfo& info);
-// Loads and shows a window non-modally; false when the id is unknown or creation fails.
+
+// Loads and shows the window with this id; false when it is unknown or cannot be created (the
+// runtime then reports "载入启动窗口失败").
 bool LoadStartWindow(int32_t windowId);
-// True while some loaded window has a live window handle.
+// True while any loaded window has a live system window.
 bool AnyWindowAlive();
-// Destroys every loaded window (end of the program).
+// Destroys every loaded window (end-of-program clean-up).
 void DestroyAllWindows();
-// The handler bound to an event of a unit (unit id 0: the window), or null. Sets the event
-// source while it finds one; finds none while events are blocked.
+
+// The handler bound to (window, unit, event), or null; sets the event source when found.
 void* FindHandler(int32_t windowId, int32_t unitId, int32_t event, int32_t argCount);
-// Unit property access behind runtime interface slots 5 and 6.
+
+// Property access by number (unit_property.cpp). Reads return the application form: texts and
+// byte sets as new heap blocks owned by the caller.
 uint64_t ReadUnitProperty(int32_t windowId, int32_t unitId, int32_t property, int32_t index);
 void WriteUnitProperty(int32_t windowId, int32_t unitId, int32_t property, int32_t index,
                        uint64_t value);
-// Raises the idle event (7) of every live window not in `declined`; windows whose handler
-// did not return true join `declined`. Returns 1 while some window still wants idle events.
+
+// Idle step of the application object: raises window event 7 for windows not yet declining.
 int32_t RaiseIdleEvents(uint32_t elapsedMs, std::vector<HWND>& declined);
-// The window and unit requests of RuntimeNotify.
-int32_t FormService(int32_t code, uint32_t arg1, uint32_t arg2);
+
+// The window and unit services of RuntimeNotify.
+int32_t FormService(int32_t code, uint32_t a1, uint32_t a2);
 
 }  // namespace forms
