@@ -87,7 +87,7 @@ bool Button::IsDefault() const {
   return IsWindow() && (static_cast<DWORD>(Style()) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
 }
 
-LRESULT Button::UnitProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT Button::UnitProc(UINT msg, WPARAM wParam, LPARAM) {
   switch (msg) {
     case kReflectCommand:
       if (HIWORD(wParam) == BN_CLICKED) Click();
@@ -221,7 +221,7 @@ void* __cdecl ButtonInterface(int32_t op) {
 
 constexpr PropertyInfo Prop(uint16_t type) { return {nullptr, nullptr, nullptr, type, 0, nullptr}; }
 
-constexpr PropertyInfo kButtonProperties[kCommonPropertyCount + kButtonClassProperties] = {
+constexpr PropertyInfo kButtonProperties[int{kCommonPropertyCount} + int{kButtonClassProperties}] = {
     kCommonPropertyInfos[0], kCommonPropertyInfos[1], kCommonPropertyInfos[2],
     kCommonPropertyInfos[3], kCommonPropertyInfos[4], kCommonPropertyInfos[5],
     kCommonPropertyInfos[6], kCommonPropertyInfos[7],

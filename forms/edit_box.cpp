@@ -155,7 +155,7 @@ void* __cdecl EditBox::Create(const void* block, int32_t length, uint32_t style,
   }
   box->ApplyFont();
   box->Send(EM_LIMITTEXT, static_cast<WPARAM>(p.maxLength > 0 ? p.maxLength : 0));
-  if (p.inputMode == 2) box->Send(EM_SETPASSWORDCHAR, p.passwordChar);
+  if (p.inputMode == 2) box->Send(EM_SETPASSWORDCHAR, p.passwordChar & 0xFF);
   if (!p.multiLine && p.spinMode != 0) box->CreateUpDown(static_cast<HWND>(parent), controlId);
   box->Send(EM_SETSEL, static_cast<WPARAM>(p.selStart), p.selStart + p.selLength);
   box->Send(EM_SCROLLCARET);
@@ -392,11 +392,12 @@ bool EditBox::Read(int32_t index, UnitValue* v) {
     case EDIT_ALIGN: word(props_.align); return true;
     case EDIT_INPUT_MODE: word(props_.inputMode); return true;
     case EDIT_PASSWORD_CHAR: {
-      // A two-byte character is kept with its lead byte in the high half.
+      // The field holds the character's bytes in stored order: a two-byte character's lead
+      // byte is the low half.
       uint16_t c = props_.passwordChar;
       std::string t;
-      if (c > 0xFF) t.push_back(static_cast<char>(c >> 8));
-      if (c != 0) t.push_back(static_cast<char>(c & 0xFF));
+      if (c & 0xFF) t.push_back(static_cast<char>(c & 0xFF));
+      if ((c & 0xFF) && (c >> 8)) t.push_back(static_cast<char>(c >> 8));
       text(t);
       return true;
     }
@@ -460,7 +461,7 @@ bool EditBox::Write(int32_t index, const UnitValue& v) {
     case EDIT_ALIGN: return recreate(props_.align, Clamp(w, 0, 2));
     case EDIT_INPUT_MODE:
       props_.inputMode = Clamp(w, 0, 11);
-      Send(EM_SETPASSWORDCHAR, props_.inputMode == 2 ? props_.passwordChar : 0);
+      Send(EM_SETPASSWORDCHAR, props_.inputMode == 2 ? props_.passwordChar & 0xFF : 0);
       Send(EM_SETREADONLY, props_.inputMode == 1);
       InvalidateRect(hwnd_, nullptr, TRUE);
       return false;
@@ -470,7 +471,7 @@ bool EditBox::Write(int32_t index, const UnitValue& v) {
       std::string t = TextOf(v);
       if (!t.empty()) props_.passwordChar = static_cast<uint8_t>(t[0]);
       if (props_.inputMode == 2) {
-        Send(EM_SETPASSWORDCHAR, props_.passwordChar);
+        Send(EM_SETPASSWORDCHAR, props_.passwordChar & 0xFF);
         InvalidateRect(hwnd_, nullptr, TRUE);
       }
       return false;
@@ -586,7 +587,7 @@ void* __cdecl EditBoxInterface(int32_t op) {
 
 constexpr PropertyInfo Prop(uint16_t type) { return {nullptr, nullptr, nullptr, type, 0, nullptr}; }
 
-constexpr PropertyInfo kEditBoxProperties[kCommonPropertyCount + kEditBoxClassProperties] = {
+constexpr PropertyInfo kEditBoxProperties[int{kCommonPropertyCount} + int{kEditBoxClassProperties}] = {
     kCommonPropertyInfos[0], kCommonPropertyInfos[1], kCommonPropertyInfos[2],
     kCommonPropertyInfos[3], kCommonPropertyInfos[4], kCommonPropertyInfos[5],
     kCommonPropertyInfos[6], kCommonPropertyInfos[7],

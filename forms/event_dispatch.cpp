@@ -13,6 +13,12 @@
 
 namespace forms {
 
+namespace {
+uint32_t focusEvents = 0;
+}
+
+uint32_t FocusEventCount() { return focusEvents; }
+
 EventOutcome RaiseEvent(int32_t windowId, int32_t unitId, int32_t event,
                         std::initializer_list<uint32_t> args) {
   EventRecord record{};
@@ -23,6 +29,7 @@ EventOutcome RaiseEvent(int32_t windowId, int32_t unitId, int32_t event,
     if (record.argCount == 5) break;
     record.args[record.argCount++] = arg;
   }
+  if (event == EVENT_GOT_FOCUS) ++focusEvents;
   EventOutcome outcome;
   outcome.ran = rt::RuntimeNotify(SVC_FIRE_EVENT, reinterpret_cast<uint32_t>(&record), 0) != 0;
   outcome.hasValue = outcome.ran && record.resultPresent == 1;

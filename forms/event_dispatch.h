@@ -62,6 +62,10 @@ struct EventOutcome {
 EventOutcome RaiseEvent(int32_t windowId, int32_t unitId, int32_t event,
                         std::initializer_list<uint32_t> args = {});
 
+// Number of got-the-focus events (-7) raised so far; lets a caller tell whether an action
+// already raised one.
+uint32_t FocusEventCount();
+
 // Modifier word of the common events: 1 Ctrl, 2 Shift, 4 Alt, from the keyboard state now.
 // A modifier key's own press (ownKey) does not count itself.
 uint32_t CurrentModifiers(uint32_t ownKey = 0);
@@ -86,7 +90,7 @@ class UnitObject : public fw::WindowObject {
   // Counts the window procedures of units on the stack (see UnitProcDepth), then runs
   // UnitProc, the class's own procedure.
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) final;
-  virtual LRESULT UnitProc(UINT msg, WPARAM wParam, LPARAM lParam) { return Default(); }
+  virtual LRESULT UnitProc(UINT, WPARAM, LPARAM) { return Default(); }
   // Tells the runtime the unit is gone (RuntimeNotify 2000), then hands the object to the
   // deferred delete: a window procedure of the object may still be on the stack.
   void PostNcDestroy() override;

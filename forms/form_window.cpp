@@ -276,24 +276,30 @@ void FormWindow::ApplyStartPosition() {
   }
 }
 
+namespace {
+
+// Collects and disables the parentless top-level windows of the thread other than `self`.
+struct DisableContext {
+  HWND self;
+  std::vector<std::pair<HWND, bool>>* list;
+};
+
+BOOL CALLBACK DisableOne(HWND h, LPARAM l) {
+  auto* c = reinterpret_cast<DisableContext*>(l);
+  if (h != c->self && GetParent(h) == nullptr) {
+    bool wasEnabled = !EnableWindow(h, FALSE);
+    c->list->emplace_back(h, wasEnabled);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
 void FormWindow::DisableOtherWindows() {
   modal_ = true;
   disabledWindows_.clear();
-  struct Context {
-    HWND self;
-    std::vector<std::pair<HWND, bool>>* list;
-  } context{hwnd_, &disabledWindows_};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND h, LPARAM l) -> BOOL {
-        auto* c = reinterpret_cast<Context*>(l);
-        if (h != c->self && GetParent(h) == nullptr) {
-          bool wasEnabled = !EnableWindow(h, FALSE);
-          c->list->emplace_back(h, wasEnabled);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&context));
+  DisableContext context{hwnd_, &disabledWindows_};
+  EnumThreadWindows(GetCurrentThreadId(), &DisableOne, reinterpret_cast<LPARAM>(&context));
 }
 
 void FormWindow::ReenableOtherWindows() {
@@ -665,7 +671,7 @@ void* __cdecl WindowInterface(int32_t op) {
 
 constexpr PropertyInfo Prop(uint16_t type) { return {nullptr, nullptr, nullptr, type, 0, nullptr}; }
 
-constexpr PropertyInfo kWindowProperties[kCommonPropertyCount + kWindowClassProperties] = {
+constexpr PropertyInfo kWindowProperties[int{kCommonPropertyCount} + int{kWindowClassProperties}] = {
     kCommonPropertyInfos[0], kCommonPropertyInfos[1], kCommonPropertyInfos[2],
     kCommonPropertyInfos[3], kCommonPropertyInfos[4], kCommonPropertyInfos[5],
     kCommonPropertyInfos[6], kCommonPropertyInfos[7],
