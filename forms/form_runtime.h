@@ -34,11 +34,6 @@ uint64_t ReadUnitProperty(int32_t windowId, int32_t unitId, int32_t property, in
 void WriteUnitProperty(int32_t windowId, int32_t unitId, int32_t property, int32_t index,
                        uint64_t value);
 
-// Numeric conversion of a value record (RuntimeNotify 2001): byte zero-extended, short
-// sign-extended, int as is, long its low 32 bits, float and double truncated toward zero. Any
-// other tag is the runtime error "欲转换数据类型不是数值".
-int32_t NumericToInt32(const ArgRecord* value);
-
 // Idle step of the application object: raises window event 7 for windows not yet declining.
 int32_t RaiseIdleEvents(uint32_t elapsedMs, std::vector<HWND>& declined);
 
