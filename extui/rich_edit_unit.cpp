@@ -40,11 +40,29 @@ struct InStream {
   size_t front;
 };
 
+// How many of the next `wanted` bytes (at least 1) can go out without ending the chunk inside a
+// unit that must arrive whole: the two bytes of a double-byte character, or a CR LF pair. Every
+// chunk starts on such a boundary, so the walk from its start is exact. Some controls decode
+// each chunk on its own and would turn a character cut in two into two wrong ones, or a line
+// break cut in two into two line breaks.
+size_t WholeUnits(const char* data, size_t available, size_t wanted) {
+  if (wanted >= available || wanted < 2) return std::min(wanted, available);
+  size_t i = 0;
+  while (i < wanted) {
+    const bool pair = ::IsDBCSLeadByte(static_cast<BYTE>(data[i])) ||
+                      (data[i] == '\r' && data[i + 1] == '\n');
+    i += pair ? 2 : 1;
+  }
+  return i > wanted ? wanted - 1 : wanted;
+}
+
+// Hands out at most what the control asks for, and always reports success.
 DWORD CALLBACK StreamInCallback(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* given) {
   auto* in = reinterpret_cast<InStream*>(cookie);
-  const size_t left = in->bytes->size() - in->front;
-  const size_t n = std::min(left, static_cast<size_t>(std::max<LONG>(wanted, 0)));
-  if (n) std::memcpy(buffer, in->bytes->data() + in->front, n);
+  const char* next = in->bytes->data() + in->front;
+  const size_t n = WholeUnits(next, in->bytes->size() - in->front,
+                                   static_cast<size_t>(std::max<LONG>(wanted, 0)));
+  if (n) std::memcpy(buffer, next, n);
   in->front += n;
   *given = static_cast<LONG>(n);
   return 0;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "extui/char_format.h"
+#include "extui/library_access.h"
 #include "fake_runtime.h"
 
 using namespace extui;

@@ -4,6 +4,7 @@
 
 #include "extui/ext_library.h"
 #include "extui/rich_edit_class.h"
+#include "runtime/interface/services.h"
 
 namespace extui_test {
 
@@ -69,16 +70,21 @@ void InstallFakeRuntime() {
 }
 
 HWND CreateHostWindow() {
-  static bool registered = false;
-  if (!registered) {
+  static HWND host = nullptr;
+  if (host) {
+    // One host for the whole run (destroying a shown top-level window is slow on a bare X
+    // display): each test starts with it empty.
+    while (HWND child = GetWindow(host, GW_CHILD)) DestroyWindow(child);
+    return host;
+  }
+  {
     WNDCLASSA wc{};
     wc.lpfnWndProc = HostProc;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "ExtUiTestHost";
     RegisterClassA(&wc);
-    registered = true;
   }
-  HWND host = CreateWindowExA(0, "ExtUiTestHost", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+  host = CreateWindowExA(0, "ExtUiTestHost", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
                               500, 400, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
   return host;
 }

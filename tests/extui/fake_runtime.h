@@ -36,7 +36,7 @@ FakeRuntime& Runtime();
 // Hands the fake service function to the library (library event 1).
 void InstallFakeRuntime();
 
-// A top-level host window that hands WM_COMMAND and WM_NOTIFY back to the child that sent them,
+// The top-level host window (one for the run, emptied of children on each call) that hands WM_COMMAND and WM_NOTIFY back to the child that sent them,
 // as the form window does, and returns the child's answer.
 HWND CreateHostWindow();
 
