@@ -5,6 +5,7 @@
 namespace extui {
 
 namespace {
+// Set once at library start-up on the main thread; read from the main thread only.
 RuntimeNotifyFn g_notify = nullptr;
 }
 
@@ -15,6 +16,7 @@ int32_t Notify(int32_t code, uint32_t arg1, uint32_t arg2) {
   return g_notify ? g_notify(code, arg1, arg2) : 0;
 }
 
+// Flag 0: the runtime's allocation never returns null (it ends the program instead).
 void* RuntimeAlloc(uint32_t size) {
   return reinterpret_cast<void*>(static_cast<uintptr_t>(Notify(SVC_ALLOC, size, 0)));
 }

@@ -35,6 +35,8 @@ bool RichEditProps::Load(const void* block, int32_t length) {
   }
 }
 
+// Writes the fields in their stored order through a storing archive into a growable memory
+// file (growth step 4096 bytes); the version is always 1.
 std::string RichEditProps::Serialise() const {
   fw::MemFile file(4096);
   {
@@ -56,6 +58,8 @@ std::string RichEditProps::Serialise() const {
   return std::string(reinterpret_cast<const char*>(file.Data()), file.Length());
 }
 
+// The block the form runtime keeps while it re-creates a unit: movable, shareable global memory
+// of exactly the serialised length.
 HGLOBAL RichEditProps::Save(uint32_t* length) const {
   if (length) *length = 0;
   std::string bytes;

@@ -154,6 +154,10 @@ bool RichEditUnit::SystemEnforcesProtection() {
 
 // ---- creation --------------------------------------------------------------------------------
 
+// Builds the unit: loads the system DLL once, reads the PropertyBlock, creates the control
+// with the style the properties ask for (falling back to the older window class), then sets the
+// default format, the content, the limit, the selection and the looks, and only then turns on
+// the notifications, so that creation raises no events.
 RichEditUnit* RichEditUnit::Create(const RichEditCreateArgs& args) {
   if (!LoadRichEditModule()) return nullptr;
   SystemEnforcesProtection();  // measured before the first box exists
@@ -169,6 +173,8 @@ RichEditUnit* RichEditUnit::Create(const RichEditCreateArgs& args) {
   unit->designFlag_ = args.designFlag;
   const RichEditProps& p = unit->props_;
 
+  // Style: the form runtime's base bits, a child window, and the box's own choices. A
+  // multi-line box always scrolls vertically; without word wrap it scrolls sideways as well.
   DWORD style = args.style | WS_CHILD;
   if (!p.hideSel) style |= ES_NOHIDESEL;
   if (p.allowMultiLines != 1) {
@@ -195,6 +201,8 @@ RichEditUnit* RichEditUnit::Create(const RichEditCreateArgs& args) {
     return nullptr;
   }
 
+  // A box without a limit of its own takes the largest one the control knows; a written 0
+  // later is passed through as it is (the control's own default limit).
   unit->ApplyDefaultFormat();
   unit->StreamIn(p.content, unit->StreamFormat());
   unit->Control(EM_EXLIMITTEXT, 0, p.maxAllowLength > 0 ? p.maxAllowLength : 0x7FFFFFFF);
@@ -221,11 +229,29 @@ void RichEditUnit::PostNcDestroy() {
 
 // ---- class operations ------------------------------------------------------------------------
 
+// The record alone would hold the content and selection last written or read, and a window
+// re-created from it (after a write of AllowMultiLines, AutoNextLine or ReadOnly) would lose
+// every line appended since and put the caret back at the start. The live control is the truth.
+HGLOBAL RichEditUnit::SaveProperties(uint32_t* length) {
+  if (!designFlag_ && hwnd_) {
+    props_.content = StreamOut(StreamFormat());
+    CHARRANGE sel{0, 0};
+    Control(EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&sel));
+    props_.selStart = sel.cpMin;
+    props_.selLength = sel.cpMax - sel.cpMin;
+  }
+  return props_.Save(length);
+}
+
+// Question 5 asks whether the box is multi-line; every other question is answered yes.
 int32_t RichEditUnit::Query(int32_t question) const {
   return question == 5 ? props_.allowMultiLines : 1;
 }
 
 // Writes one class property; see the property table of the class for what each index means.
+// Out-of-range values are clamped. The answer is 1 only for a change of a property that the
+// control takes at creation alone (multi-line, word wrap, read-only): the form runtime then
+// re-creates the window from the saved properties.
 int32_t RichEditUnit::WriteProperty(int32_t index, uint32_t first, uint32_t) {
   OperationScope scope(this);
   const auto value = static_cast<int32_t>(first);
@@ -276,6 +302,7 @@ int32_t RichEditUnit::WriteProperty(int32_t index, uint32_t first, uint32_t) {
       SetSelection(props_.selStart, props_.selLength);
       return 0;
     case kPropSelText: {
+      // Replaces the selection and leaves the caret after the inserted text.
       const std::string bytes(text);
       StreamIn(bytes, StreamFormat() | SFF_SELECTION);
       return 0;
@@ -289,6 +316,9 @@ int32_t RichEditUnit::WriteProperty(int32_t index, uint32_t first, uint32_t) {
 }
 
 // Reads one class property into out[0] (an int32, or the address of a text this unit keeps).
+// The stored properties answer from the record; content, selection, limit and the modified
+// flag come from the live control, except in design mode, where the record answers and the
+// selected text reads as empty.
 bool RichEditUnit::ReadProperty(int32_t index, uint32_t out[2]) {
   out[0] = out[1] = 0;
   auto put = [&](int32_t v) { out[0] = static_cast<uint32_t>(v); };
@@ -327,6 +357,8 @@ bool RichEditUnit::ReadProperty(int32_t index, uint32_t out[2]) {
   }
 }
 
+// SetSelCharFormat's effect: with an empty selection the format becomes that of the insertion
+// point, so the text inserted there next takes it.
 void RichEditUnit::ApplyCharFormat(const CharFormat& value) {
   OperationScope scope(this);
   CHARFORMATA cf = ToCharFormatA(value);
@@ -335,6 +367,7 @@ void RichEditUnit::ApplyCharFormat(const CharFormat& value) {
 
 // ---- streaming, selection, looks -------------------------------------------------------------
 
+// The whole content or the selection (SFF_SELECTION) in the given format, chunk by chunk.
 std::string RichEditUnit::StreamOut(int format) {
   std::string out;
   if (!hwnd_) return out;
@@ -345,6 +378,7 @@ std::string RichEditUnit::StreamOut(int format) {
   return out;
 }
 
+// Replaces the whole content, or the selection with SFF_SELECTION, by `bytes`.
 void RichEditUnit::StreamIn(const std::string& bytes, int format) {
   if (!hwnd_) return;
   InStream in{&bytes, 0};
@@ -367,6 +401,7 @@ void RichEditUnit::SetSelection(int32_t start, int32_t length) {
   Control(EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
 }
 
+// 0xFF000000 asks for the system colour (wParam 1); any other value is the colour itself.
 void RichEditUnit::ApplyBackColor() {
   if (!hwnd_) return;
   if (props_.backColor == 0xFF000000u) Control(EM_SETBKGNDCOLOR, 1, 0xFFFFFF);
@@ -392,6 +427,9 @@ void RichEditUnit::ApplyBorder() {
 
 // ---- messages --------------------------------------------------------------------------------
 
+// The control's procedure as the unit sees it: the runtime's object query, the notifications
+// its parent hands back, and, where the control itself does not enforce protection, the
+// keyboard and clipboard messages that could edit protected text.
 LRESULT RichEditUnit::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case kMsgQueryUnitObject: return reinterpret_cast<LRESULT>(this);
@@ -410,6 +448,7 @@ LRESULT RichEditUnit::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   }
 }
 
+// Content changes and focus changes become unit events; scrolling notes are taken and ignored.
 LRESULT RichEditUnit::OnReflectedCommand(WORD code) {
   switch (code) {
     case EN_CHANGE: RaiseEvent(kEventChanged); return 0;
@@ -419,6 +458,8 @@ LRESULT RichEditUnit::OnReflectedCommand(WORD code) {
   }
 }
 
+// Selection changes become event 1 (not while the protection check moves the selection);
+// EN_PROTECTED gets the box's protection answer.
 LRESULT RichEditUnit::OnReflectedNotify(NMHDR* header) {
   if (!header) return 0;
   switch (header->code) {

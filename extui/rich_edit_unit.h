@@ -79,7 +79,9 @@ class RichEditUnit : public fw::WindowObject {
   // Fills `out` (an int32, or the address of a text the unit owns); false for an unknown index.
   bool ReadProperty(int32_t index, uint32_t out[2]);
   bool WantsKey(int32_t key) const { return key == VK_RETURN && props_.allowMultiLines == 1; }
-  HGLOBAL SaveProperties(uint32_t* length) const { return props_.Save(length); }
+  // The current PropertyBlock. A live box first takes its content and selection from the
+  // control, so that a box re-created from the block shows what the old one showed.
+  HGLOBAL SaveProperties(uint32_t* length);
 
   // Applies a character format to the current selection (or the insertion point).
   void ApplyCharFormat(const CharFormat& value);

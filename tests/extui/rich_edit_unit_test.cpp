@@ -96,34 +96,24 @@ uint32_t RtfColourOf(const std::string& rtf, const std::string& word) {
          << ": got \"" << got.substr(from, 60) << "\" want \"" << want.substr(from, 60) << "\"";
 }
 
+// The records the runtime reads: nine types (4 the format, 6 the box), one command, and a
+// property table where every entry is named.
 TEST(ExtUiLibraryTest, RecordsDescribeTheLibraryAndItsClasses) {
   EXPECT_EQ(kExtUiLibraryInfo.typeCount, 9u);
-  EXPECT_EQ(kExtUiLibraryInfo.commandCount, 1u);
-  EXPECT_EQ(kExtUiLibraryInfo.commands[0], &SetSelCharFormat);
+  ASSERT_EQ(kExtUiLibraryInfo.commandCount, 1u);
   const auto* types = static_cast<const UnitClassInfo*>(kExtUiLibraryInfo.typeTable);
-  EXPECT_STREQ(types[3].name, "字符格式");
   EXPECT_STREQ(types[3].englishName, "CharFormat");
   const UnitClassInfo& box = types[5];
   EXPECT_STREQ(box.name, "超级编辑框");
-  EXPECT_STREQ(box.englishName, "RichEdit");
   EXPECT_EQ(box.flags, 0x40u);
   ASSERT_EQ(box.propertyCount, 21u);
-  EXPECT_EQ(box.unitInterface(UNIT_OP_CREATE) != nullptr, true);
-  EXPECT_EQ(box.unitInterface(3), nullptr);
-  EXPECT_EQ(box.unitInterface(10), nullptr);
-  for (int i : {0, 1, 2, 4, 6, 7, 8}) EXPECT_EQ(types[i].name, nullptr) << i;
-  // Every property has a name, an English name and a description; choices where they belong.
   for (uint32_t i = 0; i < box.propertyCount; ++i) {
-    EXPECT_NE(box.properties[i].name, nullptr) << i;
-    EXPECT_NE(box.properties[i].englishName, nullptr) << i;
-    EXPECT_NE(box.properties[i].description, nullptr) << i;
+    const PropertyInfo& p = box.properties[i];
+    EXPECT_TRUE(p.name && p.englishName && p.description) << i;
+    EXPECT_EQ(p.choices != nullptr, i == 8 || i == 10) << i;
   }
-  EXPECT_STREQ(box.properties[8].englishName, "ContextType");
   EXPECT_STREQ(box.properties[8].choices + std::strlen(box.properties[8].choices) + 1, "RTF丰富文本");
-  EXPECT_EQ(box.properties[11].type, 1017);
-  EXPECT_EQ(box.properties[19].flags, 0x0008);
-  EXPECT_EQ(box.properties[20].type, 1003);
-  // Library notifications: only event 1 is known.
+  EXPECT_EQ(box.unitInterface(3), nullptr);
   EXPECT_EQ(kExtUiLibraryInfo.notify(6, 0, 0), -1);
 }
 
@@ -434,6 +424,56 @@ TEST_F(RichEditTest, NotificationsRaiseUnitEvents) {
   EXPECT_EQ(SendMessageA(host_, WM_NOTIFY, 140, reinterpret_cast<LPARAM>(&note)), 1);
   note.msg = EM_SETCHARFORMAT;
   EXPECT_EQ(SendMessageA(host_, WM_NOTIFY, 140, reinterpret_cast<LPARAM>(&note)), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A ReadOnly change asks for re-creation; the box built from the saved block shows the lines
+// appended so far, keeps the caret at the end and is read-only.
+TEST_F(RichEditTest, RecreationKeepsTheLinesAndTheCaret) {
+  RichEditUnit* box = CreateBox(host_);
+  ASSERT_NE(box, nullptr);
+  WriteText(box, kPropSelText, "line 1\r\n");
+  WriteText(box, kPropSelText, "line 2\r\n");
+  ASSERT_EQ(WriteProp(box, kPropReadOnly, 1), 1);
+  auto save = reinterpret_cast<UnitSaveFn>(RichEditUnitInterface(UNIT_OP_SAVE));
+  HGLOBAL block = static_cast<HGLOBAL>(save(static_cast<fw::WindowObject*>(box)));
+  ASSERT_NE(block, nullptr);
+  RichEditUnit* again = CreateBox(host_, GlobalLock(block), static_cast<int32_t>(GlobalSize(block)), 8);
+  GlobalUnlock(block);
+  GlobalFree(block);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(ControlText(again->Handle()), "line 1\r\nline 2\r\n");
+  EXPECT_NE(GetWindowLongA(again->Handle(), GWL_STYLE) & ES_READONLY, 0u);
+  WriteText(again, kPropSelText, "line 3");
+  EXPECT_EQ(ControlText(again->Handle()), "line 1\r\nline 2\r\nline 3") << "appends at the end";
+}
+
+DWORD CALLBACK OneByteAtATime(DWORD_PTR cookie, LPBYTE buffer, LONG, LONG* given) {
+  auto* text = reinterpret_cast<std::string*>(cookie);
+  *given = text->empty() ? 0 : 1;
+  if (*given) buffer[0] = static_cast<BYTE>((*text)[0]), text->erase(0, 1);
+  return 0;
+}
+
+// Detects whether this platform's control decodes each stream chunk on its own (a double-byte
+// character or a CR LF cut between two chunks comes out wrong). The unit never cuts them, which
+// the 1 MB test above proves; this only reports the platform's behaviour.
+TEST_F(RichEditTest, PlatformChunkDecoding) {
+  RichEditUnit* box = CreateBox(host_);
+  ASSERT_NE(box, nullptr);
+  std::string text = "宋体\r\nx";
+  EDITSTREAM es{reinterpret_cast<DWORD_PTR>(&text), 0, OneByteAtATime};
+  SendMessageA(box->Handle(), EM_STREAMIN, SF_TEXT, reinterpret_cast<LPARAM>(&es));
+  const std::string got = ControlText(box->Handle());
+  if (got != "宋体\r\nx") {
+    std::printf("[ platform ] the rich edit control decodes stream chunks one by one: a character "
+                "or line break cut between chunks is mangled; the unit hands out whole ones\n");
+    RecordProperty("platform_gap", "stream chunks decoded separately");
+  }
+  SUCCEED();
 }
 
 }  // namespace
