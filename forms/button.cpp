@@ -56,7 +56,7 @@ void* __cdecl Button::Create(const void* block, int32_t length, uint32_t style, 
   if (!button->fw::WindowObject::Create(0, "BUTTON", p.caption.c_str(), s, left, top, width, height,
                                         static_cast<HWND>(parent),
                                         reinterpret_cast<HMENU>(static_cast<uintptr_t>(controlId)))) {
-    delete button;
+    button->DiscardUnbuilt();
     return nullptr;
   }
   button->ApplyFont();

@@ -150,7 +150,7 @@ void* __cdecl EditBox::Create(const void* block, int32_t length, uint32_t style,
   if (!box->fw::WindowObject::Create(0, "EDIT", p.content.c_str(), s, left, top, width, height,
                                      static_cast<HWND>(parent),
                                      reinterpret_cast<HMENU>(static_cast<uintptr_t>(controlId)))) {
-    delete box;
+    box->DiscardUnbuilt();
     return nullptr;
   }
   box->ApplyFont();

@@ -67,6 +67,7 @@ LRESULT UnitObject::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void UnitObject::PostNcDestroy() {
+  ncDestroyed_ = true;
   rt::RuntimeNotify(SVC_RELEASE_UNIT_DATA, static_cast<uint32_t>(windowId_),
                     static_cast<uint32_t>(unitId_));
   ScheduleUnitDelete(this);

@@ -94,9 +94,15 @@ class UnitObject : public fw::WindowObject {
   // Tells the runtime the unit is gone (RuntimeNotify 2000), then hands the object to the
   // deferred delete: a window procedure of the object may still be on the stack.
   void PostNcDestroy() override;
+  // Deletes an object whose creation failed, unless its window got as far as being destroyed
+  // (then the deferred delete already owns it).
+  void DiscardUnbuilt() {
+    if (!ncDestroyed_) delete this;
+  }
 
   int32_t windowId_;
   int32_t unitId_;
+  bool ncDestroyed_ = false;  // the final message has been handled; deletion is scheduled
 };
 
 // Number of unit window procedures running on this thread; destroyed unit objects are

@@ -47,9 +47,10 @@ bool RegisterFormClass(const char* name) {
 
 }  // namespace
 
+// Deletion waits for a safe point (idle time, the next load, the end): the object may still
+// be inside its own window procedure, or inside its creation.
 void ScheduleUnitDelete(fw::WindowObject* object) {
   if (object) Graveyard().push_back(object);
-  if (UnitProcDepth() == 0) FlushDeletedUnits();
 }
 
 void FlushDeletedUnits() {
@@ -168,7 +169,7 @@ void* __cdecl FormWindow::Create(const void* block, int32_t length, uint32_t sty
   if (!RegisterFormClass(className) ||
       !form->fw::WindowObject::Create(st.exStyle, className, p.caption.c_str(), st.style, origin.x,
                                       origin.y, width, height, owner, static_cast<HMENU>(menu))) {
-    delete form;
+    form->DiscardUnbuilt();
     return nullptr;
   }
   form->ApplyFrameStyles();
@@ -519,6 +520,7 @@ LRESULT FormWindow::UnitProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 // from its snapshot (2000 for the window), and when the message loop runs and no window is
 // left the program's loop is told to end with code 0.
 void FormWindow::PostNcDestroy() {
+  ncDestroyed_ = true;
   if (accelerators_) DestroyAcceleratorTable(accelerators_);
   accelerators_ = nullptr;
   if (WindowRecord* record = Record()) {

@@ -77,3 +77,4 @@ void PressKey(HWND target, UINT key, UINT modifier) {
 }
 
 }  // namespace formtest
+

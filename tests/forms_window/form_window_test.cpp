@@ -97,6 +97,12 @@ uint64_t __cdecl OnModalClose() {
 
 namespace {
 
+// Timer routine: closes the modal window from inside its own loop.
+void CALLBACK CloseModalSoon(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  if (HWND modal = FormHandle(kModalWindow)) PostMessageA(modal, WM_CLOSE, 0, 0);
+}
+
 class FormWindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { InitialiseTestProgram(); }
@@ -375,10 +381,7 @@ TEST_F(FormWindowTest, ModalWindowDisablesTheOthersAndItsLoopEndsWithIt) {
   Pump();
   modalSawOwnerDisabled = false;
   // Close the modal window from inside its own loop, once it is up.
-  SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    if (HWND modal = FormHandle(kModalWindow)) PostMessageA(modal, WM_CLOSE, 0, 0);
-  });
+  SetTimer(nullptr, 0, 200, &CloseModalSoon);
   uint32_t words[3] = {static_cast<uint32_t>(kModalWindow), 0, 0};
   EXPECT_EQ(1, forms::FormService(SVC_LOAD_WINDOW, reinterpret_cast<uint32_t>(words), 0));
   EXPECT_TRUE(Called("ModalCreated")) << Joined();

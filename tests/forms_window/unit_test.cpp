@@ -123,9 +123,6 @@ TEST(EditRules, PropertyBlockVersionsAndRoundTrip) {
   EXPECT_EQ(5, props.spinMax);
   EXPECT_EQ("hi", props.content);
   EXPECT_EQ("", props.dataSource);
-  // A truncated block is refused, not half read.
-  EXPECT_FALSE(forms::LoadPropertyRecord(props, v1.data(), static_cast<int32_t>(v1.size() - 1)));
-
   props.dataSource = "源";
   uint32_t length = 0;
   HGLOBAL saved = forms::SavePropertyRecord(props, &length);
@@ -137,6 +134,9 @@ TEST(EditRules, PropertyBlockVersionsAndRoundTrip) {
   EXPECT_EQ("hi", back.content);
   EXPECT_EQ("源", back.dataSource);
   EXPECT_EQ(3, back.scrollBars);
+
+  // A truncated block is refused, not half read.
+  EXPECT_FALSE(forms::LoadPropertyRecord(props, v1.data(), static_cast<int32_t>(v1.size() - 1)));
 }
 
 TEST_F(UnitTest, ButtonWritesClampAndCaptionReadsTheStoredText) {
