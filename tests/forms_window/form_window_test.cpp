@@ -399,6 +399,47 @@ TEST_F(FormWindowTest, AUnitWhoseBlockCannotBeReadFailsTheLoadAndLeavesNothingBe
   EXPECT_EQ(0, rt::TheApp().eventBlockCount);
 }
 
+TEST_F(FormWindowTest, CommonPropertyWritesClampAndAreDiscardedWhenTheWindowGoes) {
+  // A write while the window is not loaded changes the stored item: the next load uses it.
+  forms::WriteUnitProperty(kFirstWindow, kButton3, PROP_LEFT, -1, 12);
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  Pump();
+  EXPECT_EQ(12u, static_cast<uint32_t>(forms::ReadUnitProperty(kFirstWindow, kButton3, PROP_LEFT, -1)));
+
+  // Writes to the live window clamp and move it.
+  forms::WriteUnitProperty(kFirstWindow, kButton1, PROP_LEFT, -1, 40000);
+  EXPECT_EQ(32627, static_cast<int32_t>(forms::ReadUnitProperty(kFirstWindow, kButton1, PROP_LEFT, -1)));
+  forms::WriteUnitProperty(kFirstWindow, kButton1, PROP_WIDTH, -1, static_cast<uint32_t>(-5));
+  EXPECT_EQ(0, static_cast<int32_t>(forms::ReadUnitProperty(kFirstWindow, kButton1, PROP_WIDTH, -1)));
+  forms::WriteUnitProperty(kFirstWindow, kButton1, PROP_LEFT, -1, 33);
+  RECT r;
+  GetWindowRect(UnitHandle(kFirstWindow, kButton1), &r);
+  MapWindowPoints(nullptr, FormHandle(kFirstWindow), reinterpret_cast<POINT*>(&r), 2);
+  EXPECT_EQ(33, r.left);
+
+  // Destroyed and loaded again: the template's values are back, the write before the first
+  // load included (it was part of the state the snapshot was taken from).
+  DestroyWindow(FormHandle(kFirstWindow));
+  Pump();
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  Pump();
+  EXPECT_EQ(200, static_cast<int32_t>(forms::ReadUnitProperty(kFirstWindow, kButton1, PROP_LEFT, -1)));
+  EXPECT_EQ(60, static_cast<int32_t>(forms::ReadUnitProperty(kFirstWindow, kButton1, PROP_WIDTH, -1)));
+  EXPECT_EQ(12, static_cast<int32_t>(forms::ReadUnitProperty(kFirstWindow, kButton3, PROP_LEFT, -1)));
+  DestroyWindow(FormHandle(kFirstWindow));
+  forms::WriteUnitProperty(kFirstWindow, kButton3, PROP_LEFT, -1, 200);
+}
+
+TEST_F(FormWindowTest, UnitsShowTheMousePointerOfTheirBlock) {
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  Pump();
+  HWND form = FormHandle(kFirstWindow);
+  SetCursor(nullptr);
+  SendMessageA(form, WM_SETCURSOR, reinterpret_cast<WPARAM>(UnitHandle(kFirstWindow, kButton1)),
+               MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_EQ(LoadCursor(nullptr, IDC_IBEAM), GetCursor());
+}
+
 TEST_F(FormWindowTest, HandlersAreFoundOnlyWhileEventsAreNotBlocked) {
   EXPECT_NE(nullptr, forms::FindHandler(kFirstWindow, kButton1, 0, 0));
   EXPECT_EQ(kFirstWindow, rt::TheApp().eventSourceWindow);
