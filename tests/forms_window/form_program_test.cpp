@@ -54,11 +54,11 @@ HWND FindOf(DWORD pid, const char* className, const char* title = nullptr) {
 // Starts the program with a mode; `drive` acts on its window once it is up. An error box is
 // read and closed. Gives up after ten seconds.
 template <typename Drive>
-Outcome RunProgram(const char* mode, Drive drive) {
+Outcome RunProgram(const char* program, const char* mode, const char* title, Drive drive) {
   std::string dir = TestDirectory();
   std::string log = dir + "\\form-" + mode + ".log";
   DeleteFileA(log.c_str());
-  std::string command = "\"" + dir + "\\form_program.exe\" " + mode + " " + log;
+  std::string command = "\"" + dir + "\\" + program + "\" " + mode + " " + log;
   STARTUPINFOA si{sizeof si};
   PROCESS_INFORMATION pi{};
   Outcome run;
@@ -77,7 +77,7 @@ Outcome RunProgram(const char* mode, Drive drive) {
       continue;
     }
     if (!driven) {
-      if (HWND form = FindOf(pi.dwProcessId, "WTWindow", "测试窗体")) {
+      if (HWND form = FindOf(pi.dwProcessId, "WTWindow", title)) {
         driven = true;
         drive(form);
       }
@@ -97,8 +97,83 @@ Outcome RunProgram(const char* mode, Drive drive) {
   return run;
 }
 
+// Runs the test program with a mode; its window is the first test window.
+template <typename Drive>
+Outcome RunTestProgram(const char* mode, Drive drive) {
+  return RunProgram("form_program.exe", mode, "测试窗体", drive);
+}
+
+// The position of a child window in its parent's client area, and its size.
+RECT ClientRect(HWND parent, HWND child) {
+  RECT r{};
+  GetWindowRect(child, &r);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+  return RECT{r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+HWND FocusOf(HWND window) {
+  GUITHREADINFO info{sizeof info};
+  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+  return info.hwndFocus;
+}
+
+TEST(FormProgram, TheStartWindowHasItsFrameUnitsAndTabOrder) {
+  Outcome run = RunProgram("start_window_program.exe", "start", "青柚贴吧未注册账号检测机V1.1", [](HWND form) {
+    RECT r;
+    GetWindowRect(form, &r);
+    EXPECT_EQ(418, r.right - r.left);
+    EXPECT_EQ(417, r.bottom - r.top);
+    EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - 418) / 2, r.left);
+    EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - 417) / 2, r.top);
+    DWORD style = static_cast<DWORD>(GetWindowLongA(form, GWL_STYLE));
+    DWORD frame = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME;
+    EXPECT_EQ(static_cast<DWORD>(WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX), style & frame);
+    EXPECT_EQ(nullptr, GetWindow(form, GW_OWNER)) << "a taskbar window has no owner";
+    // The icons are checked in-process (forms_window_test): Wine answers WM_GETICON from
+    // another process with 0 although the window has both icons.
+
+    struct Unit {
+      int id;
+      RECT rect;   // left, top, width, height
+      const char* text;
+    } units[] = {
+        {100, {8, 24, 144, 344}, ""},      {110, {160, 88, 48, 24}, "检测"},
+        {120, {160, 264, 48, 24}, "退出"}, {130, {160, 176, 48, 24}, "说明"},
+        {140, {216, 24, 192, 344}, nullptr},
+    };
+    for (const Unit& u : units) {
+      HWND h = GetDlgItem(form, u.id);
+      ASSERT_NE(nullptr, h) << u.id;
+      RECT got = ClientRect(form, h);
+      EXPECT_EQ(u.rect.left, got.left) << u.id;
+      EXPECT_EQ(u.rect.top, got.top) << u.id;
+      EXPECT_EQ(u.rect.right, got.right) << u.id;
+      EXPECT_EQ(u.rect.bottom, got.bottom) << u.id;
+      EXPECT_TRUE(IsWindowVisible(h)) << u.id;
+      if (u.text) {
+        char text[64] = {};
+        SendMessageA(h, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+        EXPECT_STREQ(u.text, text) << u.id;
+      }
+    }
+    // The edit box has the focus; Tab visits the buttons 检测, 退出, 说明, then the output box.
+    EXPECT_EQ(GetDlgItem(form, 100), FocusOf(form));
+    for (int id : {110, 120, 130, 140, 100}) {
+      HWND focus = FocusOf(form);
+      PostMessageA(focus, WM_KEYDOWN, VK_TAB, 1);
+      PostMessageA(focus, WM_KEYUP, VK_TAB, 0xC0000001);
+      for (int i = 0; i < 40 && FocusOf(form) == focus; ++i) Sleep(25);
+      EXPECT_EQ(GetDlgItem(form, id), FocusOf(form)) << id;
+    }
+    PostMessageA(form, WM_CLOSE, 0, 0);
+  });
+  EXPECT_EQ(0u, run.exitCode);
+  EXPECT_EQ("", run.boxText);
+  EXPECT_EQ("OnStartWindowCreated\n", run.log);
+}
+
 TEST(FormProgram, EscapeClosesTheLastWindowAndTheProgramEndsWithZero) {
-  Outcome run = RunProgram("run", [](HWND form) {
+  Outcome run = RunTestProgram("run", [](HWND form) {
     // A click on the button at handler offset 0, then Escape in the focused edit box.
     HWND button = GetDlgItem(form, 130);
     SendMessageA(button, BM_CLICK, 0, 0);
@@ -123,7 +198,7 @@ TEST(FormProgram, EventsOfUnknownWindowsAndUnitsAreRuntimeErrors) {
       {"badload", "载入启动窗口失败\r\n"},
   };
   for (const Case& c : cases) {
-    Outcome run = RunProgram(c.mode, [](HWND) {});
+    Outcome run = RunTestProgram(c.mode, [](HWND) {});
     EXPECT_EQ(static_cast<DWORD>(-1), run.exitCode) << c.mode;
     EXPECT_NE(std::string::npos, run.boxText.find(c.message)) << c.mode << ": " << run.boxText;
     EXPECT_EQ("", run.log) << c.mode << ": no handler runs";
