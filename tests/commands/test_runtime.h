@@ -13,6 +13,7 @@
 
 #include "commands/commands.h"
 #include "runtime/interface/records.h"
+#include "runtime/interface/services.h"
 
 namespace testrt {
 
