@@ -92,6 +92,7 @@ uint32_t BlockSize(const void* block) {
 void FreeBlock(const void* block) { StandIn(SVC_FREE, reinterpret_cast<uint32_t>(block), 0); }
 int32_t RequestCount(int32_t code) { return gRequests[code]; }
 void AddUnit(int32_t w, int32_t u, void* handle) { gUnits[UnitKey(w, u)] = handle; }
+void RegisterKey(uint32_t key, uint8_t kind) { gRegistry.emplace(key, kind); }
 void SetRunDirectory(const char* dir) { gRunDirectory = dir; }
 
 ArgRecord CallWith(CoreCommandId id, const std::vector<ArgRecord>& args) {

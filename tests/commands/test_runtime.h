@@ -35,6 +35,8 @@ void FreeBlock(const void* block);
 int32_t RequestCount(int32_t code);
 // A unit known to service 2007 and the handle that service 1010 gives for it.
 void AddUnit(int32_t windowId, int32_t unitId, void* windowHandle);
+// Enters a key of the open-file registry with its kind, as another library would.
+void RegisterKey(uint32_t key, uint8_t kind);
 // The text that service 2003 returns (null: none).
 void SetRunDirectory(const char* dir);
 
