@@ -199,7 +199,7 @@ void PaintPushButton(HWND button, HDC dc, const Palette& palette, const ButtonLo
 }
 
 // The frame rings: WS_BORDER and WS_EX_STATICEDGE give one pixel each, WS_EX_CLIENTEDGE two.
-void PaintEditFrame(HWND edit, const Palette& palette) {
+void PaintEditFrame(HWND edit, const Palette& palette, bool ownBackground) {
   LONG style = GetWindowLongW(edit, GWL_STYLE);
   LONG exStyle = GetWindowLongW(edit, GWL_EXSTYLE);
   int rings = ((style & WS_BORDER) ? 1 : 0) + ((exStyle & WS_EX_CLIENTEDGE) ? 2 : 0) +
@@ -215,6 +215,10 @@ void PaintEditFrame(HWND edit, const Palette& palette) {
   bool plain = IsWindowEnabled(edit) && !(style & ES_READONLY);
   COLORREF outer = GetFocus() == edit ? s.colours[kAccent] : s.colours[kEditBorder];
   COLORREF inner = plain ? s.colours[kEditBack] : s.colours[kEditDisabledBack];
+  if (ownBackground) {
+    COLORREF found = GetPixel(dc, rings, rings);
+    if (found != CLR_INVALID) inner = found;
+  }
   for (int ring = 0; ring < rings && rc.right - rc.left > 2 && rc.bottom - rc.top > 2; ++ring) {
     GdiObject brush(CreateSolidBrush(ring == 0 ? outer : inner));
     if (brush.Get()) FrameRect(dc, &rc, static_cast<HBRUSH>(brush.Get()));

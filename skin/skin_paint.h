@@ -42,7 +42,9 @@ void PaintPushButton(HWND button, HDC dc, const Palette& palette, const ButtonLo
 
 // Draws the border of an edit box over the system's frame (called after WM_NCPAINT): the outer
 // ring in the border colour (the accent while focused), inner rings in the box's background.
-void PaintEditFrame(HWND edit, const Palette& palette);
+// With `ownBackground` (rich edit boxes, which choose their background themselves) the inner
+// rings take the colour found just inside the client area.
+void PaintEditFrame(HWND edit, const Palette& palette, bool ownBackground);
 
 // Fills the client area of `window` in `dc` with the window background colour.
 void FillBackground(HWND window, HDC dc, const Palette& palette);

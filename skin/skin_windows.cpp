@@ -6,7 +6,10 @@
 namespace skin {
 namespace {
 
-enum class Role : uint8_t { Frame, Button, Edit };
+// Frames answer colour requests and paint the background; buttons are painted whole; edit
+// boxes get colours and a border; rich edit boxes only the border (their colours are their
+// owner's business).
+enum class Role : uint8_t { Frame, Button, Edit, RichEditFrame };
 
 constexpr int kMaxLevels = 4;
 constexpr wchar_t kStateProperty[] = L"SkinWindowState";
@@ -167,6 +170,10 @@ bool Classify(HWND window, LONG style, HWND parent, Role* role) {
     *role = Role::Edit;
     return true;
   }
+  if (StartsWith(name, L"RichEdit") && CanContain(parent)) {
+    *role = Role::RichEditFrame;
+    return true;
+  }
   return false;
 }
 
@@ -306,7 +313,8 @@ LRESULT EditProc(WindowState* state, const Level& next, HWND window, UINT messag
     case WM_ENABLE:
     case EM_SETREADONLY:
     case WM_STYLECHANGED:
-      if (StateOf(window) == state && IsWindowVisible(window) && g_palette) PaintEditFrame(window, *g_palette);
+      if (StateOf(window) == state && IsWindowVisible(window) && g_palette)
+        PaintEditFrame(window, *g_palette, state->role == Role::RichEditFrame);
       if (message == EM_SETREADONLY) InvalidateRect(window, nullptr, TRUE);
       break;
     default:
@@ -333,7 +341,8 @@ LRESULT Dispatch(int level, HWND window, UINT message, WPARAM wParam, LPARAM lPa
   switch (state->role) {
     case Role::Frame: return FrameProc(next, window, message, wParam, lParam);
     case Role::Button: return ButtonProc(state, next, window, message, wParam, lParam);
-    case Role::Edit: return EditProc(state, next, window, message, wParam, lParam);
+    case Role::Edit:
+    case Role::RichEditFrame: return EditProc(state, next, window, message, wParam, lParam);
   }
   return CallNext(next, window, message, wParam, lParam);
 }

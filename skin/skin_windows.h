@@ -1,10 +1,11 @@
 // Attaching a skin to the windows of a thread.
 //
-// A thread-local CBT hook catches windows as they are created and styles those of three kinds:
+// A thread-local CBT hook catches windows as they are created and styles these kinds:
 //   frames   top-level windows with a caption, dialogs, and the parents of styled controls:
 //            background and the colours of their child controls (WM_CTLCOLOR*);
 //   buttons  push buttons of the system BUTTON class: painted by the library in every state;
-//   edits    system EDIT boxes whose parent can be a frame: colours and border.
+//   edits    system EDIT boxes whose parent can be a frame: colours and border;
+//            rich edit boxes get the border only and keep their own colours.
 // Every other class is left alone. Windows that already exist when the skin is attached are
 // styled the same way.
 //

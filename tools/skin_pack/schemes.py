@@ -92,7 +92,7 @@ def derive(dark, back, accent):
             "window_text": text,
             "button_face_top": lighten(face, 0.10),
             "button_face_bottom": face,
-            "button_border": mix(darken(back, 0.45), accent, 0.15),
+            "button_border": mix(lighten(back, 0.24), accent, 0.18),
             "button_text": text,
             "button_hot_top": mix(lighten(face, 0.14), accent, 0.22),
             "button_hot_bottom": mix(face, accent, 0.22),
