@@ -301,10 +301,19 @@ LRESULT ButtonProc(WindowState* state, const Level& next, HWND window, UINT mess
   return result;
 }
 
-// Edit boxes take their colours from the frame; here only the border is drawn, after the
-// system has drawn the non-client area and whenever the focus or enabled state changes.
+// Edit boxes take their text colours from the frame; here the background is erased and the
+// border drawn, after the system has drawn the non-client area and whenever the focus or
+// enabled state changes.
 LRESULT EditProc(WindowState* state, const Level& next, HWND window, UINT message, WPARAM wParam,
                  LPARAM lParam) {
+  if (message == WM_ERASEBKGND && state->role == Role::Edit) {
+    // An owner that fills the box itself on erase would flash its own colour first.
+    bool plain = IsWindowEnabled(window) && !(GetWindowLongW(window, GWL_STYLE) & ES_READONLY);
+    RECT rc;
+    GetClientRect(window, &rc);
+    FillRect(reinterpret_cast<HDC>(wParam), &rc, plain ? g_palette->editBrush : g_palette->editDisabledBrush);
+    return 1;
+  }
   LRESULT result = CallNext(next, window, message, wParam, lParam);
   switch (message) {
     case WM_NCPAINT:
