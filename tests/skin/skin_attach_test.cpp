@@ -158,9 +158,14 @@ TEST_F(SkinAttach, LaterSkinReplacesEarlierAndRefusedBlockKeepsIt) {
 }
 
 // A window made after attaching is styled as it is created, even when its owner subclasses it
-// afterwards with a procedure that answers the colour and background messages itself.
+// afterwards with a procedure that answers the colour and background messages itself, and
+// the owner subclasses the button too (as the form runtime does with its units).
 LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 WNDPROC g_ownerNext = nullptr;
+WNDPROC g_buttonNext = nullptr;
+LRESULT CALLBACK OwnerButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  return CallWindowProcA(g_buttonNext, hwnd, message, wParam, lParam);
+}
 LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_ERASEBKGND) {
     RECT rc;
@@ -179,6 +184,8 @@ TEST_F(SkinAttach, WindowsCreatedLaterAreStyledEvenWhenSubclassedByTheirOwner) {
   ASSERT_TRUE(CreateTestWindow(&later, 420, 40));
   g_ownerNext = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(later.frame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnerProc)));
+  g_buttonNext = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(later.button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnerButtonProc)));
   InvalidateRect(later.frame, nullptr, TRUE);
   SendMessageA(later.frame, WM_SETREDRAW, TRUE, 0);
   RedrawWindow(later.frame, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
