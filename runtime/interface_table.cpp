@@ -45,6 +45,9 @@ void __cdecl RtCallCommand();
 void __cdecl RtOtherHelp();
 void __cdecl RtReportRuntimeError(int32_t number) { rt::ReportRuntimeError(number); }
 
+extern const void* const kRuntimeInterface[13];
+extern const void* const kOtherHelpTable[7];
+
 const void* const kRuntimeInterface[13] = {
     reinterpret_cast<const void*>(&RtReportRuntimeError),
     reinterpret_cast<const void*>(&RtCallDllCommand),
