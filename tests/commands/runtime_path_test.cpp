@@ -89,6 +89,15 @@ TEST_F(OnTheRuntime, MemoryFileThroughTheRuntimesRegistry) {
   EXPECT_STREQ(core::ReadLine(file).c_str(), "Set-Cookie: a=1");
   EXPECT_STREQ(core::ReadLine(file).c_str(), "2");
   EXPECT_TRUE(core::IsEndOfFile(file));
+  // A long value list is laid out in one block as well.
+  EXPECT_TRUE(core::WriteText(file, {IntArg(0), IntArg(1), IntArg(2), IntArg(3), IntArg(4),
+                                     IntArg(5), IntArg(6), IntArg(7), IntArg(8), IntArg(9),
+                                     IntArg(10), IntArg(11), IntArg(12), IntArg(13), IntArg(14),
+                                     IntArg(15), IntArg(16), IntArg(17), IntArg(18), IntArg(19)}));
+  EXPECT_TRUE(core::SeekToFileStart(file));
+  EXPECT_STREQ(core::ReadLine(file).c_str(), "Set-Cookie: a=1");
+  EXPECT_STREQ(core::ReadLine(file).c_str(), "2");
+  EXPECT_STREQ(core::ReadLine(file).c_str(), "012345678910111213141516171819");
   core::CloseFile(file);
   EXPECT_FALSE(core::SeekToFileStart(file));
   EXPECT_TRUE(core::IsEndOfFile(file));
