@@ -70,6 +70,7 @@ CORE_COMMAND(WriteToFile) {
   SetBool(result, CloseHandle(h) != 0);
 }
 
+// A new empty memory file; its number is what the other file commands take.
 CORE_COMMAND(OpenMemoryFile) {
   (void)count;
   (void)args;
@@ -77,11 +78,13 @@ CORE_COMMAND(OpenMemoryFile) {
   SetInt(result, file ? file->Number() : 0);
 }
 
+// Closes and releases a memory file; an unknown or already closed number does nothing.
 CORE_COMMAND(CloseFile) {
   (void)result;
   MemoryFile::Close(Args(count, args).Int(0));
 }
 
+// Rewinds a memory file; false for an unknown number.
 CORE_COMMAND(SeekToFileStart) {
   MemoryFile* file = MemoryFile::Find(Args(count, args).Int(0));
   if (!file) return;

@@ -27,6 +27,7 @@ int32_t ButtonNumber(int answer) { return answer >= 1 && answer <= 7 ? answer - 
 
 }  // namespace
 
+// A copy of the runtime's program directory (no trailing backslash); empty when it has none.
 CORE_COMMAND(GetRunDirectory) {
   (void)count;
   (void)args;

@@ -61,6 +61,7 @@ TextArray& TextArray::operator=(TextArray&& other) noexcept {
   return *this;
 }
 
+// A text array owns its members: each is freed before the block itself.
 TextArray::~TextArray() {
   if (!block_) return;
   char** members = reinterpret_cast<char**>(ArrayMembers(block_));
@@ -143,6 +144,7 @@ Bytes ZeroByteSet(int32_t count) { return AsBytes(Call(CMD_ZERO_BYTE_SET, {IntAr
 
 Text ToText(const ArgRecord& value) { return AsText(Call(CMD_TO_TEXT, &value, 1)); }
 
+// The command leaves a double in the result value; its 8 bytes are taken as they are.
 double ToNumber(const ArgRecord& value) {
   const uint64_t v = Call(CMD_TO_NUMBER, &value, 1);
   double d;
