@@ -23,13 +23,9 @@ int32_t Notify(int32_t code, uint32_t arg1, uint32_t arg2) {
   return fn ? fn(code, arg1, arg2) : 0;
 }
 
-void* Alloc(uint32_t size) {
-  return reinterpret_cast<void*>(Notify(SVC_ALLOC, size, 0));
-}
+void* Alloc(uint32_t size) { return reinterpret_cast<void*>(Notify(SVC_ALLOC, size, 0)); }
 
-void* TryAlloc(uint32_t size) {
-  return reinterpret_cast<void*>(Notify(SVC_ALLOC, size, 1));
-}
+void* TryAlloc(uint32_t size) { return reinterpret_cast<void*>(Notify(SVC_ALLOC, size, 1)); }
 
 void* Realloc(void* block, uint32_t size) {
   return reinterpret_cast<void*>(Notify(SVC_REALLOC, reinterpret_cast<uint32_t>(block), size));

@@ -128,7 +128,8 @@ CORE_COMMAND(ToByteSet) {
 // "%X" of the 32-bit value: upper case, no prefix, two's complement for negative values.
 CORE_COMMAND(ToHexText) {
   char buffer[16];
-  int n = std::snprintf(buffer, sizeof(buffer), "%X", static_cast<uint32_t>(Args(count, args).Int(0)));
+  int n =
+      std::snprintf(buffer, sizeof(buffer), "%X", static_cast<uint32_t>(Args(count, args).Int(0)));
   SetPointer(result, NewText(buffer, n > 0 ? n : 0));
 }
 

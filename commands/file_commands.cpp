@@ -55,8 +55,8 @@ CORE_COMMAND(WriteToFile) {
   Args a(count, args);
   const char* path = a.Text(0);
   if (*path == 0) return;
-  FileHandle file{CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr)};
+  FileHandle file{
+      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
   if (file.h == INVALID_HANDLE_VALUE) return;
   for (int32_t i = 1; i < a.Count(); ++i) {
     uint32_t n;

@@ -53,7 +53,10 @@ struct Matcher {
   uint8_t first;
 
   Matcher(const uint8_t* s, uint32_t len, bool ignoreCase)
-      : sought(s), m(len), fold(ignoreCase), first(len ? (ignoreCase ? FoldAscii(s[0]) : s[0]) : 0) {}
+      : sought(s),
+        m(len),
+        fold(ignoreCase),
+        first(len ? (ignoreCase ? FoldAscii(s[0]) : s[0]) : 0) {}
 
   // True when the m bytes at p equal the sought text (m >= 1).
   bool At(const uint8_t* p) const {

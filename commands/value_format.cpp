@@ -139,8 +139,7 @@ uint32_t TextForm(const ArgRecord& value, char (&buffer)[kFormBufferSize], const
       if (!value.text) return 0;
       *text = value.text;
       return static_cast<uint32_t>(std::strlen(value.text));
-    default:
-      return 0;
+    default: return 0;
   }
 }
 

@@ -2,9 +2,8 @@
 // service function (event 1), and program-side calls go through the typed command layer, the
 // CallCoreCommand slot of the runtime interface, the runtime's heap, numeric conversion,
 // open-file registry and message pumping.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 
@@ -30,8 +29,8 @@ const LibraryInfo* const kLibraries[] = {&kLibrary};
 
 }  // namespace
 
-extern "C" const ProgramInfo kProgramInfo = {
-    3, 0, 0x14805, 0, nullptr, 0, nullptr, 0, 1, kLibraries, 0, nullptr, nullptr};
+extern "C" const ProgramInfo kProgramInfo = {3, 0, 0x14805,    0, nullptr, 0,      nullptr,
+                                             0, 1, kLibraries, 0, nullptr, nullptr};
 
 namespace {
 
@@ -74,8 +73,8 @@ TEST_F(OnTheRuntime, ConversionsAndByteSets) {
 // A count of another numeric kind goes through the runtime's own numeric conversion.
 TEST_F(OnTheRuntime, NumericArgumentsUseTheRuntimesConversion) {
   ArgRecord count = DoubleArg(3.9);
-  uint64_t v = ProgramCallCommand(CallCoreCommand, kProgramInfo.libraries[0]->commands[CMD_SPACE_TEXT],
-                                  1, &count, nullptr);
+  uint64_t v = ProgramCallCommand(
+      CallCoreCommand, kProgramInfo.libraries[0]->commands[CMD_SPACE_TEXT], 1, &count, nullptr);
   core::Text spaces(reinterpret_cast<void*>(static_cast<uint32_t>(v)));
   EXPECT_STREQ(spaces.c_str(), "   ");
 }
@@ -90,10 +89,10 @@ TEST_F(OnTheRuntime, MemoryFileThroughTheRuntimesRegistry) {
   EXPECT_STREQ(core::ReadLine(file).c_str(), "2");
   EXPECT_TRUE(core::IsEndOfFile(file));
   // A long value list is laid out in one block as well.
-  EXPECT_TRUE(core::WriteText(file, {IntArg(0), IntArg(1), IntArg(2), IntArg(3), IntArg(4),
-                                     IntArg(5), IntArg(6), IntArg(7), IntArg(8), IntArg(9),
-                                     IntArg(10), IntArg(11), IntArg(12), IntArg(13), IntArg(14),
-                                     IntArg(15), IntArg(16), IntArg(17), IntArg(18), IntArg(19)}));
+  EXPECT_TRUE(core::WriteText(
+      file, {IntArg(0),  IntArg(1),  IntArg(2),  IntArg(3),  IntArg(4),  IntArg(5),  IntArg(6),
+             IntArg(7),  IntArg(8),  IntArg(9),  IntArg(10), IntArg(11), IntArg(12), IntArg(13),
+             IntArg(14), IntArg(15), IntArg(16), IntArg(17), IntArg(18), IntArg(19)}));
   EXPECT_TRUE(core::SeekToFileStart(file));
   EXPECT_STREQ(core::ReadLine(file).c_str(), "Set-Cookie: a=1");
   EXPECT_STREQ(core::ReadLine(file).c_str(), "2");
@@ -124,8 +123,8 @@ TEST_F(OnTheRuntime, ProcessEventsDispatchesAndLeavesQuitQueued) {
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = "CommandsRuntimeCounting";
   RegisterClassA(&wc);
-  HWND window = CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance,
-                              nullptr);
+  HWND window =
+      CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
   ASSERT_NE(window, nullptr);
   PostMessageA(window, WM_USER + 1, 0, 0);
   PostMessageA(window, WM_USER + 1, 0, 0);

@@ -51,8 +51,7 @@ TEST_F(TextCommands, TextMidStartsAtBytePosition) {
   EXPECT_EQ(TakeText(Call(CMD_TEXT_MID, {Txt("abc"), Int(0), Int(2)})), std::nullopt);
   EXPECT_EQ(TakeText(Call(CMD_TEXT_MID, {Txt("abc"), Int(4), Int(2)})), std::nullopt);
   EXPECT_EQ(TakeText(Call(CMD_TEXT_MID, {Txt("abc"), Int(1), Int(0)})), std::nullopt);
-  EXPECT_EQ(TakeText(Call(CMD_TEXT_MID, {Txt("abc"), Int(-0x7FFFFFFF - 1), Int(2)})),
-            std::nullopt);
+  EXPECT_EQ(TakeText(Call(CMD_TEXT_MID, {Txt("abc"), Int(-0x7FFFFFFF - 1), Int(2)})), std::nullopt);
   EXPECT_EQ(Text(Call(CMD_TEXT_MID, {Txt("\xB0\xA1\xB0\xA2"), Int(2), Int(2)})), "\xA1\xB0");
 }
 
@@ -94,9 +93,17 @@ TEST_F(TextCommands, FindTextNeverMatchesSecondBytes) {
   // B0 A1 then A1: the sought A1 A1 only exists across a character boundary.
   EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("\xB0\xA1\xA1\xA1"), Txt("\xA1\xA1")}).intValue, 3);
   // The second byte 'A' of 81 41 is not a character of its own.
-  EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("\x81" "A"), Txt("A")}).intValue, -1);
+  EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("\x81"
+                                     "A"),
+                                 Txt("A")})
+                .intValue,
+            -1);
   // A start on a second byte begins the scan right there, unaligned.
-  EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("\x81" "A"), Txt("A"), Int(2)}).intValue, 2);
+  EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("\x81"
+                                     "A"),
+                                 Txt("A"), Int(2)})
+                .intValue,
+            2);
   // A lone first byte at the end is still tried, then the scan stops.
   EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("ab\xB0"), Txt("\xB0")}).intValue, 3);
 }
@@ -140,19 +147,19 @@ TEST_F(TextCommands, ReplaceSubtextCountsAndStart) {
   EXPECT_EQ(replace("xABCx", {Txt("abc"), Txt("-"), Omitted(), Omitted(), Bool(true)}), "xABCx");
   // The replacement is never scanned again, and an omitted replacement deletes.
   EXPECT_EQ(replace("aaa", {Txt("a"), Txt("aa"), Omitted(), Omitted(), Bool(true)}), "aaaaaa");
-  EXPECT_EQ(replace("https://h/https://", {Txt("https://"), Omitted(), Omitted(), Omitted(),
-                                            Bool(true)}),
-            "h/");
-  EXPECT_EQ(TakeText(Call(CMD_REPLACE_SUBTEXT, {Txt("aa"), Txt("a"), Omitted(), Omitted(),
-                                                 Omitted(), Bool(true)})),
+  EXPECT_EQ(
+      replace("https://h/https://", {Txt("https://"), Omitted(), Omitted(), Omitted(), Bool(true)}),
+      "h/");
+  EXPECT_EQ(TakeText(Call(CMD_REPLACE_SUBTEXT,
+                          {Txt("aa"), Txt("a"), Omitted(), Omitted(), Omitted(), Bool(true)})),
             std::nullopt);
 }
 
 TEST_F(TextCommands, ReplaceSubtextKeepsCharactersWhole) {
   // A1 as sought never matches the second byte of B0 A1; a lone first byte met by the scan
   // is dropped, one left beyond the scan's reach stays.
-  EXPECT_EQ(Text(Call(CMD_REPLACE_SUBTEXT, {Txt("\xB0\xA1\xA1"), Txt("\xA1"), Txt("-"),
-                                            Omitted(), Omitted(), Bool(true)})),
+  EXPECT_EQ(Text(Call(CMD_REPLACE_SUBTEXT, {Txt("\xB0\xA1\xA1"), Txt("\xA1"), Txt("-"), Omitted(),
+                                            Omitted(), Bool(true)})),
             "\xB0\xA1-");
   EXPECT_EQ(Text(Call(CMD_REPLACE_SUBTEXT,
                       {Txt("ab\xB0"), Txt("b"), Txt("B"), Omitted(), Omitted(), Bool(true)})),
@@ -192,8 +199,18 @@ TEST_F(TextCommands, TrimAndRemoveBlanks) {
 }
 
 TEST_F(TextCommands, CaseChangesLeaveTwoByteCharacters) {
-  EXPECT_EQ(Text(Call(CMD_TO_UPPER, {Txt("ab\x81" "a" "c\xB0")})), "AB\x81" "a" "C\xB0");
-  EXPECT_EQ(Text(Call(CMD_TO_LOWER, {Txt("AB\x81" "A" "Z[")})), "ab\x81" "A" "z[");
+  EXPECT_EQ(Text(Call(CMD_TO_UPPER, {Txt("ab\x81"
+                                         "a"
+                                         "c\xB0")})),
+            "AB\x81"
+            "a"
+            "C\xB0");
+  EXPECT_EQ(Text(Call(CMD_TO_LOWER, {Txt("AB\x81"
+                                         "A"
+                                         "Z[")})),
+            "ab\x81"
+            "A"
+            "z[");
   EXPECT_EQ(TakeText(Call(CMD_TO_UPPER, {Txt("")})), std::nullopt);
 }
 
