@@ -245,3 +245,42 @@ TEST_F(TextCommands, ByteSets) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every command tolerates a caller that passes fewer records than it reads, or none at all
+// with a null list: the missing arguments read as omitted, and results stay well-formed.
+TEST(AllCommands, MissingArgumentsReadAsOmitted) {
+  Attach();
+  const int32_t live = LiveBlocks();
+  for (uint32_t id = 0; id < kCoreCommandCount; ++id) {
+    if (id == CMD_MESSAGE_BOX) continue;  // would wait for a user
+    ArgRecord unread{};
+    const std::pair<int32_t, ArgRecord*> calls[] = {{4, nullptr}, {0, &unread}, {-1, &unread}};
+    for (auto [count, list] : calls) {
+      ArgRecord result{};
+      if (id == CMD_SEND_UNIT_MESSAGE) {
+        // The omitted unit names no loaded unit: the runtime's fatal error.
+        EXPECT_THROW(kCoreCommands[id](&result, count, list), FatalError);
+        continue;
+      }
+      kCoreCommands[id](&result, count, list);
+      if (id == CMD_SPLIT_TEXT) {
+        EXPECT_TRUE(TakeTextArray(result).empty());
+      } else if (id == CMD_OPEN_MEMORY_FILE) {
+        Call(CMD_CLOSE_FILE, {Int(result.intValue)});
+      } else if (id == CMD_IS_END_OF_FILE) {
+        EXPECT_EQ(result.intValue, 1) << "an unknown file is at its end";
+      } else if (id == CMD_TO_HEX_TEXT) {
+        EXPECT_EQ(Text(result), "0");
+      } else if (id == CMD_FIND_TEXT || id == CMD_FIND_TEXT_REVERSE) {
+        EXPECT_EQ(result.intValue, -1);
+      } else {
+        EXPECT_EQ(result.words[0], 0u) << "command " << id;
+      }
+    }
+  }
+  EXPECT_EQ(LiveBlocks(), live);
+}
+
+}  // namespace
