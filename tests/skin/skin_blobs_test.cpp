@@ -116,6 +116,10 @@ TEST(SkinBlobs, AllCarriedSkinsAreAcceptedDistinctAndReadable) {
     EXPECT_GE(Contrast(s.colours[kEditText], s.colours[kEditBack]), 4.5);
     EXPECT_GE(Contrast(s.colours[kWindowText], s.colours[kWindowBack]), 4.5);
     EXPECT_GE(Contrast(s.colours[kButtonDisabledText], s.colours[kButtonDisabledFace]), 1.8);
+    // Titles are large bold text, for which a lower contrast still reads well.
+    EXPECT_GE(Contrast(s.colours[kCaptionActiveText], s.colours[kCaptionActiveTop]), 3.5);
+    EXPECT_GE(Contrast(s.colours[kCaptionActiveText], s.colours[kCaptionActiveBottom]), 3.5);
+    EXPECT_GE(Contrast(s.colours[kCaptionInactiveText], s.colours[kCaptionInactiveBack]), 3.5);
   }
   EXPECT_EQ(kSkinDataCount, names.size());
   EXPECT_EQ(kSkinDataCount, backgrounds.size());
