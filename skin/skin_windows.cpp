@@ -30,7 +30,8 @@ struct WindowState {
   Level level[kMaxLevels];
 };
 
-// The current palette; replaced as a whole when a new skin is attached.
+// The current palette; replaced as a whole when a new skin is attached. One skin holds for the
+// whole process: a second thread that attaches shares it and replaces it for everyone.
 Palette* g_palette = nullptr;
 
 // Hooks per thread. A thread is hooked once and stays hooked for the life of the process.
@@ -43,10 +44,13 @@ constexpr int kMaxThreads = 16;
 ThreadHooks g_threads[kMaxThreads];
 SRWLOCK g_threadsLock = SRWLOCK_INIT;
 
+// The state of a styled window, or null for a window the skin does not touch.
 WindowState* StateOf(HWND window) {
   return static_cast<WindowState*>(GetPropW(window, kStateProperty));
 }
 
+// Passes a message on to the procedure below a layer through the entry point matching the
+// way the layer was installed, so the message arrives exactly as it was sent.
 LRESULT CallNext(const Level& level, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return level.wide ? CallWindowProcW(level.next, window, message, wParam, lParam)
                     : CallWindowProcA(level.next, window, message, wParam, lParam);
@@ -67,6 +71,8 @@ constexpr WNDPROC kLayerProcs[kMaxLevels][2] = {
     {LayerProc<3, false>, LayerProc<3, true>},
 };
 
+// The window's first procedure as seen through the ANSI or the Unicode entry points (the
+// system hands out a different value for a procedure of the other character set).
 WNDPROC CurrentProc(HWND window, bool wide) {
   return reinterpret_cast<WNDPROC>(wide ? GetWindowLongPtrW(window, GWLP_WNDPROC)
                                         : GetWindowLongPtrA(window, GWLP_WNDPROC));
@@ -120,6 +126,7 @@ void KeepOnTop(HWND window, WindowState* state) {
   if (PushLayer(window, state)) InvalidateRect(window, nullptr, TRUE);
 }
 
+// Class name comparisons ignore case, as the system does.
 bool ClassIs(const wchar_t* name, const wchar_t* expected) { return lstrcmpiW(name, expected) == 0; }
 
 bool StartsWith(const wchar_t* name, const wchar_t* prefix) {
@@ -146,6 +153,7 @@ bool CanContain(HWND parent) {
   return true;
 }
 
+// Push buttons with a caption; picture buttons and owner-drawn ones are left to their owner.
 bool IsPushButtonStyle(LONG style) {
   LONG type = style & BS_TYPEMASK;
   return (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) && !(style & (BS_BITMAP | BS_ICON));
@@ -184,6 +192,7 @@ void EnsureFrame(HWND parent) {
   InvalidateRect(parent, nullptr, TRUE);
 }
 
+// Styles one window if its kind is one the skin handles (used for new and existing windows).
 void StyleWindow(HWND window, LONG style, HWND parent) {
   Role role;
   if (!Classify(window, style, parent, &role)) return;
@@ -195,6 +204,7 @@ void StyleWindow(HWND window, LONG style, HWND parent) {
 // Window procedures of the three roles (run in the active layer only).
 // ---------------------------------------------------------------------------------------------
 
+// Only edit boxes the skin styles get the edit colours (not a combo box's edit, for instance).
 bool IsStyledEdit(HWND control) {
   WindowState* state = StateOf(control);
   return state && state->role == Role::Edit;
@@ -249,6 +259,7 @@ bool ButtonMayHavePainted(UINT message) {
   }
 }
 
+// Draws the skinned face at once, over whatever the system button just drew.
 void PaintButtonNow(HWND button, const WindowState& state) {
   if (!IsWindowVisible(button) || !g_palette) return;
   HDC dc = GetDC(button);
@@ -301,10 +312,19 @@ LRESULT ButtonProc(WindowState* state, const Level& next, HWND window, UINT mess
   return result;
 }
 
-// Edit boxes take their colours from the frame; here only the border is drawn, after the
-// system has drawn the non-client area and whenever the focus or enabled state changes.
+// Edit boxes take their text colours from the frame; here the background is erased and the
+// border drawn, after the system has drawn the non-client area and whenever the focus or
+// enabled state changes.
 LRESULT EditProc(WindowState* state, const Level& next, HWND window, UINT message, WPARAM wParam,
                  LPARAM lParam) {
+  if (message == WM_ERASEBKGND && state->role == Role::Edit) {
+    // An owner that fills the box itself on erase would flash its own colour first.
+    bool plain = IsWindowEnabled(window) && !(GetWindowLongW(window, GWL_STYLE) & ES_READONLY);
+    RECT rc;
+    GetClientRect(window, &rc);
+    FillRect(reinterpret_cast<HDC>(wParam), &rc, plain ? g_palette->editBrush : g_palette->editDisabledBrush);
+    return 1;
+  }
   LRESULT result = CallNext(next, window, message, wParam, lParam);
   switch (message) {
     case WM_NCPAINT:
@@ -351,6 +371,7 @@ LRESULT Dispatch(int level, HWND window, UINT message, WPARAM wParam, LPARAM lPa
 // Hooks.
 // ---------------------------------------------------------------------------------------------
 
+// The calling thread's CBT or call-window-procedure hook, for passing the call on.
 HHOOK HookOf(bool cbt) {
   DWORD id = GetCurrentThreadId();
   AcquireSRWLockShared(&g_threadsLock);
@@ -407,6 +428,8 @@ bool HookThread(HINSTANCE module) {
   return done;
 }
 
+// Enumeration callbacks: style what already exists (children after their top-level window,
+// so that a control finds its frame already styled), then repaint everything.
 BOOL CALLBACK StyleChild(HWND window, LPARAM) {
   StyleWindow(window, GetWindowLongW(window, GWL_STYLE), GetParent(window));
   return TRUE;

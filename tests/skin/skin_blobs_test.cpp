@@ -82,6 +82,16 @@ double Contrast(COLORREF a, COLORREF b) {
   return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
 }
 
+// Markers on both sides of the section the blobs were placed in (see CMakeLists.txt).
+extern "C" __attribute__((section(".rdata$skin_a"))) const uint8_t kBeforeSkinSection = 1;
+extern "C" __attribute__((section(".rdata$skin_z"))) const uint8_t kAfterSkinSection = 2;
+
+TEST(SkinBlobs, SectionKeepsAllByteSetsInOneRange) {
+  auto inside = [](const void* p) { return p > &kBeforeSkinSection && p < &kAfterSkinSection; };
+  EXPECT_TRUE(inside(kSkinLibraryByteSet));
+  for (const uint8_t* set : kSkinDataByteSets) EXPECT_TRUE(inside(set));
+}
+
 TEST(SkinBlobs, AllCarriedSkinsAreAcceptedDistinctAndReadable) {
   EXPECT_EQ(kSkinData33ByteSet, kSkinDataByteSets[32]);
   EXPECT_EQ(kSkinData33ByteSetSize, kSkinDataByteSetSizes[32]);
