@@ -163,17 +163,32 @@ bool SetFileAttributes(const char* path, int32_t attributes) {
   return AsBool(Call(CMD_SET_FILE_ATTRIBUTES, {Txt(path), IntArg(attributes)}));
 }
 
-// The path and the byte sets travel as one contiguous record list.
-bool WriteToFile(const char* path, std::initializer_list<const void*> byteSets) {
-  constexpr uint32_t kMost = 32;
-  ArgRecord records[kMost + 1];
-  records[0] = Txt(path);
-  int32_t n = 1;
-  for (const void* set : byteSets) {
-    if (n > static_cast<int32_t>(kMost)) break;
-    records[n++] = Set(set);
+// A command's first argument followed by a list of further ones, laid out contiguously as
+// the call convention wants. Short lists stay on the stack; longer ones get a heap block.
+class RecordList {
+ public:
+  RecordList(const ArgRecord& first, uint32_t further)
+      : records_(further < kInline ? inline_ : static_cast<ArgRecord*>(
+                                                   MemAlloc((further + 1) * sizeof(ArgRecord)))) {
+    records_[0] = first;
   }
-  return AsBool(Call(CMD_WRITE_TO_FILE, records, n));
+  ~RecordList() {
+    if (records_ != inline_) MemFree(records_);
+  }
+  void Add(const ArgRecord& r) { records_[count_++] = r; }
+  uint64_t Call(CoreCommandId id) { return core::Call(id, records_, count_); }
+
+ private:
+  static constexpr uint32_t kInline = 16;
+  ArgRecord inline_[kInline];
+  ArgRecord* records_;
+  int32_t count_ = 1;
+};
+
+bool WriteToFile(const char* path, std::initializer_list<const void*> byteSets) {
+  RecordList records(Txt(path), static_cast<uint32_t>(byteSets.size()));
+  for (const void* set : byteSets) records.Add(Set(set));
+  return AsBool(records.Call(CMD_WRITE_TO_FILE));
 }
 
 int32_t OpenMemoryFile() { return AsInt(Call(CMD_OPEN_MEMORY_FILE, nullptr, 0)); }
@@ -187,15 +202,9 @@ bool SeekToFileStart(int32_t file) {
 Text ReadLine(int32_t file) { return AsText(Call(CMD_READ_LINE, {IntArg(file)})); }
 
 bool WriteText(int32_t file, std::initializer_list<ArgRecord> values) {
-  constexpr uint32_t kMost = 32;
-  ArgRecord records[kMost + 1];
-  records[0] = IntArg(file);
-  int32_t n = 1;
-  for (const ArgRecord& v : values) {
-    if (n > static_cast<int32_t>(kMost)) break;
-    records[n++] = v;
-  }
-  return AsBool(Call(CMD_WRITE_TEXT, records, n));
+  RecordList records(IntArg(file), static_cast<uint32_t>(values.size()));
+  for (const ArgRecord& v : values) records.Add(v);
+  return AsBool(records.Call(CMD_WRITE_TEXT));
 }
 
 bool IsEndOfFile(int32_t file, std::optional<bool> textMode) {
