@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "runtime/errors.h"
+#include "runtime/runtime_app.h"
 
 namespace rt {
 namespace {
@@ -24,30 +25,29 @@ LPCSTR ExportKey(const char* name) {
 
 // Empty file name: the first system library that exports the key binds it. Libraries that
 // load but lack the export are released again at once.
-uintptr_t BindFromSystemList(LPCSTR key, HMODULE& module) {
+void* BindFromSystemList(LPCSTR key, HMODULE& module) {
   for (const char* library : kSystemLibraries) {
     HMODULE h = LoadLibraryA(library);
     if (!h) continue;
     FARPROC address = GetProcAddress(h, key);
     if (address) {
       module = h;
-      return reinterpret_cast<uintptr_t>(address);
+      return reinterpret_cast<void*>(address);
     }
     FreeLibrary(h);
   }
-  return 0;
+  return nullptr;
 }
 
 // Named library: a relative name is tried next to the program, then in the module directory,
 // and only then along the system's own search order; a name with a drive letter (any ':')
 // is loaded only as given. A library found early that lacks the export is not passed over
 // for a later location: the first library that loads is the one that binds.
-HMODULE LoadNamedLibrary(const DllCommandTable& table, const char* file) {
+HMODULE LoadNamedLibrary(const RuntimeApp& app, const char* file) {
   HMODULE h = nullptr;
   if (!std::strchr(file, ':')) {
-    h = LoadLibraryA((table.programDirectory + "\\" + file).c_str());
-    if (!h && !table.moduleDirectory.empty())
-      h = LoadLibraryA((table.moduleDirectory + file).c_str());
+    h = LoadLibraryA((app.programDirectory + "\\" + file).c_str());
+    if (!h && !app.moduleDirectory.empty()) h = LoadLibraryA((app.moduleDirectory + file).c_str());
   }
   if (!h) h = LoadLibraryA(file);
   return h;
@@ -74,31 +74,11 @@ HMODULE LoadNamedLibrary(const DllCommandTable& table, const char* file) {
 
 }  // namespace
 
-DllCommandTable& DllCommands() {
-  static DllCommandTable table;
-  return table;
-}
-
-void InitDllCommands(uint32_t count, const char* const* files, const char* const* names,
-                     const std::string& programDirectory, const std::string& moduleDirectory) {
-  DllCommandTable& t = DllCommands();
-  t.files.assign(count, "");
-  t.names.assign(count, "");
-  t.modules.assign(count, nullptr);
-  t.addresses.assign(count, 0);
-  for (uint32_t i = 0; i < count; ++i) {
-    // A missing declaration text reads as the empty text, never as a null address.
-    if (files && files[i]) t.files[i] = files[i];
-    if (names && names[i]) t.names[i] = names[i];
-  }
-  t.programDirectory = programDirectory;
-  t.moduleDirectory = moduleDirectory;
-}
-
 // Resolves command `index`. The table is written only on success, so a failure leaves the
 // entry unbound; the failure never returns to the program.
-uintptr_t ResolveDllCommand(uint32_t index) {
-  DllCommandTable& t = DllCommands();
+void* ResolveDllCommand(uint32_t index) {
+  RuntimeApp& app = TheApp();
+  DllCommandTable& t = app.dll;
   if (index >= t.addresses.size()) {
     // Only declared indexes are valid. An undeclared one would read past the table, so it
     // ends the program the way an unbindable command does, naming the index it asked for.
@@ -108,16 +88,17 @@ uintptr_t ResolveDllCommand(uint32_t index) {
   }
   if (t.addresses[index]) return t.addresses[index];
 
-  const char* file = t.files[index];
-  const char* name = t.names[index];
+  // A missing declaration text reads as the empty text.
+  const char* file = t.files[index] ? t.files[index] : "";
+  const char* name = t.names[index] ? t.names[index] : "";
   LPCSTR key = ExportKey(name);
   HMODULE module = nullptr;
-  uintptr_t address = 0;
+  void* address = nullptr;
   if (file[0] == '\0') {
     address = BindFromSystemList(key, module);
   } else {
-    module = LoadNamedLibrary(t, file);
-    if (module) address = reinterpret_cast<uintptr_t>(GetProcAddress(module, key));
+    module = LoadNamedLibrary(app, file);
+    if (module) address = reinterpret_cast<void*>(GetProcAddress(module, key));
   }
   if (!address) {
     if (module) FreeLibrary(module);
@@ -131,9 +112,9 @@ uintptr_t ResolveDllCommand(uint32_t index) {
 // Every bound command holds its own library reference, so a library shared by several
 // commands is released as often as it was loaded.
 void ReleaseDllCommands() {
-  DllCommandTable& t = DllCommands();
-  for (void* module : t.modules)
-    if (module) FreeLibrary(static_cast<HMODULE>(module));
+  DllCommandTable& t = TheApp().dll;
+  for (HMODULE module : t.modules)
+    if (module) FreeLibrary(module);
   t.files.clear();
   t.names.clear();
   t.modules.clear();
@@ -142,6 +123,7 @@ void ReleaseDllCommands() {
 
 }  // namespace rt
 
-extern "C" uintptr_t __cdecl RtResolveDllCommand(uint32_t index) {
+// The resolve step of the trampoline (runtime/dll_trampoline.S), with a C name it can call.
+extern "C" void* __cdecl RtResolveDllCommand(uint32_t index) {
   return rt::ResolveDllCommand(index);
 }
