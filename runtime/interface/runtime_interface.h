@@ -78,3 +78,5 @@ uint32_t __cdecl ProgramOtherHelp(uint32_t number, const uint32_t* args, uint32_
 // routine (run by the runtime's InitInstance) and the base of its handler entry table.
 extern "C" const ProgramInfo kProgramInfo;
 extern "C" int32_t __cdecl ProgramEntry();
+// The start of the handler entry table (add_handler_table); a program sets its CodeBase here.
+extern "C" const char kHandlerBase[];

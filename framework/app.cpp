@@ -1,0 +1,89 @@
+#include "framework/app.h"
+
+#include <cassert>
+
+#include "framework/window.h"
+
+namespace fw {
+namespace {
+App* theApp = nullptr;
+}
+
+App::App() {
+  assert(!theApp);
+  theApp = this;
+}
+
+App::~App() {
+  if (theApp == this) theApp = nullptr;
+}
+
+App* CurrentApp() { return theApp; }
+
+BOOL App::OnIdle(int32_t count) {
+  // The framework keeps no temporary objects; one pass of idle work is all there is.
+  return count < 1;
+}
+
+// Walks from the message's window up through its parents, offering the message to each
+// permanent window object, and stops after the main window.
+BOOL App::PreTranslateMessage(MSG* msg) {
+  for (HWND hwnd = msg->hwnd; hwnd; hwnd = ::GetParent(hwnd)) {
+    if (WindowObject* object = WindowObject::FromHandlePermanent(hwnd)) {
+      if (object->PreTranslateMessage(msg)) return TRUE;
+    }
+    if (hwnd == mainWindow) break;
+  }
+  return FALSE;
+}
+
+int App::ExitInstance() { return 0; }
+
+BOOL App::PumpMessage() {
+  if (!::GetMessageA(&currentMessage, nullptr, 0, 0)) return FALSE;
+  if (!PreTranslateMessage(&currentMessage)) {
+    ::TranslateMessage(&currentMessage);
+    ::DispatchMessageA(&currentMessage);
+  }
+  return TRUE;
+}
+
+BOOL App::IsIdleMessage(MSG* msg) {
+  if (msg->message == WM_MOUSEMOVE || msg->message == WM_NCMOUSEMOVE) {
+    // A mouse move to the same place (sent after every paint) is not new input.
+    if (msg->message == lastMouseMsg_ && msg->pt.x == lastMousePos_.x && msg->pt.y == lastMousePos_.y)
+      return FALSE;
+    lastMousePos_ = msg->pt;
+    lastMouseMsg_ = msg->message;
+    return TRUE;
+  }
+  return msg->message != WM_PAINT && msg->message != WM_TIMER && msg->message != 0x0118;  // caret blink
+}
+
+int App::Run() {
+  MSG probe;
+  bool idle = true;
+  int32_t count = 0;
+  for (;;) {
+    while (idle && !::PeekMessageA(&probe, nullptr, 0, 0, PM_NOREMOVE)) {
+      if (!OnIdle(count++)) idle = false;
+    }
+    do {
+      if (!PumpMessage()) return ExitInstance();
+      if (IsIdleMessage(&currentMessage)) {
+        idle = true;
+        count = 0;
+      }
+    } while (::PeekMessageA(&probe, nullptr, 0, 0, PM_NOREMOVE));
+  }
+}
+
+int AppMain(HINSTANCE instance) {
+  App* app = CurrentApp();
+  if (!app) return -1;
+  app->instance = instance;
+  if (!app->InitInstance()) return app->ExitInstance();
+  return app->Run();
+}
+
+}  // namespace fw

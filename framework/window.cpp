@@ -1,0 +1,165 @@
+#include "framework/window.h"
+
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+namespace fw {
+namespace {
+
+// The permanent handle-to-object map. Windows belong to the main thread, but a lookup from
+// another thread (a message sent across threads) must not race a change.
+std::mutex& MapLock() {
+  static std::mutex lock;
+  return lock;
+}
+std::unordered_map<HWND, WindowObject*>& HandleMap() {
+  static std::unordered_map<HWND, WindowObject*> map;
+  return map;
+}
+
+// The object being created on this thread, handed to the first message of its window.
+thread_local WindowObject* pendingCreate = nullptr;
+
+}  // namespace
+
+WindowObject::~WindowObject() {
+  if (hwnd_) {
+    // The object dies before its window: stop routing messages to it.
+    if (previousProc_) UnsubclassWindow();
+    else Detach();
+  }
+}
+
+WNDPROC ObjectWindowProc() { return &WindowObject::StaticProc; }
+
+void WindowObject::MapHandle(HWND hwnd) {
+  hwnd_ = hwnd;
+  std::lock_guard<std::mutex> guard(MapLock());
+  HandleMap()[hwnd] = this;
+}
+
+WindowObject* WindowObject::FromHandlePermanent(HWND hwnd) {
+  if (!hwnd) return nullptr;
+  std::lock_guard<std::mutex> guard(MapLock());
+  auto it = HandleMap().find(hwnd);
+  return it == HandleMap().end() ? nullptr : it->second;
+}
+
+bool WindowObject::Create(DWORD exStyle, const char* className, const char* title, DWORD style,
+                          int x, int y, int width, int height, HWND parent, HMENU menu,
+                          HINSTANCE instance) {
+  assert(!hwnd_);
+  if (!instance) instance = ::GetModuleHandleA(nullptr);
+  pendingCreate = this;
+  HWND hwnd = ::CreateWindowExA(exStyle, className, title, style, x, y, width, height, parent, menu,
+                                instance, this);
+  pendingCreate = nullptr;
+  if (!hwnd) {
+    hwnd_ = nullptr;
+    return false;
+  }
+  // A system control has its own procedure: take it over now that it exists.
+  if (FromHandlePermanent(hwnd) != this) return SubclassWindow(hwnd);
+  return true;
+}
+
+bool WindowObject::SubclassWindow(HWND hwnd) {
+  if (!hwnd || FromHandlePermanent(hwnd)) return false;
+  MapHandle(hwnd);
+  previousProc_ = reinterpret_cast<WNDPROC>(
+      ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StaticProc)));
+  return true;
+}
+
+HWND WindowObject::UnsubclassWindow() {
+  HWND hwnd = hwnd_;
+  if (!hwnd) return nullptr;
+  if (previousProc_) ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousProc_));
+  previousProc_ = nullptr;
+  return Detach();
+}
+
+bool WindowObject::Attach(HWND hwnd) {
+  if (!hwnd || hwnd_ || FromHandlePermanent(hwnd)) return false;
+  MapHandle(hwnd);
+  return true;
+}
+
+HWND WindowObject::Detach() {
+  HWND hwnd = hwnd_;
+  if (hwnd) {
+    std::lock_guard<std::mutex> guard(MapLock());
+    auto it = HandleMap().find(hwnd);
+    if (it != HandleMap().end() && it->second == this) HandleMap().erase(it);
+  }
+  hwnd_ = nullptr;
+  return hwnd;
+}
+
+BOOL WindowObject::PreTranslateMessage(MSG*) { return FALSE; }
+
+LRESULT WindowObject::WndProc(UINT, WPARAM, LPARAM) { return Default(); }
+
+LRESULT WindowObject::Default() { return CallPrevious(current_.msg, current_.wParam, current_.lParam); }
+
+LRESULT WindowObject::CallPrevious(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (previousProc_) return ::CallWindowProcA(previousProc_, hwnd_, msg, wParam, lParam);
+  return ::DefWindowProcA(hwnd_, msg, wParam, lParam);
+}
+
+// Routes one message to the object's WndProc, keeping the current message for Default() and
+// restoring the outer one afterwards (window procedures nest).
+LRESULT WindowObject::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
+  CurrentMessage outer = current_;
+  current_ = {msg, wParam, lParam};
+  LRESULT result;
+  if (msg == WM_NCDESTROY) {
+    result = Default();
+    previousProc_ = nullptr;
+    Detach();
+    current_ = outer;
+    PostNcDestroy();
+    return result;
+  }
+  result = WndProc(msg, wParam, lParam);
+  current_ = outer;
+  return result;
+}
+
+LRESULT CALLBACK WindowObject::StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  WindowObject* self = FromHandlePermanent(hwnd);
+  if (!self && pendingCreate) {
+    self = pendingCreate;
+    pendingCreate = nullptr;
+    self->MapHandle(hwnd);
+  }
+  if (!self) return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+  return self->Dispatch(msg, wParam, lParam);
+}
+
+const char* RegisterHelperClass(UINT classStyle, HCURSOR cursor, HBRUSH background, HICON icon) {
+  // One class per distinct set of attributes, named after them, registered once.
+  static std::mutex lock;
+  static std::unordered_map<std::string, bool> registered;
+  char name[96];
+  wsprintfA(name, "FwHelper:%x:%x:%x:%x", classStyle, reinterpret_cast<UINT_PTR>(cursor),
+            reinterpret_cast<UINT_PTR>(background), reinterpret_cast<UINT_PTR>(icon));
+  std::lock_guard<std::mutex> guard(lock);
+  auto it = registered.find(name);
+  if (it == registered.end()) {
+    WNDCLASSA wc{};
+    wc.style = classStyle;
+    wc.lpfnWndProc = ObjectWindowProc();
+    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.hCursor = cursor;
+    wc.hbrBackground = background;
+    wc.hIcon = icon;
+    wc.lpszClassName = name;
+    ::RegisterClassA(&wc);
+    it = registered.emplace(name, true).first;
+  }
+  return it->first.c_str();
+}
+
+}  // namespace fw

@@ -1,0 +1,98 @@
+// Window wrappers: a non-owning handle holder and an owning object with a window procedure.
+//
+// WindowObject keeps a permanent handle-to-object map. The object pointer travels to the new
+// window through CreateWindowEx's lpParam (or a thread-local slot when a system control is
+// subclassed), is stored at the first message, and is removed at WM_NCDESTROY. One static
+// procedure then calls the virtual WndProc; messages a class does not handle go to Default(),
+// which is the previous procedure of a subclassed control or DefWindowProc.
+#pragma once
+
+#include <windows.h>
+
+#include <cassert>
+#include <cstdint>
+
+namespace fw {
+
+// A cheap, non-owning window handle. Each method is one call.
+class Window {
+ public:
+  Window(HWND hwnd = nullptr) : hwnd_(hwnd) {}
+  HWND Handle() const { return hwnd_; }
+  operator HWND() const { return hwnd_; }
+  bool IsWindow() const { return hwnd_ && ::IsWindow(hwnd_); }
+  LRESULT Send(UINT msg, WPARAM w = 0, LPARAM l = 0) const { assert(hwnd_); return ::SendMessageA(hwnd_, msg, w, l); }
+  BOOL Post(UINT msg, WPARAM w = 0, LPARAM l = 0) const { return ::PostMessageA(hwnd_, msg, w, l); }
+  BOOL Show(int cmd) const { assert(hwnd_); return ::ShowWindow(hwnd_, cmd); }
+  BOOL Enable(bool on) const { assert(hwnd_); return ::EnableWindow(hwnd_, on); }
+  BOOL Move(int x, int y, int w, int h, bool repaint = true) const { assert(hwnd_); return ::MoveWindow(hwnd_, x, y, w, h, repaint); }
+  HWND Parent() const { return ::GetParent(hwnd_); }
+  LONG Style() const { return ::GetWindowLongA(hwnd_, GWL_STYLE); }
+  LONG ExStyle() const { return ::GetWindowLongA(hwnd_, GWL_EXSTYLE); }
+  BOOL SetText(const char* text) const { assert(hwnd_); return ::SetWindowTextA(hwnd_, text); }
+  HWND SetFocus() const { return ::SetFocus(hwnd_); }
+  BOOL Destroy() const { return ::DestroyWindow(hwnd_); }
+
+ protected:
+  HWND hwnd_;
+};
+
+// An owning window object with a virtual window procedure.
+class WindowObject : public Window {
+ public:
+  WindowObject() = default;
+  WindowObject(const WindowObject&) = delete;
+  WindowObject& operator=(const WindowObject&) = delete;
+  virtual ~WindowObject();
+
+  // Creates the window; the object is attached before the first message arrives.
+  bool Create(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y,
+              int width, int height, HWND parent, HMENU menu, HINSTANCE instance = nullptr);
+  // Takes over an existing window by replacing its procedure; Default() then calls the old one.
+  bool SubclassWindow(HWND hwnd);
+  // Undoes SubclassWindow and leaves the window alive.
+  HWND UnsubclassWindow();
+  // Attaches a handle without touching its procedure (the object only answers lookups).
+  bool Attach(HWND hwnd);
+  HWND Detach();
+
+  // The object of a handle in the permanent map, or null.
+  static WindowObject* FromHandlePermanent(HWND hwnd);
+
+  // Offered each message before dispatch when this window or one of its children is its target.
+  virtual BOOL PreTranslateMessage(MSG* msg);
+
+  // The one procedure of every window object.
+  static LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+ protected:
+  // The window procedure of this object; unhandled messages go to Default().
+  virtual LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam);
+  // Runs after WM_NCDESTROY, when the handle is gone; a class that owns itself deletes here.
+  virtual void PostNcDestroy() {}
+  // Default processing of the current message.
+  LRESULT Default();
+  LRESULT CallPrevious(UINT msg, WPARAM wParam, LPARAM lParam);
+
+  // The current message, for Default().
+  struct CurrentMessage {
+    UINT msg;
+    WPARAM wParam;
+    LPARAM lParam;
+  };
+  CurrentMessage current_{};
+  WNDPROC previousProc_ = nullptr;
+
+ private:
+  LRESULT Dispatch(UINT msg, WPARAM wParam, LPARAM lParam);
+  void MapHandle(HWND hwnd);
+};
+
+// Registers (once) a window class with the given cursor and background brush and returns its
+// name. The class uses WindowObject's procedure, so objects created on it get their WndProc.
+const char* RegisterHelperClass(UINT classStyle, HCURSOR cursor, HBRUSH background, HICON icon);
+
+// The procedure to give window classes whose windows are WindowObjects created with Create().
+WNDPROC ObjectWindowProc();
+
+}  // namespace fw

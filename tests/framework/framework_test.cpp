@@ -1,0 +1,114 @@
+// Framework layer: archive round trips and short-data failures, memory file growth, and
+// message dispatch through window objects.
+#include <gtest/gtest.h>
+
+#include "framework/archive.h"
+#include "framework/memfile.h"
+#include "framework/window.h"
+
+namespace {
+
+TEST(Archive, RoundTripsEveryKindAcrossBufferBoundaries) {
+  fw::MemFile file(1024);
+  std::string big(5000, 'x');
+  big[4095] = '\xB0';
+  {
+    fw::Archive out(file, fw::Archive::Store);
+    out.WriteWord(0x12345678);
+    out.WriteCountedText(big);
+    out.WriteCountedBlock("\0\1\2", 3);
+    out.WriteZeroText("\xC4\xE3\xBA\xC3");
+    out.WriteCountedText("");
+    out.WriteHalf(0xBEEF);
+    out.Close();
+  }
+  EXPECT_EQ(file.Length(), 4u + 4 + 5000 + 4 + 3 + 5 + 4 + 2);
+  file.Seek(0, FILE_BEGIN);
+  fw::Archive in(file, fw::Archive::Load);
+  EXPECT_EQ(in.ReadWord(), 0x12345678u);
+  EXPECT_EQ(in.ReadCountedText(), big);
+  EXPECT_EQ(in.ReadCountedBlock(), (std::vector<uint8_t>{0, 1, 2}));
+  EXPECT_EQ(in.ReadZeroText(), "\xC4\xE3\xBA\xC3");
+  EXPECT_EQ(in.ReadCountedText(), "");
+  EXPECT_EQ(in.ReadHalf(), 0xBEEF);
+  EXPECT_THROW(in.ReadBytes(&big[0], 1), fw::ArchiveError);
+}
+
+TEST(Archive, ShortAndHostileDataThrowsWithTheOffset) {
+  // A counted text announcing more than the data holds must fail before allocating it.
+  const uint8_t huge[] = {0xFF, 0xFF, 0xFF, 0x7F, 'a'};
+  fw::MemFile file(huge, sizeof huge);
+  fw::Archive in(file, fw::Archive::Load);
+  try {
+    in.ReadCountedText();
+    FAIL() << "no exception";
+  } catch (const fw::ArchiveError& e) {
+    EXPECT_EQ(e.offset, 4u);
+  }
+  // A negative count is an empty text, not an error.
+  const uint8_t negative[] = {0xFE, 0xFF, 0xFF, 0xFF};
+  fw::MemFile file2(negative, sizeof negative);
+  fw::Archive in2(file2, fw::Archive::Load);
+  EXPECT_EQ(in2.ReadCountedText(), "");
+  // A zero-terminated text without its terminator is short.
+  const uint8_t open[] = {'a', 'b'};
+  fw::MemFile file3(open, sizeof open);
+  fw::Archive in3(file3, fw::Archive::Load);
+  EXPECT_THROW(in3.ReadZeroText(), fw::ArchiveError);
+}
+
+TEST(MemFile, ReadOnlyViewRefusesWritesAndSeeksClamp) {
+  const char data[] = "abc";
+  fw::MemFile view(data, 3);
+  EXPECT_FALSE(view.Write("x", 1));
+  EXPECT_EQ(view.Seek(10, FILE_BEGIN), 3u);
+  EXPECT_EQ(view.Seek(-10, FILE_CURRENT), 0u);
+  char out[4] = {};
+  EXPECT_EQ(view.Read(out, 10), 3u);
+  EXPECT_STREQ(out, "abc");
+}
+
+class Recorder : public fw::WindowObject {
+ public:
+  std::vector<UINT> seen;
+  bool destroyed = false;
+ protected:
+  LRESULT WndProc(UINT msg, WPARAM w, LPARAM l) override {
+    if (msg == WM_USER + 1) return 42;
+    seen.push_back(msg);
+    return fw::WindowObject::WndProc(msg, w, l);
+  }
+  void PostNcDestroy() override { destroyed = true; }
+};
+
+TEST(WindowObject, DispatchesFromCreationToDestruction) {
+  const char* cls = fw::RegisterHelperClass(0, LoadCursor(nullptr, IDC_ARROW), nullptr, nullptr);
+  Recorder w;
+  ASSERT_TRUE(w.Create(0, cls, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr));
+  HWND h = w.Handle();
+  EXPECT_EQ(fw::WindowObject::FromHandlePermanent(h), &w);
+  EXPECT_EQ(SendMessageA(h, WM_USER + 1, 0, 0), 42);
+  ASSERT_FALSE(w.seen.empty());
+  EXPECT_EQ(w.seen.front(), static_cast<UINT>(WM_GETMINMAXINFO));
+  DestroyWindow(h);
+  EXPECT_TRUE(w.destroyed);
+  EXPECT_EQ(w.Handle(), nullptr);
+  EXPECT_EQ(fw::WindowObject::FromHandlePermanent(h), nullptr);
+}
+
+TEST(WindowObject, SubclassedSystemControlKeepsItsBehaviour) {
+  HWND edit = CreateWindowExA(0, "EDIT", "", WS_POPUP, 0, 0, 50, 20, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(edit, nullptr);
+  Recorder w;
+  ASSERT_TRUE(w.SubclassWindow(edit));
+  EXPECT_FALSE(w.SubclassWindow(edit));
+  SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("hello"));
+  char buf[16] = {};
+  SendMessageA(edit, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf));
+  EXPECT_STREQ(buf, "hello");
+  EXPECT_EQ(w.UnsubclassWindow(), edit);
+  EXPECT_EQ(fw::WindowObject::FromHandlePermanent(edit), nullptr);
+  DestroyWindow(edit);
+}
+
+}  // namespace

@@ -1,0 +1,72 @@
+// Heap rules: constant blocks are never freed or resized in place.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "runtime/heap.h"
+
+namespace {
+
+struct ConstantRange : ::testing::Test {
+  alignas(4) uint8_t area[64];
+  void SetUp() override {
+    for (int i = 0; i < 64; ++i) area[i] = static_cast<uint8_t>(i);
+    rt::AddConstantRange(area, sizeof area);
+  }
+  void TearDown() override { rt::ClearConstantRanges(); }
+};
+
+TEST_F(ConstantRange, ReallocCopiesOnlyWhatTheRangeHolds) {
+  uint8_t* grown = static_cast<uint8_t*>(rt::MemRealloc(area + 60, 100));
+  ASSERT_NE(grown, area + 60);
+  EXPECT_EQ(std::memcmp(grown, area + 60, 4), 0);
+  rt::MemFree(grown);
+  uint8_t* shrunk = static_cast<uint8_t*>(rt::MemRealloc(area, 3));
+  EXPECT_EQ(std::memcmp(shrunk, area, 3), 0);
+  rt::MemFree(shrunk);
+  EXPECT_EQ(area[0], 0);  // untouched
+}
+
+TEST_F(ConstantRange, EndIsExclusiveAndFreeIgnoresConstants) {
+  EXPECT_EQ(rt::ConstantAreaEnd(area), area + 64);
+  EXPECT_EQ(rt::ConstantAreaEnd(area + 63), area + 64);
+  EXPECT_EQ(rt::ConstantAreaEnd(area + 64), nullptr);
+  rt::MemFree(area + 10);  // ignored, must not reach the heap
+  rt::MemFree(nullptr);
+}
+
+TEST_F(ConstantRange, MakeWritableCopiesConstantArraysOnly) {
+  int32_t* block = reinterpret_cast<int32_t*>(area);
+  block[0] = 1;
+  block[1] = 3;
+  block[2] = 7;
+  block[3] = 8;
+  block[4] = 9;
+  void* variable = block;
+  rt::MakeArrayWritable(4, &variable);
+  ASSERT_NE(variable, block);
+  EXPECT_EQ(std::memcmp(variable, block, 20), 0);
+  void* copy = variable;
+  rt::MakeArrayWritable(4, &variable);
+  EXPECT_EQ(variable, copy);  // already on the heap
+  rt::MemFree(copy);
+}
+
+TEST(Heap, FreeArrayValueFreesTextMembers) {
+  auto* array = static_cast<int32_t*>(rt::MemAlloc(8 + 3 * 4));
+  array[0] = 1;
+  array[1] = 3;
+  array[2] = reinterpret_cast<int32_t>(rt::NewText("a", 1));
+  array[3] = 0;  // the empty text
+  array[4] = reinterpret_cast<int32_t>(rt::NewText("bc", 2));
+  rt::FreeArrayValue(TAG_TEXT | TAG_ARRAY, array);
+  rt::FreeArrayValue(TAG_TEXT | TAG_ARRAY, nullptr);
+  EXPECT_EQ(rt::NewText("x", 0), nullptr);
+  EXPECT_EQ(rt::NewByteSet("x", 0), nullptr);
+  void* set = rt::NewByteSet("xyz", 3);
+  EXPECT_EQ(ByteSetLength(set), 3u);
+  EXPECT_EQ(std::memcmp(ByteSetData(set), "xyz", 3), 0);
+  rt::MemFree(set);
+}
+
+}  // namespace
