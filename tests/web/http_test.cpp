@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <wininet.h>
 
 #include <algorithm>
 #include <cstring>

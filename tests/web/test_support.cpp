@@ -22,25 +22,29 @@ void StartTestRuntime() {
   });
 }
 
+namespace {
+struct BoxSearch {
+  DWORD pid;
+  HWND found;
+};
+
+BOOL CALLBACK MatchBox(HWND h, LPARAM p) {
+  auto* s = reinterpret_cast<BoxSearch*>(p);
+  char cls[32] = {};
+  DWORD owner = 0;
+  GetWindowThreadProcessId(h, &owner);
+  GetClassNameA(h, cls, sizeof cls);
+  if (owner == s->pid && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(h)) {
+    s->found = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+}  // namespace
+
 HWND FindMessageBox(DWORD pid) {
-  struct Search {
-    DWORD pid;
-    HWND found;
-  } search{pid ? pid : GetCurrentProcessId(), nullptr};
-  EnumWindows(
-      [](HWND h, LPARAM p) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(p);
-        char cls[32] = {};
-        DWORD owner = 0;
-        GetWindowThreadProcessId(h, &owner);
-        GetClassNameA(h, cls, sizeof cls);
-        if (owner == s->pid && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(h)) {
-          s->found = h;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  BoxSearch search{pid ? pid : GetCurrentProcessId(), nullptr};
+  EnumWindows(MatchBox, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
@@ -50,10 +54,11 @@ std::string WindowTextOf(HWND window) {
   return buffer.data();
 }
 
-BoxWatcher::BoxWatcher(DWORD pid, DWORD timeoutMs) {
-  thread_ = std::thread([this, pid, timeoutMs] {
+BoxWatcher::BoxWatcher(DWORD pid, DWORD timeoutMs, HANDLE process) {
+  thread_ = std::thread([this, pid, timeoutMs, process] {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (std::chrono::steady_clock::now() < end) {
+      if (process && WaitForSingleObject(process, 0) == WAIT_OBJECT_0) return;
       HWND box = FindMessageBox(pid);
       if (box) {
         seen_.caption = WindowTextOf(box);

@@ -6,8 +6,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <thread>
+
+#include "runtime_interface.h"
 
 // Initialises the runtime once per process with the program's 20 DLL declarations and no
 // windows or libraries, as the program's entry routine would.
@@ -22,10 +25,11 @@ struct BoxSeen {
 };
 
 // Waits on a thread of its own for one message box of process `pid` (this process when 0),
-// records it and presses OK. Join with Wait().
+// records it and presses OK. Gives up after the timeout, or as soon as `process` (when given)
+// has ended. Join with Wait().
 class BoxWatcher {
  public:
-  explicit BoxWatcher(DWORD pid = 0, DWORD timeoutMs = 15000);
+  explicit BoxWatcher(DWORD pid = 0, DWORD timeoutMs = 15000, HANDLE process = nullptr);
   ~BoxWatcher();
   BoxSeen Wait();
 

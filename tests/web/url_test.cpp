@@ -66,14 +66,16 @@ TEST_F(Url, KeptRangeIsExactlyCommaToNineAndLetters) {
   EXPECT_EQ(out, expected);
 }
 
+int delivered = 0;
+LRESULT CALLBACK CountingProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (m == WM_APP) ++delivered;
+  return DefWindowProcA(h, m, w, l);
+}
+
 TEST_F(Url, PercentEncodeKeepsWindowResponsive) {
   // Messages posted to this thread are dispatched while the text is encoded.
-  static int delivered = 0;
   WNDCLASSA wc{};
-  wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
-    if (m == WM_APP) ++delivered;
-    return DefWindowProcA(h, m, w, l);
-  };
+  wc.lpfnWndProc = CountingProc;
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = "UrlTestPump";
   RegisterClassA(&wc);
