@@ -22,6 +22,23 @@ fi
 mount --make-rprivate /
 ip link set lo up
 work=$(mktemp -d /tmp/standin.XXXXXX)
+
+# Wine opens sockets in its wineserver, so Windows programs must use a wineserver that lives
+# in this namespace: they get a private copy-on-write view of the prefix, whose server is
+# started in here. (A server shared with programs outside would connect from the machine's
+# own network instead.)
+private_prefix=
+if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+  private_prefix="$work/prefix"
+  mkdir -p "$work/upper" "$work/overlay-work" "$private_prefix"
+  if ! mount -t overlay overlay \
+        -o "lowerdir=$WINEPREFIX,upperdir=$work/upper,workdir=$work/overlay-work" "$private_prefix" \
+        2>/dev/null; then
+    rmdir "$private_prefix"
+    cp -a "$WINEPREFIX" "$private_prefix"
+  fi
+  export WINEPREFIX="$private_prefix"
+fi
 cat > "$work/hosts" <<HOSTS
 127.0.0.1 localhost
 127.0.0.1 www.baidu.com tieba.baidu.com hi.baidu.com
@@ -44,6 +61,11 @@ fi
 
 status=0
 "$@" || status=$?
+if [ -n "$private_prefix" ]; then
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  umount "$private_prefix" 2>/dev/null || true
+fi
 kill "$server" 2>/dev/null || true
 wait "$server" 2>/dev/null || true
 [ "$status" -eq 0 ] || cat "$work/server.log" >&2
