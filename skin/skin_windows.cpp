@@ -1,6 +1,7 @@
 // Hooks and window procedures that apply the current skin (see skin_windows.h).
 #include "skin_windows.h"
 
+#include "skin_caption.h"
 #include "skin_paint.h"
 
 namespace skin {
@@ -26,7 +27,8 @@ struct WindowState {
   uint8_t levels;    // layers installed
   uint8_t active;    // the layer that styles
   bool hot;          // mouse over a button
-  int depth;         // nesting of button messages after which the system may have painted
+  bool ncActive;     // frame drawn in the active colours (from WM_NCACTIVATE)
+  int depth;         // nesting of messages after which the system may have painted
   Level level[kMaxLevels];
 };
 
@@ -108,6 +110,11 @@ void Install(HWND window, Role role) {
   if (!PushLayer(window, state)) {
     RemovePropW(window, kStateProperty);
     HeapFree(GetProcessHeap(), 0, state);
+    return;
+  }
+  if (role == Role::Frame && HasSkinnedCaption(window)) {
+    state->ncActive = GetActiveWindow() == window;
+    AllowOwnFrame(window);
   }
 }
 
@@ -210,9 +217,43 @@ bool IsStyledEdit(HWND control) {
   return state && state->role == Role::Edit;
 }
 
+// Messages with which the system redraws a title bar by itself (text, icon, caption button
+// tracking, the end of a move or a menu), after which the skinned one is drawn again.
+bool CaptionMayHavePainted(UINT message) {
+  switch (message) {
+    case WM_SETTEXT: case WM_SETICON: case WM_STYLECHANGED: case WM_SYSCOMMAND:
+    case WM_NCLBUTTONDOWN: case WM_NCLBUTTONUP: case WM_NCLBUTTONDBLCLK: case WM_NCRBUTTONUP:
+    case WM_EXITMENULOOP: case WM_EXITSIZEMOVE: case WM_CREATE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Frame and title bar of a captioned window: the system draws first (it also draws menus and
+// scroll bars there), the skinned frame goes over it when the outermost message returns.
+// WM_PRINT with PRF_NONCLIENT (PrintWindow) gets the skinned frame in the DC it brings.
+LRESULT CaptionProc(WindowState* state, const Level& next, HWND window, UINT message, WPARAM wParam,
+                    LPARAM lParam) {
+  if (message == WM_NCACTIVATE) state->ncActive = wParam != 0;
+  ++state->depth;
+  LRESULT result = CallNext(next, window, message, wParam, lParam);
+  if (StateOf(window) != state) return result;  // destroyed meanwhile
+  if (--state->depth == 0 && g_palette) {
+    if (message == WM_CREATE) AllowOwnFrame(window);
+    HDC printDc = message == WM_PRINT && (lParam & PRF_NONCLIENT) ? reinterpret_cast<HDC>(wParam) : nullptr;
+    if (message != WM_PRINT || printDc) PaintCaptionFrame(window, printDc, *g_palette, state->ncActive);
+  }
+  return result;
+}
+
 // Colour requests of a frame's children: edit boxes get the edit colours, every other child
 // that asks (labels, check boxes, group boxes, read-only edits) the window colours.
-LRESULT FrameProc(const Level& next, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT FrameProc(WindowState* state, const Level& next, HWND window, UINT message, WPARAM wParam,
+                  LPARAM lParam) {
+  if ((message == WM_NCPAINT || message == WM_NCACTIVATE || message == WM_PRINT || CaptionMayHavePainted(message)) &&
+      HasSkinnedCaption(window))
+    return CaptionProc(state, next, window, message, wParam, lParam);
   const Palette& p = *g_palette;
   HDC dc = reinterpret_cast<HDC>(wParam);
   HWND child = reinterpret_cast<HWND>(lParam);
@@ -359,7 +400,7 @@ LRESULT Dispatch(int level, HWND window, UINT message, WPARAM wParam, LPARAM lPa
   }
   if (level != state->active || !g_palette) return CallNext(next, window, message, wParam, lParam);
   switch (state->role) {
-    case Role::Frame: return FrameProc(next, window, message, wParam, lParam);
+    case Role::Frame: return FrameProc(state, next, window, message, wParam, lParam);
     case Role::Button: return ButtonProc(state, next, window, message, wParam, lParam);
     case Role::Edit:
     case Role::RichEditFrame: return EditProc(state, next, window, message, wParam, lParam);

@@ -1,5 +1,5 @@
 // Stand-ins for the form runtime while the runtime core is tested alone: no windows are known.
-// The template loader itself is real.
+// The template loader and property access are the real ones; DLL binding is the real one too.
 #include <windows.h>
 
 #include "forms/form_runtime.h"
@@ -10,8 +10,6 @@ bool LoadStartWindow(int32_t) { return false; }
 bool AnyWindowAlive() { return false; }
 void DestroyAllWindows() {}
 void* FindHandler(int32_t, int32_t, int32_t, int32_t) { return nullptr; }
-uint64_t ReadUnitProperty(int32_t, int32_t, int32_t, int32_t) { return 0; }
-void WriteUnitProperty(int32_t, int32_t, int32_t, int32_t, uint64_t) {}
 int32_t RaiseIdleEvents(uint32_t, std::vector<HWND>&) { return 0; }
 int32_t FormService(int32_t, uint32_t, uint32_t) { return 0; }
 }  // namespace forms

@@ -1,5 +1,6 @@
 // The skin library attached to live windows: the carried library loads under its file name,
-// skin 33 restyles the window background, the push button and the edit box, and the controls
+// skin 33 restyles the title bar, the window background, the push button and the edit box,
+// and the controls
 // still take clicks, keys and focus. Later skins replace it; refused blocks leave it in place.
 #include <gtest/gtest.h>
 
@@ -68,6 +69,41 @@ TEST_F(SkinAttach, Skin33RestylesWindowButtonAndEdit) {
   skin::SkinScheme s = SchemeOf(33);
   ASSERT_FALSE(Near(standard, s.colours[skin::kWindowBack])) << "skin 33 must differ from the standard look";
   ExpectStyled(w_, s, "after attaching skin 33");
+
+  // The title bar and the frame, read from a PrintWindow copy (a window manager may own the
+  // frame on screen): active colours, inactive ones once the window is told it lost the
+  // activation, active again when it regains it.
+  RECT wr;
+  GetWindowRect(w_.frame, &wr);
+  POINT origin = {0, 0};
+  ClientToScreen(w_.frame, &origin);
+  int frame = origin.x - wr.left, captionHeight = GetSystemMetrics(SM_CYCAPTION);
+  int captionRow = frame + captionHeight / 2, middle = (wr.right - wr.left) / 2;
+  COLORREF activeTitle = FaceAt(s.colours[skin::kCaptionActiveTop], s.colours[skin::kCaptionActiveBottom],
+                                captionRow - frame, captionHeight);
+  auto printed = [&](int x, int y) {
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, wr.right - wr.left, wr.bottom - wr.top);
+    HGDIOBJ old = SelectObject(mem, bitmap);
+    PrintWindow(w_.frame, mem, 0);
+    COLORREF c = GetPixel(mem, x, y);
+    SelectObject(mem, old);
+    DeleteObject(bitmap);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return c;
+  };
+  SendMessageA(w_.frame, WM_NCACTIVATE, TRUE, 0);
+  EXPECT_TRUE(Near(printed(middle, captionRow), activeTitle, 3))
+      << "active title bar " << Hex(printed(middle, captionRow)) << " expected " << Hex(activeTitle);
+  EXPECT_TRUE(Near(printed(0, (wr.bottom - wr.top) / 2), s.colours[skin::kFrameBorder]))
+      << "frame line " << Hex(printed(0, (wr.bottom - wr.top) / 2));
+  SendMessageA(w_.frame, WM_NCACTIVATE, FALSE, 0);
+  EXPECT_TRUE(Near(printed(middle, captionRow), s.colours[skin::kCaptionInactiveBack]))
+      << "inactive title bar " << Hex(printed(middle, captionRow));
+  SendMessageA(w_.frame, WM_NCACTIVATE, TRUE, 0);
+  EXPECT_TRUE(Near(printed(middle, captionRow), activeTitle, 3));
 
   // Text typed into the edit box is drawn in the edit text colour: some pixel of the text
   // row carries it (the text is anti-aliased, so look for the brightest match).
