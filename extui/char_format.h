@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "runtime/interface/ext_commands.h"
+
 namespace extui {
 
 // Type number of the character format: library 2, type 4.
@@ -30,20 +32,9 @@ enum CharEffect : int32_t {
 // The automatic (system) text colour.
 inline constexpr uint32_t kAutoColor = 0xFF000000u;
 
-struct CharFormat {
-  char* fontName;    // GBK face name on the runtime heap, owned by the record; null = empty
-  int32_t fontSize;  // points
-  int32_t offset;    // points above (positive) or below (negative) the baseline
-  int32_t effects;   // CharEffect bits
-  uint32_t color;    // 0x00BBGGRR, or kAutoColor
-};
+// The record, shared with program code (which sees it as CharFormatValue).
+using CharFormat = ::CharFormatValue;
 static_assert(sizeof(CharFormat) == 20);
-static_assert(offsetof(CharFormat, fontName) == 0);
-static_assert(offsetof(CharFormat, fontSize) == 4);
-static_assert(offsetof(CharFormat, offset) == 8);
-static_assert(offsetof(CharFormat, effects) == 12);
-static_assert(offsetof(CharFormat, color) == 16);
-static_assert(std::is_standard_layout_v<CharFormat> && std::is_trivially_copyable_v<CharFormat>);
 
 // The system's ANSI CHARFORMAT, as the rich edit control reads it.
 static_assert(sizeof(CHARFORMATA) == 60);

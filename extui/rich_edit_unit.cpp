@@ -527,7 +527,8 @@ bool RichEditUnit::RefusesEdit(UINT msg, WPARAM wParam, LPARAM lParam) {
       start = std::clamp<LONG>(start, 0, end - 1);
     } else if (kind == kDeleteForward) {
       GETTEXTLENGTHEX gtl{GTL_NUMCHARS | GTL_PRECISE, 1200};
-      const LONG length = static_cast<LONG>(Control(EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&gtl)));
+      LONG length = static_cast<LONG>(Control(EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&gtl)));
+      if (length <= 0) length = static_cast<LONG>(Control(WM_GETTEXTLENGTH));  // older control
       if (end >= length) return false;
       end = ctrl ? static_cast<LONG>(Control(EM_FINDWORDBREAK, WB_MOVEWORDRIGHT, end)) : end + 1;
       end = std::clamp<LONG>(end, start + 1, length);
@@ -551,12 +552,12 @@ bool RichEditUnit::RangeIsProtected(LONG start, LONG end) {
     probing_ = true;
     const LRESULT mask = Control(EM_SETEVENTMASK, 0, 0);
     POINT scroll{0, 0};
-    Control(EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
+    const bool keepScroll = Control(EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll)) != 0;
     CHARRANGE range{start, end};
     Control(EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
     Control(EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
     Control(EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&sel));
-    Control(EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
+    if (keepScroll) Control(EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
     Control(EM_SETEVENTMASK, 0, mask);
     probing_ = false;
   }
