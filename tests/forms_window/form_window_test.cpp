@@ -13,6 +13,7 @@
 #include "forms/form_runtime.h"
 #include "forms/form_window.h"
 #include "forms/keyboard.h"
+#include "forms/window_template.h"
 #include "runtime/runtime_app.h"
 
 using namespace formtest;
@@ -437,7 +438,14 @@ TEST_F(FormWindowTest, UnitsShowTheMousePointerOfTheirBlock) {
   SetCursor(nullptr);
   SendMessageA(form, WM_SETCURSOR, reinterpret_cast<WPARAM>(UnitHandle(kFirstWindow, kButton1)),
                MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
-  EXPECT_EQ(LoadCursor(nullptr, IDC_IBEAM), GetCursor());
+  HCURSOR built = forms::TheWindowDirectory().Find(kFirstWindow)->units.ItemById(kButton1).Cursor();
+  ASSERT_NE(nullptr, built) << "mouse pointer 3 is the I-beam";
+  EXPECT_EQ(built, GetCursor());
+  // A unit without a pointer of its own leaves the choice to the default processing.
+  SetCursor(built);
+  SendMessageA(form, WM_SETCURSOR, reinterpret_cast<WPARAM>(UnitHandle(kFirstWindow, kButton2)),
+               MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_NE(built, GetCursor());
 }
 
 TEST_F(FormWindowTest, HandlersAreFoundOnlyWhileEventsAreNotBlocked) {
