@@ -167,6 +167,19 @@ TEST(SharedFormats, LibraryAndRuntimeFormatValuesAlike) {
     corelib::DateTimeToText(when, out);
     ASSERT_EQ(std::string(out), rt::DateTimeToText(when)) << when;
   }
+  // Narrowing of full-width forms before numbers are read, lone first bytes included.
+  for (int i = 0; i < 5000; ++i) {
+    std::string text;
+    for (size_t n = rng() % 12; n > 0; --n) {
+      static const char* const kPieces[] = {"\xA3\xB1", "\xA3\xAE", "\xA1\xA1", "\xA1\xAB",
+                                            "\xA1\xEE", "\xB0\xA1", "7", " ", "\xA3"};
+      text += kPieces[rng() % 9];
+    }
+    char narrowed[64];
+    corelib::NormaliseNarrow(text.c_str(), narrowed);
+    ASSERT_EQ(std::string(narrowed), rt::NormaliseWide(text.c_str(), false))
+        << ::testing::PrintToString(text);
+  }
   for (double when : {0.0, -0.5, -1.25, 36526.0, 36526.99999, -657434.0, 2958465.0, 1e12, -1e12}) {
     corelib::DateTimeToText(when, out);
     EXPECT_EQ(std::string(out), rt::DateTimeToText(when)) << when;
