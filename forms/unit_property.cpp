@@ -260,10 +260,12 @@ void WriteCommonProperty(Target t, int32_t property, uint64_t value) {
       ArrayBytes(reinterpret_cast<const void*>(static_cast<uintptr_t>(Low(value))), &data, &length);
       std::vector<uint8_t> block(data, data + length);
       ConvertMousePointerBlock(block, true);
+      // The cursor slot holds a cursor only while the unit exists; the next load builds it
+      // from the stored block otherwise.
       HCURSOR old = item.Cursor();
       units.ReplaceMousePointer(t.index, block.data(), static_cast<uint32_t>(block.size()));
       UnitItem moved = units.ItemAt(t.index);
-      moved.SetCursor(MakeUnitCursor(moved.MousePointer(), moved.MousePointerLength()));
+      moved.SetCursor(live ? MakeUnitCursor(moved.MousePointer(), moved.MousePointerLength()) : nullptr);
       if (old) DestroyCursor(old);
       if (live) {
         POINT p;
