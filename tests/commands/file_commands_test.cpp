@@ -1,7 +1,6 @@
 // Numbered memory files (line reading, text writing, the end test) and disk files.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 
@@ -59,7 +58,9 @@ TEST_F(MemoryFiles, CrWithoutLfStaysInTheLine) {
 }
 
 TEST_F(MemoryFiles, EndMarkStaysUnreadForTheTextModeTest) {
-  Fill("ab\x1A" "cd");
+  Fill(
+      "ab\x1A"
+      "cd");
   EXPECT_EQ(Line(), "ab");
   EXPECT_EQ(Position(), 2u);
   EXPECT_TRUE(AtEnd(true));
@@ -78,7 +79,10 @@ TEST_F(MemoryFiles, ZeroByteEndsALineLikeTheEndMark) {
 // A reader that tests the end without text mode must still reach the end: a read that starts
 // at 0x1A or 0x00 consumes that byte instead of returning at the same place for ever.
 TEST_F(MemoryFiles, ReaderWithoutTextModeMovesPastEndMarks) {
-  Fill(std::string("ab\x1A" "cd\0\0ef", 9));
+  Fill(
+      std::string("ab\x1A"
+                  "cd\0\0ef",
+                  9));
   std::vector<std::string> lines;
   for (int guard = 0; !AtEnd(false) && guard < 20; ++guard) lines.push_back(Line().value_or(""));
   EXPECT_EQ(lines, (std::vector<std::string>{"ab", "", "cd", "", "", "ef"}));
