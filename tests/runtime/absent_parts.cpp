@@ -1,5 +1,6 @@
 // Stand-ins for the form runtime and DLL binding while the runtime core is tested alone: no
-// windows are known and no DLL command is declared. The template loader itself is real.
+// windows are known and no DLL command is declared. The template loader and property access
+// are the real ones.
 #include <windows.h>
 
 #include "forms/form_runtime.h"
@@ -11,8 +12,6 @@ bool LoadStartWindow(int32_t) { return false; }
 bool AnyWindowAlive() { return false; }
 void DestroyAllWindows() {}
 void* FindHandler(int32_t, int32_t, int32_t, int32_t) { return nullptr; }
-uint64_t ReadUnitProperty(int32_t, int32_t, int32_t, int32_t) { return 0; }
-void WriteUnitProperty(int32_t, int32_t, int32_t, int32_t, uint64_t) {}
 int32_t RaiseIdleEvents(uint32_t, std::vector<HWND>&) { return 0; }
 int32_t FormService(int32_t, uint32_t, uint32_t) { return 0; }
 }  // namespace forms
