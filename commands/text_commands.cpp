@@ -124,17 +124,21 @@ void Find(ArgRecord* result, const Args& a, bool reverse) {
 template <bool kUpper>
 void ChangeCase(ArgRecord* result, const Args& a) {
   Bytes text = TextBytes(a, 0);
-  char* out = NewText(text.p, text.n);
+  if (text.n == 0) return;
+  uint8_t* out = static_cast<uint8_t*>(Alloc(text.n + 1));
   if (!out) return;
-  uint8_t* q = reinterpret_cast<uint8_t*>(out);
   for (uint32_t i = 0; i < text.n; ++i) {
-    uint8_t b = q[i];
+    uint8_t b = text.p[i];
     if (IsLead(b)) {
-      ++i;  // the second byte goes with it; a lone first byte at the end simply stays
-    } else if (kUpper ? (b >= 'a' && b <= 'z') : (b >= 'A' && b <= 'Z')) {
-      q[i] = static_cast<uint8_t>(kUpper ? b - 32 : b + 32);
+      // The second byte goes with it; a lone first byte at the end is copied as it is.
+      out[i] = b;
+      if (++i < text.n) out[i] = text.p[i];
+      continue;
     }
+    if (kUpper ? (b >= 'a' && b <= 'z') : (b >= 'A' && b <= 'Z')) b = kUpper ? b - 32 : b + 32;
+    out[i] = b;
   }
+  out[text.n] = 0;
   SetPointer(result, out);
 }
 
