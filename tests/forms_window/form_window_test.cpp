@@ -104,6 +104,11 @@ void CALLBACK CloseModalSoon(HWND, UINT, UINT_PTR id, DWORD) {
   if (HWND modal = FormHandle(kModalWindow)) PostMessageA(modal, WM_CLOSE, 0, 0);
 }
 
+void CALLBACK DestroyModalSoon(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  if (HWND modal = FormHandle(kModalWindow)) DestroyWindow(modal);
+}
+
 class FormWindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { InitialiseTestProgram(); }
@@ -434,6 +439,12 @@ TEST_F(FormWindowTest, ModalWindowDisablesTheOthersAndItsLoopEndsWithIt) {
   EXPECT_TRUE(IsWindowEnabled(FormHandle(kFirstWindow)));
   EXPECT_EQ(0, rt::TheApp().modalWindowId);
   EXPECT_EQ(nullptr, FormHandle(kModalWindow));
+
+  // Destroyed without being closed, a modal window still gives the others back.
+  SetTimer(nullptr, 0, 200, &DestroyModalSoon);
+  EXPECT_EQ(1, forms::FormService(SVC_LOAD_WINDOW, reinterpret_cast<uint32_t>(words), 0));
+  EXPECT_TRUE(IsWindowEnabled(FormHandle(kFirstWindow)));
+  EXPECT_EQ(0, rt::TheApp().modalWindowId);
 }
 
 TEST_F(FormWindowTest, AUnitWhoseBlockCannotBeReadFailsTheLoadAndLeavesNothingBehind) {
