@@ -224,6 +224,7 @@ bool CaptionMayHavePainted(UINT message) {
     case WM_SETTEXT: case WM_SETICON: case WM_STYLECHANGED: case WM_SYSCOMMAND:
     case WM_NCLBUTTONDOWN: case WM_NCLBUTTONUP: case WM_NCLBUTTONDBLCLK: case WM_NCRBUTTONUP:
     case WM_EXITMENULOOP: case WM_EXITSIZEMOVE: case WM_CREATE:
+    case WM_NCMOUSEMOVE: case WM_NCMOUSELEAVE:  // themed frames light up their buttons
       return true;
     default:
       return false;

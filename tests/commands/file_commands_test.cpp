@@ -49,6 +49,7 @@ TEST_F(MemoryFiles, ReadLineEndsAtLfAndDropsOneCr) {
   EXPECT_EQ(Line(), std::nullopt);
 }
 
+// Only LF ends a line: a CR elsewhere stays in it.
 TEST_F(MemoryFiles, CrWithoutLfStaysInTheLine) {
   Fill("a\rb\r\r\nc\n\n");
   EXPECT_EQ(Line(), "a\rb\r");
@@ -102,8 +103,8 @@ TEST_F(MemoryFiles, LongLinesKeepCharactersAcrossReads) {
   EXPECT_TRUE(AtEnd(true));
 }
 
+// CR as the last byte of the first read, LF as the first of the second.
 TEST_F(MemoryFiles, TerminatorRightAfterAReadBoundary) {
-  // CR as the last byte of the first read, LF as the first of the second.
   std::string first(511, 'a');
   Fill(first + "\r\n" + "b");
   EXPECT_EQ(Line(), first);

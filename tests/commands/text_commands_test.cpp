@@ -68,7 +68,7 @@ TEST_F(TextCommands, CharAndSpaceText) {
   EXPECT_EQ(RequestCount(SVC_TO_INT), 1);
 }
 
-TEST_F(TextCommands, FindTextWindowAndEmptySought) {
+TEST_F(TextCommands, FindTextWindowsAndCharacterBoundaries) {
   EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("abc"), Txt(""), Int(3)}).intValue, 1);
   EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("abc"), Txt(""), Int(4)}).intValue, -1);
   EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt(""), Txt("")}).intValue, -1);
@@ -76,20 +76,7 @@ TEST_F(TextCommands, FindTextWindowAndEmptySought) {
   EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("abcabc"), Txt("bc"), Int(3)}).intValue, 5);
   EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("abcabc"), Txt("bc"), Int(-7)}).intValue, 2);
   EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("abc"), Txt("abcd")}).intValue, -1);
-}
 
-TEST_F(TextCommands, FindTextIgnoreCaseOnlyForExactlyOne) {
-  const char* text = "Accept: x";
-  EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt(text), Txt("accept:"), Int(1), Bool(true)}).intValue, 1);
-  EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt(text), Txt("accept:"), Int(1), Bool(false)}).intValue, -1);
-  EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt(text), Txt("accept:"), Int(1), Int(2)}).intValue, -1);
-  EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt(text), Txt("accept:"), Omitted(), Omitted()}).intValue, -1);
-  // Folding applies to every byte, second bytes of two-byte characters included.
-  EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("\x81\x41"), Txt("\x81\x61"), Int(1), Bool(true)}).intValue,
-            1);
-}
-
-TEST_F(TextCommands, FindTextNeverMatchesSecondBytes) {
   // B0 A1 then A1: the sought A1 A1 only exists across a character boundary.
   EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("\xB0\xA1\xA1\xA1"), Txt("\xA1\xA1")}).intValue, 3);
   // The second byte 'A' of 81 41 is not a character of its own.
@@ -106,6 +93,17 @@ TEST_F(TextCommands, FindTextNeverMatchesSecondBytes) {
             2);
   // A lone first byte at the end is still tried, then the scan stops.
   EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("ab\xB0"), Txt("\xB0")}).intValue, 3);
+}
+
+TEST_F(TextCommands, FindTextIgnoreCaseOnlyForExactlyOne) {
+  const char* text = "Accept: x";
+  EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt(text), Txt("accept:"), Int(1), Bool(true)}).intValue, 1);
+  EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt(text), Txt("accept:"), Int(1), Bool(false)}).intValue, -1);
+  EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt(text), Txt("accept:"), Int(1), Int(2)}).intValue, -1);
+  EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt(text), Txt("accept:"), Omitted(), Omitted()}).intValue, -1);
+  // Folding applies to every byte, second bytes of two-byte characters included.
+  EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("\x81\x41"), Txt("\x81\x61"), Int(1), Bool(true)}).intValue,
+            1);
 }
 
 TEST_F(TextCommands, FindTextReverseSearchesBeforeStart) {
@@ -153,20 +151,6 @@ TEST_F(TextCommands, ReplaceSubtextCountsAndStart) {
   EXPECT_EQ(TakeText(Call(CMD_REPLACE_SUBTEXT,
                           {Txt("aa"), Txt("a"), Omitted(), Omitted(), Omitted(), Bool(true)})),
             std::nullopt);
-}
-
-TEST_F(TextCommands, ReplaceSubtextKeepsCharactersWhole) {
-  // A1 as sought never matches the second byte of B0 A1; a lone first byte met by the scan
-  // is dropped, one left beyond the scan's reach stays.
-  EXPECT_EQ(Text(Call(CMD_REPLACE_SUBTEXT, {Txt("\xB0\xA1\xA1"), Txt("\xA1"), Txt("-"), Omitted(),
-                                            Omitted(), Bool(true)})),
-            "\xB0\xA1-");
-  EXPECT_EQ(Text(Call(CMD_REPLACE_SUBTEXT,
-                      {Txt("ab\xB0"), Txt("b"), Txt("B"), Omitted(), Omitted(), Bool(true)})),
-            "aB");
-  EXPECT_EQ(Text(Call(CMD_REPLACE_SUBTEXT,
-                      {Txt("ab\xB0"), Txt("zz"), Txt("B"), Omitted(), Omitted(), Bool(true)})),
-            "ab\xB0");
 }
 
 TEST_F(TextCommands, SplitTextMembers) {

@@ -150,6 +150,11 @@ TEST_F(SkinAttach, ControlsKeepWorkingWhenSkinned) {
   Pump(30);
   EXPECT_EQ(2, w_.clicks);
 
+  // Tab from the button moves the focus on, through the same dialog key handling as before.
+  MSG tab = {w_.button, WM_KEYDOWN, VK_TAB, 0x000F0001, 0, {0, 0}};
+  EXPECT_TRUE(IsDialogMessageA(w_.frame, &tab));
+  EXPECT_EQ(w_.edit, GetFocus());
+
   // Typing into the edit box; its frame shows the accent colour while it has the focus.
   SetFocus(w_.edit);
   for (char c : {'a', 'b', '\r', 'c'}) SendMessageA(w_.edit, WM_CHAR, static_cast<unsigned char>(c), 1);

@@ -111,7 +111,7 @@ bool CreateTestWindow(TestWindow* window, int x, int y) {
   window->frame = CreateWindowExA(WS_EX_TOPMOST, "SkinTestWindow", "Skin test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y,
                                   360, 240, nullptr, nullptr, instance, nullptr);
   if (!window->frame) return false;
-  window->edit = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_MULTILINE,
+  window->edit = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN,
                                  10, 10, 150, 150, window->frame, reinterpret_cast<HMENU>(101), instance, nullptr);
   window->button = CreateWindowExA(0, "BUTTON", "Check", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_MULTILINE, 180,
                                    60, 96, 32, window->frame, reinterpret_cast<HMENU>(102), instance, nullptr);
