@@ -14,6 +14,7 @@
 #include "forms/form_runtime.h"
 #include "runtime/interface/ext_commands.h"
 #include "runtime/interface/runtime_interface.h"
+#include "runtime/interface/services.h"
 #include "runtime/runtime_app.h"
 
 extern "C" const unsigned char kExtUiFormTemplate[];
@@ -109,12 +110,13 @@ TEST_F(FormBoxTest, OutputBoxTakesItsTemplateSettingsAndAppendsColouredLines) {
   CHARRANGE mine{3, 4};
   SendMessageA(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&mine));
   AppendLine(0xFF, "X");
-  EXPECT_EQ(Text(kOutputBox).substr(0, 7), "账号X\r\n");
+  EXPECT_EQ(Text(kOutputBox).substr(0, 8), "账号 X\r\n");
 }
 
 TEST_F(FormBoxTest, EventsReachTheProgramsHandlers) {
   HWND box = Box(kEventBox);
   ASSERT_NE(box, nullptr);
+  SetFocus(Box(kOutputBox));  // the window may have given this box the focus when shown
   changed = selChanged = focus = blur = 0;
   WriteUnitProperty(kWindow, kEventBox, kSelText, -1, reinterpret_cast<uintptr_t>("abc"), 0);
   EXPECT_GE(changed, 1);
