@@ -23,13 +23,9 @@ int32_t Notify(int32_t code, uint32_t arg1, uint32_t arg2) {
   return fn ? fn(code, arg1, arg2) : 0;
 }
 
-void* Alloc(uint32_t size) {
-  return reinterpret_cast<void*>(Notify(SVC_ALLOC, size, 0));
-}
+void* Alloc(uint32_t size) { return reinterpret_cast<void*>(Notify(SVC_ALLOC, size, 0)); }
 
-void* TryAlloc(uint32_t size) {
-  return reinterpret_cast<void*>(Notify(SVC_ALLOC, size, 1));
-}
+void* TryAlloc(uint32_t size) { return reinterpret_cast<void*>(Notify(SVC_ALLOC, size, 1)); }
 
 void* Realloc(void* block, uint32_t size) {
   return reinterpret_cast<void*>(Notify(SVC_REALLOC, reinterpret_cast<uint32_t>(block), size));
@@ -39,6 +35,8 @@ void Free(const void* block) {
   if (block) Notify(SVC_FREE, reinterpret_cast<uint32_t>(block));
 }
 
+// Result blocks are exact: a text is its bytes plus the terminator, a byte set its 8-byte
+// header plus the bytes. Length 0 is the null address, the system's empty value.
 char* NewText(const void* bytes, uint32_t length) {
   if (length == 0) return nullptr;
   char* text = static_cast<char*>(Alloc(length + 1));
@@ -68,6 +66,7 @@ uint8_t* NewZeroByteSet(uint32_t length) {
   return set;
 }
 
+// Arguments past the count read as the omitted record, never as memory past the list.
 const ArgRecord& Args::operator[](int32_t i) const {
   return (i >= 0 && i < count_) ? records_[i] : kOmitted;
 }

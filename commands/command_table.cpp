@@ -4,18 +4,24 @@
 
 // In command-number order; CoreCommandId names the positions.
 extern "C" const CommandEntry kCoreCommands[kCoreCommandCount] = {
-    corelib::TextLength,      corelib::TextLeft,        corelib::TextRight,
-    corelib::TextMid,         corelib::CharText,        corelib::SpaceText,
-    corelib::FindText,        corelib::FindTextReverse, corelib::ReplaceText,
-    corelib::ReplaceSubtext,  corelib::SplitText,       corelib::TrimSpaces,
-    corelib::RemoveAllSpaces, corelib::ToUpper,         corelib::ToLower,
-    corelib::CompareText,     corelib::ByteSetLength,   corelib::ByteSetLeft,
-    corelib::ZeroByteSet,     corelib::ToText,          corelib::ToNumber,
-    corelib::ToByteSet,       corelib::ToHexText,       corelib::GetRunDirectory,
-    corelib::FileExists,      corelib::SetFileAttributes, corelib::WriteToFile,
-    corelib::OpenMemoryFile,  corelib::CloseFile,       corelib::SeekToFileStart,
-    corelib::ReadLine,        corelib::WriteText,       corelib::IsEndOfFile,
-    corelib::MessageBox,      corelib::ProcessEvents,   corelib::SendUnitMessage,
+    corelib::TextLength,      corelib::TextLeft,
+    corelib::TextRight,       corelib::TextMid,
+    corelib::CharText,        corelib::SpaceText,
+    corelib::FindText,        corelib::FindTextReverse,
+    corelib::ReplaceText,     corelib::ReplaceSubtext,
+    corelib::SplitText,       corelib::TrimSpaces,
+    corelib::RemoveAllSpaces, corelib::ToUpper,
+    corelib::ToLower,         corelib::CompareText,
+    corelib::ByteSetLength,   corelib::ByteSetLeft,
+    corelib::ZeroByteSet,     corelib::ToText,
+    corelib::ToNumber,        corelib::ToByteSet,
+    corelib::ToHexText,       corelib::GetRunDirectory,
+    corelib::FileExists,      corelib::SetFileAttributes,
+    corelib::WriteToFile,     corelib::OpenMemoryFile,
+    corelib::CloseFile,       corelib::SeekToFileStart,
+    corelib::ReadLine,        corelib::WriteText,
+    corelib::IsEndOfFile,     corelib::MessageBox,
+    corelib::ProcessEvents,   corelib::SendUnitMessage,
 };
 static_assert(sizeof(kCoreCommands) / sizeof(kCoreCommands[0]) == 36);
 

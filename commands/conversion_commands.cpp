@@ -69,6 +69,9 @@ CORE_COMMAND(ToText) {
   SetPointer(result, NewText(data, n));
 }
 
+// Numbers keep their value (a byte unsigned, short and int signed), a logical its stored
+// integer, a subroutine address its unsigned word; texts are read as decimal numbers after
+// full-width forms are narrowed. Everything else, date-times included, is 0.
 CORE_COMMAND(ToNumber) {
   const ArgRecord& v = Args(count, args)[0];
   double d = 0.0;
@@ -98,6 +101,9 @@ CORE_COMMAND(ToNumber) {
   SetDouble(result, d);
 }
 
+// The raw bytes of a value: a text without its terminator, a copy of a byte set, the members
+// of a numeric array, or a scalar's stored bytes in its own width. Other arrays and kinds
+// give the empty byte set.
 CORE_COMMAND(ToByteSet) {
   const ArgRecord& v = Args(count, args)[0];
   const uint8_t* data = nullptr;
@@ -119,9 +125,11 @@ CORE_COMMAND(ToByteSet) {
   SetPointer(result, NewByteSet(data, n));
 }
 
+// "%X" of the 32-bit value: upper case, no prefix, two's complement for negative values.
 CORE_COMMAND(ToHexText) {
   char buffer[16];
-  int n = std::snprintf(buffer, sizeof(buffer), "%X", static_cast<uint32_t>(Args(count, args).Int(0)));
+  int n =
+      std::snprintf(buffer, sizeof(buffer), "%X", static_cast<uint32_t>(Args(count, args).Int(0)));
   SetPointer(result, NewText(buffer, n > 0 ? n : 0));
 }
 

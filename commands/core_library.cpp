@@ -1,13 +1,11 @@
 // The core library's record: its data types (defined by the form runtime, which builds the
 // units of those types), its 36 commands and its notification entry.
 #include "commands/commands.h"
+#include "runtime/interface/unit_records.h"
 
-// The core library's data-type table: 51 entries of 56 bytes, provided by the form runtime.
-struct CoreDataTypeEntry {
-  uint32_t words[14];
-};
-static_assert(sizeof(CoreDataTypeEntry) == 56);
-extern const CoreDataTypeEntry kCoreDataTypes[51];
+// The core library's data-type table: 51 unit class records, provided by the form runtime
+// (window, edit box and button classes; empty records for the rest).
+extern const UnitClassInfo kCoreDataTypes[51];
 
 namespace {
 constexpr char kCoreLibraryId[] = "6C3E9A1F0B4D47E2A58C13F97D20B6E4";

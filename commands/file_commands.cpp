@@ -55,8 +55,8 @@ CORE_COMMAND(WriteToFile) {
   Args a(count, args);
   const char* path = a.Text(0);
   if (*path == 0) return;
-  FileHandle file{CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr)};
+  FileHandle file{
+      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
   if (file.h == INVALID_HANDLE_VALUE) return;
   for (int32_t i = 1; i < a.Count(); ++i) {
     uint32_t n;
@@ -70,6 +70,7 @@ CORE_COMMAND(WriteToFile) {
   SetBool(result, CloseHandle(h) != 0);
 }
 
+// A new empty memory file; its number is what the other file commands take.
 CORE_COMMAND(OpenMemoryFile) {
   (void)count;
   (void)args;
@@ -77,11 +78,13 @@ CORE_COMMAND(OpenMemoryFile) {
   SetInt(result, file ? file->Number() : 0);
 }
 
+// Closes and releases a memory file; an unknown or already closed number does nothing.
 CORE_COMMAND(CloseFile) {
   (void)result;
   MemoryFile::Close(Args(count, args).Int(0));
 }
 
+// Rewinds a memory file; false for an unknown number.
 CORE_COMMAND(SeekToFileStart) {
   MemoryFile* file = MemoryFile::Find(Args(count, args).Int(0));
   if (!file) return;

@@ -7,6 +7,8 @@
 
 namespace corelib {
 
+// The file object itself lives in the runtime's heap, so the file number is a heap address
+// that the registry can vouch for.
 MemoryFile* MemoryFile::Open() {
   MemoryFile* file = static_cast<MemoryFile*>(Alloc(sizeof(MemoryFile)));
   if (!file) return nullptr;
@@ -16,6 +18,8 @@ MemoryFile* MemoryFile::Open() {
   return file;
 }
 
+// A number is trusted only when the registry knows it as a memory file; anything else (an
+// unknown number, a stale one, a file of another kind) is not followed.
 MemoryFile* MemoryFile::Find(int32_t number) {
   if (number == 0) return nullptr;
   if (Notify(SVC_KEY_LOOKUP, static_cast<uint32_t>(number)) != kMemoryFileKind) return nullptr;
@@ -32,6 +36,7 @@ bool MemoryFile::Close(int32_t number) {
   return true;
 }
 
+// Reads stop at the end of the data; a read at the end gives 0 bytes.
 uint32_t MemoryFile::Read(void* out, uint32_t n) {
   uint32_t available = size_ - position_;
   if (n > available) n = available;
@@ -40,6 +45,7 @@ uint32_t MemoryFile::Read(void* out, uint32_t n) {
   return n;
 }
 
+// Writing past the end extends the file; writing inside it overwrites in place.
 bool MemoryFile::Write(const void* bytes, uint32_t n) {
   if (n == 0) return true;
   uint64_t end = uint64_t{position_} + n;

@@ -27,6 +27,7 @@ int32_t ButtonNumber(int answer) { return answer >= 1 && answer <= 7 ? answer - 
 
 }  // namespace
 
+// A copy of the runtime's program directory (no trailing backslash); empty when it has none.
 CORE_COMMAND(GetRunDirectory) {
   (void)count;
   (void)args;
@@ -64,13 +65,12 @@ CORE_COMMAND(ProcessEvents) {
 CORE_COMMAND(SendUnitMessage) {
   Args a(count, args);
   const ArgRecord& unit = a[0];
-  const uint32_t object = static_cast<uint32_t>(
-      Notify(SVC_UNIT_OBJECT_CHECKED, unit.words[0], unit.words[1]));
+  const uint32_t object =
+      static_cast<uint32_t>(Notify(SVC_UNIT_OBJECT_CHECKED, unit.words[0], unit.words[1]));
   HWND window = object ? reinterpret_cast<HWND>(Notify(SVC_WINDOW_HANDLE, object)) : nullptr;
   if (!window) return;
-  const LRESULT answer =
-      SendMessageA(window, static_cast<UINT>(a.Int(1)), static_cast<WPARAM>(a.Int(2)),
-                   static_cast<LPARAM>(a.Int(3)));
+  const LRESULT answer = SendMessageA(window, static_cast<UINT>(a.Int(1)),
+                                      static_cast<WPARAM>(a.Int(2)), static_cast<LPARAM>(a.Int(3)));
   SetInt(result, static_cast<int32_t>(answer));
 }
 

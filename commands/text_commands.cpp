@@ -53,7 +53,10 @@ struct Matcher {
   uint8_t first;
 
   Matcher(const uint8_t* s, uint32_t len, bool ignoreCase)
-      : sought(s), m(len), fold(ignoreCase), first(len ? (ignoreCase ? FoldAscii(s[0]) : s[0]) : 0) {}
+      : sought(s),
+        m(len),
+        fold(ignoreCase),
+        first(len ? (ignoreCase ? FoldAscii(s[0]) : s[0]) : 0) {}
 
   // True when the m bytes at p equal the sought text (m >= 1).
   bool At(const uint8_t* p) const {
@@ -116,21 +119,26 @@ void Find(ArgRecord* result, const Args& a, bool reverse) {
   SetInt(result, SearchWindow(text.p, from, length, m, reverse));
 }
 
-// Copies `case` mapping of ASCII letters into a new text; two-byte characters pass unchanged.
+// Copies the text and re-cases its ASCII letters in place. A byte of 0x80 or more takes the
+// byte after it along unchanged, so a second byte in the letter range keeps its case.
 template <bool kUpper>
 void ChangeCase(ArgRecord* result, const Args& a) {
   Bytes text = TextBytes(a, 0);
-  char* out = NewText(text.p, text.n);
+  if (text.n == 0) return;
+  uint8_t* out = static_cast<uint8_t*>(Alloc(text.n + 1));
   if (!out) return;
-  uint8_t* q = reinterpret_cast<uint8_t*>(out);
   for (uint32_t i = 0; i < text.n; ++i) {
-    uint8_t b = q[i];
+    uint8_t b = text.p[i];
     if (IsLead(b)) {
-      ++i;  // the second byte goes with it; a lone first byte at the end simply stays
-    } else if (kUpper ? (b >= 'a' && b <= 'z') : (b >= 'A' && b <= 'Z')) {
-      q[i] = static_cast<uint8_t>(kUpper ? b - 32 : b + 32);
+      // The second byte goes with it; a lone first byte at the end is copied as it is.
+      out[i] = b;
+      if (++i < text.n) out[i] = text.p[i];
+      continue;
     }
+    if (kUpper ? (b >= 'a' && b <= 'z') : (b >= 'A' && b <= 'Z')) b = kUpper ? b - 32 : b + 32;
+    out[i] = b;
   }
+  out[text.n] = 0;
   SetPointer(result, out);
 }
 
@@ -153,6 +161,8 @@ CORE_COMMAND(TextLength) {
   SetInt(result, static_cast<int32_t>(TextBytes(Args(count, args), 0).n));
 }
 
+// The first `count` bytes; nothing for a count of 0 or less, the whole text for a count past
+// its end.
 CORE_COMMAND(TextLeft) {
   Args a(count, args);
   Bytes text = TextBytes(a, 0);
@@ -161,6 +171,7 @@ CORE_COMMAND(TextLeft) {
   SetPointer(result, NewText(text.p, static_cast<uint32_t>(n) < text.n ? n : text.n));
 }
 
+// The last `count` bytes, clamped like TextLeft.
 CORE_COMMAND(TextRight) {
   Args a(count, args);
   Bytes text = TextBytes(a, 0);
@@ -170,6 +181,8 @@ CORE_COMMAND(TextRight) {
   SetPointer(result, NewText(text.p + (text.n - take), take));
 }
 
+// `count` bytes from 1-based byte position `start`. A start before the first byte or past the
+// last one gives the empty text rather than a clamped piece.
 CORE_COMMAND(TextMid) {
   Args a(count, args);
   Bytes text = TextBytes(a, 0);
@@ -180,11 +193,13 @@ CORE_COMMAND(TextMid) {
   SetPointer(result, NewText(text.p + p, static_cast<uint32_t>(n) < rest ? n : rest));
 }
 
+// The one-byte text of a character code; code 0 would end the text at once, so it is empty.
 CORE_COMMAND(CharText) {
   uint8_t code = static_cast<uint8_t>(Args(count, args).Int(0));
   SetPointer(result, NewText(&code, code ? 1 : 0));
 }
 
+// `count` ASCII spaces, written straight into the exact result block.
 CORE_COMMAND(SpaceText) {
   int32_t n = Args(count, args).Int(0);
   if (n < 1) return;
@@ -195,6 +210,7 @@ CORE_COMMAND(SpaceText) {
   SetPointer(result, out);
 }
 
+// Both searches share one scan; the direction decides the window and which match counts.
 CORE_COMMAND(FindText) { Find(result, Args(count, args), false); }
 
 CORE_COMMAND(FindTextReverse) { Find(result, Args(count, args), true); }
@@ -396,6 +412,8 @@ CORE_COMMAND(CompareText) {
   }
 }
 
+// Byte sets: the length word, a leading piece, and a block of zero bytes. An empty result is
+// the null address, never a block of length 0.
 CORE_COMMAND(ByteSetLength) {
   uint32_t n;
   Args(count, args).ByteSet(0, &n);

@@ -80,6 +80,7 @@ uint32_t SingleToText(float value, char* out) {
   return Printed(std::snprintf(out, kFormBufferSize, "%.6g", rounded));
 }
 
+// Thirteen significant digits, exponent form when the value needs it.
 uint32_t DoubleToText(double value, char* out) {
   return Printed(std::snprintf(out, kFormBufferSize, "%.13g", value));
 }
@@ -116,6 +117,8 @@ uint32_t DateTimeToText(double value, char* out) {
   return Printed(n) + Printed(m);
 }
 
+// Integers print in decimal (a byte unsigned, the others signed), singles and doubles through
+// their rounding formats, logicals as 真 / 假, date-times in calendar form, texts as themselves.
 uint32_t TextForm(const ArgRecord& value, char (&buffer)[kFormBufferSize], const char** text) {
   *text = buffer;
   buffer[0] = 0;
@@ -136,8 +139,7 @@ uint32_t TextForm(const ArgRecord& value, char (&buffer)[kFormBufferSize], const
       if (!value.text) return 0;
       *text = value.text;
       return static_cast<uint32_t>(std::strlen(value.text));
-    default:
-      return 0;
+    default: return 0;
   }
 }
 

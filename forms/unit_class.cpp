@@ -32,10 +32,13 @@ const UnitClassInfo* FindUnitClass(uint32_t typeId) {
   return FindUnitClassIn(rt::TheApp().libraries, typeId);
 }
 
+// Asks the class's UnitInterface for an operation; a class without one offers nothing.
 void* UnitOperationEntry(const UnitClassInfo* cls, int32_t op) {
   return cls && cls->unitInterface ? cls->unitInterface(op) : nullptr;
 }
 
+// Every class hands out its object as a fw::WindowObject, so the handle is read the same way
+// for the runtime's own units and for those of the libraries.
 HWND UnitWindow(void* object) {
   return object ? static_cast<fw::WindowObject*>(object)->Handle() : nullptr;
 }
@@ -46,6 +49,7 @@ bool IsUnitLive(const UnitItem& item) {
   return hwnd && IsWindow(hwnd);
 }
 
+// Property numbers index the class's table directly, the common properties included.
 const PropertyInfo* FindPropertyInfo(const UnitClassInfo* cls, int32_t number) {
   if (!cls || !cls->properties || number < 0 || static_cast<uint32_t>(number) >= cls->propertyCount)
     return nullptr;
@@ -67,6 +71,8 @@ bool PropertyStream::VersionField(uint32_t& version, uint32_t max) {
   return true;
 }
 
+// The field helpers read when loading and append when storing, so that a class writes its
+// field order once, in Serialize().
 void PropertyStream::Word(int32_t& v) {
   if (loading_) v = reader_.SignedWord();
   else Put(&v, 4);
@@ -82,6 +88,7 @@ void PropertyStream::Short(uint16_t& v) {
   else Put(&v, 2);
 }
 
+// Counted text: length word, then the bytes without a terminator.
 void PropertyStream::Text(std::string& v) {
   if (loading_) {
     v = reader_.CountedText();
@@ -92,6 +99,7 @@ void PropertyStream::Text(std::string& v) {
   Put(v.data(), n);
 }
 
+// Counted block: length word, then the bytes.
 void PropertyStream::Block(std::vector<uint8_t>& v) {
   if (loading_) {
     v = reader_.CountedBlock();
@@ -216,10 +224,12 @@ HCURSOR CopyOfSystemCursor(int32_t id) {
 
 }  // namespace
 
+// Cursor numbers 0..14 map through the table; anything else is taken as an id already.
 int32_t CursorNumberToId(int32_t number) {
   return number >= 0 && number < kCursorCount ? kStandardCursors[number] : number;
 }
 
+// The reverse lookup; ids that the table does not hold stay as they are.
 int32_t CursorIdToNumber(int32_t id) {
   if (id == 0) return 0;
   for (int32_t n = 1; n < kCursorCount; ++n)
@@ -238,6 +248,7 @@ HCURSOR MakeUnitCursor(const uint8_t* block, uint32_t length) {
   return CopyOfSystemCursor(CursorNumberToId(first));
 }
 
+// Only a full first word is converted; shorter blocks carry their number in one byte.
 void ConvertMousePointerBlock(std::vector<uint8_t>& block, bool toId) {
   if (block.size() < 4) return;
   int32_t first = static_cast<int32_t>(LoadWord(block.data()));
@@ -278,6 +289,7 @@ bool SavedBlock(UnitSaveFn save, void* object, std::vector<uint8_t>& out) {
 
 }  // namespace
 
+// The application object's re-creation word, raised only around the old window's destruction.
 bool RecreatingUnit() { return rt::TheApp().recreatingUnit != 0; }
 
 // Saves the properties, builds the new object with the old window's rectangle (in its
@@ -300,6 +312,7 @@ bool RecreateUnit(int32_t windowId, uint32_t unitIndex) {
   std::vector<uint8_t> block;
   if (!SavedBlock(save, oldObject, block)) return false;
 
+  // What the new window inherits from the old one.
   RECT rc;
   GetWindowRect(oldWindow, &rc);
   HWND parent = GetParent(oldWindow);
@@ -318,6 +331,7 @@ bool RecreateUnit(int32_t windowId, uint32_t unitIndex) {
   HWND newWindow = UnitWindow(newObject);
   if (!newWindow) return false;
 
+  // A container's own children (units placed on it) move to the new window.
   if (cls->flags & CLASS_CONTAINER) {
     std::vector<HWND> children;
     for (HWND c = GetWindow(oldWindow, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
@@ -331,11 +345,13 @@ bool RecreateUnit(int32_t windowId, uint32_t unitIndex) {
   SendMessageA(newWindow, kMsgUnitsShown, 0, 0);
   if (wasVisible) ShowWindow(newWindow, SW_SHOWNA);
 
+  // The old window's destruction must not clear the item, which holds the new object now.
   rt::RuntimeApp& app = rt::TheApp();
   ++app.recreatingUnit;
   DestroyWindow(oldWindow);
   --app.recreatingUnit;
 
+  // The focus follows the unit, or goes back where it was if destroying moved it.
   if (hadFocus) SetFocus(newWindow);
   else if (focus && IsWindow(focus) && GetFocus() != focus) SetFocus(focus);
   return true;

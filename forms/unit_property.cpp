@@ -74,6 +74,7 @@ RECT LiveRect(HWND hwnd) {
   return rc;
 }
 
+// LOGPIXELSY of the screen, for converting between points and font heights.
 int ScreenPixelsPerInch() {
   HDC dc = GetDC(nullptr);
   int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
@@ -105,6 +106,8 @@ uint64_t MousePointerValue(const uint8_t* bytes, uint32_t length) {
 
 // The class form of the program's value for one property (fonts are handled by the caller).
 // `keep` owns any bytes the class form points into until the write returns.
+// Choices never go below 0, logicals become exactly 0 or 1, null texts become "", byte
+// sets become (bytes, length), and a mouse pointer's cursor number becomes a cursor id.
 UnitValue ToClassForm(PropertyKind kind, uint64_t value, std::vector<uint8_t>& keep) {
   switch (kind) {
     case PropertyKind::Choice: {
@@ -133,6 +136,8 @@ UnitValue ToClassForm(PropertyKind kind, uint64_t value, std::vector<uint8_t>& k
 }
 
 // The program's form of a class value.
+// Logicals are true only for exactly 1; texts and blocks are copied into new heap blocks,
+// empty ones read as null; a mouse pointer's cursor id becomes its cursor number again.
 uint64_t ToApplicationForm(PropertyKind kind, const UnitValue& v) {
   switch (kind) {
     case PropertyKind::Bool: return v.first == 1 ? 1 : 0;
@@ -160,6 +165,8 @@ uint64_t ReadMenuProperty(const UnitItem& item, int32_t property) {
   }
 }
 
+// Stores a menu item's caption or flag bit in the item; any real change rebuilds the window's
+// menu bar and accelerators from the items.
 void WriteMenuProperty(int32_t windowId, Target t, int32_t property, uint64_t value) {
   UnitItem item = t.record->units.ItemAt(t.index);
   uint32_t flags = item.MenuFlags(), newFlags = flags;
@@ -212,6 +219,7 @@ void WriteCommonProperty(Target t, int32_t property, uint64_t value) {
   int32_t v = static_cast<int32_t>(Low(value));
   const UINT keep = SWP_NOZORDER | SWP_NOACTIVATE;
   switch (property) {
+    // Moves keep the size and z-order; the other coordinate comes from the live window.
     case PROP_LEFT:
     case PROP_TOP: {
       v = ClampPosition(v);
@@ -222,6 +230,7 @@ void WriteCommonProperty(Target t, int32_t property, uint64_t value) {
                    0, 0, keep | SWP_NOSIZE);
       return;
     }
+    // Resizes keep the position and z-order.
     case PROP_WIDTH:
     case PROP_HEIGHT: {
       v = ClampSize(v);
@@ -232,9 +241,12 @@ void WriteCommonProperty(Target t, int32_t property, uint64_t value) {
                    property == PROP_HEIGHT ? v : rc.bottom - rc.top, keep | SWP_NOMOVE);
       return;
     }
+    // The tag lives only in the item: the unit list grows or shrinks with it.
     case PROP_TAG:
       units.ReplaceTag(t.index, reinterpret_cast<const char*>(static_cast<uintptr_t>(Low(value))));
       return;
+    // Hiding always hides; showing leaves windowless classes alone, shows the window item
+    // normally and a unit without activating it.
     case PROP_VISIBLE: {
       bool show = v != 0;
       item.SetFlags(show ? item.Flags() | UNIT_VISIBLE : item.Flags() & ~UNIT_VISIBLE);
@@ -254,16 +266,19 @@ void WriteCommonProperty(Target t, int32_t property, uint64_t value) {
       if (live) EnableWindow(hwnd, !disable);
       return;
     }
+    // The item keeps a cursor id in the block's first word; the program gives a number.
     case PROP_MOUSE_POINTER: {
       const uint8_t* data;
       uint32_t length;
       ArrayBytes(reinterpret_cast<const void*>(static_cast<uintptr_t>(Low(value))), &data, &length);
       std::vector<uint8_t> block(data, data + length);
       ConvertMousePointerBlock(block, true);
+      // The cursor slot holds a cursor only while the unit exists; the next load builds it
+      // from the stored block otherwise.
       HCURSOR old = item.Cursor();
       units.ReplaceMousePointer(t.index, block.data(), static_cast<uint32_t>(block.size()));
       UnitItem moved = units.ItemAt(t.index);
-      moved.SetCursor(MakeUnitCursor(moved.MousePointer(), moved.MousePointerLength()));
+      moved.SetCursor(live ? MakeUnitCursor(moved.MousePointer(), moved.MousePointerLength()) : nullptr);
       if (old) DestroyCursor(old);
       if (live) {
         POINT p;
@@ -277,6 +292,7 @@ void WriteCommonProperty(Target t, int32_t property, uint64_t value) {
 
 }  // namespace
 
+// Positions and sizes as the common properties accept them.
 int32_t ClampPosition(int32_t v) { return v < -kMaxCoordinate ? -kMaxCoordinate : v > kMaxCoordinate ? kMaxCoordinate : v; }
 int32_t ClampSize(int32_t v) { return v < 0 ? 0 : v > kMaxCoordinate ? kMaxCoordinate : v; }
 
@@ -355,6 +371,7 @@ uint64_t ReadUnitProperty(int32_t windowId, int32_t unitId, int32_t property, in
   const PropertyInfo* info = FindPropertyInfo(cls, property);
   auto read = UnitOperationOf<UnitReadFn>(cls, UNIT_OP_READ);
   if (!info || !read) return 0;
+  // Class properties number from 0 in the class; fonts are read whole, then by sub-item.
   int32_t classIndex = property - kCommonPropertyCount;
   PropertyKind kind = KindOfPropertyType(info->type);
   if (kind == PropertyKind::Font)
@@ -388,6 +405,7 @@ void WriteUnitProperty(int32_t windowId, int32_t unitId, int32_t property, int32
   PropertyKind kind = KindOfPropertyType(info->type);
   void* object = item.Object();
 
+  // A font sub-item changes the class's current font, which is then written back whole.
   std::vector<uint8_t> keep;
   LOGFONTA font;
   UnitValue v;
@@ -398,6 +416,8 @@ void WriteUnitProperty(int32_t windowId, int32_t unitId, int32_t property, int32
   } else {
     v = ToClassForm(kind, value, keep);
   }
+  // The class answers 1 when its system window must be rebuilt for the change to show; the
+  // write may also have destroyed the window (a handler ran), hence the second check.
   int32_t outWord = 0;
   if (write(object, classIndex, &v, &outWord) != 1 || t.index == 0) return;
   if (!IsUnitLive(t.record->units.ItemAt(t.index))) return;

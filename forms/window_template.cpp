@@ -54,6 +54,8 @@ std::string TemplateReader::ZeroText() {
   }
 }
 
+// Raw bytes are checked against what is left before the vector is sized, so a corrupt
+// length cannot ask for a huge allocation.
 std::vector<uint8_t> TemplateReader::Raw(uint32_t n) {
   if (n > Remaining()) Fail();
   std::vector<uint8_t> bytes(n);
@@ -154,10 +156,13 @@ EventBinding UnitItem::Binding(uint32_t i) const {
   return {static_cast<int32_t>(LoadWord(p)), LoadWord(p + 4)};
 }
 
+// Writes the handler word of binding `i` in place (relocation); other bindings are untouched.
 void UnitItem::SetBindingHandler(uint32_t i, uint32_t handler) {
   if (i < bindingCount_) StoreWord(data_ + bindings_ + 8 * i + 4, handler);
 }
 
+// The first binding of `event` decides, as the dispatcher looks it up; a menu item has one
+// handler for its one event.
 uint32_t UnitItem::HandlerFor(int32_t event) const {
   if (menu_) return MenuHandler();
   for (uint32_t i = 0; i < bindingCount_; ++i) {
@@ -198,14 +203,18 @@ bool UnitList::Assign(std::vector<uint8_t> block, uint32_t count) {
   return true;
 }
 
+// The id table is the first C words of the block.
 uint32_t UnitList::IdAt(uint32_t index) const {
   return index < count_ ? LoadWord(block_.data() + 4 * index) : 0;
 }
 
+// The offset table follows the ids; offsets count from its end.
 uint32_t UnitList::OffsetAt(uint32_t index) const {
   return LoadWord(block_.data() + 4 * (count_ + index));
 }
 
+// Linear scan from index 0; the first match wins. Ids with an empty serial or type nibble
+// never match, so 0 and stray words cannot find an item.
 int32_t UnitList::IndexOf(uint32_t id) const {
   if (!IsLookupUnitId(id)) return -1;
   for (uint32_t i = 0; i < count_; ++i)
@@ -213,6 +222,8 @@ int32_t UnitList::IndexOf(uint32_t id) const {
   return -1;
 }
 
+// A fresh view of item `index`. Assign() checked every item, so the walk cannot fail here;
+// it is repeated rather than cached because edits move the items.
 UnitItem UnitList::ItemAt(uint32_t index) {
   UnitItem item;
   if (index >= count_) return item;
@@ -226,6 +237,8 @@ UnitItem UnitList::ItemById(uint32_t id) {
   return index < 0 ? UnitItem() : ItemAt(static_cast<uint32_t>(index));
 }
 
+// Every handler word of every item: the binding list of ordinary items, the single word
+// after the caption of menu items. Event numbers stay as they are.
 void UnitList::RelocateHandlers(uintptr_t codeBase) {
   for (uint32_t i = 0; i < count_; ++i) {
     UnitItem item = ItemAt(i);
@@ -260,6 +273,7 @@ bool UnitList::ReplaceRange(uint32_t index, uint32_t itemOffset, uint32_t oldLen
   return true;
 }
 
+// The tag (标记) of an ordinary item, zero-terminated in place; null is the empty text.
 bool UnitList::ReplaceTag(uint32_t index, const char* tag) {
   UnitItem item = ItemAt(index);
   if (!item || item.IsMenuItem()) return false;
@@ -270,6 +284,7 @@ bool UnitList::ReplaceTag(uint32_t index, const char* tag) {
                       reinterpret_cast<const uint8_t*>(tag), newLength);
 }
 
+// The MousePointerBlock of an ordinary item: count word and bytes replace the old ones.
 bool UnitList::ReplaceMousePointer(uint32_t index, const uint8_t* bytes, uint32_t length) {
   UnitItem item = ItemAt(index);
   if (!item || item.IsMenuItem()) return false;
@@ -281,6 +296,7 @@ bool UnitList::ReplaceMousePointer(uint32_t index, const uint8_t* bytes, uint32_
                       static_cast<uint32_t>(counted.size()));
 }
 
+// The caption of a menu item; its handler word follows the new caption.
 bool UnitList::ReplaceMenuCaption(uint32_t index, const char* caption) {
   UnitItem item = ItemAt(index);
   if (!item || !item.IsMenuItem()) return false;
@@ -295,6 +311,7 @@ bool UnitList::ReplaceMenuCaption(uint32_t index, const char* caption) {
 // WindowDirectory
 // ---------------------------------------------------------------------------------------------
 
+// Linear search of the id half, as the directory stores it; the first match wins.
 WindowRecord* WindowDirectory::Find(int32_t windowId) {
   for (size_t i = 0; i < ids_.size(); ++i)
     if (ids_[i] == windowId) return records_[i].get();
@@ -320,6 +337,7 @@ void WindowDirectory::Add(int32_t windowId, std::unique_ptr<WindowRecord> record
   records_.push_back(std::move(record));
 }
 
+// Hands a completely read directory over to the runtime's one (start-up, after reading).
 void WindowDirectory::TakeFrom(WindowDirectory& other) {
   for (size_t i = 0; i < other.ids_.size(); ++i) Add(other.ids_[i], std::move(other.records_[i]));
   other.Clear();

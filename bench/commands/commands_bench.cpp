@@ -30,8 +30,16 @@ int32_t __cdecl Heap(int32_t code, uint32_t a1, uint32_t a2) {
 
 // ASCII words, commas, blanks of both widths and two-byte characters.
 std::string MakeText(size_t n, uint32_t seed) {
-  static const char* const kPieces[] = {"abc", ",", " ", "\xA1\xA1", "\xB0\xA1", "\xD5\xCB",
-                                        "Key", "\x81" "a", "\r\n"};
+  static const char* const kPieces[] = {"abc",
+                                        ",",
+                                        " ",
+                                        "\xA1\xA1",
+                                        "\xB0\xA1",
+                                        "\xD5\xCB",
+                                        "Key",
+                                        "\x81"
+                                        "a",
+                                        "\r\n"};
   std::mt19937 rng(seed);
   std::string s;
   while (s.size() < n) s += kPieces[rng() % (sizeof(kPieces) / sizeof(kPieces[0]))];
@@ -114,20 +122,27 @@ int main() {
   };
   static const Case kCases[] = {
       {"FindText (absent)", CMD_FIND_TEXT, true,
-       [](const std::string& s) { return std::vector<ArgRecord>{TextArg(s.c_str()), TextArg("Keyz")}; }},
+       [](const std::string& s) {
+         return std::vector<ArgRecord>{TextArg(s.c_str()), TextArg("Keyz")};
+       }},
       {"FindText ignore case", CMD_FIND_TEXT, true,
        [](const std::string& s) {
-         return std::vector<ArgRecord>{TextArg(s.c_str()), TextArg("KEYZ"), IntArg(1), BoolArg(true)};
+         return std::vector<ArgRecord>{TextArg(s.c_str()), TextArg("KEYZ"), IntArg(1),
+                                       BoolArg(true)};
        }},
       {"FindTextReverse", CMD_FIND_TEXT_REVERSE, true,
-       [](const std::string& s) { return std::vector<ArgRecord>{TextArg(s.c_str()), TextArg("Key")}; }},
+       [](const std::string& s) {
+         return std::vector<ArgRecord>{TextArg(s.c_str()), TextArg("Key")};
+       }},
       {"ReplaceSubtext", CMD_REPLACE_SUBTEXT, false,
        [](const std::string& s) {
-         return std::vector<ArgRecord>{TextArg(s.c_str()), TextArg("abc"), TextArg("<x>"), OmittedArg(),
-                                       OmittedArg(), BoolArg(true)};
+         return std::vector<ArgRecord>{TextArg(s.c_str()), TextArg("abc"), TextArg("<x>"),
+                                       OmittedArg(),       OmittedArg(),   BoolArg(true)};
        }},
       {"SplitText", CMD_SPLIT_TEXT, false,
-       [](const std::string& s) { return std::vector<ArgRecord>{TextArg(s.c_str()), TextArg("\r\n")}; }},
+       [](const std::string& s) {
+         return std::vector<ArgRecord>{TextArg(s.c_str()), TextArg("\r\n")};
+       }},
       {"TrimSpaces", CMD_TRIM_SPACES, false,
        [](const std::string& s) { return std::vector<ArgRecord>{TextArg(s.c_str())}; }},
       {"RemoveAllSpaces", CMD_REMOVE_ALL_SPACES, false,
@@ -137,8 +152,8 @@ int main() {
   };
   const double walkSmall = TimeWalk(small), walkLarge = TimeWalk(large);
   std::printf("%-22s %10s %12s %14s\n", "command", "ns/byte", "x char walk", "growth/size");
-  std::printf("%-22s %10.2f %12.2f %14.2f\n", "(character walk)", walkLarge * 1e9 / large.size(), 1.0,
-              (walkLarge / walkSmall) / (double(large.size()) / small.size()));
+  std::printf("%-22s %10.2f %12.2f %14.2f\n", "(character walk)", walkLarge * 1e9 / large.size(),
+              1.0, (walkLarge / walkSmall) / (double(large.size()) / small.size()));
   for (const Case& c : kCases) {
     double ts = TimeCommand(c.id, c.args(small), c.returnsInt);
     double tl = TimeCommand(c.id, c.args(large), c.returnsInt);

@@ -61,6 +61,7 @@ TextArray& TextArray::operator=(TextArray&& other) noexcept {
   return *this;
 }
 
+// A text array owns its members: each is freed before the block itself.
 TextArray::~TextArray() {
   if (!block_) return;
   char** members = reinterpret_cast<char**>(ArrayMembers(block_));
@@ -106,22 +107,19 @@ Text ReplaceText(const char* text, int32_t start, int32_t length, const char* re
       Call(CMD_REPLACE_TEXT, {Txt(text), IntArg(start), IntArg(length), OptTxt(replacement)}));
 }
 
-Text ReplaceSubtext(const char* text, const char* sought, const char* replacement,
-                    OptInt start, OptInt count, bool caseSensitive) {
-  return AsText(Call(CMD_REPLACE_SUBTEXT, {Txt(text), Txt(sought), OptTxt(replacement),
-                                           Opt(start), Opt(count), BoolArg(caseSensitive)}));
+Text ReplaceSubtext(const char* text, const char* sought, const char* replacement, OptInt start,
+                    OptInt count, bool caseSensitive) {
+  return AsText(Call(CMD_REPLACE_SUBTEXT, {Txt(text), Txt(sought), OptTxt(replacement), Opt(start),
+                                           Opt(count), BoolArg(caseSensitive)}));
 }
 
 TextArray SplitText(const char* text, const char* delimiter, OptInt maxParts) {
-  return TextArray(
-      AsBlock(Call(CMD_SPLIT_TEXT, {Txt(text), OptTxt(delimiter), Opt(maxParts)})));
+  return TextArray(AsBlock(Call(CMD_SPLIT_TEXT, {Txt(text), OptTxt(delimiter), Opt(maxParts)})));
 }
 
 Text TrimSpaces(const char* text) { return AsText(Call(CMD_TRIM_SPACES, {Txt(text)})); }
 
-Text RemoveAllSpaces(const char* text) {
-  return AsText(Call(CMD_REMOVE_ALL_SPACES, {Txt(text)}));
-}
+Text RemoveAllSpaces(const char* text) { return AsText(Call(CMD_REMOVE_ALL_SPACES, {Txt(text)})); }
 
 Text ToUpper(const char* text) { return AsText(Call(CMD_TO_UPPER, {Txt(text)})); }
 
@@ -143,6 +141,7 @@ Bytes ZeroByteSet(int32_t count) { return AsBytes(Call(CMD_ZERO_BYTE_SET, {IntAr
 
 Text ToText(const ArgRecord& value) { return AsText(Call(CMD_TO_TEXT, &value, 1)); }
 
+// The command leaves a double in the result value; its 8 bytes are taken as they are.
 double ToNumber(const ArgRecord& value) {
   const uint64_t v = Call(CMD_TO_NUMBER, &value, 1);
   double d;
@@ -168,8 +167,9 @@ bool SetFileAttributes(const char* path, int32_t attributes) {
 class RecordList {
  public:
   RecordList(const ArgRecord& first, uint32_t further)
-      : records_(further < kInline ? inline_ : static_cast<ArgRecord*>(
-                                                   MemAlloc((further + 1) * sizeof(ArgRecord)))) {
+      : records_(further < kInline
+                     ? inline_
+                     : static_cast<ArgRecord*>(MemAlloc((further + 1) * sizeof(ArgRecord)))) {
     records_[0] = first;
   }
   ~RecordList() {
@@ -195,9 +195,7 @@ int32_t OpenMemoryFile() { return AsInt(Call(CMD_OPEN_MEMORY_FILE, nullptr, 0));
 
 void CloseFile(int32_t file) { Call(CMD_CLOSE_FILE, {IntArg(file)}); }
 
-bool SeekToFileStart(int32_t file) {
-  return AsBool(Call(CMD_SEEK_TO_FILE_START, {IntArg(file)}));
-}
+bool SeekToFileStart(int32_t file) { return AsBool(Call(CMD_SEEK_TO_FILE_START, {IntArg(file)})); }
 
 Text ReadLine(int32_t file) { return AsText(Call(CMD_READ_LINE, {IntArg(file)})); }
 
@@ -208,8 +206,8 @@ bool WriteText(int32_t file, std::initializer_list<ArgRecord> values) {
 }
 
 bool IsEndOfFile(int32_t file, std::optional<bool> textMode) {
-  return AsBool(Call(CMD_IS_END_OF_FILE,
-                     {IntArg(file), textMode ? BoolArg(*textMode) : OmittedArg()}));
+  return AsBool(
+      Call(CMD_IS_END_OF_FILE, {IntArg(file), textMode ? BoolArg(*textMode) : OmittedArg()}));
 }
 
 int32_t MessageBox(const ArgRecord& message, int32_t buttons, const char* caption) {
@@ -218,10 +216,9 @@ int32_t MessageBox(const ArgRecord& message, int32_t buttons, const char* captio
 
 void ProcessEvents() { Call(CMD_PROCESS_EVENTS, nullptr, 0); }
 
-int32_t SendUnitMessage(const ArgRecord& unit, int32_t message, int32_t wParam,
-                        int32_t lParam) {
-  return AsInt(Call(CMD_SEND_UNIT_MESSAGE,
-                    {unit, IntArg(message), IntArg(wParam), IntArg(lParam)}));
+int32_t SendUnitMessage(const ArgRecord& unit, int32_t message, int32_t wParam, int32_t lParam) {
+  return AsInt(
+      Call(CMD_SEND_UNIT_MESSAGE, {unit, IntArg(message), IntArg(wParam), IntArg(lParam)}));
 }
 
 }  // namespace core

@@ -139,8 +139,8 @@ int32_t SendUnitMessage(const ArgRecord& unit, int32_t message, int32_t wParam, 
 // The argument record of a unit: window id in the low word, unit id in the high word, the
 // unit's type number as tag.
 inline ArgRecord UnitArg(int32_t windowId, int32_t unitId, uint32_t unitType) {
-  return MakeArg(unitType, uint64_t{static_cast<uint32_t>(unitId)} << 32 |
-                               static_cast<uint32_t>(windowId));
+  return MakeArg(unitType,
+                 uint64_t{static_cast<uint32_t>(unitId)} << 32 | static_cast<uint32_t>(windowId));
 }
 
 }  // namespace core

@@ -116,12 +116,15 @@ TEST_F(Conversions, ToNumberReadsLikeTheClassicReader) {
   EXPECT_EQ(ToNumber(Txt("abc")), 0.0);
   EXPECT_EQ(ToNumber(Txt("")), 0.0);
   EXPECT_EQ(ToNumber(Txt(" \t-3.5e2x")), -350.0);
-  EXPECT_EQ(ToNumber(Txt("\xA1\xA1" "8080")), 8080.0);  // full-width blank skipped as white space
+  EXPECT_EQ(ToNumber(Txt("\xA1\xA1"
+                         "8080")),
+            8080.0);  // full-width blank skipped as white space
   EXPECT_EQ(ToNumber(Txt("1e")), 1.0);
   EXPECT_EQ(ToNumber(Txt(".5")), 0.5);
   EXPECT_EQ(ToNumber(Txt("0x10")), 0.0);
   EXPECT_EQ(ToNumber(Txt("inf")), 0.0);
-  EXPECT_EQ(ToNumber(Txt(std::string(300, '1') + "e-298")), std::strtod((std::string(300, '1') + "e-298").c_str(), nullptr));
+  EXPECT_EQ(ToNumber(Txt(std::string(300, '1') + "e-298")),
+            std::strtod((std::string(300, '1') + "e-298").c_str(), nullptr));
   EXPECT_EQ(ToNumber(MakeArg(TAG_BYTE, 255)), 255.0);
   EXPECT_EQ(ToNumber(MakeArg(TAG_SHORT, 0xFFFF)), -1.0);
   EXPECT_EQ(ToNumber(Long(-5)), -5.0);
@@ -144,7 +147,8 @@ TEST_F(Conversions, ToByteSetGivesStoredBytes) {
   ByteSet xyz("xyz");
   EXPECT_EQ(TakeBytes(Call(CMD_TO_BYTE_SET, {xyz.Arg()})), "xyz");
   IntArray numbers{0x64636261, 0};
-  EXPECT_EQ(TakeBytes(Call(CMD_TO_BYTE_SET, {numbers.Arg(TAG_INT)})), std::string("abcd\0\0\0\0", 8));
+  EXPECT_EQ(TakeBytes(Call(CMD_TO_BYTE_SET, {numbers.Arg(TAG_INT)})),
+            std::string("abcd\0\0\0\0", 8));
   EXPECT_EQ(TakeBytes(Call(CMD_TO_BYTE_SET, {numbers.Arg(TAG_TEXT)})), std::nullopt);
   EXPECT_EQ(TakeBytes(Call(CMD_TO_BYTE_SET, {MakeArg(0x00020004, 0x1000)})), std::nullopt);
   EXPECT_EQ(TakeBytes(Call(CMD_TO_BYTE_SET, {})), std::nullopt);

@@ -1,7 +1,6 @@
 // Numbered memory files (line reading, text writing, the end test) and disk files.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 
@@ -50,6 +49,7 @@ TEST_F(MemoryFiles, ReadLineEndsAtLfAndDropsOneCr) {
   EXPECT_EQ(Line(), std::nullopt);
 }
 
+// Only LF ends a line: a CR elsewhere stays in it.
 TEST_F(MemoryFiles, CrWithoutLfStaysInTheLine) {
   Fill("a\rb\r\r\nc\n\n");
   EXPECT_EQ(Line(), "a\rb\r");
@@ -59,7 +59,9 @@ TEST_F(MemoryFiles, CrWithoutLfStaysInTheLine) {
 }
 
 TEST_F(MemoryFiles, EndMarkStaysUnreadForTheTextModeTest) {
-  Fill("ab\x1A" "cd");
+  Fill(
+      "ab\x1A"
+      "cd");
   EXPECT_EQ(Line(), "ab");
   EXPECT_EQ(Position(), 2u);
   EXPECT_TRUE(AtEnd(true));
@@ -78,7 +80,10 @@ TEST_F(MemoryFiles, ZeroByteEndsALineLikeTheEndMark) {
 // A reader that tests the end without text mode must still reach the end: a read that starts
 // at 0x1A or 0x00 consumes that byte instead of returning at the same place for ever.
 TEST_F(MemoryFiles, ReaderWithoutTextModeMovesPastEndMarks) {
-  Fill(std::string("ab\x1A" "cd\0\0ef", 9));
+  Fill(
+      std::string("ab\x1A"
+                  "cd\0\0ef",
+                  9));
   std::vector<std::string> lines;
   for (int guard = 0; !AtEnd(false) && guard < 20; ++guard) lines.push_back(Line().value_or(""));
   EXPECT_EQ(lines, (std::vector<std::string>{"ab", "", "cd", "", "", "ef"}));
@@ -98,8 +103,8 @@ TEST_F(MemoryFiles, LongLinesKeepCharactersAcrossReads) {
   EXPECT_TRUE(AtEnd(true));
 }
 
+// CR as the last byte of the first read, LF as the first of the second.
 TEST_F(MemoryFiles, TerminatorRightAfterAReadBoundary) {
-  // CR as the last byte of the first read, LF as the first of the second.
   std::string first(511, 'a');
   Fill(first + "\r\n" + "b");
   EXPECT_EQ(Line(), first);

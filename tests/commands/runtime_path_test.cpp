@@ -2,16 +2,20 @@
 // service function (event 1), and program-side calls go through the typed command layer, the
 // CallCoreCommand slot of the runtime interface, the runtime's heap, numeric conversion,
 // open-file registry and message pumping.
+#include <gtest/gtest.h>
 #include <windows.h>
 
-#include <gtest/gtest.h>
-
+#include <cmath>
+#include <cstring>
+#include <random>
 #include <string>
 
 #include "commands/commands.h"
+#include "commands/value_format.h"
 #include "runtime/interface/core_commands.h"
 #include "runtime/interface/runtime_interface.h"
 #include "runtime/program_binding.h"
+#include "runtime/values.h"
 
 namespace {
 
@@ -30,8 +34,8 @@ const LibraryInfo* const kLibraries[] = {&kLibrary};
 
 }  // namespace
 
-extern "C" const ProgramInfo kProgramInfo = {
-    3, 0, 0x14805, 0, nullptr, 0, nullptr, 0, 1, kLibraries, 0, nullptr, nullptr};
+extern "C" const ProgramInfo kProgramInfo = {3, 0, 0x14805,    0, nullptr, 0,      nullptr,
+                                             0, 1, kLibraries, 0, nullptr, nullptr};
 
 namespace {
 
@@ -74,8 +78,8 @@ TEST_F(OnTheRuntime, ConversionsAndByteSets) {
 // A count of another numeric kind goes through the runtime's own numeric conversion.
 TEST_F(OnTheRuntime, NumericArgumentsUseTheRuntimesConversion) {
   ArgRecord count = DoubleArg(3.9);
-  uint64_t v = ProgramCallCommand(CallCoreCommand, kProgramInfo.libraries[0]->commands[CMD_SPACE_TEXT],
-                                  1, &count, nullptr);
+  uint64_t v = ProgramCallCommand(
+      CallCoreCommand, kProgramInfo.libraries[0]->commands[CMD_SPACE_TEXT], 1, &count, nullptr);
   core::Text spaces(reinterpret_cast<void*>(static_cast<uint32_t>(v)));
   EXPECT_STREQ(spaces.c_str(), "   ");
 }
@@ -90,10 +94,10 @@ TEST_F(OnTheRuntime, MemoryFileThroughTheRuntimesRegistry) {
   EXPECT_STREQ(core::ReadLine(file).c_str(), "2");
   EXPECT_TRUE(core::IsEndOfFile(file));
   // A long value list is laid out in one block as well.
-  EXPECT_TRUE(core::WriteText(file, {IntArg(0), IntArg(1), IntArg(2), IntArg(3), IntArg(4),
-                                     IntArg(5), IntArg(6), IntArg(7), IntArg(8), IntArg(9),
-                                     IntArg(10), IntArg(11), IntArg(12), IntArg(13), IntArg(14),
-                                     IntArg(15), IntArg(16), IntArg(17), IntArg(18), IntArg(19)}));
+  EXPECT_TRUE(core::WriteText(
+      file, {IntArg(0),  IntArg(1),  IntArg(2),  IntArg(3),  IntArg(4),  IntArg(5),  IntArg(6),
+             IntArg(7),  IntArg(8),  IntArg(9),  IntArg(10), IntArg(11), IntArg(12), IntArg(13),
+             IntArg(14), IntArg(15), IntArg(16), IntArg(17), IntArg(18), IntArg(19)}));
   EXPECT_TRUE(core::SeekToFileStart(file));
   EXPECT_STREQ(core::ReadLine(file).c_str(), "Set-Cookie: a=1");
   EXPECT_STREQ(core::ReadLine(file).c_str(), "2");
@@ -124,8 +128,8 @@ TEST_F(OnTheRuntime, ProcessEventsDispatchesAndLeavesQuitQueued) {
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = "CommandsRuntimeCounting";
   RegisterClassA(&wc);
-  HWND window = CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance,
-                              nullptr);
+  HWND window =
+      CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
   ASSERT_NE(window, nullptr);
   PostMessageA(window, WM_USER + 1, 0, 0);
   PostMessageA(window, WM_USER + 1, 0, 0);
@@ -136,6 +140,50 @@ TEST_F(OnTheRuntime, ProcessEventsDispatchesAndLeavesQuitQueued) {
   MSG msg;
   EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   DestroyWindow(window);
+}
+
+}  // namespace
+
+namespace {
+
+// The library formats values itself (it may not call into the runtime), so its forms must
+// agree with the runtime's own conversions, which the units use.
+TEST(SharedFormats, LibraryAndRuntimeFormatValuesAlike) {
+  std::mt19937 rng(5150);
+  char out[corelib::kFormBufferSize];
+  for (int i = 0; i < 20000; ++i) {
+    uint32_t bits = rng();
+    float f;
+    std::memcpy(&f, &bits, 4);
+    if (std::isfinite(f)) {
+      corelib::SingleToText(f, out);
+      ASSERT_EQ(std::string(out), rt::FloatToText(f)) << bits;
+    }
+    double d =
+        std::ldexp(static_cast<double>(rng()) - 2147483648.0, static_cast<int>(rng() % 80) - 40);
+    corelib::DoubleToText(d, out);
+    ASSERT_EQ(std::string(out), rt::DoubleToText(d)) << d;
+    double when = (static_cast<double>(rng()) / 4294967296.0 - 0.2) * 3700000.0;
+    corelib::DateTimeToText(when, out);
+    ASSERT_EQ(std::string(out), rt::DateTimeToText(when)) << when;
+  }
+  // Narrowing of full-width forms before numbers are read, lone first bytes included.
+  for (int i = 0; i < 5000; ++i) {
+    std::string text;
+    for (size_t n = rng() % 12; n > 0; --n) {
+      static const char* const kPieces[] = {"\xA3\xB1", "\xA3\xAE", "\xA1\xA1", "\xA1\xAB",
+                                            "\xA1\xEE", "\xB0\xA1", "7", " ", "\xA3"};
+      text += kPieces[rng() % 9];
+    }
+    char narrowed[64];
+    corelib::NormaliseNarrow(text.c_str(), narrowed);
+    ASSERT_EQ(std::string(narrowed), rt::NormaliseWide(text.c_str(), false))
+        << ::testing::PrintToString(text);
+  }
+  for (double when : {0.0, -0.5, -1.25, 36526.0, 36526.99999, -657434.0, 2958465.0, 1e12, -1e12}) {
+    corelib::DateTimeToText(when, out);
+    EXPECT_EQ(std::string(out), rt::DateTimeToText(when)) << when;
+  }
 }
 
 }  // namespace

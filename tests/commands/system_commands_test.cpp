@@ -1,7 +1,6 @@
 // The run directory, the message box, message pumping and messages to units.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 

@@ -1,12 +1,11 @@
 // The test stand-in for the runtime's service function.
 #include "test_runtime.h"
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstring>
 #include <map>
-
-#include <gtest/gtest.h>
 
 namespace testrt {
 

@@ -51,8 +51,7 @@ TEST_F(TextCommands, TextMidStartsAtBytePosition) {
   EXPECT_EQ(TakeText(Call(CMD_TEXT_MID, {Txt("abc"), Int(0), Int(2)})), std::nullopt);
   EXPECT_EQ(TakeText(Call(CMD_TEXT_MID, {Txt("abc"), Int(4), Int(2)})), std::nullopt);
   EXPECT_EQ(TakeText(Call(CMD_TEXT_MID, {Txt("abc"), Int(1), Int(0)})), std::nullopt);
-  EXPECT_EQ(TakeText(Call(CMD_TEXT_MID, {Txt("abc"), Int(-0x7FFFFFFF - 1), Int(2)})),
-            std::nullopt);
+  EXPECT_EQ(TakeText(Call(CMD_TEXT_MID, {Txt("abc"), Int(-0x7FFFFFFF - 1), Int(2)})), std::nullopt);
   EXPECT_EQ(Text(Call(CMD_TEXT_MID, {Txt("\xB0\xA1\xB0\xA2"), Int(2), Int(2)})), "\xA1\xB0");
 }
 
@@ -69,7 +68,7 @@ TEST_F(TextCommands, CharAndSpaceText) {
   EXPECT_EQ(RequestCount(SVC_TO_INT), 1);
 }
 
-TEST_F(TextCommands, FindTextWindowAndEmptySought) {
+TEST_F(TextCommands, FindTextWindowsAndCharacterBoundaries) {
   EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("abc"), Txt(""), Int(3)}).intValue, 1);
   EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("abc"), Txt(""), Int(4)}).intValue, -1);
   EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt(""), Txt("")}).intValue, -1);
@@ -77,6 +76,23 @@ TEST_F(TextCommands, FindTextWindowAndEmptySought) {
   EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("abcabc"), Txt("bc"), Int(3)}).intValue, 5);
   EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("abcabc"), Txt("bc"), Int(-7)}).intValue, 2);
   EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("abc"), Txt("abcd")}).intValue, -1);
+
+  // B0 A1 then A1: the sought A1 A1 only exists across a character boundary.
+  EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("\xB0\xA1\xA1\xA1"), Txt("\xA1\xA1")}).intValue, 3);
+  // The second byte 'A' of 81 41 is not a character of its own.
+  EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("\x81"
+                                     "A"),
+                                 Txt("A")})
+                .intValue,
+            -1);
+  // A start on a second byte begins the scan right there, unaligned.
+  EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("\x81"
+                                     "A"),
+                                 Txt("A"), Int(2)})
+                .intValue,
+            2);
+  // A lone first byte at the end is still tried, then the scan stops.
+  EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("ab\xB0"), Txt("\xB0")}).intValue, 3);
 }
 
 TEST_F(TextCommands, FindTextIgnoreCaseOnlyForExactlyOne) {
@@ -88,17 +104,6 @@ TEST_F(TextCommands, FindTextIgnoreCaseOnlyForExactlyOne) {
   // Folding applies to every byte, second bytes of two-byte characters included.
   EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("\x81\x41"), Txt("\x81\x61"), Int(1), Bool(true)}).intValue,
             1);
-}
-
-TEST_F(TextCommands, FindTextNeverMatchesSecondBytes) {
-  // B0 A1 then A1: the sought A1 A1 only exists across a character boundary.
-  EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("\xB0\xA1\xA1\xA1"), Txt("\xA1\xA1")}).intValue, 3);
-  // The second byte 'A' of 81 41 is not a character of its own.
-  EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("\x81" "A"), Txt("A")}).intValue, -1);
-  // A start on a second byte begins the scan right there, unaligned.
-  EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("\x81" "A"), Txt("A"), Int(2)}).intValue, 2);
-  // A lone first byte at the end is still tried, then the scan stops.
-  EXPECT_EQ(Call(CMD_FIND_TEXT, {Txt("ab\xB0"), Txt("\xB0")}).intValue, 3);
 }
 
 TEST_F(TextCommands, FindTextReverseSearchesBeforeStart) {
@@ -140,26 +145,12 @@ TEST_F(TextCommands, ReplaceSubtextCountsAndStart) {
   EXPECT_EQ(replace("xABCx", {Txt("abc"), Txt("-"), Omitted(), Omitted(), Bool(true)}), "xABCx");
   // The replacement is never scanned again, and an omitted replacement deletes.
   EXPECT_EQ(replace("aaa", {Txt("a"), Txt("aa"), Omitted(), Omitted(), Bool(true)}), "aaaaaa");
-  EXPECT_EQ(replace("https://h/https://", {Txt("https://"), Omitted(), Omitted(), Omitted(),
-                                            Bool(true)}),
-            "h/");
-  EXPECT_EQ(TakeText(Call(CMD_REPLACE_SUBTEXT, {Txt("aa"), Txt("a"), Omitted(), Omitted(),
-                                                 Omitted(), Bool(true)})),
+  EXPECT_EQ(
+      replace("https://h/https://", {Txt("https://"), Omitted(), Omitted(), Omitted(), Bool(true)}),
+      "h/");
+  EXPECT_EQ(TakeText(Call(CMD_REPLACE_SUBTEXT,
+                          {Txt("aa"), Txt("a"), Omitted(), Omitted(), Omitted(), Bool(true)})),
             std::nullopt);
-}
-
-TEST_F(TextCommands, ReplaceSubtextKeepsCharactersWhole) {
-  // A1 as sought never matches the second byte of B0 A1; a lone first byte met by the scan
-  // is dropped, one left beyond the scan's reach stays.
-  EXPECT_EQ(Text(Call(CMD_REPLACE_SUBTEXT, {Txt("\xB0\xA1\xA1"), Txt("\xA1"), Txt("-"),
-                                            Omitted(), Omitted(), Bool(true)})),
-            "\xB0\xA1-");
-  EXPECT_EQ(Text(Call(CMD_REPLACE_SUBTEXT,
-                      {Txt("ab\xB0"), Txt("b"), Txt("B"), Omitted(), Omitted(), Bool(true)})),
-            "aB");
-  EXPECT_EQ(Text(Call(CMD_REPLACE_SUBTEXT,
-                      {Txt("ab\xB0"), Txt("zz"), Txt("B"), Omitted(), Omitted(), Bool(true)})),
-            "ab\xB0");
 }
 
 TEST_F(TextCommands, SplitTextMembers) {
@@ -192,8 +183,18 @@ TEST_F(TextCommands, TrimAndRemoveBlanks) {
 }
 
 TEST_F(TextCommands, CaseChangesLeaveTwoByteCharacters) {
-  EXPECT_EQ(Text(Call(CMD_TO_UPPER, {Txt("ab\x81" "a" "c\xB0")})), "AB\x81" "a" "C\xB0");
-  EXPECT_EQ(Text(Call(CMD_TO_LOWER, {Txt("AB\x81" "A" "Z[")})), "ab\x81" "A" "z[");
+  EXPECT_EQ(Text(Call(CMD_TO_UPPER, {Txt("ab\x81"
+                                         "a"
+                                         "c\xB0")})),
+            "AB\x81"
+            "a"
+            "C\xB0");
+  EXPECT_EQ(Text(Call(CMD_TO_LOWER, {Txt("AB\x81"
+                                         "A"
+                                         "Z[")})),
+            "ab\x81"
+            "A"
+            "z[");
   EXPECT_EQ(TakeText(Call(CMD_TO_UPPER, {Txt("")})), std::nullopt);
 }
 
@@ -225,6 +226,45 @@ TEST_F(TextCommands, ByteSets) {
   EXPECT_EQ(TakeBytes(Call(CMD_ZERO_BYTE_SET, {Int(3)})), std::string(3, '\0'));
   EXPECT_EQ(TakeBytes(Call(CMD_ZERO_BYTE_SET, {Int(0)})), std::nullopt);
   EXPECT_EQ(TakeBytes(Call(CMD_ZERO_BYTE_SET, {Int(-5)})), std::nullopt);
+}
+
+}  // namespace
+
+namespace {
+
+// Every command tolerates a caller that passes fewer records than it reads, or none at all
+// with a null list: the missing arguments read as omitted, and results stay well-formed.
+TEST(AllCommands, MissingArgumentsReadAsOmitted) {
+  Attach();
+  const int32_t live = LiveBlocks();
+  for (uint32_t id = 0; id < kCoreCommandCount; ++id) {
+    if (id == CMD_MESSAGE_BOX) continue;  // would wait for a user
+    ArgRecord unread{};
+    const std::pair<int32_t, ArgRecord*> calls[] = {{4, nullptr}, {0, &unread}, {-1, &unread}};
+    for (auto [count, list] : calls) {
+      ArgRecord result{};
+      if (id == CMD_SEND_UNIT_MESSAGE) {
+        // The omitted unit names no loaded unit: the runtime's fatal error.
+        EXPECT_THROW(kCoreCommands[id](&result, count, list), FatalError);
+        continue;
+      }
+      kCoreCommands[id](&result, count, list);
+      if (id == CMD_SPLIT_TEXT) {
+        EXPECT_TRUE(TakeTextArray(result).empty());
+      } else if (id == CMD_OPEN_MEMORY_FILE) {
+        Call(CMD_CLOSE_FILE, {Int(result.intValue)});
+      } else if (id == CMD_IS_END_OF_FILE) {
+        EXPECT_EQ(result.intValue, 1) << "an unknown file is at its end";
+      } else if (id == CMD_TO_HEX_TEXT) {
+        EXPECT_EQ(Text(result), "0");
+      } else if (id == CMD_FIND_TEXT || id == CMD_FIND_TEXT_REVERSE) {
+        EXPECT_EQ(result.intValue, -1);
+      } else {
+        EXPECT_EQ(result.words[0], 0u) << "command " << id;
+      }
+    }
+  }
+  EXPECT_EQ(LiveBlocks(), live);
 }
 
 }  // namespace

@@ -200,8 +200,21 @@ class Material {
 
  private:
   std::string Piece() {
-    static const char* const kPieces[] = {"a", "A", "b", "B", ",", " ", "\t", "\xA1\xA1",
-                                          "\xA1", "\xB0", "\xB0\xA1", "\x81" "a", "\x81" "A",
+    static const char* const kPieces[] = {"a",
+                                          "A",
+                                          "b",
+                                          "B",
+                                          ",",
+                                          " ",
+                                          "\t",
+                                          "\xA1\xA1",
+                                          "\xA1",
+                                          "\xB0",
+                                          "\xB0\xA1",
+                                          "\x81"
+                                          "a",
+                                          "\x81"
+                                          "A",
                                           "\r\n"};
     if (Pick(5) == 0) return std::string(1, static_cast<char>(0x80 + Pick(128)));
     return kPieces[Pick(sizeof(kPieces) / sizeof(kPieces[0]))];
@@ -242,9 +255,8 @@ TEST_F(TextProperties, FindBothDirectionsMatchModel) {
                           {Txt(s), Txt(q), OptInt(start), Bool(fold)})
                          .intValue;
           ASSERT_EQ(got, ModelFind(s, q, start, fold, reverse))
-              << "text " << ::testing::PrintToString(s) << " sought "
-              << ::testing::PrintToString(q) << " start " << start.value_or(0) << " fold " << fold
-              << " reverse " << reverse;
+              << "text " << ::testing::PrintToString(s) << " sought " << ::testing::PrintToString(q)
+              << " start " << start.value_or(0) << " fold " << fold << " reverse " << reverse;
         }
       }
     }
@@ -302,12 +314,13 @@ TEST_F(TextProperties, LongTextsMatchModel) {
   for (int t = 0; t < 60; ++t) {
     std::string s = m.Text(3000);
     std::string q = m.Sought(s);
-    ASSERT_EQ(TakeText(Call(CMD_REPLACE_SUBTEXT, {Txt(s), Txt(q), Txt("<>"), Omitted(),
-                                                  Omitted(), Bool(true)}))
+    ASSERT_EQ(TakeText(Call(CMD_REPLACE_SUBTEXT,
+                            {Txt(s), Txt(q), Txt("<>"), Omitted(), Omitted(), Bool(true)}))
                   .value_or(""),
               ModelReplace(s, q, "<>", std::nullopt, std::nullopt, false));
     ASSERT_EQ(TakeText(Call(CMD_REMOVE_ALL_SPACES, {Txt(s)})).value_or(""), ModelRemoveBlanks(s));
-    ASSERT_EQ(TakeTextArray(Call(CMD_SPLIT_TEXT, {Txt(s), Txt(q)})), ModelSplit(s, q, std::nullopt));
+    ASSERT_EQ(TakeTextArray(Call(CMD_SPLIT_TEXT, {Txt(s), Txt(q)})),
+              ModelSplit(s, q, std::nullopt));
     ASSERT_EQ(Call(CMD_FIND_TEXT_REVERSE, {Txt(s), Txt(q)}).intValue,
               ModelFind(s, q, std::nullopt, false, true));
   }

@@ -57,14 +57,21 @@ class UnitProperties : public ::testing::Test {
     ASSERT_NE(nullptr, record_);
   }
   void TearDown() override {
-    if (frame_) DestroyWindow(frame_);
+    if (frame_)
+      while (HWND child = GetWindow(frame_, GW_CHILD)) DestroyWindow(child);
     forms::TheWindowDirectory().Clear();
+  }
+  // One top-level window for all tests: destroying a shown top-level window is slow here.
+  static void TearDownTestSuite() {
+    if (frame_) DestroyWindow(frame_);
+    frame_ = nullptr;
   }
 
   // Creates units 1 and 3 (unit 2's block is refused) inside a plain top-level window.
   void CreateUnits() {
-    frame_ = CreateWindowExA(0, "STATIC", "frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300,
-                             nullptr, nullptr, nullptr, nullptr);
+    if (!frame_)
+      frame_ = CreateWindowExA(0, "STATIC", "frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300,
+                               nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, frame_);
     const UnitClassInfo* cls = forms::FindUnitClass(testunit::kTypeId);
     auto create = forms::UnitOperationOf<UnitCreateFn>(cls, UNIT_OP_CREATE);
@@ -85,8 +92,10 @@ class UnitProperties : public ::testing::Test {
   }
 
   forms::WindowRecord* record_ = nullptr;
-  HWND frame_ = nullptr;
+  static HWND frame_;
 };
+
+HWND UnitProperties::frame_ = nullptr;
 
 TEST_F(UnitProperties, CommonPropertiesOfAUnitNotLoadedLiveInTheItem) {
   Write(kUnit1, PROP_LEFT, 40000);
@@ -120,7 +129,7 @@ TEST_F(UnitProperties, CommonPropertiesOfAUnitNotLoadedLiveInTheItem) {
   Free(pointer);
   Write(kUnit1, PROP_MOUSE_POINTER, Set({14, 0, 0, 0}));
   EXPECT_EQ(1032u, forms::LoadWord(record_->units.ItemById(kUnit1).MousePointer()));
-  EXPECT_NE(nullptr, record_->units.ItemById(kUnit1).Cursor());
+  EXPECT_EQ(nullptr, record_->units.ItemById(kUnit1).Cursor());   // built when loaded
   pointer = Read(kUnit1, PROP_MOUSE_POINTER);
   EXPECT_EQ((std::vector<uint8_t>{14, 0, 0, 0}), Bytes(pointer));
   Free(pointer);
@@ -162,6 +171,9 @@ TEST_F(UnitProperties, CommonPropertiesOfALiveUnitFollowItsWindow) {
   EXPECT_TRUE(IsWindowVisible(hwnd));
   Write(kUnit1, PROP_DISABLED, 1);
   EXPECT_FALSE(IsWindowEnabled(hwnd));
+  std::vector<uint8_t> pointer = {2, 0, 0, 0};
+  Write(kUnit1, PROP_MOUSE_POINTER, Set(pointer));
+  EXPECT_NE(nullptr, record_->units.ItemById(kUnit1).Cursor());   // live: built at once
   EnableWindow(hwnd, TRUE);
   EXPECT_EQ(0u, Read(kUnit1, PROP_DISABLED));   // live: the window's state, not the item's
 }

@@ -81,21 +81,28 @@ def zero_text(text):
 
 
 def read_handlers(path):
-    """Handler name -> offset from a list of lines HANDLER(name, offset)."""
+    """Handler name -> offset from a list of lines HANDLER(name, offset).
+
+    The same file is included by the assembler into the handler entry table, so it may hold
+    C comments (/* */ and //) and blank lines; anything else is an error.
+    """
     handlers = {}
-    pattern = re.compile(r"^\s*HANDLER\(\s*([A-Za-z_][A-Za-z0-9_]*)\s*,\s*([0-9A-Fa-fxX]+)\s*\)")
+    pattern = re.compile(r"^\s*HANDLER\(\s*([A-Za-z_][A-Za-z0-9_]*)\s*,\s*(0[xX][0-9A-Fa-f]+|[0-9]+)\s*\)\s*;?\s*$")
     with open(path, encoding="utf-8") as f:
-        for line_number, line in enumerate(f, 1):
-            stripped = line.strip()
-            if not stripped or stripped.startswith(("//", "#", "/*", "*")):
-                continue
-            m = pattern.match(line)
-            if not m:
-                raise DescriptionError("%s:%d: not a HANDLER line" % (path, line_number))
-            name, offset = m.group(1), int(m.group(2), 0)
-            if name in handlers:
-                raise DescriptionError("%s:%d: handler %s listed twice" % (path, line_number, name))
-            handlers[name] = offset
+        text = f.read()
+    # Blank out block comments but keep their line breaks, so line numbers stay right.
+    text = re.sub(r"/\*.*?\*/", lambda m: "\n" * m.group(0).count("\n"), text, flags=re.S)
+    for line_number, line in enumerate(text.split("\n"), 1):
+        line = line.split("//", 1)[0]
+        if not line.strip():
+            continue
+        m = pattern.match(line)
+        if not m:
+            raise DescriptionError("%s:%d: not a HANDLER line" % (path, line_number))
+        name, offset = m.group(1), int(m.group(2), 0)
+        if name in handlers:
+            raise DescriptionError("%s:%d: handler %s listed twice" % (path, line_number, name))
+        handlers[name] = offset
     return handlers
 
 
@@ -180,6 +187,7 @@ def password_field(value, what):
 
 def property_block(kind, unit, base_dir, what):
     """The PropertyBlock of a unit: "block_hex" as given, or built from its class fields."""
+    # Test descriptions may give a block verbatim (for example one with a refused version).
     if "block_hex" in unit:
         return bytes.fromhex(unit["block_hex"])
     if kind not in CLASS_BLOCKS:
@@ -193,6 +201,7 @@ def property_block(kind, unit, base_dir, what):
         raise DescriptionError("%s: unknown properties %s" % (what, ", ".join(sorted(unknown))))
     out = word(version)
     for name, field_kind, default, since in fields:
+        # Fields newer than the stored version are absent, as older blocks have them.
         if version < since:
             continue
         value = props.get(name, default)
@@ -224,15 +233,18 @@ def unit_item(unit, handlers, base_dir, what):
     if type_id is None:
         type_id = number(kind, what + ".type")
     unit_id = number(unit["id"], what + ".id") & 0xFFFFFFFF
+    # Fixed head: type id, event link, four reserved words; then name and comment texts.
     out = word(type_id) + word(unit.get("link", 0))
     out += b"".join(word(w) for w in unit.get("reserved", [0, 0, 0, 0]))
     out += zero_text(unit.get("name", "")) + zero_text(unit.get("comment", ""))
+    # Menu items (bits 28-31 = 2, bits 24-27 = 6) have a short part of their own after S.
     is_menu = (unit_id >> 28) == 2 and (unit_id >> 24 & 0xF) == 6
     if is_menu:
         out += word(0) + word(unit.get("menu_word", 0)) + word(unit.get("menu_flags", 0))
         out += zero_text(unit.get("caption", ""))
         out += word(handler_word(unit.get("handler"), handlers, what + ".handler"))
         return out
+    # S block: object slot, rectangle, cursor slot, parent id, container word list.
     rect = unit.get("rect", [0, 0, 0, 0])
     if len(rect) != 4:
         raise DescriptionError("%s.rect: four numbers wanted" % what)
@@ -240,9 +252,12 @@ def unit_item(unit, handlers, base_dir, what):
     out += word(unit.get("parent", 0))
     children = unit.get("children", [])
     out += word(len(children)) + b"".join(word(c) for c in children)
+    # MousePointerBlock, tag, reserved word, UnitFlags (default visible + tab stop), tab order.
     out += mouse_pointer_block(unit.get("mouse_pointer", 0), what + ".mouse_pointer")
     out += zero_text(unit.get("tag", ""))
     out += word(0) + word(unit.get("flags", 5)) + word(unit.get("tab_order", 0))
+    # Bindings in the order given (a list of pairs allows the same event twice), then five
+    # reserved words and the class's PropertyBlock, which runs to the end of the item.
     events = unit.get("events", {})
     pairs = list(events.items()) if isinstance(events, dict) else [tuple(p) for p in events]
     out += word(len(pairs))
@@ -269,6 +284,7 @@ def unit_list(units, handlers, base_dir, what):
 def build_template(description, handlers, base_dir="."):
     """The whole WindowTemplate of a description."""
     windows = description.get("windows", [])
+    # Directory: ids, then one placeholder slot per window (the loader fills in addresses).
     directory = b"".join(word(w["id"]) for w in windows) + word(0) * len(windows)
     out = word(len(directory)) + directory
     for i, window in enumerate(windows):
@@ -277,6 +293,7 @@ def build_template(description, handlers, base_dir="."):
         texts = window.get("texts", ["", ""])
         units = window.get("units", [])
         body = unit_list(units, handlers, base_dir, what)
+        # WindowRecord: two header words, two counted texts, unit count, counted unit list.
         out += word(header[0]) + word(header[1]) + counted_text(texts[0]) + counted_text(texts[1])
         out += word(len(units)) + counted_block(body)
     return out
