@@ -6,12 +6,16 @@
 
 #include "../app/dll_commands.h"
 #include "../app/window_routines.h"
-#include "core_ops.h"
+#include "core_commands.h"
 #include "encodings.h"
 #include "program_values.h"
 #include "url.h"
 
-using namespace prog;
+using prog::AppendText;
+using prog::AssignText;
+using prog::JoinText;
+using prog::TextArgument;
+using prog::TextLength;
 
 namespace {
 
@@ -70,64 +74,48 @@ class TextParameter {
   char** variable_;
 };
 
-// A heap text owned for the length of a scope.
-class OwnedText {
- public:
-  explicit OwnedText(char* text = nullptr) : text_(text) {}
-  OwnedText(const OwnedText&) = delete;
-  OwnedText& operator=(const OwnedText&) = delete;
-  ~OwnedText() { MemFree(text_); }
-  const char* Get() const { return text_; }
-  char* Release() {
-    char* t = text_;
-    text_ = nullptr;
-    return t;
-  }
-
- private:
-  char* text_;
-};
-
 // Appends a default header line unless the caller's headers already name its key, in any
 // letter case.
 void AddDefaultHeader(char** headers, const char* key, const char* line) {
-  if (FindText(*headers, key, 1, true) == -1) AppendText(headers, line);
+  if (core::FindText(TextArgument(*headers), key, 1, true) == -1) AppendText(headers, line);
 }
 
 // Feeds every "Set-Cookie: " line of the response header block to the WinINet cookie store
 // under "http://" + host: the name is what stands before the first "=", the value everything
 // after it, attributes included. The lines are read from a memory file as the line reader
-// splits them. A 0x00 or 0x1A byte stops the reading, since the line reader leaves such a
-// byte unread and would otherwise return empty lines at the same position for ever.
+// splits them. The line reader stops in front of a 0x1A byte without consuming it, so such a
+// byte in a header (servers may send one) would make it return empty lines at the same place
+// for ever: it is written to the file as a blank instead, and the reading also stops should
+// the file ever hold such a byte.
 void StoreReceivedCookies(const char* headerText, const char* host) {
-  if (FindText(headerText, kSetCookie, 1, true) == -1) return;
-  OwnedText url(JoinText("http://", host));
-  MemoryFile* file = OpenMemoryFile();
-  WriteText(file, headerText);
-  SeekToFileStart(file);
-  while (!IsEndOfFile(file, false) && !IsEndOfFile(file, true)) {
-    OwnedText line(ReadLine(file));
-    if (FindText(line.Get(), kSetCookie, 1, true) == -1) continue;
-    int32_t length = static_cast<int32_t>(TextLength(line.Get()));
-    OwnedText rest(TextRight(line.Get(), length - 12));
-    int32_t e = FindText(rest.Get(), "=");
-    int32_t restLength = static_cast<int32_t>(TextLength(rest.Get()));
-    OwnedText name(TextLeft(rest.Get(), e - 1));
-    OwnedText value(TextRight(rest.Get(), restLength - e));
-    dll::InternetSetCookieA(url.Get(), name.Get(), value.Get());
+  headerText = TextArgument(headerText);
+  if (core::FindText(headerText, kSetCookie, 1, true) == -1) return;
+  core::Text url(JoinText("http://", host));
+  core::Text lines = core::ReplaceSubtext(headerText, "\x1A", " ", {}, {}, true);
+  int32_t file = core::OpenMemoryFile();
+  core::WriteText(file, {TextArg(lines.c_str())});
+  core::SeekToFileStart(file);
+  while (!core::IsEndOfFile(file, false) && !core::IsEndOfFile(file, true)) {
+    core::Text line = core::ReadLine(file);
+    if (core::FindText(line.c_str(), kSetCookie, 1, true) == -1) continue;
+    core::Text rest = core::TextRight(line.c_str(), core::TextLength(line.c_str()) - 12);
+    int32_t e = core::FindText(rest.c_str(), "=");
+    core::Text name = core::TextLeft(rest.c_str(), e - 1);
+    core::Text value = core::TextRight(rest.c_str(), core::TextLength(rest.c_str()) - e);
+    dll::InternetSetCookieA(url.get(), name.get(), value.get());
   }
-  CloseFile(file);
+  core::CloseFile(file);
 }
 
 // The body read in 1024-byte chunks until a read yields nothing (a failed read included).
 // Waiting window messages are dispatched before every read, so the window stays live; the
 // body grows geometrically and is trimmed to its exact size at the end.
 uint8_t* ReadBody(dll::Handle request) {
-  ByteSetBuilder body;
+  prog::ByteSetBuilder body;
   char* buffer = static_cast<char*>(MemAlloc(kChunkSize));
   for (;;) {
     std::memset(buffer, 0, kChunkSize);
-    ProcessEvents();
+    core::ProcessEvents();
     uint32_t count = 0;
     dll::InternetReadFile(request, buffer, kChunkSize, &count);
     if (count == 0) break;
@@ -145,22 +133,20 @@ char* QueryHeaders(dll::Handle request) {
   buffer[kHeaderBufferSize] = '\0';
   uint32_t length = kHeaderBufferSize;
   dll::HttpQueryInfoA(request, kQueryRawHeadersCrLf, buffer, &length, nullptr);
-  char* text = CopyText(buffer);
+  char* text = prog::CopyText(buffer);
   MemFree(buffer);
   return text;
 }
 
-// The body converted through its text form, which ends at the first zero byte.
+// The body converted through its text form, which ends at the first zero byte; the converted
+// bytes carry no terminator.
 uint8_t* ConvertBody(uint8_t* body, int32_t conversion) {
   if (conversion != 1 && conversion != 2) return body;
-  const uint8_t* data = ByteSetData(body);
-  uint32_t n = ByteSetLength(body);
-  const void* zero = n ? std::memchr(data, 0, n) : nullptr;
-  if (zero) n = static_cast<uint32_t>(static_cast<const uint8_t*>(zero) - data);
-  OwnedText text(NewText(reinterpret_cast<const char*>(data), n));
+  static const int32_t kEmptyByteSet[2] = {1, 0};
+  core::Text text = core::ToText(BytesArg(body ? body : reinterpret_cast<const uint8_t*>(kEmptyByteSet)));
   MemFree(body);
-  OwnedText converted(conversion == 1 ? Utf8ToGbk(text.Get()) : Big5ToGbkSimplified(text.Get()));
-  return NewByteSet(converted.Get(), TextLength(converted.Get()));
+  core::Text converted(conversion == 1 ? Utf8ToGbk(text.get()) : Big5ToGbkSimplified(text.get()));
+  return static_cast<uint8_t*>(core::ToByteSet(TextArg(converted.c_str())).Release());
 }
 
 }  // namespace
@@ -172,7 +158,7 @@ uint8_t* 网页_访问(char** urlVariable, int32_t method, char** proxyVariable,
   TextParameter url(urlVariable), proxy(proxyVariable), headers(requestHeadersVariable),
       postData(postDataVariable), cookies(cookiesVariable), responseHeaders(responseHeadersVariable);
 
-  AssignText(url.Variable(), TrimSpaces(url.Get()));
+  AssignText(url.Variable(), core::TrimSpaces(TextArgument(url.Get())).ReleaseText());
 
   const char* methodText;
   if (method == 0) methodText = "GET";
@@ -185,48 +171,47 @@ uint8_t* 网页_访问(char** urlVariable, int32_t method, char** proxyVariable,
   // Addresses without a scheme are taken as plain HTTP; "https://" is kept, but the request
   // still goes out as plain HTTP on the port UrlPort gives.
   {
-    OwnedText head7(TextLeft(url.Get(), 7)), head8(TextLeft(url.Get(), 8));
-    bool http = TextLength(head7.Get()) == 7 && std::strcmp(head7.Get(), "http://") == 0;
-    bool https = TextLength(head8.Get()) == 8 && std::strcmp(head8.Get(), "https://") == 0;
+    bool http = std::strcmp(core::TextLeft(TextArgument(url.Get()), 7).c_str(), "http://") == 0;
+    bool https = std::strcmp(core::TextLeft(TextArgument(url.Get()), 8).c_str(), "https://") == 0;
     if (!http && !https) AssignText(url.Variable(), JoinText("http://", url.Get()));
   }
-  OwnedText host(UrlHost(url.Get())), path(UrlPath(url.Get()));
+  core::Text host(UrlHost(url.Get())), path(UrlPath(url.Get()));
 
-  OwnedText proxyCompact(RemoveAllSpaces(proxy.Get()));
-  OwnedText proxyText(JoinText("http=", proxy.Get()));
-  InternetHandle internet(TextLength(proxyCompact.Get()) == 0
+  core::Text proxyCompact = core::RemoveAllSpaces(TextArgument(proxy.Get()));
+  core::Text proxyText(JoinText("http=", proxy.Get()));
+  InternetHandle internet(proxyCompact.empty()
                               ? dll::InternetOpenA(kUserAgent, kOpenDirect, nullptr, nullptr, 0)
-                              : dll::InternetOpenA(kUserAgent, kOpenProxy, proxyText.Get(), "", 0));
+                              : dll::InternetOpenA(kUserAgent, kOpenProxy, proxyText.get(), "", 0));
   if (!internet) return nullptr;
-  InternetHandle connection(dll::InternetConnectA(internet.Get(), host.Get(), UrlPort(url.Get()),
+  InternetHandle connection(dll::InternetConnectA(internet.Get(), host.get(), UrlPort(url.Get()),
                                                   nullptr, nullptr, kServiceHttp, 0, 0));
   if (!connection) return nullptr;
-  InternetHandle request(dll::HttpOpenRequestA(connection.Get(), methodText, path.Get(),
+  InternetHandle request(dll::HttpOpenRequestA(connection.Get(), methodText, path.get(),
                                                "HTTP/1.1", nullptr, nullptr, kFlagReload, 0));
   if (!request) return nullptr;
 
   char** lines = headers.Variable();
   AddDefaultHeader(lines, "Accept: ", kAcceptLine);
   {
-    OwnedText referer(JoinText("Referer: ", url.Get(), "\r\n"));
-    AddDefaultHeader(lines, "Referer: ", referer.Get());
+    core::Text referer(JoinText("Referer: ", url.Get(), "\r\n"));
+    AddDefaultHeader(lines, "Referer: ", referer.get());
   }
   AddDefaultHeader(lines, "Accept-Language: ", kAcceptLanguageLine);
 
-  OwnedText cookieLine(JoinText("Cookie: ", cookies.Get(), "\r\n\r\n"));
-  OwnedText verb(ToUpper(methodText));
-  if (TextLength(verb.Get()) == 0 || std::strcmp(verb.Get(), "GET") == 0) {
-    if (!cookies.Empty()) AppendText(lines, cookieLine.Get());
+  core::Text cookieLine(JoinText("Cookie: ", cookies.Get(), "\r\n\r\n"));
+  core::Text verb = core::ToUpper(methodText);
+  if (verb.empty() || std::strcmp(verb.c_str(), "GET") == 0) {
+    if (!cookies.Empty()) AppendText(lines, cookieLine.get());
     dll::HttpSendRequestA(request.Get(), *lines, TextLength(*lines), "", 0);
-  } else if (std::strcmp(verb.Get(), "POST") == 0) {
+  } else if (std::strcmp(verb.c_str(), "POST") == 0) {
     if (!postData.Empty()) {
       char length[16];
       std::snprintf(length, sizeof length, "%u", TextLength(postData.Get()));
       AppendText(lines, kFormLine);
-      OwnedText lengthLine(JoinText("Content-Length: ", length, "\r\n"));
-      AppendText(lines, lengthLine.Get());
+      core::Text lengthLine(JoinText("Content-Length: ", length, "\r\n"));
+      AppendText(lines, lengthLine.get());
     }
-    if (!cookies.Empty()) AppendText(lines, cookieLine.Get());
+    if (!cookies.Empty()) AppendText(lines, cookieLine.get());
     dll::HttpSendRequestA(request.Get(), *lines, TextLength(*lines), postData.Get(),
                           TextLength(postData.Get()));
   } else {
@@ -240,6 +225,6 @@ uint8_t* 网页_访问(char** urlVariable, int32_t method, char** proxyVariable,
   internet.Close();
   AssignText(responseHeaders.Variable(), headerText);
 
-  StoreReceivedCookies(headerText, host.Get());
+  StoreReceivedCookies(headerText, host.get());
   return ConvertBody(body, charsetConversion);
 }

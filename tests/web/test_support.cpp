@@ -6,19 +6,35 @@
 #include <mutex>
 #include <vector>
 
+#include "commands/commands.h"
 #include "dll_commands.h"
-#include "runtime/runtime_app.h"
+#include "runtime/program_binding.h"
 #include "runtime_interface.h"
+
+namespace {
+// The core library's commands; its unit types are not needed by program code tests.
+const LibraryInfo kCoreLibrary = [] {
+  LibraryInfo info{};
+  info.format = kLibraryFormat;
+  info.one = 1;
+  info.commandCount = kCoreCommandCount;
+  info.commands = kCoreCommands;
+  info.notify = CoreLibraryNotify;
+  return info;
+}();
+const LibraryInfo* const kLibraries[] = {&kCoreLibrary};
+}  // namespace
+
+// The test program: the core library and the program's own DLL declarations, no windows.
+extern "C" const ProgramInfo kProgramInfo = {
+    3, 0, 0x14805, 0, nullptr, 0, nullptr, 0, 1, kLibraries, dll::kCommandCount, dll::kFiles,
+    dll::kNames};
 
 void StartTestRuntime() {
   static std::once_flag once;
   std::call_once(once, [] {
-    static ProgramInfo info{};
-    info.runMode = 3;
-    info.dllCommandCount = dll::kCommandCount;
-    info.dllFiles = dll::kFiles;
-    info.dllNames = dll::kNames;
-    rt::TheApp().Initialise(info);
+    rt::BindProgram(&kProgramInfo, nullptr);
+    ProgramOtherHelp(HELP_INITIALISE_RUNTIME, nullptr, 0);
   });
 }
 

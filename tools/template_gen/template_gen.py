@@ -81,21 +81,28 @@ def zero_text(text):
 
 
 def read_handlers(path):
-    """Handler name -> offset from a list of lines HANDLER(name, offset)."""
+    """Handler name -> offset from a list of lines HANDLER(name, offset).
+
+    The same file is included by the assembler into the handler entry table, so it may hold
+    C comments (/* */ and //) and blank lines; anything else is an error.
+    """
     handlers = {}
-    pattern = re.compile(r"^\s*HANDLER\(\s*([A-Za-z_][A-Za-z0-9_]*)\s*,\s*([0-9A-Fa-fxX]+)\s*\)")
+    pattern = re.compile(r"^\s*HANDLER\(\s*([A-Za-z_][A-Za-z0-9_]*)\s*,\s*(0[xX][0-9A-Fa-f]+|[0-9]+)\s*\)\s*;?\s*$")
     with open(path, encoding="utf-8") as f:
-        for line_number, line in enumerate(f, 1):
-            stripped = line.strip()
-            if not stripped or stripped.startswith(("//", "#", "/*", "*")):
-                continue
-            m = pattern.match(line)
-            if not m:
-                raise DescriptionError("%s:%d: not a HANDLER line" % (path, line_number))
-            name, offset = m.group(1), int(m.group(2), 0)
-            if name in handlers:
-                raise DescriptionError("%s:%d: handler %s listed twice" % (path, line_number, name))
-            handlers[name] = offset
+        text = f.read()
+    # Blank out block comments but keep their line breaks, so line numbers stay right.
+    text = re.sub(r"/\*.*?\*/", lambda m: "\n" * m.group(0).count("\n"), text, flags=re.S)
+    for line_number, line in enumerate(text.split("\n"), 1):
+        line = line.split("//", 1)[0]
+        if not line.strip():
+            continue
+        m = pattern.match(line)
+        if not m:
+            raise DescriptionError("%s:%d: not a HANDLER line" % (path, line_number))
+        name, offset = m.group(1), int(m.group(2), 0)
+        if name in handlers:
+            raise DescriptionError("%s:%d: handler %s listed twice" % (path, line_number, name))
+        handlers[name] = offset
     return handlers
 
 
