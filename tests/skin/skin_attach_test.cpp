@@ -188,6 +188,28 @@ TEST_F(SkinAttach, ControlsKeepWorkingWhenSkinned) {
   EXPECT_EQ(3, w_.clicks);
 }
 
+// A click handler runs inside the button's own mouse message and may take long (the program
+// fetches pages there, pumping messages). Focus changes meanwhile must not leave the system's
+// face on the button: what shows equals what a full repaint draws.
+TEST_F(SkinAttach, ButtonStaysSkinnedWhileItsClickHandlerRuns) {
+  ASSERT_EQ(0, AttachSkin(33));
+  std::vector<COLORREF> during;
+  w_.onClick = [&] {
+    SetFocus(w_.edit);
+    Pump(30);
+    during = ClientImage(w_.button);
+  };
+  SetFocus(w_.button);
+  RECT b = ClientRectOf(w_.button);
+  SendMessageA(w_.button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(b.right / 2, b.bottom / 2));
+  SendMessageA(w_.button, WM_LBUTTONUP, 0, MAKELPARAM(b.right / 2, b.bottom / 2));
+  ASSERT_EQ(1, w_.clicks);
+  w_.onClick = nullptr;
+  InvalidateRect(w_.button, nullptr, TRUE);
+  UpdateWindow(w_.button);
+  EXPECT_TRUE(during == ClientImage(w_.button)) << "the button showed another face during its handler";
+}
+
 TEST_F(SkinAttach, LaterSkinReplacesEarlierAndRefusedBlockKeepsIt) {
   ASSERT_EQ(0, AttachSkin(33));
   ASSERT_EQ(0, AttachSkin(1));
