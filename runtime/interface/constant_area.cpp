@@ -2,12 +2,10 @@
 #include "constant_area.h"
 
 extern "C" {
-__attribute__((section(".rdata$program_constants_a"), used, aligned(4)))
 extern const uint8_t kConstantAreaStart[4];
+extern const uint8_t kConstantAreaEnd[4];
 __attribute__((section(".rdata$program_constants_a"), used, aligned(4)))
 const uint8_t kConstantAreaStart[4] = {0, 0, 0, 0};
-__attribute__((section(".rdata$program_constants_z"), used, aligned(4)))
-extern const uint8_t kConstantAreaEnd[4];
 __attribute__((section(".rdata$program_constants_z"), used, aligned(4)))
 const uint8_t kConstantAreaEnd[4] = {0, 0, 0, 0};
 }

@@ -109,6 +109,12 @@ TEST(Spine, UnknownStartWindowIsFatal) {
   EXPECT_EQ(run.exitCode, 0xFFFFFFFFu);
 }
 
+TEST(Spine, ConstantsLieInTheConstantAreaAndAreNeverFreed) {
+  Outcome run = Start("constants");
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.log, "library event 1\ninside\ncopied\nglobals clean-up\nlibrary event 6\n");
+}
+
 TEST(Spine, EndProgramRunsTheCleanupWithItsCode) {
   Outcome run = Start("end");
   EXPECT_EQ(run.exitCode, 3u);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "constant_area.h"
 #include "runtime_interface.h"
 
 namespace {
@@ -51,13 +52,27 @@ void ReadArguments(char* mode, size_t modeSize) {
   std::snprintf(logPath, sizeof logPath, "%s", line);
 }
 
+PROGRAM_CONSTANT const char kConstantText[] = "abc";
+
+// The constant lies inside the area the runtime knows; freeing it is ignored and resizing it
+// copies it.
+void CheckConstants() {
+  const uint8_t* p = reinterpret_cast<const uint8_t*>(kConstantText);
+  Log(p >= kConstantAreaStart && p < kConstantAreaEnd ? "inside" : "outside");
+  MemFree(const_cast<char*>(kConstantText));
+  char* copy = static_cast<char*>(MemRealloc(const_cast<char*>(kConstantText), 100));
+  Log(copy != kConstantText && !std::strcmp(copy, "abc") ? "copied" : "not copied");
+  MemFree(copy);
+}
+
 }  // namespace
 
 extern "C" uint64_t __cdecl SpineHandlerAtZero() { return kHandlerNoValue; }
 extern "C" uint64_t __cdecl SpineHandlerLater() { return kHandlerNoValue; }
 
 extern "C" const ProgramInfo kProgramInfo = {
-    3, 0, 0x14805, reinterpret_cast<uintptr_t>(kHandlerBase), nullptr, 0, nullptr, 0,
+    3, 0, 0x14805, reinterpret_cast<uintptr_t>(kHandlerBase), ConstantAreaStart(),
+    ConstantAreaSize(), nullptr, 0,
     1, kLibraries, 0, nullptr, nullptr,
 };
 
@@ -67,6 +82,7 @@ extern "C" int32_t __cdecl ProgramEntry() {
   ProgramOtherHelp(HELP_INITIALISE_RUNTIME, nullptr, 0);
   uint32_t routine = reinterpret_cast<uint32_t>(&GlobalsCleanup);
   ProgramOtherHelp(HELP_SET_GLOBALS_CLEANUP, &routine, 1);
+  if (!std::strcmp(mode, "constants")) CheckConstants();
   if (!std::strcmp(mode, "error6")) ReportRuntimeError(6);
   if (!std::strcmp(mode, "oom")) MemAlloc(0x7FFFFFF0);
   if (!std::strcmp(mode, "end")) EndProgram(3);
