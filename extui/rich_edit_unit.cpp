@@ -1,0 +1,568 @@
+#include "extui/rich_edit_unit.h"
+
+#include <imm.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <new>
+
+#include "extui/library_access.h"
+
+namespace extui {
+namespace {
+
+// The loaded rich edit DLL, kept for the life of the process, and the window class it gave.
+HMODULE g_module = nullptr;
+HMODULE g_olderModule = nullptr;
+
+const char kClassNew[] = "RichEdit20A";
+const char kClassOld[] = "RICHEDIT";
+
+// Loads the newer DLL, else the older one, the first time a box is created.
+bool LoadRichEditModule() {
+  if (g_module || g_olderModule) return true;
+  g_module = ::LoadLibraryA("RICHED20.DLL");
+  if (!g_module) g_olderModule = ::LoadLibraryA("RICHED32.DLL");
+  return g_module || g_olderModule;
+}
+
+// The older DLL, loaded only when the newer class cannot be created.
+void LoadOlderModule() {
+  if (!g_olderModule) g_olderModule = ::LoadLibraryA("RICHED32.DLL");
+}
+
+// Whole-stream state: the bytes handed to the control, with the bytes already handed out
+// dropped from the front by advancing `front`, so that the text is copied only once however
+// many chunks the control asks for.
+struct InStream {
+  const std::string* bytes;
+  size_t front;
+};
+
+// How many of the next `wanted` bytes (at least 1) can go out without ending the chunk inside a
+// unit that must arrive whole: the two bytes of a double-byte character, or a CR LF pair. Every
+// chunk starts on such a boundary, so the walk from its start is exact. Some controls decode
+// each chunk on its own and would turn a character cut in two into two wrong ones, or a line
+// break cut in two into two line breaks.
+size_t WholeUnits(const char* data, size_t available, size_t wanted) {
+  if (wanted >= available || wanted < 2) return std::min(wanted, available);
+  size_t i = 0;
+  while (i < wanted) {
+    const bool pair = ::IsDBCSLeadByte(static_cast<BYTE>(data[i])) ||
+                      (data[i] == '\r' && data[i + 1] == '\n');
+    i += pair ? 2 : 1;
+  }
+  return i > wanted ? wanted - 1 : wanted;
+}
+
+// Hands out at most what the control asks for, and always reports success.
+DWORD CALLBACK StreamInCallback(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* given) {
+  auto* in = reinterpret_cast<InStream*>(cookie);
+  const char* next = in->bytes->data() + in->front;
+  const size_t n = WholeUnits(next, in->bytes->size() - in->front,
+                                   static_cast<size_t>(std::max<LONG>(wanted, 0)));
+  if (n) std::memcpy(buffer, next, n);
+  in->front += n;
+  *given = static_cast<LONG>(n);
+  return 0;
+}
+
+// Appends every chunk the control writes.
+DWORD CALLBACK StreamOutCallback(DWORD_PTR cookie, LPBYTE buffer, LONG count, LONG* taken) {
+  auto* out = reinterpret_cast<std::string*>(cookie);
+  if (count > 0) out->append(reinterpret_cast<const char*>(buffer), static_cast<size_t>(count));
+  *taken = count;
+  return 0;
+}
+
+// The default character format of every box: 9-point "宋体", automatic colour, no effects,
+// DEFAULT_CHARSET. The mask names the character set and bold too, so a control that starts with
+// another face or bold (as some do) is fully reset.
+CHARFORMATA DefaultFormat() {
+  CHARFORMATA cf;
+  std::memset(&cf, 0, sizeof cf);
+  cf.cbSize = sizeof cf;
+  cf.dwMask = 0xF800001Fu;
+  cf.dwEffects = CFE_AUTOCOLOR;
+  cf.yHeight = 180;
+  cf.bCharSet = DEFAULT_CHARSET;
+  std::memcpy(cf.szFaceName, kDefaultFace, std::strlen(kDefaultFace) + 1);
+  return cf;
+}
+
+// ---- protection probe ------------------------------------------------------------------------
+
+bool g_probeNotified = false;
+
+LRESULT CALLBACK ProbeParentProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_NOTIFY && reinterpret_cast<NMHDR*>(lParam)->code == EN_PROTECTED) {
+    g_probeNotified = true;
+    return 1;  // refuse, as the box does
+  }
+  return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+// Creates a hidden control whose text is protected, asks its parent through EN_PROTECTED, and
+// types one character into the protected text. The control enforces protection when it asked,
+// or when the text stayed as it was.
+bool ProbeProtection() {
+  static const char kProbeClass[] = "ExtUiProtectionProbe";
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = ProbeParentProc;
+  wc.hInstance = ::GetModuleHandleA(nullptr);
+  wc.lpszClassName = kProbeClass;
+  ::RegisterClassA(&wc);  // fails harmlessly when already registered
+  HWND parent = ::CreateWindowExA(0, kProbeClass, "", WS_POPUP, 0, 0, 100, 40, nullptr, nullptr,
+                                  wc.hInstance, nullptr);
+  if (!parent) return false;
+  HWND edit = ::CreateWindowExA(0, g_module ? kClassNew : kClassOld, "", WS_CHILD | ES_MULTILINE,
+                                0, 0, 100, 40, parent, nullptr, wc.hInstance, nullptr);
+  bool enforced = false;
+  if (edit) {
+    ::SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("abc"));
+    CHARRANGE all{0, -1};
+    ::SendMessageA(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&all));
+    CHARFORMATA cf{};
+    cf.cbSize = sizeof cf;
+    cf.dwMask = CFM_PROTECTED;
+    cf.dwEffects = CFE_PROTECTED;
+    ::SendMessageA(edit, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+    ::SendMessageA(edit, EM_SETEVENTMASK, 0, ENM_PROTECTED);
+    CHARRANGE inside{1, 1};
+    ::SendMessageA(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&inside));
+    g_probeNotified = false;
+    ::SendMessageA(edit, WM_CHAR, 'x', 1);
+    char text[16] = {};
+    ::SendMessageA(edit, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    enforced = g_probeNotified || std::strcmp(text, "abc") == 0;
+  }
+  ::DestroyWindow(parent);
+  return enforced;
+}
+
+}  // namespace
+
+bool RichEditUnit::SystemEnforcesProtection() {
+  static int state = -1;
+  if (state < 0) {
+    if (!LoadRichEditModule()) return false;
+    state = ProbeProtection() ? 1 : 0;
+  }
+  return state == 1;
+}
+
+// ---- creation --------------------------------------------------------------------------------
+
+// Builds the unit: loads the system DLL once, reads the PropertyBlock, creates the control
+// with the style the properties ask for (falling back to the older window class), then sets the
+// default format, the content, the limit, the selection and the looks, and only then turns on
+// the notifications, so that creation raises no events.
+RichEditUnit* RichEditUnit::Create(const RichEditCreateArgs& args) {
+  if (!LoadRichEditModule()) return nullptr;
+  SystemEnforcesProtection();  // measured before the first box exists
+
+  auto* unit = new (std::nothrow) RichEditUnit;
+  if (!unit) return nullptr;
+  if (!unit->props_.Load(args.block, args.blockLength)) {
+    delete unit;
+    return nullptr;
+  }
+  unit->windowId_ = args.windowId;
+  unit->unitId_ = args.unitId;
+  unit->designFlag_ = args.designFlag;
+  const RichEditProps& p = unit->props_;
+
+  // Style: the form runtime's base bits, a child window, and the box's own choices. A
+  // multi-line box always scrolls vertically; without word wrap it scrolls sideways as well.
+  DWORD style = args.style | WS_CHILD;
+  if (!p.hideSel) style |= ES_NOHIDESEL;
+  if (p.allowMultiLines != 1) {
+    style |= ES_AUTOHSCROLL;
+  } else if (p.autoNextLine) {
+    style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL;  // 0x201044
+  } else {
+    style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_WANTRETURN | WS_VSCROLL |
+             WS_HSCROLL;  // 0x3010C4
+  }
+  if (p.readOnly) style |= ES_READONLY;
+  style |= WS_CLIPSIBLINGS;
+
+  HMENU id = reinterpret_cast<HMENU>(static_cast<intptr_t>(args.controlId));
+  bool created = g_module && unit->WindowObject::Create(0, kClassNew, "", style, args.left, args.top,
+                                                        args.width, args.height, args.parent, id);
+  if (!created) {
+    LoadOlderModule();
+    created = unit->WindowObject::Create(0, kClassOld, "", style, args.left, args.top, args.width,
+                                         args.height, args.parent, id);
+  }
+  if (!created) {
+    delete unit;
+    return nullptr;
+  }
+
+  // A box without a limit of its own takes the largest one the control knows; a written 0
+  // later is passed through as it is (the control's own default limit).
+  unit->ApplyDefaultFormat();
+  unit->StreamIn(p.content, unit->StreamFormat());
+  unit->Control(EM_EXLIMITTEXT, 0, p.maxAllowLength > 0 ? p.maxAllowLength : 0x7FFFFFFF);
+  unit->SetSelection(p.selStart, p.selLength);
+  unit->ApplyBackColor();
+  unit->ApplyBorder();
+  unit->Control(EM_SETEVENTMASK, 0, kRichEditEventMask);
+  unit->Control(EM_SETOPTIONS, ECOOP_OR, ECO_AUTOWORDSELECTION);
+  unit->Control(EM_SETMODIFY, 0, 0);
+  return unit;
+}
+
+void RichEditUnit::ApplyDefaultFormat() {
+  CHARFORMATA cf = DefaultFormat();
+  Control(EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&cf));
+}
+
+// When the control's window is gone the unit tells the runtime and deletes itself.
+void RichEditUnit::PostNcDestroy() {
+  Notify(SVC_RELEASE_UNIT_DATA, static_cast<uint32_t>(windowId_), static_cast<uint32_t>(unitId_));
+  if (busy_) deletePending_ = true;
+  else delete this;
+}
+
+// ---- class operations ------------------------------------------------------------------------
+
+// The record alone would hold the content and selection last written or read, and a window
+// re-created from it (after a write of AllowMultiLines, AutoNextLine or ReadOnly) would lose
+// every line appended since and put the caret back at the start. The live control is the truth.
+HGLOBAL RichEditUnit::SaveProperties(uint32_t* length) {
+  if (!designFlag_ && hwnd_) {
+    props_.content = StreamOut(StreamFormat());
+    CHARRANGE sel{0, 0};
+    Control(EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&sel));
+    props_.selStart = sel.cpMin;
+    props_.selLength = sel.cpMax - sel.cpMin;
+  }
+  return props_.Save(length);
+}
+
+// Question 5 asks whether the box is multi-line; every other question is answered yes.
+int32_t RichEditUnit::Query(int32_t question) const {
+  return question == 5 ? props_.allowMultiLines : 1;
+}
+
+// Writes one class property; see the property table of the class for what each index means.
+// Out-of-range values are clamped. The answer is 1 only for a change of a property that the
+// control takes at creation alone (multi-line, word wrap, read-only): the form runtime then
+// re-creates the window from the saved properties.
+int32_t RichEditUnit::WriteProperty(int32_t index, uint32_t first, uint32_t) {
+  OperationScope scope(this);
+  const auto value = static_cast<int32_t>(first);
+  const char* text = reinterpret_cast<const char*>(static_cast<uintptr_t>(first));
+  if (!text) text = "";
+  switch (index) {
+    case kPropContextType:
+      props_.contextType = std::clamp(value, 0, 1);
+      return 0;
+    case kPropContent:
+      props_.content = text;
+      if (hwnd_) StreamIn(props_.content, StreamFormat());
+      return 0;
+    case kPropBorder:
+      props_.border = std::clamp(value, 0, 5);
+      ApplyBorder();
+      return 0;
+    case kPropBackColor:
+      props_.backColor = first;
+      ApplyBackColor();
+      return 0;
+    case kPropAllowMultiLines:
+    case kPropAutoNextLine:
+    case kPropReadOnly: {
+      int32_t& slot = index == kPropAllowMultiLines ? props_.allowMultiLines
+                      : index == kPropAutoNextLine  ? props_.autoNextLine
+                                                    : props_.readOnly;
+      const bool changed = slot != value;
+      slot = value;
+      return changed ? 1 : 0;
+    }
+    case kPropHideSel:
+      if (props_.hideSel != value) {
+        props_.hideSel = value;
+        Control(EM_HIDESELECTION, static_cast<WPARAM>(value), 1);
+      }
+      return 0;
+    case kPropMaxAllowLength:
+      props_.maxAllowLength = std::max(value, 0);
+      Control(EM_EXLIMITTEXT, 0, props_.maxAllowLength);
+      return 0;
+    case kPropSelStart:
+      props_.selStart = std::max(value, 0);
+      SetSelection(props_.selStart, props_.selLength);
+      return 0;
+    case kPropSelLength:
+      props_.selLength = std::max(value, -1);
+      SetSelection(props_.selStart, props_.selLength);
+      return 0;
+    case kPropSelText: {
+      // Replaces the selection and leaves the caret after the inserted text.
+      const std::string bytes(text);
+      StreamIn(bytes, StreamFormat() | SFF_SELECTION);
+      return 0;
+    }
+    case kPropModified:
+      if (!designFlag_) Control(EM_SETMODIFY, value ? 1 : 0, 0);
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+// Reads one class property into out[0] (an int32, or the address of a text this unit keeps).
+// The stored properties answer from the record; content, selection, limit and the modified
+// flag come from the live control, except in design mode, where the record answers and the
+// selected text reads as empty.
+bool RichEditUnit::ReadProperty(int32_t index, uint32_t out[2]) {
+  out[0] = out[1] = 0;
+  auto put = [&](int32_t v) { out[0] = static_cast<uint32_t>(v); };
+  auto putText = [&](const std::string& s) { out[0] = reinterpret_cast<uintptr_t>(s.c_str()); };
+  const bool live = !designFlag_ && hwnd_;
+  CHARRANGE sel{0, 0};
+  if (live && (index == kPropSelStart || index == kPropSelLength))
+    Control(EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&sel));
+  switch (index) {
+    case kPropContextType: put(props_.contextType); return true;
+    case kPropBorder: put(props_.border); return true;
+    case kPropBackColor: out[0] = props_.backColor; return true;
+    case kPropAllowMultiLines: put(props_.allowMultiLines); return true;
+    case kPropAutoNextLine: put(props_.autoNextLine); return true;
+    case kPropReadOnly: put(props_.readOnly); return true;
+    case kPropHideSel: put(props_.hideSel); return true;
+    case kPropContent:
+      if (live) props_.content = StreamOut(StreamFormat());
+      putText(props_.content);
+      return true;
+    case kPropMaxAllowLength:
+      put(live ? static_cast<int32_t>(Control(EM_GETLIMITTEXT)) : props_.maxAllowLength);
+      return true;
+    case kPropSelStart: put(live ? sel.cpMin : props_.selStart); return true;
+    case kPropSelLength: put(live ? sel.cpMax - sel.cpMin : props_.selLength); return true;
+    case kPropSelText:
+      selTextScratch_ = live ? StreamOut(StreamFormat() | SFF_SELECTION) : std::string();
+      putText(selTextScratch_);
+      return true;
+    case kPropModified:
+      // Some controls answer -1 for "modified"; the property is a logical, 0 or 1.
+      put(live && Control(EM_GETMODIFY) != 0 ? 1 : 0);
+      return true;
+    default:
+      return false;
+  }
+}
+
+// SetSelCharFormat's effect: with an empty selection the format becomes that of the insertion
+// point, so the text inserted there next takes it.
+void RichEditUnit::ApplyCharFormat(const CharFormat& value) {
+  OperationScope scope(this);
+  CHARFORMATA cf = ToCharFormatA(value);
+  Control(EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+}
+
+// ---- streaming, selection, looks -------------------------------------------------------------
+
+// The whole content or the selection (SFF_SELECTION) in the given format, chunk by chunk.
+std::string RichEditUnit::StreamOut(int format) {
+  std::string out;
+  if (!hwnd_) return out;
+  EDITSTREAM es{};
+  es.dwCookie = reinterpret_cast<DWORD_PTR>(&out);
+  es.pfnCallback = StreamOutCallback;
+  Control(EM_STREAMOUT, static_cast<WPARAM>(format), reinterpret_cast<LPARAM>(&es));
+  return out;
+}
+
+// Replaces the whole content, or the selection with SFF_SELECTION, by `bytes`.
+void RichEditUnit::StreamIn(const std::string& bytes, int format) {
+  if (!hwnd_) return;
+  InStream in{&bytes, 0};
+  EDITSTREAM es{};
+  es.dwCookie = reinterpret_cast<DWORD_PTR>(&in);
+  es.pfnCallback = StreamInCallback;
+  Control(EM_STREAMIN, static_cast<WPARAM>(format), reinterpret_cast<LPARAM>(&es));
+}
+
+// A negative length selects everything; otherwise the selection runs from start (at least 0)
+// for length characters, the end held within the position range.
+void RichEditUnit::SetSelection(int32_t start, int32_t length) {
+  if (!hwnd_) return;
+  CHARRANGE range{0, -1};
+  if (length >= 0) {
+    start = std::max(start, 0);
+    range.cpMin = start;
+    range.cpMax = static_cast<LONG>(std::min<int64_t>(int64_t{start} + length, INT32_MAX));
+  }
+  Control(EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+}
+
+// 0xFF000000 asks for the system colour (wParam 1); any other value is the colour itself.
+void RichEditUnit::ApplyBackColor() {
+  if (!hwnd_) return;
+  if (props_.backColor == 0xFF000000u) Control(EM_SETBKGNDCOLOR, 1, 0xFFFFFF);
+  else Control(EM_SETBKGNDCOLOR, 0, props_.backColor);
+}
+
+// Clears the border bits (client edge, modal frame, static edge; the thin border), sets those
+// of the chosen style, and lets the frame be recomputed without moving the window.
+void RichEditUnit::ApplyBorder() {
+  if (!hwnd_) return;
+  static const DWORD kExBits[6] = {0, WS_EX_CLIENTEDGE, WS_EX_DLGMODALFRAME, WS_EX_STATICEDGE,
+                                   WS_EX_CLIENTEDGE | WS_EX_DLGMODALFRAME, 0};
+  const UINT frame = SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
+  DWORD ex = static_cast<DWORD>(ExStyle()) & ~DWORD{0x20201};
+  ex |= kExBits[std::clamp(props_.border, 0, 5)];
+  ::SetWindowLongA(hwnd_, GWL_EXSTYLE, static_cast<LONG>(ex));
+  ::SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0, frame);
+  DWORD style = static_cast<DWORD>(Style()) & ~DWORD{WS_BORDER};
+  if (props_.border == kBorderSingleLine) style |= WS_BORDER;
+  ::SetWindowLongA(hwnd_, GWL_STYLE, static_cast<LONG>(style));
+  ::SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0, frame);
+}
+
+// ---- messages --------------------------------------------------------------------------------
+
+// The control's procedure as the unit sees it: the runtime's object query, the notifications
+// its parent hands back, and, where the control itself does not enforce protection, the
+// keyboard and clipboard messages that could edit protected text.
+LRESULT RichEditUnit::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case kMsgQueryUnitObject: return reinterpret_cast<LRESULT>(this);
+    case kReflectBase + WM_COMMAND: return OnReflectedCommand(HIWORD(wParam));
+    case kReflectBase + WM_NOTIFY: return OnReflectedNotify(reinterpret_cast<NMHDR*>(lParam));
+    case WM_CHAR:
+    case WM_IME_CHAR:
+    case WM_IME_COMPOSITION:
+    case WM_KEYDOWN:
+    case WM_PASTE:
+    case WM_CUT:
+    case WM_CLEAR:
+      if (!SystemEnforcesProtection() && RefusesEdit(msg, wParam, lParam)) return 0;
+      return Default();
+    default: return Default();
+  }
+}
+
+// Content changes and focus changes become unit events; scrolling notes are taken and ignored.
+LRESULT RichEditUnit::OnReflectedCommand(WORD code) {
+  switch (code) {
+    case EN_CHANGE: RaiseEvent(kEventChanged); return 0;
+    case EN_SETFOCUS: RaiseEvent(kEventGotFocus); return 0;
+    case EN_KILLFOCUS: RaiseEvent(kEventLostFocus); return 0;
+    default: return 0;  // EN_HSCROLL, EN_VSCROLL and the rest are taken and ignored
+  }
+}
+
+// Selection changes become event 1 (not while the protection check moves the selection);
+// EN_PROTECTED gets the box's protection answer.
+LRESULT RichEditUnit::OnReflectedNotify(NMHDR* header) {
+  if (!header) return 0;
+  switch (header->code) {
+    case EN_SELCHANGE:
+      if (!probing_) RaiseEvent(kEventSelChanged);
+      return 0;
+    case EN_PROTECTED: return ProtectedAnswer(reinterpret_cast<ENPROTECTED*>(header)->msg);
+    default: return 0;
+  }
+}
+
+// Hands the event to the runtime (service 2008), which runs the program's handler if one is
+// bound. The handler may destroy this unit: nothing of the object is used afterwards.
+void RichEditUnit::RaiseEvent(int32_t event) {
+  EventRecord record{};
+  record.windowId = windowId_;
+  record.unitId = unitId_;
+  record.event = event;
+  Notify(SVC_FIRE_EVENT, reinterpret_cast<uintptr_t>(&record), 0);
+}
+
+// ---- protection where the control does not enforce it ----------------------------------------
+
+// Works out which characters a keyboard or clipboard message would change, and whether any of
+// them is protected. An insertion at an empty selection takes the insertion point's format,
+// which is what the typed text would get, so typing inside or right after protected text is
+// refused as well.
+bool RichEditUnit::RefusesEdit(UINT msg, WPARAM wParam, LPARAM lParam) {
+  enum Kind { kNone, kInsert, kDeleteBack, kDeleteForward, kRemove } kind = kNone;
+  const bool ctrl = ::GetKeyState(VK_CONTROL) < 0;
+  const bool shift = ::GetKeyState(VK_SHIFT) < 0;
+  switch (msg) {
+    case WM_CHAR:
+      if (wParam == '\b') kind = kDeleteBack;
+      else if (wParam >= 0x20 || wParam == '\t' || wParam == '\r' || wParam == '\n') kind = kInsert;
+      break;
+    case WM_IME_CHAR: kind = kInsert; break;
+    case WM_IME_COMPOSITION: kind = (lParam & GCS_RESULTSTR) ? kInsert : kNone; break;
+    case WM_PASTE: kind = kInsert; break;
+    case WM_CUT:
+    case WM_CLEAR: kind = kRemove; break;
+    case WM_KEYDOWN:
+      switch (wParam) {
+        case VK_BACK: kind = kDeleteBack; break;
+        case VK_DELETE: kind = shift ? kRemove : kDeleteForward; break;
+        case VK_RETURN: kind = kInsert; break;
+        case VK_INSERT: kind = shift ? kInsert : kNone; break;
+        case 'V': kind = ctrl ? kInsert : kNone; break;
+        case 'X': kind = ctrl ? kRemove : kNone; break;
+        default: break;
+      }
+      break;
+    default: break;
+  }
+  if (kind == kNone) return false;
+
+  CHARRANGE sel{0, 0};
+  Control(EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&sel));
+  LONG start = sel.cpMin, end = sel.cpMax;
+  if (start == end) {
+    if (kind == kRemove) return false;  // nothing selected, nothing removed
+    if (kind == kDeleteBack) {
+      if (start == 0) return false;
+      start = ctrl ? static_cast<LONG>(Control(EM_FINDWORDBREAK, WB_MOVEWORDLEFT, start)) : start - 1;
+      start = std::clamp<LONG>(start, 0, end - 1);
+    } else if (kind == kDeleteForward) {
+      GETTEXTLENGTHEX gtl{GTL_NUMCHARS | GTL_PRECISE, 1200};
+      LONG length = static_cast<LONG>(Control(EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&gtl)));
+      if (length <= 0) length = static_cast<LONG>(Control(WM_GETTEXTLENGTH));  // older control
+      if (end >= length) return false;
+      end = ctrl ? static_cast<LONG>(Control(EM_FINDWORDBREAK, WB_MOVEWORDRIGHT, end)) : end + 1;
+      end = std::clamp<LONG>(end, start + 1, length);
+    }
+  }
+  if (!RangeIsProtected(start, end)) return false;
+  return ProtectedAnswer(msg) != 0;
+}
+
+// Asks the control for the format of [start, end). The current selection is asked directly;
+// any other range is selected for the moment with notifications off and the scroll position
+// kept, then the selection is put back.
+bool RichEditUnit::RangeIsProtected(LONG start, LONG end) {
+  CHARRANGE sel{0, 0};
+  Control(EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&sel));
+  CHARFORMATA cf{};
+  cf.cbSize = sizeof cf;
+  if (sel.cpMin == start && sel.cpMax == end) {
+    Control(EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+  } else {
+    probing_ = true;
+    const LRESULT mask = Control(EM_SETEVENTMASK, 0, 0);
+    POINT scroll{0, 0};
+    const bool keepScroll = Control(EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll)) != 0;
+    CHARRANGE range{start, end};
+    Control(EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+    Control(EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+    Control(EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&sel));
+    if (keepScroll) Control(EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
+    Control(EM_SETEVENTMASK, 0, mask);
+    probing_ = false;
+  }
+  // A mixed selection has CFM_PROTECTED cleared from the mask: part of it is protected.
+  return !(cf.dwMask & CFM_PROTECTED) || (cf.dwEffects & CFE_PROTECTED);
+}
+
+}  // namespace extui

@@ -1,0 +1,451 @@
+// Hooks and window procedures that apply the current skin (see skin_windows.h).
+#include "skin_windows.h"
+
+#include "skin_paint.h"
+
+namespace skin {
+namespace {
+
+// Frames answer colour requests and paint the background; buttons are painted whole; edit
+// boxes get colours and a border; rich edit boxes only the border (their colours are their
+// owner's business).
+enum class Role : uint8_t { Frame, Button, Edit, RichEditFrame };
+
+constexpr int kMaxLevels = 4;
+constexpr wchar_t kStateProperty[] = L"SkinWindowState";
+
+// One of our procedures in a window's chain, and the procedure it passes messages on to.
+struct Level {
+  WNDPROC next;
+  bool wide;  // installed and called through the Unicode entry points
+};
+
+// Per-window state, stored as a window property from installation to WM_NCDESTROY.
+struct WindowState {
+  Role role;
+  uint8_t levels;    // layers installed
+  uint8_t active;    // the layer that styles
+  bool hot;          // mouse over a button
+  int depth;         // nesting of button messages after which the system may have painted
+  Level level[kMaxLevels];
+};
+
+// The current palette; replaced as a whole when a new skin is attached.
+Palette* g_palette = nullptr;
+
+// Hooks per thread. A thread is hooked once and stays hooked for the life of the process.
+struct ThreadHooks {
+  DWORD threadId;
+  HHOOK cbt;
+  HHOOK callWndProc;
+};
+constexpr int kMaxThreads = 16;
+ThreadHooks g_threads[kMaxThreads];
+SRWLOCK g_threadsLock = SRWLOCK_INIT;
+
+WindowState* StateOf(HWND window) {
+  return static_cast<WindowState*>(GetPropW(window, kStateProperty));
+}
+
+LRESULT CallNext(const Level& level, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return level.wide ? CallWindowProcW(level.next, window, message, wParam, lParam)
+                    : CallWindowProcA(level.next, window, message, wParam, lParam);
+}
+
+LRESULT Dispatch(int level, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// One distinct procedure per layer and character set, so that each call knows its layer.
+template <int L, bool Wide>
+LRESULT CALLBACK LayerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return Dispatch(L, window, message, wParam, lParam);
+}
+
+constexpr WNDPROC kLayerProcs[kMaxLevels][2] = {
+    {LayerProc<0, false>, LayerProc<0, true>},
+    {LayerProc<1, false>, LayerProc<1, true>},
+    {LayerProc<2, false>, LayerProc<2, true>},
+    {LayerProc<3, false>, LayerProc<3, true>},
+};
+
+WNDPROC CurrentProc(HWND window, bool wide) {
+  return reinterpret_cast<WNDPROC>(wide ? GetWindowLongPtrW(window, GWLP_WNDPROC)
+                                        : GetWindowLongPtrA(window, GWLP_WNDPROC));
+}
+
+// Puts a new layer on top of the window's chain, matching the window's character set so that
+// no message is translated on its way through our layer.
+bool PushLayer(HWND window, WindowState* state) {
+  int index = state->levels;
+  if (index >= kMaxLevels) return false;
+  bool wide = IsWindowUnicode(window) != FALSE;
+  WNDPROC proc = kLayerProcs[index][wide];
+  LONG_PTR previous = wide ? SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc))
+                           : SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
+  if (!previous) return false;
+  state->level[index].next = reinterpret_cast<WNDPROC>(previous);
+  state->level[index].wide = wide;
+  state->levels = static_cast<uint8_t>(index + 1);
+  state->active = static_cast<uint8_t>(index);
+  return true;
+}
+
+// Starts styling a window in the given role; nothing happens to a window already styled.
+void Install(HWND window, Role role) {
+  if (StateOf(window)) return;
+  auto* state = static_cast<WindowState*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(WindowState)));
+  if (!state) return;
+  state->role = role;
+  if (!SetPropW(window, kStateProperty, state)) {
+    HeapFree(GetProcessHeap(), 0, state);
+    return;
+  }
+  if (!PushLayer(window, state)) {
+    RemovePropW(window, kStateProperty);
+    HeapFree(GetProcessHeap(), 0, state);
+  }
+}
+
+// Makes sure our active layer is the first procedure of the window. When another procedure
+// was put in front of it, either one of our lower layers is on top again (the other one
+// removed itself) or a new layer goes on top; the window is then repainted through it.
+void KeepOnTop(HWND window, WindowState* state) {
+  const Level& active = state->level[state->active];
+  if (CurrentProc(window, active.wide) == kLayerProcs[state->active][active.wide]) return;
+  for (int i = state->levels - 1; i >= 0; --i) {
+    if (CurrentProc(window, state->level[i].wide) == kLayerProcs[i][state->level[i].wide]) {
+      state->active = static_cast<uint8_t>(i);
+      return;
+    }
+  }
+  if (PushLayer(window, state)) InvalidateRect(window, nullptr, TRUE);
+}
+
+bool ClassIs(const wchar_t* name, const wchar_t* expected) { return lstrcmpiW(name, expected) == 0; }
+
+bool StartsWith(const wchar_t* name, const wchar_t* prefix) {
+  for (; *prefix; ++name, ++prefix) {
+    if (*name == 0 || (*name | 0x20) != (*prefix | 0x20)) return false;
+  }
+  return true;
+}
+
+// A parent may hold styled controls unless it is itself a system control (a combo box's edit,
+// an IP address box's fields and the like keep the look of their owner).
+bool CanContain(HWND parent) {
+  if (!parent || !IsWindow(parent)) return false;
+  WindowState* state = StateOf(parent);
+  if (state) return state->role == Role::Frame;
+  wchar_t name[64] = {};
+  if (!GetClassNameW(parent, name, 64)) return false;
+  static const wchar_t* const kSystemPrefixes[] = {
+      L"Button", L"Edit", L"Static", L"ComboBox", L"ComboLBox", L"ListBox", L"ScrollBar",
+      L"RichEdit", L"Sys", L"msctls_", L"ToolbarWindow32", L"ReBarWindow32", L"tooltips_class32",
+      L"IME", L"MDIClient"};
+  for (const wchar_t* prefix : kSystemPrefixes)
+    if (StartsWith(name, prefix)) return false;
+  return true;
+}
+
+bool IsPushButtonStyle(LONG style) {
+  LONG type = style & BS_TYPEMASK;
+  return (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) && !(style & (BS_BITMAP | BS_ICON));
+}
+
+// Decides the role of a window from its class and style; false for windows left alone.
+bool Classify(HWND window, LONG style, HWND parent, Role* role) {
+  wchar_t name[64] = {};
+  if (!GetClassNameW(window, name, 64)) return false;
+  if (!(style & WS_CHILD)) {
+    if (ClassIs(name, L"#32770") || (style & WS_CAPTION) == WS_CAPTION) {
+      *role = Role::Frame;
+      return !StartsWith(name, L"IME") && !ClassIs(name, L"#32768");
+    }
+    return false;
+  }
+  if (ClassIs(name, L"Button") && IsPushButtonStyle(style) && CanContain(parent)) {
+    *role = Role::Button;
+    return true;
+  }
+  if (ClassIs(name, L"Edit") && CanContain(parent)) {
+    *role = Role::Edit;
+    return true;
+  }
+  if (StartsWith(name, L"RichEdit") && CanContain(parent)) {
+    *role = Role::RichEditFrame;
+    return true;
+  }
+  return false;
+}
+
+// Styles a control's parent as a frame so that it answers the control's colour requests.
+void EnsureFrame(HWND parent) {
+  if (StateOf(parent)) return;
+  Install(parent, Role::Frame);
+  InvalidateRect(parent, nullptr, TRUE);
+}
+
+void StyleWindow(HWND window, LONG style, HWND parent) {
+  Role role;
+  if (!Classify(window, style, parent, &role)) return;
+  if (role != Role::Frame) EnsureFrame(parent);
+  Install(window, role);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Window procedures of the three roles (run in the active layer only).
+// ---------------------------------------------------------------------------------------------
+
+bool IsStyledEdit(HWND control) {
+  WindowState* state = StateOf(control);
+  return state && state->role == Role::Edit;
+}
+
+// Colour requests of a frame's children: edit boxes get the edit colours, every other child
+// that asks (labels, check boxes, group boxes, read-only edits) the window colours.
+LRESULT FrameProc(const Level& next, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const Palette& p = *g_palette;
+  HDC dc = reinterpret_cast<HDC>(wParam);
+  HWND child = reinterpret_cast<HWND>(lParam);
+  switch (message) {
+    case WM_ERASEBKGND:
+      FillBackground(window, dc, p);
+      return 1;
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORBTN:
+      SetTextColor(dc, p.Colour(kWindowText));
+      SetBkColor(dc, p.Colour(kWindowBack));
+      return reinterpret_cast<LRESULT>(p.windowBrush);
+    case WM_CTLCOLOREDIT:
+      if (!IsStyledEdit(child)) break;
+      SetTextColor(dc, p.Colour(kEditText));
+      SetBkColor(dc, p.Colour(kEditBack));
+      return reinterpret_cast<LRESULT>(p.editBrush);
+    case WM_CTLCOLORSTATIC:
+      if (IsStyledEdit(child)) {
+        SetTextColor(dc, p.Colour(kEditDisabledText));
+        SetBkColor(dc, p.Colour(kEditDisabledBack));
+        return reinterpret_cast<LRESULT>(p.editDisabledBrush);
+      }
+      SetTextColor(dc, p.Colour(kWindowText));
+      SetBkColor(dc, p.Colour(kWindowBack));
+      return reinterpret_cast<LRESULT>(p.windowBrush);
+    default:
+      break;
+  }
+  return CallNext(next, window, message, wParam, lParam);
+}
+
+// Messages after which the system button procedure may have drawn the standard face.
+bool ButtonMayHavePainted(UINT message) {
+  switch (message) {
+    case BM_SETSTATE: case BM_SETCHECK: case BM_SETSTYLE: case BM_CLICK:
+    case WM_SETFOCUS: case WM_KILLFOCUS: case WM_ENABLE: case WM_SETTEXT: case WM_SETFONT:
+    case WM_UPDATEUISTATE: case WM_STYLECHANGED: case WM_CAPTURECHANGED:
+    case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_LBUTTONDBLCLK: case WM_MOUSEMOVE:
+    case WM_KEYDOWN: case WM_KEYUP: case WM_SYSKEYUP:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void PaintButtonNow(HWND button, const WindowState& state) {
+  if (!IsWindowVisible(button) || !g_palette) return;
+  HDC dc = GetDC(button);
+  if (!dc) return;
+  PaintPushButton(button, dc, *g_palette, ReadButtonLook(button, state.hot));
+  ReleaseDC(button, dc);
+}
+
+// Push buttons are painted here in every state. The system procedure still handles every
+// message (clicks, keys, focus, notifications); when it may have drawn its own face, the
+// skinned face is drawn over it once the outermost such message returns.
+LRESULT ButtonProc(WindowState* state, const Level& next, HWND window, UINT message, WPARAM wParam,
+                   LPARAM lParam) {
+  if (!IsPushButtonStyle(GetWindowLongW(window, GWL_STYLE)))
+    return CallNext(next, window, message, wParam, lParam);
+  switch (message) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(window, &ps);
+      if (dc) PaintPushButton(window, dc, *g_palette, ReadButtonLook(window, state->hot));
+      EndPaint(window, &ps);
+      return 0;
+    }
+    case WM_PRINTCLIENT:
+      PaintPushButton(window, reinterpret_cast<HDC>(wParam), *g_palette, ReadButtonLook(window, state->hot));
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_MOUSEMOVE:
+      if (!state->hot) {
+        state->hot = true;
+        TRACKMOUSEEVENT track = {sizeof track, TME_LEAVE, window, 0};
+        TrackMouseEvent(&track);
+      }
+      break;
+    case WM_MOUSELEAVE:
+      state->hot = false;
+      break;
+    default:
+      break;
+  }
+  if (!ButtonMayHavePainted(message) && message != WM_MOUSELEAVE)
+    return CallNext(next, window, message, wParam, lParam);
+
+  ++state->depth;
+  LRESULT result = CallNext(next, window, message, wParam, lParam);
+  // The message may have destroyed the button (a click that closes the window).
+  if (StateOf(window) != state) return result;
+  if (--state->depth == 0) PaintButtonNow(window, *state);
+  return result;
+}
+
+// Edit boxes take their colours from the frame; here only the border is drawn, after the
+// system has drawn the non-client area and whenever the focus or enabled state changes.
+LRESULT EditProc(WindowState* state, const Level& next, HWND window, UINT message, WPARAM wParam,
+                 LPARAM lParam) {
+  LRESULT result = CallNext(next, window, message, wParam, lParam);
+  switch (message) {
+    case WM_NCPAINT:
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_ENABLE:
+    case EM_SETREADONLY:
+    case WM_STYLECHANGED:
+      if (StateOf(window) == state && IsWindowVisible(window) && g_palette)
+        PaintEditFrame(window, *g_palette, state->role == Role::RichEditFrame);
+      if (message == EM_SETREADONLY) InvalidateRect(window, nullptr, TRUE);
+      break;
+    default:
+      break;
+  }
+  return result;
+}
+
+// Entry of every layer: pass-through unless this layer is the active one and a skin is set.
+// At WM_NCDESTROY the lowest layer, the last of ours to see the window, frees the state.
+LRESULT Dispatch(int level, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  WindowState* state = StateOf(window);
+  if (!state) return DefWindowProcW(window, message, wParam, lParam);
+  Level next = state->level[level];
+  if (message == WM_NCDESTROY) {
+    LRESULT result = CallNext(next, window, message, wParam, lParam);
+    if (level == 0) {
+      RemovePropW(window, kStateProperty);
+      HeapFree(GetProcessHeap(), 0, state);
+    }
+    return result;
+  }
+  if (level != state->active || !g_palette) return CallNext(next, window, message, wParam, lParam);
+  switch (state->role) {
+    case Role::Frame: return FrameProc(next, window, message, wParam, lParam);
+    case Role::Button: return ButtonProc(state, next, window, message, wParam, lParam);
+    case Role::Edit:
+    case Role::RichEditFrame: return EditProc(state, next, window, message, wParam, lParam);
+  }
+  return CallNext(next, window, message, wParam, lParam);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Hooks.
+// ---------------------------------------------------------------------------------------------
+
+HHOOK HookOf(bool cbt) {
+  DWORD id = GetCurrentThreadId();
+  AcquireSRWLockShared(&g_threadsLock);
+  HHOOK hook = nullptr;
+  for (const ThreadHooks& t : g_threads)
+    if (t.threadId == id) hook = cbt ? t.cbt : t.callWndProc;
+  ReleaseSRWLockShared(&g_threadsLock);
+  return hook;
+}
+
+// New windows are styled as they are created, before their first message.
+LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_CREATEWND && g_palette) {
+    HWND window = reinterpret_cast<HWND>(wParam);
+    const CREATESTRUCTW* cs = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
+    StyleWindow(window, static_cast<LONG>(cs->style), cs->hwndParent);
+  }
+  return CallNextHookEx(HookOf(true), code, wParam, lParam);
+}
+
+// Keeps our layer in front whenever a styled window is sent a message.
+LRESULT CALLBACK CallWndProcHook(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HC_ACTION) {
+    const CWPSTRUCT* msg = reinterpret_cast<CWPSTRUCT*>(lParam);
+    if (msg->message != WM_DESTROY && msg->message != WM_NCDESTROY) {
+      WindowState* state = StateOf(msg->hwnd);
+      if (state) KeepOnTop(msg->hwnd, state);
+    }
+  }
+  return CallNextHookEx(HookOf(false), code, wParam, lParam);
+}
+
+// Installs both hooks for the calling thread unless it has them already.
+bool HookThread(HINSTANCE module) {
+  DWORD id = GetCurrentThreadId();
+  AcquireSRWLockExclusive(&g_threadsLock);
+  ThreadHooks* slot = nullptr;
+  bool done = false;
+  for (ThreadHooks& t : g_threads) {
+    if (t.threadId == id) done = true;
+    else if (!t.threadId && !slot) slot = &t;
+  }
+  if (!done && slot) {
+    HHOOK cbt = SetWindowsHookExW(WH_CBT, CbtHook, module, id);
+    HHOOK cwp = cbt ? SetWindowsHookExW(WH_CALLWNDPROC, CallWndProcHook, module, id) : nullptr;
+    if (cbt && cwp) {
+      *slot = ThreadHooks{id, cbt, cwp};
+      done = true;
+    } else if (cbt) {
+      UnhookWindowsHookEx(cbt);
+    }
+  }
+  ReleaseSRWLockExclusive(&g_threadsLock);
+  return done;
+}
+
+BOOL CALLBACK StyleChild(HWND window, LPARAM) {
+  StyleWindow(window, GetWindowLongW(window, GWL_STYLE), GetParent(window));
+  return TRUE;
+}
+
+BOOL CALLBACK StyleTopLevel(HWND window, LPARAM) {
+  StyleWindow(window, GetWindowLongW(window, GWL_STYLE), nullptr);
+  EnumChildWindows(window, StyleChild, 0);
+  return TRUE;
+}
+
+BOOL CALLBACK Repaint(HWND window, LPARAM) {
+  RedrawWindow(window, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  return TRUE;
+}
+
+}  // namespace
+
+// The module is pinned first: from now on window procedures and hooks point into it, so it
+// must stay loaded even when its loader frees it at the end of the program.
+bool AttachToThread(const SkinScheme& scheme, HINSTANCE module) {
+  HMODULE pinned = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                          reinterpret_cast<LPCWSTR>(&AttachToThread), &pinned))
+    return false;
+  Palette* palette = CreatePalette(scheme);
+  if (!palette) return false;
+  if (!HookThread(module)) {
+    DestroyPalette(palette);
+    return false;
+  }
+  Palette* old = g_palette;
+  g_palette = palette;
+  DWORD thread = GetCurrentThreadId();
+  EnumThreadWindows(thread, StyleTopLevel, 0);
+  EnumThreadWindows(thread, Repaint, 0);
+  DestroyPalette(old);
+  return true;
+}
+
+}  // namespace skin
