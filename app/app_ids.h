@@ -10,11 +10,6 @@ inline constexpr int32_t kExitButtonId = 0x16010005;    // 按钮2 "退出"
 inline constexpr int32_t kUsageButtonId = 0x16010006;   // 按钮3 "说明"
 inline constexpr int32_t kOutputBoxId = 0x160117D3;     // 超级编辑框1
 
-// Type numbers: the rich edit box unit and the character format of the extended interface
-// library (library 2).
-inline constexpr uint32_t kRichEditType = 0x00020006;
-inline constexpr uint32_t kCharFormatType = 0x00020004;
-
 // Property numbers used by the program.
 inline constexpr int32_t kEditContent = 8;         // 编辑框 Content
 inline constexpr int32_t kRichEditContent = 9;     // 超级编辑框 内容
