@@ -101,8 +101,9 @@ inline constexpr int32_t kCustomCursor = -1;
 int32_t CursorNumberToId(int32_t number);
 // The reverse: cursor number of a system cursor id; ids not in the table are kept.
 int32_t CursorIdToNumber(int32_t id);
-// Builds the cursor of a MousePointerBlock; null keeps the default cursor. The caller owns a
-// cursor built from file bytes (DestroyCursor is harmless for shared system cursors).
+// Builds the cursor of a MousePointerBlock; null keeps the default cursor. Every cursor
+// returned is a private one (system cursors are copied): the caller destroys it with
+// DestroyCursor.
 HCURSOR MakeUnitCursor(const uint8_t* block, uint32_t length);
 // Rewrites the first word of a block of at least 4 bytes from cursor number to cursor id
 // (toId) or back. Shorter blocks are left as they are.

@@ -8,7 +8,8 @@
 // UnitItem is a located view (addresses into the block) read and written through memcpy.
 //
 // Every multi-byte number is little-endian. The loader reads only through TemplateReader, a
-// bounds-checked cursor that fails in one way (TemplateError, with the offset).
+// bounds-checked cursor (a loading fw::Archive over a read-only fw::MemFile, 4096-byte
+// buffer) that fails in one way: TemplateError, with the offset.
 #pragma once
 
 #include <windows.h>
@@ -21,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/archive.h"
+#include "framework/memfile.h"
 #include "runtime/interface/records.h"
 
 namespace forms {
@@ -78,12 +81,15 @@ class TemplateError : public std::runtime_error {
 
 class TemplateReader {
  public:
+  // A loading archive over `size` bytes at `data`; the block is not copied.
   TemplateReader(const void* data, uint32_t size)
-      : data_(static_cast<const uint8_t*>(data)), size_(data ? size : 0) {}
+      : file_(data, data ? size : 0), archive_(file_, fw::Archive::Load) {}
+  TemplateReader(const TemplateReader&) = delete;
+  TemplateReader& operator=(const TemplateReader&) = delete;
 
-  uint32_t Position() const { return pos_; }
-  uint32_t Remaining() const { return size_ - pos_; }
-  bool AtEnd() const { return pos_ == size_; }
+  uint32_t Position() const { return archive_.Offset(); }
+  uint32_t Remaining() const { return file_.Length() - archive_.Offset(); }
+  bool AtEnd() const { return Remaining() == 0; }
 
   uint32_t Word();
   int32_t SignedWord() { return static_cast<int32_t>(Word()); }
@@ -94,16 +100,14 @@ class TemplateReader {
   std::vector<uint8_t> CountedBlock();
   // Zero-terminated text; the terminator is consumed.
   std::string ZeroText();
-  // Exactly `n` raw bytes (address inside the block; valid while the block is).
-  const uint8_t* Bytes(uint32_t n);
-  void Skip(uint32_t n) { Bytes(n); }
+  // Exactly `n` raw bytes, checked against the data left before anything is allocated.
+  std::vector<uint8_t> Raw(uint32_t n);
   // Fails with the current offset.
-  [[noreturn]] void Fail() const { throw TemplateError(pos_); }
+  [[noreturn]] void Fail() const { throw TemplateError(Position()); }
 
  private:
-  const uint8_t* data_;
-  uint32_t size_;
-  uint32_t pos_ = 0;
+  fw::MemFile file_;
+  fw::Archive archive_;
 };
 
 // Word helpers for unaligned positions inside items.

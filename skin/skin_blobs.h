@@ -2,8 +2,8 @@
 // out like every byte set of the program ({int32 1, int32 length, bytes}, see ArrayBlock in
 // runtime/interface/records.h), generated at build time by tools/skin_pack/skin_pack.py from the
 // built library and the scheme table. A target gets them with add_skin_blobs(target) in CMake
-// (tools/skin_pack/SkinBlobs.cmake); with SECTION the arrays go into that linker section, so a
-// program can place them inside its constant area.
+// (tools/skin_pack/SkinBlobs.cmake); with SECTION ".rdata$program_constants_m" the arrays lie
+// inside the program's constant area (runtime/interface/constant_area.h).
 //
 // The ...Size words give the whole byte set in bytes (8 header bytes plus the length).
 #pragma once

@@ -122,6 +122,8 @@ SkinStatus ParseSkin(const uint8_t* data, uint32_t size, SkinScheme* out) {
   uint16_t sections = c.U16();
   c.Bytes(12);  // flags and reserved words, not interpreted by this version
 
+  // Each section is read whole (header, payload, padding) before it is interpreted, so a
+  // length that runs past the block stops the walk before any payload is touched.
   bool haveColours = false;
   for (uint16_t i = 0; i < sections; ++i) {
     uint16_t tag = c.U16();
@@ -147,6 +149,7 @@ SkinStatus ParseSkin(const uint8_t* data, uint32_t size, SkinScheme* out) {
         break;  // a section of a later version
     }
   }
+  // Bytes after the last section mean the header's section count or sizes are wrong.
   if (!haveColours || c.Remaining() != 0) return SkinStatus::BadContent;
   *out = scheme;
   return SkinStatus::Ok;

@@ -57,6 +57,12 @@ enum SkinColour : uint32_t {
   kEditBorder,
   kEditDisabledBack,    // read-only or disabled edit boxes
   kEditDisabledText,
+  kCaptionActiveTop,    // title bar of the active window, gradient from top ...
+  kCaptionActiveBottom, // ... to bottom; also the frame around an active window
+  kCaptionActiveText,   // title and caption button glyphs
+  kCaptionInactiveBack, // title bar and frame of an inactive window
+  kCaptionInactiveText,
+  kFrameBorder,         // outermost line of the window frame
   kColourCount
 };
 

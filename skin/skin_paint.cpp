@@ -96,6 +96,8 @@ void DrawCaption(HWND button, HDC dc, RECT area, LONG style, bool hidePrefix) {
 
 }  // namespace
 
+// The brushes answer WM_CTLCOLOR* requests; they live as long as the palette, because the
+// controls use a returned brush only while painting.
 Palette* CreatePalette(const SkinScheme& scheme) {
   auto* palette = static_cast<Palette*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(Palette)));
   if (!palette) return nullptr;
@@ -165,6 +167,8 @@ void PaintPushButton(HWND button, HDC dc, const Palette& palette, const ButtonLo
       bottom = s.colours[kButtonHotBottom];
     }
 
+    // The face is a rounded region: the gradient is clipped to it and its edge outlined,
+    // in the accent colour for the default button and the focused one.
     int diameter = 2 * s.cornerRadius;
     GdiObject face(CreateRoundRectRgn(0, 0, width + 1, height + 1, diameter + 1, diameter + 1));
     if (face.Get()) {
@@ -183,6 +187,8 @@ void PaintPushButton(HWND button, HDC dc, const Palette& palette, const ButtonLo
       FillGradient(mem, rc, top, bottom);
     }
 
+    // The caption in the button's own font (none set: the DC's default, as the system
+    // button does), shifted by a pixel while pressed.
     HFONT font = reinterpret_cast<HFONT>(SendMessageW(button, WM_GETFONT, 0, 0));
     SelectScope selectFont(mem, font);
     SetBkMode(mem, TRANSPARENT);
@@ -227,6 +233,7 @@ void PaintEditFrame(HWND edit, const Palette& palette, bool ownBackground) {
   ReleaseDC(edit, dc);
 }
 
+// Frames paint their whole client area on erase; children draw over it.
 void FillBackground(HWND window, HDC dc, const Palette& palette) {
   RECT rc;
   GetClientRect(window, &rc);

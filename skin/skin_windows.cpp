@@ -1,6 +1,7 @@
 // Hooks and window procedures that apply the current skin (see skin_windows.h).
 #include "skin_windows.h"
 
+#include "skin_caption.h"
 #include "skin_paint.h"
 
 namespace skin {
@@ -26,11 +27,13 @@ struct WindowState {
   uint8_t levels;    // layers installed
   uint8_t active;    // the layer that styles
   bool hot;          // mouse over a button
-  int depth;         // nesting of button messages after which the system may have painted
+  bool ncActive;     // frame drawn in the active colours (from WM_NCACTIVATE)
+  int depth;         // nesting of messages after which the system may have painted
   Level level[kMaxLevels];
 };
 
-// The current palette; replaced as a whole when a new skin is attached.
+// The current palette; replaced as a whole when a new skin is attached. One skin holds for the
+// whole process: a second thread that attaches shares it and replaces it for everyone.
 Palette* g_palette = nullptr;
 
 // Hooks per thread. A thread is hooked once and stays hooked for the life of the process.
@@ -43,10 +46,13 @@ constexpr int kMaxThreads = 16;
 ThreadHooks g_threads[kMaxThreads];
 SRWLOCK g_threadsLock = SRWLOCK_INIT;
 
+// The state of a styled window, or null for a window the skin does not touch.
 WindowState* StateOf(HWND window) {
   return static_cast<WindowState*>(GetPropW(window, kStateProperty));
 }
 
+// Passes a message on to the procedure below a layer through the entry point matching the
+// way the layer was installed, so the message arrives exactly as it was sent.
 LRESULT CallNext(const Level& level, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return level.wide ? CallWindowProcW(level.next, window, message, wParam, lParam)
                     : CallWindowProcA(level.next, window, message, wParam, lParam);
@@ -67,6 +73,8 @@ constexpr WNDPROC kLayerProcs[kMaxLevels][2] = {
     {LayerProc<3, false>, LayerProc<3, true>},
 };
 
+// The window's first procedure as seen through the ANSI or the Unicode entry points (the
+// system hands out a different value for a procedure of the other character set).
 WNDPROC CurrentProc(HWND window, bool wide) {
   return reinterpret_cast<WNDPROC>(wide ? GetWindowLongPtrW(window, GWLP_WNDPROC)
                                         : GetWindowLongPtrA(window, GWLP_WNDPROC));
@@ -102,6 +110,11 @@ void Install(HWND window, Role role) {
   if (!PushLayer(window, state)) {
     RemovePropW(window, kStateProperty);
     HeapFree(GetProcessHeap(), 0, state);
+    return;
+  }
+  if (role == Role::Frame && HasSkinnedCaption(window)) {
+    state->ncActive = GetActiveWindow() == window;
+    AllowOwnFrame(window);
   }
 }
 
@@ -120,6 +133,7 @@ void KeepOnTop(HWND window, WindowState* state) {
   if (PushLayer(window, state)) InvalidateRect(window, nullptr, TRUE);
 }
 
+// Class name comparisons ignore case, as the system does.
 bool ClassIs(const wchar_t* name, const wchar_t* expected) { return lstrcmpiW(name, expected) == 0; }
 
 bool StartsWith(const wchar_t* name, const wchar_t* prefix) {
@@ -146,6 +160,7 @@ bool CanContain(HWND parent) {
   return true;
 }
 
+// Push buttons with a caption; picture buttons and owner-drawn ones are left to their owner.
 bool IsPushButtonStyle(LONG style) {
   LONG type = style & BS_TYPEMASK;
   return (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) && !(style & (BS_BITMAP | BS_ICON));
@@ -184,6 +199,7 @@ void EnsureFrame(HWND parent) {
   InvalidateRect(parent, nullptr, TRUE);
 }
 
+// Styles one window if its kind is one the skin handles (used for new and existing windows).
 void StyleWindow(HWND window, LONG style, HWND parent) {
   Role role;
   if (!Classify(window, style, parent, &role)) return;
@@ -195,14 +211,50 @@ void StyleWindow(HWND window, LONG style, HWND parent) {
 // Window procedures of the three roles (run in the active layer only).
 // ---------------------------------------------------------------------------------------------
 
+// Only edit boxes the skin styles get the edit colours (not a combo box's edit, for instance).
 bool IsStyledEdit(HWND control) {
   WindowState* state = StateOf(control);
   return state && state->role == Role::Edit;
 }
 
+// Messages with which the system redraws a title bar by itself (text, icon, caption button
+// tracking, the end of a move or a menu), after which the skinned one is drawn again.
+bool CaptionMayHavePainted(UINT message) {
+  switch (message) {
+    case WM_SETTEXT: case WM_SETICON: case WM_STYLECHANGED: case WM_SYSCOMMAND:
+    case WM_NCLBUTTONDOWN: case WM_NCLBUTTONUP: case WM_NCLBUTTONDBLCLK: case WM_NCRBUTTONUP:
+    case WM_EXITMENULOOP: case WM_EXITSIZEMOVE: case WM_CREATE:
+    case WM_NCMOUSEMOVE: case WM_NCMOUSELEAVE:  // themed frames light up their buttons
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Frame and title bar of a captioned window: the system draws first (it also draws menus and
+// scroll bars there), the skinned frame goes over it when the outermost message returns.
+// WM_PRINT with PRF_NONCLIENT (PrintWindow) gets the skinned frame in the DC it brings.
+LRESULT CaptionProc(WindowState* state, const Level& next, HWND window, UINT message, WPARAM wParam,
+                    LPARAM lParam) {
+  if (message == WM_NCACTIVATE) state->ncActive = wParam != 0;
+  ++state->depth;
+  LRESULT result = CallNext(next, window, message, wParam, lParam);
+  if (StateOf(window) != state) return result;  // destroyed meanwhile
+  if (--state->depth == 0 && g_palette) {
+    if (message == WM_CREATE) AllowOwnFrame(window);
+    HDC printDc = message == WM_PRINT && (lParam & PRF_NONCLIENT) ? reinterpret_cast<HDC>(wParam) : nullptr;
+    if (message != WM_PRINT || printDc) PaintCaptionFrame(window, printDc, *g_palette, state->ncActive);
+  }
+  return result;
+}
+
 // Colour requests of a frame's children: edit boxes get the edit colours, every other child
 // that asks (labels, check boxes, group boxes, read-only edits) the window colours.
-LRESULT FrameProc(const Level& next, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT FrameProc(WindowState* state, const Level& next, HWND window, UINT message, WPARAM wParam,
+                  LPARAM lParam) {
+  if ((message == WM_NCPAINT || message == WM_NCACTIVATE || message == WM_PRINT || CaptionMayHavePainted(message)) &&
+      HasSkinnedCaption(window))
+    return CaptionProc(state, next, window, message, wParam, lParam);
   const Palette& p = *g_palette;
   HDC dc = reinterpret_cast<HDC>(wParam);
   HWND child = reinterpret_cast<HWND>(lParam);
@@ -249,6 +301,7 @@ bool ButtonMayHavePainted(UINT message) {
   }
 }
 
+// Draws the skinned face at once, over whatever the system button just drew.
 void PaintButtonNow(HWND button, const WindowState& state) {
   if (!IsWindowVisible(button) || !g_palette) return;
   HDC dc = GetDC(button);
@@ -301,10 +354,19 @@ LRESULT ButtonProc(WindowState* state, const Level& next, HWND window, UINT mess
   return result;
 }
 
-// Edit boxes take their colours from the frame; here only the border is drawn, after the
-// system has drawn the non-client area and whenever the focus or enabled state changes.
+// Edit boxes take their text colours from the frame; here the background is erased and the
+// border drawn, after the system has drawn the non-client area and whenever the focus or
+// enabled state changes.
 LRESULT EditProc(WindowState* state, const Level& next, HWND window, UINT message, WPARAM wParam,
                  LPARAM lParam) {
+  if (message == WM_ERASEBKGND && state->role == Role::Edit) {
+    // An owner that fills the box itself on erase would flash its own colour first.
+    bool plain = IsWindowEnabled(window) && !(GetWindowLongW(window, GWL_STYLE) & ES_READONLY);
+    RECT rc;
+    GetClientRect(window, &rc);
+    FillRect(reinterpret_cast<HDC>(wParam), &rc, plain ? g_palette->editBrush : g_palette->editDisabledBrush);
+    return 1;
+  }
   LRESULT result = CallNext(next, window, message, wParam, lParam);
   switch (message) {
     case WM_NCPAINT:
@@ -339,7 +401,7 @@ LRESULT Dispatch(int level, HWND window, UINT message, WPARAM wParam, LPARAM lPa
   }
   if (level != state->active || !g_palette) return CallNext(next, window, message, wParam, lParam);
   switch (state->role) {
-    case Role::Frame: return FrameProc(next, window, message, wParam, lParam);
+    case Role::Frame: return FrameProc(state, next, window, message, wParam, lParam);
     case Role::Button: return ButtonProc(state, next, window, message, wParam, lParam);
     case Role::Edit:
     case Role::RichEditFrame: return EditProc(state, next, window, message, wParam, lParam);
@@ -351,6 +413,7 @@ LRESULT Dispatch(int level, HWND window, UINT message, WPARAM wParam, LPARAM lPa
 // Hooks.
 // ---------------------------------------------------------------------------------------------
 
+// The calling thread's CBT or call-window-procedure hook, for passing the call on.
 HHOOK HookOf(bool cbt) {
   DWORD id = GetCurrentThreadId();
   AcquireSRWLockShared(&g_threadsLock);
@@ -407,6 +470,8 @@ bool HookThread(HINSTANCE module) {
   return done;
 }
 
+// Enumeration callbacks: style what already exists (children after their top-level window,
+// so that a control finds its frame already styled), then repaint everything.
 BOOL CALLBACK StyleChild(HWND window, LPARAM) {
   StyleWindow(window, GetWindowLongW(window, GWL_STYLE), GetParent(window));
   return TRUE;

@@ -2,7 +2,8 @@
 //
 // A thread-local CBT hook catches windows as they are created and styles these kinds:
 //   frames   top-level windows with a caption, dialogs, and the parents of styled controls:
-//            background and the colours of their child controls (WM_CTLCOLOR*);
+//            background and the colours of their child controls (WM_CTLCOLOR*), and for
+//            captioned windows the frame and title bar;
 //   buttons  push buttons of the system BUTTON class: painted by the library in every state;
 //   edits    system EDIT boxes whose parent can be a frame: colours and border;
 //            rich edit boxes get the border only and keep their own colours.

@@ -1,5 +1,6 @@
 // The skin library attached to live windows: the carried library loads under its file name,
-// skin 33 restyles the window background, the push button and the edit box, and the controls
+// skin 33 restyles the title bar, the window background, the push button and the edit box,
+// and the controls
 // still take clicks, keys and focus. Later skins replace it; refused blocks leave it in place.
 #include <gtest/gtest.h>
 
@@ -56,9 +57,7 @@ class SkinAttach : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_NE(Attach(), nullptr) << "SkinH_AttachRes not found in the written library";
-    // The mouse rests away from the windows, so no button starts under it.
-    MouseMoveTo(GetDesktopWindow(), 1200, 1000);
-    ASSERT_TRUE(CreateTestWindow(&w_, 40, 40));
+    ASSERT_TRUE(CreateTestWindow(&w_, 880, 700));
   }
   void TearDown() override { DestroyTestWindow(&w_); }
   TestWindow w_;
@@ -71,6 +70,41 @@ TEST_F(SkinAttach, Skin33RestylesWindowButtonAndEdit) {
   ASSERT_FALSE(Near(standard, s.colours[skin::kWindowBack])) << "skin 33 must differ from the standard look";
   ExpectStyled(w_, s, "after attaching skin 33");
 
+  // The title bar and the frame, read from a PrintWindow copy (a window manager may own the
+  // frame on screen): active colours, inactive ones once the window is told it lost the
+  // activation, active again when it regains it.
+  RECT wr;
+  GetWindowRect(w_.frame, &wr);
+  POINT origin = {0, 0};
+  ClientToScreen(w_.frame, &origin);
+  int frame = origin.x - wr.left, captionHeight = GetSystemMetrics(SM_CYCAPTION);
+  int captionRow = frame + captionHeight / 2, middle = (wr.right - wr.left) / 2;
+  COLORREF activeTitle = FaceAt(s.colours[skin::kCaptionActiveTop], s.colours[skin::kCaptionActiveBottom],
+                                captionRow - frame, captionHeight);
+  auto printed = [&](int x, int y) {
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, wr.right - wr.left, wr.bottom - wr.top);
+    HGDIOBJ old = SelectObject(mem, bitmap);
+    PrintWindow(w_.frame, mem, 0);
+    COLORREF c = GetPixel(mem, x, y);
+    SelectObject(mem, old);
+    DeleteObject(bitmap);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return c;
+  };
+  SendMessageA(w_.frame, WM_NCACTIVATE, TRUE, 0);
+  EXPECT_TRUE(Near(printed(middle, captionRow), activeTitle, 3))
+      << "active title bar " << Hex(printed(middle, captionRow)) << " expected " << Hex(activeTitle);
+  EXPECT_TRUE(Near(printed(0, (wr.bottom - wr.top) / 2), s.colours[skin::kFrameBorder]))
+      << "frame line " << Hex(printed(0, (wr.bottom - wr.top) / 2));
+  SendMessageA(w_.frame, WM_NCACTIVATE, FALSE, 0);
+  EXPECT_TRUE(Near(printed(middle, captionRow), s.colours[skin::kCaptionInactiveBack]))
+      << "inactive title bar " << Hex(printed(middle, captionRow));
+  SendMessageA(w_.frame, WM_NCACTIVATE, TRUE, 0);
+  EXPECT_TRUE(Near(printed(middle, captionRow), activeTitle, 3));
+
   // Text typed into the edit box is drawn in the edit text colour: some pixel of the text
   // row carries it (the text is anti-aliased, so look for the brightest match).
   SetWindowTextA(w_.edit, "MMMM");
@@ -81,64 +115,68 @@ TEST_F(SkinAttach, Skin33RestylesWindowButtonAndEdit) {
   EXPECT_TRUE(found) << "no pixel of the edit text has the edit text colour";
 }
 
+// The controls are driven with the messages the system's input would deliver, sent straight to
+// them: other test programs may share the display, so no real pointer or key input is used.
 TEST_F(SkinAttach, ControlsKeepWorkingWhenSkinned) {
   ASSERT_EQ(0, AttachSkin(33));
   skin::SkinScheme s = SchemeOf(33);
   RECT b = ClientRectOf(w_.button);
+  const int y = b.bottom / 2;
+  const LPARAM centre = MAKELPARAM(b.right / 2, b.bottom / 2);
+  auto faceIs = [&](skin::SkinColour top, skin::SkinColour bottom, const char* what) {
+    COLORREF got = ClientPixel(w_.button, 4, y);
+    COLORREF want = FaceAt(s.colours[top], s.colours[bottom], y, b.bottom);
+    EXPECT_TRUE(Near(got, want, 3)) << what << ": " << Hex(got) << " expected " << Hex(want);
+  };
 
-  // A real mouse click: pressed face while the button is held, one click notification.
-  MouseMoveTo(w_.button, b.right / 2, b.bottom / 2);
-  Pump(60);
-  MouseButton(true);
-  Pump(80);
-  int y = b.bottom / 2;
-  COLORREF held = ClientPixel(w_.button, 4, y);
-  COLORREF pressed = FaceAt(s.colours[skin::kButtonPressedTop], s.colours[skin::kButtonPressedBottom], y, b.bottom);
-  EXPECT_TRUE(Near(held, pressed, 3)) << "held button " << Hex(held) << " expected " << Hex(pressed);
-  MouseButton(false);
-  Pump(80);
+  // Mouse over, held down, released: hot face, pressed face, one click notification.
+  SendMessageA(w_.button, WM_MOUSEMOVE, 0, centre);
+  faceIs(skin::kButtonHotTop, skin::kButtonHotBottom, "button under the mouse");
+  SendMessageA(w_.button, WM_LBUTTONDOWN, MK_LBUTTON, centre);
+  faceIs(skin::kButtonPressedTop, skin::kButtonPressedBottom, "held button");
+  SendMessageA(w_.button, WM_LBUTTONUP, 0, centre);
+  Pump(30);
   EXPECT_EQ(1, w_.clicks);
-  COLORREF hover = ClientPixel(w_.button, 4, y);
-  COLORREF hot = FaceAt(s.colours[skin::kButtonHotTop], s.colours[skin::kButtonHotBottom], y, b.bottom);
-  EXPECT_TRUE(Near(hover, hot, 3)) << "button under the mouse " << Hex(hover) << " expected " << Hex(hot);
-  MouseMoveTo(w_.frame, 320, 200);
-  Pump(400);
-  COLORREF rest = ClientPixel(w_.button, 4, y);
-  COLORREF normal = FaceAt(s.colours[skin::kButtonFaceTop], s.colours[skin::kButtonFaceBottom], y, b.bottom);
-  EXPECT_TRUE(Near(rest, normal, 3)) << "button after the mouse left " << Hex(rest) << " expected " << Hex(normal);
+  SendMessageA(w_.button, WM_MOUSELEAVE, 0, 0);
+  faceIs(skin::kButtonFaceTop, skin::kButtonFaceBottom, "button after the mouse left");
 
-  // Keyboard: space on the focused button clicks it.
+  // Keyboard: space on the focused button clicks it; the focus shows as an accent outline.
   SetFocus(w_.button);
-  TypeKey(VK_SPACE);
-  Pump(80);
+  Pump(30);
+  EXPECT_TRUE(Near(ClientPixel(w_.button, 0, y), s.colours[skin::kAccent]))
+      << "focused button outline " << Hex(ClientPixel(w_.button, 0, y));
+  SendMessageA(w_.button, WM_KEYDOWN, VK_SPACE, 0x00390001);
+  SendMessageA(w_.button, WM_KEYUP, VK_SPACE, 0xC0390001);
+  Pump(30);
   EXPECT_EQ(2, w_.clicks);
+
+  // Tab from the button moves the focus on, through the same dialog key handling as before.
+  MSG tab = {w_.button, WM_KEYDOWN, VK_TAB, 0x000F0001, 0, {0, 0}};
+  EXPECT_TRUE(IsDialogMessageA(w_.frame, &tab));
+  EXPECT_EQ(w_.edit, GetFocus());
 
   // Typing into the edit box; its frame shows the accent colour while it has the focus.
   SetFocus(w_.edit);
-  TypeKey('A');
-  TypeKey('B');
-  TypeKey(VK_RETURN);
-  TypeKey('C');
-  Pump(100);
+  for (char c : {'a', 'b', '\r', 'c'}) SendMessageA(w_.edit, WM_CHAR, static_cast<unsigned char>(c), 1);
+  Pump(50);
   char text[32] = {};
   GetWindowTextA(w_.edit, text, sizeof text);
   EXPECT_STREQ("ab\r\nc", text);
   EXPECT_TRUE(Near(WindowPixel(w_.edit, 0, 40), s.colours[skin::kAccent]))
       << "focused edit frame " << Hex(WindowPixel(w_.edit, 0, 40));
   SetFocus(w_.button);
-  Pump(50);
+  Pump(30);
   EXPECT_TRUE(Near(WindowPixel(w_.edit, 0, 40), s.colours[skin::kEditBorder]))
       << "edit frame without focus " << Hex(WindowPixel(w_.edit, 0, 40));
 
-  // A disabled button shows the disabled face and takes no click.
+  // A disabled button shows the disabled face; enabled again, it clicks again.
   EnableWindow(w_.button, FALSE);
-  Pump(50);
+  Pump(30);
   EXPECT_TRUE(Near(ClientPixel(w_.button, 4, y), s.colours[skin::kButtonDisabledFace]));
-  MouseMoveTo(w_.button, b.right / 2, b.bottom / 2);
-  MouseButton(true);
-  MouseButton(false);
-  Pump(80);
-  EXPECT_EQ(2, w_.clicks);
+  EnableWindow(w_.button, TRUE);
+  SendMessageA(w_.button, BM_CLICK, 0, 0);
+  Pump(30);
+  EXPECT_EQ(3, w_.clicks);
 }
 
 TEST_F(SkinAttach, LaterSkinReplacesEarlierAndRefusedBlockKeepsIt) {
@@ -158,9 +196,14 @@ TEST_F(SkinAttach, LaterSkinReplacesEarlierAndRefusedBlockKeepsIt) {
 }
 
 // A window made after attaching is styled as it is created, even when its owner subclasses it
-// afterwards with a procedure that answers the colour and background messages itself.
+// afterwards with a procedure that answers the colour and background messages itself, and
+// the owner subclasses the button too (as the form runtime does with its units).
 LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 WNDPROC g_ownerNext = nullptr;
+WNDPROC g_buttonNext = nullptr;
+LRESULT CALLBACK OwnerButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  return CallWindowProcA(g_buttonNext, hwnd, message, wParam, lParam);
+}
 LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_ERASEBKGND) {
     RECT rc;
@@ -176,9 +219,11 @@ TEST_F(SkinAttach, WindowsCreatedLaterAreStyledEvenWhenSubclassedByTheirOwner) {
   ASSERT_EQ(0, AttachSkin(33));
   TestWindow later;
   DestroyTestWindow(&w_);
-  ASSERT_TRUE(CreateTestWindow(&later, 420, 40));
+  ASSERT_TRUE(CreateTestWindow(&later, 880, 420));
   g_ownerNext = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(later.frame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnerProc)));
+  g_buttonNext = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(later.button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnerButtonProc)));
   InvalidateRect(later.frame, nullptr, TRUE);
   SendMessageA(later.frame, WM_SETREDRAW, TRUE, 0);
   RedrawWindow(later.frame, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);

@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "constant_area.h"
 #include "skin_blobs.h"
 #include "skin_test_support.h"
 
@@ -82,6 +83,16 @@ double Contrast(COLORREF a, COLORREF b) {
   return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
 }
 
+// Placed in the program's constant section, the byte sets lie inside the constant area, so the
+// runtime treats them as constants (never freed, copied before a change).
+TEST(SkinBlobs, ByteSetsLieInsideTheProgramConstantArea) {
+  const uint8_t* start = static_cast<const uint8_t*>(ConstantAreaStart());
+  const uint8_t* end = start + ConstantAreaSize();
+  auto inside = [&](const uint8_t* set, uint32_t size) { return set >= start && set + size <= end; };
+  EXPECT_TRUE(inside(kSkinLibraryByteSet, kSkinLibraryByteSetSize));
+  for (uint32_t i = 0; i < kSkinDataCount; ++i) EXPECT_TRUE(inside(kSkinDataByteSets[i], kSkinDataByteSetSizes[i]));
+}
+
 TEST(SkinBlobs, AllCarriedSkinsAreAcceptedDistinctAndReadable) {
   EXPECT_EQ(kSkinData33ByteSet, kSkinDataByteSets[32]);
   EXPECT_EQ(kSkinData33ByteSetSize, kSkinDataByteSetSizes[32]);
@@ -105,6 +116,10 @@ TEST(SkinBlobs, AllCarriedSkinsAreAcceptedDistinctAndReadable) {
     EXPECT_GE(Contrast(s.colours[kEditText], s.colours[kEditBack]), 4.5);
     EXPECT_GE(Contrast(s.colours[kWindowText], s.colours[kWindowBack]), 4.5);
     EXPECT_GE(Contrast(s.colours[kButtonDisabledText], s.colours[kButtonDisabledFace]), 1.8);
+    // Titles are large bold text, for which a lower contrast still reads well.
+    EXPECT_GE(Contrast(s.colours[kCaptionActiveText], s.colours[kCaptionActiveTop]), 3.5);
+    EXPECT_GE(Contrast(s.colours[kCaptionActiveText], s.colours[kCaptionActiveBottom]), 3.5);
+    EXPECT_GE(Contrast(s.colours[kCaptionInactiveText], s.colours[kCaptionInactiveBack]), 3.5);
   }
   EXPECT_EQ(kSkinDataCount, names.size());
   EXPECT_EQ(kSkinDataCount, backgrounds.size());

@@ -1,6 +1,7 @@
 // Shows a window in the checker's layout (input box, three buttons, black output box with
 // coloured lines) under one of the carried skins, for judging the skins by eye.
-//   skin_preview [number 1-33, default 33] [seconds to stay open, default 30]
+//   skin_preview [number 1-33, default 33] [seconds to stay open, default 30] [box]
+// With "box" a message box is shown over the window once the skin is attached.
 #include <windows.h>
 #include <richedit.h>
 
@@ -56,10 +57,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   };
   HWND input = make(WS_EX_CLIENTEDGE, "EDIT", "", ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, 8, 24, 144, 344);
   SetWindowTextA(input, "lemon_tree\r\nzhangsan\r\n青柚");
-  make(0, "BUTTON", "检测", BS_DEFPUSHBUTTON, 160, 88, 48, 24);
-  make(0, "BUTTON", "说明", BS_PUSHBUTTON, 160, 176, 48, 24);
-  HWND quit = make(0, "BUTTON", "退出", BS_PUSHBUTTON, 160, 264, 48, 24);
-  (void)quit;
+  // The form runtime makes its buttons multi-line and vertically centred.
+  make(0, "BUTTON", "检测", BS_DEFPUSHBUTTON | BS_MULTILINE | BS_VCENTER, 160, 88, 48, 24);
+  make(0, "BUTTON", "说明", BS_PUSHBUTTON | BS_MULTILINE | BS_VCENTER, 160, 176, 48, 24);
+  make(0, "BUTTON", "退出", BS_PUSHBUTTON | BS_MULTILINE | BS_VCENTER, 160, 264, 48, 24);
   LoadLibraryA("riched20.dll");
   HWND output = make(WS_EX_CLIENTEDGE, "RichEdit20A", "", ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL, 216, 24, 192, 344);
   SendMessageA(output, EM_SETBKGNDCOLOR, 0, RGB(0, 0, 0));
@@ -74,6 +75,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (attach) {
     std::vector<uint8_t> block = SkinCopy(number);
     attach(block.data(), static_cast<uint32_t>(block.size()), "", 0, 0, 0);
+  }
+  if (__argc > 3 && lstrcmpiA(__argv[3], "box") == 0) {
+    SetTimer(frame, 1, static_cast<UINT>(seconds) * 1000, nullptr);
+    MessageBoxA(frame, "网络连接失败或该程序已更新！，请重新下载！", "信息：", MB_OK);
+    return 0;
   }
   SetTimer(frame, 1, static_cast<UINT>(seconds) * 1000, nullptr);
   MSG msg;

@@ -74,7 +74,7 @@ class SkinReject : public ::testing::Test {
     ASSERT_NE(module, nullptr);
     attach_ = FindAttach(module);
     ASSERT_NE(attach_, nullptr);
-    ASSERT_TRUE(CreateTestWindow(&w_, 40, 40));
+    ASSERT_TRUE(CreateTestWindow(&w_, 880, 60));
     for (HWND h : {w_.frame, w_.button, w_.edit}) procs_.push_back(GetWindowLongPtrA(h, GWLP_WNDPROC));
     back_ = ClientPixel(w_.frame, 300, 200);
     face_ = ClientPixel(w_.button, 4, 16);

@@ -106,12 +106,14 @@ bool CreateTestWindow(TestWindow* window, int x, int y) {
   }
   g_window = window;
   window->clicks = 0;
-  window->frame = CreateWindowExA(0, "SkinTestWindow", "Skin test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y,
+  // Topmost, in a corner the program's centred window does not reach: pixels are read back
+  // from the screen surface, and other test programs may have windows open at the same time.
+  window->frame = CreateWindowExA(WS_EX_TOPMOST, "SkinTestWindow", "Skin test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y,
                                   360, 240, nullptr, nullptr, instance, nullptr);
   if (!window->frame) return false;
-  window->edit = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_MULTILINE,
+  window->edit = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN,
                                  10, 10, 150, 150, window->frame, reinterpret_cast<HMENU>(101), instance, nullptr);
-  window->button = CreateWindowExA(0, "BUTTON", "Check", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 180,
+  window->button = CreateWindowExA(0, "BUTTON", "Check", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_MULTILINE, 180,
                                    60, 96, 32, window->frame, reinterpret_cast<HMENU>(102), instance, nullptr);
   HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   SendMessageA(window->edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
@@ -176,32 +178,6 @@ COLORREF FaceAt(COLORREF top, COLORREF bottom, int y, int height) {
     out |= static_cast<COLORREF>(a + (b - a) * y / (height > 1 ? height - 1 : 1)) << shift;
   }
   return out;
-}
-
-void MouseMoveTo(HWND window, int x, int y) {
-  POINT p = {x, y};
-  ClientToScreen(window, &p);
-  INPUT in = {};
-  in.type = INPUT_MOUSE;
-  in.mi.dx = p.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
-  in.mi.dy = p.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
-  in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  SendInput(1, &in, sizeof in);
-}
-
-void MouseButton(bool down) {
-  INPUT in = {};
-  in.type = INPUT_MOUSE;
-  in.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
-  SendInput(1, &in, sizeof in);
-}
-
-void TypeKey(WORD vk) {
-  INPUT in[2] = {};
-  in[0].type = in[1].type = INPUT_KEYBOARD;
-  in[0].ki.wVk = in[1].ki.wVk = vk;
-  in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  SendInput(2, in, sizeof in[0]);
 }
 
 }  // namespace skintest

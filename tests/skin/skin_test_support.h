@@ -33,7 +33,8 @@ skin::SkinScheme SchemeOf(int number);
 void Reseal(std::vector<uint8_t>* block);
 
 // A top-level window with a push button and a multi-line edit box, all ANSI, as the form
-// runtime makes them. The window counts the button's clicks.
+// runtime makes them. The window counts the button's clicks. Keep x + 360 and y + 240 on the
+// screen.
 struct TestWindow {
   HWND frame = nullptr;
   HWND button = nullptr;
@@ -56,10 +57,5 @@ std::string Hex(COLORREF c);
 
 // Gradient colour of a button face at row y of h rows (as the library draws it).
 COLORREF FaceAt(COLORREF top, COLORREF bottom, int y, int height);
-
-// Real input through the system's input queue.
-void MouseMoveTo(HWND window, int x, int y);
-void MouseButton(bool down);
-void TypeKey(WORD vk);
 
 }  // namespace skintest

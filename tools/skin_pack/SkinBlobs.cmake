@@ -2,8 +2,9 @@
 #   Builds the skin library (target skin_library) and adds to `target` a generated C++ source
 #   that defines the library and the 33 skin blocks as constant byte sets; the symbols are
 #   declared in skin/skin_blobs.h, whose folder joins the target's include path. With SECTION
-#   every array is placed in that linker section (for example ".rdata$something"), so that a
-#   program can keep them inside the range of its constant area.
+#   every array is placed in that linker section, so that a program keeps them inside its
+#   constant area: add_skin_blobs(program SECTION ".rdata$program_constants_m") puts them
+#   between the markers of runtime/interface/constant_area.h.
 include_guard(GLOBAL)
 find_program(SKIN_PACK_PYTHON NAMES python3 REQUIRED)
 set(SKIN_PACK_DIR ${CMAKE_CURRENT_LIST_DIR} CACHE INTERNAL "skin packing tool folder")

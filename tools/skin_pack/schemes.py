@@ -15,6 +15,8 @@ ROLES = [
     "button_disabled_face", "button_disabled_text",
     "accent",
     "edit_back", "edit_text", "edit_border", "edit_disabled_back", "edit_disabled_text",
+    "caption_active_top", "caption_active_bottom", "caption_active_text",
+    "caption_inactive_back", "caption_inactive_text", "frame_border",
 ]
 
 # (name, dark?, window background, accent); numbers run from 1 in list order.
@@ -82,6 +84,46 @@ def darken(c, t):
     return mix(c, 0x000000, t)
 
 
+def _luminance(c):
+    def channel(v):
+        v /= 255.0
+        return v / 12.92 if v <= 0.03928 else ((v + 0.055) / 1.055) ** 2.4
+    r, g, b = _split(c)
+    return 0.2126 * channel(r) + 0.7152 * channel(g) + 0.0722 * channel(b)
+
+
+def contrast(a, b):
+    la, lb = _luminance(a), _luminance(b)
+    return (max(la, lb) + 0.05) / (min(la, lb) + 0.05)
+
+
+def _readable_on(colours, light=0xFFFFFF, dark=0x1C1E21):
+    """Light or dark text, whichever reads better on every colour given."""
+    return light if min(contrast(light, c) for c in colours) >= min(contrast(dark, c) for c in colours) else dark
+
+
+def caption(dark, back, accent):
+    """Caption and frame colours: an accent-tinted title bar, a quieter one when inactive."""
+    if dark:
+        top, bottom = mix(lighten(back, 0.10), accent, 0.30), mix(back, accent, 0.16)
+        inactive = lighten(back, 0.07)
+        inactive_text = mix(back, 0xD0D0D0, 0.78)
+        border = mix(darken(back, 0.40), accent, 0.20)
+    else:
+        top, bottom = darken(accent, 0.06), darken(accent, 0.24)
+        inactive = mix(back, 0xC8C8C8, 0.45)
+        inactive_text = mix(back, 0x505050, 0.85)
+        border = darken(accent, 0.30)
+    return {
+        "caption_active_top": top,
+        "caption_active_bottom": bottom,
+        "caption_active_text": _readable_on([top, bottom]),
+        "caption_inactive_back": inactive,
+        "caption_inactive_text": inactive_text,
+        "frame_border": border,
+    }
+
+
 def derive(dark, back, accent):
     """The full colour table (as 0xRRGGBB values keyed by role) of one scheme."""
     if dark:
@@ -130,6 +172,7 @@ def derive(dark, back, accent):
             "edit_disabled_back": mix(back, 0xFFFFFF, 0.3),
             "edit_disabled_text": mix(back, 0x808080, 0.65),
         }
+    scheme.update(caption(dark, back, accent))
     return scheme
 
 

@@ -1,0 +1,135 @@
+// Declarations and typed wrappers of the program's DLL commands.
+#include "dll_commands.h"
+
+#include <initializer_list>
+
+namespace dll {
+
+// An empty file name makes the runtime search its system library list; a file name without
+// ".dll" is completed by the system loader.
+const char* const kFiles[kCommandCount] = {
+    "SkinH_QX.dll", "wininet.dll", "wininet.dll", "wininet.dll",  "wininet.dll",
+    "wininet.dll",  "wininet.dll", "wininet.dll", "wininet.dll",  "kernel32.dll",
+    "",             "",            "",            "user32.dll",   "",
+    "user32.dll",   "",            "kernel32.dll", "kernel32",    "kernel32",
+};
+
+const char* const kNames[kCommandCount] = {
+    "SkinH_AttachRes",     "InternetOpenA",    "InternetConnectA",
+    "HttpOpenRequestA",    "HttpSendRequestA", "InternetReadFile",
+    "HttpQueryInfoA",      "InternetCloseHandle", "InternetSetCookieA",
+    "GetCurrentProcessId", "MessageBoxA",      "EnumWindows",
+    "IsWindowVisible",     "GetWindowThreadProcessId", "GetWindowTextA",
+    "GetClassNameA",       "MultiByteToWideChar", "WideCharToMultiByte",
+    "WideCharToMultiByte", "LCMapStringA",
+};
+
+namespace {
+
+// Every argument is one 32-bit word: integers as they are, texts and buffers as addresses.
+uint32_t Word(const void* address) { return reinterpret_cast<uint32_t>(address); }
+uint32_t Word(int32_t value) { return static_cast<uint32_t>(value); }
+uint32_t Word(EnumProc routine) { return reinterpret_cast<uint32_t>(routine); }
+
+uint32_t Call(Command command, std::initializer_list<uint32_t> words) {
+  return ProgramCallDll(command, words.begin(), static_cast<uint32_t>(words.size()));
+}
+
+}  // namespace
+
+int32_t SkinH_AttachRes(const void* data, uint32_t size, const char* password, uint32_t a,
+                        uint32_t b, uint32_t c) {
+  return Call(kSkinAttachRes, {Word(data), size, Word(password), a, b, c});
+}
+
+Handle InternetOpenA(const char* agent, uint32_t accessType, const char* proxy,
+                     const char* bypass, uint32_t flags) {
+  return Call(kInternetOpen, {Word(agent), accessType, Word(proxy), Word(bypass), flags});
+}
+
+Handle InternetConnectA(Handle internet, const char* server, uint32_t port, const char* user,
+                        const char* password, uint32_t service, uint32_t flags, uint32_t context) {
+  return Call(kInternetConnect, {internet, Word(server), port, Word(user), Word(password), service,
+                                 flags, context});
+}
+
+Handle HttpOpenRequestA(Handle connection, const char* verb, const char* object,
+                        const char* version, const char* referrer, const char* const* accept,
+                        uint32_t flags, uint32_t context) {
+  return Call(kHttpOpenRequest, {connection, Word(verb), Word(object), Word(version),
+                                 Word(referrer), Word(accept), flags, context});
+}
+
+int32_t HttpSendRequestA(Handle request, const char* headers, uint32_t headersLength,
+                         const void* optional, uint32_t optionalLength) {
+  return Call(kHttpSendRequest,
+              {request, Word(headers), headersLength, Word(optional), optionalLength});
+}
+
+int32_t InternetReadFile(Handle file, void* buffer, uint32_t toRead, uint32_t* read) {
+  return Call(kInternetReadFile, {file, Word(buffer), toRead, Word(read)});
+}
+
+int32_t HttpQueryInfoA(Handle request, uint32_t level, void* buffer, uint32_t* length,
+                       uint32_t* index) {
+  return Call(kHttpQueryInfo, {request, level, Word(buffer), Word(length), Word(index)});
+}
+
+int32_t InternetCloseHandle(Handle handle) { return Call(kInternetCloseHandle, {handle}); }
+
+int32_t InternetSetCookieA(const char* url, const char* name, const char* data) {
+  return Call(kInternetSetCookie, {Word(url), Word(name), Word(data)});
+}
+
+uint32_t GetCurrentProcessId() { return Call(kGetCurrentProcessId, {}); }
+
+int32_t MessageBoxA(Handle owner, const char* text, const char* caption, uint32_t style) {
+  return Call(kMessageBox, {owner, Word(text), Word(caption), style});
+}
+
+int32_t EnumWindows(EnumProc proc, uint32_t param) {
+  return Call(kEnumWindows, {Word(proc), param});
+}
+
+int32_t IsWindowVisible(Handle window) { return Call(kIsWindowVisible, {window}); }
+
+uint32_t GetWindowThreadProcessId(Handle window, uint32_t* processId) {
+  return Call(kGetWindowThreadProcessId, {window, Word(processId)});
+}
+
+int32_t GetWindowTextA(Handle window, char* buffer, int32_t size) {
+  return Call(kGetWindowText, {window, Word(buffer), Word(size)});
+}
+
+int32_t GetClassNameA(Handle window, char* buffer, int32_t size) {
+  return Call(kGetClassName, {window, Word(buffer), Word(size)});
+}
+
+int32_t MultiByteToWideChar(uint32_t codePage, uint32_t flags, const char* text, int32_t length,
+                            void* wide, int32_t wideLength) {
+  return Call(kMultiByteToWideChar,
+              {codePage, flags, Word(text), Word(length), Word(wide), Word(wideLength)});
+}
+
+int32_t WideCharToMultiByte(uint32_t codePage, uint32_t flags, const void* wide, int32_t length,
+                            char* text, int32_t textLength, const char* defaultChar,
+                            int32_t* usedDefault) {
+  return Call(kWideCharToMultiByte, {codePage, flags, Word(wide), Word(length), Word(text),
+                                     Word(textLength), Word(defaultChar), Word(usedDefault)});
+}
+
+int32_t WideCharToMultiByteDefault(uint32_t codePage, uint32_t flags, const void* wide,
+                                   int32_t length, char* text, int32_t textLength,
+                                   const char* defaultChar, int32_t* usedDefault) {
+  return Call(kWideCharToMultiByteDefault,
+              {codePage, flags, Word(wide), Word(length), Word(text), Word(textLength),
+               Word(defaultChar), Word(usedDefault)});
+}
+
+int32_t LCMapStringA(uint32_t locale, uint32_t flags, const char* source, int32_t length,
+                     char* target, int32_t targetLength) {
+  return Call(kLCMapString,
+              {locale, flags, Word(source), Word(length), Word(target), Word(targetLength)});
+}
+
+}  // namespace dll

@@ -1,0 +1,81 @@
+// The program's declared DLL commands: the two name tables its information record points at,
+// and one typed wrapper per command. Each wrapper passes the native argument words through
+// ProgramCallDll, which binds the command on its first call and raises runtime error 6 when
+// the function leaves the stack anywhere but where it was before the arguments went on.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime_interface.h"
+
+namespace dll {
+
+// Command numbers, in declaration order.
+enum Command : uint32_t {
+  kSkinAttachRes,              // SkinH_QX.dll
+  kInternetOpen,               // wininet.dll
+  kInternetConnect,
+  kHttpOpenRequest,
+  kHttpSendRequest,
+  kInternetReadFile,
+  kHttpQueryInfo,
+  kInternetCloseHandle,
+  kInternetSetCookie,
+  kGetCurrentProcessId,        // kernel32.dll
+  kMessageBox,                 // system library list
+  kEnumWindows,                // system library list
+  kIsWindowVisible,            // system library list
+  kGetWindowThreadProcessId,   // user32.dll
+  kGetWindowText,              // system library list
+  kGetClassName,               // user32.dll
+  kMultiByteToWideChar,        // system library list
+  kWideCharToMultiByte,        // kernel32.dll
+  kWideCharToMultiByteDefault, // kernel32 (the same function, used with a default character)
+  kLCMapString,                // kernel32
+  kCommandCount
+};
+static_assert(kCommandCount == 20);
+
+// Library file and exported name per command, for the program's information record.
+extern const char* const kFiles[kCommandCount];
+extern const char* const kNames[kCommandCount];
+
+// Handles and addresses travel as 32-bit words.
+using Handle = uint32_t;
+using EnumProc = int32_t(__stdcall*)(uint32_t window, uint32_t param);
+
+int32_t SkinH_AttachRes(const void* data, uint32_t size, const char* password, uint32_t a,
+                        uint32_t b, uint32_t c);
+Handle InternetOpenA(const char* agent, uint32_t accessType, const char* proxy,
+                     const char* bypass, uint32_t flags);
+Handle InternetConnectA(Handle internet, const char* server, uint32_t port, const char* user,
+                        const char* password, uint32_t service, uint32_t flags, uint32_t context);
+Handle HttpOpenRequestA(Handle connection, const char* verb, const char* object,
+                        const char* version, const char* referrer, const char* const* accept,
+                        uint32_t flags, uint32_t context);
+int32_t HttpSendRequestA(Handle request, const char* headers, uint32_t headersLength,
+                         const void* optional, uint32_t optionalLength);
+int32_t InternetReadFile(Handle file, void* buffer, uint32_t toRead, uint32_t* read);
+int32_t HttpQueryInfoA(Handle request, uint32_t level, void* buffer, uint32_t* length,
+                       uint32_t* index);
+int32_t InternetCloseHandle(Handle handle);
+int32_t InternetSetCookieA(const char* url, const char* name, const char* data);
+uint32_t GetCurrentProcessId();
+int32_t MessageBoxA(Handle owner, const char* text, const char* caption, uint32_t style);
+int32_t EnumWindows(EnumProc proc, uint32_t param);
+int32_t IsWindowVisible(Handle window);
+uint32_t GetWindowThreadProcessId(Handle window, uint32_t* processId);
+int32_t GetWindowTextA(Handle window, char* buffer, int32_t size);
+int32_t GetClassNameA(Handle window, char* buffer, int32_t size);
+int32_t MultiByteToWideChar(uint32_t codePage, uint32_t flags, const char* text, int32_t length,
+                            void* wide, int32_t wideLength);
+int32_t WideCharToMultiByte(uint32_t codePage, uint32_t flags, const void* wide, int32_t length,
+                            char* text, int32_t textLength, const char* defaultChar,
+                            int32_t* usedDefault);
+int32_t WideCharToMultiByteDefault(uint32_t codePage, uint32_t flags, const void* wide,
+                                   int32_t length, char* text, int32_t textLength,
+                                   const char* defaultChar, int32_t* usedDefault);
+int32_t LCMapStringA(uint32_t locale, uint32_t flags, const char* source, int32_t length,
+                     char* target, int32_t targetLength);
+
+}  // namespace dll

@@ -1,0 +1,121 @@
+// Exit button, notice box and window enumeration.
+#include "window_routines.h"
+
+#include <cstring>
+
+#include "dll_commands.h"
+
+namespace {
+
+constexpr int32_t kDefaultStyle = 0x40;   // MB_ICONINFORMATION with an OK button
+constexpr int32_t kTitleBuffer = 256;
+constexpr int32_t kClassBuffer = 50;
+
+char* CopyText(const char* text) {
+  size_t n = text ? std::strlen(text) : 0;
+  if (n == 0) return nullptr;
+  char* copy = static_cast<char*>(MemAlloc(n + 1));
+  std::memcpy(copy, text, n + 1);
+  return copy;
+}
+
+// Reads a window text into a buffer of `size` spaces and keeps it up to its first zero byte.
+// One spare terminator after the buffer keeps the read in bounds if the call writes none.
+template <typename Reader>
+char* ReadIntoSpaces(int32_t size, Reader read) {
+  char* buffer = static_cast<char*>(MemAlloc(size + 1));
+  std::memset(buffer, ' ', size);
+  buffer[size] = '\0';
+  read(buffer, size);
+  char* text = CopyText(buffer);
+  MemFree(buffer);
+  return text;
+}
+
+}  // namespace
+
+extern "C" uint64_t __cdecl OnExitClicked() {
+  EndProgram(0);
+}
+
+WindowInfo* CopyWindowInfo(const WindowInfo& info) {
+  auto* copy = static_cast<WindowInfo*>(MemAlloc(sizeof(WindowInfo)));
+  *copy = info;
+  copy->title = CopyText(info.title);
+  copy->className = CopyText(info.className);
+  return copy;
+}
+
+void FreeWindowInfo(WindowInfo* info) {
+  if (!info) return;
+  MemFree(info->title);
+  MemFree(info->className);
+  MemFree(info);
+}
+
+void FreeWindowInfoArray(uint8_t* array) {
+  if (!array) return;
+  uint32_t count = WordArrayCount(array);
+  for (uint32_t i = 0; i < count; ++i)
+    FreeWindowInfo(reinterpret_cast<WindowInfo*>(WordArrayMembers(array)[i]));
+  MemFree(array);
+}
+
+extern "C" int32_t __stdcall CollectVisibleWindow(uint32_t window, uint32_t) {
+  WindowInfo* info = static_cast<WindowInfo*>(MemAlloc(sizeof(WindowInfo)));
+  std::memset(info, 0, sizeof *info);
+  if (dll::IsWindowVisible(window)) {
+    info->handle = window;
+    uint32_t processId = 0, scratch = 0;
+    dll::GetWindowThreadProcessId(window, &processId);
+    info->processId = processId;
+    info->threadId = dll::GetWindowThreadProcessId(window, &scratch);
+    info->title = ReadIntoSpaces(kTitleBuffer, [&](char* b, int32_t n) {
+      dll::GetWindowTextA(window, b, n);
+    });
+    info->className = ReadIntoSpaces(kClassBuffer, [&](char* b, int32_t n) {
+      dll::GetClassNameA(window, b, n);
+    });
+    AppendWord(&WindowList, reinterpret_cast<uint32_t>(CopyWindowInfo(*info)));
+  }
+  FreeWindowInfo(info);
+  return 1;
+}
+
+int32_t ListVisibleWindows(uint8_t** list) {
+  dll::EnumWindows(CollectVisibleWindow, 0);
+  // The caller gets copies; the enumeration's own list is emptied again.
+  uint8_t* copy = NewWordArray();
+  uint32_t count = WordArrayCount(WindowList);
+  for (uint32_t i = 0; i < count; ++i) {
+    auto* info = reinterpret_cast<const WindowInfo*>(WordArrayMembers(WindowList)[i]);
+    AppendWord(&copy, reinterpret_cast<uint32_t>(CopyWindowInfo(*info)));
+  }
+  FreeWindowInfoArray(*list);
+  *list = copy;
+  FreeWindowInfoArray(WindowList);
+  WindowList = NewWordArray();
+  return static_cast<int32_t>(WordArrayCount(*list));
+}
+
+uint32_t FindProcessWindow(uint32_t processId) {
+  uint8_t* windows = NewWordArray();
+  int32_t n = ListVisibleWindows(&windows);
+  uint32_t found = 0;
+  for (int32_t i = 0; i < n; ++i) {
+    auto* info = reinterpret_cast<const WindowInfo*>(WordArrayMembers(windows)[i]);
+    if (info->processId == processId) {
+      found = info->handle;
+      break;
+    }
+  }
+  FreeWindowInfoArray(windows);
+  return found;
+}
+
+int32_t ShowNotice(const char* message, std::optional<int32_t> style,
+                   std::optional<const char*> caption, std::optional<uint32_t> owner) {
+  uint32_t window = owner ? *owner : FindProcessWindow(dll::GetCurrentProcessId());
+  const char* title = caption ? *caption : "友情提醒";
+  return dll::MessageBoxA(window, message, title, style.value_or(kDefaultStyle)) - 1;
+}

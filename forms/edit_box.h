@@ -1,0 +1,114 @@
+// The edit box unit (编辑框, class 5 of the core library): the system "EDIT" control with
+// border styles, colours, a font, numeric input modes and an optional up-down control.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "forms/event_dispatch.h"
+#include "forms/unit_class.h"
+#include "runtime/interface/unit_records.h"
+
+namespace forms {
+
+// The class record the core library's data-type table holds for class 5.
+extern const UnitClassInfo kEditBoxClass;
+
+// Class indexes (property number - 8).
+enum EditBoxProperty : int32_t {
+  EDIT_CONTENT = 0, EDIT_BORDER, EDIT_TEXT_COLOR, EDIT_BACK_COLOR, EDIT_FONT, EDIT_HIDE_SEL,
+  EDIT_MAX_LENGTH, EDIT_MULTI_LINE, EDIT_SCROLL_BARS, EDIT_ALIGN, EDIT_INPUT_MODE,
+  EDIT_PASSWORD_CHAR, EDIT_CASE, EDIT_SPIN_MODE, EDIT_SPIN_MIN, EDIT_SPIN_MAX, EDIT_SEL_START,
+  EDIT_SEL_LENGTH, EDIT_SEL_TEXT, EDIT_DATA_SOURCE, EDIT_DATA_COLUMN,
+  kEditBoxClassProperties
+};
+
+// The edit box's own properties as its PropertyBlock stores them (maximum version 2).
+struct EditBoxProperties : PropertyRecord {
+  static constexpr uint32_t kMaxVersion = 2;
+  int32_t border = 1;                  // 0..5
+  uint32_t textColor = 0;              // COLORREF
+  uint32_t backColor = 0xFFFFFF;       // COLORREF; 0xFF000000 = button face
+  std::vector<uint8_t> font;           // empty or a 60-byte LOGFONTA
+  bool hideSel = true;
+  int32_t maxLength = 0;               // 0 = the system's limit
+  bool multiLine = false;
+  int32_t scrollBars = 0;              // 0..3
+  int32_t align = 0;                   // 0..2
+  int32_t inputMode = 0;               // 0..11
+  uint16_t passwordChar = '*';
+  int32_t caseConversion = 0;          // 0..2
+  int32_t spinMode = 0;                // 0..2
+  int32_t spinMin = 0;
+  int32_t spinMax = 100;
+  int32_t selStart = 0;
+  int32_t selLength = 0;
+  std::string content;
+  std::string dataSource;
+  std::string dataColumn;
+
+  void Reset() override { *this = EditBoxProperties(); }
+  // Fields in stored order; the two data-binding names exist from version 2 on.
+  bool Serialize(PropertyStream& stream) override;
+};
+
+// Decides whether a typed character passes the input mode's filter.
+bool EditCharAllowed(int32_t inputMode, uint32_t character);
+// The text an input mode makes of `text` when the box loses the focus.
+std::string NormaliseEditText(int32_t inputMode, const std::string& text);
+// One up-down step with wrap-around: the text read as an integer, +1 or -1, and a result
+// outside [low, high] becomes the other end.
+int32_t StepSpinValue(const std::string& text, int32_t direction, int32_t low, int32_t high);
+
+class EditBox : public UnitObject {
+ public:
+  // Operation 1: builds the unit; null when the block cannot be read or the control not made.
+  static void* __cdecl Create(const void* block, int32_t length, uint32_t style, void* parent,
+                              uint32_t controlId, void* menu, int32_t left, int32_t top,
+                              int32_t width, int32_t height, int32_t windowId, int32_t unitId,
+                              uint32_t classWord1, uint32_t classWord2);
+  // Operations 4, 5, 6, 8 and 9.
+  static int32_t __cdecl WriteOp(void* object, int32_t index, const UnitValue* value, int32_t* out);
+  static void* __cdecl SaveOp(void* object);
+  static int32_t __cdecl ReadOp(void* object, int32_t index, UnitValue* value);
+  static int32_t __cdecl ClaimsKeyOp(void* object, int32_t key);
+  static void* __cdecl TextVisitorOp(const void* block, int32_t length,
+                                     UnitTextVisitorCallback visitor, void* user);
+
+  const EditBoxProperties& Properties() const { return props_; }
+  HWND UpDown() const { return upDown_; }
+
+ protected:
+  LRESULT UnitProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  EditBox(int32_t windowId, int32_t unitId) : UnitObject(windowId, unitId) {}
+  ~EditBox() override;
+
+  bool Write(int32_t index, const UnitValue& value);
+  bool Read(int32_t index, UnitValue* value);
+  std::string LiveText() const;
+  void SetTextQuietly(const std::string& text);
+  void ApplyFont();
+  void ApplyMinimumHeight();
+  void ApplyBorder();
+  void RemakeBrush();
+  void CreateUpDown(HWND parent, uint32_t controlId);
+  void ApplySpinRange();
+  void PlaceUpDown();
+  void OnSpin(int32_t direction);
+  void Normalise();
+  LRESULT OnCtlColor(HDC dc);
+
+  EditBoxProperties props_;
+  HBRUSH brush_ = nullptr;
+  HFONT font_ = nullptr;        // created from props_.font; null with DEFAULT_GUI_FONT
+  HWND upDown_ = nullptr;
+  bool quiet_ = false;          // the runtime itself is setting the text: no event 0
+  std::string readBuffer_;      // texts handed out by read operations
+};
+
+}  // namespace forms

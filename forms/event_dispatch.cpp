@@ -1,0 +1,180 @@
+// Event dispatch: FindHandler, raising events and the common events.
+#include "forms/event_dispatch.h"
+
+#include <windowsx.h>
+
+#include "forms/form_runtime.h"
+#include "forms/form_window.h"
+#include "forms/unit_class.h"
+#include "forms/window_template.h"
+#include "runtime/errors.h"
+#include "runtime/runtime_app.h"
+#include "runtime/services.h"
+
+namespace forms {
+
+namespace {
+uint32_t focusEvents = 0;
+}
+
+uint32_t FocusEventCount() { return focusEvents; }
+
+EventOutcome RaiseEvent(int32_t windowId, int32_t unitId, int32_t event,
+                        std::initializer_list<uint32_t> args) {
+  EventRecord record{};
+  record.windowId = windowId;
+  record.unitId = unitId;
+  record.event = event;
+  for (uint32_t arg : args) {
+    if (record.argCount == 5) break;
+    record.args[record.argCount++] = arg;
+  }
+  if (event == EVENT_GOT_FOCUS) ++focusEvents;
+  EventOutcome outcome;
+  outcome.ran = rt::RuntimeNotify(SVC_FIRE_EVENT, reinterpret_cast<uint32_t>(&record), 0) != 0;
+  outcome.hasValue = outcome.ran && record.resultPresent == 1;
+  outcome.value = record.result;
+  return outcome;
+}
+
+uint32_t CurrentModifiers(uint32_t ownKey) {
+  uint32_t modifiers = 0;
+  if (ownKey != VK_CONTROL && GetKeyState(VK_CONTROL) < 0) modifiers |= 1;
+  if (ownKey != VK_SHIFT && GetKeyState(VK_SHIFT) < 0) modifiers |= 2;
+  if (ownKey != VK_MENU && GetKeyState(VK_MENU) < 0) modifiers |= 4;
+  return modifiers;
+}
+
+uint32_t NormaliseKey(uint32_t key) {
+  if (key >= VK_NUMPAD0 && key <= VK_NUMPAD9) return '0' + (key - VK_NUMPAD0);
+  if (key == VK_SUBTRACT) return 189;
+  if (key == VK_DECIMAL) return 190;
+  if (key == VK_DIVIDE) return 191;
+  return key;
+}
+
+namespace {
+thread_local int32_t unitProcDepth = 0;
+}
+
+int32_t UnitProcDepth() { return unitProcDepth; }
+
+LRESULT UnitObject::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  ++unitProcDepth;
+  LRESULT result = UnitProc(msg, wParam, lParam);
+  --unitProcDepth;
+  return result;
+}
+
+void UnitObject::PostNcDestroy() {
+  ncDestroyed_ = true;
+  rt::RuntimeNotify(SVC_RELEASE_UNIT_DATA, static_cast<uint32_t>(windowId_),
+                    static_cast<uint32_t>(unitId_));
+  ScheduleUnitDelete(this);
+}
+
+// FindHandler. Steps: events blocked -> none; window, then item, must exist (runtime errors
+// otherwise); the event link is followed to the item whose bindings the unit uses; the class
+// must raise events; then the binding for the event. The event source is set only when a
+// handler is returned.
+void* FindHandler(int32_t windowId, int32_t unitId, int32_t event, int32_t /*argCount*/) {
+  rt::RuntimeApp& app = rt::TheApp();
+  if (app.eventBlockCount >= 1) return nullptr;
+  WindowRecord* record = TheWindowDirectory().Find(windowId);
+  if (record == nullptr) rt::RuntimeError("未找到引发事件的窗口", 0);
+  UnitList& units = record->units;
+  UnitItem item = unitId == 0 ? units.ItemAt(0) : units.ItemById(static_cast<uint32_t>(unitId));
+  if (!item) rt::RuntimeError("未找到引发事件的窗口组件", 0);
+  uint32_t sourceUnit = unitId == 0 ? units.IdAt(0) : static_cast<uint32_t>(unitId);
+
+  // The link names another unit of the same type whose bindings this one shares. A chain is
+  // followed at most once round the list, so a cycle in the data cannot hang the lookup.
+  for (uint32_t hops = 0; hops < units.Count() && item.EventLink() != 0; ++hops) {
+    UnitItem linked = units.ItemById(item.EventLink());
+    if (!linked || linked.IsMenuItem() || linked.TypeId() != item.TypeId()) break;
+    item = linked;
+  }
+  if (item.IsMenuItem()) {
+    uint32_t handler = item.MenuHandler();
+    if (handler == 0) return nullptr;
+    app.eventSourceWindow = windowId;
+    app.eventSourceUnit = static_cast<int32_t>(sourceUnit);
+    return reinterpret_cast<void*>(handler);
+  }
+  const UnitClassInfo* info = FindUnitClass(item.TypeId());
+  if (info == nullptr || !ClassRaisesEvents(info->flags)) rt::RuntimeError("引发事件的窗口组件无效", 0);
+  uint32_t handler = item.HandlerFor(event);
+  if (handler == 0) return nullptr;
+  app.eventSourceWindow = windowId;
+  app.eventSourceUnit = static_cast<int32_t>(sourceUnit);
+  return reinterpret_cast<void*>(handler);
+}
+
+bool FindUnitOfWindow(int32_t windowId, HWND form, HWND hwnd, int32_t* unitId) {
+  if (hwnd == nullptr || hwnd == form) return false;
+  WindowRecord* record = TheWindowDirectory().Find(windowId);
+  if (record == nullptr) return false;
+  UnitList& units = record->units;
+  // The message's own window first, then its ancestors below the form: a container's child
+  // windows (an edit inside a combination unit) count as the unit.
+  for (HWND h = hwnd; h != nullptr && h != form; h = GetParent(h)) {
+    for (uint32_t i = 1; i < units.Count(); ++i) {
+      if (units.IsMenuItemAt(i)) continue;
+      UnitItem item = units.ItemAt(i);
+      auto* object = static_cast<fw::WindowObject*>(item ? item.Object() : nullptr);
+      if (object != nullptr && object->Handle() == h) {
+        *unitId = static_cast<int32_t>(units.IdAt(i));
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+bool RaiseCommonEvent(int32_t windowId, int32_t unitId, MSG* msg) {
+  // Mouse positions: the low and high 16 bits of the position word, sign-extended.
+  auto mouse = [&](int32_t event) {
+    uint32_t x = static_cast<uint32_t>(GET_X_LPARAM(msg->lParam));
+    uint32_t y = static_cast<uint32_t>(GET_Y_LPARAM(msg->lParam));
+    return RaiseEvent(windowId, unitId, event, {x, y, CurrentModifiers()}).Refused();
+  };
+  switch (msg->message) {
+    case WM_LBUTTONDOWN: return mouse(EVENT_LEFT_DOWN);
+    case WM_LBUTTONUP: return mouse(EVENT_LEFT_UP);
+    case WM_LBUTTONDBLCLK: return mouse(EVENT_LEFT_DOUBLE);
+    case WM_RBUTTONDOWN: return mouse(EVENT_RIGHT_DOWN);
+    case WM_RBUTTONUP: return mouse(EVENT_RIGHT_UP);
+    case WM_MOUSEMOVE: return mouse(EVENT_MOUSE_MOVE);
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYUP: {
+      bool down = msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN;
+      uint32_t key = static_cast<uint32_t>(msg->wParam);
+      // The generic modifier codes stand for either side's key.
+      uint32_t own = key == VK_LCONTROL || key == VK_RCONTROL ? VK_CONTROL
+                     : key == VK_LSHIFT || key == VK_RSHIFT   ? VK_SHIFT
+                     : key == VK_LMENU || key == VK_RMENU     ? VK_MENU
+                                                              : key;
+      return RaiseEvent(windowId, unitId, down ? EVENT_KEY_DOWN : EVENT_KEY_UP,
+                        {NormaliseKey(key), CurrentModifiers(own)})
+          .Refused();
+    }
+    case WM_CHAR: {
+      EventOutcome outcome = RaiseEvent(windowId, unitId, EVENT_CHAR, {static_cast<uint32_t>(msg->wParam)});
+      if (!outcome.ran || !outcome.hasValue) return false;
+      if (outcome.value == 0) return true;
+      msg->wParam = outcome.value;
+      return false;
+    }
+    case WM_MOUSEWHEEL: {
+      int32_t notches = GET_WHEEL_DELTA_WPARAM(msg->wParam) / WHEEL_DELTA;
+      return RaiseEvent(windowId, unitId, EVENT_WHEEL, {static_cast<uint32_t>(notches), CurrentModifiers()})
+          .Refused();
+    }
+    default:
+      return false;
+  }
+}
+
+}  // namespace forms

@@ -1,0 +1,713 @@
+// The form window object: creation styles, window properties, window events, background,
+// cursors, closing and final destruction.
+#include "forms/form_window.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "forms/form_runtime.h"
+#include "forms/keyboard.h"
+#include "forms/picture.h"
+#include "runtime/runtime_app.h"
+#include "runtime/services.h"
+
+namespace forms {
+namespace {
+
+constexpr uint32_t kDefaultColor = 0xFF000000;
+constexpr char kDefaultClassName[] = "WTWindow";
+
+int32_t Clamp(int32_t v, int32_t low, int32_t high) { return v < low ? low : v > high ? high : v; }
+
+bool Sizable(int32_t border) { return border == 1 || border == 3 || border == 5; }
+
+// Guards the activation events against re-entry (a handler that activates another window).
+bool inActivation = false;
+
+std::vector<fw::WindowObject*>& Graveyard() {
+  static std::vector<fw::WindowObject*> objects;
+  return objects;
+}
+
+// Registers the form window class once per name: double clicks, redraw on resize, the arrow
+// cursor and no background brush (the window paints its own background).
+bool RegisterFormClass(const char* name) {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  WNDCLASSA existing{};
+  if (GetClassInfoA(instance, name, &existing)) return true;
+  WNDCLASSA wc{};
+  wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+  wc.lpfnWndProc = fw::ObjectWindowProc();
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
+  wc.lpszClassName = name;
+  return RegisterClassA(&wc) != 0;
+}
+
+}  // namespace
+
+// Deletion waits for a safe point (idle time, the next load, the end): the object may still
+// be inside its own window procedure, or inside its creation.
+void ScheduleUnitDelete(fw::WindowObject* object) {
+  if (object) Graveyard().push_back(object);
+}
+
+void FlushDeletedUnits() {
+  if (UnitProcDepth() != 0) return;
+  std::vector<fw::WindowObject*> objects;
+  objects.swap(Graveyard());
+  for (fw::WindowObject* object : objects) delete object;
+}
+
+bool WindowProperties::Serialize(PropertyStream& s) {
+  uint32_t version = kMaxVersion;
+  if (!s.VersionField(version, kMaxVersion)) return false;
+  auto flag = [&](bool& field) {
+    int32_t v = field ? 1 : 0;
+    s.Word(v);
+    field = v != 0;
+  };
+  s.Word(border);
+  s.Word(pictureMode);
+  s.Word(backColor);
+  flag(maxButton);
+  flag(minButton);
+  flag(controlBox);
+  s.Word(startPosition);
+  flag(movable);
+  s.Word(musicPlayMode);
+  flag(enterMovesFocus);
+  flag(escCloses);
+  flag(f1Help);
+  s.Word(helpContext);
+  if (version >= 2) flag(showInTaskbar);
+  if (version >= 3) {
+    flag(dragByClient);
+    s.Word(shape);
+  }
+  if (version >= 4) flag(alwaysOnTop);
+  if (version >= 5) flag(property30);
+  if (version >= 6) s.Text(className);
+  s.Block(backPicture);
+  s.Block(icon);
+  s.Block(backMusic);
+  s.Text(caption);
+  s.Text(helpFile);
+  return true;
+}
+
+FormStyles FormWindowStyles(const WindowProperties& p, bool hasOwner, bool child) {
+  FormStyles st;
+  int32_t border = Clamp(p.border, 0, 6);
+  st.style = WS_CLIPCHILDREN;
+  if (border != 0) {
+    st.style |= WS_DLGFRAME;
+    if (!p.caption.empty() || p.controlBox) st.style |= WS_CAPTION;
+    if (p.controlBox) st.style |= WS_SYSMENU;
+  }
+  if (Sizable(border)) st.style |= WS_THICKFRAME;
+  if (border == 3 || border == 4) st.exStyle |= WS_EX_TOOLWINDOW;
+  if (border == 5 || border == 6) st.exStyle |= WS_EX_CLIENTEDGE;
+  if (p.maxButton) st.style |= WS_MAXIMIZEBOX;
+  if (p.minButton) st.style |= WS_MINIMIZEBOX;
+  if (p.startPosition == 2) st.style |= WS_MINIMIZE;
+  if (p.startPosition == 3 && Sizable(border)) st.style |= WS_MAXIMIZE;
+  if (child) st.style |= WS_CHILD;
+  else if (hasOwner) st.style |= WS_POPUP;
+  return st;
+}
+
+POINT FormWindowOrigin(const WindowProperties& p, int32_t left, int32_t top, int32_t width,
+                       int32_t height) {
+  if (p.startPosition != 1) return POINT{left, top};
+  return POINT{(GetSystemMetrics(SM_CXSCREEN) - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2};
+}
+
+FormWindow::~FormWindow() {
+  if (ownIcons_) {
+    if (bigIcon_) DestroyIcon(bigIcon_);
+    if (smallIcon_) DestroyIcon(smallIcon_);
+  }
+  if (backBitmap_) DeleteObject(backBitmap_);
+}
+
+FormWindow* FormWindow::Of(WindowRecord* record) {
+  if (record == nullptr || record->units.Count() == 0) return nullptr;
+  UnitItem item = record->units.ItemAt(0);
+  if (!item || item.TypeId() != kWindowTypeId) return nullptr;
+  return static_cast<FormWindow*>(static_cast<fw::WindowObject*>(item.Object()));
+}
+
+WindowRecord* FormWindow::Record() const { return TheWindowDirectory().Find(windowId_); }
+
+// Operation 1 of the window class. The owner (parent argument) makes a pop-up; a window
+// loaded modally or kept off the taskbar is owned by the runtime's helper window when the
+// program runs in a run mode other than 0.
+void* __cdecl FormWindow::Create(const void* block, int32_t length, uint32_t style, void* parent,
+                                 uint32_t, void* menu, int32_t left, int32_t top, int32_t width,
+                                 int32_t height, int32_t windowId, int32_t unitId, uint32_t,
+                                 uint32_t childFlag) {
+  auto* form = new FormWindow(windowId, unitId);
+  if (!LoadPropertyRecord(form->props_, block, length)) {
+    delete form;
+    return nullptr;
+  }
+  const WindowProperties& p = form->props_;
+  form->child_ = childFlag != 0;
+  form->modal_ = LoadingModally();
+  HWND owner = static_cast<HWND>(parent);
+  rt::RuntimeApp& app = rt::TheApp();
+  if (owner == nullptr && !form->child_ && (form->modal_ || !p.showInTaskbar) && app.runMode != 0 &&
+      app.helperWindow != nullptr)
+    owner = app.helperWindow->Handle();
+  FormStyles st = FormWindowStyles(p, owner != nullptr, form->child_);
+  // Only the disabled bit applies to the window: WS_TABSTOP would be a maximise box here.
+  st.style |= style & WS_DISABLED;
+  POINT origin = FormWindowOrigin(p, left, top, width, height);
+  const char* className = p.className.empty() ? kDefaultClassName : p.className.c_str();
+  if (!RegisterFormClass(className) ||
+      !form->fw::WindowObject::Create(st.exStyle, className, p.caption.c_str(), st.style, origin.x,
+                                      origin.y, width, height, owner, static_cast<HMENU>(menu))) {
+    form->DiscardUnbuilt();
+    return nullptr;
+  }
+  form->ApplyFrameStyles();
+  RECT r;
+  GetWindowRect(form->hwnd_, &r);
+  if (!IsIconic(form->hwnd_) && !IsZoomed(form->hwnd_) &&
+      (r.right - r.left != width || r.bottom - r.top != height))
+    SetWindowPos(form->hwnd_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  form->ApplyIcons();
+  form->ApplyShape();
+  form->Send(WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  if (p.alwaysOnTop) form->ApplyTopmost();
+  if (!p.movable) DeleteMenu(GetSystemMenu(form->hwnd_, FALSE), SC_MOVE, MF_BYCOMMAND);
+  return static_cast<fw::WindowObject*>(form);
+}
+
+// Re-applies the frame and caption-bar styles (the system adds a caption to overlapped
+// windows on creation; property writes change the frame later).
+void FormWindow::ApplyFrameStyles() {
+  constexpr DWORD kFrameBits = WS_CAPTION | WS_DLGFRAME | WS_BORDER | WS_SYSMENU | WS_THICKFRAME |
+                               WS_MAXIMIZEBOX | WS_MINIMIZEBOX;
+  constexpr DWORD kFrameEx = WS_EX_TOOLWINDOW | WS_EX_CLIENTEDGE;
+  FormStyles st = FormWindowStyles(props_, GetWindow(hwnd_, GW_OWNER) != nullptr, child_);
+  DWORD style = (static_cast<DWORD>(Style()) & ~kFrameBits) | (st.style & kFrameBits);
+  DWORD ex = (static_cast<DWORD>(ExStyle()) & ~kFrameEx) | (st.exStyle & kFrameEx);
+  SetWindowLongA(hwnd_, GWL_STYLE, static_cast<LONG>(style));
+  SetWindowLongA(hwnd_, GWL_EXSTYLE, static_cast<LONG>(ex));
+  SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
+               SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Big and small icons from the icon-file bytes, or the program's default icon.
+void FormWindow::ApplyIcons() {
+  HICON big = nullptr, small = nullptr;
+  if (!props_.icon.empty()) {
+    uint32_t size = static_cast<uint32_t>(props_.icon.size());
+    big = IconFromFileBytes(props_.icon.data(), size, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
+    small = IconFromFileBytes(props_.icon.data(), size, GetSystemMetrics(SM_CXSMICON),
+                              GetSystemMetrics(SM_CYSMICON));
+  }
+  bool own = big != nullptr || small != nullptr;
+  if (!own) {
+    uint32_t words[2] = {0, 0};
+    rt::RuntimeNotify(SVC_DEFAULT_ICONS, reinterpret_cast<uint32_t>(words), 0);
+    big = reinterpret_cast<HICON>(words[0]);
+    small = reinterpret_cast<HICON>(words[1]);
+  } else {
+    if (big == nullptr) big = CopyIcon(small);
+    if (small == nullptr) small = CopyIcon(big);
+  }
+  Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+  Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+  if (ownIcons_) {
+    if (bigIcon_) DestroyIcon(bigIcon_);
+    if (smallIcon_) DestroyIcon(smallIcon_);
+  }
+  bigIcon_ = big;
+  smallIcon_ = small;
+  ownIcons_ = own;
+}
+
+// Shape 0 is the plain rectangle; 1 an ellipse; the other shapes a rounded rectangle.
+void FormWindow::ApplyShape() {
+  if (props_.shape == 0) {
+    SetWindowRgn(hwnd_, nullptr, TRUE);
+    return;
+  }
+  RECT r;
+  GetWindowRect(hwnd_, &r);
+  int w = r.right - r.left, h = r.bottom - r.top;
+  HRGN region = props_.shape == 1 ? CreateEllipticRgn(0, 0, w, h) : CreateRoundRectRgn(0, 0, w, h, w / 8, h / 8);
+  if (region && !SetWindowRgn(hwnd_, region, TRUE)) DeleteObject(region);
+}
+
+// Topmost on; clearing it also lifts every other loaded window that keeps AlwaysOnTop and has
+// no taskbar button back to the top.
+void FormWindow::ApplyTopmost() {
+  SetWindowPos(hwnd_, props_.alwaysOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (props_.alwaysOnTop) return;
+  WindowDirectory& directory = TheWindowDirectory();
+  for (uint32_t i = 0; i < directory.Count(); ++i) {
+    FormWindow* other = Of(directory.At(i));
+    if (other == nullptr || other == this || !other->IsWindow()) continue;
+    if (other->props_.alwaysOnTop && !other->props_.showInTaskbar)
+      SetWindowPos(other->hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+}
+
+// StartPosition written to a visible window: 1 re-centres, 2 minimises, 3 maximises, 0
+// restores.
+void FormWindow::ApplyStartPosition() {
+  if (!IsWindowVisible(hwnd_)) return;
+  switch (props_.startPosition) {
+    case 1: {
+      RECT r;
+      GetWindowRect(hwnd_, &r);
+      POINT o = FormWindowOrigin(props_, r.left, r.top, r.right - r.left, r.bottom - r.top);
+      SetWindowPos(hwnd_, nullptr, o.x, o.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      break;
+    }
+    case 2: ShowWindow(hwnd_, SW_MINIMIZE); break;
+    case 3: ShowWindow(hwnd_, SW_MAXIMIZE); break;
+    default: ShowWindow(hwnd_, SW_RESTORE); break;
+  }
+}
+
+namespace {
+
+// Collects and disables the parentless top-level windows of the thread other than `self`.
+struct DisableContext {
+  HWND self;
+  std::vector<std::pair<HWND, bool>>* list;
+};
+
+BOOL CALLBACK DisableOne(HWND h, LPARAM l) {
+  auto* c = reinterpret_cast<DisableContext*>(l);
+  if (h != c->self && GetParent(h) == nullptr) {
+    bool wasEnabled = !EnableWindow(h, FALSE);
+    c->list->emplace_back(h, wasEnabled);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+void FormWindow::DisableOtherWindows() {
+  modal_ = true;
+  disabledWindows_.clear();
+  DisableContext context{hwnd_, &disabledWindows_};
+  EnumThreadWindows(GetCurrentThreadId(), &DisableOne, reinterpret_cast<LPARAM>(&context));
+}
+
+void FormWindow::ReenableOtherWindows() {
+  for (auto& [h, wasEnabled] : disabledWindows_)
+    if (::IsWindow(h)) EnableWindow(h, wasEnabled);
+  disabledWindows_.clear();
+}
+
+// WM_CLOSE: event 1 first. A handler that returned false refuses the close of a top-level
+// window loaded with instance flag 0. The handler may have destroyed the window itself.
+LRESULT FormWindow::OnClose() {
+  HWND self = hwnd_;
+  EventOutcome outcome = Raise(1);
+  if (!::IsWindow(self) || hwnd_ != self) return 0;
+  if (outcome.Refused() && !child_ && instance_ == 0) return 0;
+  ReenableOtherWindows();
+  return Default();
+}
+
+// WM_ACTIVATE: the first activation raises event 8 before 5; deactivation remembers the
+// focused child for the next WM_SETFOCUS and raises 6.
+LRESULT FormWindow::OnActivate(WPARAM wParam) {
+  HWND self = hwnd_;
+  if (LOWORD(wParam) == WA_INACTIVE) {
+    HWND focus = GetFocus();
+    if (focus && IsChild(hwnd_, focus)) rememberedFocus_ = focus;
+  }
+  LRESULT result = Default();
+  if (inActivation) return result;
+  inActivation = true;
+  if (LOWORD(wParam) != WA_INACTIVE) {
+    if (!activatedOnce_) {
+      activatedOnce_ = true;
+      Raise(8);
+    }
+    if (::IsWindow(self)) Raise(5);
+  } else {
+    Raise(6);
+  }
+  inActivation = false;
+  return result;
+}
+
+// WM_SETFOCUS: event -7 for the window, then the focus goes back to the remembered child, or
+// to the first unit in tab order.
+void FormWindow::OnSetFocus() {
+  HWND self = hwnd_;
+  Raise(EVENT_GOT_FOCUS);
+  if (!::IsWindow(self)) return;
+  if (rememberedFocus_ && ::IsWindow(rememberedFocus_) && IsChild(hwnd_, rememberedFocus_)) {
+    ::SetFocus(rememberedFocus_);
+    return;
+  }
+  if (HWND first = FirstInTabOrder(*this)) ::SetFocus(first);
+}
+
+void FormWindow::RaiseFocusedEvent() {
+  HWND focus = GetFocus();
+  if (focus == hwnd_) {
+    Raise(EVENT_GOT_FOCUS);
+    return;
+  }
+  int32_t unit = 0;
+  if (focus && IsChild(hwnd_, focus) && FindUnitOfWindow(windowId_, hwnd_, focus, &unit))
+    RaiseEvent(windowId_, unit, EVENT_GOT_FOCUS);
+}
+
+// WM_SETCURSOR over the client area or a unit: the cursor of the item's MousePointerBlock.
+bool FormWindow::OnSetCursor(HWND under, UINT hitTest) {
+  if (hitTest != HTCLIENT) return false;
+  WindowRecord* record = Record();
+  if (record == nullptr) return false;
+  UnitItem item;
+  int32_t unit = 0;
+  if (under == hwnd_) item = record->units.ItemAt(0);
+  else if (FindUnitOfWindow(windowId_, hwnd_, under, &unit)) item = record->units.ItemById(static_cast<uint32_t>(unit));
+  if (!item || item.Cursor() == nullptr) return false;
+  SetCursor(item.Cursor());
+  return true;
+}
+
+// Background: the colour everywhere, then the picture placed by PictureMode (0 top-left at
+// natural size, 1 tiled, 2 centred and scaled down to fit, 3 stretched).
+void FormWindow::PaintBackground(HDC dc) {
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  COLORREF colour = props_.backColor == kDefaultColor ? GetSysColor(COLOR_BTNFACE) : props_.backColor;
+  HBRUSH brush = CreateSolidBrush(colour);
+  FillRect(dc, &client, brush);
+  DeleteObject(brush);
+  if (!backDecoded_) {
+    backDecoded_ = true;
+    Picture picture = DecodePicture(props_.backPicture.data(), static_cast<uint32_t>(props_.backPicture.size()));
+    if (picture.kind == PictureKind::Bitmap) std::swap(backBitmap_, picture.bitmap);
+    FreePicture(picture);
+  }
+  if (backBitmap_ == nullptr) return;
+  BITMAP bm{};
+  GetObjectA(backBitmap_, sizeof bm, &bm);
+  if (bm.bmWidth <= 0 || bm.bmHeight <= 0) return;
+  HDC memory = CreateCompatibleDC(dc);
+  HGDIOBJ old = SelectObject(memory, backBitmap_);
+  int cw = client.right, ch = client.bottom;
+  switch (Clamp(props_.pictureMode, 0, 3)) {
+    case 0: BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, memory, 0, 0, SRCCOPY); break;
+    case 1:
+      for (int y = 0; y < ch; y += bm.bmHeight)
+        for (int x = 0; x < cw; x += bm.bmWidth) BitBlt(dc, x, y, bm.bmWidth, bm.bmHeight, memory, 0, 0, SRCCOPY);
+      break;
+    case 2: {
+      double scale = std::min({1.0, double(cw) / bm.bmWidth, double(ch) / bm.bmHeight});
+      int w = static_cast<int>(bm.bmWidth * scale), h = static_cast<int>(bm.bmHeight * scale);
+      SetStretchBltMode(dc, HALFTONE);
+      StretchBlt(dc, (cw - w) / 2, (ch - h) / 2, w, h, memory, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
+      break;
+    }
+    default:
+      SetStretchBltMode(dc, HALFTONE);
+      StretchBlt(dc, 0, 0, cw, ch, memory, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
+      break;
+  }
+  SelectObject(memory, old);
+  DeleteDC(memory);
+}
+
+// Units of dockable classes: style type 1 stacks from the top down, type 3 from the bottom
+// up; each keeps its left edge, width and height.
+void FormWindow::LayoutDockedUnits() {
+  WindowRecord* record = Record();
+  if (record == nullptr) return;
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  int topEdge = 0, bottomEdge = client.bottom;
+  UnitList& units = record->units;
+  for (uint32_t i = 1; i < units.Count(); ++i) {
+    if (units.IsMenuItemAt(i)) continue;
+    UnitItem item = units.ItemAt(i);
+    const UnitClassInfo* cls = item ? FindUnitClass(item.TypeId()) : nullptr;
+    HWND h = item ? UnitWindow(item.Object()) : nullptr;
+    if (cls == nullptr || !(cls->flags & CLASS_DOCKABLE) || h == nullptr || GetParent(h) != hwnd_) continue;
+    RECT r;
+    GetWindowRect(h, &r);
+    MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+    int height = r.bottom - r.top;
+    DWORD type = static_cast<DWORD>(GetWindowLongA(h, GWL_STYLE)) & 3;
+    if (type == 1) {
+      SetWindowPos(h, nullptr, r.left, topEdge, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      topEdge += height;
+    } else if (type == 3) {
+      bottomEdge -= height;
+      SetWindowPos(h, nullptr, r.left, bottomEdge, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
+}
+
+LRESULT FormWindow::UnitProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_CLOSE: return OnClose();
+    case WM_QUERYENDSESSION: {
+      LRESULT result = Default();
+      return Raise(1).Refused() ? FALSE : result;
+    }
+    case WM_DESTROY: {
+      Raise(2);
+      if (!helpFile_.empty()) WinHelpA(hwnd_, helpFile_.c_str(), HELP_QUIT, 0);
+      if (HMENU menu = GetMenu(hwnd_)) {
+        SetMenu(hwnd_, nullptr);
+        DestroyMenu(menu);
+      }
+      return Default();
+    }
+    case WM_MOVE: {
+      LRESULT result = Default();
+      Raise(3);
+      return result;
+    }
+    case WM_SIZE: {
+      LRESULT result = Default();
+      LayoutDockedUnits();
+      if (props_.shape != 0) ApplyShape();
+      Raise(4);
+      return result;
+    }
+    case WM_ACTIVATE: return OnActivate(wParam);
+    case WM_SHOWWINDOW: {
+      LRESULT result = Default();
+      Raise(wParam ? 10 : 11);
+      return result;
+    }
+    case WM_SETFOCUS: OnSetFocus(); return 0;
+    case WM_SETCURSOR:
+      if (OnSetCursor(reinterpret_cast<HWND>(wParam), LOWORD(lParam))) return TRUE;
+      return Default();
+    case WM_ERASEBKGND: PaintBackground(reinterpret_cast<HDC>(wParam)); return 1;
+    case WM_COMMAND:
+      if (lParam != 0) return SendMessageA(reinterpret_cast<HWND>(lParam), kReflectCommand, wParam, lParam);
+      if (LOWORD(wParam) >= kMenuCommandBase) RaiseMenuCommand(*this, LOWORD(wParam));
+      return 0;
+    case WM_NOTIFY: {
+      auto* hdr = reinterpret_cast<NMHDR*>(lParam);
+      if (hdr == nullptr || hdr->hwndFrom == nullptr) return Default();
+      auto target = static_cast<HWND>(GetPropA(hdr->hwndFrom, kReflectTargetProp));
+      return SendMessageA(target ? target : hdr->hwndFrom, kReflectNotify, wParam, lParam);
+    }
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+      LRESULT brush = SendMessageA(reinterpret_cast<HWND>(lParam), kReflectBase + msg, wParam, lParam);
+      return brush ? brush : Default();
+    }
+    case kMsgLayout: LayoutDockedUnits(); return 0;
+    default: return Default();
+  }
+}
+
+// Final destruction: accelerators and unit cursors go, the runtime restores the unit list
+// from its snapshot (2000 for the window), and when the message loop runs and no window is
+// left the program's loop is told to end with code 0.
+void FormWindow::PostNcDestroy() {
+  ncDestroyed_ = true;
+  if (accelerators_) DestroyAcceleratorTable(accelerators_);
+  accelerators_ = nullptr;
+  if (WindowRecord* record = Record()) {
+    for (uint32_t i = 0; i < record->units.Count(); ++i) {
+      UnitItem item = record->units.ItemAt(i);
+      if (!item || item.IsMenuItem() || item.Cursor() == nullptr) continue;
+      DestroyCursor(item.Cursor());
+      item.SetCursor(nullptr);
+    }
+  }
+  rt::RuntimeNotify(SVC_RELEASE_UNIT_DATA, static_cast<uint32_t>(windowId_), 0);
+  if (rt::TheApp().loopStarted && !AnyWindowAlive()) PostQuitMessage(0);
+  ScheduleUnitDelete(this);
+}
+
+bool FormWindow::Read(int32_t index, UnitValue* v) {
+  auto word = [&](int32_t w) { v->first = static_cast<uint32_t>(w); };
+  auto text = [&](const std::string& t) {
+    readBuffer_ = t;
+    v->first = reinterpret_cast<uint32_t>(readBuffer_.c_str());
+  };
+  auto block = [&](const std::vector<uint8_t>& b) {
+    if (b.empty()) return;
+    v->first = reinterpret_cast<uint32_t>(b.data());
+    v->second = static_cast<uint32_t>(b.size());
+  };
+  switch (index) {
+    case WIN_CAPTION: text(props_.caption); return true;
+    case WIN_BORDER: word(props_.border); return true;
+    case WIN_BACK_COLOR: v->first = props_.backColor; return true;
+    case WIN_BACK_PICTURE: block(props_.backPicture); return true;
+    case WIN_PICTURE_MODE: word(props_.pictureMode); return true;
+    case WIN_BACK_MUSIC: block(props_.backMusic); return true;
+    case WIN_MUSIC_PLAY_MODE: word(props_.musicPlayMode); return true;
+    case WIN_CONTROL_BOX: word(props_.controlBox); return true;
+    case WIN_MAX_BUTTON: word(props_.maxButton); return true;
+    case WIN_MIN_BUTTON: word(props_.minButton); return true;
+    case WIN_START_POSITION: word(props_.startPosition); return true;
+    case WIN_MOVABLE: word(props_.movable); return true;
+    case WIN_ICON: block(props_.icon); return true;
+    case WIN_ENTER_MOVES_FOCUS: word(props_.enterMovesFocus); return true;
+    case WIN_ESC_CLOSES: word(props_.escCloses); return true;
+    case WIN_F1_HELP: word(props_.f1Help); return true;
+    case WIN_HELP_FILE: text(props_.helpFile); return true;
+    case WIN_HELP_CONTEXT: word(props_.helpContext); return true;
+    case WIN_SHOW_IN_TASKBAR: word(props_.showInTaskbar); return true;
+    case WIN_DRAG_BY_CLIENT: word(props_.dragByClient); return true;
+    case WIN_SHAPE: word(props_.shape); return true;
+    case WIN_ALWAYS_ON_TOP: word(props_.alwaysOnTop); return true;
+    case WIN_PROPERTY_30: word(props_.property30); return true;
+    case WIN_CLASS_NAME: text(props_.className); return true;
+    default: return false;
+  }
+}
+
+// Window properties apply to the live window at once; the window item is never re-created.
+bool FormWindow::Write(int32_t index, const UnitValue& v) {
+  int32_t w = static_cast<int32_t>(v.first);
+  const char* t = reinterpret_cast<const char*>(v.first);
+  auto block = [&](std::vector<uint8_t>& field) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(v.first);
+    if (bytes && v.second > 0) field.assign(bytes, bytes + v.second);
+    else field.clear();
+  };
+  switch (index) {
+    case WIN_CAPTION:
+      props_.caption = t ? t : "";
+      SetText(props_.caption.c_str());
+      ApplyFrameStyles();
+      break;
+    case WIN_BORDER: props_.border = Clamp(w, 0, 6); ApplyFrameStyles(); break;
+    case WIN_BACK_COLOR: props_.backColor = v.first; InvalidateRect(hwnd_, nullptr, TRUE); break;
+    case WIN_BACK_PICTURE:
+      block(props_.backPicture);
+      if (backBitmap_) DeleteObject(backBitmap_);
+      backBitmap_ = nullptr;
+      backDecoded_ = false;
+      InvalidateRect(hwnd_, nullptr, TRUE);
+      break;
+    case WIN_PICTURE_MODE: props_.pictureMode = Clamp(w, 0, 3); InvalidateRect(hwnd_, nullptr, TRUE); break;
+    case WIN_BACK_MUSIC: block(props_.backMusic); break;
+    case WIN_MUSIC_PLAY_MODE: props_.musicPlayMode = Clamp(w, 0, 2); break;
+    case WIN_CONTROL_BOX: props_.controlBox = w != 0; ApplyFrameStyles(); break;
+    case WIN_MAX_BUTTON: props_.maxButton = w != 0; ApplyFrameStyles(); break;
+    case WIN_MIN_BUTTON: props_.minButton = w != 0; ApplyFrameStyles(); break;
+    case WIN_START_POSITION: props_.startPosition = Clamp(w, 0, 3); ApplyStartPosition(); break;
+    case WIN_MOVABLE:
+      props_.movable = w != 0;
+      GetSystemMenu(hwnd_, TRUE);  // back to the standard menu, Move included
+      if (!props_.movable) DeleteMenu(GetSystemMenu(hwnd_, FALSE), SC_MOVE, MF_BYCOMMAND);
+      break;
+    case WIN_ICON: block(props_.icon); ApplyIcons(); break;
+    case WIN_ENTER_MOVES_FOCUS: props_.enterMovesFocus = w != 0; break;
+    case WIN_ESC_CLOSES: props_.escCloses = w != 0; break;
+    case WIN_F1_HELP: props_.f1Help = w != 0; break;
+    case WIN_HELP_FILE: props_.helpFile = t ? t : ""; break;
+    case WIN_HELP_CONTEXT: props_.helpContext = w; break;
+    case WIN_SHOW_IN_TASKBAR: props_.showInTaskbar = w != 0; break;
+    case WIN_DRAG_BY_CLIENT: props_.dragByClient = w != 0; break;
+    case WIN_SHAPE: props_.shape = Clamp(w, 0, 29); ApplyShape(); break;
+    case WIN_ALWAYS_ON_TOP: props_.alwaysOnTop = w != 0; ApplyTopmost(); break;
+    case WIN_PROPERTY_30: props_.property30 = w != 0; break;
+    case WIN_CLASS_NAME: props_.className = t ? t : ""; break;
+    default: break;
+  }
+  return false;
+}
+
+int32_t __cdecl FormWindow::WriteOp(void* object, int32_t index, const UnitValue* value, int32_t* out) {
+  if (out) *out = 0;
+  auto* form = static_cast<FormWindow*>(static_cast<fw::WindowObject*>(object));
+  if (form == nullptr || value == nullptr || !form->IsWindow()) return 0;
+  form->Write(index, *value);
+  return 0;
+}
+
+int32_t __cdecl FormWindow::ReadOp(void* object, int32_t index, UnitValue* value) {
+  auto* form = static_cast<FormWindow*>(static_cast<fw::WindowObject*>(object));
+  if (form == nullptr || value == nullptr) return 0;
+  return form->Read(index, value) ? 1 : 0;
+}
+
+void* __cdecl FormWindow::SaveOp(void* object) {
+  auto* form = static_cast<FormWindow*>(static_cast<fw::WindowObject*>(object));
+  if (form == nullptr) return nullptr;
+  uint32_t length = 0;
+  return SavePropertyRecord(form->props_, &length);
+}
+
+namespace {
+
+// Operation entries by code; the window class has create, write, save and read.
+void* __cdecl WindowInterface(int32_t op) {
+  static void* const kOps[12] = {
+      nullptr,
+      reinterpret_cast<void*>(&FormWindow::Create),
+      nullptr,
+      nullptr,
+      reinterpret_cast<void*>(&FormWindow::WriteOp),
+      reinterpret_cast<void*>(&FormWindow::SaveOp),
+      reinterpret_cast<void*>(&FormWindow::ReadOp),
+      nullptr,
+      nullptr,
+      nullptr,
+      nullptr,
+      nullptr,
+  };
+  return op >= 0 && op < 12 ? kOps[op] : nullptr;
+}
+
+constexpr PropertyInfo Prop(uint16_t type) { return {nullptr, nullptr, nullptr, type, 0, nullptr}; }
+
+constexpr PropertyInfo kWindowProperties[int{kCommonPropertyCount} + int{kWindowClassProperties}] = {
+    kCommonPropertyInfos[0], kCommonPropertyInfos[1], kCommonPropertyInfos[2],
+    kCommonPropertyInfos[3], kCommonPropertyInfos[4], kCommonPropertyInfos[5],
+    kCommonPropertyInfos[6], kCommonPropertyInfos[7],
+    Prop(PROP_TYPE_TEXT),        // 8 Caption
+    Prop(PROP_TYPE_CHOICE),      // 9 Border
+    Prop(PROP_TYPE_BACK_COLOR),  // 10 BackColor
+    Prop(PROP_TYPE_PICTURE),     // 11 BackPicture
+    Prop(PROP_TYPE_CHOICE),      // 12 PictureMode
+    Prop(PROP_TYPE_SOUND),       // 13 BackMusic
+    Prop(PROP_TYPE_CHOICE),      // 14 MusicPlayMode
+    Prop(PROP_TYPE_BOOL),        // 15 ControlBox
+    Prop(PROP_TYPE_BOOL),        // 16 MaxButton
+    Prop(PROP_TYPE_BOOL),        // 17 MinButton
+    Prop(PROP_TYPE_CHOICE),      // 18 StartPosition
+    Prop(PROP_TYPE_BOOL),        // 19 Movable
+    Prop(PROP_TYPE_ICON),        // 20 WindowIcon
+    Prop(PROP_TYPE_BOOL),        // 21 回车下移输入点
+    Prop(PROP_TYPE_BOOL),        // 22 EscCloses
+    Prop(PROP_TYPE_BOOL),        // 23 F1Help
+    Prop(PROP_TYPE_FILE_NAME),   // 24 HelpFile
+    Prop(PROP_TYPE_INT_1001),    // 25 HelpContext
+    Prop(PROP_TYPE_BOOL),        // 26 ShowInTaskbar
+    Prop(PROP_TYPE_BOOL),        // 27 DragByClient
+    Prop(PROP_TYPE_CHOICE),      // 28 WindowShape
+    Prop(PROP_TYPE_BOOL),        // 29 AlwaysOnTop
+    Prop(PROP_TYPE_BOOL),        // 30 stored only
+    Prop(PROP_TYPE_TEXT),        // 31 WindowClassName
+};
+static_assert(sizeof kWindowProperties / sizeof *kWindowProperties == 32);
+
+}  // namespace
+
+const UnitClassInfo kWindowClass = {
+    "窗口", "Window", {0, 0, 0}, kWindowClassFlags, {0, 0, 0},
+    32, kWindowProperties, &WindowInterface, {0, 0}};
+
+}  // namespace forms

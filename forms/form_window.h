@@ -1,0 +1,169 @@
+// The form window (窗口, class 1 of the core library): a top-level window built from a
+// WindowRecord with all its units, its window events, closing and destruction, and the
+// window loading procedure LoadWindow.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "forms/event_dispatch.h"
+#include "forms/unit_class.h"
+#include "forms/window_template.h"
+#include "runtime/interface/unit_records.h"
+
+namespace forms {
+
+// The class record the core library's data-type table holds for class 1.
+extern const UnitClassInfo kWindowClass;
+
+// Class indexes of the window properties (property number - 8).
+enum WindowProperty : int32_t {
+  WIN_CAPTION = 0, WIN_BORDER, WIN_BACK_COLOR, WIN_BACK_PICTURE, WIN_PICTURE_MODE,
+  WIN_BACK_MUSIC, WIN_MUSIC_PLAY_MODE, WIN_CONTROL_BOX, WIN_MAX_BUTTON, WIN_MIN_BUTTON,
+  WIN_START_POSITION, WIN_MOVABLE, WIN_ICON, WIN_ENTER_MOVES_FOCUS, WIN_ESC_CLOSES, WIN_F1_HELP,
+  WIN_HELP_FILE, WIN_HELP_CONTEXT, WIN_SHOW_IN_TASKBAR, WIN_DRAG_BY_CLIENT, WIN_SHAPE,
+  WIN_ALWAYS_ON_TOP, WIN_PROPERTY_30, WIN_CLASS_NAME,
+  kWindowClassProperties
+};
+
+// The window's own properties as its PropertyBlock stores them (maximum version 6).
+struct WindowProperties : PropertyRecord {
+  static constexpr uint32_t kMaxVersion = 6;
+  int32_t border = 2;               // 0..6
+  int32_t pictureMode = 1;          // 0 top-left, 1 tiled, 2 centred fit, 3 stretched
+  uint32_t backColor = 0xFF000000;  // 0xFF000000 = button face
+  bool maxButton = false;
+  bool minButton = false;
+  bool controlBox = true;
+  int32_t startPosition = 1;        // 0 as stored, 1 centred, 2 minimised, 3 maximised
+  bool movable = true;
+  int32_t musicPlayMode = 0;
+  bool enterMovesFocus = false;
+  bool escCloses = true;
+  bool f1Help = false;
+  int32_t helpContext = 0;
+  bool showInTaskbar = true;        // version >= 2
+  bool dragByClient = false;        // version >= 3
+  int32_t shape = 0;                // version >= 3, 0..29
+  bool alwaysOnTop = false;         // version >= 4
+  bool property30 = false;          // version >= 5, stored only
+  std::string className;            // version 6
+  std::vector<uint8_t> backPicture;
+  std::vector<uint8_t> icon;        // icon-file bytes
+  std::vector<uint8_t> backMusic;
+  std::string caption;
+  std::string helpFile;
+
+  void Reset() override { *this = WindowProperties(); }
+  bool Serialize(PropertyStream& stream) override;
+};
+
+// Window styles of a form window from its properties (the creation table).
+struct FormStyles {
+  DWORD style = 0;
+  DWORD exStyle = 0;
+};
+FormStyles FormWindowStyles(const WindowProperties& p, bool hasOwner, bool child);
+
+// The top-left corner for a window of the given outer size: centred on the screen for start
+// position 1 (integer halves), else the stored corner.
+POINT FormWindowOrigin(const WindowProperties& p, int32_t left, int32_t top, int32_t width,
+                       int32_t height);
+
+class FormWindow : public UnitObject {
+ public:
+  // Operation 1 of class 1 (the window item); the last class word is the child flag.
+  static void* __cdecl Create(const void* block, int32_t length, uint32_t style, void* parent,
+                              uint32_t controlId, void* menu, int32_t left, int32_t top,
+                              int32_t width, int32_t height, int32_t windowId, int32_t unitId,
+                              uint32_t classWord1, uint32_t childFlag);
+  static int32_t __cdecl WriteOp(void* object, int32_t index, const UnitValue* value, int32_t* out);
+  static void* __cdecl SaveOp(void* object);
+  static int32_t __cdecl ReadOp(void* object, int32_t index, UnitValue* value);
+
+  // The form window object of a loaded window record, or null.
+  static FormWindow* Of(WindowRecord* record);
+
+  BOOL PreTranslateMessage(MSG* msg) override;
+
+  const WindowProperties& Properties() const { return props_; }
+  WindowRecord* Record() const;
+  bool Loaded() const { return loaded_; }
+  bool Modal() const { return modal_; }
+  bool ChildFlag() const { return child_; }
+  int32_t InstanceFlag() const { return instance_; }
+  // The layout pass: dockable units stacked along the top and bottom edges.
+  void LayoutDockedUnits();
+  // Raises the focus event of whichever unit (or the window) has the focus.
+  void RaiseFocusedEvent();
+
+  // Steps of LoadWindow that belong to the object.
+  void SetLoadState(int32_t instanceFlag, bool modal) { instance_ = instanceFlag; modal_ = modal; }
+  void MarkLoaded(bool loaded) { loaded_ = loaded; }
+  void DisableOtherWindows();
+  void SetAccelerators(HACCEL accelerators) { accelerators_ = accelerators; }
+  HACCEL Accelerators() const { return accelerators_; }
+  // Help opened with F1 is closed when the window goes.
+  void NoteHelpOpened(const std::string& file) { helpFile_ = file; }
+
+ protected:
+  LRESULT UnitProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+  void PostNcDestroy() override;
+
+ private:
+  FormWindow(int32_t windowId, int32_t unitId) : UnitObject(windowId, unitId) {}
+  ~FormWindow() override;
+
+  bool Write(int32_t index, const UnitValue& value);
+  bool Read(int32_t index, UnitValue* value);
+  void ApplyIcons();
+  void ApplyShape();
+  void ApplyFrameStyles();
+  void ApplyStartPosition();
+  void ApplyTopmost();
+  LRESULT OnClose();
+  LRESULT OnActivate(WPARAM wParam);
+  void OnSetFocus();
+  bool OnSetCursor(HWND under, UINT hitTest);
+  void PaintBackground(HDC dc);
+  void ReenableOtherWindows();
+
+  WindowProperties props_;
+  bool child_ = false;
+  int32_t instance_ = 0;
+  bool loaded_ = false;
+  bool modal_ = false;
+  bool activatedOnce_ = false;
+  HWND rememberedFocus_ = nullptr;
+  HACCEL accelerators_ = nullptr;
+  HICON bigIcon_ = nullptr;        // owned when made from the icon bytes
+  HICON smallIcon_ = nullptr;
+  bool ownIcons_ = false;
+  HBITMAP backBitmap_ = nullptr;   // decoded once from the background picture
+  bool backDecoded_ = false;
+  std::string helpFile_;
+  std::vector<std::pair<HWND, bool>> disabledWindows_;  // (window, was enabled)
+  std::string readBuffer_;
+};
+
+// Loads a window: creates the form window and all its units from the record, raises the
+// created, moved and sized events and shows it. Returns 1 on success, 0 on failure. A window
+// that is already loaded is activated instead (instance flag 0).
+int32_t LoadWindow(int32_t windowId, int32_t instanceFlag, bool modal, HWND owner);
+
+// True while LoadWindow is creating a window modally (the window's create operation reads it).
+bool LoadingModally();
+
+// Loads a window for RuntimeNotify 2005 and, when its window item is flagged (bit 0), runs it
+// modally: the nested loop returns when the window is gone.
+int32_t LoadWindowService(int32_t windowId, HWND parent, int32_t instanceFlag);
+
+// Objects of destroyed units wait here until no window procedure of theirs is running.
+void ScheduleUnitDelete(fw::WindowObject* object);
+void FlushDeletedUnits();
+
+}  // namespace forms

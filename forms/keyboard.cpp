@@ -1,0 +1,300 @@
+// Pre-translation of a form window's messages: navigation keys, mnemonics, dragging by the
+// client area and the common events of units.
+#include "forms/keyboard.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+#include "forms/event_dispatch.h"
+#include "forms/form_window.h"
+#include "forms/unit_class.h"
+#include "runtime/runtime_app.h"
+
+namespace forms {
+namespace {
+
+// The class of the unit at `index`, with its item; null for menu items and missing classes.
+const UnitClassInfo* ClassAt(UnitList& units, uint32_t index, UnitItem* item) {
+  if (units.IsMenuItemAt(index)) return nullptr;
+  *item = units.ItemAt(index);
+  return *item ? FindUnitClass(item->TypeId()) : nullptr;
+}
+
+// A live, visible, enabled unit window, or null.
+HWND UsableWindow(const UnitItem& item) {
+  HWND h = UnitWindow(item.Object());
+  return h && IsWindowVisible(h) && IsWindowEnabled(h) ? h : nullptr;
+}
+
+// The unit index of a window inside the form, or -1.
+int32_t IndexOfWindow(FormWindow& form, HWND hwnd) {
+  int32_t unit = 0;
+  if (!FindUnitOfWindow(form.WindowId(), form.Handle(), hwnd, &unit)) return -1;
+  WindowRecord* record = form.Record();
+  return record ? record->units.IndexOf(static_cast<uint32_t>(unit)) : -1;
+}
+
+bool IsDefaultButton(UnitList& units, uint32_t index) {
+  UnitItem item;
+  const UnitClassInfo* cls = ClassAt(units, index, &item);
+  if (cls == nullptr || !(cls->flags & CLASS_PUSH_BUTTON)) return false;
+  auto isDefault = UnitOperationOf<UnitIsDefaultFn>(cls, UNIT_OP_IS_DEFAULT);
+  return isDefault && isDefault(item.Object()) != 0;
+}
+
+void Click(FormWindow& form, UnitList& units, uint32_t index) {
+  RaiseEvent(form.WindowId(), static_cast<int32_t>(units.IdAt(index)), 0);
+}
+
+// Enter: the focused default button, else the next unit when Enter moves the focus, else the
+// first default button in index order. False when nothing took the key.
+bool OnEnter(FormWindow& form, UnitList& units, int32_t focusIndex) {
+  if (focusIndex > 0 && IsDefaultButton(units, static_cast<uint32_t>(focusIndex))) {
+    Click(form, units, static_cast<uint32_t>(focusIndex));
+    return true;
+  }
+  if (form.Properties().enterMovesFocus) {
+    MoveFocus(form, true);
+    return true;
+  }
+  for (uint32_t i = 1; i < units.Count(); ++i) {
+    UnitItem item;
+    if (ClassAt(units, i, &item) && UsableWindow(item) && IsDefaultButton(units, i)) {
+      Click(form, units, i);
+      return true;
+    }
+  }
+  return false;
+}
+
+// F1: the help file (or the program's name with the extension "hlp"), only when it exists.
+bool OnHelpKey(FormWindow& form) {
+  const WindowProperties& p = form.Properties();
+  if (!p.f1Help) return false;
+  std::string file = p.helpFile;
+  if (file.empty()) {
+    rt::RuntimeApp& app = rt::TheApp();
+    file = app.programDirectory + "\\" + app.programFileName;
+    size_t dot = file.find_last_of(".\\");
+    if (dot != std::string::npos && file[dot] == '.') file.erase(dot);
+    file += ".hlp";
+  }
+  if (GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+  if (p.helpContext != 0) WinHelpA(form.Handle(), file.c_str(), HELP_CONTEXT, static_cast<ULONG_PTR>(p.helpContext));
+  else WinHelpA(form.Handle(), file.c_str(), HELP_FINDER, 0);
+  form.NoteHelpOpened(file);
+  return true;
+}
+
+// Arrow keys inside a group of option buttons (the option units with the same parent window)
+// move to the previous or next one and select it.
+bool OnArrow(FormWindow& form, UnitList& units, int32_t focusIndex, bool forward) {
+  UnitItem focusItem;
+  const UnitClassInfo* focusClass = focusIndex > 0 ? ClassAt(units, focusIndex, &focusItem) : nullptr;
+  if (focusClass == nullptr || !(focusClass->flags & CLASS_OPTION_BUTTON)) return false;
+  HWND parent = GetParent(UnitWindow(focusItem.Object()));
+  std::vector<HWND> group;
+  size_t at = 0;
+  for (uint32_t i = 1; i < units.Count(); ++i) {
+    UnitItem item;
+    const UnitClassInfo* cls = ClassAt(units, i, &item);
+    HWND h = cls && (cls->flags & CLASS_OPTION_BUTTON) ? UsableWindow(item) : nullptr;
+    if (h == nullptr || GetParent(h) != parent) continue;
+    if (static_cast<int32_t>(i) == focusIndex) at = group.size();
+    group.push_back(h);
+  }
+  if (group.size() < 2) return true;
+  HWND next = group[(at + (forward ? 1 : group.size() - 1)) % group.size()];
+  SetFocus(next);
+  SendMessageA(next, BM_CLICK, 0, 0);
+  (void)form;
+  return true;
+}
+
+// Alt + letter or digit: activates the unit whose caption carries the mnemonic.
+bool OnMnemonic(FormWindow& form, UnitList& units, uint32_t key) {
+  int32_t index = FindMnemonicUnit(form, key);
+  if (index < 0) return false;
+  UnitItem item;
+  const UnitClassInfo* cls = ClassAt(units, static_cast<uint32_t>(index), &item);
+  HWND h = UnitWindow(item.Object());
+  if (cls->flags & CLASS_PUSH_BUTTON) {
+    Click(form, units, static_cast<uint32_t>(index));
+  } else if (cls->flags & CLASS_CHECK_BOX) {
+    SendMessageA(h, BM_CLICK, 0, 0);
+  } else if (cls->flags & CLASS_OPTION_BUTTON) {
+    for (uint32_t i = 1; i < units.Count(); ++i) {
+      UnitItem other;
+      const UnitClassInfo* oc = ClassAt(units, i, &other);
+      HWND oh = oc && (oc->flags & CLASS_OPTION_BUTTON) ? UnitWindow(other.Object()) : nullptr;
+      if (oh && oh != h && GetParent(oh) == GetParent(h)) SendMessageA(oh, BM_SETCHECK, BST_UNCHECKED, 0);
+    }
+    SendMessageA(h, BM_CLICK, 0, 0);
+  } else if (cls->flags & CLASS_LABEL) {
+    // A label passes the focus on to the unit that follows it in tab order.
+    std::vector<uint32_t> order = TabOrder(units);
+    UnitItem labelItem = units.ItemAt(static_cast<uint32_t>(index));
+    for (uint32_t candidate : order) {
+      UnitItem c = units.ItemAt(candidate);
+      bool after = c.TabOrder() > labelItem.TabOrder() ||
+                   (c.TabOrder() == labelItem.TabOrder() && candidate < static_cast<uint32_t>(index));
+      if (after) {
+        SetFocus(UnitWindow(c.Object()));
+        return true;
+      }
+    }
+  } else {
+    SetFocus(h);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<uint32_t> TabOrder(UnitList& units) {
+  std::vector<uint32_t> order;
+  for (uint32_t i = 1; i < units.Count(); ++i) {
+    UnitItem item;
+    const UnitClassInfo* cls = ClassAt(units, i, &item);
+    if (cls == nullptr || (cls->flags & (CLASS_WINDOWLESS | CLASS_NO_FOCUS)) || !item.TabStop()) continue;
+    if (UsableWindow(item) == nullptr) continue;
+    order.push_back(i);
+  }
+  std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+    int32_t ta = units.ItemAt(a).TabOrder(), tb = units.ItemAt(b).TabOrder();
+    return ta != tb ? ta < tb : a > b;
+  });
+  return order;
+}
+
+HWND FirstInTabOrder(FormWindow& form) {
+  WindowRecord* record = form.Record();
+  if (record == nullptr) return nullptr;
+  std::vector<uint32_t> order = TabOrder(record->units);
+  return order.empty() ? nullptr : UnitWindow(record->units.ItemAt(order.front()).Object());
+}
+
+void MoveFocus(FormWindow& form, bool forward) {
+  WindowRecord* record = form.Record();
+  if (record == nullptr) return;
+  std::vector<uint32_t> order = TabOrder(record->units);
+  if (order.empty()) return;
+  int32_t current = IndexOfWindow(form, GetFocus());
+  auto at = std::find(order.begin(), order.end(), static_cast<uint32_t>(current));
+  size_t next;
+  if (at == order.end()) next = forward ? 0 : order.size() - 1;
+  else {
+    size_t pos = static_cast<size_t>(at - order.begin());
+    next = forward ? (pos + 1) % order.size() : (pos + order.size() - 1) % order.size();
+  }
+  SetFocus(UnitWindow(record->units.ItemAt(order[next]).Object()));
+}
+
+int32_t FindMnemonicUnit(FormWindow& form, uint32_t key) {
+  WindowRecord* record = form.Record();
+  if (record == nullptr) return -1;
+  UnitList& units = record->units;
+  uint32_t upper = static_cast<uint32_t>(std::toupper(static_cast<int>(key)));
+  for (uint32_t i = 1; i < units.Count(); ++i) {
+    UnitItem item;
+    const UnitClassInfo* cls = ClassAt(units, i, &item);
+    HWND h = cls && (cls->flags & CLASS_MNEMONIC_MASK) ? UsableWindow(item) : nullptr;
+    if (h == nullptr) continue;
+    char caption[512] = {};
+    GetWindowTextA(h, caption, sizeof caption);
+    // "&&" is a plain ampersand; a two-byte character is never split.
+    for (const unsigned char* p = reinterpret_cast<unsigned char*>(caption); *p; ++p) {
+      if (*p >= 0x81 && p[1]) { ++p; continue; }
+      if (*p != '&') continue;
+      if (p[1] == '&') { ++p; continue; }
+      if (p[1] != 0 && static_cast<uint32_t>(std::toupper(p[1])) == upper) return static_cast<int32_t>(i);
+    }
+  }
+  return -1;
+}
+
+void RaiseMenuCommand(FormWindow& form, uint32_t command) {
+  WindowRecord* record = form.Record();
+  if (record == nullptr || command < kMenuCommandBase) return;
+  uint32_t index = command - kMenuCommandBase;
+  if (!record->units.IsMenuItemAt(index)) return;
+  RaiseEvent(form.WindowId(), static_cast<int32_t>(record->units.IdAt(index)), 0);
+}
+
+// Everything the form does with a message before it is dispatched (messages for the window
+// or one of its children only; child-flagged windows do none of it).
+BOOL FormWindow::PreTranslateMessage(MSG* msg) {
+  HWND target = msg->hwnd;
+  if (child_ || hwnd_ == nullptr || target == nullptr) return FALSE;
+  if (target != hwnd_ && !IsChild(hwnd_, target)) return FALSE;
+  bool keyMessage = msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST;
+  if (keyMessage && !IsWindowEnabled(target)) return FALSE;
+  if (keyMessage && accelerators_ && TranslateAcceleratorA(hwnd_, accelerators_, msg)) return TRUE;
+  // A window of another loaded window record between the target and this form owns it.
+  for (HWND h = target; h && h != hwnd_; h = GetParent(h)) {
+    auto* other = dynamic_cast<FormWindow*>(fw::WindowObject::FromHandlePermanent(h));
+    if (other && other != this) return FALSE;
+  }
+  WindowRecord* record = Record();
+  if (record == nullptr) return FALSE;
+  UnitList& units = record->units;
+  const int32_t windowId = windowId_;
+  const HWND self = hwnd_;
+
+  for (uint32_t i = 1; i < units.Count(); ++i) {
+    UnitItem item;
+    const UnitClassInfo* cls = ClassAt(units, i, &item);
+    if (cls == nullptr || !(cls->flags & CLASS_PRETRANSLATE)) continue;
+    auto pretranslate = UnitOperationOf<UnitPreTranslateFn>(cls, UNIT_OP_PRETRANSLATE);
+    if (pretranslate && pretranslate(item.Object(), msg)) return TRUE;
+  }
+
+  int32_t targetIndex = target == hwnd_ ? 0 : IndexOfWindow(*this, target);
+  if (msg->message == WM_LBUTTONDOWN && props_.dragByClient) {
+    UnitItem item;
+    const UnitClassInfo* cls = targetIndex > 0 ? ClassAt(units, targetIndex, &item) : nullptr;
+    if (targetIndex == 0 || (cls && (cls->flags & CLASS_DRAG_MOVES_WINDOW))) {
+      ReleaseCapture();
+      SendMessageA(hwnd_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+      return TRUE;
+    }
+  }
+
+  if (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN) {
+    uint32_t key = NormaliseKey(static_cast<uint32_t>(msg->wParam));
+    uint32_t modifiers = CurrentModifiers(key);
+    int32_t focusIndex = IndexOfWindow(*this, GetFocus());
+    UnitItem focusItem;
+    const UnitClassInfo* focusClass = focusIndex > 0 ? ClassAt(units, focusIndex, &focusItem) : nullptr;
+    auto claims = focusClass ? UnitOperationOf<UnitClaimsKeyFn>(focusClass, UNIT_OP_CLAIMS_KEY) : nullptr;
+    if (!(claims && claims(focusItem.Object(), static_cast<int32_t>(key)))) {
+      bool handled = false;
+      if (key == VK_TAB && (modifiers == 0 || modifiers == 2)) {
+        MoveFocus(*this, modifiers == 0);
+        handled = true;
+      } else if (key == VK_RETURN && modifiers == 0) {
+        handled = OnEnter(*this, units, focusIndex);
+      } else if (key == VK_ESCAPE && modifiers == 0 && props_.escCloses) {
+        SendMessageA(hwnd_, WM_CLOSE, 0, 0);
+        handled = true;
+      } else if (key == VK_F1 && modifiers == 0) {
+        handled = OnHelpKey(*this);
+      } else if ((key == VK_UP || key == VK_LEFT || key == VK_DOWN || key == VK_RIGHT) && modifiers == 0) {
+        handled = OnArrow(*this, units, focusIndex, key == VK_DOWN || key == VK_RIGHT);
+      } else if (modifiers == 4 && ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9'))) {
+        handled = OnMnemonic(*this, units, key);
+      }
+      if (handled) return TRUE;
+    }
+  }
+
+  // Common events: the unit the message's window belongs to, or the window item itself.
+  if (!::IsWindow(self)) return FALSE;
+  int32_t unit = 0;
+  if (target == self) unit = static_cast<int32_t>(units.IdAt(0));
+  else if (!FindUnitOfWindow(windowId, self, target, &unit)) return FALSE;
+  return RaiseCommonEvent(windowId, unit, msg) ? TRUE : FALSE;
+}
+
+}  // namespace forms

@@ -1,0 +1,82 @@
+// Helpers shared by the edit box and the button.
+#include "forms/unit_support.h"
+
+#include <cstdio>
+#include <cstring>
+
+#if __has_include("runtime/values.h")
+#include "runtime/values.h"
+#define FORMS_HAVE_RUNTIME_VALUES 1
+#endif
+
+namespace forms {
+
+HFONT MakeUnitFont(const uint8_t* logFont) {
+  if (logFont == nullptr) return nullptr;
+  LOGFONTA lf;
+  static_assert(sizeof lf == kLogFontSize);
+  std::memcpy(&lf, logFont, sizeof lf);
+  lf.lfFaceName[LF_FACESIZE - 1] = '\0';  // a stored name need not be terminated
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lf.lfOutPrecision = 0;
+  lf.lfClipPrecision = 0;
+  lf.lfQuality = PROOF_QUALITY;
+  lf.lfPitchAndFamily = 0;
+  return CreateFontIndirectA(&lf);
+}
+
+// Selection positions count characters; the text is taken wide and the range converted back
+// to the ANSI code page, so two-byte characters are never split.
+std::string CharacterRange(HWND hwnd, uint32_t start, uint32_t end) {
+  int length = GetWindowTextLengthW(hwnd);
+  if (length <= 0 || start >= end) return std::string();
+  std::wstring wide(static_cast<size_t>(length) + 1, L'\0');
+  int got = GetWindowTextW(hwnd, wide.data(), length + 1);
+  wide.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  if (start >= wide.size()) return std::string();
+  if (end > wide.size()) end = static_cast<uint32_t>(wide.size());
+  int count = static_cast<int>(end - start);
+  int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data() + start, count, nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
+  if (bytes > 0) WideCharToMultiByte(CP_ACP, 0, wide.data() + start, count, text.data(), bytes, nullptr, nullptr);
+  return text;
+}
+
+void VisitText(std::string& text, UnitTextVisitorCallback visitor, void* user) {
+  if (visitor == nullptr) return;
+  if (const char* replacement = visitor(text.c_str(), user)) text = replacement;
+}
+
+void VisitFontFace(std::vector<uint8_t>& font, UnitTextVisitorCallback visitor, void* user) {
+  if (visitor == nullptr || font.size() != kLogFontSize) return;
+  constexpr size_t kFace = offsetof(LOGFONTA, lfFaceName);
+  char face[LF_FACESIZE] = {};
+  std::memcpy(face, font.data() + kFace, LF_FACESIZE - 1);
+  const char* replacement = visitor(face, user);
+  if (replacement == nullptr) return;
+  std::memset(font.data() + kFace, 0, LF_FACESIZE);
+  std::memcpy(font.data() + kFace, replacement, strnlen(replacement, LF_FACESIZE - 1));
+}
+
+#ifdef FORMS_HAVE_RUNTIME_VALUES
+std::string SingleText(float value) { return rt::FloatToText(value); }
+std::string DoubleText(double value) { return rt::DoubleToText(value); }
+bool ParseDateTime(const std::string& text, double* value) { return rt::TextToDateTime(text.c_str(), value); }
+std::string DateTimeText(double value) { return rt::DateTimeToText(value); }
+#else
+// Until the runtime's value conversions are linked in: shortest round-trip decimal forms.
+std::string SingleText(float value) {
+  char buffer[48];
+  std::snprintf(buffer, sizeof buffer, "%.7g", static_cast<double>(value));
+  return buffer;
+}
+std::string DoubleText(double value) {
+  char buffer[48];
+  std::snprintf(buffer, sizeof buffer, "%.15g", value);
+  return buffer;
+}
+bool ParseDateTime(const std::string&, double*) { return false; }
+std::string DateTimeText(double) { return std::string(); }
+#endif
+
+}  // namespace forms

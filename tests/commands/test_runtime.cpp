@@ -1,0 +1,162 @@
+// The test stand-in for the runtime's service function.
+#include "test_runtime.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <map>
+
+namespace testrt {
+
+namespace {
+
+int32_t gLive = 0;
+std::map<int32_t, int32_t> gRequests;
+std::map<uint32_t, uint8_t> gRegistry;
+std::map<uint64_t, void*> gUnits;
+const char* gRunDirectory = nullptr;
+
+uint64_t UnitKey(uint32_t w, uint32_t u) { return uint64_t{w} << 32 | u; }
+
+// The numeric conversion of service 2001: numbers are cut toward zero.
+int32_t ToInt(const ArgRecord* r) {
+  switch (r->tag) {
+    case TAG_BYTE: return r->byteValue;
+    case TAG_SHORT: return r->shortValue;
+    case TAG_INT: return r->intValue;
+    case TAG_LONG: return static_cast<int32_t>(r->longValue);
+    case TAG_FLOAT: return static_cast<int32_t>(r->floatValue);
+    case TAG_DOUBLE: return static_cast<int32_t>(r->doubleValue);
+    default: throw FatalError("欲转换数据类型不是数值");
+  }
+}
+
+int32_t __cdecl StandIn(int32_t code, uint32_t a1, uint32_t a2) {
+  ++gRequests[code];
+  HANDLE heap = GetProcessHeap();
+  switch (code) {
+    case SVC_ALLOC: {
+      void* p = HeapAlloc(heap, 0, a1 ? a1 : 1);
+      if (!p && a2 == 0) throw FatalError("分配内存失败");
+      if (p) ++gLive;
+      return reinterpret_cast<int32_t>(p);
+    }
+    case SVC_FREE:
+      if (a1) {
+        HeapFree(heap, 0, reinterpret_cast<void*>(a1));
+        --gLive;
+      }
+      return 0;
+    case SVC_REALLOC: {
+      if (!a1) return StandIn(SVC_ALLOC, a2, 0);
+      void* p = HeapReAlloc(heap, 0, reinterpret_cast<void*>(a1), a2);
+      if (!p) throw FatalError("分配内存失败");
+      return reinterpret_cast<int32_t>(p);
+    }
+    case SVC_TO_INT: return ToInt(reinterpret_cast<const ArgRecord*>(a1));
+    case SVC_KEY_LOOKUP: {
+      auto it = gRegistry.find(a1);
+      return it == gRegistry.end() ? -1 : it->second;
+    }
+    case SVC_KEY_ADD: gRegistry.emplace(a1, static_cast<uint8_t>(a2)); return 0;
+    case SVC_KEY_REMOVE: return gRegistry.erase(a1) ? 1 : 0;
+    case SVC_PROGRAM_DIRECTORY: return reinterpret_cast<int32_t>(gRunDirectory);
+    case SVC_UNIT_OBJECT_CHECKED: {
+      auto it = gUnits.find(UnitKey(a1, a2));
+      if (it == gUnits.end()) throw FatalError("指定窗口或窗口组件不存在或尚未载入");
+      return reinterpret_cast<int32_t>(&it->second);  // the "window object"
+    }
+    case SVC_WINDOW_HANDLE:
+      return a1 ? reinterpret_cast<int32_t>(*reinterpret_cast<void**>(a1)) : 0;
+    case SVC_ERROR: throw FatalError(reinterpret_cast<const char*>(a1));
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+void Attach() {
+  gRequests.clear();
+  gRegistry.clear();
+  gUnits.clear();
+  gRunDirectory = nullptr;
+  CoreLibraryNotify(LIB_EVENT_START, reinterpret_cast<uint32_t>(&StandIn), 0);
+}
+
+int32_t LiveBlocks() { return gLive; }
+uint32_t BlockSize(const void* block) {
+  return static_cast<uint32_t>(HeapSize(GetProcessHeap(), 0, block));
+}
+void FreeBlock(const void* block) { StandIn(SVC_FREE, reinterpret_cast<uint32_t>(block), 0); }
+int32_t RequestCount(int32_t code) { return gRequests[code]; }
+void AddUnit(int32_t w, int32_t u, void* handle) { gUnits[UnitKey(w, u)] = handle; }
+void RegisterKey(uint32_t key, uint8_t kind) { gRegistry.emplace(key, kind); }
+void SetRunDirectory(const char* dir) { gRunDirectory = dir; }
+
+ArgRecord CallWith(CoreCommandId id, const std::vector<ArgRecord>& args) {
+  ArgRecord result{};
+  // The list lies in its own block, so a read past the count would show up under a checker;
+  // a call without arguments still gets a valid address.
+  std::vector<ArgRecord> copy(args);
+  if (copy.empty()) copy.push_back(ArgRecord{});
+  kCoreCommands[id](&result, static_cast<int32_t>(args.size()), copy.data());
+  return result;
+}
+
+ArgRecord Call(CoreCommandId id, std::initializer_list<ArgRecord> args) {
+  return CallWith(id, std::vector<ArgRecord>(args));
+}
+
+std::optional<std::string> TakeText(const ArgRecord& result) {
+  const char* t = result.text;
+  if (!t) return std::nullopt;
+  std::string s(t);
+  EXPECT_FALSE(s.empty()) << "an empty text must come back as null";
+  EXPECT_EQ(BlockSize(t), s.size() + 1) << "a text block is exactly its length plus one";
+  FreeBlock(t);
+  return s;
+}
+
+std::string Text(const ArgRecord& result) { return TakeText(result).value_or(""); }
+
+std::optional<std::string> TakeBytes(const ArgRecord& result) {
+  const uint8_t* b = result.block;
+  if (!b) return std::nullopt;
+  int32_t header[2];
+  std::memcpy(header, b, sizeof(header));
+  EXPECT_EQ(header[0], 1);
+  EXPECT_GT(header[1], 0) << "an empty byte set must come back as null";
+  EXPECT_EQ(BlockSize(b), 8u + header[1]);
+  std::string s(reinterpret_cast<const char*>(b + 8), header[1]);
+  FreeBlock(b);
+  return s;
+}
+
+std::vector<std::optional<std::string>> TakeTextArray(const ArgRecord& result) {
+  std::vector<std::optional<std::string>> members;
+  uint8_t* b = result.block;
+  EXPECT_NE(b, nullptr) << "a text array is always a block";
+  if (!b) return members;
+  int32_t header[2];
+  std::memcpy(header, b, sizeof(header));
+  EXPECT_EQ(header[0], 1);
+  EXPECT_EQ(BlockSize(b), 8u + 4u * header[1]);
+  for (int32_t i = 0; i < header[1]; ++i) {
+    char* m;
+    std::memcpy(&m, b + 8 + 4 * i, 4);
+    ArgRecord r{};
+    r.text = m;
+    members.push_back(TakeText(r));
+  }
+  FreeBlock(b);
+  return members;
+}
+
+ByteSet::ByteSet(const std::string& bytes) : storage_(8 + bytes.size()) {
+  const int32_t header[2] = {1, static_cast<int32_t>(bytes.size())};
+  std::memcpy(storage_.data(), header, 8);
+  std::memcpy(storage_.data() + 8, bytes.data(), bytes.size());
+}
+
+}  // namespace testrt

@@ -1,0 +1,151 @@
+#include "test_unit_class.h"
+
+#include <cstring>
+
+#include "runtime/runtime_app.h"
+
+namespace testunit {
+
+int Unit::created = 0;
+int Unit::destroyedWhileRecreating = 0;
+
+void Unit::PostNcDestroy() {
+  if (forms::RecreatingUnit()) ++destroyedWhileRecreating;
+  delete this;
+}
+
+bool Record::Serialize(forms::PropertyStream& s) {
+  uint32_t version;
+  if (!s.VersionField(version, 2)) return false;
+  s.Word(number);
+  s.Word(low);
+  s.Word(high);
+  s.Word(flag);
+  s.Text(text);
+  s.Word(choice);
+  s.Block(block);
+  s.Block(pointer);
+  s.Block(font);
+  s.Short(half);
+  s.Word(recreate);
+  if (version >= 2) s.Word(color);
+  return true;
+}
+
+namespace {
+
+Unit* Of(void* object) { return static_cast<Unit*>(static_cast<fw::WindowObject*>(object)); }
+
+void* __cdecl Create(const void* block, int32_t length, uint32_t style, void* parent, uint32_t id,
+                     void*, int32_t left, int32_t top, int32_t width, int32_t height,
+                     int32_t windowId, int32_t unitId, uint32_t, uint32_t) {
+  Unit* unit = new Unit;
+  if (!forms::LoadPropertyRecord(unit->props, block, length)) {
+    delete unit;
+    return nullptr;
+  }
+  unit->windowId = windowId;
+  unit->unitId = unitId;
+  const char* cls = fw::RegisterHelperClass(0, LoadCursor(nullptr, IDC_ARROW), nullptr, nullptr);
+  if (!unit->Create(0, cls, "", WS_CHILD | WS_VISIBLE | style, left, top, width, height,
+                    static_cast<HWND>(parent), reinterpret_cast<HMENU>(static_cast<uintptr_t>(id)))) {
+    delete unit;
+    return nullptr;
+  }
+  ++Unit::created;
+  return static_cast<fw::WindowObject*>(unit);
+}
+
+// Stores the class form as it comes; the re-create property asks for re-creation on change.
+int32_t __cdecl Write(void* object, int32_t index, const UnitValue* v, int32_t* out) {
+  if (!object) return 0;
+  if (out) *out = 0;
+  Record& r = Of(object)->props;
+  auto bytes = [&](std::vector<uint8_t>& to) {
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(v->first));
+    to.assign(p, p ? p + v->second : p);
+  };
+  switch (index) {
+    case P_INT: r.number = static_cast<int32_t>(v->first); return 0;
+    case P_DOUBLE: r.low = v->first; r.high = v->second; return 0;
+    case P_BOOL: r.flag = static_cast<int32_t>(v->first); return 0;
+    case P_TEXT: r.text = reinterpret_cast<const char*>(static_cast<uintptr_t>(v->first)); return 0;
+    case P_CHOICE: r.choice = static_cast<int32_t>(v->first); return 0;
+    case P_BLOCK: bytes(r.block); return 0;
+    case P_POINTER: bytes(r.pointer); return 0;
+    case P_FONT: bytes(r.font); return 0;
+    case P_COLOR: r.color = v->first; return 0;
+    case P_RECREATE: {
+      bool changed = r.recreate != static_cast<int32_t>(v->first);
+      r.recreate = static_cast<int32_t>(v->first);
+      return changed ? 1 : 0;
+    }
+    default: return 0;
+  }
+}
+
+int32_t __cdecl Read(void* object, int32_t index, UnitValue* v) {
+  if (!object) return 0;
+  Record& r = Of(object)->props;
+  auto pointer = [](const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); };
+  switch (index) {
+    case P_INT: *v = {static_cast<uint32_t>(r.number), 0}; return 1;
+    case P_DOUBLE: *v = {r.low, r.high}; return 1;
+    case P_BOOL: *v = {static_cast<uint32_t>(r.flag), 0}; return 1;
+    case P_TEXT: *v = {pointer(r.text.c_str()), 0}; return 1;
+    case P_CHOICE: *v = {static_cast<uint32_t>(r.choice), 0}; return 1;
+    case P_BLOCK: *v = {pointer(r.block.data()), static_cast<uint32_t>(r.block.size())}; return 1;
+    case P_POINTER: *v = {pointer(r.pointer.data()), static_cast<uint32_t>(r.pointer.size())}; return 1;
+    case P_FONT:
+      if (r.font.size() != kLogFontSize) return 0;
+      *v = {pointer(r.font.data()), kLogFontSize};
+      return 1;
+    case P_COLOR: *v = {r.color, 0}; return 1;
+    case P_RECREATE: *v = {static_cast<uint32_t>(r.recreate), 0}; return 1;
+    default: return 0;
+  }
+}
+
+void* __cdecl Save(void* object) {
+  if (!object) return nullptr;
+  uint32_t length;
+  return forms::SavePropertyRecord(Of(object)->props, &length);
+}
+
+void* __cdecl Interface(int32_t op) {
+  switch (op) {
+    case UNIT_OP_CREATE: return reinterpret_cast<void*>(&Create);
+    case UNIT_OP_WRITE: return reinterpret_cast<void*>(&Write);
+    case UNIT_OP_SAVE: return reinterpret_cast<void*>(&Save);
+    case UNIT_OP_READ: return reinterpret_cast<void*>(&Read);
+    default: return nullptr;
+  }
+}
+
+constexpr PropertyInfo P(uint16_t type) { return {nullptr, nullptr, nullptr, type, 0, nullptr}; }
+
+constexpr uint32_t kTotal = static_cast<uint32_t>(kCommonPropertyCount) + kPropertyCount;
+
+const PropertyInfo kProperties[kTotal] = {
+    P(1001), P(1001), P(1001), P(1001), P(1005), P(1003), P(1003), P(1011),
+    P(1001), P(1002), P(1003), P(1005), P(1006), P(1009), P(1011), P(1013), P(1017), P(1001),
+};
+
+const UnitClassInfo kTypes[2] = {
+    {"测试", "Test", {}, CLASS_EVENTS, {}, kTotal, kProperties,
+     &Interface, {}},
+    {},
+};
+
+}  // namespace
+
+const UnitClassInfo kClass = kTypes[0];
+const LibraryInfo kLibrary = {kLibraryFormat, "0", {1, 0, 0}, {}, "测试库", 1, 0, 0, {},
+                              2, kTypes, {}, 0, 0, nullptr, {}, nullptr, {}};
+
+void Install() {
+  auto& libraries = rt::TheApp().libraries;
+  if (libraries.empty() || libraries[0] != &kLibrary) libraries.insert(libraries.begin(), &kLibrary);
+}
+
+}  // namespace testunit

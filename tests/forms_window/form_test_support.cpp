@@ -1,0 +1,80 @@
+#include "form_test_support.h"
+
+#include "forms/button.h"
+#include "forms/edit_box.h"
+#include "forms/form_runtime.h"
+#include "forms/form_window.h"
+#include "runtime/runtime_app.h"
+
+extern "C" const unsigned char kFormTestTemplate[];
+extern "C" const unsigned kFormTestTemplateSize;
+extern "C" const char kHandlerBase[];
+
+namespace formtest {
+namespace {
+
+UnitClassInfo coreTypes[51];
+LibraryInfo coreLibrary;
+const LibraryInfo* libraries[1] = {&coreLibrary};
+ProgramInfo program;
+
+}  // namespace
+
+void InitialiseTestProgram() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  coreTypes[0] = forms::kWindowClass;
+  coreTypes[4] = forms::kEditBoxClass;
+  coreTypes[10] = forms::kButtonClass;
+  coreLibrary.format = kLibraryFormat;
+  coreLibrary.typeCount = 51;
+  coreLibrary.typeTable = coreTypes;
+  program = ProgramInfo{3, 0, 0x14805, reinterpret_cast<uintptr_t>(kHandlerBase), nullptr, 0,
+                        kFormTestTemplate, kFormTestTemplateSize, 1, libraries, 0, nullptr, nullptr};
+  rt::TheApp().Initialise(program);
+}
+
+void Pump() {
+  for (int i = 0; i < 4; ++i) {
+    rt::ProcessPendingMessages();
+    Sleep(5);
+  }
+  rt::ProcessPendingMessages();
+}
+
+void* UnitObject(int32_t windowId, uint32_t unitId) {
+  return reinterpret_cast<void*>(forms::FormService(SVC_UNIT_OBJECT, static_cast<uint32_t>(windowId), unitId));
+}
+
+HWND UnitHandle(int32_t windowId, uint32_t unitId) {
+  auto* object = static_cast<fw::WindowObject*>(UnitObject(windowId, unitId));
+  return object ? object->Handle() : nullptr;
+}
+
+HWND FormHandle(int32_t windowId) { return UnitHandle(windowId, 0); }
+
+std::string WindowText(HWND hwnd) {
+  char text[4096] = {};
+  SendMessageA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+void PressKey(HWND target, UINT key, UINT modifier) {
+  BYTE state[256] = {};
+  GetKeyboardState(state);
+  if (modifier) {
+    state[modifier] = 0x80;
+    SetKeyboardState(state);
+  }
+  PostMessageA(target, WM_KEYDOWN, key, 1);
+  PostMessageA(target, WM_KEYUP, key, 0xC0000001);
+  Pump();
+  if (modifier) {
+    state[modifier] = 0;
+    SetKeyboardState(state);
+  }
+}
+
+}  // namespace formtest
+

@@ -1,0 +1,41 @@
+// Shared set-up of the form window tests: a program record over the generated test windows,
+// a core library whose type table holds the window, edit box and button classes, and small
+// helpers to pump messages and find units.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "runtime/interface/services.h"
+#include "runtime/interface/unit_records.h"
+
+namespace formtest {
+
+// The test windows (tests/forms_window/form_windows.json).
+inline constexpr int32_t kFirstWindow = 0x52010011;
+inline constexpr int32_t kSecondWindow = 0x52010012;
+inline constexpr int32_t kModalWindow = 0x52010013;
+inline constexpr int32_t kBadWindow = 0x52010014;
+// Units of the first window, by index 1..5.
+inline constexpr uint32_t kButton3 = 0x16010006, kButton2 = 0x16010005, kButton1 = 0x16010004,
+                          kEdit2 = 0x16010003, kEdit1 = 0x16010002;
+// Units of the second window.
+inline constexpr uint32_t kDefault = 0x16010011, kSingleLine = 0x16010012, kOther = 0x16010013,
+                          kMultiLine = 0x16010014, kHidden = 0x16010015;
+
+// Initialises the runtime once with the test program record.
+void InitialiseTestProgram();
+// Lets posted messages run through the runtime's pre-translation and dispatch.
+void Pump();
+// The object and system window of a unit (0: the window), or null when not loaded.
+void* UnitObject(int32_t windowId, uint32_t unitId);
+HWND UnitHandle(int32_t windowId, uint32_t unitId);
+HWND FormHandle(int32_t windowId);
+// The GBK window text.
+std::string WindowText(HWND hwnd);
+// Posts a key press (down and up) to a window, optionally with a modifier held, and pumps.
+void PressKey(HWND target, UINT key, UINT modifier = 0);
+
+}  // namespace formtest

@@ -1,0 +1,465 @@
+// Real form windows built from generated templates: loading, styles, events of buttons and
+// edit boxes, keyboard navigation, closing, the end of the loop and modal windows.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "form_test_support.h"
+#include "forms/edit_box.h"
+#include "forms/form_runtime.h"
+#include "forms/form_window.h"
+#include "forms/keyboard.h"
+#include "forms/window_template.h"
+#include "runtime/runtime_app.h"
+
+using namespace formtest;
+
+namespace {
+
+// Every handler logs its name and arguments; the close handler answers what the test asks.
+std::vector<std::string> calls;
+int closeAnswer = -1;   // -1 no value, else the value returned
+bool modalSawOwnerDisabled = false;
+
+void Log(const std::string& line) { calls.push_back(line); }
+std::string Joined() {
+  std::string all;
+  for (const std::string& c : calls) all += c + ";";
+  return all;
+}
+bool Called(const std::string& line) {
+  for (const std::string& c : calls)
+    if (c == line) return true;
+  return false;
+}
+
+}  // namespace
+
+extern "C" {
+uint64_t __cdecl OnButton1() { Log("Button1"); return kHandlerNoValue; }
+uint64_t __cdecl OnButton2() { Log("Button2"); return kHandlerNoValue; }
+uint64_t __cdecl OnButton3() { Log("Button3"); return kHandlerNoValue; }
+uint64_t __cdecl OnButton1Focus() { Log("Button1Focus"); return kHandlerNoValue; }
+uint64_t __cdecl OnFormCreated() { Log("Created"); return kHandlerNoValue; }
+uint64_t __cdecl OnFormClose() {
+  Log("Close");
+  return closeAnswer < 0 ? kHandlerNoValue : HandlerValue(static_cast<uint32_t>(closeAnswer));
+}
+uint64_t __cdecl OnFormDestroy() { Log("Destroy"); return kHandlerNoValue; }
+uint64_t __cdecl OnFormMoved() { Log("Moved"); return kHandlerNoValue; }
+uint64_t __cdecl OnFormSized() { Log("Sized"); return kHandlerNoValue; }
+uint64_t __cdecl OnFormFocus() { Log("FormFocus"); return kHandlerNoValue; }
+uint64_t __cdecl OnFormKeyDown(uint32_t key, uint32_t mods) {
+  Log("FormKey " + std::to_string(key) + " " + std::to_string(mods));
+  return kHandlerNoValue;
+}
+uint64_t __cdecl OnFormWheel(uint32_t notches, uint32_t mods) {
+  Log("Wheel " + std::to_string(static_cast<int32_t>(notches)) + " " + std::to_string(mods));
+  return kHandlerNoValue;
+}
+uint64_t __cdecl OnEditChanged() { Log("EditChanged"); return kHandlerNoValue; }
+uint64_t __cdecl OnEditFocus() { Log("EditFocus"); return kHandlerNoValue; }
+uint64_t __cdecl OnEditKeyDown(uint32_t key, uint32_t mods) {
+  Log("EditKey " + std::to_string(key) + " " + std::to_string(mods));
+  // F2 is swallowed: the control never sees it.
+  return key == VK_F2 ? HandlerValue(0) : kHandlerNoValue;
+}
+uint64_t __cdecl OnEditChar(uint32_t c) {
+  if (c == 'x') return HandlerValue(0);     // swallowed
+  if (c == 'y') return HandlerValue('z');   // replaced
+  return kHandlerNoValue;
+}
+uint64_t __cdecl OnEditMouseDown(uint32_t x, uint32_t y, uint32_t mods) {
+  Log("EditMouse " + std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(mods));
+  return kHandlerNoValue;
+}
+uint64_t __cdecl OnEdit2Changed() { Log("Edit2Changed"); return kHandlerNoValue; }
+uint64_t __cdecl OnEdit2LostFocus() { Log("Edit2Lost"); return kHandlerNoValue; }
+uint64_t __cdecl OnSpin(uint32_t direction) {
+  Log("Spin " + std::to_string(static_cast<int32_t>(direction)));
+  return kHandlerNoValue;
+}
+uint64_t __cdecl OnDefaultClick() { Log("Default"); return kHandlerNoValue; }
+uint64_t __cdecl OnOtherClick() { Log("Other"); return kHandlerNoValue; }
+uint64_t __cdecl OnModalCreated() {
+  Log("ModalCreated");
+  return kHandlerNoValue;
+}
+uint64_t __cdecl OnModalClose() {
+  Log("ModalClose");
+  modalSawOwnerDisabled = !IsWindowEnabled(FormHandle(kFirstWindow));
+  return kHandlerNoValue;
+}
+}  // extern "C"
+
+namespace {
+
+// Timer routine: closes the modal window from inside its own loop.
+void CALLBACK CloseModalSoon(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  if (HWND modal = FormHandle(kModalWindow)) PostMessageA(modal, WM_CLOSE, 0, 0);
+}
+
+class FormWindowTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { InitialiseTestProgram(); }
+  void SetUp() override {
+    calls.clear();
+    closeAnswer = -1;
+  }
+  void TearDown() override {
+    closeAnswer = -1;
+    rt::TheApp().loopStarted = 0;
+    forms::DestroyAllWindows();
+    Pump();
+    MSG quit;
+    while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {}
+  }
+};
+
+TEST_F(FormWindowTest, LoadBuildsTheWindowWithItsStylesUnitsAndFirstEvents) {
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  Pump();
+  HWND form = FormHandle(kFirstWindow);
+  ASSERT_TRUE(IsWindow(form));
+  char title[64] = {};
+  GetWindowTextA(form, title, sizeof title);
+  EXPECT_STREQ("测试窗体", title);
+
+  // Fixed dialog frame with caption, system menu and minimise box; centred at its size.
+  DWORD style = static_cast<DWORD>(GetWindowLongA(form, GWL_STYLE));
+  EXPECT_EQ(static_cast<DWORD>(WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN),
+            style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN));
+  RECT r;
+  GetWindowRect(form, &r);
+  EXPECT_EQ(320, r.right - r.left);
+  EXPECT_EQ(260, r.bottom - r.top);
+  EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - 320) / 2, r.left);
+  EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - 260) / 2, r.top);
+  EXPECT_NE(nullptr, reinterpret_cast<HICON>(SendMessageA(form, WM_GETICON, ICON_BIG, 0)));
+  EXPECT_NE(nullptr, reinterpret_cast<HICON>(SendMessageA(form, WM_GETICON, ICON_SMALL, 0)));
+
+  // Control ids by creation order: highest index first, from 100 in steps of 10.
+  EXPECT_EQ(100, GetDlgCtrlID(UnitHandle(kFirstWindow, kEdit1)));
+  EXPECT_EQ(110, GetDlgCtrlID(UnitHandle(kFirstWindow, kEdit2)));
+  EXPECT_EQ(120, GetDlgCtrlID(UnitHandle(kFirstWindow, kButton1)));
+  EXPECT_EQ(130, GetDlgCtrlID(UnitHandle(kFirstWindow, kButton2)));
+  EXPECT_EQ(140, GetDlgCtrlID(UnitHandle(kFirstWindow, kButton3)));
+  EXPECT_TRUE(IsWindowVisible(UnitHandle(kFirstWindow, kButton3)));
+
+  // Created, moved, sized come first; the first unit in Tab order has the focus.
+  ASSERT_GE(calls.size(), 3u) << Joined();
+  EXPECT_EQ("Created", calls[0]);
+  EXPECT_EQ("Moved", calls[1]);
+  EXPECT_EQ("Sized", calls[2]);
+  EXPECT_EQ(UnitHandle(kFirstWindow, kEdit1), GetFocus());
+  EXPECT_TRUE(Called("EditFocus")) << Joined();
+
+  // A second load of a loaded window activates it and creates nothing.
+  calls.clear();
+  EXPECT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  EXPECT_EQ(form, FormHandle(kFirstWindow));
+  EXPECT_FALSE(Called("Created"));
+}
+
+TEST_F(FormWindowTest, ButtonsRaiseTheirBoundHandlersIncludingTheOneAtOffsetZero) {
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  Pump();
+  calls.clear();
+  SendMessageA(UnitHandle(kFirstWindow, kButton1), BM_CLICK, 0, 0);
+  SendMessageA(UnitHandle(kFirstWindow, kButton2), BM_CLICK, 0, 0);
+  SendMessageA(UnitHandle(kFirstWindow, kButton3), BM_CLICK, 0, 0);
+  Pump();
+  EXPECT_TRUE(Called("Button1")) << Joined();
+  EXPECT_TRUE(Called("Button2")) << Joined();
+  EXPECT_TRUE(Called("Button3")) << Joined();
+}
+
+TEST_F(FormWindowTest, EditBoxRaisesChangeKeyCharacterAndMouseEvents) {
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  Pump();
+  HWND edit = UnitHandle(kFirstWindow, kEdit1);
+  SetFocus(edit);
+  Pump();
+  calls.clear();
+
+  // Typed characters pass through the common character event: x is swallowed, y becomes z.
+  for (char c : std::string("axyb")) PostMessageA(edit, WM_CHAR, static_cast<WPARAM>(c), 0);
+  Pump();
+  EXPECT_EQ("azb", WindowText(edit));
+  EXPECT_EQ(3, std::count(calls.begin(), calls.end(), std::string("EditChanged"))) << Joined();
+
+  // Key codes are normalised: keypad 5 is "5", keypad minus 189.
+  calls.clear();
+  PostMessageA(edit, WM_KEYDOWN, VK_NUMPAD5, 0);
+  PostMessageA(edit, WM_KEYDOWN, VK_SUBTRACT, 0);
+  Pump();
+  EXPECT_TRUE(Called("EditKey 53 0")) << Joined();
+  EXPECT_TRUE(Called("EditKey 189 0")) << Joined();
+
+  // Mouse coordinates are client coordinates of the unit, sign-extended.
+  calls.clear();
+  PostMessageA(edit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(7, 9));
+  PostMessageA(edit, WM_LBUTTONUP, 0, MAKELPARAM(7, 9));
+  Pump();
+  EXPECT_TRUE(Called("EditMouse 7,9 0")) << Joined();
+
+  // The window's own common events carry the window item.
+  calls.clear();
+  HWND form = FormHandle(kFirstWindow);
+  PostMessageA(form, WM_KEYDOWN, 'Q', 0);
+  PostMessageA(form, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-240)), 0);
+  Pump();
+  EXPECT_TRUE(Called("FormKey 81 0")) << Joined();
+  EXPECT_TRUE(Called("Wheel -2 0")) << Joined();
+}
+
+TEST_F(FormWindowTest, WritingContentRaisesTheChangeEventExactlyOnce) {
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  Pump();
+  calls.clear();
+  void* object = UnitObject(kFirstWindow, kEdit1);
+  auto write = forms::UnitOperationOf<UnitWriteFn>(&forms::kEditBoxClass, UNIT_OP_WRITE);
+  UnitValue value{reinterpret_cast<uint32_t>("第一行\r\n第二行"), 0};
+  EXPECT_EQ(0, write(object, forms::EDIT_CONTENT, &value, nullptr));
+  Pump();
+  EXPECT_EQ(1, std::count(calls.begin(), calls.end(), std::string("EditChanged"))) << Joined();
+  EXPECT_EQ("第一行\r\n第二行", WindowText(UnitHandle(kFirstWindow, kEdit1)));
+
+  // SelStart -1 then SelText appends at the end.
+  UnitValue end{static_cast<uint32_t>(-1), 0};
+  write(object, forms::EDIT_SEL_START, &end, nullptr);
+  UnitValue tail{reinterpret_cast<uint32_t>("!"), 0};
+  write(object, forms::EDIT_SEL_TEXT, &tail, nullptr);
+  EXPECT_EQ("第一行\r\n第二行!", WindowText(UnitHandle(kFirstWindow, kEdit1)));
+}
+
+TEST_F(FormWindowTest, TabMovesByTabWordThenDescendingIndex) {
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  Pump();
+  // All tab words 0: descending index.
+  uint32_t expected[] = {kEdit2, kButton1, kButton2, kButton3, kEdit1};
+  for (uint32_t unit : expected) {
+    PressKey(GetFocus(), VK_TAB);
+    EXPECT_EQ(UnitHandle(kFirstWindow, unit), GetFocus()) << std::hex << unit;
+  }
+  // Shift+Tab goes back.
+  PressKey(GetFocus(), VK_TAB, VK_SHIFT);
+  EXPECT_EQ(UnitHandle(kFirstWindow, kButton3), GetFocus());
+
+  // Tab words ascending, equal words by descending index; a hidden unit is skipped.
+  ASSERT_TRUE(forms::LoadStartWindow(kSecondWindow));
+  Pump();
+  forms::FormWindow* second = forms::FormWindow::Of(forms::TheWindowDirectory().Find(kSecondWindow));
+  ASSERT_NE(nullptr, second);
+  std::vector<uint32_t> order = forms::TabOrder(second->Record()->units);
+  EXPECT_EQ((std::vector<uint32_t>{3, 2, 1, 4}), order);
+  EXPECT_EQ(UnitHandle(kSecondWindow, kOther), GetFocus());
+}
+
+TEST_F(FormWindowTest, EnterClicksTheDefaultButtonUnlessAMultiLineBoxClaimsIt) {
+  ASSERT_TRUE(forms::LoadStartWindow(kSecondWindow));
+  Pump();
+  SetFocus(UnitHandle(kSecondWindow, kSingleLine));
+  Pump();
+  calls.clear();
+  PressKey(GetFocus(), VK_RETURN);
+  EXPECT_TRUE(Called("Default")) << Joined();
+
+  HWND multi = UnitHandle(kSecondWindow, kMultiLine);
+  SetFocus(multi);
+  Pump();
+  calls.clear();
+  PressKey(multi, VK_RETURN);
+  EXPECT_FALSE(Called("Default")) << Joined();
+  EXPECT_EQ("\r\n", WindowText(multi));
+}
+
+TEST_F(FormWindowTest, EscapeClosesOnlyWhenTheWindowSaysSo) {
+  ASSERT_TRUE(forms::LoadStartWindow(kSecondWindow));   // Escape does not close this one
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  Pump();
+  PressKey(UnitHandle(kSecondWindow, kSingleLine), VK_ESCAPE);
+  EXPECT_TRUE(IsWindow(FormHandle(kSecondWindow)));
+  PressKey(UnitHandle(kFirstWindow, kEdit1), VK_ESCAPE);
+  EXPECT_EQ(nullptr, FormHandle(kFirstWindow));
+  EXPECT_TRUE(Called("Close")) << Joined();
+  EXPECT_TRUE(Called("Destroy")) << Joined();
+}
+
+TEST_F(FormWindowTest, CloseHandlerReturningFalseKeepsTheWindow) {
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  Pump();
+  HWND form = FormHandle(kFirstWindow);
+  closeAnswer = 0;
+  SendMessageA(form, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(IsWindow(form));
+  closeAnswer = -1;   // a handler without a value lets it close
+  SendMessageA(form, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindow(form));
+  EXPECT_EQ(nullptr, UnitObject(kFirstWindow, kButton1));
+
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  closeAnswer = 1;
+  SendMessageA(FormHandle(kFirstWindow), WM_CLOSE, 0, 0);
+  EXPECT_EQ(nullptr, FormHandle(kFirstWindow));
+}
+
+TEST_F(FormWindowTest, DestroyingTheLastWindowAfterTheLoopStartedQuitsWithZero) {
+  rt::TheApp().loopStarted = 1;
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  ASSERT_TRUE(forms::LoadStartWindow(kSecondWindow));
+  Pump();
+  MSG quit;
+  DestroyWindow(FormHandle(kFirstWindow));
+  EXPECT_FALSE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "one window is left";
+  EXPECT_TRUE(forms::AnyWindowAlive());
+  DestroyWindow(FormHandle(kSecondWindow));
+  EXPECT_FALSE(forms::AnyWindowAlive());
+  ASSERT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(0u, quit.wParam);
+}
+
+TEST_F(FormWindowTest, UpDownStepsTheNumberAndWrapsAtTheEnds) {
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  Pump();
+  HWND form = FormHandle(kFirstWindow);
+  HWND edit = UnitHandle(kFirstWindow, kEdit2);
+  HWND spin = GetDlgItem(form, 114);
+  ASSERT_NE(nullptr, spin);
+  RECT box, arrows;
+  GetWindowRect(edit, &box);
+  GetWindowRect(spin, &arrows);
+  EXPECT_EQ(box.right, arrows.left);
+  EXPECT_EQ(18, arrows.right - arrows.left);
+  EXPECT_EQ(box.bottom - box.top, arrows.bottom - arrows.top);
+
+  auto press = [&](int delta) {
+    NMUPDOWN nm{};
+    nm.hdr.hwndFrom = spin;
+    nm.hdr.idFrom = 114;
+    nm.hdr.code = UDN_DELTAPOS;
+    nm.iDelta = delta;
+    SendMessageA(form, WM_NOTIFY, 114, reinterpret_cast<LPARAM>(&nm));
+    return WindowText(edit);
+  };
+  SetWindowTextA(edit, "100");
+  EXPECT_EQ("0", press(1));
+  EXPECT_EQ("100", press(-1));
+  SetWindowTextA(edit, "abc");
+  EXPECT_EQ("1", press(1));
+  EXPECT_EQ(edit, GetFocus());
+}
+
+TEST_F(FormWindowTest, ByteInputFiltersTypingAndClampsWhenTheFocusLeaves) {
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  Pump();
+  HWND edit = UnitHandle(kFirstWindow, kEdit2);
+  SetFocus(edit);
+  Pump();
+  for (char c : std::string("3a-0.0")) PostMessageA(edit, WM_CHAR, static_cast<WPARAM>(c), 0);
+  Pump();
+  EXPECT_EQ("300", WindowText(edit));
+  calls.clear();
+  SetFocus(UnitHandle(kFirstWindow, kButton1));
+  Pump();
+  EXPECT_EQ("255", WindowText(edit));
+  EXPECT_TRUE(Called("Edit2Lost")) << Joined();
+
+  SetFocus(edit);
+  SetWindowTextA(edit, "0");
+  SetFocus(UnitHandle(kFirstWindow, kButton1));
+  Pump();
+  EXPECT_EQ("", WindowText(edit));
+}
+
+TEST_F(FormWindowTest, ModalWindowDisablesTheOthersAndItsLoopEndsWithIt) {
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  Pump();
+  modalSawOwnerDisabled = false;
+  // Close the modal window from inside its own loop, once it is up.
+  SetTimer(nullptr, 0, 200, &CloseModalSoon);
+  uint32_t words[3] = {static_cast<uint32_t>(kModalWindow), 0, 0};
+  EXPECT_EQ(1, forms::FormService(SVC_LOAD_WINDOW, reinterpret_cast<uint32_t>(words), 0));
+  EXPECT_TRUE(Called("ModalCreated")) << Joined();
+  EXPECT_TRUE(Called("ModalClose")) << Joined();
+  EXPECT_TRUE(modalSawOwnerDisabled);
+  EXPECT_TRUE(IsWindowEnabled(FormHandle(kFirstWindow)));
+  EXPECT_EQ(0, rt::TheApp().modalWindowId);
+  EXPECT_EQ(nullptr, FormHandle(kModalWindow));
+}
+
+TEST_F(FormWindowTest, AUnitWhoseBlockCannotBeReadFailsTheLoadAndLeavesNothingBehind) {
+  EXPECT_FALSE(forms::LoadStartWindow(kBadWindow));
+  EXPECT_EQ(nullptr, FormHandle(kBadWindow));
+  EXPECT_FALSE(forms::AnyWindowAlive());
+  EXPECT_EQ(0, rt::TheApp().eventBlockCount);
+}
+
+TEST_F(FormWindowTest, CommonPropertyWritesClampAndAreDiscardedWhenTheWindowGoes) {
+  // A write while the window is not loaded changes the stored item: the next load uses it.
+  forms::WriteUnitProperty(kFirstWindow, kButton3, PROP_LEFT, -1, 12);
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  Pump();
+  EXPECT_EQ(12u, static_cast<uint32_t>(forms::ReadUnitProperty(kFirstWindow, kButton3, PROP_LEFT, -1)));
+
+  // Writes to the live window clamp and move it.
+  forms::WriteUnitProperty(kFirstWindow, kButton1, PROP_LEFT, -1, 40000);
+  EXPECT_EQ(32627, static_cast<int32_t>(forms::ReadUnitProperty(kFirstWindow, kButton1, PROP_LEFT, -1)));
+  forms::WriteUnitProperty(kFirstWindow, kButton1, PROP_WIDTH, -1, static_cast<uint32_t>(-5));
+  EXPECT_EQ(0, static_cast<int32_t>(forms::ReadUnitProperty(kFirstWindow, kButton1, PROP_WIDTH, -1)));
+  forms::WriteUnitProperty(kFirstWindow, kButton1, PROP_LEFT, -1, 33);
+  RECT r;
+  GetWindowRect(UnitHandle(kFirstWindow, kButton1), &r);
+  MapWindowPoints(nullptr, FormHandle(kFirstWindow), reinterpret_cast<POINT*>(&r), 2);
+  EXPECT_EQ(33, r.left);
+
+  // Destroyed and loaded again: the template's values are back, the write before the first
+  // load included (it was part of the state the snapshot was taken from).
+  DestroyWindow(FormHandle(kFirstWindow));
+  Pump();
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  Pump();
+  EXPECT_EQ(200, static_cast<int32_t>(forms::ReadUnitProperty(kFirstWindow, kButton1, PROP_LEFT, -1)));
+  EXPECT_EQ(60, static_cast<int32_t>(forms::ReadUnitProperty(kFirstWindow, kButton1, PROP_WIDTH, -1)));
+  EXPECT_EQ(12, static_cast<int32_t>(forms::ReadUnitProperty(kFirstWindow, kButton3, PROP_LEFT, -1)));
+  DestroyWindow(FormHandle(kFirstWindow));
+  forms::WriteUnitProperty(kFirstWindow, kButton3, PROP_LEFT, -1, 200);
+}
+
+TEST_F(FormWindowTest, UnitsShowTheMousePointerOfTheirBlock) {
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  Pump();
+  HWND form = FormHandle(kFirstWindow);
+  SetCursor(nullptr);
+  SendMessageA(form, WM_SETCURSOR, reinterpret_cast<WPARAM>(UnitHandle(kFirstWindow, kButton1)),
+               MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  HCURSOR built = forms::TheWindowDirectory().Find(kFirstWindow)->units.ItemById(kButton1).Cursor();
+  ASSERT_NE(nullptr, built) << "mouse pointer 3 is the I-beam";
+  EXPECT_EQ(built, GetCursor());
+  // A unit without a pointer of its own leaves the choice to the default processing.
+  SetCursor(built);
+  SendMessageA(form, WM_SETCURSOR, reinterpret_cast<WPARAM>(UnitHandle(kFirstWindow, kButton2)),
+               MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_NE(built, GetCursor());
+}
+
+TEST_F(FormWindowTest, HandlersAreFoundOnlyWhileEventsAreNotBlocked) {
+  EXPECT_NE(nullptr, forms::FindHandler(kFirstWindow, kButton1, 0, 0));
+  EXPECT_EQ(kFirstWindow, rt::TheApp().eventSourceWindow);
+  EXPECT_EQ(static_cast<int32_t>(kButton1), rt::TheApp().eventSourceUnit);
+  EXPECT_EQ(nullptr, forms::FindHandler(kFirstWindow, kButton1, 5, 0)) << "no binding for event 5";
+  // Unit id 0 is the window item, whose id becomes the event source.
+  EXPECT_NE(nullptr, forms::FindHandler(kFirstWindow, 0, 0, 0));
+  EXPECT_EQ(0x06010000, rt::TheApp().eventSourceUnit);
+  ++rt::TheApp().eventBlockCount;
+  EXPECT_EQ(nullptr, forms::FindHandler(kFirstWindow, kButton1, 0, 0));
+  --rt::TheApp().eventBlockCount;
+  rt::TheApp().eventSourceWindow = 0;
+}
+
+}  // namespace

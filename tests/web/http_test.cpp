@@ -1,0 +1,271 @@
+// 网页_访问 against the local stand-in service (run inside the isolated network namespace by
+// tools/standin/run-isolated.sh). www.baidu.com never receives cookies in this program, so
+// its requests show exactly the routine's own header lines; cookie tests use hi.baidu.com.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "http_request.h"
+#include "test_support.h"
+
+namespace {
+
+const std::string kAcceptLine =
+    "Accept: image/gif, image/bmp, image/x-xbitmap, image/jpeg, image/pjpeg, "
+    "application/x-shockwave-flash, application/vnd.ms-excel, application/vnd.ms-powerpoint, "
+    "application/msword, */*\r\n";
+const std::string kUserAgent = "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)\r\n";
+
+// The stand-in's record directory as a Windows path (Wine maps / to Z:).
+std::string RecordDirectory() {
+  const char* dir = std::getenv("STANDIN_RECORD_DIR");
+  if (!dir) return "";
+  std::string path = std::string("Z:") + dir;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
+// Every request the stand-in recorded so far, oldest first.
+std::vector<std::string> RecordedRequests() {
+  std::vector<std::string> names, out;
+  WIN32_FIND_DATAA found;
+  HANDLE h = FindFirstFileA((RecordDirectory() + "\\req-*.bin").c_str(), &found);
+  if (h != INVALID_HANDLE_VALUE) {
+    do names.push_back(found.cFileName);
+    while (FindNextFileA(h, &found));
+    FindClose(h);
+  }
+  std::sort(names.begin(), names.end());
+  for (const std::string& n : names) {
+    std::ifstream f(RecordDirectory() + "\\" + n, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    out.push_back(s.str());
+  }
+  return out;
+}
+
+// Deletes the prefix's persisted cookies, so nothing from an earlier run is sent.
+void ClearPersistedCookies() {
+  char profile[MAX_PATH] = {};
+  GetEnvironmentVariableA("USERPROFILE", profile, sizeof profile);
+  for (const char* sub : {"\\AppData\\Local\\Microsoft\\Windows\\INetCookies",
+                          "\\AppData\\Roaming\\Microsoft\\Windows\\Cookies"}) {
+    std::string dir = std::string(profile) + sub;
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) continue;
+    do DeleteFileA((dir + "\\" + found.cFileName).c_str());
+    while (FindNextFileA(h, &found));
+    FindClose(h);
+  }
+}
+
+class Http : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    StartTestRuntime();
+    ClearPersistedCookies();
+  }
+  void SetUp() override {
+    ASSERT_FALSE(RecordDirectory().empty()) << "run through tools/standin/run-isolated.sh";
+    before_ = RecordedRequests().size();
+  }
+  void TearDown() override { ClearPersistedCookies(); }
+  // Requests recorded since the test began.
+  std::vector<std::string> NewRequests() {
+    std::vector<std::string> all = RecordedRequests();
+    return std::vector<std::string>(all.begin() + std::min(before_, all.size()), all.end());
+  }
+  // Fetches an address given alone and returns the body.
+  std::string Fetch(const std::string& address, int32_t conversion = 0) {
+    char* url = HeapText(address);
+    std::string body = TakeBytes(网页_访问(&url, 0, nullptr, nullptr, nullptr, nullptr, conversion));
+    MemFree(url);
+    return body;
+  }
+
+ private:
+  size_t before_ = 0;
+};
+
+TEST_F(Http, AddressAloneSendsTheDefaultLinesAndNoCookie) {
+  char* url = HeapText("  www.baidu.com/echo ");
+  std::string body = TakeBytes(网页_访问(&url));
+  EXPECT_STREQ(url, "http://www.baidu.com/echo") << "trimmed and given a scheme";
+  MemFree(url);
+
+  const std::string ours = kAcceptLine + "Referer: http://www.baidu.com/echo\r\n" +
+                           "Accept-Language: zh-cn\r\n";
+  EXPECT_EQ(body.rfind("GET /echo HTTP/1.1\r\n", 0), 0u) << body;
+  EXPECT_NE(body.find(kUserAgent), std::string::npos) << body;
+  EXPECT_NE(body.find("\r\n" + ours), std::string::npos) << body;
+  EXPECT_EQ(body.find("Cookie:"), std::string::npos) << body;
+  EXPECT_EQ(body.substr(body.size() - 4), "\r\n\r\n");
+  ASSERT_EQ(NewRequests().size(), 1u);
+  EXPECT_EQ(NewRequests()[0], body) << "the stand-in records what it echoes";
+}
+
+TEST_F(Http, CallerHeadersSuppressDefaultsIgnoringCase) {
+  char* url = HeapText("http://www.baidu.com/echo");
+  char* headers = HeapText("accept: text/html\r\nREFERER: http://elsewhere/\r\n");
+  std::string body = TakeBytes(网页_访问(&url, 0, nullptr, &headers));
+  EXPECT_EQ(std::string(headers),
+            "accept: text/html\r\nREFERER: http://elsewhere/\r\nAccept-Language: zh-cn\r\n")
+      << "the routine appends its lines to the caller's variable";
+  EXPECT_EQ(body.find("image/gif"), std::string::npos);
+  EXPECT_NE(body.find("accept: text/html\r\n"), std::string::npos);
+  EXPECT_EQ(body.find("Referer: http://www.baidu.com"), std::string::npos);
+  MemFree(url);
+  MemFree(headers);
+}
+
+TEST_F(Http, PostWithAndWithoutData) {
+  char* url = HeapText("http://www.baidu.com/echo");
+  char* data = HeapText("a=1&b=2");
+  char* headers = nullptr;
+  std::string body = TakeBytes(网页_访问(&url, 1, nullptr, &headers, &data));
+  EXPECT_EQ(body.rfind("POST /echo HTTP/1.1\r\n", 0), 0u) << body;
+  EXPECT_NE(body.find("Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 7\r\n"),
+            std::string::npos) << body;
+  EXPECT_EQ(body.substr(body.size() - 7), "a=1&b=2");
+
+  MemFree(headers);
+  headers = nullptr;
+  MemFree(data);
+  data = nullptr;
+  body = TakeBytes(网页_访问(&url, 1, nullptr, &headers, &data));
+  EXPECT_EQ(body.rfind("POST /echo HTTP/1.1\r\n", 0), 0u) << body;
+  EXPECT_EQ(std::string(headers).find("Content-"), std::string::npos) << headers;
+  EXPECT_EQ(body.find("Content-Type"), std::string::npos) << body;
+  EXPECT_EQ(body.substr(body.size() - 4), "\r\n\r\n") << "no body sent";
+  MemFree(url);
+  MemFree(headers);
+}
+
+TEST_F(Http, CookieParameterBecomesCookieLine) {
+  char* url = HeapText("http://www.baidu.com/echo");
+  char* headers = nullptr;
+  char* cookies = HeapText("a=1");
+  std::string body = TakeBytes(网页_访问(&url, 0, nullptr, &headers, nullptr, &cookies));
+  std::string sent = headers;
+  EXPECT_EQ(sent.substr(sent.size() - 15), "Cookie: a=1\r\n\r\n");
+  EXPECT_NE(body.find("\r\nCookie: a=1\r\n"), std::string::npos) << body;
+  MemFree(url);
+  MemFree(headers);
+  MemFree(cookies);
+}
+
+TEST_F(Http, ReceivedCookiesAreStoredAndSentBack) {
+  char* url = HeapText("http://hi.baidu.com/setcookie");
+  char* responseHeaders = nullptr;
+  std::string body = TakeBytes(
+      网页_访问(&url, 0, nullptr, nullptr, nullptr, nullptr, 0, &responseHeaders));
+  EXPECT_EQ(body, "cookies set");
+  std::string raw = responseHeaders ? responseHeaders : "";
+  EXPECT_EQ(raw.rfind("HTTP/1.1 200", 0), 0u) << raw;
+  EXPECT_NE(raw.find("Set-Cookie: alpha=1; path=/\r\n"), std::string::npos) << raw;
+  MemFree(url);
+  MemFree(responseHeaders);
+
+  // The cookie store now holds both for the host: a later request sends them.
+  std::string echo = Fetch("http://hi.baidu.com/echo");
+  size_t line = echo.find("\r\nCookie: ");
+  ASSERT_NE(line, std::string::npos) << echo;
+  std::string cookieLine = echo.substr(line + 2, echo.find("\r\n", line + 2) - line - 2);
+  EXPECT_NE(cookieLine.find("alpha=1"), std::string::npos) << cookieLine;
+  EXPECT_NE(cookieLine.find("beta=two"), std::string::npos) << cookieLine;
+  EXPECT_LT(cookieLine.find("alpha=1"), cookieLine.find("beta=two")) << "stored in order";
+
+  char value[256] = {};
+  DWORD size = sizeof value;
+  ASSERT_TRUE(InternetGetCookieA("http://hi.baidu.com", nullptr, value, &size));
+  EXPECT_NE(std::string(value).find("beta=two"), std::string::npos) << value;
+}
+
+TEST_F(Http, HttpsAddressIsRequestedAsPlainHttp) {
+  std::string body = Fetch("https://www.baidu.com/echo");
+  EXPECT_EQ(body.rfind("GET /echo HTTP/1.1\r\n", 0), 0u) << body;
+  EXPECT_NE(body.find("Referer: https://www.baidu.com/echo\r\n"), std::string::npos) << body;
+}
+
+TEST_F(Http, BodiesComeBackWhole) {
+  EXPECT_EQ(Fetch("http://tieba.baidu.com/zeros"), std::string("ab\0cd\0\0ef\0", 10));
+  EXPECT_EQ(Fetch("http://tieba.baidu.com/marker"), "<html>MARKER-PAGE</html>");
+  EXPECT_EQ(Fetch("http://tieba.baidu.com/redirect?to=http://www.baidu.com/marker"),
+            "<html>MARKER-PAGE</html>");
+  EXPECT_EQ(Fetch("http://tieba.baidu.com/slow?ms=300"), "slow page");
+}
+
+// The stand-in's large-body pattern: byte i is (7i + i / 1024) mod 256.
+std::string Pattern(size_t size) {
+  std::string s(size, '\0');
+  for (size_t i = 0; i < size; ++i) s[i] = static_cast<char>((i * 7 + (i >> 10)) & 0xFF);
+  return s;
+}
+
+TEST_F(Http, SixteenMegabyteBodyIsByteExact) {
+  const size_t size = 16u << 20;
+  std::string body = Fetch("http://tieba.baidu.com/big?size=" + std::to_string(size));
+  ASSERT_EQ(body.size(), size);
+  EXPECT_TRUE(body == Pattern(size));
+  std::string chunked = Fetch("http://tieba.baidu.com/big?chunked=1&size=100000");
+  EXPECT_TRUE(chunked == Pattern(100000));
+}
+
+TEST_F(Http, OversizedHeaderBlockGivesBlanks) {
+  char* url = HeapText("http://tieba.baidu.com/bigheaders?size=4000");
+  char* responseHeaders = nullptr;
+  std::string body = TakeBytes(
+      网页_访问(&url, 0, nullptr, nullptr, nullptr, nullptr, 0, &responseHeaders));
+  EXPECT_EQ(body, "small body");
+  EXPECT_EQ(std::string(responseHeaders), std::string(2048, ' '));
+  MemFree(url);
+  MemFree(responseHeaders);
+}
+
+TEST_F(Http, ConversionsToGbk) {
+  EXPECT_EQ(Fetch("http://tieba.baidu.com/utf8", 1), "张三 ok");
+  std::string big5 = Fetch("http://tieba.baidu.com/big5", 2);
+  EXPECT_TRUE(big5 == "体 ok" || big5 == "體 ok") << big5;
+  // Without conversion the bytes stay as sent.
+  EXPECT_EQ(Fetch("http://tieba.baidu.com/utf8"), "\xE5\xBC\xA0\xE4\xB8\x89 ok");
+}
+
+TEST_F(Http, FailuresGiveEmptyResult) {
+  EXPECT_EQ(Fetch("http://www.baidu.com:81/refused"), "");
+  EXPECT_EQ(Fetch("http://no-such-host.invalid/x"), "");
+  EXPECT_EQ(Fetch("http://tieba.baidu.com/reset"), "");
+  // A later request still works: nothing was left half open.
+  EXPECT_EQ(Fetch("http://tieba.baidu.com/marker"), "<html>MARKER-PAGE</html>");
+}
+
+TEST_F(Http, BadMethodShowsNoticeAndSendsNothing) {
+  char* url = HeapText("http://www.baidu.com/echo");
+  BoxWatcher watcher;
+  uint8_t* body = 网页_访问(&url, 2);
+  BoxSeen seen = watcher.Wait();
+  EXPECT_EQ(body, nullptr);
+  ASSERT_TRUE(seen.seen);
+  EXPECT_EQ(seen.text, "【网页_访问】命令的第二个【访问方式】参数有误,请返回修改");
+  EXPECT_EQ(seen.caption, "友情提醒");
+  EXPECT_TRUE(NewRequests().empty());
+  MemFree(url);
+}
+
+TEST_F(Http, ControlByteInHeadersDoesNotStallCookieReading) {
+  // A header holding 0x1A would leave the line reader in place for ever; the routine returns.
+  char* url = HeapText("http://hi.baidu.com/ctrlz-cookie");
+  std::string body = TakeBytes(网页_访问(&url));
+  EXPECT_EQ(body, "ok");
+  MemFree(url);
+}
+
+}  // namespace

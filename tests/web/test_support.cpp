@@ -1,0 +1,120 @@
+// Shared set-up of the program-code tests.
+#include "test_support.h"
+
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "commands/commands.h"
+#include "dll_commands.h"
+#include "runtime/program_binding.h"
+#include "runtime_interface.h"
+
+namespace {
+// The core library's commands; its unit types are not needed by program code tests.
+const LibraryInfo kCoreLibrary = [] {
+  LibraryInfo info{};
+  info.format = kLibraryFormat;
+  info.one = 1;
+  info.commandCount = kCoreCommandCount;
+  info.commands = kCoreCommands;
+  info.notify = CoreLibraryNotify;
+  return info;
+}();
+const LibraryInfo* const kLibraries[] = {&kCoreLibrary};
+}  // namespace
+
+// The test program: the core library and the program's own DLL declarations, no windows.
+extern "C" const ProgramInfo kProgramInfo = {
+    3, 0, 0x14805, 0, nullptr, 0, nullptr, 0, 1, kLibraries, dll::kCommandCount, dll::kFiles,
+    dll::kNames};
+
+void StartTestRuntime() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    rt::BindProgram(&kProgramInfo, nullptr);
+    ProgramOtherHelp(HELP_INITIALISE_RUNTIME, nullptr, 0);
+  });
+}
+
+namespace {
+struct BoxSearch {
+  DWORD pid;
+  HWND found;
+};
+
+BOOL CALLBACK MatchBox(HWND h, LPARAM p) {
+  auto* s = reinterpret_cast<BoxSearch*>(p);
+  char cls[32] = {};
+  DWORD owner = 0;
+  GetWindowThreadProcessId(h, &owner);
+  GetClassNameA(h, cls, sizeof cls);
+  if (owner == s->pid && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(h)) {
+    s->found = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+}  // namespace
+
+HWND FindMessageBox(DWORD pid) {
+  BoxSearch search{pid ? pid : GetCurrentProcessId(), nullptr};
+  EnumWindows(MatchBox, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::string WindowTextOf(HWND window) {
+  std::vector<char> buffer(4096, 0);
+  SendMessageA(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
+  return buffer.data();
+}
+
+BoxWatcher::BoxWatcher(DWORD pid, DWORD timeoutMs, HANDLE process) {
+  thread_ = std::thread([this, pid, timeoutMs, process] {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+      if (process && WaitForSingleObject(process, 0) == WAIT_OBJECT_0) return;
+      HWND box = FindMessageBox(pid);
+      if (box) {
+        seen_.caption = WindowTextOf(box);
+        HWND label = GetDlgItem(box, 0xFFFF);
+        seen_.text = label ? WindowTextOf(label) : "";
+        seen_.owner = GetWindow(box, GW_OWNER);
+        seen_.seen = true;
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        return;
+      }
+      Sleep(50);
+    }
+  });
+}
+
+BoxWatcher::~BoxWatcher() {
+  if (thread_.joinable()) thread_.join();
+}
+
+BoxSeen BoxWatcher::Wait() {
+  if (thread_.joinable()) thread_.join();
+  return seen_;
+}
+
+std::string TakeText(char* text) {
+  std::string s = text ? text : "";
+  MemFree(text);
+  return s;
+}
+
+std::string TakeBytes(uint8_t* set) {
+  std::string s(reinterpret_cast<const char*>(ByteSetData(set)), ByteSetLength(set));
+  MemFree(set);
+  return s;
+}
+
+char* HeapText(const std::string& s) {
+  if (s.empty()) return nullptr;
+  char* t = static_cast<char*>(MemAlloc(static_cast<uint32_t>(s.size() + 1)));
+  std::memcpy(t, s.c_str(), s.size() + 1);
+  return t;
+}
+

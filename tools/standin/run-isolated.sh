@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Runs a command inside a private network and mount namespace in which the forum service's
+# host names resolve to the local stand-in service on 127.0.0.1:80. Nothing leaves the machine:
+# the namespace has only its loopback interface.
+#   run-isolated.sh COMMAND [ARGS...]
+# The command sees STANDIN_RECORD_DIR (a fresh directory where every received request is
+# recorded; Wine programs reach it as Z: plus the path). Needs root (namespaces, port 80).
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "run-isolated.sh: needs root for the private network namespace" >&2
+  exit 1
+fi
+
+if [ "${STANDIN_INSIDE:-}" != 1 ]; then
+  export STANDIN_INSIDE=1
+  exec unshare --net --mount "$0" "$@"
+fi
+
+# Inside the namespaces: keep mounts private, bring up loopback, map the names.
+mount --make-rprivate /
+ip link set lo up
+work=$(mktemp -d /tmp/standin.XXXXXX)
+
+# Wine opens sockets in its wineserver, so Windows programs must use a wineserver that lives
+# in this namespace: they get a private copy-on-write view of the prefix, whose server is
+# started in here. (A server shared with programs outside would connect from the machine's
+# own network instead.)
+private_prefix=
+if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+  private_prefix="$work/prefix"
+  mkdir -p "$work/upper" "$work/overlay-work" "$private_prefix"
+  if ! mount -t overlay overlay \
+        -o "lowerdir=$WINEPREFIX,upperdir=$work/upper,workdir=$work/overlay-work" "$private_prefix" \
+        2>/dev/null; then
+    rmdir "$private_prefix"
+    cp -a "$WINEPREFIX" "$private_prefix"
+  fi
+  export WINEPREFIX="$private_prefix"
+fi
+cat > "$work/hosts" <<HOSTS
+127.0.0.1 localhost
+127.0.0.1 www.baidu.com tieba.baidu.com hi.baidu.com
+::1 localhost
+HOSTS
+mount --bind "$work/hosts" /etc/hosts
+
+export STANDIN_RECORD_DIR="$work/records"
+mkdir -p "$STANDIN_RECORD_DIR"
+python3 "$here/standin.py" --port 80 --record-dir "$STANDIN_RECORD_DIR" \
+  --ready-file "$work/ready" >"$work/server.log" 2>&1 &
+server=$!
+for _ in $(seq 1 100); do [ -e "$work/ready" ] && break; sleep 0.05; done
+if [ ! -e "$work/ready" ]; then
+  echo "run-isolated.sh: stand-in service did not start" >&2
+  cat "$work/server.log" >&2
+  kill "$server" 2>/dev/null || true
+  exit 1
+fi
+
+status=0
+"$@" || status=$?
+if [ -n "$private_prefix" ]; then
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  umount "$private_prefix" 2>/dev/null || true
+fi
+kill "$server" 2>/dev/null || true
+wait "$server" 2>/dev/null || true
+[ "$status" -eq 0 ] || cat "$work/server.log" >&2
+rm -rf "$work"
+exit "$status"

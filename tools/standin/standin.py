@@ -1,0 +1,240 @@
+#!/usr/bin/env python3
+"""Local stand-in for the web hosts the checker talks to.
+
+An HTTP/1.1 server (keep-alive, Content-Length or chunked bodies) that answers as the forum
+service's main web host (profile pages under /p/), its forum host (/f/search/res) and its blog
+host (the update page), plus scripted test pages on any host. Every request it receives is
+recorded byte for byte as a numbered file in the record directory, so tests can check exactly
+what was sent.
+
+Pages (any host unless named):
+  /p/<id>?from=tieba          profile page; ids beginning "free" get the address-error page
+  /f/search/res?ie=utf-8&qw=  search page; ids containing "taken" get both search markers,
+                              "half" only the first, others neither
+  <update page path>          the update page with the product marker
+  /echo                       the raw request as the body
+  /marker                     a small page holding MARKER-PAGE
+  /setcookie                  two Set-Cookie lines (alpha, beta)
+  /redirect?to=<url>          302 to the given address
+  /big?size=N[&chunked=1]     N bytes of a fixed pattern (see pattern_byte)
+  /bigheaders?size=N          a header block of more than N bytes
+  /zeros                      a body holding zero bytes
+  /utf8, /big5                a body in that encoding
+  /ctrlz-cookie               a header holding 0x1A before two Set-Cookie lines
+  /slow?ms=N                  the page after N milliseconds
+  /reset                      the connection reset without an answer
+Overrides: a file overrides.json in the record directory, {"host/path": {"status": 200,
+"body": "text", "headers": [["Name", "value"]]}}, replaces any page, read at every request.
+"""
+
+import argparse
+import json
+import os
+import socket
+import socketserver
+import struct
+import threading
+import time
+import urllib.parse
+
+MAIN_HOST = "www.baidu.com"
+FORUM_HOST = "tieba.baidu.com"
+BLOG_HOST = "hi.baidu.com"
+HOSTS = (MAIN_HOST, FORUM_HOST, BLOG_HOST)
+UPDATE_PATH = "/柚工坊/item/1121dbf01dc7637dc9f337a5"
+
+PROFILE_MISSING = "请检查输入的网址是否正确。 ".encode("utf-8")
+SEARCH_LIKED = "喜欢的贴吧".encode("gbk")
+SEARCH_IDENTITY = "贴吧身份".encode("gbk")
+UPDATE_MARKER = "青柚百度贴吧未注册账号检测机V1.1".encode("gbk")
+
+
+def pattern_byte(i):
+    """Byte i of the large test bodies: varies within and across 1024-byte chunks."""
+    return (i * 7 + (i >> 10)) & 0xFF
+
+
+_ROW = bytes((j * 7) & 0xFF for j in range(1024))
+_SHIFTS = [bytes((k + add) & 0xFF for k in range(256)) for add in range(256)]
+
+
+def pattern(size):
+    """The first size bytes of the pattern, built a 1 KiB row at a time."""
+    out = bytearray()
+    for row in range((size + 1023) // 1024):
+        n = min(1024, size - row * 1024)
+        # (row * 1024 + j) * 7 + row = j * 7 + row * (7 * 1024 + 1), modulo 256.
+        out += _ROW[:n].translate(_SHIFTS[(row * 7169) & 0xFF])
+    return bytes(out)
+
+
+class Recorder:
+    def __init__(self, directory):
+        self.directory = directory
+        self.lock = threading.Lock()
+        os.makedirs(directory, exist_ok=True)
+
+    def record(self, raw):
+        with self.lock:
+            names = [n for n in os.listdir(self.directory) if n.startswith("req-")]
+            number = 1 + max((int(n[4:10]) for n in names), default=0)
+            with open(os.path.join(self.directory, "req-%06d.bin" % number), "wb") as f:
+                f.write(raw)
+
+    def overrides(self):
+        path = os.path.join(self.directory, "overrides.json")
+        try:
+            with open(path, encoding="utf-8") as f:
+                return json.load(f)
+        except (OSError, ValueError):
+            return {}
+
+
+class Handler(socketserver.StreamRequestHandler):
+    timeout = 120
+
+    def handle(self):
+        while True:
+            try:
+                request = self.read_request()
+            except (OSError, ValueError):
+                return
+            if request is None:
+                return
+            if not self.answer(*request):
+                return
+
+    def read_request(self):
+        raw = bytearray()
+        line = self.rfile.readline(65537)
+        while line in (b"\r\n", b"\n"):
+            line = self.rfile.readline(65537)
+        if not line:
+            return None
+        raw += line
+        headers = []
+        while True:
+            h = self.rfile.readline(65537)
+            if not h:
+                return None
+            raw += h
+            if h in (b"\r\n", b"\n"):
+                break
+            name, _, value = h.decode("latin-1").partition(":")
+            headers.append((name.strip().lower(), value.strip()))
+        fields = dict(headers)
+        body = b""
+        if "content-length" in fields:
+            body = self.rfile.read(int(fields["content-length"]))
+        raw += body
+        self.server.recorder.record(bytes(raw))
+        method, target, _ = line.decode("latin-1").split(" ", 2)
+        return method, target, fields, bytes(raw)
+
+    def send(self, status, body, headers=(), chunked=False, reason=None):
+        reasons = {200: "OK", 302: "Found", 404: "Not Found"}
+        head = "HTTP/1.1 %d %s\r\n" % (status, reason or reasons.get(status, "Status"))
+        out = bytearray(head.encode("latin-1"))
+        for name, value in headers:
+            out += name.encode("latin-1") + b": " + (value if isinstance(value, bytes) else value.encode("latin-1")) + b"\r\n"
+        if chunked:
+            out += b"Transfer-Encoding: chunked\r\n\r\n"
+            self.wfile.write(bytes(out))
+            for i in range(0, len(body), 65536):
+                piece = body[i:i + 65536]
+                self.wfile.write(b"%x\r\n" % len(piece) + piece + b"\r\n")
+            self.wfile.write(b"0\r\n\r\n")
+        else:
+            out += b"Content-Length: %d\r\n\r\n" % len(body)
+            self.wfile.write(bytes(out) + body)
+        self.wfile.flush()
+        return True
+
+    def answer(self, method, target, fields, raw):
+        host = fields.get("host", "").split(":")[0].lower()
+        parts = urllib.parse.urlsplit(target)
+        # The path may arrive escaped or as raw bytes (GBK or UTF-8); compare it as bytes.
+        path_bytes = urllib.parse.unquote_to_bytes(parts.path.encode("latin-1"))
+        path = path_bytes.decode("latin-1")
+        query = urllib.parse.parse_qs(parts.query, keep_blank_values=True)
+        html = [("Content-Type", "text/html")]
+
+        if path_bytes in (UPDATE_PATH.encode("utf-8"), UPDATE_PATH.encode("gbk")):
+            path = UPDATE_PATH
+        override = self.server.recorder.overrides().get(host + path)
+        if override is not None:
+            body = override.get("body", "").encode(override.get("encoding", "utf-8"))
+            return self.send(override.get("status", 200), body,
+                             [tuple(h) for h in override.get("headers", [])])
+
+        if path.startswith("/p/"):
+            who = path_bytes[3:].decode("utf-8", "replace")
+            if who.startswith("free"):
+                return self.send(200, b"<html><body>" + PROFILE_MISSING + b"</body></html>", html)
+            return self.send(200, ("<html><body>profile of %s</body></html>" % who).encode("utf-8"), html)
+        if path == "/f/search/res":
+            who = query.get("qw", [""])[0]
+            body = b"<html><body>"
+            if "taken" in who or "half" in who:
+                body += SEARCH_LIKED
+            if "taken" in who:
+                body += SEARCH_IDENTITY
+            return self.send(200, body + b"</body></html>", html)
+        if path == UPDATE_PATH:
+            return self.send(200, b"<html><body>" + UPDATE_MARKER + b"</body></html>", html)
+        if path == "/echo":
+            return self.send(200, raw, [("Content-Type", "application/octet-stream")])
+        if path == "/marker":
+            return self.send(200, b"<html>MARKER-PAGE</html>", html)
+        if path == "/setcookie":
+            return self.send(200, b"cookies set", [("Set-Cookie", "alpha=1; path=/"),
+                                                   ("Set-Cookie", "beta=two; path=/")])
+        if path == "/redirect":
+            return self.send(302, b"", [("Location", query.get("to", ["/marker"])[0])])
+        if path == "/big":
+            size = int(query.get("size", ["0"])[0])
+            return self.send(200, pattern(size), [("Content-Type", "application/octet-stream")],
+                             chunked=query.get("chunked", ["0"])[0] == "1")
+        if path == "/bigheaders":
+            size = int(query.get("size", ["4096"])[0])
+            filler = [("X-Filler-%d" % i, "f" * 100) for i in range(size // 100 + 1)]
+            return self.send(200, b"small body", filler)
+        if path == "/zeros":
+            return self.send(200, b"ab\x00cd\x00\x00ef\x00", [("Content-Type", "application/octet-stream")])
+        if path == "/utf8":
+            return self.send(200, "张三 ok".encode("utf-8"), html)
+        if path == "/big5":
+            return self.send(200, "體 ok".encode("big5"), html)
+        if path == "/ctrlz-cookie":
+            return self.send(200, b"ok", [("X-Odd", b"a\x1ab"), ("Set-Cookie", "gamma=3; path=/"),
+                                          ("Set-Cookie", "delta=4; path=/")])
+        if path == "/slow":
+            time.sleep(int(query.get("ms", ["1000"])[0]) / 1000.0)
+            return self.send(200, b"slow page", html)
+        if path == "/reset":
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            return False
+        return self.send(404, b"not here", html)
+
+
+class Server(socketserver.ThreadingTCPServer):
+    allow_reuse_address = True
+    daemon_threads = True
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--port", type=int, default=80)
+    parser.add_argument("--address", default="127.0.0.1")
+    parser.add_argument("--record-dir", required=True)
+    parser.add_argument("--ready-file", help="created once the server listens")
+    args = parser.parse_args()
+    server = Server((args.address, args.port), Handler)
+    server.recorder = Recorder(args.record_dir)
+    if args.ready_file:
+        open(args.ready_file, "w").close()
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,227 @@
+// 网页_访问: one HTTP exchange over WinINet, called through the declared DLL commands.
+#include "http_request.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "../app/dll_commands.h"
+#include "../app/window_routines.h"
+#include "core_commands.h"
+#include "encodings.h"
+#include "program_values.h"
+#include "url.h"
+
+using prog::AppendText;
+using prog::AssignText;
+using prog::JoinText;
+using prog::TextArgument;
+using prog::TextLength;
+
+namespace {
+
+constexpr const char* kUserAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
+constexpr const char* kAcceptLine =
+    "Accept: image/gif, image/bmp, image/x-xbitmap, image/jpeg, image/pjpeg, "
+    "application/x-shockwave-flash, application/vnd.ms-excel, application/vnd.ms-powerpoint, "
+    "application/msword, */*\r\n";
+constexpr const char* kAcceptLanguageLine = "Accept-Language: zh-cn\r\n";
+constexpr const char* kFormLine = "Content-Type: application/x-www-form-urlencoded\r\n";
+constexpr const char* kBadMethodNotice =
+    "【网页_访问】命令的第二个【访问方式】参数有误,请返回修改";
+constexpr const char* kSetCookie = "Set-Cookie: ";   // 12 bytes, blank included
+
+constexpr uint32_t kOpenDirect = 1;                 // INTERNET_OPEN_TYPE_DIRECT
+constexpr uint32_t kOpenProxy = 3;                  // INTERNET_OPEN_TYPE_PROXY
+constexpr uint32_t kServiceHttp = 3;                // INTERNET_SERVICE_HTTP
+constexpr uint32_t kFlagReload = 0x80000000;        // INTERNET_FLAG_RELOAD
+constexpr uint32_t kQueryRawHeadersCrLf = 22;       // HTTP_QUERY_RAW_HEADERS_CRLF
+constexpr uint32_t kChunkSize = 1024;
+constexpr uint32_t kHeaderBufferSize = 2048;
+
+// A WinINet handle closed when its holder ends, unless closed explicitly before. Holders are
+// declared internet, connection, request, so every early return closes them in reverse order.
+class InternetHandle {
+ public:
+  explicit InternetHandle(dll::Handle h) : handle_(h) {}
+  InternetHandle(const InternetHandle&) = delete;
+  InternetHandle& operator=(const InternetHandle&) = delete;
+  ~InternetHandle() { Close(); }
+  explicit operator bool() const { return handle_ != 0; }
+  dll::Handle Get() const { return handle_; }
+  void Close() {
+    if (handle_) dll::InternetCloseHandle(handle_);
+    handle_ = 0;
+  }
+
+ private:
+  dll::Handle handle_;
+};
+
+// A text variable of the caller, or a local one when the parameter was not given; the local
+// one is freed at the end, which drops what the routine wrote into it.
+class TextParameter {
+ public:
+  explicit TextParameter(char** variable) : variable_(variable ? variable : &local_) {}
+  TextParameter(const TextParameter&) = delete;
+  TextParameter& operator=(const TextParameter&) = delete;
+  ~TextParameter() { MemFree(local_); }
+  const char* Get() const { return *variable_; }
+  char** Variable() { return variable_; }
+  bool Empty() const { return TextLength(*variable_) == 0; }
+
+ private:
+  char* local_ = nullptr;
+  char** variable_;
+};
+
+// Appends a default header line unless the caller's headers already name its key, in any
+// letter case.
+void AddDefaultHeader(char** headers, const char* key, const char* line) {
+  if (core::FindText(TextArgument(*headers), key, 1, true) == -1) AppendText(headers, line);
+}
+
+// Feeds every "Set-Cookie: " line of the response header block to the WinINet cookie store
+// under "http://" + host: the name is what stands before the first "=", the value everything
+// after it, attributes included. The lines are read from a memory file as the line reader
+// splits them. A 0x00 or 0x1A byte stops the reading, since the line reader leaves such a
+// byte unread and would otherwise return empty lines at the same position for ever.
+void StoreReceivedCookies(const char* headerText, const char* host) {
+  headerText = TextArgument(headerText);
+  if (core::FindText(headerText, kSetCookie, 1, true) == -1) return;
+  core::Text url(JoinText("http://", host));
+  int32_t file = core::OpenMemoryFile();
+  core::WriteText(file, {TextArg(headerText)});
+  core::SeekToFileStart(file);
+  while (!core::IsEndOfFile(file, false) && !core::IsEndOfFile(file, true)) {
+    core::Text line = core::ReadLine(file);
+    if (core::FindText(line.c_str(), kSetCookie, 1, true) == -1) continue;
+    core::Text rest = core::TextRight(line.c_str(), core::TextLength(line.c_str()) - 12);
+    int32_t e = core::FindText(rest.c_str(), "=");
+    core::Text name = core::TextLeft(rest.c_str(), e - 1);
+    core::Text value = core::TextRight(rest.c_str(), core::TextLength(rest.c_str()) - e);
+    dll::InternetSetCookieA(url.get(), name.get(), value.get());
+  }
+  core::CloseFile(file);
+}
+
+// The body read in 1024-byte chunks until a read yields nothing (a failed read included).
+// Waiting window messages are dispatched before every read, so the window stays live; the
+// body grows geometrically and is trimmed to its exact size at the end.
+uint8_t* ReadBody(dll::Handle request) {
+  prog::ByteSetBuilder body;
+  char* buffer = static_cast<char*>(MemAlloc(kChunkSize));
+  for (;;) {
+    std::memset(buffer, 0, kChunkSize);
+    core::ProcessEvents();
+    uint32_t count = 0;
+    dll::InternetReadFile(request, buffer, kChunkSize, &count);
+    if (count == 0) break;
+    body.Append(buffer, count < kChunkSize ? count : kChunkSize);
+  }
+  MemFree(buffer);
+  return body.Finish();
+}
+
+// The raw response header block. The buffer starts as 2048 blanks, so a block too large for
+// it (the query then fails and leaves the buffer alone) reads as 2048 blanks.
+char* QueryHeaders(dll::Handle request) {
+  char* buffer = static_cast<char*>(MemAlloc(kHeaderBufferSize + 1));
+  std::memset(buffer, ' ', kHeaderBufferSize);
+  buffer[kHeaderBufferSize] = '\0';
+  uint32_t length = kHeaderBufferSize;
+  dll::HttpQueryInfoA(request, kQueryRawHeadersCrLf, buffer, &length, nullptr);
+  char* text = prog::CopyText(buffer);
+  MemFree(buffer);
+  return text;
+}
+
+// The body converted through its text form, which ends at the first zero byte; the converted
+// bytes carry no terminator.
+uint8_t* ConvertBody(uint8_t* body, int32_t conversion) {
+  if (conversion != 1 && conversion != 2) return body;
+  static const int32_t kEmptyByteSet[2] = {1, 0};
+  core::Text text = core::ToText(BytesArg(body ? body : reinterpret_cast<const uint8_t*>(kEmptyByteSet)));
+  MemFree(body);
+  core::Text converted(conversion == 1 ? Utf8ToGbk(text.get()) : Big5ToGbkSimplified(text.get()));
+  return static_cast<uint8_t*>(core::ToByteSet(TextArg(converted.c_str())).Release());
+}
+
+}  // namespace
+
+uint8_t* 网页_访问(char** urlVariable, int32_t method, char** proxyVariable,
+                   char** requestHeadersVariable, char** postDataVariable,
+                   char** cookiesVariable, int32_t charsetConversion,
+                   char** responseHeadersVariable) {
+  TextParameter url(urlVariable), proxy(proxyVariable), headers(requestHeadersVariable),
+      postData(postDataVariable), cookies(cookiesVariable), responseHeaders(responseHeadersVariable);
+
+  AssignText(url.Variable(), core::TrimSpaces(TextArgument(url.Get())).ReleaseText());
+
+  const char* methodText;
+  if (method == 0) methodText = "GET";
+  else if (method == 1) methodText = "POST";
+  else {
+    ShowNotice(kBadMethodNotice);
+    return nullptr;
+  }
+
+  // Addresses without a scheme are taken as plain HTTP; "https://" is kept, but the request
+  // still goes out as plain HTTP on the port UrlPort gives.
+  {
+    bool http = std::strcmp(core::TextLeft(TextArgument(url.Get()), 7).c_str(), "http://") == 0;
+    bool https = std::strcmp(core::TextLeft(TextArgument(url.Get()), 8).c_str(), "https://") == 0;
+    if (!http && !https) AssignText(url.Variable(), JoinText("http://", url.Get()));
+  }
+  core::Text host(UrlHost(url.Get())), path(UrlPath(url.Get()));
+
+  core::Text proxyCompact = core::RemoveAllSpaces(TextArgument(proxy.Get()));
+  core::Text proxyText(JoinText("http=", proxy.Get()));
+  InternetHandle internet(proxyCompact.empty()
+                              ? dll::InternetOpenA(kUserAgent, kOpenDirect, nullptr, nullptr, 0)
+                              : dll::InternetOpenA(kUserAgent, kOpenProxy, proxyText.get(), "", 0));
+  if (!internet) return nullptr;
+  InternetHandle connection(dll::InternetConnectA(internet.Get(), host.get(), UrlPort(url.Get()),
+                                                  nullptr, nullptr, kServiceHttp, 0, 0));
+  if (!connection) return nullptr;
+  InternetHandle request(dll::HttpOpenRequestA(connection.Get(), methodText, path.get(),
+                                               "HTTP/1.1", nullptr, nullptr, kFlagReload, 0));
+  if (!request) return nullptr;
+
+  char** lines = headers.Variable();
+  AddDefaultHeader(lines, "Accept: ", kAcceptLine);
+  {
+    core::Text referer(JoinText("Referer: ", url.Get(), "\r\n"));
+    AddDefaultHeader(lines, "Referer: ", referer.get());
+  }
+  AddDefaultHeader(lines, "Accept-Language: ", kAcceptLanguageLine);
+
+  core::Text cookieLine(JoinText("Cookie: ", cookies.Get(), "\r\n\r\n"));
+  core::Text verb = core::ToUpper(methodText);
+  if (verb.empty() || std::strcmp(verb.c_str(), "GET") == 0) {
+    if (!cookies.Empty()) AppendText(lines, cookieLine.get());
+    dll::HttpSendRequestA(request.Get(), *lines, TextLength(*lines), "", 0);
+  } else if (std::strcmp(verb.c_str(), "POST") == 0) {
+    if (!postData.Empty()) {
+      char length[16];
+      std::snprintf(length, sizeof length, "%u", TextLength(postData.Get()));
+      AppendText(lines, kFormLine);
+      core::Text lengthLine(JoinText("Content-Length: ", length, "\r\n"));
+      AppendText(lines, lengthLine.get());
+    }
+    if (!cookies.Empty()) AppendText(lines, cookieLine.get());
+    dll::HttpSendRequestA(request.Get(), *lines, TextLength(*lines), postData.Get(),
+                          TextLength(postData.Get()));
+  } else {
+    return nullptr;
+  }
+
+  uint8_t* body = ReadBody(request.Get());
+  char* headerText = QueryHeaders(request.Get());
+  request.Close();
+  connection.Close();
+  internet.Close();
+  AssignText(responseHeaders.Variable(), headerText);
+
+  StoreReceivedCookies(headerText, host.get());
+  return ConvertBody(body, charsetConversion);
+}

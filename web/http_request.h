@@ -1,0 +1,23 @@
+// The program's one network routine: fetches a page over HTTP with WinINet and returns the
+// response body as a byte set (null when empty, and on every failure).
+//
+// Text parameters passed as pointers are the caller's variables, which the routine may write;
+// a null pointer means the parameter was not given: it reads as the empty text and what the
+// routine would write into it is dropped.
+//   url              the address; written back trimmed, with "http://" added when it had no
+//                    scheme
+//   method           0: GET, 1: POST, anything else: a notice box and an empty result
+//   proxy            HTTP proxy as host:port; blank = direct connection
+//   requestHeaders   extra header lines, each ending in CR LF; the routine appends its own
+//   postData         request body for POST
+//   cookies          value of a Cookie line
+//   charsetConversion  1: UTF-8 page to GBK; 2: Big5 page to simplified GBK; else none
+//   responseHeaders  out: the raw response header block (2048 spaces when it is larger)
+#pragma once
+
+#include <cstdint>
+
+uint8_t* 网页_访问(char** url, int32_t method = 0, char** proxy = nullptr,
+                   char** requestHeaders = nullptr, char** postData = nullptr,
+                   char** cookies = nullptr, int32_t charsetConversion = 0,
+                   char** responseHeaders = nullptr);

@@ -1,0 +1,84 @@
+// Texts and byte sets on the runtime's heap.
+#include "program_values.h"
+
+#include <cstring>
+
+namespace prog {
+
+uint32_t TextLength(const char* text) {
+  return text ? static_cast<uint32_t>(std::strlen(text)) : 0;
+}
+
+char* NewText(const char* bytes, uint32_t length) {
+  if (length == 0) return nullptr;
+  char* text = static_cast<char*>(MemAlloc(length + 1));
+  std::memcpy(text, bytes, length);
+  text[length] = '\0';
+  return text;
+}
+
+char* CopyText(const char* text) { return NewText(text, TextLength(text)); }
+
+char* JoinText(const char* a, const char* b, const char* c, const char* d) {
+  const char* parts[] = {a, b, c, d};
+  uint32_t total = 0;
+  for (const char* p : parts) total += TextLength(p);
+  if (total == 0) return nullptr;
+  char* text = static_cast<char*>(MemAlloc(total + 1));
+  char* out = text;
+  for (const char* p : parts) {
+    uint32_t n = TextLength(p);
+    if (n) std::memcpy(out, p, n);
+    out += n;
+  }
+  *out = '\0';
+  return text;
+}
+
+void AssignText(char** variable, char* value) {
+  char* old = *variable;
+  *variable = value;
+  if (old != value) MemFree(old);
+}
+
+void AppendText(char** variable, const char* tail) {
+  if (TextLength(tail) == 0) return;
+  AssignText(variable, JoinText(*variable, tail));
+}
+
+uint8_t* NewByteSet(const void* bytes, uint32_t length) {
+  if (length == 0) return nullptr;
+  uint8_t* set = static_cast<uint8_t*>(MemAlloc(kByteSetHeader + length));
+  reinterpret_cast<int32_t*>(set)[0] = 1;
+  reinterpret_cast<uint32_t*>(set)[1] = length;
+  if (bytes) std::memcpy(set + kByteSetHeader, bytes, length);
+  else std::memset(set + kByteSetHeader, 0, length);
+  return set;
+}
+
+ByteSetBuilder::~ByteSetBuilder() { MemFree(block_); }
+
+void ByteSetBuilder::Append(const void* bytes, uint32_t length) {
+  if (length == 0) return;
+  if (length > capacity_ - length_) {
+    uint32_t wanted = length_ + length;
+    uint32_t capacity = capacity_ ? capacity_ : 1024;
+    while (capacity < wanted) capacity = capacity > 0x40000000u ? wanted : capacity * 2;
+    block_ = static_cast<uint8_t*>(MemRealloc(block_, kByteSetHeader + capacity));
+    capacity_ = capacity;
+  }
+  std::memcpy(block_ + kByteSetHeader + length_, bytes, length);
+  length_ += length;
+}
+
+uint8_t* ByteSetBuilder::Finish() {
+  if (length_ == 0) return nullptr;
+  uint8_t* set = static_cast<uint8_t*>(MemRealloc(block_, kByteSetHeader + length_));
+  reinterpret_cast<int32_t*>(set)[0] = 1;
+  reinterpret_cast<uint32_t*>(set)[1] = length_;
+  block_ = nullptr;
+  length_ = capacity_ = 0;
+  return set;
+}
+
+}  // namespace prog
