@@ -13,10 +13,11 @@
 
 namespace {
 
-// The profile page's "wrong address" notice, in UTF-8 as the page is served, with its
-// trailing space.
+// The profile page's "wrong address" notice "请检查输入的网址是否正确。 " in UTF-8, as the
+// page is served, with its trailing space.
 PROGRAM_CONSTANT const char kProfileMissing[] =
-    u8"\u8bf7\u68c0\u67e5\u8f93\u5165\u7684\u7f51\u5740\u662f\u5426\u6b63\u786e\u3002 ";
+    "\xE8\xAF\xB7\xE6\xA3\x80\xE6\x9F\xA5\xE8\xBE\x93\xE5\x85\xA5\xE7\x9A\x84\xE7\xBD"
+    "\x91\xE5\x9D\x80\xE6\x98\xAF\xE5\x90\xA6\xE6\xAD\xA3\xE7\xA1\xAE\xE3\x80\x82\x20";
 static_assert(sizeof kProfileMissing - 1 == 40);
 // Search page markers, GBK.
 PROGRAM_CONSTANT const char kLikedForums[] = "喜欢的贴吧";
