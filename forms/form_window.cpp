@@ -464,6 +464,8 @@ LRESULT FormWindow::UnitProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       return Raise(1).Refused() ? FALSE : result;
     }
     case WM_DESTROY: {
+      // A modal window destroyed without WM_CLOSE must not leave the others disabled.
+      ReenableOtherWindows();
       Raise(2);
       if (!helpFile_.empty()) WinHelpA(hwnd_, helpFile_.c_str(), HELP_QUIT, 0);
       if (HMENU menu = GetMenu(hwnd_)) {

@@ -89,7 +89,7 @@ bool OnHelpKey(FormWindow& form) {
 
 // Arrow keys inside a group of option buttons (the option units with the same parent window)
 // move to the previous or next one and select it.
-bool OnArrow(FormWindow& form, UnitList& units, int32_t focusIndex, bool forward) {
+bool OnArrow(UnitList& units, int32_t focusIndex, bool forward) {
   UnitItem focusItem;
   const UnitClassInfo* focusClass = focusIndex > 0 ? ClassAt(units, focusIndex, &focusItem) : nullptr;
   if (focusClass == nullptr || !(focusClass->flags & CLASS_OPTION_BUTTON)) return false;
@@ -108,7 +108,6 @@ bool OnArrow(FormWindow& form, UnitList& units, int32_t focusIndex, bool forward
   HWND next = group[(at + (forward ? 1 : group.size() - 1)) % group.size()];
   SetFocus(next);
   SendMessageA(next, BM_CLICK, 0, 0);
-  (void)form;
   return true;
 }
 
@@ -281,7 +280,7 @@ BOOL FormWindow::PreTranslateMessage(MSG* msg) {
       } else if (key == VK_F1 && modifiers == 0) {
         handled = OnHelpKey(*this);
       } else if ((key == VK_UP || key == VK_LEFT || key == VK_DOWN || key == VK_RIGHT) && modifiers == 0) {
-        handled = OnArrow(*this, units, focusIndex, key == VK_DOWN || key == VK_RIGHT);
+        handled = OnArrow(units, focusIndex, key == VK_DOWN || key == VK_RIGHT);
       } else if (modifiers == 4 && ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9'))) {
         handled = OnMnemonic(*this, units, key);
       }

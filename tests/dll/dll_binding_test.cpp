@@ -71,7 +71,9 @@ void ExpectErrorBox(const ProbeResult& r, const std::string& message, const char
 }
 
 TEST(DllProbe, MisdeclaredCommandIsStackError6) {
-  ExpectErrorBox(RunProbe("stack"), "调用DLL命令后发现堆栈错误", "6");
+  // Too many arguments leave words on the stack; too few let the function take the caller's.
+  ExpectErrorBox(RunProbe("stack-long"), "调用DLL命令后发现堆栈错误", "6");
+  ExpectErrorBox(RunProbe("stack-short"), "调用DLL命令后发现堆栈错误", "6");
 }
 
 TEST(DllProbe, UnboundCommandsNameLibraryAndExport) {

@@ -56,7 +56,8 @@ extern "C" int32_t __cdecl ProgramEntry() {
   if (Is(line, " add")) code = Call(kAdd2, {2, 3});
   else if (Is(line, " twice")) code = Call(kTriple, {4}) + Call(kTriple, {5});
   else if (Is(line, " ordinal")) code = Call(kHidden, {42});
-  else if (Is(line, " stack")) code = Call(kAdd2, {1, 2, 3});   // declared with one too many
+  else if (Is(line, " stack-long")) code = Call(kAdd2, {1, 2, 3});   // one argument too many
+  else if (Is(line, " stack-short")) code = Call(kAdd2, {1});        // one argument too few
   else if (Is(line, " missing-export")) code = Call(kMissingExport, {});
   else if (Is(line, " missing-library")) code = Call(kMissingLibrary, {});
   else if (Is(line, " missing-system")) code = Call(kMissingSystem, {});

@@ -104,6 +104,11 @@ void CALLBACK CloseModalSoon(HWND, UINT, UINT_PTR id, DWORD) {
   if (HWND modal = FormHandle(kModalWindow)) PostMessageA(modal, WM_CLOSE, 0, 0);
 }
 
+void CALLBACK DestroyModalSoon(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  if (HWND modal = FormHandle(kModalWindow)) DestroyWindow(modal);
+}
+
 class FormWindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { InitialiseTestProgram(); }
@@ -355,6 +360,49 @@ TEST_F(FormWindowTest, UpDownStepsTheNumberAndWrapsAtTheEnds) {
   EXPECT_EQ(edit, GetFocus());
 }
 
+TEST_F(FormWindowTest, SpinModeTwoRaisesEventOneAfterTheBoxIsRecreated) {
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  Pump();
+  HWND oldBox = UnitHandle(kFirstWindow, kEdit2);
+  SetWindowTextA(oldBox, "42");
+  forms::WriteUnitProperty(kFirstWindow, kEdit2, 8 + forms::EDIT_SPIN_MODE, -1, 2);
+  Pump();
+  HWND box = UnitHandle(kFirstWindow, kEdit2);
+  ASSERT_NE(nullptr, box);
+  EXPECT_NE(oldBox, box) << "a new spin mode needs a new control";
+  EXPECT_EQ("42", WindowText(box)) << "the text survives the re-creation";
+  HWND form = FormHandle(kFirstWindow);
+  HWND spin = GetDlgItem(form, 114);
+  ASSERT_NE(nullptr, spin);
+  calls.clear();
+  NMUPDOWN nm{};
+  nm.hdr.hwndFrom = spin;
+  nm.hdr.idFrom = 114;
+  nm.hdr.code = UDN_DELTAPOS;
+  nm.iDelta = -1;
+  SendMessageA(form, WM_NOTIFY, 114, reinterpret_cast<LPARAM>(&nm));
+  EXPECT_TRUE(Called("Spin -1")) << Joined();
+  EXPECT_EQ("42", WindowText(box)) << "mode 2 leaves the text alone";
+}
+
+TEST_F(FormWindowTest, AltMnemonicClicksTheButtonWithoutTakingTheFocus) {
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  Pump();
+  HWND edit = UnitHandle(kFirstWindow, kEdit1);
+  SetFocus(edit);
+  calls.clear();
+  BYTE state[256] = {};
+  GetKeyboardState(state);
+  state[VK_MENU] = 0x80;
+  SetKeyboardState(state);
+  PostMessageA(edit, WM_SYSKEYDOWN, 'F', 0x20000001);
+  Pump();
+  state[VK_MENU] = 0;
+  SetKeyboardState(state);
+  EXPECT_TRUE(Called("Button1")) << Joined();
+  EXPECT_EQ(edit, GetFocus());
+}
+
 TEST_F(FormWindowTest, ByteInputFiltersTypingAndClampsWhenTheFocusLeaves) {
   ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
   Pump();
@@ -391,6 +439,12 @@ TEST_F(FormWindowTest, ModalWindowDisablesTheOthersAndItsLoopEndsWithIt) {
   EXPECT_TRUE(IsWindowEnabled(FormHandle(kFirstWindow)));
   EXPECT_EQ(0, rt::TheApp().modalWindowId);
   EXPECT_EQ(nullptr, FormHandle(kModalWindow));
+
+  // Destroyed without being closed, a modal window still gives the others back.
+  SetTimer(nullptr, 0, 200, &DestroyModalSoon);
+  EXPECT_EQ(1, forms::FormService(SVC_LOAD_WINDOW, reinterpret_cast<uint32_t>(words), 0));
+  EXPECT_TRUE(IsWindowEnabled(FormHandle(kFirstWindow)));
+  EXPECT_EQ(0, rt::TheApp().modalWindowId);
 }
 
 TEST_F(FormWindowTest, AUnitWhoseBlockCannotBeReadFailsTheLoadAndLeavesNothingBehind) {

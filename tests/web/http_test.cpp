@@ -12,7 +12,9 @@
 #include <sstream>
 #include <vector>
 
+#include "dll_commands.h"
 #include "http_request.h"
+#include "runtime/runtime_app.h"
 #include "test_support.h"
 
 namespace {
@@ -266,6 +268,85 @@ TEST_F(Http, ControlByteInHeadersDoesNotStallCookieReading) {
   std::string body = TakeBytes(网页_访问(&url));
   EXPECT_EQ(body, "ok");
   MemFree(url);
+}
+
+// Spies bound in place of the WinINet commands: they record every handle opened and closed,
+// and can make one of the three opening calls fail.
+struct HandleLog {
+  std::vector<std::string> events;
+  int failAt = 0;   // 1: InternetOpenA, 2: InternetConnectA, 3: HttpOpenRequestA
+  HINTERNET internet = nullptr, connection = nullptr, request = nullptr;
+  std::string Name(HINTERNET h) const {
+    return h == internet ? "internet" : h == connection ? "connection" : h == request ? "request" : "other";
+  }
+} handleLog;
+
+HINTERNET WINAPI SpyOpen(LPCSTR agent, DWORD type, LPCSTR proxy, LPCSTR bypass, DWORD flags) {
+  if (handleLog.failAt == 1) return nullptr;
+  return handleLog.internet = InternetOpenA(agent, type, proxy, bypass, flags);
+}
+HINTERNET WINAPI SpyConnect(HINTERNET internet, LPCSTR server, INTERNET_PORT port, LPCSTR user,
+                            LPCSTR password, DWORD service, DWORD flags, DWORD_PTR context) {
+  if (handleLog.failAt == 2) return nullptr;
+  return handleLog.connection =
+             InternetConnectA(internet, server, port, user, password, service, flags, context);
+}
+HINTERNET WINAPI SpyOpenRequest(HINTERNET connection, LPCSTR verb, LPCSTR object, LPCSTR version,
+                                LPCSTR referrer, LPCSTR* accept, DWORD flags, DWORD_PTR context) {
+  if (handleLog.failAt == 3) return nullptr;
+  return handleLog.request =
+             HttpOpenRequestA(connection, verb, object, version, referrer, accept, flags, context);
+}
+BOOL WINAPI SpyClose(HINTERNET handle) {
+  handleLog.events.push_back(handleLog.Name(handle));
+  return InternetCloseHandle(handle);
+}
+
+class HttpHandles : public Http {
+ protected:
+  void SetUp() override {
+    Http::SetUp();
+    handleLog = HandleLog{};
+    Spy(dll::kInternetOpen, reinterpret_cast<void*>(&SpyOpen));
+    Spy(dll::kInternetConnect, reinterpret_cast<void*>(&SpyConnect));
+    Spy(dll::kHttpOpenRequest, reinterpret_cast<void*>(&SpyOpenRequest));
+    Spy(dll::kInternetCloseHandle, reinterpret_cast<void*>(&SpyClose));
+  }
+  void TearDown() override {
+    // Unbound again: the next call binds the real functions.
+    for (uint32_t c : {dll::kInternetOpen, dll::kInternetConnect, dll::kHttpOpenRequest,
+                       dll::kInternetCloseHandle})
+      rt::TheApp().dll.addresses[c] = nullptr;
+    Http::TearDown();
+  }
+  static void Spy(uint32_t command, void* routine) { rt::TheApp().dll.addresses[command] = routine; }
+  std::vector<std::string> Closed() const { return handleLog.events; }
+};
+
+using Order = std::vector<std::string>;
+
+TEST_F(HttpHandles, ClosedInReverseOrderOnEveryPath) {
+  EXPECT_EQ(Fetch("http://tieba.baidu.com/marker"), "<html>MARKER-PAGE</html>");
+  EXPECT_EQ(Closed(), (Order{"request", "connection", "internet"}));
+
+  handleLog = HandleLog{};
+  EXPECT_EQ(Fetch("http://www.baidu.com:81/refused"), "");
+  EXPECT_EQ(Closed(), (Order{"request", "connection", "internet"})) << "failed send";
+
+  handleLog = HandleLog{};
+  handleLog.failAt = 3;
+  EXPECT_EQ(Fetch("http://tieba.baidu.com/marker"), "");
+  EXPECT_EQ(Closed(), (Order{"connection", "internet"})) << "request not opened";
+
+  handleLog = HandleLog{};
+  handleLog.failAt = 2;
+  EXPECT_EQ(Fetch("http://tieba.baidu.com/marker"), "");
+  EXPECT_EQ(Closed(), (Order{"internet"})) << "connection not opened";
+
+  handleLog = HandleLog{};
+  handleLog.failAt = 1;
+  EXPECT_EQ(Fetch("http://tieba.baidu.com/marker"), "");
+  EXPECT_TRUE(Closed().empty()) << "nothing opened";
 }
 
 }  // namespace

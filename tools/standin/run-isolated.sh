@@ -46,6 +46,20 @@ cat > "$work/hosts" <<HOSTS
 HOSTS
 mount --bind "$work/hosts" /etc/hosts
 
+# A display of its own as well, so the private wineserver's desktop does not share one with
+# programs of the machine's other wineservers.
+xvfb=
+if [ -n "$private_prefix" ] && command -v Xvfb >/dev/null; then
+  for n in $(seq 150 199); do
+    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+    Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    for _ in $(seq 1 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+    export DISPLAY=:$n
+    break
+  done
+fi
+
 export STANDIN_RECORD_DIR="$work/records"
 mkdir -p "$STANDIN_RECORD_DIR"
 python3 "$here/standin.py" --port 80 --record-dir "$STANDIN_RECORD_DIR" \
@@ -68,6 +82,7 @@ if [ -n "$private_prefix" ]; then
 fi
 kill "$server" 2>/dev/null || true
 wait "$server" 2>/dev/null || true
+if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; fi
 [ "$status" -eq 0 ] || cat "$work/server.log" >&2
 rm -rf "$work"
 exit "$status"
