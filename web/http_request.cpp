@@ -83,14 +83,17 @@ void AddDefaultHeader(char** headers, const char* key, const char* line) {
 // Feeds every "Set-Cookie: " line of the response header block to the WinINet cookie store
 // under "http://" + host: the name is what stands before the first "=", the value everything
 // after it, attributes included. The lines are read from a memory file as the line reader
-// splits them. A 0x00 or 0x1A byte stops the reading, since the line reader leaves such a
-// byte unread and would otherwise return empty lines at the same position for ever.
+// splits them. The line reader stops in front of a 0x1A byte without consuming it, so such a
+// byte in a header (servers may send one) would make it return empty lines at the same place
+// for ever: it is written to the file as a blank instead, and the reading also stops should
+// the file ever hold such a byte.
 void StoreReceivedCookies(const char* headerText, const char* host) {
   headerText = TextArgument(headerText);
   if (core::FindText(headerText, kSetCookie, 1, true) == -1) return;
   core::Text url(JoinText("http://", host));
+  core::Text lines = core::ReplaceSubtext(headerText, "\x1A", " ", {}, {}, true);
   int32_t file = core::OpenMemoryFile();
-  core::WriteText(file, {TextArg(headerText)});
+  core::WriteText(file, {TextArg(lines.c_str())});
   core::SeekToFileStart(file);
   while (!core::IsEndOfFile(file, false) && !core::IsEndOfFile(file, true)) {
     core::Text line = core::ReadLine(file);

@@ -85,6 +85,14 @@ uint64_t __cdecl OnSpin(uint32_t direction) {
 }
 uint64_t __cdecl OnDefaultClick() { Log("Default"); return kHandlerNoValue; }
 uint64_t __cdecl OnOtherClick() { Log("Other"); return kHandlerNoValue; }
+uint64_t __cdecl OnActivated() { Log("Activated"); return kHandlerNoValue; }
+uint64_t __cdecl OnFirstActivation() { Log("FirstActivation"); return kHandlerNoValue; }
+uint64_t __cdecl OnShown() { Log("Shown"); return kHandlerNoValue; }
+// Wants idle time while the elapsed time is below 50 ms.
+uint64_t __cdecl OnIdle(uint32_t elapsed) {
+  Log("Idle");
+  return HandlerValue(elapsed < 50 ? 1 : 0);
+}
 uint64_t __cdecl OnModalCreated() {
   Log("ModalCreated");
   return kHandlerNoValue;
@@ -169,6 +177,46 @@ TEST_F(FormWindowTest, LoadBuildsTheWindowWithItsStylesUnitsAndFirstEvents) {
   EXPECT_TRUE(forms::LoadStartWindow(kFirstWindow));
   EXPECT_EQ(form, FormHandle(kFirstWindow));
   EXPECT_FALSE(Called("Created"));
+}
+
+TEST_F(FormWindowTest, ShowingRaisesFirstActivationBeforeActivation) {
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  Pump();
+  auto at = [](const char* name) { return std::find(calls.begin(), calls.end(), std::string(name)) - calls.begin(); };
+  ASSERT_TRUE(Called("FirstActivation")) << Joined();
+  ASSERT_TRUE(Called("Activated")) << Joined();
+  EXPECT_LT(at("FirstActivation"), at("Activated"));
+  EXPECT_TRUE(Called("Shown")) << Joined();
+  EXPECT_LT(at("Sized"), at("Shown")) << "created, moved and sized come before the window shows";
+  // Only the first activation of the window's life raises event 8.
+  calls.clear();
+  SendMessageA(FormHandle(kFirstWindow), WM_ACTIVATE, WA_INACTIVE, 0);
+  SendMessageA(FormHandle(kFirstWindow), WM_ACTIVATE, WA_ACTIVE, 0);
+  EXPECT_FALSE(Called("FirstActivation")) << Joined();
+  EXPECT_TRUE(Called("Activated")) << Joined();
+}
+
+TEST_F(FormWindowTest, IdleEventsStopForAWindowThatDeclines) {
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  ASSERT_TRUE(forms::LoadStartWindow(kSecondWindow));   // binds no idle event
+  Pump();
+  calls.clear();
+  std::vector<HWND> declined;
+  EXPECT_EQ(1, forms::RaiseIdleEvents(10, declined));
+  EXPECT_EQ((std::vector<HWND>{FormHandle(kSecondWindow)}), declined);
+  EXPECT_EQ(0, forms::RaiseIdleEvents(60, declined));
+  EXPECT_EQ(2u, declined.size());
+  EXPECT_EQ(0, forms::RaiseIdleEvents(70, declined));
+  EXPECT_EQ(2, std::count(calls.begin(), calls.end(), std::string("Idle"))) << "declined windows get no more";
+}
+
+TEST_F(FormWindowTest, AUnitWithAnEventLinkUsesTheLinkedUnitsBindings) {
+  ASSERT_TRUE(forms::LoadStartWindow(kSecondWindow));
+  Pump();
+  calls.clear();
+  SendMessageA(UnitHandle(kSecondWindow, kLinked), BM_CLICK, 0, 0);
+  Pump();
+  EXPECT_TRUE(Called("Default")) << Joined();
 }
 
 TEST_F(FormWindowTest, ButtonsRaiseTheirBoundHandlersIncludingTheOneAtOffsetZero) {

@@ -15,9 +15,10 @@ Pages (any host unless named):
   /echo                       the raw request as the body
   /marker                     a small page holding MARKER-PAGE
   /setcookie                  two Set-Cookie lines (alpha, beta)
+  /cookie-noeq                a Set-Cookie line without "="
   /redirect?to=<url>          302 to the given address
   /big?size=N[&chunked=1]     N bytes of a fixed pattern (see pattern_byte)
-  /bigheaders?size=N          a header block of more than N bytes
+  /bigheaders?size=N          a header block of more than N bytes, with a Set-Cookie line
   /zeros                      a body holding zero bytes
   /utf8, /big5                a body in that encoding
   /ctrlz-cookie               a header holding 0x1A before two Set-Cookie lines
@@ -202,7 +203,9 @@ class Handler(socketserver.StreamRequestHandler):
         if path == "/bigheaders":
             size = int(query.get("size", ["4096"])[0])
             filler = [("X-Filler-%d" % i, "f" * 100) for i in range(size // 100 + 1)]
-            return self.send(200, b"small body", filler)
+            return self.send(200, b"small body", [("Set-Cookie", "big=1; path=/")] + filler)
+        if path == "/cookie-noeq":
+            return self.send(200, b"ok", [("Set-Cookie", "lonely")])
         if path == "/zeros":
             return self.send(200, b"ab\x00cd\x00\x00ef\x00", [("Content-Type", "application/octet-stream")])
         if path == "/utf8":
