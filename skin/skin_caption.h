@@ -17,7 +17,9 @@ bool HasSkinnedCaption(HWND window);
 // Draws frame and title bar over what the system drew (called after WM_NCPAINT and after the
 // messages with which the system redraws its title bar). `active` picks the active colours.
 // `dc` is a DC in window coordinates (WM_PRINT), or null for the window's own DC.
-void PaintCaptionFrame(HWND window, HDC dc, const Palette& palette, bool active);
+// `hotButton` is the hit-test code (HTCLOSE, HTMAXBUTTON, HTMINBUTTON) of the caption button
+// under the mouse, or 0.
+void PaintCaptionFrame(HWND window, HDC dc, const Palette& palette, bool active, WPARAM hotButton);
 
 // Asks the desktop compositor, where there is one, to let the window draw its own frame;
 // without this a composited frame would cover the skinned one. Does nothing elsewhere.

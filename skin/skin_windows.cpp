@@ -28,6 +28,7 @@ struct WindowState {
   uint8_t active;    // the layer that styles
   bool hot;          // mouse over a button
   bool ncActive;     // frame drawn in the active colours (from WM_NCACTIVATE)
+  WPARAM hotCaptionButton;  // hit-test code of the caption button under the mouse, or 0
   int depth;         // nesting of messages after which the system may have painted
   Level level[kMaxLevels];
 };
@@ -237,13 +238,24 @@ bool CaptionMayHavePainted(UINT message) {
 LRESULT CaptionProc(WindowState* state, const Level& next, HWND window, UINT message, WPARAM wParam,
                     LPARAM lParam) {
   if (message == WM_NCACTIVATE) state->ncActive = wParam != 0;
+  if (message == WM_NCMOUSEMOVE) {
+    WPARAM hot = (wParam == HTCLOSE || wParam == HTMAXBUTTON || wParam == HTMINBUTTON) ? wParam : 0;
+    if (hot && !state->hotCaptionButton) {
+      TRACKMOUSEEVENT track = {sizeof track, TME_LEAVE | TME_NONCLIENT, window, 0};
+      TrackMouseEvent(&track);
+    }
+    state->hotCaptionButton = hot;
+  }
+  // The system's own caption button tracking (press and hold) draws its buttons itself.
+  if (message == WM_NCMOUSELEAVE || message == WM_NCLBUTTONDOWN) state->hotCaptionButton = 0;
   ++state->depth;
   LRESULT result = CallNext(next, window, message, wParam, lParam);
   if (StateOf(window) != state) return result;  // destroyed meanwhile
   if (--state->depth == 0 && g_palette) {
     if (message == WM_CREATE) AllowOwnFrame(window);
     HDC printDc = message == WM_PRINT && (lParam & PRF_NONCLIENT) ? reinterpret_cast<HDC>(wParam) : nullptr;
-    if (message != WM_PRINT || printDc) PaintCaptionFrame(window, printDc, *g_palette, state->ncActive);
+    if (message != WM_PRINT || printDc)
+      PaintCaptionFrame(window, printDc, *g_palette, state->ncActive, state->hotCaptionButton);
   }
   return result;
 }

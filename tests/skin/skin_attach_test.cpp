@@ -105,6 +105,15 @@ TEST_F(SkinAttach, Skin33RestylesWindowButtonAndEdit) {
   SendMessageA(w_.frame, WM_NCACTIVATE, TRUE, 0);
   EXPECT_TRUE(Near(printed(middle, captionRow), activeTitle, 3));
 
+  // The close button lights up red under the mouse and goes back when the mouse leaves.
+  int closePlateX = (wr.right - wr.left) - frame - GetSystemMetrics(SM_CXSIZE) + 3;
+  int closePlateY = frame + GetSystemMetrics(SM_CYSIZE) / 2;
+  SendMessageA(w_.frame, WM_NCMOUSEMOVE, HTCLOSE, MAKELPARAM(wr.right - frame - 6, wr.top + closePlateY));
+  EXPECT_TRUE(Near(printed(closePlateX, closePlateY), RGB(0xC4, 0x2B, 0x1C), 3))
+      << "close button under the mouse " << Hex(printed(closePlateX, closePlateY));
+  SendMessageA(w_.frame, WM_NCMOUSELEAVE, 0, 0);
+  EXPECT_FALSE(Near(printed(closePlateX, closePlateY), RGB(0xC4, 0x2B, 0x1C), 40));
+
   // Text typed into the edit box is drawn in the edit text colour: some pixel of the text
   // row carries it (the text is anti-aliased, so look for the brightest match).
   SetWindowTextA(w_.edit, "MMMM");

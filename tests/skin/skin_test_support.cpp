@@ -108,7 +108,7 @@ bool CreateTestWindow(TestWindow* window, int x, int y) {
   window->clicks = 0;
   // Topmost, in a corner the program's centred window does not reach: pixels are read back
   // from the screen surface, and other test programs may have windows open at the same time.
-  window->frame = CreateWindowExA(WS_EX_TOPMOST, "SkinTestWindow", "Skin test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y,
+  window->frame = CreateWindowExA(WS_EX_TOPMOST, "SkinTestWindow", "Skin test", WS_OVERLAPPEDWINDOW, x, y,
                                   360, 240, nullptr, nullptr, instance, nullptr);
   if (!window->frame) return false;
   window->edit = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN,
@@ -118,7 +118,8 @@ bool CreateTestWindow(TestWindow* window, int x, int y) {
   HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   SendMessageA(window->edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
   SendMessageA(window->button, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
-  SetForegroundWindow(window->frame);
+  // Shown without taking the activation, which would steer other programs' keyboard input.
+  ShowWindow(window->frame, SW_SHOWNOACTIVATE);
   UpdateWindow(window->frame);
   Pump(150);
   return window->edit && window->button;
