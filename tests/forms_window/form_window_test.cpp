@@ -93,8 +93,15 @@ uint64_t __cdecl OnIdle(uint32_t elapsed) {
   Log("Idle");
   return HandlerValue(elapsed < 50 ? 1 : 0);
 }
+uint64_t __cdecl OnMenu() { Log("Menu"); return kHandlerNoValue; }
 uint64_t __cdecl OnModalCreated() {
   Log("ModalCreated");
+  // The menu bar holds the visible item, checked; its command raises the item's handler.
+  HWND modal = FormHandle(kModalWindow);
+  HMENU bar = GetMenu(modal);
+  Log("MenuItems " + std::to_string(bar ? GetMenuItemCount(bar) : -1));
+  if (bar && (GetMenuState(bar, 20001, MF_BYCOMMAND) & MF_CHECKED)) Log("Checked");
+  SendMessageA(modal, WM_COMMAND, 20001, 0);
   return kHandlerNoValue;
 }
 uint64_t __cdecl OnModalClose() {
@@ -482,6 +489,9 @@ TEST_F(FormWindowTest, ModalWindowDisablesTheOthersAndItsLoopEndsWithIt) {
   uint32_t words[3] = {static_cast<uint32_t>(kModalWindow), 0, 0};
   EXPECT_EQ(1, forms::FormService(SVC_LOAD_WINDOW, reinterpret_cast<uint32_t>(words), 0));
   EXPECT_TRUE(Called("ModalCreated")) << Joined();
+  EXPECT_TRUE(Called("MenuItems 1")) << Joined();
+  EXPECT_TRUE(Called("Checked")) << Joined();
+  EXPECT_TRUE(Called("Menu")) << Joined();
   EXPECT_TRUE(Called("ModalClose")) << Joined();
   EXPECT_TRUE(modalSawOwnerDisabled);
   EXPECT_TRUE(IsWindowEnabled(FormHandle(kFirstWindow)));
@@ -548,6 +558,32 @@ TEST_F(FormWindowTest, UnitsShowTheMousePointerOfTheirBlock) {
   SendMessageA(form, WM_SETCURSOR, reinterpret_cast<WPARAM>(UnitHandle(kFirstWindow, kButton2)),
                MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
   EXPECT_NE(built, GetCursor());
+}
+
+TEST_F(FormWindowTest, DockableBarsStackAlongTheTopAndBottomEdges) {
+  ASSERT_TRUE(forms::LoadStartWindow(kDockWindow));
+  Pump();
+  HWND form = FormHandle(kDockWindow);
+  auto place = [&](uint32_t unit) {
+    RECT r;
+    GetWindowRect(UnitHandle(kDockWindow, unit), &r);
+    MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+  };
+  RECT client;
+  GetClientRect(form, &client);
+  // Top bars in index order from the top, each keeping its left edge and size.
+  EXPECT_EQ(5, place(0x16010031).left);
+  EXPECT_EQ(0, place(0x16010031).top);
+  EXPECT_EQ(20, place(0x16010033).top);
+  EXPECT_EQ(9, place(0x16010033).left);
+  EXPECT_EQ(25, place(0x16010033).bottom - place(0x16010033).top);
+  EXPECT_EQ(client.bottom - 30, place(0x16010032).top);
+  // A new size lays them out again.
+  SetWindowPos(form, nullptr, 0, 0, 300, 260, SWP_NOMOVE | SWP_NOZORDER);
+  GetClientRect(form, &client);
+  EXPECT_EQ(client.bottom - 30, place(0x16010032).top);
+  EXPECT_EQ(7, place(0x16010032).left);
 }
 
 TEST_F(FormWindowTest, HandlersAreFoundOnlyWhileEventsAreNotBlocked) {

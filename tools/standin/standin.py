@@ -45,6 +45,8 @@ BLOG_HOST = "hi.baidu.com"
 HOSTS = (MAIN_HOST, FORUM_HOST, BLOG_HOST)
 UPDATE_PATH = "/柚工坊/item/1121dbf01dc7637dc9f337a5"
 
+# Marker texts, in the encodings the service's pages use: profile pages are UTF-8, search and
+# blog pages GBK.
 PROFILE_MISSING = "请检查输入的网址是否正确。 ".encode("utf-8")
 SEARCH_LIKED = "喜欢的贴吧".encode("gbk")
 SEARCH_IDENTITY = "贴吧身份".encode("gbk")
@@ -71,6 +73,7 @@ def pattern(size):
 
 
 class Recorder:
+    """Stores each received request as req-NNNNNN.bin and reads the optional overrides."""
     def __init__(self, directory):
         self.directory = directory
         self.lock = threading.Lock()
@@ -93,6 +96,7 @@ class Recorder:
 
 
 class Handler(socketserver.StreamRequestHandler):
+    """One connection: requests are answered in turn while the client keeps it open."""
     timeout = 120
 
     def handle(self):
@@ -107,6 +111,9 @@ class Handler(socketserver.StreamRequestHandler):
                 return
 
     def read_request(self):
+        """Reads one request byte for byte (request line, header lines, a sized body) and
+        records it. Returns (method, target, lower-case header fields, raw bytes) or None at
+        the end of the connection."""
         raw = bytearray()
         line = self.rfile.readline(65537)
         while line in (b"\r\n", b"\n"):
@@ -134,6 +141,7 @@ class Handler(socketserver.StreamRequestHandler):
         return method, target, fields, bytes(raw)
 
     def send(self, status, body, headers=(), chunked=False, reason=None):
+        """Writes a response with a Content-Length, or chunked in 64 KiB pieces."""
         reasons = {200: "OK", 302: "Found", 404: "Not Found"}
         head = "HTTP/1.1 %d %s\r\n" % (status, reason or reasons.get(status, "Status"))
         out = bytearray(head.encode("latin-1"))
@@ -153,6 +161,7 @@ class Handler(socketserver.StreamRequestHandler):
         return True
 
     def answer(self, method, target, fields, raw):
+        """Chooses the page by path (overrides first). False closes the connection."""
         host = fields.get("host", "").split(":")[0].lower()
         parts = urllib.parse.urlsplit(target)
         # The path may arrive escaped or as raw bytes (GBK or UTF-8); compare it as bytes.
