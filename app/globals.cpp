@@ -19,6 +19,7 @@ uint32_t WordArrayCount(const uint8_t* array) {
 
 uint32_t* WordArrayMembers(uint8_t* array) { return reinterpret_cast<uint32_t*>(array) + 2; }
 
+// Grows the block by one member, as the program's arrays grow.
 void AppendWord(uint8_t** array, uint32_t member) {
   if (!*array) *array = NewWordArray();
   uint32_t count = WordArrayCount(*array);
@@ -39,6 +40,8 @@ void CreateGlobals() {
   WindowList = NewWordArray();
 }
 
+// Run once by the runtime's end-of-program clean-up (not after a runtime error). Both
+// variables are left null so nothing can free them twice.
 extern "C" void __cdecl GlobalsCleanup() {
   FreeWindowInfoArray(WindowList);
   WindowList = nullptr;

@@ -34,10 +34,13 @@ char* ReadIntoSpaces(int32_t size, Reader read) {
 
 }  // namespace
 
+// Ends the program at once, also from inside a request that is dispatching messages: the
+// runtime's clean-up releases the globals and the process exits with code 0.
 extern "C" uint64_t __cdecl OnExitClicked() {
   EndProgram(0);
 }
 
+// A record owns its two texts, so a copy gets copies of them.
 WindowInfo* CopyWindowInfo(const WindowInfo& info) {
   auto* copy = static_cast<WindowInfo*>(MemAlloc(sizeof(WindowInfo)));
   *copy = info;
@@ -61,6 +64,9 @@ void FreeWindowInfoArray(uint8_t* array) {
   MemFree(array);
 }
 
+// Called by EnumWindows for every top-level window. Its record is built locally and a copy
+// joins WindowList only when the window is visible; the thread id is the result of a second
+// GetWindowThreadProcessId call. Runs inside a system callback, so nothing here throws.
 extern "C" int32_t __stdcall CollectVisibleWindow(uint32_t window, uint32_t) {
   WindowInfo* info = static_cast<WindowInfo*>(MemAlloc(sizeof(WindowInfo)));
   std::memset(info, 0, sizeof *info);
@@ -82,6 +88,8 @@ extern "C" int32_t __stdcall CollectVisibleWindow(uint32_t window, uint32_t) {
   return 1;
 }
 
+// Enumerates, hands the caller a copy of WindowList (its old array released first) and
+// empties WindowList again, so the global list holds records only during one enumeration.
 int32_t ListVisibleWindows(uint8_t** list) {
   dll::EnumWindows(CollectVisibleWindow, 0);
   // The caller gets copies; the enumeration's own list is emptied again.
@@ -98,6 +106,7 @@ int32_t ListVisibleWindows(uint8_t** list) {
   return static_cast<int32_t>(WordArrayCount(*list));
 }
 
+// The first visible window of the process in enumeration order (top of the Z order first).
 uint32_t FindProcessWindow(uint32_t processId) {
   uint8_t* windows = NewWordArray();
   int32_t n = ListVisibleWindows(&windows);
@@ -113,6 +122,8 @@ uint32_t FindProcessWindow(uint32_t processId) {
   return found;
 }
 
+// Without an owner the box belongs to this process's first visible window, or to none while
+// the process shows no window (during start-up, for example).
 int32_t ShowNotice(const char* message, std::optional<int32_t> style,
                    std::optional<const char*> caption, std::optional<uint32_t> owner) {
   uint32_t window = owner ? *owner : FindProcessWindow(dll::GetCurrentProcessId());

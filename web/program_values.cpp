@@ -35,6 +35,8 @@ char* JoinText(const char* a, const char* b, const char* c, const char* d) {
   return text;
 }
 
+// Program assignment: the variable takes the new text and its old one is released (a constant
+// text is left alone by MemFree).
 void AssignText(char** variable, char* value) {
   char* old = *variable;
   *variable = value;
@@ -58,6 +60,8 @@ uint8_t* NewByteSet(const void* bytes, uint32_t length) {
 
 ByteSetBuilder::~ByteSetBuilder() { MemFree(block_); }
 
+// Grows the block by doubling (from 1 KiB), so a body read in 1 KiB chunks is copied a
+// logarithmic number of times instead of once per chunk.
 void ByteSetBuilder::Append(const void* bytes, uint32_t length) {
   if (length == 0) return;
   if (length > capacity_ - length_) {
@@ -71,6 +75,7 @@ void ByteSetBuilder::Append(const void* bytes, uint32_t length) {
   length_ += length;
 }
 
+// Trims the block to exactly header plus length and writes the header.
 uint8_t* ByteSetBuilder::Finish() {
   if (length_ == 0) return nullptr;
   uint8_t* set = static_cast<uint8_t*>(MemRealloc(block_, kByteSetHeader + length_));

@@ -143,4 +143,45 @@ TEST_F(DllTable, EmptyFileNameSearchesSystemList) {
   EXPECT_EQ(t.addresses[0], reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "MessageBoxA")));
 }
 
+// A directory of its own under the temporary directory, removed with its files at the end.
+struct ScratchDirectory {
+  std::string path;
+  explicit ScratchDirectory(const char* name) {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    path = std::string(temp) + name + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(path.c_str(), nullptr);
+  }
+  void Put(const char* source, const char* name) const {
+    CopyFileA((ProgramDirectory() + "\\" + source).c_str(), (path + "\\" + name).c_str(), FALSE);
+  }
+  ~ScratchDirectory() {
+    DeleteFileA((path + "\\order.dll").c_str());
+    RemoveDirectoryA(path.c_str());
+  }
+};
+
+TEST_F(DllTable, RelativeNamesSearchProgramThenModuleDirectoryThenSystem) {
+  ScratchDirectory programDir("bindprog"), moduleDir("bindmod"), emptyDir("bindnone");
+  programDir.Put("bindtest.dll", "order.dll");      // Triple gives 3a
+  moduleDir.Put("bindtest_alt.dll", "order.dll");   // Triple gives 4a
+  rt::RuntimeApp& app = rt::TheApp();
+  auto bind = [&](const char* programDirectory, const std::string& moduleDirectory, const char* file) {
+    Declare({{file, "Triple"}});
+    app.programDirectory = programDirectory;
+    app.moduleDirectory = moduleDirectory;
+    uint32_t result = Call(0, {10});
+    rt::ReleaseDllCommands();
+    return result;
+  };
+  EXPECT_EQ(bind(programDir.path.c_str(), moduleDir.path + "\\", "order.dll"), 30u);
+  EXPECT_EQ(bind(emptyDir.path.c_str(), moduleDir.path + "\\", "order.dll"), 40u);
+  // Neither directory has it: the system's own search finds bindtest.dll beside this program.
+  EXPECT_EQ(bind(emptyDir.path.c_str(), emptyDir.path + "\\", "bindtest.dll"), 30u);
+  // An empty module directory is skipped.
+  EXPECT_EQ(bind(programDir.path.c_str(), "", "order.dll"), 30u);
+  // A name with a drive letter is loaded only as given.
+  EXPECT_EQ(bind(programDir.path.c_str(), "", (moduleDir.path + "\\order.dll").c_str()), 40u);
+}
+
 }  // namespace

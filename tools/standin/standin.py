@@ -25,7 +25,8 @@ Pages (any host unless named):
   /slow?ms=N                  the page after N milliseconds
   /reset                      the connection reset without an answer
 Overrides: a file overrides.json in the record directory, {"host/path": {"status": 200,
-"body": "text", "headers": [["Name", "value"]]}}, replaces any page, read at every request.
+"body": "text", "headers": [["Name", "value"]]}} or {"host/path": {"reset": true}}, replaces any
+page, read at every request.
 """
 
 import argparse
@@ -44,6 +45,8 @@ BLOG_HOST = "hi.baidu.com"
 HOSTS = (MAIN_HOST, FORUM_HOST, BLOG_HOST)
 UPDATE_PATH = "/柚工坊/item/1121dbf01dc7637dc9f337a5"
 
+# Marker texts, in the encodings the service's pages use: profile pages are UTF-8, search and
+# blog pages GBK.
 PROFILE_MISSING = "请检查输入的网址是否正确。 ".encode("utf-8")
 SEARCH_LIKED = "喜欢的贴吧".encode("gbk")
 SEARCH_IDENTITY = "贴吧身份".encode("gbk")
@@ -70,6 +73,7 @@ def pattern(size):
 
 
 class Recorder:
+    """Stores each received request as req-NNNNNN.bin and reads the optional overrides."""
     def __init__(self, directory):
         self.directory = directory
         self.lock = threading.Lock()
@@ -92,6 +96,7 @@ class Recorder:
 
 
 class Handler(socketserver.StreamRequestHandler):
+    """One connection: requests are answered in turn while the client keeps it open."""
     timeout = 120
 
     def handle(self):
@@ -106,6 +111,9 @@ class Handler(socketserver.StreamRequestHandler):
                 return
 
     def read_request(self):
+        """Reads one request byte for byte (request line, header lines, a sized body) and
+        records it. Returns (method, target, lower-case header fields, raw bytes) or None at
+        the end of the connection."""
         raw = bytearray()
         line = self.rfile.readline(65537)
         while line in (b"\r\n", b"\n"):
@@ -133,6 +141,7 @@ class Handler(socketserver.StreamRequestHandler):
         return method, target, fields, bytes(raw)
 
     def send(self, status, body, headers=(), chunked=False, reason=None):
+        """Writes a response with a Content-Length, or chunked in 64 KiB pieces."""
         reasons = {200: "OK", 302: "Found", 404: "Not Found"}
         head = "HTTP/1.1 %d %s\r\n" % (status, reason or reasons.get(status, "Status"))
         out = bytearray(head.encode("latin-1"))
@@ -152,6 +161,7 @@ class Handler(socketserver.StreamRequestHandler):
         return True
 
     def answer(self, method, target, fields, raw):
+        """Chooses the page by path (overrides first). False closes the connection."""
         host = fields.get("host", "").split(":")[0].lower()
         parts = urllib.parse.urlsplit(target)
         # The path may arrive escaped or as raw bytes (GBK or UTF-8); compare it as bytes.
@@ -164,6 +174,9 @@ class Handler(socketserver.StreamRequestHandler):
             path = UPDATE_PATH
         override = self.server.recorder.overrides().get(host + path)
         if override is not None:
+            if override.get("reset"):
+                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                return False
             body = override.get("body", "").encode(override.get("encoding", "utf-8"))
             return self.send(override.get("status", 200), body,
                              [tuple(h) for h in override.get("headers", [])])
