@@ -318,6 +318,9 @@ TEST_F(FormWindowTest, TabMovesByTabWordThenDescendingIndex) {
   ASSERT_NE(nullptr, second);
   std::vector<uint32_t> order = forms::TabOrder(second->Record()->units);
   EXPECT_EQ((std::vector<uint32_t>{3, 2, 1, 4}), order);
+  // Kept off the taskbar: owned by the runtime's hidden helper window.
+  EXPECT_EQ(rt::TheApp().helperWindow->Handle(), GetWindow(FormHandle(kSecondWindow), GW_OWNER));
+  EXPECT_EQ(nullptr, GetWindow(FormHandle(kFirstWindow), GW_OWNER));
   EXPECT_EQ(UnitHandle(kSecondWindow, kOther), GetFocus());
 }
 
