@@ -198,6 +198,8 @@ TEST_F(RichEditTest, InsertedTextTakesTheColourSetAtTheInsertionPoint) {
   EXPECT_EQ(cf.dwEffects & CFE_AUTOCOLOR, 0u);
   EXPECT_STREQ(cf.szFaceName, "宋体");
   EXPECT_EQ(cf.yHeight, 180);
+  EXPECT_EQ(cf.dwMask & CFM_BOLD, static_cast<DWORD>(CFM_BOLD));
+  EXPECT_EQ(cf.dwEffects & (CFE_BOLD | CFE_ITALIC), 0u) << "not bold, whatever the control began with";
   cf = FormatOf(edit, first + 1, first + 1 + second);
   EXPECT_EQ(cf.crTextColor, 0x0000FFu) << "the new line is red";
   cf = FormatOf(edit, 0, 3);
@@ -404,6 +406,35 @@ TEST_F(RichEditTest, NotificationsRaiseUnitEvents) {
 }  // namespace
 
 namespace {
+
+// A handler may destroy the box while the box is still handling the write or the keystroke that
+// raised its event: the write and the keystroke end quietly, and the runtime hears of the box's
+// end once.
+TEST_F(RichEditTest, HandlerDestroyingItsBoxMidEvent) {
+  RichEditUnit* box = CreateBox(host_);
+  ASSERT_NE(box, nullptr);
+  HWND edit = box->Handle();
+  Runtime().onEvent = [edit](const RaisedEvent& e) {
+    if (e.event == kEventChanged && IsWindow(edit)) DestroyWindow(edit);
+  };
+  EXPECT_EQ(WriteText(box, kPropSelText, "gone"), 0);
+  EXPECT_FALSE(IsWindow(edit));
+  EXPECT_EQ(Runtime().released.size(), 1u);
+
+  RichEditUnit* typed = CreateBox(host_, nullptr, 0, 8);
+  HWND typedEdit = typed->Handle();
+  Runtime().onEvent = [typedEdit](const RaisedEvent& e) {
+    if (e.event == kEventChanged && IsWindow(typedEdit)) DestroyWindow(typedEdit);
+  };
+  PostMessageA(typedEdit, WM_CHAR, 'x', 1);
+  Pump();
+  EXPECT_FALSE(IsWindow(typedEdit));
+  EXPECT_EQ(Runtime().released.size(), 2u);
+  Runtime().onEvent = nullptr;
+  RichEditUnit* later = CreateBox(host_, nullptr, 0, 9);  // the next box's messages free the rest
+  SendMessageA(later->Handle(), WM_CHAR, 'y', 1);
+  EXPECT_EQ(ControlText(later->Handle()), "y");
+}
 
 // A ReadOnly change asks for re-creation; the box built from the saved block shows the lines
 // appended so far, keeps the caret at the end and is read-only.
