@@ -51,7 +51,7 @@ int32_t __cdecl ExtUiLibraryNotify(int32_t event, uint32_t arg1, uint32_t) {
 }  // namespace extui
 
 // Version 1.0 of the library; the name and identifier are the library's own.
-const LibraryInfo kExtUiLibraryInfo = {
+extern "C" const LibraryInfo kExtUiLibraryInfo = {
     kLibraryFormat,
     "5E3A1C7B9D2F4A6E8B0C1D2E3F4A5B6C",
     {1, 0, 1},

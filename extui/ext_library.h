@@ -9,7 +9,7 @@
 #include "runtime/interface/unit_records.h"
 
 // The library record the program lists among its libraries.
-extern const LibraryInfo kExtUiLibraryInfo;
+extern "C" const LibraryInfo kExtUiLibraryInfo;
 
 namespace extui {
 

@@ -348,9 +348,11 @@ void WindowDirectory::Clear() {
   records_.clear();
 }
 
+// Never destroyed: the application object's clean-up may still walk it while static objects
+// are being torn down at process exit.
 WindowDirectory& TheWindowDirectory() {
-  static WindowDirectory directory;
-  return directory;
+  static WindowDirectory* directory = new WindowDirectory;
+  return *directory;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #include "form_test_support.h"
 
 #include "forms/button.h"
+#include "framework/window.h"
 #include "forms/edit_box.h"
 #include "forms/form_runtime.h"
 #include "forms/form_window.h"
@@ -14,6 +15,27 @@ namespace formtest {
 namespace {
 
 UnitClassInfo coreTypes[51];
+
+// A dockable bar class of the tests (class 20): a plain child window whose low two style bits
+// come from the first word of its block (1 stacks at the top, 3 at the bottom).
+void* __cdecl CreateBar(const void* block, int32_t length, uint32_t style, void* parent, uint32_t controlId,
+                        void*, int32_t left, int32_t top, int32_t width, int32_t height, int32_t, int32_t,
+                        uint32_t, uint32_t) {
+  static const char* barClass = fw::RegisterHelperClass(0, nullptr, nullptr, nullptr);
+  uint32_t type = length >= 4 ? *static_cast<const uint32_t*>(block) & 3 : 0;
+  auto* bar = new fw::WindowObject;
+  if (!bar->Create(0, barClass, "", style | WS_CHILD | type, left, top, width, height, static_cast<HWND>(parent),
+                   reinterpret_cast<HMENU>(static_cast<uintptr_t>(controlId)))) {
+    delete bar;
+    return nullptr;
+  }
+  return bar;
+}
+
+void* __cdecl BarInterface(int32_t op) { return op == UNIT_OP_CREATE ? reinterpret_cast<void*>(&CreateBar) : nullptr; }
+
+const UnitClassInfo kBarClass = {"停靠条", "DockBar", {0, 0, 0}, CLASS_DOCKABLE | CLASS_EVENTS, {0, 0, 0},
+                                 8, kCommonPropertyInfos, &BarInterface, {0, 0}};
 LibraryInfo coreLibrary;
 const LibraryInfo* libraries[1] = {&coreLibrary};
 ProgramInfo program;
@@ -27,6 +49,7 @@ void InitialiseTestProgram() {
   coreTypes[0] = forms::kWindowClass;
   coreTypes[4] = forms::kEditBoxClass;
   coreTypes[10] = forms::kButtonClass;
+  coreTypes[19] = kBarClass;
   coreLibrary.format = kLibraryFormat;
   coreLibrary.typeCount = 51;
   coreLibrary.typeTable = coreTypes;

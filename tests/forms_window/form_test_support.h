@@ -18,12 +18,13 @@ inline constexpr int32_t kFirstWindow = 0x52010011;
 inline constexpr int32_t kSecondWindow = 0x52010012;
 inline constexpr int32_t kModalWindow = 0x52010013;
 inline constexpr int32_t kBadWindow = 0x52010014;
+inline constexpr int32_t kDockWindow = 0x52010015;   // three dockable bars of test class 20
 // Units of the first window, by index 1..5.
 inline constexpr uint32_t kButton3 = 0x16010006, kButton2 = 0x16010005, kButton1 = 0x16010004,
                           kEdit2 = 0x16010003, kEdit1 = 0x16010002;
 // Units of the second window.
 inline constexpr uint32_t kDefault = 0x16010011, kSingleLine = 0x16010012, kOther = 0x16010013,
-                          kMultiLine = 0x16010014, kHidden = 0x16010015;
+                          kMultiLine = 0x16010014, kHidden = 0x16010015, kLinked = 0x16010016;
 
 // Initialises the runtime once with the test program record.
 void InitialiseTestProgram();

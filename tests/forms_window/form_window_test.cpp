@@ -85,8 +85,23 @@ uint64_t __cdecl OnSpin(uint32_t direction) {
 }
 uint64_t __cdecl OnDefaultClick() { Log("Default"); return kHandlerNoValue; }
 uint64_t __cdecl OnOtherClick() { Log("Other"); return kHandlerNoValue; }
+uint64_t __cdecl OnActivated() { Log("Activated"); return kHandlerNoValue; }
+uint64_t __cdecl OnFirstActivation() { Log("FirstActivation"); return kHandlerNoValue; }
+uint64_t __cdecl OnShown() { Log("Shown"); return kHandlerNoValue; }
+// Wants idle time while the elapsed time is below 50 ms.
+uint64_t __cdecl OnIdle(uint32_t elapsed) {
+  Log("Idle");
+  return HandlerValue(elapsed < 50 ? 1 : 0);
+}
+uint64_t __cdecl OnMenu() { Log("Menu"); return kHandlerNoValue; }
 uint64_t __cdecl OnModalCreated() {
   Log("ModalCreated");
+  // The menu bar holds the visible item, checked; its command raises the item's handler.
+  HWND modal = FormHandle(kModalWindow);
+  HMENU bar = GetMenu(modal);
+  Log("MenuItems " + std::to_string(bar ? GetMenuItemCount(bar) : -1));
+  if (bar && (GetMenuState(bar, 20001, MF_BYCOMMAND) & MF_CHECKED)) Log("Checked");
+  SendMessageA(modal, WM_COMMAND, 20001, 0);
   return kHandlerNoValue;
 }
 uint64_t __cdecl OnModalClose() {
@@ -169,6 +184,46 @@ TEST_F(FormWindowTest, LoadBuildsTheWindowWithItsStylesUnitsAndFirstEvents) {
   EXPECT_TRUE(forms::LoadStartWindow(kFirstWindow));
   EXPECT_EQ(form, FormHandle(kFirstWindow));
   EXPECT_FALSE(Called("Created"));
+}
+
+TEST_F(FormWindowTest, ShowingRaisesFirstActivationBeforeActivation) {
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  Pump();
+  auto at = [](const char* name) { return std::find(calls.begin(), calls.end(), std::string(name)) - calls.begin(); };
+  ASSERT_TRUE(Called("FirstActivation")) << Joined();
+  ASSERT_TRUE(Called("Activated")) << Joined();
+  EXPECT_LT(at("FirstActivation"), at("Activated"));
+  EXPECT_TRUE(Called("Shown")) << Joined();
+  EXPECT_LT(at("Sized"), at("Shown")) << "created, moved and sized come before the window shows";
+  // Only the first activation of the window's life raises event 8.
+  calls.clear();
+  SendMessageA(FormHandle(kFirstWindow), WM_ACTIVATE, WA_INACTIVE, 0);
+  SendMessageA(FormHandle(kFirstWindow), WM_ACTIVATE, WA_ACTIVE, 0);
+  EXPECT_FALSE(Called("FirstActivation")) << Joined();
+  EXPECT_TRUE(Called("Activated")) << Joined();
+}
+
+TEST_F(FormWindowTest, IdleEventsStopForAWindowThatDeclines) {
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  ASSERT_TRUE(forms::LoadStartWindow(kSecondWindow));   // binds no idle event
+  Pump();
+  calls.clear();
+  std::vector<HWND> declined;
+  EXPECT_EQ(1, forms::RaiseIdleEvents(10, declined));
+  EXPECT_EQ((std::vector<HWND>{FormHandle(kSecondWindow)}), declined);
+  EXPECT_EQ(0, forms::RaiseIdleEvents(60, declined));
+  EXPECT_EQ(2u, declined.size());
+  EXPECT_EQ(0, forms::RaiseIdleEvents(70, declined));
+  EXPECT_EQ(2, std::count(calls.begin(), calls.end(), std::string("Idle"))) << "declined windows get no more";
+}
+
+TEST_F(FormWindowTest, AUnitWithAnEventLinkUsesTheLinkedUnitsBindings) {
+  ASSERT_TRUE(forms::LoadStartWindow(kSecondWindow));
+  Pump();
+  calls.clear();
+  SendMessageA(UnitHandle(kSecondWindow, kLinked), BM_CLICK, 0, 0);
+  Pump();
+  EXPECT_TRUE(Called("Default")) << Joined();
 }
 
 TEST_F(FormWindowTest, ButtonsRaiseTheirBoundHandlersIncludingTheOneAtOffsetZero) {
@@ -434,6 +489,9 @@ TEST_F(FormWindowTest, ModalWindowDisablesTheOthersAndItsLoopEndsWithIt) {
   uint32_t words[3] = {static_cast<uint32_t>(kModalWindow), 0, 0};
   EXPECT_EQ(1, forms::FormService(SVC_LOAD_WINDOW, reinterpret_cast<uint32_t>(words), 0));
   EXPECT_TRUE(Called("ModalCreated")) << Joined();
+  EXPECT_TRUE(Called("MenuItems 1")) << Joined();
+  EXPECT_TRUE(Called("Checked")) << Joined();
+  EXPECT_TRUE(Called("Menu")) << Joined();
   EXPECT_TRUE(Called("ModalClose")) << Joined();
   EXPECT_TRUE(modalSawOwnerDisabled);
   EXPECT_TRUE(IsWindowEnabled(FormHandle(kFirstWindow)));
@@ -500,6 +558,32 @@ TEST_F(FormWindowTest, UnitsShowTheMousePointerOfTheirBlock) {
   SendMessageA(form, WM_SETCURSOR, reinterpret_cast<WPARAM>(UnitHandle(kFirstWindow, kButton2)),
                MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
   EXPECT_NE(built, GetCursor());
+}
+
+TEST_F(FormWindowTest, DockableBarsStackAlongTheTopAndBottomEdges) {
+  ASSERT_TRUE(forms::LoadStartWindow(kDockWindow));
+  Pump();
+  HWND form = FormHandle(kDockWindow);
+  auto place = [&](uint32_t unit) {
+    RECT r;
+    GetWindowRect(UnitHandle(kDockWindow, unit), &r);
+    MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+  };
+  RECT client;
+  GetClientRect(form, &client);
+  // Top bars in index order from the top, each keeping its left edge and size.
+  EXPECT_EQ(5, place(0x16010031).left);
+  EXPECT_EQ(0, place(0x16010031).top);
+  EXPECT_EQ(20, place(0x16010033).top);
+  EXPECT_EQ(9, place(0x16010033).left);
+  EXPECT_EQ(25, place(0x16010033).bottom - place(0x16010033).top);
+  EXPECT_EQ(client.bottom - 30, place(0x16010032).top);
+  // A new size lays them out again.
+  SetWindowPos(form, nullptr, 0, 0, 300, 260, SWP_NOMOVE | SWP_NOZORDER);
+  GetClientRect(form, &client);
+  EXPECT_EQ(client.bottom - 30, place(0x16010032).top);
+  EXPECT_EQ(7, place(0x16010032).left);
 }
 
 TEST_F(FormWindowTest, HandlersAreFoundOnlyWhileEventsAreNotBlocked) {

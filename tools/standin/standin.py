@@ -25,7 +25,8 @@ Pages (any host unless named):
   /slow?ms=N                  the page after N milliseconds
   /reset                      the connection reset without an answer
 Overrides: a file overrides.json in the record directory, {"host/path": {"status": 200,
-"body": "text", "headers": [["Name", "value"]]}}, replaces any page, read at every request.
+"body": "text", "headers": [["Name", "value"]]}} or {"host/path": {"reset": true}}, replaces any
+page, read at every request.
 """
 
 import argparse
@@ -173,6 +174,9 @@ class Handler(socketserver.StreamRequestHandler):
             path = UPDATE_PATH
         override = self.server.recorder.overrides().get(host + path)
         if override is not None:
+            if override.get("reset"):
+                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                return False
             body = override.get("body", "").encode(override.get("encoding", "utf-8"))
             return self.send(override.get("status", 200), body,
                              [tuple(h) for h in override.get("headers", [])])

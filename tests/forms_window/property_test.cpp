@@ -1,0 +1,162 @@
+// Class properties of the window and the edit box through the runtime's property access, the
+// way program code reaches them: texts in and out as GBK heap texts, frames and selections
+// applied to the live windows.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "form_test_support.h"
+#include "forms/edit_box.h"
+#include "forms/form_runtime.h"
+#include "forms/form_window.h"
+#include "runtime/heap.h"
+
+using namespace formtest;
+
+namespace {
+
+constexpr int32_t kWindowProperty = 8;   // class properties start after the eight common ones
+
+// Reads a text property and takes ownership of the heap text ("" for the null empty text).
+std::string ReadText(int32_t windowId, uint32_t unit, int32_t property) {
+  auto* text = reinterpret_cast<char*>(static_cast<uintptr_t>(
+      forms::ReadUnitProperty(windowId, static_cast<int32_t>(unit), property, -1)));
+  std::string copy = text ? text : "";
+  rt::MemFree(text);
+  return copy;
+}
+
+bool IsNullText(int32_t windowId, uint32_t unit, int32_t property) {
+  return forms::ReadUnitProperty(windowId, static_cast<int32_t>(unit), property, -1) == 0;
+}
+
+void WriteText(int32_t windowId, uint32_t unit, int32_t property, const char* text) {
+  forms::WriteUnitProperty(windowId, static_cast<int32_t>(unit), property, -1,
+                           reinterpret_cast<uintptr_t>(text));
+}
+
+void WriteInt(int32_t windowId, uint32_t unit, int32_t property, int32_t value) {
+  forms::WriteUnitProperty(windowId, static_cast<int32_t>(unit), property, -1, static_cast<uint32_t>(value));
+}
+
+int32_t ReadInt(int32_t windowId, uint32_t unit, int32_t property) {
+  return static_cast<int32_t>(forms::ReadUnitProperty(windowId, static_cast<int32_t>(unit), property, -1));
+}
+
+class PropertyTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { InitialiseTestProgram(); }
+  void SetUp() override {
+    ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+    Pump();
+  }
+  void TearDown() override {
+    forms::DestroyAllWindows();
+    Pump();
+  }
+};
+
+TEST_F(PropertyTest, WindowFrameAndTitleFollowTheirProperties) {
+  HWND form = FormHandle(kFirstWindow);
+  WriteText(kFirstWindow, 0, kWindowProperty + forms::WIN_CAPTION, "新标题");
+  EXPECT_EQ("新标题", WindowText(form));
+  EXPECT_EQ("新标题", ReadText(kFirstWindow, 0, kWindowProperty + forms::WIN_CAPTION));
+
+  WriteInt(kFirstWindow, 0, kWindowProperty + forms::WIN_BORDER, 1);
+  EXPECT_TRUE(GetWindowLongA(form, GWL_STYLE) & WS_THICKFRAME) << "border 1 is sizable";
+  WriteInt(kFirstWindow, 0, kWindowProperty + forms::WIN_BORDER, 99);
+  EXPECT_EQ(6, ReadInt(kFirstWindow, 0, kWindowProperty + forms::WIN_BORDER)) << "choices clamp";
+  EXPECT_TRUE(GetWindowLongA(form, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+
+  WriteInt(kFirstWindow, 0, kWindowProperty + forms::WIN_MIN_BUTTON, 0);
+  EXPECT_FALSE(GetWindowLongA(form, GWL_STYLE) & WS_MINIMIZEBOX);
+
+  WriteInt(kFirstWindow, 0, kWindowProperty + forms::WIN_ALWAYS_ON_TOP, 1);
+  EXPECT_TRUE(GetWindowLongA(form, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  WriteInt(kFirstWindow, 0, kWindowProperty + forms::WIN_ALWAYS_ON_TOP, 0);
+  EXPECT_FALSE(GetWindowLongA(form, GWL_EXSTYLE) & WS_EX_TOPMOST);
+
+  // Re-centring a window that was moved.
+  SetWindowPos(form, nullptr, 3, 4, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  WriteInt(kFirstWindow, 0, kWindowProperty + forms::WIN_START_POSITION, 1);
+  RECT r;
+  GetWindowRect(form, &r);
+  EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2, r.left);
+
+  WriteInt(kFirstWindow, 0, kWindowProperty + forms::WIN_MOVABLE, 0);
+  EXPECT_EQ(-1, GetMenuState(GetSystemMenu(form, FALSE), SC_MOVE, MF_BYCOMMAND)) << "no Move entry";
+  WriteInt(kFirstWindow, 0, kWindowProperty + forms::WIN_MOVABLE, 1);
+  EXPECT_NE(-1, GetMenuState(GetSystemMenu(form, FALSE), SC_MOVE, MF_BYCOMMAND));
+}
+
+TEST_F(PropertyTest, EditContentSelectionAndSelectedTextInCharacters) {
+  constexpr int32_t content = kWindowProperty + forms::EDIT_CONTENT;
+  EXPECT_TRUE(IsNullText(kFirstWindow, kEdit1, content)) << "an empty box reads as the null text";
+  // Typed lines read back with CR LF.
+  HWND edit = UnitHandle(kFirstWindow, kEdit1);
+  SetFocus(edit);
+  for (const char* c = "ab\rcd\ref"; *c; ++c) PostMessageA(edit, WM_CHAR, static_cast<unsigned char>(*c), 0);
+  Pump();
+  EXPECT_EQ("ab\r\ncd\r\nef", ReadText(kFirstWindow, kEdit1, content));
+
+  // Positions count characters, so a two-byte character is one step.
+  WriteText(kFirstWindow, kEdit1, content, "甲乙丙丁");
+  WriteInt(kFirstWindow, kEdit1, kWindowProperty + forms::EDIT_SEL_START, 1);
+  WriteInt(kFirstWindow, kEdit1, kWindowProperty + forms::EDIT_SEL_LENGTH, 2);
+  EXPECT_EQ(1, ReadInt(kFirstWindow, kEdit1, kWindowProperty + forms::EDIT_SEL_START));
+  EXPECT_EQ(2, ReadInt(kFirstWindow, kEdit1, kWindowProperty + forms::EDIT_SEL_LENGTH));
+  EXPECT_EQ("乙丙", ReadText(kFirstWindow, kEdit1, kWindowProperty + forms::EDIT_SEL_TEXT));
+  WriteText(kFirstWindow, kEdit1, kWindowProperty + forms::EDIT_SEL_TEXT, "中");
+  EXPECT_EQ("甲中丁", ReadText(kFirstWindow, kEdit1, content));
+
+  // -1 selects everything; other negatives are 0.
+  WriteInt(kFirstWindow, kEdit1, kWindowProperty + forms::EDIT_SEL_LENGTH, -1);
+  EXPECT_EQ("甲中丁", ReadText(kFirstWindow, kEdit1, kWindowProperty + forms::EDIT_SEL_TEXT));
+  WriteInt(kFirstWindow, kEdit1, kWindowProperty + forms::EDIT_SEL_START, -7);
+  EXPECT_EQ(0, ReadInt(kFirstWindow, kEdit1, kWindowProperty + forms::EDIT_SEL_START));
+
+  // A null text written is the empty text.
+  WriteText(kFirstWindow, kEdit1, content, nullptr);
+  EXPECT_TRUE(IsNullText(kFirstWindow, kEdit1, content));
+}
+
+TEST_F(PropertyTest, PasswordModeAndLimitsApplyToTheLiveBox) {
+  // Password masking needs a single-line box.
+  HWND edit = UnitHandle(kFirstWindow, kEdit2);
+  WriteInt(kFirstWindow, kEdit2, kWindowProperty + forms::EDIT_INPUT_MODE, 2);
+  EXPECT_EQ('*', SendMessageA(edit, EM_GETPASSWORDCHAR, 0, 0));
+  WriteText(kFirstWindow, kEdit2, kWindowProperty + forms::EDIT_PASSWORD_CHAR, "#");
+  EXPECT_EQ('#', SendMessageA(edit, EM_GETPASSWORDCHAR, 0, 0));
+  EXPECT_EQ("#", ReadText(kFirstWindow, kEdit2, kWindowProperty + forms::EDIT_PASSWORD_CHAR));
+  // An empty text would unmask the password: the character stays.
+  WriteText(kFirstWindow, kEdit2, kWindowProperty + forms::EDIT_PASSWORD_CHAR, "");
+  EXPECT_EQ('#', SendMessageA(edit, EM_GETPASSWORDCHAR, 0, 0));
+
+  WriteInt(kFirstWindow, kEdit2, kWindowProperty + forms::EDIT_INPUT_MODE, 1);
+  EXPECT_TRUE(GetWindowLongA(edit, GWL_STYLE) & ES_READONLY);
+  EXPECT_EQ(0, SendMessageA(edit, EM_GETPASSWORDCHAR, 0, 0));
+  WriteInt(kFirstWindow, kEdit2, kWindowProperty + forms::EDIT_INPUT_MODE, 40);
+  EXPECT_EQ(11, ReadInt(kFirstWindow, kEdit2, kWindowProperty + forms::EDIT_INPUT_MODE));
+  EXPECT_FALSE(GetWindowLongA(edit, GWL_STYLE) & ES_READONLY);
+
+  WriteInt(kFirstWindow, kEdit2, kWindowProperty + forms::EDIT_MAX_LENGTH, -3);
+  EXPECT_EQ(0, ReadInt(kFirstWindow, kEdit2, kWindowProperty + forms::EDIT_MAX_LENGTH));
+  WriteInt(kFirstWindow, kEdit2, kWindowProperty + forms::EDIT_MAX_LENGTH, 5);
+  EXPECT_EQ(5, SendMessageA(edit, EM_GETLIMITTEXT, 0, 0));
+}
+
+TEST_F(PropertyTest, SpinRangeIsOrderedWhicheverEndIsWrittenFirst) {
+  HWND spin = GetDlgItem(FormHandle(kFirstWindow), 114);
+  WriteInt(kFirstWindow, kEdit2, kWindowProperty + forms::EDIT_SPIN_MIN, 10);
+  WriteInt(kFirstWindow, kEdit2, kWindowProperty + forms::EDIT_SPIN_MAX, 5);
+  int low = 0, high = 0;
+  SendMessageA(spin, UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low), reinterpret_cast<LPARAM>(&high));
+  EXPECT_EQ(5, low);
+  EXPECT_EQ(10, high);
+  EXPECT_EQ(10, ReadInt(kFirstWindow, kEdit2, kWindowProperty + forms::EDIT_SPIN_MIN)) << "stored as written";
+}
+
+}  // namespace
