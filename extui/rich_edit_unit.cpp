@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "extui/library_access.h"
 
@@ -141,6 +142,39 @@ bool ProbeProtection() {
   return enforced;
 }
 
+// ---- deferred deletion -----------------------------------------------------------------------
+//
+// A program handler runs inside the unit's own message handling or operations (a SelText write
+// raises event 0 before it returns), and it may destroy the box, for instance by a write that
+// re-creates it. A unit whose window goes while any unit procedure or operation is still on the
+// stack is deleted later, once none is.
+
+int g_active = 0;                    // unit procedures and operations running on this thread
+std::vector<RichEditUnit*> g_doomed; // units whose window is gone, waiting for g_active == 0
+
+void FlushDoomed() {
+  std::vector<RichEditUnit*> doomed;
+  doomed.swap(g_doomed);
+  for (RichEditUnit* unit : doomed) delete unit;
+}
+
+// Marks a unit procedure or operation as running. An operation (called from outside the units)
+// deletes the waiting units when it ends as the outermost one; a procedure cannot, because the
+// framework still uses its object after it returns, so waiting units go at the next outermost
+// entry instead.
+class ActiveScope {
+ public:
+  explicit ActiveScope(bool flushOnExit) : flushOnExit_(flushOnExit) { ++g_active; }
+  ~ActiveScope() {
+    if (--g_active == 0 && flushOnExit_) FlushDoomed();
+  }
+  ActiveScope(const ActiveScope&) = delete;
+  ActiveScope& operator=(const ActiveScope&) = delete;
+
+ private:
+  bool flushOnExit_;
+};
+
 }  // namespace
 
 bool RichEditUnit::SystemEnforcesProtection() {
@@ -223,7 +257,7 @@ void RichEditUnit::ApplyDefaultFormat() {
 // When the control's window is gone the unit tells the runtime and deletes itself.
 void RichEditUnit::PostNcDestroy() {
   Notify(SVC_RELEASE_UNIT_DATA, static_cast<uint32_t>(windowId_), static_cast<uint32_t>(unitId_));
-  if (busy_) deletePending_ = true;
+  if (g_active > 0) g_doomed.push_back(this);
   else delete this;
 }
 
@@ -253,7 +287,7 @@ int32_t RichEditUnit::Query(int32_t question) const {
 // control takes at creation alone (multi-line, word wrap, read-only): the form runtime then
 // re-creates the window from the saved properties.
 int32_t RichEditUnit::WriteProperty(int32_t index, uint32_t first, uint32_t) {
-  OperationScope scope(this);
+  ActiveScope scope(true);
   const auto value = static_cast<int32_t>(first);
   const char* text = reinterpret_cast<const char*>(static_cast<uintptr_t>(first));
   if (!text) text = "";
@@ -360,7 +394,7 @@ bool RichEditUnit::ReadProperty(int32_t index, uint32_t out[2]) {
 // SetSelCharFormat's effect: with an empty selection the format becomes that of the insertion
 // point, so the text inserted there next takes it.
 void RichEditUnit::ApplyCharFormat(const CharFormat& value) {
-  OperationScope scope(this);
+  ActiveScope scope(true);
   CHARFORMATA cf = ToCharFormatA(value);
   Control(EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
 }
@@ -431,6 +465,12 @@ void RichEditUnit::ApplyBorder() {
 // its parent hands back, and, where the control itself does not enforce protection, the
 // keyboard and clipboard messages that could edit protected text.
 LRESULT RichEditUnit::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (g_active == 0) FlushDoomed();  // no unit procedure or operation is running now
+  ActiveScope scope(false);
+  return OnMessage(msg, wParam, lParam);
+}
+
+LRESULT RichEditUnit::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case kMsgQueryUnitObject: return reinterpret_cast<LRESULT>(this);
     case kReflectBase + WM_COMMAND: return OnReflectedCommand(HIWORD(wParam));

@@ -102,6 +102,7 @@ class RichEditUnit : public fw::WindowObject {
  protected:
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
   void PostNcDestroy() override;
+  LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
  private:
   RichEditUnit() = default;
@@ -137,26 +138,6 @@ class RichEditUnit : public fw::WindowObject {
   std::string selTextScratch_;  // the last SelText read, owned here
   bool probing_ = false;        // selection moved by the protection check: no events
 
-  // A program handler run from inside an operation (a write raises events before it returns)
-  // may destroy the window. The object then stays alive until the outermost operation ends.
-  int busy_ = 0;
-  bool deletePending_ = false;
-  friend class OperationScope;
-};
-
-// Marks an operation of the unit as running; deletes the unit at its end when its window was
-// destroyed meanwhile. Declared first in an operation, so nothing of the unit runs after it.
-class OperationScope {
- public:
-  explicit OperationScope(RichEditUnit* unit) : unit_(unit) { ++unit_->busy_; }
-  ~OperationScope() {
-    if (--unit_->busy_ == 0 && unit_->deletePending_) delete unit_;
-  }
-  OperationScope(const OperationScope&) = delete;
-  OperationScope& operator=(const OperationScope&) = delete;
-
- private:
-  RichEditUnit* unit_;
 };
 
 }  // namespace extui

@@ -12,12 +12,16 @@ constexpr DWORD kAlignMask = BS_LEFT | BS_RIGHT | BS_CENTER | BS_TOP | BS_BOTTOM
 
 }  // namespace
 
+// BS_LEFT / BS_CENTER / BS_RIGHT and BS_TOP / BS_VCENTER / BS_BOTTOM for the two choices,
+// each clamped to 0..2 first.
 DWORD ButtonAlignStyle(int32_t hAlign, int32_t vAlign) {
   static constexpr DWORD kH[3] = {BS_LEFT, BS_CENTER, BS_RIGHT};
   static constexpr DWORD kV[3] = {BS_TOP, BS_VCENTER, BS_BOTTOM};
   return kH[Clamp(hAlign, 0, 2)] | kV[Clamp(vAlign, 0, 2)];
 }
 
+// Fields in stored order. Versions 0 and 1 read alike; a font block that is not a whole
+// LOGFONTA counts as no font.
 bool ButtonProperties::Serialize(PropertyStream& s) {
   uint32_t version = kMaxVersion;
   if (!s.VersionField(version, kMaxVersion)) return false;
@@ -31,6 +35,7 @@ bool ButtonProperties::Serialize(PropertyStream& s) {
   return true;
 }
 
+// The font and the decoded picture belong to the object; the system window is gone by now.
 Button::~Button() {
   if (font_) DeleteObject(font_);
   FreePicture(picture_);
@@ -67,6 +72,8 @@ void* __cdecl Button::Create(const void* block, int32_t length, uint32_t style, 
   return static_cast<fw::WindowObject*>(button);
 }
 
+// Makes the stored font (or takes DEFAULT_GUI_FONT) and hands it to the control; the old
+// font is deleted only after the control has the new one.
 void Button::ApplyFont() {
   HFONT old = font_;
   font_ = props_.font.size() == kLogFontSize ? MakeUnitFont(props_.font.data()) : nullptr;
@@ -83,10 +90,13 @@ void Button::ApplyStyleBits(DWORD mask, DWORD bits) {
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
+// A default button is one whose style type is BS_DEFPUSHBUTTON (operation 10 asks this).
 bool Button::IsDefault() const {
   return IsWindow() && (static_cast<DWORD>(Style()) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
 }
 
+// The click arrives as the reflected BN_CLICKED; the focus events follow the system's own
+// handling so that the handler sees the focus already moved.
 LRESULT Button::UnitProc(UINT msg, WPARAM wParam, LPARAM) {
   switch (msg) {
     case kReflectCommand:
@@ -107,6 +117,8 @@ LRESULT Button::UnitProc(UINT msg, WPARAM wParam, LPARAM) {
   }
 }
 
+// Class-form values: blocks as (pointer, length) of the stored bytes, the caption as the
+// stored text (not the window text), the choices as stored.
 bool Button::Read(int32_t index, UnitValue* v) {
   switch (index) {
     case BUTTON_PICTURE:
@@ -162,6 +174,7 @@ bool Button::Write(int32_t index, const UnitValue& v) {
   }
 }
 
+// Operation 4: 1 when the button must be re-created in place (a new picture).
 int32_t __cdecl Button::WriteOp(void* object, int32_t index, const UnitValue* value, int32_t* out) {
   if (out) *out = 0;
   auto* button = static_cast<Button*>(static_cast<fw::WindowObject*>(object));
@@ -169,12 +182,14 @@ int32_t __cdecl Button::WriteOp(void* object, int32_t index, const UnitValue* va
   return button->Write(index, *value) ? 1 : 0;
 }
 
+// Operation 6: 1 when the class index is known.
 int32_t __cdecl Button::ReadOp(void* object, int32_t index, UnitValue* value) {
   auto* button = static_cast<Button*>(static_cast<fw::WindowObject*>(object));
   if (button == nullptr || value == nullptr) return 0;
   return button->Read(index, value) ? 1 : 0;
 }
 
+// Operation 5: the current properties as a PropertyBlock in movable global memory.
 void* __cdecl Button::SaveOp(void* object) {
   auto* button = static_cast<Button*>(static_cast<fw::WindowObject*>(object));
   if (button == nullptr) return nullptr;
@@ -182,6 +197,7 @@ void* __cdecl Button::SaveOp(void* object) {
   return SavePropertyRecord(button->props_, &length);
 }
 
+// Operation 10.
 int32_t __cdecl Button::IsDefaultOp(void* object) {
   auto* button = static_cast<Button*>(static_cast<fw::WindowObject*>(object));
   return button != nullptr && button->IsDefault() ? 1 : 0;

@@ -4,7 +4,6 @@
 
 #include <commctrl.h>
 
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -23,13 +22,13 @@ int32_t Clamp(int32_t v, int32_t low, int32_t high) { return v < low ? low : v >
 // Reads an integer the way the numeric modes do: leading blanks, a sign, digits; anything
 // else ends the number. Saturates at the 64-bit range; no digits give 0.
 int64_t ParseInteger(const std::string& text) {
-  errno = 0;
   long long v = std::strtoll(text.c_str(), nullptr, 10);
   return static_cast<int64_t>(v);
 }
 
 int64_t Clamp64(int64_t v, int64_t low, int64_t high) { return v < low ? low : v > high ? high : v; }
 
+// Decimal text of a 64-bit integer.
 std::string IntegerText(int64_t v) {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(v));
@@ -44,6 +43,8 @@ std::string TextOf(const UnitValue& value) {
 
 }  // namespace
 
+// Fields in stored order; the two data-binding names exist from version 2 on. Logical words
+// travel as 0 / 1.
 bool EditBoxProperties::Serialize(PropertyStream& s) {
   uint32_t version = kMaxVersion;
   if (!s.VersionField(version, kMaxVersion)) return false;
@@ -78,6 +79,8 @@ bool EditBoxProperties::Serialize(PropertyStream& s) {
   return true;
 }
 
+// Integer modes take "-" and digits, decimal modes also ".", the byte mode digits only;
+// control characters (below 32) always pass so that editing keys keep working.
 bool EditCharAllowed(int32_t mode, uint32_t c) {
   if (c < 32) return true;
   bool digit = c >= '0' && c <= '9';
@@ -89,6 +92,9 @@ bool EditCharAllowed(int32_t mode, uint32_t c) {
   }
 }
 
+// The normal form of a numeric mode's text: integers clamped to the mode's range, decimals
+// and date-times re-formatted by the runtime's conversions. "0" becomes the empty text in
+// modes 5 to 10; text modes are left as typed.
 std::string NormaliseEditText(int32_t mode, const std::string& text) {
   std::string result;
   switch (mode) {
@@ -107,6 +113,8 @@ std::string NormaliseEditText(int32_t mode, const std::string& text) {
   return result == "0" ? std::string() : result;
 }
 
+// The number in the text (0 when there is none) plus or minus one; leaving the range wraps
+// to the other end.
 int32_t StepSpinValue(const std::string& text, int32_t direction, int32_t low, int32_t high) {
   int64_t v = ParseInteger(text) + (direction > 0 ? 1 : -1);
   if (v > high) return low;
@@ -114,6 +122,7 @@ int32_t StepSpinValue(const std::string& text, int32_t direction, int32_t low, i
   return static_cast<int32_t>(v);
 }
 
+// The brush and the font belong to the object; the up-down control went with WM_DESTROY.
 EditBox::~EditBox() {
   if (font_) DeleteObject(font_);
   if (brush_) DeleteObject(brush_);
@@ -174,6 +183,7 @@ std::string EditBox::LiveText() const {
   return text;
 }
 
+// Sets the text without raising event 0 for the change notification it causes.
 void EditBox::SetTextQuietly(const std::string& text) {
   quiet_ = true;
   SetText(text.c_str());
@@ -230,6 +240,7 @@ void EditBox::ApplyBorder() {
   }
 }
 
+// The background brush of BackColor (0xFF000000 = the button-face colour).
 void EditBox::RemakeBrush() {
   if (brush_) DeleteObject(brush_);
   COLORREF back = props_.backColor == kDefaultColor ? GetSysColor(COLOR_BTNFACE) : props_.backColor;
@@ -259,6 +270,7 @@ void EditBox::CreateUpDown(HWND parent, uint32_t controlId) {
   PlaceUpDown();
 }
 
+// The up-down range with the smaller end as lower bound, whichever end was written first.
 void EditBox::ApplySpinRange() {
   if (!upDown_) return;
   int32_t low = props_.spinMin < props_.spinMax ? props_.spinMin : props_.spinMax;
@@ -306,12 +318,17 @@ void EditBox::Normalise() {
   Raise(0);
 }
 
+// Colours of the reflected WM_CTLCOLOREDIT / WM_CTLCOLORSTATIC: text in TextColor on the
+// background brush.
 LRESULT EditBox::OnCtlColor(HDC dc) {
   SetTextColor(dc, props_.textColor == kDefaultColor ? GetSysColor(COLOR_WINDOWTEXT) : props_.textColor);
   SetBkColor(dc, props_.backColor == kDefaultColor ? GetSysColor(COLOR_BTNFACE) : props_.backColor);
   return reinterpret_cast<LRESULT>(brush_);
 }
 
+// Typed characters pass the input filter; focus changes raise -7 and -8 (after the text is
+// normalised); reflected notifications give event 0 and the up-down steps; colours come from
+// the properties; the up-down control follows the box's position, visibility and state.
 LRESULT EditBox::UnitProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_CHAR:
@@ -367,6 +384,9 @@ LRESULT EditBox::UnitProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   }
 }
 
+// Class-form values. Content, the selection and the selected text come from the live
+// control; the rest are the stored values. Texts point into a buffer the object keeps until
+// the next read.
 bool EditBox::Read(int32_t index, UnitValue* v) {
   auto text = [&](const std::string& t) {
     readBuffer_ = t;
@@ -433,7 +453,7 @@ bool EditBox::Write(int32_t index, const UnitValue& v) {
     return changed;
   };
   switch (index) {
-    case EDIT_CONTENT:
+    case EDIT_CONTENT:  // the change event once, not once per notification
       SetTextQuietly(TextOf(v));
       Raise(0);
       return false;
@@ -480,7 +500,7 @@ bool EditBox::Write(int32_t index, const UnitValue& v) {
     case EDIT_SPIN_MODE: return recreate(props_.spinMode, Clamp(w, 0, 2));
     case EDIT_SPIN_MIN: props_.spinMin = w; ApplySpinRange(); return false;
     case EDIT_SPIN_MAX: props_.spinMax = w; ApplySpinRange(); return false;
-    case EDIT_SEL_START: {
+    case EDIT_SEL_START: {  // -1: caret to the end; other negatives 0; the selection collapses
       int32_t length = static_cast<int32_t>(Send(WM_GETTEXTLENGTH));
       int32_t start = w == -1 ? length : w < 0 ? 0 : w;
       props_.selStart = start;
@@ -489,7 +509,7 @@ bool EditBox::Write(int32_t index, const UnitValue& v) {
       Send(EM_SCROLLCARET);
       return false;
     }
-    case EDIT_SEL_LENGTH: {
+    case EDIT_SEL_LENGTH: {  // -1: everything selected; other negatives 0
       DWORD start = 0;
       Send(EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
       if (w == -1) {
@@ -503,17 +523,20 @@ bool EditBox::Write(int32_t index, const UnitValue& v) {
       }
       return false;
     }
-    case EDIT_SEL_TEXT: {
+    case EDIT_SEL_TEXT: {  // replaces the selection; the change event comes from the control
       std::string t = TextOf(v);
       Send(EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(t.c_str()));
       return false;
     }
+    // Data binding needs data-source units, which this runtime does not carry: the names are
+    // kept for the saved block and read back as written.
     case EDIT_DATA_SOURCE: props_.dataSource = TextOf(v); return false;
     case EDIT_DATA_COLUMN: props_.dataColumn = TextOf(v); return false;
     default: return false;
   }
 }
 
+// Operation 4: 1 when the box must be re-created in place for the change to show.
 int32_t __cdecl EditBox::WriteOp(void* object, int32_t index, const UnitValue* value, int32_t* out) {
   if (out) *out = 0;
   auto* box = static_cast<EditBox*>(static_cast<fw::WindowObject*>(object));
@@ -521,6 +544,7 @@ int32_t __cdecl EditBox::WriteOp(void* object, int32_t index, const UnitValue* v
   return box->Write(index, *value) ? 1 : 0;
 }
 
+// Operation 6: 1 when the class index is known.
 int32_t __cdecl EditBox::ReadOp(void* object, int32_t index, UnitValue* value) {
   auto* box = static_cast<EditBox*>(static_cast<fw::WindowObject*>(object));
   if (box == nullptr || value == nullptr || !box->IsWindow()) return 0;

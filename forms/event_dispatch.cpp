@@ -19,6 +19,8 @@ uint32_t focusEvents = 0;
 
 uint32_t FocusEventCount() { return focusEvents; }
 
+// Builds the simple EventRecord and hands it to the runtime's event service (2008), as a
+// library would; arguments beyond the fifth are dropped.
 EventOutcome RaiseEvent(int32_t windowId, int32_t unitId, int32_t event,
                         std::initializer_list<uint32_t> args) {
   EventRecord record{};
@@ -37,6 +39,7 @@ EventOutcome RaiseEvent(int32_t windowId, int32_t unitId, int32_t event,
   return outcome;
 }
 
+// Ctrl, Shift and Alt from the thread's keyboard state as the message is handled.
 uint32_t CurrentModifiers(uint32_t ownKey) {
   uint32_t modifiers = 0;
   if (ownKey != VK_CONTROL && GetKeyState(VK_CONTROL) < 0) modifiers |= 1;
@@ -45,6 +48,7 @@ uint32_t CurrentModifiers(uint32_t ownKey) {
   return modifiers;
 }
 
+// Keypad keys report the codes of the main keyboard's keys.
 uint32_t NormaliseKey(uint32_t key) {
   if (key >= VK_NUMPAD0 && key <= VK_NUMPAD9) return '0' + (key - VK_NUMPAD0);
   if (key == VK_SUBTRACT) return 189;
@@ -59,6 +63,8 @@ thread_local int32_t unitProcDepth = 0;
 
 int32_t UnitProcDepth() { return unitProcDepth; }
 
+// Every unit procedure runs between these two counts, so a destroyed object is deleted
+// only when none of them is on the stack.
 LRESULT UnitObject::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   ++unitProcDepth;
   LRESULT result = UnitProc(msg, wParam, lParam);
@@ -66,6 +72,8 @@ LRESULT UnitObject::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   return result;
 }
 
+// Final destruction: the runtime clears the unit's cursor and object slots (2000) and the
+// object waits in the deferred delete.
 void UnitObject::PostNcDestroy() {
   ncDestroyed_ = true;
   rt::RuntimeNotify(SVC_RELEASE_UNIT_DATA, static_cast<uint32_t>(windowId_),
@@ -110,6 +118,7 @@ void* FindHandler(int32_t windowId, int32_t unitId, int32_t event, int32_t /*arg
   return reinterpret_cast<void*>(handler);
 }
 
+// Looks the window up among the live unit objects of the window record.
 bool FindUnitOfWindow(int32_t windowId, HWND form, HWND hwnd, int32_t* unitId) {
   if (hwnd == nullptr || hwnd == form) return false;
   WindowRecord* record = TheWindowDirectory().Find(windowId);
@@ -131,6 +140,9 @@ bool FindUnitOfWindow(int32_t windowId, HWND form, HWND hwnd, int32_t* unitId) {
   return false;
 }
 
+// Common events -1 to -6 carry x, y and the modifiers; -9 and -10 the normalised key code and
+// the modifiers; -11 the character; -12 the wheel notches and the modifiers. A handler that
+// returns false swallows the message; for -11 a value other than 0 replaces the character.
 bool RaiseCommonEvent(int32_t windowId, int32_t unitId, MSG* msg) {
   // Mouse positions: the low and high 16 bits of the position word, sign-extended.
   auto mouse = [&](int32_t event) {

@@ -113,14 +113,18 @@ int32_t LoadWindow(int32_t windowId, int32_t instanceFlag, bool modal, HWND owne
   FlushDeletedUnits();
   WindowRecord* record = TheWindowDirectory().Find(windowId);
   if (record == nullptr || record->units.Count() == 0) return 0;
+  // A loaded window is only activated (restored when minimised).
   if (FormWindow* existing = FormWindow::Of(record); existing && existing->IsWindow() && instanceFlag == 0) {
     if (IsIconic(existing->Handle())) ShowWindow(existing->Handle(), SW_RESTORE);
     else SetActiveWindow(existing->Handle());
     return 1;
   }
+  // A modal window has no owner; a dead owner handle fails the load.
   if (modal) owner = nullptr;
   else if (owner != nullptr && !IsWindow(owner)) return 0;
 
+  // No event reaches the program while the units are built; the unit list as it is now comes
+  // back when the window is destroyed.
   rt::RuntimeNotify(SVC_BLOCK_EVENTS, 0, 0);
   record->TakeSnapshot();
   UnitList& units = record->units;
@@ -142,6 +146,7 @@ int32_t LoadWindow(int32_t windowId, int32_t instanceFlag, bool modal, HWND owne
       rt::RuntimeNotify(SVC_UNBLOCK_EVENTS, 0, 0);
       return 0;
     }
+    // Style bits from the unit flags; windowless classes are recorded invisible and get none.
     uint32_t flags = item.Flags();
     uint32_t style = 0;
     if (cls->flags & CLASS_WINDOWLESS) {
@@ -150,6 +155,8 @@ int32_t LoadWindow(int32_t windowId, int32_t instanceFlag, bool modal, HWND owne
       if ((flags & UNIT_DISABLED) && !(index == 0 && instanceFlag != 0)) style |= WS_DISABLED;
       if (flags & UNIT_TAB_STOP) style |= WS_TABSTOP;
     }
+    // The window gets the owner and the menu; units get the window as parent and control ids
+    // from 100 in steps of 10.
     void* object;
     if (index == 0) {
       loadingModal = modal;
@@ -176,6 +183,7 @@ int32_t LoadWindow(int32_t windowId, int32_t instanceFlag, bool modal, HWND owne
   }
   FormWindow* form = static_cast<FormWindow*>(static_cast<fw::WindowObject*>(created.front().second));
 
+  // Each object goes into its item's runtime slot.
   for (auto& [index, object] : created) units.ItemAt(index).SetObject(object);
 
   // Parents: the unit named by the parent id, or the window's client area.
@@ -199,6 +207,8 @@ int32_t LoadWindow(int32_t windowId, int32_t instanceFlag, bool modal, HWND owne
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     lastOfParent[parent] = h;
   }
+  // Cursors from the MousePointerBlocks; then the units hear they exist (highest index first)
+  // and the window lays out its docked bars; then the units show by their visible flags.
   for (auto& [index, object] : created) {
     UnitItem item = units.ItemAt(index);
     item.SetCursor(MakeUnitCursor(item.MousePointer(), item.MousePointerLength()));
@@ -220,6 +230,8 @@ int32_t LoadWindow(int32_t windowId, int32_t instanceFlag, bool modal, HWND owne
   RaiseEvent(windowId, windowItemId, 4);
   if (!IsWindow(formHandle)) return 1;
 
+  // Show the window by its start position (maximised or minimised only in a run mode other
+  // than 0), then tell the program which unit has the focus.
   UnitItem windowItem = units.ItemAt(0);
   if (instanceFlag != 0 || (windowItem && windowItem.Visible())) {
     int32_t startPosition = form->Properties().startPosition;
@@ -245,6 +257,7 @@ int32_t LoadWindow(int32_t windowId, int32_t instanceFlag, bool modal, HWND owne
   }
   if (modal) form->DisableOtherWindows();
 
+  // The units hear they are shown; the focus stays where it was.
   HWND focus = GetFocus();
   for (auto it = created.rbegin(); it != created.rend(); ++it)
     if (HWND h = UnitWindow(it->second); h && IsWindow(h)) SendMessageA(h, kMsgUnitsShown, 0, 0);
@@ -270,8 +283,11 @@ int32_t LoadWindowService(int32_t windowId, HWND parent, int32_t instanceFlag) {
   return 1;
 }
 
+// Runtime interface slot 12 behind the runtime's own error report: a non-modal load with no
+// owner and instance flag 0.
 bool LoadStartWindow(int32_t windowId) { return LoadWindow(windowId, 0, false, nullptr) == 1; }
 
+// True while some window record's window object has a live system window.
 bool AnyWindowAlive() {
   WindowDirectory& directory = TheWindowDirectory();
   for (uint32_t i = 0; i < directory.Count(); ++i) {
@@ -281,6 +297,7 @@ bool AnyWindowAlive() {
   return false;
 }
 
+// End-of-program step: every live window goes; its units go with it.
 void DestroyAllWindows() {
   WindowDirectory& directory = TheWindowDirectory();
   for (uint32_t i = 0; i < directory.Count(); ++i) {
@@ -309,6 +326,7 @@ int32_t RaiseIdleEvents(uint32_t elapsedMs, std::vector<HWND>& declined) {
   return result;
 }
 
+// The window and unit requests of RuntimeNotify that the runtime passes on.
 int32_t FormService(int32_t code, uint32_t a1, uint32_t a2) {
   WindowDirectory& directory = TheWindowDirectory();
   switch (code) {

@@ -25,6 +25,7 @@ bool Sizable(int32_t border) { return border == 1 || border == 3 || border == 5;
 // Guards the activation events against re-entry (a handler that activates another window).
 bool inActivation = false;
 
+// Unit objects whose windows are gone, waiting to be deleted.
 std::vector<fw::WindowObject*>& Graveyard() {
   static std::vector<fw::WindowObject*> objects;
   return objects;
@@ -53,6 +54,7 @@ void ScheduleUnitDelete(fw::WindowObject* object) {
   if (object) Graveyard().push_back(object);
 }
 
+// Deletes the waiting objects, unless a unit window procedure is still running.
 void FlushDeletedUnits() {
   if (UnitProcDepth() != 0) return;
   std::vector<fw::WindowObject*> objects;
@@ -60,6 +62,8 @@ void FlushDeletedUnits() {
   for (fw::WindowObject* object : objects) delete object;
 }
 
+// Fields in stored order; the fields added by versions 2 to 6 are read only from blocks of
+// that version or later. Logical words travel as 0 / 1.
 bool WindowProperties::Serialize(PropertyStream& s) {
   uint32_t version = kMaxVersion;
   if (!s.VersionField(version, kMaxVersion)) return false;
@@ -97,6 +101,9 @@ bool WindowProperties::Serialize(PropertyStream& s) {
   return true;
 }
 
+// The creation table: frame by Border, caption when there is a title or a control box,
+// sizable borders 1/3/5, tool window 3/4, client edge 5/6, the two boxes, the start position
+// bits, and a pop-up when there is an owner.
 FormStyles FormWindowStyles(const WindowProperties& p, bool hasOwner, bool child) {
   FormStyles st;
   int32_t border = Clamp(p.border, 0, 6);
@@ -118,12 +125,15 @@ FormStyles FormWindowStyles(const WindowProperties& p, bool hasOwner, bool child
   return st;
 }
 
+// Centring uses integer halves of the screen size less the window size.
 POINT FormWindowOrigin(const WindowProperties& p, int32_t left, int32_t top, int32_t width,
                        int32_t height) {
   if (p.startPosition != 1) return POINT{left, top};
   return POINT{(GetSystemMetrics(SM_CXSCREEN) - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2};
 }
 
+// Icons made from the icon bytes and the decoded background belong to the object; the
+// default icons belong to the runtime.
 FormWindow::~FormWindow() {
   if (ownIcons_) {
     if (bigIcon_) DestroyIcon(bigIcon_);
@@ -132,6 +142,7 @@ FormWindow::~FormWindow() {
   if (backBitmap_) DeleteObject(backBitmap_);
 }
 
+// Item 0 holds the window object while the window is loaded.
 FormWindow* FormWindow::Of(WindowRecord* record) {
   if (record == nullptr || record->units.Count() == 0) return nullptr;
   UnitItem item = record->units.ItemAt(0);
@@ -139,6 +150,7 @@ FormWindow* FormWindow::Of(WindowRecord* record) {
   return static_cast<FormWindow*>(static_cast<fw::WindowObject*>(item.Object()));
 }
 
+// The window's record, looked up again each time: the directory owns it.
 WindowRecord* FormWindow::Record() const { return TheWindowDirectory().Find(windowId_); }
 
 // Operation 1 of the window class. The owner (parent argument) makes a pop-up; a window
@@ -296,6 +308,8 @@ BOOL CALLBACK DisableOne(HWND h, LPARAM l) {
 
 }  // namespace
 
+// Step 15 of a modal load: every other parentless top-level window of the thread is disabled
+// and its previous state remembered.
 void FormWindow::DisableOtherWindows() {
   modal_ = true;
   disabledWindows_.clear();
@@ -303,6 +317,7 @@ void FormWindow::DisableOtherWindows() {
   EnumThreadWindows(GetCurrentThreadId(), &DisableOne, reinterpret_cast<LPARAM>(&context));
 }
 
+// Gives the windows disabled for a modal window their previous state back (once).
 void FormWindow::ReenableOtherWindows() {
   for (auto& [h, wasEnabled] : disabledWindows_)
     if (::IsWindow(h)) EnableWindow(h, wasEnabled);
@@ -456,6 +471,9 @@ void FormWindow::LayoutDockedUnits() {
   }
 }
 
+// Window events from the system's messages (close 1, destroy 2, move 3, size 4, activation
+// 5/6/8, show 10/11, focus -7), the cursor and background, and notifications reflected to the
+// units that sent them.
 LRESULT FormWindow::UnitProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_CLOSE: return OnClose();
@@ -538,6 +556,7 @@ void FormWindow::PostNcDestroy() {
   ScheduleUnitDelete(this);
 }
 
+// Class-form values of the window properties: texts and blocks point into the object.
 bool FormWindow::Read(int32_t index, UnitValue* v) {
   auto word = [&](int32_t w) { v->first = static_cast<uint32_t>(w); };
   auto text = [&](const std::string& t) {
@@ -631,6 +650,7 @@ bool FormWindow::Write(int32_t index, const UnitValue& v) {
   return false;
 }
 
+// Operation 4: always 0, the window item is never re-created.
 int32_t __cdecl FormWindow::WriteOp(void* object, int32_t index, const UnitValue* value, int32_t* out) {
   if (out) *out = 0;
   auto* form = static_cast<FormWindow*>(static_cast<fw::WindowObject*>(object));
@@ -639,12 +659,14 @@ int32_t __cdecl FormWindow::WriteOp(void* object, int32_t index, const UnitValue
   return 0;
 }
 
+// Operation 6: 1 when the class index is known.
 int32_t __cdecl FormWindow::ReadOp(void* object, int32_t index, UnitValue* value) {
   auto* form = static_cast<FormWindow*>(static_cast<fw::WindowObject*>(object));
   if (form == nullptr || value == nullptr) return 0;
   return form->Read(index, value) ? 1 : 0;
 }
 
+// Operation 5: the window's properties as a PropertyBlock in movable global memory.
 void* __cdecl FormWindow::SaveOp(void* object) {
   auto* form = static_cast<FormWindow*>(static_cast<fw::WindowObject*>(object));
   if (form == nullptr) return nullptr;

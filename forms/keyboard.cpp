@@ -35,6 +35,7 @@ int32_t IndexOfWindow(FormWindow& form, HWND hwnd) {
   return record ? record->units.IndexOf(static_cast<uint32_t>(unit)) : -1;
 }
 
+// A push-button class whose operation 10 says the unit is the default button.
 bool IsDefaultButton(UnitList& units, uint32_t index) {
   UnitItem item;
   const UnitClassInfo* cls = ClassAt(units, index, &item);
@@ -43,6 +44,7 @@ bool IsDefaultButton(UnitList& units, uint32_t index) {
   return isDefault && isDefault(item.Object()) != 0;
 }
 
+// A click by the keyboard is event 0 of the unit; the focus does not move.
 void Click(FormWindow& form, UnitList& units, uint32_t index) {
   RaiseEvent(form.WindowId(), static_cast<int32_t>(units.IdAt(index)), 0);
 }
@@ -151,6 +153,8 @@ bool OnMnemonic(FormWindow& form, UnitList& units, uint32_t key) {
 
 }  // namespace
 
+// Candidates must be live, visible, enabled, tab stops and of a focusable class. The sort is
+// stable, and equal tab words put the higher index first.
 std::vector<uint32_t> TabOrder(UnitList& units) {
   std::vector<uint32_t> order;
   for (uint32_t i = 1; i < units.Count(); ++i) {
@@ -167,6 +171,7 @@ std::vector<uint32_t> TabOrder(UnitList& units) {
   return order;
 }
 
+// The unit that gets the focus when the window gets it and no child is remembered.
 HWND FirstInTabOrder(FormWindow& form) {
   WindowRecord* record = form.Record();
   if (record == nullptr) return nullptr;
@@ -174,6 +179,8 @@ HWND FirstInTabOrder(FormWindow& form) {
   return order.empty() ? nullptr : UnitWindow(record->units.ItemAt(order.front()).Object());
 }
 
+// From the focused unit to its neighbour in Tab order; from outside the order, to its first
+// (forward) or last (backward) unit.
 void MoveFocus(FormWindow& form, bool forward) {
   WindowRecord* record = form.Record();
   if (record == nullptr) return;
@@ -190,6 +197,7 @@ void MoveFocus(FormWindow& form, bool forward) {
   SetFocus(UnitWindow(record->units.ItemAt(order[next]).Object()));
 }
 
+// Scans the captions of visible, enabled units of captioned classes in index order.
 int32_t FindMnemonicUnit(FormWindow& form, uint32_t key) {
   WindowRecord* record = form.Record();
   if (record == nullptr) return -1;
@@ -213,6 +221,7 @@ int32_t FindMnemonicUnit(FormWindow& form, uint32_t key) {
   return -1;
 }
 
+// Menu items raise their single event; the item index is the command id less the base.
 void RaiseMenuCommand(FormWindow& form, uint32_t command) {
   WindowRecord* record = form.Record();
   if (record == nullptr || command < kMenuCommandBase) return;
@@ -228,6 +237,7 @@ BOOL FormWindow::PreTranslateMessage(MSG* msg) {
   if (child_ || hwnd_ == nullptr || target == nullptr) return FALSE;
   if (target != hwnd_ && !IsChild(hwnd_, target)) return FALSE;
   bool keyMessage = msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST;
+  // Keys for a disabled window are dispatched as they are; accelerators come first.
   if (keyMessage && !IsWindowEnabled(target)) return FALSE;
   if (keyMessage && accelerators_ && TranslateAcceleratorA(hwnd_, accelerators_, msg)) return TRUE;
   // A window of another loaded window record between the target and this form owns it.
@@ -241,6 +251,7 @@ BOOL FormWindow::PreTranslateMessage(MSG* msg) {
   const int32_t windowId = windowId_;
   const HWND self = hwnd_;
 
+  // Classes that pre-translate (operation 11) may consume the message.
   for (uint32_t i = 1; i < units.Count(); ++i) {
     UnitItem item;
     const UnitClassInfo* cls = ClassAt(units, i, &item);
@@ -249,6 +260,7 @@ BOOL FormWindow::PreTranslateMessage(MSG* msg) {
     if (pretranslate && pretranslate(item.Object(), msg)) return TRUE;
   }
 
+  // Dragging by the client area: the press becomes a press on the caption.
   int32_t targetIndex = target == hwnd_ ? 0 : IndexOfWindow(*this, target);
   if (msg->message == WM_LBUTTONDOWN && props_.dragByClient) {
     UnitItem item;
@@ -260,6 +272,8 @@ BOOL FormWindow::PreTranslateMessage(MSG* msg) {
     }
   }
 
+  // Navigation keys with exactly their modifiers, unless the focused unit claims the key
+  // (operation 8: a multi-line, writable edit box keeps Enter).
   if (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN) {
     uint32_t key = NormaliseKey(static_cast<uint32_t>(msg->wParam));
     uint32_t modifiers = CurrentModifiers(key);

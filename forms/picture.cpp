@@ -137,6 +137,7 @@ HBITMAP BitmapFromFileBytes(const uint8_t* bytes, uint32_t length) {
 
 }  // namespace
 
+// The icon of an icon (or cursor) file nearest the wanted size.
 HICON IconFromFileBytes(const uint8_t* bytes, uint32_t length, int cx, int cy) {
   uint16_t type = 0;
   std::vector<DirEntry> entries = ReadIconDirectory(bytes, length, &type);
@@ -145,6 +146,8 @@ HICON IconFromFileBytes(const uint8_t* bytes, uint32_t length, int cx, int cy) {
   return ImageToHandle(bytes, *e, true, cx, cy);
 }
 
+// A cursor of the system cursor size from cursor-file bytes; an icon file gives a cursor
+// whose hot spot is the middle of the image.
 HCURSOR CursorFromFileBytes(const uint8_t* bytes, uint32_t length) {
   uint16_t type = 0;
   std::vector<DirEntry> entries = ReadIconDirectory(bytes, length, &type);
@@ -158,6 +161,8 @@ HCURSOR CursorFromFileBytes(const uint8_t* bytes, uint32_t length) {
   return ImageToHandle(bytes, image, false, 0, 0);
 }
 
+// Icon and cursor files give an icon of their first image, "BM" files a bitmap; anything
+// else, or damaged bytes, gives None.
 Picture DecodePicture(const uint8_t* bytes, uint32_t length) {
   Picture picture;
   if (bytes == nullptr || length == 0) return picture;
@@ -174,6 +179,7 @@ Picture DecodePicture(const uint8_t* bytes, uint32_t length) {
   return picture;
 }
 
+// Destroys whichever handle the picture holds.
 void FreePicture(Picture& picture) {
   if (picture.icon) DestroyIcon(picture.icon);
   if (picture.bitmap) DeleteObject(picture.bitmap);

@@ -11,6 +11,7 @@
 
 namespace forms {
 
+// The stored face name need not be terminated: it is cut at its last byte.
 HFONT MakeUnitFont(const uint8_t* logFont) {
   if (logFont == nullptr) return nullptr;
   LOGFONTA lf;
@@ -42,11 +43,13 @@ std::string CharacterRange(HWND hwnd, uint32_t start, uint32_t end) {
   return text;
 }
 
+// A null answer keeps the text.
 void VisitText(std::string& text, UnitTextVisitorCallback visitor, void* user) {
   if (visitor == nullptr) return;
   if (const char* replacement = visitor(text.c_str(), user)) text = replacement;
 }
 
+// The face name sits at its LOGFONTA offset; a replacement is cut to 31 bytes.
 void VisitFontFace(std::vector<uint8_t>& font, UnitTextVisitorCallback visitor, void* user) {
   if (visitor == nullptr || font.size() != kLogFontSize) return;
   constexpr size_t kFace = offsetof(LOGFONTA, lfFaceName);

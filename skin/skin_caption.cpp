@@ -231,7 +231,12 @@ void PaintCaptionFrame(HWND window, HDC target, const Palette& palette, bool act
 // The compositor's non-client rendering policy is switched off through dwmapi, loaded only
 // where it exists, so the library keeps no link to it.
 void AllowOwnFrame(HWND window) {
-  static HMODULE dwm = LoadLibraryW(L"dwmapi.dll");
+  static HMODULE dwm = nullptr;
+  static bool tried = false;
+  if (!tried) {
+    tried = true;
+    dwm = LoadLibraryW(L"dwmapi.dll");
+  }
   if (!dwm) return;
   using SetAttribute = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
   auto set = reinterpret_cast<SetAttribute>(reinterpret_cast<void*>(GetProcAddress(dwm, "DwmSetWindowAttribute")));

@@ -13,12 +13,12 @@
 //               computed with these four bytes taken as zero
 //    16     2   catalogue number of the scheme (informational)
 //    18     2   number of sections that follow
-//    20     4   flags, 0
-//    24     8   reserved, 0
+//    20     4   flags, written as 0 (not read by this version)
+//    24     8   reserved, written as 0 (not read)
 //
 //   Sections follow the header back to back, each:
-//     u16 tag, u16 reserved (0), u32 payload length n, n payload bytes, then 0-3 zero bytes
-//     so that the next section starts on a multiple of 4.
+//     u16 tag, u16 reserved (written as 0, not read), u32 payload length n, n payload bytes,
+//     then 0-3 padding bytes so that the next section starts on a multiple of 4.
 //   The last section must end exactly at the block's total size.
 //
 //   Tag 1  name: UTF-8 name of the scheme, at most 63 bytes (optional).

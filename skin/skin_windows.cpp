@@ -29,7 +29,6 @@ struct WindowState {
   bool hot;          // mouse over a button
   bool ncActive;     // frame drawn in the active colours (from WM_NCACTIVATE)
   WPARAM hotCaptionButton;  // hit-test code of the caption button under the mouse, or 0
-  int depth;         // nesting of messages after which the system may have painted
   Level level[kMaxLevels];
 };
 
@@ -233,8 +232,9 @@ bool CaptionMayHavePainted(UINT message) {
 }
 
 // Frame and title bar of a captioned window: the system draws first (it also draws menus and
-// scroll bars there), the skinned frame goes over it when the outermost message returns.
-// WM_PRINT with PRF_NONCLIENT (PrintWindow) gets the skinned frame in the DC it brings.
+// scroll bars there), the skinned frame goes over it as soon as the message returns. Nested
+// messages repaint on their own, so a move loop or a long handler never leaves the system's
+// frame showing. WM_PRINT with PRF_NONCLIENT (PrintWindow) gets the skinned frame in its DC.
 LRESULT CaptionProc(WindowState* state, const Level& next, HWND window, UINT message, WPARAM wParam,
                     LPARAM lParam) {
   if (message == WM_NCACTIVATE) state->ncActive = wParam != 0;
@@ -248,10 +248,9 @@ LRESULT CaptionProc(WindowState* state, const Level& next, HWND window, UINT mes
   }
   // The system's own caption button tracking (press and hold) draws its buttons itself.
   if (message == WM_NCMOUSELEAVE || message == WM_NCLBUTTONDOWN) state->hotCaptionButton = 0;
-  ++state->depth;
   LRESULT result = CallNext(next, window, message, wParam, lParam);
   if (StateOf(window) != state) return result;  // destroyed meanwhile
-  if (--state->depth == 0 && g_palette) {
+  if (g_palette) {
     if (message == WM_CREATE) AllowOwnFrame(window);
     HDC printDc = message == WM_PRINT && (lParam & PRF_NONCLIENT) ? reinterpret_cast<HDC>(wParam) : nullptr;
     if (message != WM_PRINT || printDc)
@@ -324,7 +323,8 @@ void PaintButtonNow(HWND button, const WindowState& state) {
 
 // Push buttons are painted here in every state. The system procedure still handles every
 // message (clicks, keys, focus, notifications); when it may have drawn its own face, the
-// skinned face is drawn over it once the outermost such message returns.
+// skinned face is drawn over it as soon as the message returns. A click handler can run for
+// long inside WM_LBUTTONUP (pumping messages meanwhile), so nothing waits for outer messages.
 LRESULT ButtonProc(WindowState* state, const Level& next, HWND window, UINT message, WPARAM wParam,
                    LPARAM lParam) {
   if (!IsPushButtonStyle(GetWindowLongW(window, GWL_STYLE)))
@@ -358,11 +358,9 @@ LRESULT ButtonProc(WindowState* state, const Level& next, HWND window, UINT mess
   if (!ButtonMayHavePainted(message) && message != WM_MOUSELEAVE)
     return CallNext(next, window, message, wParam, lParam);
 
-  ++state->depth;
   LRESULT result = CallNext(next, window, message, wParam, lParam);
   // The message may have destroyed the button (a click that closes the window).
-  if (StateOf(window) != state) return result;
-  if (--state->depth == 0) PaintButtonNow(window, *state);
+  if (StateOf(window) == state) PaintButtonNow(window, *state);
   return result;
 }
 

@@ -34,6 +34,7 @@ int32_t __cdecl FakeNotify(int32_t code, uint32_t a1, uint32_t a2) {
     case SVC_FIRE_EVENT: {
       const auto* rec = reinterpret_cast<const EventRecord*>(static_cast<uintptr_t>(a1));
       rt.events.push_back({rec->windowId, rec->unitId, rec->event});
+      if (rt.onEvent) rt.onEvent(rt.events.back());
       return 0;
     }
     case SVC_RELEASE_UNIT_DATA:

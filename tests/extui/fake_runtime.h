@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -25,6 +26,7 @@ struct FakeRuntime {
   std::vector<std::pair<int32_t, int32_t>> released;  // service 2000
   std::vector<std::string> errors;                    // service 2007 misses
   std::map<std::pair<int32_t, int32_t>, void*> units;  // (window id, unit id) -> object
+  std::function<void(const RaisedEvent&)> onEvent;       // runs as a program handler would
   int allocations = 0;
   int frees = 0;
 

@@ -128,6 +128,21 @@ TEST_F(FormBoxTest, EventsReachTheProgramsHandlers) {
   EXPECT_EQ(blur, 1);
 }
 
+// Enter typed into a multi-line box is a line break there, although the window moves the focus
+// on Enter elsewhere (its 回车下移输入点 is set).
+TEST_F(FormBoxTest, EnterStaysInTheBox) {
+  HWND box = Box(kEventBox);
+  WriteUnitProperty(kWindow, kEventBox, kContent, -1, reinterpret_cast<uintptr_t>("ab"), 0);
+  SetFocus(box);
+  CHARRANGE end{-1, -1};
+  SendMessageA(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
+  PostMessageA(box, WM_KEYDOWN, VK_RETURN, 1);
+  PostMessageA(box, WM_KEYUP, VK_RETURN, 0xC0000001);
+  Pump();
+  EXPECT_EQ(GetFocus(), box);
+  EXPECT_EQ(Text(kEventBox), "ab\r\n");
+}
+
 // Writing ReadOnly asks the runtime to re-create the box: a new control, read-only, with the
 // lines it had.
 TEST_F(FormBoxTest, ReadOnlyWriteRecreatesTheBoxWithItsLines) {

@@ -99,6 +99,17 @@ TEST_F(ProtectionTest, UnprotectedTextStaysEditable) {
   EXPECT_EQ(ControlText(edit_), "new");
 }
 
+// The answer to EN_PROTECTED, where the control asks: refused unless it is a format change.
+TEST_F(ProtectionTest, ProtectedNotificationAnswer) {
+  ENPROTECTED note{};
+  note.nmhdr.hwndFrom = edit_;
+  note.nmhdr.code = EN_PROTECTED;
+  note.msg = WM_CHAR;
+  EXPECT_EQ(SendMessageA(host_, WM_NOTIFY, 140, reinterpret_cast<LPARAM>(&note)), 1);
+  note.msg = EM_SETCHARFORMAT;
+  EXPECT_EQ(SendMessageA(host_, WM_NOTIFY, 140, reinterpret_cast<LPARAM>(&note)), 0);
+}
+
 TEST_F(ProtectionTest, FormatChangesOnProtectedTextAreAllowed) {
   Select(0, 4);
   format_->color = 0x0000FF;

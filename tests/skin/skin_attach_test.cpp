@@ -188,6 +188,32 @@ TEST_F(SkinAttach, ControlsKeepWorkingWhenSkinned) {
   EXPECT_EQ(3, w_.clicks);
 }
 
+// A click handler runs inside the button's own mouse message and may take long (the program
+// fetches pages there, pumping messages). A handler that disables its button and changes its
+// caption makes the system draw the button at once; what shows must still be the skinned
+// face, the same a full repaint draws.
+TEST_F(SkinAttach, ButtonStaysSkinnedWhileItsClickHandlerRuns) {
+  ASSERT_EQ(0, AttachSkin(33));
+  std::vector<COLORREF> shown, repainted;
+  w_.onClick = [&] {
+    EnableWindow(w_.button, FALSE);
+    SetWindowTextA(w_.button, "Busy");
+    Pump(30);
+    shown = ClientImage(w_.button);
+    InvalidateRect(w_.button, nullptr, TRUE);
+    UpdateWindow(w_.button);
+    repainted = ClientImage(w_.button);
+    EnableWindow(w_.button, TRUE);
+  };
+  RECT b = ClientRectOf(w_.button);
+  SendMessageA(w_.button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(b.right / 2, b.bottom / 2));
+  SendMessageA(w_.button, WM_LBUTTONUP, 0, MAKELPARAM(b.right / 2, b.bottom / 2));
+  w_.onClick = nullptr;
+  ASSERT_EQ(1, w_.clicks);
+  ASSERT_FALSE(repainted.empty());
+  EXPECT_TRUE(shown == repainted) << "the button showed another face during its handler";
+}
+
 TEST_F(SkinAttach, LaterSkinReplacesEarlierAndRefusedBlockKeepsIt) {
   ASSERT_EQ(0, AttachSkin(33));
   ASSERT_EQ(0, AttachSkin(1));

@@ -3,6 +3,7 @@
 // rules for the cases the library tests do not reach (later sections, names).
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -24,16 +25,16 @@ uint32_t Word(const uint8_t* p) {
   return v;
 }
 
-// Export names of a PE image held in memory as a file (not mapped): RVAs are turned into file
-// offsets through the section table.
-std::vector<std::string> ExportNames(const std::vector<uint8_t>& image) {
+// Export names (directory 0) or imported library names (directory 1) of a PE image held in
+// memory as a file (not mapped): RVAs are turned into file offsets through the section table.
+std::vector<std::string> DirectoryNames(const std::vector<uint8_t>& image, int directory) {
   std::vector<std::string> names;
   uint32_t pe = Word(&image[0x3C]);
   uint16_t sections, optionalSize;
   std::memcpy(&sections, &image[pe + 6], 2);
   std::memcpy(&optionalSize, &image[pe + 20], 2);
   const uint8_t* optional = &image[pe + 24];
-  uint32_t exportRva = Word(optional + 96);
+  uint32_t directoryRva = Word(optional + 96 + 8 * directory);
   const uint8_t* table = optional + optionalSize;
   auto offsetOf = [&](uint32_t rva) -> size_t {
     for (int i = 0; i < sections; ++i) {
@@ -43,15 +44,23 @@ std::vector<std::string> ExportNames(const std::vector<uint8_t>& image) {
     }
     return 0;
   };
-  size_t dir = offsetOf(exportRva);
+  size_t dir = offsetOf(directoryRva);
   if (!dir) return names;
+  if (directory == 1) {
+    for (; Word(&image[dir + 12]) != 0; dir += 20) {
+      std::string name(reinterpret_cast<const char*>(&image[offsetOf(Word(&image[dir + 12]))]));
+      for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      names.push_back(name);
+    }
+    return names;
+  }
   uint32_t count = Word(&image[dir + 24]);
   size_t nameTable = offsetOf(Word(&image[dir + 32]));
   for (uint32_t i = 0; i < count; ++i) names.emplace_back(reinterpret_cast<const char*>(&image[offsetOf(Word(&image[nameTable + 4 * i]))]));
   return names;
 }
 
-TEST(SkinBlobs, CarriedLibraryIsTheBuiltDllWithOneUndecoratedExport) {
+TEST(SkinBlobs, CarriedLibraryIsTheBuiltDllWithOneExportAndSystemImports) {
   std::ifstream file(SKIN_LIBRARY_FILE, std::ios::binary);
   ASSERT_TRUE(file) << SKIN_LIBRARY_FILE;
   std::vector<uint8_t> built((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
@@ -59,7 +68,11 @@ TEST(SkinBlobs, CarriedLibraryIsTheBuiltDllWithOneUndecoratedExport) {
   ASSERT_EQ(built.size(), Word(kSkinLibraryByteSet + 4));
   EXPECT_EQ(built.size() + 8, kSkinLibraryByteSetSize);
   EXPECT_EQ(0, std::memcmp(built.data(), kSkinLibraryByteSet + 8, built.size()));
-  EXPECT_EQ(std::vector<std::string>{"SkinH_AttachRes"}, ExportNames(built));
+  EXPECT_EQ(std::vector<std::string>{"SkinH_AttachRes"}, DirectoryNames(built, 0));
+  // Only system libraries; and no C++ runtime inside (it would make the file several times larger).
+  for (const std::string& name : DirectoryNames(built, 1))
+    EXPECT_TRUE(name == "kernel32.dll" || name == "user32.dll" || name == "gdi32.dll" || name == "msvcrt.dll") << name;
+  EXPECT_LT(built.size(), 80u * 1024);
 
   std::string path;
   HMODULE module = LoadCarriedLibrary(&path);

@@ -20,8 +20,10 @@ uint32_t ByteSetLength(const uint8_t* set) {
 
 LRESULT CALLBACK TestWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && g_window &&
-      reinterpret_cast<HWND>(lParam) == g_window->button)
+      reinterpret_cast<HWND>(lParam) == g_window->button) {
     ++g_window->clicks;
+    if (g_window->onClick) g_window->onClick();
+  }
   return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
@@ -156,6 +158,17 @@ COLORREF WindowPixel(HWND window, int x, int y) {
   COLORREF c = GetPixel(dc, x, y);
   ReleaseDC(window, dc);
   return c;
+}
+
+std::vector<COLORREF> ClientImage(HWND window) {
+  RECT rc;
+  GetClientRect(window, &rc);
+  std::vector<COLORREF> pixels;
+  HDC dc = GetDC(window);
+  for (int y = 0; y < rc.bottom; ++y)
+    for (int x = 0; x < rc.right; ++x) pixels.push_back(GetPixel(dc, x, y));
+  ReleaseDC(window, dc);
+  return pixels;
 }
 
 bool Near(COLORREF a, COLORREF b, int tolerance) {

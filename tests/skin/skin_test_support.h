@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,7 @@ struct TestWindow {
   HWND button = nullptr;
   HWND edit = nullptr;
   int clicks = 0;
+  std::function<void()> onClick;  // runs inside the click notification, when set
 };
 bool CreateTestWindow(TestWindow* window, int x, int y);
 void DestroyTestWindow(TestWindow* window);
@@ -50,6 +52,9 @@ void Pump(int ms);
 // Colour of a pixel of a window: client coordinates, or window coordinates for the frame.
 COLORREF ClientPixel(HWND window, int x, int y);
 COLORREF WindowPixel(HWND window, int x, int y);
+
+// The pixels of a window's client area, row by row, as shown.
+std::vector<COLORREF> ClientImage(HWND window);
 
 // True when every channel differs by at most `tolerance`.
 bool Near(COLORREF a, COLORREF b, int tolerance = 2);

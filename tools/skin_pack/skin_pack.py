@@ -5,7 +5,7 @@
       writes a C++ source that defines the library and every skin block as constant byte sets
       ({1, length, bytes}, the program's array layout); the symbols are those of skin/skin_blobs.h.
   skin_pack.py files --out-dir DIR
-      writes the skin blocks as skinNN.skd files (for inspection and hand tests).
+      writes the skin blocks as skinNN.skd files (to look at them and for tests by hand).
   skin_pack.py list
       prints number, name and kind of every scheme.
 

@@ -5,13 +5,37 @@
 #include <windows.h>
 #include <richedit.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
-#include "skin_test_support.h"
-
-using namespace skintest;
+#include "skin_blobs.h"
 
 namespace {
+
+using AttachFn = int32_t(__stdcall*)(const uint8_t*, uint32_t, const char*, int32_t, int32_t, int32_t);
+
+uint32_t ByteSetLength(const uint8_t* set) {
+  uint32_t length;
+  std::memcpy(&length, set + 4, 4);
+  return length;
+}
+
+// Writes the carried library to the temporary folder and binds its entry, as the program does
+// with its own folder.
+AttachFn LoadCarriedLibrary() {
+  char path[MAX_PATH];
+  GetTempPathA(MAX_PATH, path);
+  lstrcatA(path, "skin-preview-SkinH_QX.dll");
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  DWORD written = 0;
+  WriteFile(file, kSkinLibraryByteSet + 8, ByteSetLength(kSkinLibraryByteSet), &written, nullptr);
+  CloseHandle(file);
+  HMODULE module = LoadLibraryA(path);
+  return module ? reinterpret_cast<AttachFn>(reinterpret_cast<void*>(GetProcAddress(module, "SkinH_AttachRes")))
+                : nullptr;
+}
 
 LRESULT CALLBACK PreviewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_TIMER) DestroyWindow(hwnd);
@@ -71,11 +95,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   UpdateWindow(frame);
 
   // Attach the way the program does: carried library written out, skin passed as bytes.
-  AttachFn attach = FindAttach(LoadCarriedLibrary());
-  if (attach) {
-    std::vector<uint8_t> block = SkinCopy(number);
-    attach(block.data(), static_cast<uint32_t>(block.size()), "", 0, 0, 0);
-  }
+  AttachFn attach = LoadCarriedLibrary();
+  const uint8_t* block = kSkinDataByteSets[number - 1];
+  if (attach) attach(block + 8, ByteSetLength(block), "", 0, 0, 0);
   if (__argc > 3 && lstrcmpiA(__argv[3], "box") == 0) {
     SetTimer(frame, 1, static_cast<UINT>(seconds) * 1000, nullptr);
     MessageBoxA(frame, "网络连接失败或该程序已更新！，请重新下载！", "信息：", MB_OK);
