@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "form_test_support.h"
+#include "forms/button.h"
 #include "forms/edit_box.h"
 #include "forms/form_runtime.h"
 #include "forms/form_window.h"
@@ -318,6 +319,9 @@ TEST_F(FormWindowTest, TabMovesByTabWordThenDescendingIndex) {
   ASSERT_NE(nullptr, second);
   std::vector<uint32_t> order = forms::TabOrder(second->Record()->units);
   EXPECT_EQ((std::vector<uint32_t>{3, 2, 1, 4}), order);
+  // Kept off the taskbar: owned by the runtime's hidden helper window.
+  EXPECT_EQ(rt::TheApp().helperWindow->Handle(), GetWindow(FormHandle(kSecondWindow), GW_OWNER));
+  EXPECT_EQ(nullptr, GetWindow(FormHandle(kFirstWindow), GW_OWNER));
   EXPECT_EQ(UnitHandle(kSecondWindow, kOther), GetFocus());
 }
 
@@ -438,6 +442,27 @@ TEST_F(FormWindowTest, SpinModeTwoRaisesEventOneAfterTheBoxIsRecreated) {
   SendMessageA(form, WM_NOTIFY, 114, reinterpret_cast<LPARAM>(&nm));
   EXPECT_TRUE(Called("Spin -1")) << Joined();
   EXPECT_EQ("42", WindowText(box)) << "mode 2 leaves the text alone";
+}
+
+TEST_F(FormWindowTest, ANewPictureRecreatesTheButtonWhichStillClicks) {
+  ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
+  Pump();
+  HWND old = UnitHandle(kFirstWindow, kButton1);
+  // A byte set: dimension count 1, length, then a 2 x 2 24-bit bitmap file.
+  std::vector<uint8_t> set = {1, 0, 0, 0, 70, 0, 0, 0, 'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,
+                              40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 16, 0, 0, 0};
+  set.resize(8 + 70, 0x80);
+  forms::WriteUnitProperty(kFirstWindow, kButton1, 8 + forms::BUTTON_PICTURE, -1, reinterpret_cast<uintptr_t>(set.data()));
+  Pump();
+  HWND button = UnitHandle(kFirstWindow, kButton1);
+  ASSERT_NE(nullptr, button);
+  EXPECT_NE(old, button);
+  EXPECT_TRUE(GetWindowLongA(button, GWL_STYLE) & BS_BITMAP);
+  EXPECT_EQ(120, GetDlgCtrlID(button)) << "same control id";
+  calls.clear();
+  SendMessageA(button, BM_CLICK, 0, 0);
+  Pump();
+  EXPECT_TRUE(Called("Button1")) << Joined();
 }
 
 TEST_F(FormWindowTest, AltMnemonicClicksTheButtonWithoutTakingTheFocus) {
