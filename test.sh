@@ -11,4 +11,6 @@ export WINEPREFIX=$(mktemp -d /tmp/checker-test-prefix.XXXXXX)
 . tools/wine-env.sh
 trap 'wine_env_stop; rm -rf "$WINEPREFIX"' EXIT
 wine_env_start
-ctest --test-dir build --output-on-failure -j 2 "$@"
+# One test at a time: many tests drive real windows, and a window of a test running beside
+# them could take the keyboard focus away.
+ctest --test-dir build --output-on-failure "$@"

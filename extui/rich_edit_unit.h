@@ -137,7 +137,6 @@ class RichEditUnit : public fw::WindowObject {
   int32_t designFlag_ = 0;
   std::string selTextScratch_;  // the last SelText read, owned here
   bool probing_ = false;        // selection moved by the protection check: no events
-
 };
 
 }  // namespace extui

@@ -69,15 +69,21 @@ bool Measure(HWND window, FrameLayout* out) {
 // One caption button: a soft rounded plate with its glyph drawn in lines.
 enum class Glyph { Close, Maximize, Restore, Minimize };
 
-// Under the mouse the plate lights up, in red for the close button as users expect.
+// Under the mouse the plate lights up, in red for the close button as users expect; held
+// down it darkens.
 void DrawCaptionButton(HDC dc, const RECT& rc, Glyph glyph, COLORREF back, COLORREF ink, bool enabled,
-                       bool hot) {
+                       bool hot, bool pressed) {
   if (rc.right - rc.left < 6 || rc.bottom - rc.top < 6) return;
   COLORREF plateColour = Mix(back, ink, 1, 6), edgeColour = Mix(back, ink, 1, 3);
-  if (hot && enabled) {
-    plateColour = glyph == Glyph::Close ? RGB(0xC4, 0x2B, 0x1C) : Mix(back, ink, 1, 3);
-    edgeColour = glyph == Glyph::Close ? RGB(0xE8, 0x6A, 0x5C) : Mix(back, ink, 1, 2);
-    if (glyph == Glyph::Close) ink = RGB(0xFF, 0xFF, 0xFF);
+  bool close = glyph == Glyph::Close;
+  if (pressed && enabled) {
+    plateColour = close ? RGB(0x94, 0x1E, 0x12) : Mix(back, 0, 1, 3);
+    edgeColour = close ? RGB(0xC4, 0x2B, 0x1C) : Mix(back, ink, 1, 3);
+    if (close) ink = RGB(0xFF, 0xFF, 0xFF);
+  } else if (hot && enabled) {
+    plateColour = close ? RGB(0xC4, 0x2B, 0x1C) : Mix(back, ink, 1, 3);
+    edgeColour = close ? RGB(0xE8, 0x6A, 0x5C) : Mix(back, ink, 1, 2);
+    if (close) ink = RGB(0xFF, 0xFF, 0xFF);
   }
   HBRUSH plate = CreateSolidBrush(plateColour);
   HPEN edge = CreatePen(PS_SOLID, 1, edgeColour);
@@ -162,7 +168,8 @@ bool HasSkinnedCaption(HWND window) {
 
 // The frame ring is filled directly; the title bar is composed in a memory bitmap and copied
 // in one step, so the title never flickers between the system's drawing and ours.
-void PaintCaptionFrame(HWND window, HDC target, const Palette& palette, bool active, WPARAM hotButton) {
+void PaintCaptionFrame(HWND window, HDC target, const Palette& palette, bool active, WPARAM hotButton,
+                       bool pressed) {
   if (!HasSkinnedCaption(window) || IsIconic(window) || !IsWindowVisible(window)) return;
   FrameLayout l;
   if (!Measure(window, &l)) return;
@@ -208,15 +215,16 @@ void PaintCaptionFrame(HWND window, HDC target, const Palette& palette, bool act
     };
     int textRight = w - 2;
     if (l.close.right > l.close.left) {
-      DrawCaptionButton(mem, local(l.close), Glyph::Close, bottom, ink, true, hotButton == HTCLOSE);
+      DrawCaptionButton(mem, local(l.close), Glyph::Close, bottom, ink, true, hotButton == HTCLOSE,
+                        pressed && hotButton == HTCLOSE);
       textRight = local(l.close).left - 2;
     }
     if (l.hasMinMax) {
       LONG style = GetWindowLongW(window, GWL_STYLE);
       DrawCaptionButton(mem, local(l.maximize), IsZoomed(window) ? Glyph::Restore : Glyph::Maximize, bottom, ink,
-                        (style & WS_MAXIMIZEBOX) != 0, hotButton == HTMAXBUTTON);
+                        (style & WS_MAXIMIZEBOX) != 0, hotButton == HTMAXBUTTON, pressed && hotButton == HTMAXBUTTON);
       DrawCaptionButton(mem, local(l.minimize), Glyph::Minimize, bottom, ink, (style & WS_MINIMIZEBOX) != 0,
-                        hotButton == HTMINBUTTON);
+                        hotButton == HTMINBUTTON, pressed && hotButton == HTMINBUTTON);
       textRight = local(l.minimize).left - 2;
     }
     DrawTitle(window, mem, RECT{textLeft, 0, textRight, h}, ink, tool);

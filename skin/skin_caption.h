@@ -18,8 +18,9 @@ bool HasSkinnedCaption(HWND window);
 // messages with which the system redraws its title bar). `active` picks the active colours.
 // `dc` is a DC in window coordinates (WM_PRINT), or null for the window's own DC.
 // `hotButton` is the hit-test code (HTCLOSE, HTMAXBUTTON, HTMINBUTTON) of the caption button
-// under the mouse, or 0.
-void PaintCaptionFrame(HWND window, HDC dc, const Palette& palette, bool active, WPARAM hotButton);
+// under the mouse, or 0; `pressed` shows that button held down.
+void PaintCaptionFrame(HWND window, HDC dc, const Palette& palette, bool active, WPARAM hotButton,
+                       bool pressed);
 
 // Asks the desktop compositor, where there is one, to let the window draw its own frame;
 // without this a composited frame would cover the skinned one. Does nothing elsewhere.

@@ -1,6 +1,8 @@
 // Hooks and window procedures that apply the current skin (see skin_windows.h).
 #include "skin_windows.h"
 
+#include <windowsx.h>
+
 #include "skin_caption.h"
 #include "skin_paint.h"
 
@@ -29,6 +31,7 @@ struct WindowState {
   bool hot;          // mouse over a button
   bool ncActive;     // frame drawn in the active colours (from WM_NCACTIVATE)
   WPARAM hotCaptionButton;  // hit-test code of the caption button under the mouse, or 0
+  bool captionPressed;      // that button is held down
   Level level[kMaxLevels];
 };
 
@@ -231,6 +234,79 @@ bool CaptionMayHavePainted(UINT message) {
   }
 }
 
+void RepaintCaption(HWND window, WindowState* state) {
+  if (g_palette) PaintCaptionFrame(window, nullptr, *g_palette, state->ncActive, state->hotCaptionButton,
+                                   state->captionPressed);
+}
+
+// The system command a caption button gives, or 0 when the button is absent or disabled.
+WPARAM CaptionButtonCommand(HWND window, WPARAM hit) {
+  LONG style = GetWindowLongW(window, GWL_STYLE);
+  switch (hit) {
+    case HTCLOSE: {
+      if (GetClassLongW(window, GCL_STYLE) & CS_NOCLOSE) return 0;
+      HMENU menu = GetSystemMenu(window, FALSE);
+      UINT state = menu ? GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND) : 0;
+      return state != static_cast<UINT>(-1) && (state & (MF_GRAYED | MF_DISABLED)) ? 0 : SC_CLOSE;
+    }
+    case HTMINBUTTON: return (style & WS_MINIMIZEBOX) ? SC_MINIMIZE : 0;
+    case HTMAXBUTTON: return (style & WS_MAXIMIZEBOX) ? (IsZoomed(window) ? SC_RESTORE : SC_MAXIMIZE) : 0;
+    default: return 0;
+  }
+}
+
+// Press and hold on a caption button, tracked here instead of by the system so that the button
+// keeps the skinned look while held: the mouse is captured, the button shows pressed while the
+// pointer stays on it, and releasing it there sends the same system command the system would.
+// Returns false (the system then handles the press) for buttons that are absent or disabled.
+bool TrackCaptionButton(HWND window, WindowState* state, WPARAM hit) {
+  WPARAM command = CaptionButtonCommand(window, hit);
+  if (!command) return false;
+  SetCapture(window);
+  state->hotCaptionButton = hit;
+  state->captionPressed = true;
+  RepaintCaption(window, state);
+  POINT release = {0, 0};
+  for (;;) {
+    MSG msg;
+    if (PeekMessageW(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+      if (msg.hwnd != window || (msg.message != WM_MOUSEMOVE && msg.message != WM_LBUTTONUP)) continue;
+      // Under capture the position is in client coordinates of this window.
+      POINT at = {GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
+      ClientToScreen(window, &at);
+      bool on = SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)) == static_cast<LRESULT>(hit);
+      if (StateOf(window) != state) return true;
+      if (msg.message == WM_LBUTTONUP) {
+        state->captionPressed = on;
+        release = at;
+        break;
+      }
+      if (on != state->captionPressed) {
+        // Off the button it shows plain (not hot), back on it pressed again.
+        state->captionPressed = on;
+        state->hotCaptionButton = on ? hit : 0;
+        RepaintCaption(window, state);
+      }
+      continue;
+    }
+    // Capture taken away (another window, a message box): the press is abandoned.
+    if (GetCapture() != window) {
+      if (StateOf(window) != state) return true;
+      state->captionPressed = false;
+      break;
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+  }
+  bool clicked = state->captionPressed;
+  if (GetCapture() == window) ReleaseCapture();
+  state->captionPressed = false;
+  state->hotCaptionButton = 0;
+  RepaintCaption(window, state);
+  // Sent to the whole chain, as the system does: the owner may handle the command itself.
+  if (clicked) SendMessageW(window, WM_SYSCOMMAND, command, MAKELPARAM(release.x, release.y));
+  return true;
+}
+
 // Frame and title bar of a captioned window: the system draws first (it also draws menus and
 // scroll bars there), the skinned frame goes over it as soon as the message returns. Nested
 // messages repaint on their own, so a move loop or a long handler never leaves the system's
@@ -246,7 +322,9 @@ LRESULT CaptionProc(WindowState* state, const Level& next, HWND window, UINT mes
     }
     state->hotCaptionButton = hot;
   }
-  // The system's own caption button tracking (press and hold) draws its buttons itself.
+  if (message == WM_NCLBUTTONDOWN && (wParam == HTCLOSE || wParam == HTMINBUTTON || wParam == HTMAXBUTTON) &&
+      TrackCaptionButton(window, state, wParam))
+    return 0;
   if (message == WM_NCMOUSELEAVE || message == WM_NCLBUTTONDOWN) state->hotCaptionButton = 0;
   LRESULT result = CallNext(next, window, message, wParam, lParam);
   if (StateOf(window) != state) return result;  // destroyed meanwhile
@@ -254,7 +332,7 @@ LRESULT CaptionProc(WindowState* state, const Level& next, HWND window, UINT mes
     if (message == WM_CREATE) AllowOwnFrame(window);
     HDC printDc = message == WM_PRINT && (lParam & PRF_NONCLIENT) ? reinterpret_cast<HDC>(wParam) : nullptr;
     if (message != WM_PRINT || printDc)
-      PaintCaptionFrame(window, printDc, *g_palette, state->ncActive, state->hotCaptionButton);
+      PaintCaptionFrame(window, printDc, *g_palette, state->ncActive, state->hotCaptionButton, state->captionPressed);
   }
   return result;
 }

@@ -5,17 +5,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cmath>
 #include <cstring>
-#include <random>
 #include <string>
 
 #include "commands/commands.h"
-#include "commands/value_format.h"
 #include "runtime/interface/core_commands.h"
 #include "runtime/interface/runtime_interface.h"
 #include "runtime/program_binding.h"
-#include "runtime/values.h"
 
 namespace {
 
@@ -144,46 +140,3 @@ TEST_F(OnTheRuntime, ProcessEventsDispatchesAndLeavesQuitQueued) {
 
 }  // namespace
 
-namespace {
-
-// The library formats values itself (it may not call into the runtime), so its forms must
-// agree with the runtime's own conversions, which the units use.
-TEST(SharedFormats, LibraryAndRuntimeFormatValuesAlike) {
-  std::mt19937 rng(5150);
-  char out[corelib::kFormBufferSize];
-  for (int i = 0; i < 20000; ++i) {
-    uint32_t bits = rng();
-    float f;
-    std::memcpy(&f, &bits, 4);
-    if (std::isfinite(f)) {
-      corelib::SingleToText(f, out);
-      ASSERT_EQ(std::string(out), rt::FloatToText(f)) << bits;
-    }
-    double d =
-        std::ldexp(static_cast<double>(rng()) - 2147483648.0, static_cast<int>(rng() % 80) - 40);
-    corelib::DoubleToText(d, out);
-    ASSERT_EQ(std::string(out), rt::DoubleToText(d)) << d;
-    double when = (static_cast<double>(rng()) / 4294967296.0 - 0.2) * 3700000.0;
-    corelib::DateTimeToText(when, out);
-    ASSERT_EQ(std::string(out), rt::DateTimeToText(when)) << when;
-  }
-  // Narrowing of full-width forms before numbers are read, lone first bytes included.
-  for (int i = 0; i < 5000; ++i) {
-    std::string text;
-    for (size_t n = rng() % 12; n > 0; --n) {
-      static const char* const kPieces[] = {"\xA3\xB1", "\xA3\xAE", "\xA1\xA1", "\xA1\xAB",
-                                            "\xA1\xEE", "\xB0\xA1", "7", " ", "\xA3"};
-      text += kPieces[rng() % 9];
-    }
-    char narrowed[64];
-    corelib::NormaliseNarrow(text.c_str(), narrowed);
-    ASSERT_EQ(std::string(narrowed), rt::NormaliseWide(text.c_str(), false))
-        << ::testing::PrintToString(text);
-  }
-  for (double when : {0.0, -0.5, -1.25, 36526.0, 36526.99999, -657434.0, 2958465.0, 1e12, -1e12}) {
-    corelib::DateTimeToText(when, out);
-    EXPECT_EQ(std::string(out), rt::DateTimeToText(when)) << when;
-  }
-}
-
-}  // namespace

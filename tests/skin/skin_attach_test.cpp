@@ -114,6 +114,25 @@ TEST_F(SkinAttach, Skin33RestylesWindowButtonAndEdit) {
   SendMessageA(w_.frame, WM_NCMOUSELEAVE, 0, 0);
   EXPECT_FALSE(Near(printed(closePlateX, closePlateY), RGB(0xC4, 0x2B, 0x1C), 40));
 
+  // Caption buttons pressed with the mouse: released on the button they act (minimise),
+  // released elsewhere they do nothing.
+  int cx = GetSystemMetrics(SM_CXSIZE), cy = GetSystemMetrics(SM_CYSIZE);
+  POINT minimize = {wr.right - frame - 2 * cx - cx / 2 + 1, wr.top + frame + cy / 2};
+  auto press = [&](POINT releaseAt) {
+    ScreenToClient(w_.frame, &releaseAt);
+    PostMessageA(w_.frame, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(releaseAt.x, releaseAt.y));
+    PostMessageA(w_.frame, WM_LBUTTONUP, 0, MAKELPARAM(releaseAt.x, releaseAt.y));
+    SendMessageA(w_.frame, WM_NCLBUTTONDOWN, HTMINBUTTON, MAKELPARAM(minimize.x, minimize.y));
+  };
+  ASSERT_EQ(HTMINBUTTON, SendMessageA(w_.frame, WM_NCHITTEST, 0, MAKELPARAM(minimize.x, minimize.y)));
+  press(POINT{wr.left + 100, wr.top + 100});
+  EXPECT_FALSE(IsIconic(w_.frame)) << "released away from the button";
+  press(minimize);
+  EXPECT_TRUE(IsIconic(w_.frame)) << "released on the minimise button";
+  ShowWindow(w_.frame, SW_SHOWNOACTIVATE);
+  SendMessageA(w_.frame, WM_NCACTIVATE, TRUE, 0);
+  Pump(50);
+
   // Text typed into the edit box is drawn in the edit text colour: some pixel of the text
   // row carries it (the text is anti-aliased, so look for the brightest match).
   SetWindowTextA(w_.edit, "MMMM");

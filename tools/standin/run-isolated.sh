@@ -73,16 +73,29 @@ if [ ! -e "$work/ready" ]; then
   exit 1
 fi
 
+# Ends everything started in here, also when the run is stopped from outside (a timeout).
+child=
+cleanup() {
+  if [ -n "$child" ]; then kill "$child" 2>/dev/null || true; fi
+  if [ -n "$private_prefix" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    umount "$private_prefix" 2>/dev/null || true
+  fi
+  kill "$server" 2>/dev/null || true
+  wait "$server" 2>/dev/null || true
+  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap 'cleanup; exit 143' TERM INT HUP
+
+# The command runs in the background so that a signal reaches the trap at once.
 status=0
-"$@" || status=$?
-if [ -n "$private_prefix" ]; then
-  wineserver -k >/dev/null 2>&1 || true
-  wineserver -w >/dev/null 2>&1 || true
-  umount "$private_prefix" 2>/dev/null || true
-fi
-kill "$server" 2>/dev/null || true
-wait "$server" 2>/dev/null || true
-if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; fi
+"$@" &
+child=$!
+wait "$child" || status=$?
+child=
 [ "$status" -eq 0 ] || cat "$work/server.log" >&2
-rm -rf "$work"
+trap - TERM INT HUP
+cleanup
 exit "$status"

@@ -25,8 +25,9 @@ Pages (any host unless named):
   /slow?ms=N                  the page after N milliseconds
   /reset                      the connection reset without an answer
 Overrides: a file overrides.json in the record directory, {"host/path": {"status": 200,
-"body": "text", "headers": [["Name", "value"]]}} or {"host/path": {"reset": true}}, replaces any
-page, read at every request.
+"body": "text", "headers": [["Name", "value"]], "delay_ms": N}} (the whole answer after N ms),
+{"host/path": {"body": "text", "trickle_ms": N}} (the body in 1024-byte pieces, N ms apart) or
+{"host/path": {"reset": true}}, replaces any page, read at every request.
 """
 
 import argparse
@@ -160,6 +161,18 @@ class Handler(socketserver.StreamRequestHandler):
         self.wfile.flush()
         return True
 
+    def trickle(self, status, body, pause_ms):
+        """Sends the header block at once and then the body 1024 bytes at a time, pausing
+        before each piece: a service that answers but delivers slowly."""
+        head = b"HTTP/1.1 %d OK\r\nContent-Type: text/html\r\nContent-Length: %d\r\n\r\n" % (status, len(body))
+        self.wfile.write(head)
+        self.wfile.flush()
+        for i in range(0, len(body), 1024):
+            time.sleep(pause_ms / 1000.0)
+            self.wfile.write(body[i:i + 1024])
+            self.wfile.flush()
+        return True
+
     def answer(self, method, target, fields, raw):
         """Chooses the page by path (overrides first). False closes the connection."""
         host = fields.get("host", "").split(":")[0].lower()
@@ -174,10 +187,14 @@ class Handler(socketserver.StreamRequestHandler):
             path = UPDATE_PATH
         override = self.server.recorder.overrides().get(host + path)
         if override is not None:
+            if override.get("delay_ms"):
+                time.sleep(override["delay_ms"] / 1000.0)
             if override.get("reset"):
                 self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
                 return False
             body = override.get("body", "").encode(override.get("encoding", "utf-8"))
+            if override.get("trickle_ms"):
+                return self.trickle(override.get("status", 200), body, override["trickle_ms"])
             return self.send(override.get("status", 200), body,
                              [tuple(h) for h in override.get("headers", [])])
 

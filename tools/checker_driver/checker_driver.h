@@ -1,0 +1,228 @@
+// Drives the checker from another process, as a user would: starts the program, finds its
+// window and units, types into the input box, clicks buttons, and reads the output box's lines
+// and their colours from the screen. Used by the end-to-end tests and by run.sh's sample check.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace checker_driver {
+
+inline const char kTitle[] = "青柚贴吧未注册账号检测机V1.1";
+
+inline std::string ProgramDirectory() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, sizeof path);
+  *strrchr(path, '\\') = 0;
+  return path;
+}
+
+struct ChildSearch {
+  const char* cls;
+  const char* text;
+  HWND found;
+};
+
+inline BOOL CALLBACK FindChild(HWND hwnd, LPARAM param) {
+  auto* s = reinterpret_cast<ChildSearch*>(param);
+  char cls[64] = {}, text[64] = {};
+  GetClassNameA(hwnd, cls, sizeof cls);
+  SendMessageA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+  if (!lstrcmpiA(cls, s->cls) && (!s->text || !strcmp(text, s->text))) {
+    s->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+inline HWND Child(HWND parent, const char* cls, const char* text = nullptr) {
+  ChildSearch s{cls, text, nullptr};
+  EnumChildWindows(parent, FindChild, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+struct BoxSearch {
+  DWORD pid;
+  HWND found;
+};
+
+inline BOOL CALLBACK FindBox(HWND hwnd, LPARAM param) {
+  auto* s = reinterpret_cast<BoxSearch*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  char cls[16] = {};
+  GetClassNameA(hwnd, cls, sizeof cls);
+  if (pid == s->pid && !strcmp(cls, "#32770") && IsWindowVisible(hwnd)) {
+    s->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The running checker: its process, its window and the units on it.
+class Checker {
+ public:
+  Checker() {
+    std::string command = "\"" + ProgramDirectory() + "\\checker.exe\"";
+    STARTUPINFOA si{sizeof si};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        ProgramDirectory().c_str(), &si, &pi_))
+      return;
+    WaitForInputIdle(pi_.hProcess, 10000);
+  }
+  ~Checker() {
+    if (pi_.hProcess) {
+      if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi_.hProcess, 1);
+      CloseHandle(pi_.hProcess);
+      CloseHandle(pi_.hThread);
+    }
+  }
+
+  // The output box's text while the window exists, visible or not; "" when it does not.
+  std::string OutputOfAnyWindow() {
+    HWND w = FindWindowA(nullptr, kTitle);
+    HWND box = w ? Child(w, "RichEdit20A") : nullptr;
+    if (!box) return "";
+    std::vector<char> buffer(1 << 16);
+    SendMessageA(box, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
+    return buffer.data();
+  }
+
+  // Waits for the start window; false when the program ended or never showed it.
+  bool WaitForWindow() {
+    for (int i = 0; i < 300 && !window_; ++i) {
+      HWND w = FindWindowA(nullptr, kTitle);
+      DWORD pid = 0;
+      if (w) GetWindowThreadProcessId(w, &pid);
+      if (w && pid == pi_.dwProcessId && IsWindowVisible(w)) window_ = w;
+      else if (WaitForSingleObject(pi_.hProcess, 50) == WAIT_OBJECT_0) return false;
+    }
+    if (!window_) return false;
+    input_ = Child(window_, "Edit");
+    output_ = Child(window_, "RichEdit20A");
+    if (!output_) output_ = Child(window_, "RICHEDIT");
+    return input_ && output_;
+  }
+
+  void Type(const char* text) {
+    SendMessageA(input_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+  }
+  void Click(const char* caption) {
+    PostMessageA(Child(window_, "Button", caption), BM_CLICK, 0, 0);
+  }
+
+  std::string Output() {
+    std::vector<char> buffer(1 << 16);
+    SendMessageA(output_, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
+    return buffer.data();
+  }
+
+  // Waits until the output box holds `count` lines (each ending in a line break).
+  std::vector<std::string> WaitForLines(size_t count, int timeoutMs = 20000) {
+    std::vector<std::string> lines;
+    for (int waited = 0; waited <= timeoutMs; waited += 100) {
+      lines = Lines();
+      if (lines.size() >= count) break;
+      Sleep(100);
+    }
+    return lines;
+  }
+
+  std::vector<std::string> Lines() {
+    std::string text = Output();
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == '\r' || text[i] == '\n') {
+        lines.push_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
+      }
+    }
+    return lines;
+  }
+
+  // The colour of each of the first `count` lines of the output box: the one known colour
+  // (0x00BBGGRR) found in the line's band of pixel rows on screen (a wrapped line takes several
+  // rows of text), or 0 for none (an empty line). Positions come from the control itself.
+  std::vector<COLORREF> LineColours(size_t count, const std::vector<COLORREF>& known) {
+    SendMessageA(output_, WM_VSCROLL, SB_TOP, 0);
+    RedrawWindow(output_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    Sleep(300);
+    RECT r;
+    GetClientRect(output_, &r);
+    POINT origin{0, 0};
+    ClientToScreen(output_, &origin);
+    // Character index of each line's start: a two-byte character counts one, and the line
+    // end one (the control keeps a paragraph mark).
+    std::vector<int> tops;
+    LONG index = 0;
+    for (const std::string& line : Lines()) {
+      if (tops.size() > count) break;
+      LRESULT packed = SendMessageA(output_, EM_POSFROMCHAR, index, 0);
+      tops.push_back(static_cast<short>(HIWORD(packed)));
+      for (size_t i = 0; i < line.size(); ++i, ++index)
+        if (static_cast<unsigned char>(line[i]) >= 0x80) ++i;
+      ++index;
+    }
+    if (tops.size() == count) tops.push_back(tops.empty() ? 0 : tops.back() + (tops.size() > 1 ? tops[1] - tops[0] : 12));
+    HDC screen = GetDC(nullptr);
+    std::vector<COLORREF> colours;
+    for (size_t line = 0; line + 1 < tops.size() && line < count; ++line) {
+      COLORREF found = 0;
+      for (int y = tops[line]; y < tops[line + 1] && y < r.bottom && !found; ++y)
+        for (int x = 0; x < r.right && !found; ++x) {
+          COLORREF c = GetPixel(screen, origin.x + x, origin.y + y);
+          for (COLORREF k : known)
+            if (c == k) found = k;
+        }
+      colours.push_back(found);
+    }
+    ReleaseDC(nullptr, screen);
+    return colours;
+  }
+
+  // The message box of the program, if one is showing: its caption and text; presses OK.
+  // `beforeAnswer` runs while the box is still up.
+  bool AnswerBox(std::string* caption, std::string* text, int timeoutMs = 20000,
+                 const std::function<void()>& beforeAnswer = {}) {
+    for (int waited = 0; waited <= timeoutMs; waited += 50) {
+      BoxSearch s{pi_.dwProcessId, nullptr};
+      EnumWindows(FindBox, reinterpret_cast<LPARAM>(&s));
+      if (s.found) {
+        char buffer[512] = {};
+        SendMessageA(s.found, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer));
+        *caption = buffer;
+        SendMessageA(GetDlgItem(s.found, 0xFFFF), WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer));
+        *text = buffer;
+        if (beforeAnswer) beforeAnswer();
+        PostMessageA(s.found, WM_COMMAND, IDOK, 0);
+        return true;
+      }
+      if (WaitForSingleObject(pi_.hProcess, 50) == WAIT_OBJECT_0) return false;
+    }
+    return false;
+  }
+
+  DWORD WaitForExit(int timeoutMs = 10000) {
+    DWORD code = 0xDEAD;
+    if (WaitForSingleObject(pi_.hProcess, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(pi_.hProcess, &code);
+    return code;
+  }
+
+  HWND window() const { return window_; }
+
+ private:
+  PROCESS_INFORMATION pi_{};
+  HWND window_ = nullptr;
+  HWND input_ = nullptr;
+  HWND output_ = nullptr;
+};
+
+
+}  // namespace checker_driver
