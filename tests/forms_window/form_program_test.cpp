@@ -116,9 +116,9 @@ RECT ClientRect(HWND parent, HWND child) {
 HWND FocusOf(HWND window) {
   GUITHREADINFO info{sizeof info};
   for (int i = 0; i < 40; ++i) {
-    if (GetForegroundWindow() != window) SetForegroundWindow(window);
     GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
     if (info.hwndFocus) break;
+    SetForegroundWindow(window);
     Sleep(25);
   }
   return info.hwndFocus;

@@ -84,7 +84,8 @@ std::string WindowText(HWND hwnd) {
 }
 
 HWND Focused(HWND form) {
-  for (int i = 0; i < 40 && GetForegroundWindow() != form; ++i) {
+  Pump();
+  for (int i = 0; i < 40 && GetFocus() == nullptr; ++i) {
     SetForegroundWindow(form);
     Pump();
   }
