@@ -51,13 +51,13 @@ void Click(FormWindow& form, UnitList& units, uint32_t index) {
 
 // Enter: the focused default button, else the next unit when Enter moves the focus, else the
 // first default button in index order. False when nothing took the key.
-bool OnEnter(FormWindow& form, UnitList& units, int32_t focusIndex) {
+bool OnEnter(FormWindow& form, UnitList& units, int32_t focusIndex, HWND from) {
   if (focusIndex > 0 && IsDefaultButton(units, static_cast<uint32_t>(focusIndex))) {
     Click(form, units, static_cast<uint32_t>(focusIndex));
     return true;
   }
   if (form.Properties().enterMovesFocus) {
-    MoveFocus(form, true);
+    MoveFocus(form, true, from);
     return true;
   }
   for (uint32_t i = 1; i < units.Count(); ++i) {
@@ -181,12 +181,12 @@ HWND FirstInTabOrder(FormWindow& form) {
 
 // From the focused unit to its neighbour in Tab order; from outside the order, to its first
 // (forward) or last (backward) unit.
-void MoveFocus(FormWindow& form, bool forward) {
+void MoveFocus(FormWindow& form, bool forward, HWND from) {
   WindowRecord* record = form.Record();
   if (record == nullptr) return;
   std::vector<uint32_t> order = TabOrder(record->units);
   if (order.empty()) return;
-  int32_t current = IndexOfWindow(form, GetFocus());
+  int32_t current = IndexOfWindow(form, from ? from : GetFocus());
   auto at = std::find(order.begin(), order.end(), static_cast<uint32_t>(current));
   size_t next;
   if (at == order.end()) next = forward ? 0 : order.size() - 1;
@@ -273,21 +273,22 @@ BOOL FormWindow::PreTranslateMessage(MSG* msg) {
   }
 
   // Navigation keys with exactly their modifiers, unless the focused unit claims the key
-  // (operation 8: a multi-line, writable edit box keeps Enter).
+  // (operation 8: a multi-line, writable edit box keeps Enter). A key message goes to the
+  // focused window, so its target names the focused unit.
   if (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN) {
     uint32_t key = NormaliseKey(static_cast<uint32_t>(msg->wParam));
     uint32_t modifiers = CurrentModifiers(key);
-    int32_t focusIndex = IndexOfWindow(*this, GetFocus());
+    int32_t focusIndex = targetIndex;
     UnitItem focusItem;
     const UnitClassInfo* focusClass = focusIndex > 0 ? ClassAt(units, focusIndex, &focusItem) : nullptr;
     auto claims = focusClass ? UnitOperationOf<UnitClaimsKeyFn>(focusClass, UNIT_OP_CLAIMS_KEY) : nullptr;
     if (!(claims && claims(focusItem.Object(), static_cast<int32_t>(key)))) {
       bool handled = false;
       if (key == VK_TAB && (modifiers == 0 || modifiers == 2)) {
-        MoveFocus(*this, modifiers == 0);
+        MoveFocus(*this, modifiers == 0, target);
         handled = true;
       } else if (key == VK_RETURN && modifiers == 0) {
-        handled = OnEnter(*this, units, focusIndex);
+        handled = OnEnter(*this, units, focusIndex, target);
       } else if (key == VK_ESCAPE && modifiers == 0 && props_.escCloses) {
         SendMessageA(hwnd_, WM_CLOSE, 0, 0);
         handled = true;

@@ -22,8 +22,9 @@ inline constexpr uint32_t kMenuCommandBase = 20000;
 std::vector<uint32_t> TabOrder(UnitList& units);
 // The window of the first unit in Tab order, or null.
 HWND FirstInTabOrder(FormWindow& form);
-// Moves the focus to the next (or previous) unit in Tab order, wrapping round.
-void MoveFocus(FormWindow& form, bool forward);
+// Moves the focus from the unit of `from` (the focused window when null) to the next (or
+// previous) unit in Tab order, wrapping round.
+void MoveFocus(FormWindow& form, bool forward, HWND from = nullptr);
 // The unit index whose caption carries the mnemonic "&" + key (letters also in lower case),
 // among visible, enabled units of captioned classes in index order; -1 when none.
 int32_t FindMnemonicUnit(FormWindow& form, uint32_t key);

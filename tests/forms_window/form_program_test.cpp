@@ -111,9 +111,16 @@ RECT ClientRect(HWND parent, HWND child) {
   return RECT{r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
+// The focused window of the program's thread. Other programs' windows may take the
+// activation (and with it the focus) meanwhile, so the window is brought back first.
 HWND FocusOf(HWND window) {
   GUITHREADINFO info{sizeof info};
-  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+  for (int i = 0; i < 40; ++i) {
+    if (GetForegroundWindow() != window) SetForegroundWindow(window);
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+    if (info.hwndFocus) break;
+    Sleep(25);
+  }
   return info.hwndFocus;
 }
 
@@ -162,7 +169,7 @@ TEST(FormProgram, TheStartWindowHasItsFrameUnitsAndTabOrder) {
       HWND focus = FocusOf(form);
       PostMessageA(focus, WM_KEYDOWN, VK_TAB, 1);
       PostMessageA(focus, WM_KEYUP, VK_TAB, 0xC0000001);
-      for (int i = 0; i < 40 && FocusOf(form) == focus; ++i) Sleep(25);
+      for (int i = 0; i < 80 && FocusOf(form) != GetDlgItem(form, id); ++i) Sleep(25);
       EXPECT_EQ(GetDlgItem(form, id), FocusOf(form)) << id;
     }
     PostMessageA(form, WM_CLOSE, 0, 0);

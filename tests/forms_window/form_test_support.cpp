@@ -83,6 +83,14 @@ std::string WindowText(HWND hwnd) {
   return text;
 }
 
+HWND Focused(HWND form) {
+  for (int i = 0; i < 40 && GetForegroundWindow() != form; ++i) {
+    SetForegroundWindow(form);
+    Pump();
+  }
+  return GetFocus();
+}
+
 void PressKey(HWND target, UINT key, UINT modifier) {
   BYTE state[256] = {};
   GetKeyboardState(state);

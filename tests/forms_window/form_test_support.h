@@ -36,6 +36,9 @@ HWND UnitHandle(int32_t windowId, uint32_t unitId);
 HWND FormHandle(int32_t windowId);
 // The GBK window text.
 std::string WindowText(HWND hwnd);
+// The focused window of the thread once `form` is the active window again: windows of other
+// programs running at the same time may take the activation (and with it the focus) away.
+HWND Focused(HWND form);
 // Posts a key press (down and up) to a window, optionally with a modifier held, and pumps.
 void PressKey(HWND target, UINT key, UINT modifier = 0);
 

@@ -177,7 +177,7 @@ TEST_F(FormWindowTest, LoadBuildsTheWindowWithItsStylesUnitsAndFirstEvents) {
   EXPECT_EQ("Created", calls[0]);
   EXPECT_EQ("Moved", calls[1]);
   EXPECT_EQ("Sized", calls[2]);
-  EXPECT_EQ(UnitHandle(kFirstWindow, kEdit1), GetFocus());
+  EXPECT_EQ(UnitHandle(kFirstWindow, kEdit1), Focused(form));
   EXPECT_TRUE(Called("EditFocus")) << Joined();
 
   // A second load of a loaded window activates it and creates nothing.
@@ -305,12 +305,12 @@ TEST_F(FormWindowTest, TabMovesByTabWordThenDescendingIndex) {
   // All tab words 0: descending index.
   uint32_t expected[] = {kEdit2, kButton1, kButton2, kButton3, kEdit1};
   for (uint32_t unit : expected) {
-    PressKey(GetFocus(), VK_TAB);
-    EXPECT_EQ(UnitHandle(kFirstWindow, unit), GetFocus()) << std::hex << unit;
+    PressKey(Focused(FormHandle(kFirstWindow)), VK_TAB);
+    EXPECT_EQ(UnitHandle(kFirstWindow, unit), Focused(FormHandle(kFirstWindow))) << std::hex << unit;
   }
   // Shift+Tab goes back.
-  PressKey(GetFocus(), VK_TAB, VK_SHIFT);
-  EXPECT_EQ(UnitHandle(kFirstWindow, kButton3), GetFocus());
+  PressKey(Focused(FormHandle(kFirstWindow)), VK_TAB, VK_SHIFT);
+  EXPECT_EQ(UnitHandle(kFirstWindow, kButton3), Focused(FormHandle(kFirstWindow)));
 
   // Tab words ascending, equal words by descending index; a hidden unit is skipped.
   ASSERT_TRUE(forms::LoadStartWindow(kSecondWindow));
@@ -322,7 +322,7 @@ TEST_F(FormWindowTest, TabMovesByTabWordThenDescendingIndex) {
   // Kept off the taskbar: owned by the runtime's hidden helper window.
   EXPECT_EQ(rt::TheApp().helperWindow->Handle(), GetWindow(FormHandle(kSecondWindow), GW_OWNER));
   EXPECT_EQ(nullptr, GetWindow(FormHandle(kFirstWindow), GW_OWNER));
-  EXPECT_EQ(UnitHandle(kSecondWindow, kOther), GetFocus());
+  EXPECT_EQ(UnitHandle(kSecondWindow, kOther), Focused(FormHandle(kSecondWindow)));
 }
 
 TEST_F(FormWindowTest, EnterClicksTheDefaultButtonUnlessAMultiLineBoxClaimsIt) {
@@ -331,7 +331,7 @@ TEST_F(FormWindowTest, EnterClicksTheDefaultButtonUnlessAMultiLineBoxClaimsIt) {
   SetFocus(UnitHandle(kSecondWindow, kSingleLine));
   Pump();
   calls.clear();
-  PressKey(GetFocus(), VK_RETURN);
+  PressKey(UnitHandle(kSecondWindow, kSingleLine), VK_RETURN);
   EXPECT_TRUE(Called("Default")) << Joined();
 
   HWND multi = UnitHandle(kSecondWindow, kMultiLine);
@@ -416,7 +416,7 @@ TEST_F(FormWindowTest, UpDownStepsTheNumberAndWrapsAtTheEnds) {
   EXPECT_EQ("100", press(-1));
   SetWindowTextA(edit, "abc");
   EXPECT_EQ("1", press(1));
-  EXPECT_EQ(edit, GetFocus());
+  EXPECT_EQ(edit, Focused(FormHandle(kFirstWindow)));
 }
 
 TEST_F(FormWindowTest, SpinModeTwoRaisesEventOneAfterTheBoxIsRecreated) {
@@ -480,7 +480,7 @@ TEST_F(FormWindowTest, AltMnemonicClicksTheButtonWithoutTakingTheFocus) {
   state[VK_MENU] = 0;
   SetKeyboardState(state);
   EXPECT_TRUE(Called("Button1")) << Joined();
-  EXPECT_EQ(edit, GetFocus());
+  EXPECT_EQ(edit, Focused(FormHandle(kFirstWindow)));
 }
 
 TEST_F(FormWindowTest, ByteInputFiltersTypingAndClampsWhenTheFocusLeaves) {
