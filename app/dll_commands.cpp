@@ -37,9 +37,9 @@ uint32_t Call(Command command, std::initializer_list<uint32_t> words) {
 
 }  // namespace
 
-int32_t SkinH_AttachRes(const void* data, uint32_t size, const char* password, uint32_t a,
+int32_t SkinH_AttachRes(const void* data, uint32_t size, const char* options, uint32_t a,
                         uint32_t b, uint32_t c) {
-  return Call(kSkinAttachRes, {Word(data), size, Word(password), a, b, c});
+  return Call(kSkinAttachRes, {Word(data), size, Word(options), a, b, c});
 }
 
 Handle InternetOpenA(const char* agent, uint32_t accessType, const char* proxy,

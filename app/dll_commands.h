@@ -44,7 +44,7 @@ extern const char* const kNames[kCommandCount];
 using Handle = uint32_t;
 using EnumProc = int32_t(__stdcall*)(uint32_t window, uint32_t param);
 
-int32_t SkinH_AttachRes(const void* data, uint32_t size, const char* password, uint32_t a,
+int32_t SkinH_AttachRes(const void* data, uint32_t size, const char* options, uint32_t a,
                         uint32_t b, uint32_t c);
 Handle InternetOpenA(const char* agent, uint32_t accessType, const char* proxy,
                      const char* bypass, uint32_t flags);

@@ -225,15 +225,7 @@ void RuntimeApp::Cleanup(int32_t code) {
     ::CloseHandle(thread);
   }
 
-  for (IconRecord* record : iconRecords) {
-    HICON icon = record->icon;
-    void* buffer = record->buffer;
-    record->icon = nullptr;
-    record->buffer = nullptr;
-    if (icon) ::DestroyIcon(icon);
-    MemFree(buffer);
-    MemFree(record);
-  }
+  for (IconRecord* record : iconRecords) ReleaseIconRecord(record);
   iconRecords.clear();
 
   if (socketsStarted) {
@@ -244,6 +236,16 @@ void RuntimeApp::Cleanup(int32_t code) {
     ::OleUninitialize();
     oleInitialised = false;
   }
+}
+
+void ReleaseIconRecord(IconRecord* record) {
+  HICON icon = record->icon;
+  void* buffer = record->buffer;
+  record->icon = nullptr;
+  record->buffer = nullptr;
+  if (icon) ::DestroyIcon(icon);
+  MemFree(buffer);
+  MemFree(record);
 }
 
 void EndProgramNow(int32_t code) {

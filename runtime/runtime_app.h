@@ -123,6 +123,9 @@ RuntimeApp& TheApp();
 // Loads the "DEFAULT_ICON" resource on first use.
 void DefaultIcons(HICON* large, HICON* small);
 
+// Clears an icon record, destroys its icon and frees its buffer and the record.
+void ReleaseIconRecord(IconRecord* record);
+
 // Processes pending messages, leaving a pending WM_QUIT queued.
 void ProcessPendingMessages();
 

@@ -181,13 +181,7 @@ int32_t __cdecl RuntimeNotify(int32_t code, uint32_t arg1, uint32_t arg2) {
       int32_t i = IconRecordIndex(record);
       if (i < 0) return 0;
       app.iconRecords.erase(app.iconRecords.begin() + i);
-      HICON icon = record->icon;
-      void* buffer = record->buffer;
-      record->icon = nullptr;
-      record->buffer = nullptr;
-      if (icon) ::DestroyIcon(icon);
-      MemFree(buffer);
-      MemFree(record);
+      ReleaseIconRecord(record);
       return 0;
     }
     case SVC_HAS_ICON_RECORD: return IconRecordIndex(reinterpret_cast<IconRecord*>(arg1)) >= 0 ? 1 : 0;

@@ -13,6 +13,7 @@ struct FrameLayout {
   bool hasMinMax;
 };
 
+// Colour a fraction num/den of the way from a to b.
 COLORREF Mix(COLORREF a, COLORREF b, int num, int den) {
   auto channel = [&](int shift) {
     int x = (a >> shift) & 0xFF, y = (b >> shift) & 0xFF;
@@ -21,6 +22,7 @@ COLORREF Mix(COLORREF a, COLORREF b, int num, int den) {
   return channel(0) | channel(8) | channel(16);
 }
 
+// Solid fill without making a brush (an opaque empty text run paints its rectangle).
 void Fill(HDC dc, const RECT& rc, COLORREF colour) {
   SetBkColor(dc, colour);
   ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
@@ -95,6 +97,7 @@ void DrawCaptionButton(HDC dc, const RECT& rc, Glyph glyph, COLORREF back, COLOR
   DeleteObject(plate);
   DeleteObject(edge);
 
+  // The glyph sits in a centred square of two fifths of the button's height.
   int size = (rc.bottom - rc.top) * 2 / 5;
   int cx = (rc.left + rc.right) / 2, cy = (rc.top + rc.bottom) / 2;
   int l = cx - size / 2, t = cy - size / 2, r = l + size, b = t + size;
@@ -192,6 +195,8 @@ void PaintCaptionFrame(HWND window, HDC target, const Palette& palette, bool act
   for (const RECT& r : ring)
     if (r.right > r.left && r.bottom > r.top) Fill(dc, r, bottom);
 
+  // Title bar: vertical gradient, icon, caption buttons from the right, then the title in the
+  // space left between icon and buttons.
   int w = l.caption.right - l.caption.left, h = l.caption.bottom - l.caption.top;
   HDC mem = w > 0 && h > 0 ? CreateCompatibleDC(dc) : nullptr;
   HBITMAP bitmap = mem ? CreateCompatibleBitmap(dc, w, h) : nullptr;
