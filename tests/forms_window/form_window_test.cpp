@@ -341,6 +341,18 @@ TEST_F(FormWindowTest, EnterClicksTheDefaultButtonUnlessAMultiLineBoxClaimsIt) {
   PressKey(multi, VK_RETURN);
   EXPECT_FALSE(Called("Default")) << Joined();
   EXPECT_EQ("\r\n", WindowText(multi));
+
+  // With 回车下移输入点 set, Enter outside a default button moves on in Tab order instead.
+  forms::WriteUnitProperty(kSecondWindow, 0, 8 + forms::WIN_ENTER_MOVES_FOCUS, -1, 1);
+  SetFocus(UnitHandle(kSecondWindow, kSingleLine));
+  Pump();
+  calls.clear();
+  PressKey(UnitHandle(kSecondWindow, kSingleLine), VK_RETURN);
+  EXPECT_FALSE(Called("Default")) << Joined();
+  EXPECT_EQ(UnitHandle(kSecondWindow, kDefault), Focused(FormHandle(kSecondWindow)));
+  // On the default button itself Enter still clicks it.
+  PressKey(UnitHandle(kSecondWindow, kDefault), VK_RETURN);
+  EXPECT_TRUE(Called("Default")) << Joined();
 }
 
 TEST_F(FormWindowTest, EscapeClosesOnlyWhenTheWindowSaysSo) {
