@@ -374,6 +374,10 @@ TEST_F(FormWindowTest, CloseHandlerReturningFalseKeepsTheWindow) {
   closeAnswer = 0;
   SendMessageA(form, WM_CLOSE, 0, 0);
   EXPECT_TRUE(IsWindow(form));
+  // The same handler refuses the end of the session.
+  EXPECT_EQ(FALSE, SendMessageA(form, WM_QUERYENDSESSION, 0, 0));
+  closeAnswer = 1;
+  EXPECT_EQ(TRUE, SendMessageA(form, WM_QUERYENDSESSION, 0, 0));
   closeAnswer = -1;   // a handler without a value lets it close
   SendMessageA(form, WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(form));
