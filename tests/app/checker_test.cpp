@@ -216,15 +216,18 @@ TEST_F(CheckerTest, ASecondClickDuringACheckIsIgnored) {
   Checker checker;
   ASSERT_TRUE(checker.WaitForWindow());
   ClearRecords();
-  SetOverrides(R"({"www.baidu.com/p/slow1": {"status": 200, "body": "profile", "delay_ms": 1500}})");
+  // The first profile page arrives in three pieces, 700 ms apart; the program takes messages
+  // between them, so the second click is handled while the check runs.
+  std::string body(3 * 1024, 'x');
+  SetOverrides(R"({"www.baidu.com/p/slow1": {"status": 200, "trickle_ms": 700, "body": ")" + body + "\"}}");
   checker.Type("slow1\r\ntaken4");
   checker.Click("检测");
-  Sleep(500);
-  checker.Type("taken5");  // what a second click would read
+  Sleep(1000);
   checker.Click("检测");
   std::vector<std::string> expected = {"账号 slow1 已注册！", "账号 taken4 已注册！"};
   EXPECT_EQ(checker.WaitForLines(2), expected);
-  Sleep(1000);
+  // Had the click started a second check, the box would be cleared and the IDs asked again.
+  Sleep(2500);
   EXPECT_EQ(checker.Lines(), expected);
   EXPECT_EQ(RequestLines().size(), 2u);
 }
