@@ -109,20 +109,26 @@ LRESULT WindowObject::CallPrevious(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 // Routes one message to the object's WndProc, keeping the current message for Default() and
-// restoring the outer one afterwards (window procedures nest).
+// restoring the outer one afterwards (window procedures nest). After WM_NCDESTROY the object
+// may be gone (PostNcDestroy may delete it), so a frame that saw it touches nothing more.
 LRESULT WindowObject::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
   CurrentMessage outer = current_;
   current_ = {msg, wParam, lParam};
-  LRESULT result;
   if (msg == WM_NCDESTROY) {
-    result = Default();
+    LRESULT result = Default();
     previousProc_ = nullptr;
     Detach();
     current_ = outer;
+    for (DispatchFrame* frame = frames_; frame; frame = frame->outer) frame->destroyed = true;
+    frames_ = nullptr;
     PostNcDestroy();
     return result;
   }
-  result = WndProc(msg, wParam, lParam);
+  DispatchFrame frame{false, frames_};
+  frames_ = &frame;
+  LRESULT result = WndProc(msg, wParam, lParam);
+  if (frame.destroyed) return result;
+  frames_ = frame.outer;
   current_ = outer;
   return result;
 }

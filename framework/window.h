@@ -84,6 +84,17 @@ class WindowObject : public Window {
   WNDPROC previousProc_ = nullptr;
 
  private:
+  // One per message being dispatched to this object, innermost first. WM_NCDESTROY marks them
+  // all, so that no frame touches the object after PostNcDestroy may have deleted it.
+  struct DispatchFrame {
+    bool destroyed;
+    DispatchFrame* outer;
+  };
+  DispatchFrame* frames_ = nullptr;
+
+ protected:
+
+ private:
   LRESULT Dispatch(UINT msg, WPARAM wParam, LPARAM lParam);
   void MapHandle(HWND hwnd);
 };

@@ -96,6 +96,36 @@ TEST(WindowObject, DispatchesFromCreationToDestruction) {
   EXPECT_EQ(fw::WindowObject::FromHandlePermanent(h), nullptr);
 }
 
+// Deletes itself once its window is gone, as windows that own themselves do.
+class SelfOwned : public fw::WindowObject {
+ public:
+  explicit SelfOwned(bool* deleted) : deleted_(deleted) {}
+  ~SelfOwned() override { *deleted_ = true; }
+ protected:
+  LRESULT WndProc(UINT msg, WPARAM w, LPARAM l) override {
+    if (msg == WM_CLOSE) {
+      DestroyWindow(Handle());  // the object is deleted inside this call
+      return 0;
+    }
+    return fw::WindowObject::WndProc(msg, w, l);
+  }
+  void PostNcDestroy() override { delete this; }
+ private:
+  bool* deleted_;
+};
+
+TEST(WindowObject, AnObjectMayDeleteItselfInsideItsOwnProcedure) {
+  const char* cls = fw::RegisterHelperClass(0, nullptr, nullptr, nullptr);
+  bool deleted = false;
+  auto* w = new SelfOwned(&deleted);
+  ASSERT_TRUE(w->Create(0, cls, "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr));
+  HWND h = w->Handle();
+  SendMessageA(h, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(deleted);
+  EXPECT_FALSE(IsWindow(h));
+  EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
+}
+
 TEST(WindowObject, SubclassedSystemControlKeepsItsBehaviour) {
   HWND edit = CreateWindowExA(0, "EDIT", "", WS_POPUP, 0, 0, 50, 20, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(edit, nullptr);
