@@ -57,7 +57,6 @@ void ClearRecords() {
 }
 
 using checker_driver::Checker;
-using checker_driver::ProgramDirectory;
 
 constexpr COLORREF kRed = 0x0000FF, kGreen = 0x00FF00, kGrey = 0xC0C0C0, kYellow = 0x00FFFF;
 const std::vector<COLORREF> kKnown = {kRed, kGreen, kGrey, kYellow};
@@ -160,7 +159,7 @@ TEST_F(CheckerTest, UpdatePageWithoutTheMarkerEndsTheProgram) {
 }
 
 TEST_F(CheckerTest, TheSkinLibraryIsWrittenHiddenOnceAndReused) {
-  std::string path = ProgramDirectory() + "\\SkinH_QX.dll";
+  std::string path = TestDirectory() + "\\SkinH_QX.dll";
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   DeleteFileA(path.c_str());
   FILETIME first{};

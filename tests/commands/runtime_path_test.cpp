@@ -9,6 +9,7 @@
 #include <string>
 
 #include "commands/commands.h"
+#include "message_box.h"
 #include "runtime/interface/core_commands.h"
 #include "runtime/interface/runtime_interface.h"
 #include "runtime/program_binding.h"
@@ -105,11 +106,7 @@ TEST_F(OnTheRuntime, MemoryFileThroughTheRuntimesRegistry) {
 }
 
 TEST_F(OnTheRuntime, RunDirectoryIsTheProgramsDirectory) {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string dir(path);
-  dir.resize(dir.rfind('\\'));
-  EXPECT_EQ(std::string(core::GetRunDirectory().c_str()), dir);
+  EXPECT_EQ(std::string(core::GetRunDirectory().c_str()), TestDirectory());
 }
 
 int gDelivered = 0;

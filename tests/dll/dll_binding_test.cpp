@@ -9,18 +9,12 @@
 #include <string>
 
 #include "../web/test_support.h"
+#include "child_program.h"
 #include "runtime/dll_binding.h"
 #include "runtime/runtime_app.h"
 #include "runtime_interface.h"
 
 namespace {
-
-std::string ProgramDirectory() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  *std::strrchr(path, '\\') = '\0';
-  return path;
-}
 
 struct ProbeResult {
   DWORD exitCode = 0;
@@ -29,25 +23,17 @@ struct ProbeResult {
 
 // Starts dll_probe with one case word, answers its error box if one appears, and waits.
 ProbeResult RunProbe(const std::string& which) {
-  std::string command = "\"" + ProgramDirectory() + "\\dll_probe.exe\" " + which;
-  STARTUPINFOA si{sizeof si};
-  PROCESS_INFORMATION pi{};
+  std::string dir = TestDirectory();
+  std::string command = "\"" + dir + "\\dll_probe.exe\" " + which;
   ProbeResult result;
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+  ChildRun child = RunChild(command, 20000);
+  if (!child.started) {
     ADD_FAILURE() << "cannot start " << command;
     return result;
   }
-  {
-    BoxWatcher watcher(pi.dwProcessId, 8000, pi.hProcess);
-    // The watcher gives up after its timeout when the probe shows no box.
-    HANDLE waits[] = {pi.hProcess};
-    if (WaitForMultipleObjects(1, waits, FALSE, 20000) != WAIT_OBJECT_0) ADD_FAILURE() << "probe hangs";
-    result.box = watcher.Wait();
-  }
-  WaitForSingleObject(pi.hProcess, 20000);
-  GetExitCodeProcess(pi.hProcess, &result.exitCode);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
+  if (!child.ended) ADD_FAILURE() << "probe hangs";
+  result.exitCode = child.exitCode;
+  result.box = child.box;
   return result;
 }
 
@@ -93,8 +79,8 @@ class DllTable : public ::testing::Test {
  protected:
   void Declare(std::initializer_list<std::pair<const char*, const char*>> commands) {
     rt::RuntimeApp& app = rt::TheApp();
-    app.programDirectory = ProgramDirectory();
-    app.moduleDirectory = ProgramDirectory() + "\\";
+    app.programDirectory = TestDirectory();
+    app.moduleDirectory = TestDirectory() + "\\";
     app.dll = {};
     for (auto& [file, name] : commands) {
       app.dll.files.push_back(file);
@@ -153,7 +139,7 @@ struct ScratchDirectory {
     CreateDirectoryA(path.c_str(), nullptr);
   }
   void Put(const char* source, const char* name) const {
-    CopyFileA((ProgramDirectory() + "\\" + source).c_str(), (path + "\\" + name).c_str(), FALSE);
+    CopyFileA((TestDirectory() + "\\" + source).c_str(), (path + "\\" + name).c_str(), FALSE);
   }
   ~ScratchDirectory() {
     DeleteFileA((path + "\\order.dll").c_str());

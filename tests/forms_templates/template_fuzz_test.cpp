@@ -10,19 +10,14 @@
 #include <fstream>
 #include <string>
 
+#include "message_box.h"
+
 extern "C" const unsigned char kStartWindowTemplate[];
 extern "C" const unsigned kStartWindowTemplateSize;
 extern "C" const unsigned char kTestWindowsTemplate[];
 extern "C" const unsigned kTestWindowsTemplateSize;
 
 namespace {
-
-std::string ModuleDirectory() {
-  char path[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string s(path, n);
-  return s.substr(0, s.find_last_of('\\') + 1);
-}
 
 std::string TempFile(const char* stem) {
   char dir[MAX_PATH];
@@ -58,8 +53,8 @@ ProbeResult RunProbe(const std::string& args, DWORD timeoutMs = 120000) {
   si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   PROCESS_INFORMATION pi{};
   std::string command = "\"";
-  command += ModuleDirectory();
-  command += "template_probe.exe\" ";
+  command += TestDirectory();
+  command += "\\template_probe.exe\" ";
   command += args;
   BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                 nullptr, &si, &pi);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "child_program.h"
 #include "forms/form_runtime.h"
 #include "forms/unit_class.h"
 #include "forms/window_template.h"
@@ -322,57 +323,20 @@ struct ProbeOutcome {
   std::string boxText;   // empty when no error box appeared
 };
 
-struct BoxSearch {
-  DWORD pid;
-  HWND found;
-};
-
-BOOL CALLBACK FindBox(HWND hwnd, LPARAM param) {
-  auto* s = reinterpret_cast<BoxSearch*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  char cls[16] = {};
-  GetClassNameA(hwnd, cls, sizeof cls);
-  if (pid == s->pid && !std::strcmp(cls, "#32770") && IsWindowVisible(hwnd)) {
-    s->found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 // Runs unit_property_probe in `mode`, reads and closes its error box, and waits (at most ten
 // seconds) for it to end.
 ProbeOutcome RunProbe(const char* mode) {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, sizeof path);
-  *std::strrchr(path, '\\') = 0;
-  std::string command = std::string("\"") + path + "\\unit_property_probe.exe\" " + mode;
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
+  std::string dir = TestDirectory();
+  std::string command = "\"" + dir + "\\unit_property_probe.exe\" " + mode;
   ProbeOutcome out;
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+  ChildRun child = RunChild(command, 10000);
+  if (!child.started) {
     ADD_FAILURE() << "cannot start " << command;
     return out;
   }
-  for (int i = 0; i < 200; ++i) {
-    if (WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0) break;
-    BoxSearch s{pi.dwProcessId, nullptr};
-    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&s));
-    if (s.found) {
-      char text[512] = {};
-      SendMessageA(GetDlgItem(s.found, 0xFFFF), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-      out.boxText = text;
-      PostMessageA(s.found, WM_COMMAND, IDOK, 0);
-    }
-  }
-  if (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0) {
-    ADD_FAILURE() << mode << ": still running";
-    TerminateProcess(pi.hProcess, 99);
-  }
-  GetExitCodeProcess(pi.hProcess, &out.exitCode);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
+  if (!child.ended) ADD_FAILURE() << mode << ": still running";
+  out.exitCode = child.exitCode;
+  out.boxText = child.box.text;
   return out;
 }
 

@@ -8,14 +8,9 @@
 #include <sstream>
 #include <string>
 
-namespace {
+#include "child_program.h"
 
-std::string TestDirectory() {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, sizeof path);
-  *strrchr(path, '\\') = 0;
-  return path;
-}
+namespace {
 
 struct Outcome {
   DWORD exitCode = 0;
@@ -52,44 +47,29 @@ HWND FindOf(DWORD pid, const char* className, const char* title = nullptr) {
 }
 
 // Starts the program with a mode; `drive` acts on its window once it is up. An error box is
-// read and closed. Gives up after ten seconds.
+// read and closed. Gives up after fifteen seconds.
 template <typename Drive>
 Outcome RunProgram(const char* program, const char* mode, const char* title, Drive drive) {
   std::string dir = TestDirectory();
   std::string log = dir + "\\form-" + mode + ".log";
   DeleteFileA(log.c_str());
   std::string command = "\"" + dir + "\\" + program + "\" " + mode + " " + log;
-  STARTUPINFOA si{sizeof si};
-  PROCESS_INFORMATION pi{};
   Outcome run;
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+  bool driven = false;
+  ChildRun child = RunChild(command, 15000, [&](DWORD pid) {
+    if (driven) return;
+    if (HWND form = FindOf(pid, "WTWindow", title)) {
+      driven = true;
+      drive(form);
+    }
+  });
+  if (!child.started) {
     ADD_FAILURE() << "cannot start " << command;
     return run;
   }
-  bool driven = false;
-  for (int i = 0; i < 200; ++i) {
-    if (WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0) break;
-    if (HWND box = FindOf(pi.dwProcessId, "#32770")) {
-      char text[1024] = {};
-      SendMessageA(GetDlgItem(box, 0xFFFF), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-      run.boxText = text;
-      PostMessageA(box, WM_COMMAND, IDOK, 0);
-      continue;
-    }
-    if (!driven) {
-      if (HWND form = FindOf(pi.dwProcessId, "WTWindow", title)) {
-        driven = true;
-        drive(form);
-      }
-    }
-  }
-  if (WaitForSingleObject(pi.hProcess, 5000) != WAIT_OBJECT_0) {
-    TerminateProcess(pi.hProcess, 99);
-    ADD_FAILURE() << mode << ": the program did not end";
-  }
-  GetExitCodeProcess(pi.hProcess, &run.exitCode);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
+  if (!child.ended) ADD_FAILURE() << mode << ": the program did not end";
+  run.exitCode = child.exitCode;
+  run.boxText = child.box.text;
   std::ifstream in(log);
   std::stringstream all;
   all << in.rdbuf();

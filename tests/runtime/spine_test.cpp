@@ -8,14 +8,9 @@
 #include <sstream>
 #include <string>
 
-namespace {
+#include "child_program.h"
 
-std::string TestDirectory() {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, sizeof path);
-  *strrchr(path, '\\') = 0;
-  return path;
-}
+namespace {
 
 struct Outcome {
   DWORD exitCode = 0;
@@ -24,57 +19,23 @@ struct Outcome {
   std::string log;
 };
 
-struct BoxSearch {
-  DWORD pid;
-  HWND found;
-};
-
-BOOL CALLBACK FindBox(HWND hwnd, LPARAM param) {
-  auto* search = reinterpret_cast<BoxSearch*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  char cls[32] = {};
-  GetClassNameA(hwnd, cls, sizeof cls);
-  if (pid == search->pid && !strcmp(cls, "#32770") && IsWindowVisible(hwnd)) {
-    search->found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 // Starts the spine program with a mode, closes an error box if one appears, and collects the
-// outcome. Gives up after ten seconds.
+// outcome. Gives up after fifteen seconds.
 Outcome Start(const char* mode) {
   std::string dir = TestDirectory();
   std::string log = dir + "\\spine-" + mode + ".log";
   DeleteFileA(log.c_str());
   std::string command = "\"" + dir + "\\spine_program.exe\" " + mode + " " + log;
-  STARTUPINFOA si{sizeof si};
-  PROCESS_INFORMATION pi{};
   Outcome run;
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+  ChildRun child = RunChild(command, 15000);
+  if (!child.started) {
     ADD_FAILURE() << "cannot start " << command;
     return run;
   }
-  for (int i = 0; i < 200; ++i) {
-    if (WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0) break;
-    BoxSearch search{pi.dwProcessId, nullptr};
-    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
-    if (!search.found) continue;
-    char text[1024] = {}, caption[64] = {};
-    SendMessageA(GetDlgItem(search.found, 0xFFFF), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    SendMessageA(search.found, WM_GETTEXT, sizeof caption, reinterpret_cast<LPARAM>(caption));
-    run.boxText = text;
-    run.boxCaption = caption;
-    PostMessageA(search.found, WM_COMMAND, IDOK, 0);
-  }
-  if (WaitForSingleObject(pi.hProcess, 5000) != WAIT_OBJECT_0) {
-    TerminateProcess(pi.hProcess, 99);
-    ADD_FAILURE() << mode << ": the program did not end";
-  }
-  GetExitCodeProcess(pi.hProcess, &run.exitCode);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
+  if (!child.ended) ADD_FAILURE() << mode << ": the program did not end";
+  run.exitCode = child.exitCode;
+  run.boxText = child.box.text;
+  run.boxCaption = child.box.caption;
   std::ifstream in(log);
   std::stringstream all;
   all << in.rdbuf();

@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cstring>
 #include <mutex>
-#include <vector>
 
 #include "commands/commands.h"
 #include "dll_commands.h"
@@ -38,38 +37,6 @@ void StartTestRuntime() {
   });
 }
 
-namespace {
-struct BoxSearch {
-  DWORD pid;
-  HWND found;
-};
-
-BOOL CALLBACK MatchBox(HWND h, LPARAM p) {
-  auto* s = reinterpret_cast<BoxSearch*>(p);
-  char cls[32] = {};
-  DWORD owner = 0;
-  GetWindowThreadProcessId(h, &owner);
-  GetClassNameA(h, cls, sizeof cls);
-  if (owner == s->pid && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(h)) {
-    s->found = h;
-    return FALSE;
-  }
-  return TRUE;
-}
-}  // namespace
-
-HWND FindMessageBox(DWORD pid) {
-  BoxSearch search{pid ? pid : GetCurrentProcessId(), nullptr};
-  EnumWindows(MatchBox, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-std::string WindowTextOf(HWND window) {
-  std::vector<char> buffer(4096, 0);
-  SendMessageA(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
-  return buffer.data();
-}
-
 BoxWatcher::BoxWatcher(DWORD pid, DWORD timeoutMs, HANDLE process) {
   thread_ = std::thread([this, pid, timeoutMs, process] {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -77,12 +44,8 @@ BoxWatcher::BoxWatcher(DWORD pid, DWORD timeoutMs, HANDLE process) {
       if (process && WaitForSingleObject(process, 0) == WAIT_OBJECT_0) return;
       HWND box = FindMessageBox(pid);
       if (box) {
-        seen_.caption = WindowTextOf(box);
-        HWND label = GetDlgItem(box, 0xFFFF);
-        seen_.text = label ? WindowTextOf(label) : "";
-        seen_.owner = GetWindow(box, GW_OWNER);
-        seen_.seen = true;
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        seen_ = ReadMessageBox(box);
+        PressOk(box);
         return;
       }
       Sleep(50);

@@ -10,19 +10,12 @@
 #include <string>
 #include <thread>
 
+#include "message_box.h"
 #include "runtime_interface.h"
 
 // Initialises the runtime once per process with the program's 20 DLL declarations and no
 // windows or libraries, as the program's entry routine would.
 void StartTestRuntime();
-
-// What a message box showed before the watcher pressed its OK button.
-struct BoxSeen {
-  std::string caption;
-  std::string text;
-  HWND owner = nullptr;
-  bool seen = false;
-};
 
 // Waits on a thread of its own for one message box of process `pid` (this process when 0),
 // records it and presses OK. Gives up after the timeout, or as soon as `process` (when given)
@@ -37,11 +30,6 @@ class BoxWatcher {
   std::thread thread_;
   BoxSeen seen_;
 };
-
-// Finds a visible message box ("#32770") of process `pid`, or null.
-HWND FindMessageBox(DWORD pid);
-// Reads a window's text across processes (WM_GETTEXT with a large buffer).
-std::string WindowTextOf(HWND window);
 
 // Program values as strings: a heap text (null = "") and a byte set; both are freed.
 std::string TakeText(char* text);

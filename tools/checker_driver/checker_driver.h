@@ -11,16 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "message_box.h"
+
 namespace checker_driver {
 
 inline const char kTitle[] = "青柚贴吧未注册账号检测机V1.1";
-
-inline std::string ProgramDirectory() {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, sizeof path);
-  *strrchr(path, '\\') = 0;
-  return path;
-}
 
 struct ChildSearch {
   const char* cls;
@@ -46,32 +41,15 @@ inline HWND Child(HWND parent, const char* cls, const char* text = nullptr) {
   return s.found;
 }
 
-struct BoxSearch {
-  DWORD pid;
-  HWND found;
-};
-
-inline BOOL CALLBACK FindBox(HWND hwnd, LPARAM param) {
-  auto* s = reinterpret_cast<BoxSearch*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  char cls[16] = {};
-  GetClassNameA(hwnd, cls, sizeof cls);
-  if (pid == s->pid && !strcmp(cls, "#32770") && IsWindowVisible(hwnd)) {
-    s->found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 // The running checker: its process, its window and the units on it.
 class Checker {
  public:
   Checker() {
-    std::string command = "\"" + ProgramDirectory() + "\\checker.exe\"";
+    std::string dir = TestDirectory();
+    std::string command = "\"" + dir + "\\checker.exe\"";
     STARTUPINFOA si{sizeof si};
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        ProgramDirectory().c_str(), &si, &pi_))
+                        dir.c_str(), &si, &pi_))
       return;
     WaitForInputIdle(pi_.hProcess, 10000);
   }
@@ -191,17 +169,14 @@ class Checker {
   // `beforeAnswer` runs while the box is still up.
   bool AnswerBox(std::string* caption, std::string* text, int timeoutMs = 20000,
                  const std::function<void()>& beforeAnswer = {}) {
+    if (!pi_.hProcess) return false;
     for (int waited = 0; waited <= timeoutMs; waited += 50) {
-      BoxSearch s{pi_.dwProcessId, nullptr};
-      EnumWindows(FindBox, reinterpret_cast<LPARAM>(&s));
-      if (s.found) {
-        char buffer[512] = {};
-        SendMessageA(s.found, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer));
-        *caption = buffer;
-        SendMessageA(GetDlgItem(s.found, 0xFFFF), WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer));
-        *text = buffer;
+      if (HWND box = FindMessageBox(pi_.dwProcessId)) {
+        BoxSeen seen = ReadMessageBox(box);
+        *caption = seen.caption;
+        *text = seen.text;
         if (beforeAnswer) beforeAnswer();
-        PostMessageA(s.found, WM_COMMAND, IDOK, 0);
+        PressOk(box);
         return true;
       }
       if (WaitForSingleObject(pi_.hProcess, 50) == WAIT_OBJECT_0) return false;

@@ -1,0 +1,75 @@
+// Finding and answering another program's message box from outside, as a user would, and the
+// directory the running executable lies in (the test programs are built beside it). Header
+// only, so that the drivers under tools/ can use it without linking anything.
+#pragma once
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+// The directory of the running executable, without a trailing backslash.
+inline std::string TestDirectory() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, sizeof path);
+  if (char* slash = std::strrchr(path, '\\')) *slash = '\0';
+  return path;
+}
+
+namespace message_box_detail {
+struct BoxSearch {
+  DWORD pid;
+  HWND found;
+};
+
+inline BOOL CALLBACK MatchBox(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<BoxSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  char cls[32] = {};
+  GetClassNameA(window, cls, sizeof cls);
+  if (owner == search->pid && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(window)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+}  // namespace message_box_detail
+
+// A visible message box ("#32770" top-level window) of process `pid` (this process when 0),
+// or null.
+inline HWND FindMessageBox(DWORD pid) {
+  message_box_detail::BoxSearch search{pid ? pid : GetCurrentProcessId(), nullptr};
+  EnumWindows(message_box_detail::MatchBox, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// A window's text, read with WM_GETTEXT so that it works across processes.
+inline std::string WindowTextOf(HWND window) {
+  std::vector<char> buffer(4096, 0);
+  SendMessageA(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
+  return buffer.data();
+}
+
+// What a message box showed: its caption, its message (the static control 0xFFFF) and its
+// owner window. `seen` is false when no box was read.
+struct BoxSeen {
+  std::string caption;
+  std::string text;
+  HWND owner = nullptr;
+  bool seen = false;
+};
+
+inline BoxSeen ReadMessageBox(HWND box) {
+  BoxSeen seen;
+  seen.caption = WindowTextOf(box);
+  HWND label = GetDlgItem(box, 0xFFFF);
+  seen.text = label ? WindowTextOf(label) : "";
+  seen.owner = GetWindow(box, GW_OWNER);
+  seen.seen = true;
+  return seen;
+}
+
+// Presses the box's OK button; posted, so that a box of this process does not block the call.
+inline void PressOk(HWND box) { PostMessageA(box, WM_COMMAND, IDOK, 0); }
