@@ -9,6 +9,7 @@
 #include <string>
 
 #include "commands/commands.h"
+#include "core_library_record.h"
 #include "message_box.h"
 #include "runtime/interface/core_commands.h"
 #include "runtime/interface/runtime_interface.h"
@@ -18,15 +19,7 @@ namespace {
 
 // The core library as this test program links it: commands and notification entry. Its data
 // types belong to the form runtime and play no part here.
-const LibraryInfo kLibrary = [] {
-  LibraryInfo info{};
-  info.format = kLibraryFormat;
-  info.one = 1;
-  info.commandCount = kCoreCommandCount;
-  info.commands = kCoreCommands;
-  info.notify = CoreLibraryNotify;
-  return info;
-}();
+const LibraryInfo kLibrary = CommandsOnlyCoreLibrary();
 const LibraryInfo* const kLibraries[] = {&kLibrary};
 
 }  // namespace

@@ -4,8 +4,6 @@
 #include <windows.h>
 
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "child_program.h"
@@ -54,7 +52,6 @@ Outcome RunProgram(const char* program, const char* mode, const char* title, Dri
   std::string log = dir + "\\form-" + mode + ".log";
   DeleteFileA(log.c_str());
   std::string command = "\"" + dir + "\\" + program + "\" " + mode + " " + log;
-  Outcome run;
   bool driven = false;
   ChildRun child = RunChild(command, 15000, [&](DWORD pid) {
     if (driven) return;
@@ -63,18 +60,7 @@ Outcome RunProgram(const char* program, const char* mode, const char* title, Dri
       drive(form);
     }
   });
-  if (!child.started) {
-    ADD_FAILURE() << "cannot start " << command;
-    return run;
-  }
-  if (!child.ended) ADD_FAILURE() << mode << ": the program did not end";
-  run.exitCode = child.exitCode;
-  run.boxText = child.box.text;
-  std::ifstream in(log);
-  std::stringstream all;
-  all << in.rdbuf();
-  run.log = all.str();
-  return run;
+  return Outcome{child.exitCode, child.box.text, ReadWholeFile(log)};
 }
 
 // Runs the test program with a mode; its window is the first test window.

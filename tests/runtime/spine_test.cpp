@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "child_program.h"
@@ -26,21 +23,8 @@ Outcome Start(const char* mode) {
   std::string log = dir + "\\spine-" + mode + ".log";
   DeleteFileA(log.c_str());
   std::string command = "\"" + dir + "\\spine_program.exe\" " + mode + " " + log;
-  Outcome run;
   ChildRun child = RunChild(command, 15000);
-  if (!child.started) {
-    ADD_FAILURE() << "cannot start " << command;
-    return run;
-  }
-  if (!child.ended) ADD_FAILURE() << mode << ": the program did not end";
-  run.exitCode = child.exitCode;
-  run.boxText = child.box.text;
-  run.boxCaption = child.box.caption;
-  std::ifstream in(log);
-  std::stringstream all;
-  all << in.rdbuf();
-  run.log = all.str();
-  return run;
+  return Outcome{child.exitCode, child.box.text, child.box.caption, ReadWholeFile(log)};
 }
 
 TEST(Spine, NormalEndRunsGlobalsCleanupOnceBeforeTheLibraries) {

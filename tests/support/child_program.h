@@ -18,6 +18,10 @@ struct ChildRun {
 
 // Runs `commandLine` and waits at most `timeoutMs` for it to end. Every 50 ms a message box of
 // the program is read and answered with OK; while none is showing, `tick` (when given) is
-// called with the program's process id, for a test that drives its windows.
+// called with the program's process id, for a test that drives its windows. A program that
+// cannot be started or does not end in time is a test failure.
 ChildRun RunChild(const std::string& commandLine, DWORD timeoutMs,
                   const std::function<void(DWORD pid)>& tick = {});
+
+// The whole content of a text file (a log a test program wrote), or "" when there is none.
+std::string ReadWholeFile(const std::string& path);

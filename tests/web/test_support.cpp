@@ -6,21 +6,14 @@
 #include <mutex>
 
 #include "commands/commands.h"
+#include "core_library_record.h"
 #include "dll_commands.h"
 #include "runtime/program_binding.h"
 #include "runtime_interface.h"
 
 namespace {
 // The core library's commands; its unit types are not needed by program code tests.
-const LibraryInfo kCoreLibrary = [] {
-  LibraryInfo info{};
-  info.format = kLibraryFormat;
-  info.one = 1;
-  info.commandCount = kCoreCommandCount;
-  info.commands = kCoreCommands;
-  info.notify = CoreLibraryNotify;
-  return info;
-}();
+const LibraryInfo kCoreLibrary = CommandsOnlyCoreLibrary();
 const LibraryInfo* const kLibraries[] = {&kCoreLibrary};
 }  // namespace
 
