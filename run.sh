@@ -42,7 +42,8 @@ fi
 
 if [ "$headless" = 0 ]; then
   # Wine's virtual desktop draws real window frames even without a window manager.
-  exec "${network[@]}" tools/wine-run.sh explorer /desktop=checker,1024x768 build/bin/checker.exe
+  STANDIN_KEEP_DISPLAY=1 exec "${network[@]}" tools/wine-run.sh explorer /desktop=checker,1024x768 \
+    build/bin/checker.exe
 fi
 
 shot=$PWD/build/checker-sample.png

@@ -47,9 +47,10 @@ HOSTS
 mount --bind "$work/hosts" /etc/hosts
 
 # A display of its own as well, so the private wineserver's desktop does not share one with
-# programs of the machine's other wineservers.
+# programs of the machine's other wineservers. STANDIN_KEEP_DISPLAY=1 keeps the caller's
+# display, for a window the user is to see.
 xvfb=
-if [ -n "$private_prefix" ] && command -v Xvfb >/dev/null; then
+if [ -n "$private_prefix" ] && [ "${STANDIN_KEEP_DISPLAY:-}" != 1 ] && command -v Xvfb >/dev/null; then
   for n in $(seq 150 199); do
     [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
     Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
