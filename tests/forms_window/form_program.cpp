@@ -11,6 +11,7 @@
 #include "forms/form_window.h"
 #include "runtime/services.h"
 #include "runtime_interface.h"
+#include "support/program_arguments.h"
 
 namespace {
 
@@ -27,19 +28,6 @@ uint64_t Note(const char* name) {
 UnitClassInfo coreTypes[51];
 LibraryInfo coreLibrary;
 const LibraryInfo* const kLibraries[] = {&coreLibrary};
-
-// Splits the command line into the mode word and the log path.
-void ReadArguments(char* mode, size_t modeSize) {
-  const char* line = GetCommandLineA();
-  if (*line == '"') line = std::strchr(line + 1, '"') + 1;
-  else while (*line && *line != ' ') ++line;
-  while (*line == ' ') ++line;
-  size_t n = 0;
-  while (*line && *line != ' ' && n + 1 < modeSize) mode[n++] = *line++;
-  mode[n] = 0;
-  while (*line == ' ') ++line;
-  std::snprintf(logPath, sizeof logPath, "%s", line);
-}
 
 // Raises an event the way a library does, through the runtime's service function.
 void Raise(int32_t windowId, int32_t unitId) {
@@ -68,7 +56,7 @@ extern "C" const ProgramInfo kProgramInfo = {
 
 extern "C" int32_t __cdecl ProgramEntry() {
   char mode[32];
-  ReadArguments(mode, sizeof mode);
+  test_support::ReadModeAndPath(mode, sizeof mode, logPath, sizeof logPath);
   coreTypes[0] = forms::kWindowClass;
   coreTypes[4] = forms::kEditBoxClass;
   coreTypes[10] = forms::kButtonClass;

@@ -8,6 +8,7 @@
 
 #include "constant_area.h"
 #include "runtime_interface.h"
+#include "support/program_arguments.h"
 
 namespace {
 
@@ -39,19 +40,6 @@ void __cdecl GlobalsCleanup() { Log("globals clean-up"); }
 
 DWORD WINAPI EndFromWorker(void*) { EndProgram(7); }
 
-// Splits the command line into the mode word and the log path.
-void ReadArguments(char* mode, size_t modeSize) {
-  const char* line = GetCommandLineA();
-  if (*line == '"') line = std::strchr(line + 1, '"') + 1;
-  else while (*line && *line != ' ') ++line;
-  while (*line == ' ') ++line;
-  size_t n = 0;
-  while (*line && *line != ' ' && n + 1 < modeSize) mode[n++] = *line++;
-  mode[n] = 0;
-  while (*line == ' ') ++line;
-  std::snprintf(logPath, sizeof logPath, "%s", line);
-}
-
 PROGRAM_CONSTANT const char kConstantText[] = "abc";
 
 // The constant lies inside the area the runtime knows; freeing it is ignored and resizing it
@@ -78,7 +66,7 @@ extern "C" const ProgramInfo kProgramInfo = {
 
 extern "C" int32_t __cdecl ProgramEntry() {
   char mode[32];
-  ReadArguments(mode, sizeof mode);
+  test_support::ReadModeAndPath(mode, sizeof mode, logPath, sizeof logPath);
   ProgramOtherHelp(HELP_INITIALISE_RUNTIME, nullptr, 0);
   uint32_t routine = reinterpret_cast<uint32_t>(&GlobalsCleanup);
   ProgramOtherHelp(HELP_SET_GLOBALS_CLEANUP, &routine, 1);
