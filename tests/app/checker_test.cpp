@@ -56,6 +56,21 @@ void ClearRecords() {
   DeleteFileA((RecordDirectory() + "\\overrides.json").c_str());
 }
 
+// Waits until the stand-in has received `count` requests.
+bool WaitForRequests(size_t count, int timeoutMs = 10000) {
+  for (int waited = 0; waited <= timeoutMs; waited += 50) {
+    if (RequestLines().size() >= count) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
+// A page of `pieces` KB that the stand-in delivers one piece every `pauseMs`.
+std::string SlowPage(const char* address, int pieces, int pauseMs) {
+  return std::string("{\"") + address + "\": {\"status\": 200, \"trickle_ms\": " + std::to_string(pauseMs) +
+         ", \"body\": \"" + std::string(pieces * 1024, 'x') + "\"}}";
+}
+
 using checker_driver::Checker;
 
 constexpr COLORREF kRed = 0x0000FF, kGreen = 0x00FF00, kGrey = 0xC0C0C0, kYellow = 0x00FFFF;
@@ -202,28 +217,13 @@ TEST_F(CheckerTest, SpacesAreSentEscapedAndPrintedAsTheyAreAndASecondCheckClears
   ClearRecords();
   checker.Type("free D");
   checker.Click("检测");
-  for (int i = 0; i < 100 && RequestLines().size() < 2; ++i) Sleep(100);
-  Sleep(300);
+  // Once the search went out the box has been cleared, so the next line is this check's.
+  ASSERT_TRUE(WaitForRequests(2));
   expected = {"账号 free D 未注册！"};
-  EXPECT_EQ(checker.Lines(), expected);
+  EXPECT_EQ(checker.WaitForLines(1), expected);
   sent = {"GET /p/%66%72%65%65%20%44?from=tieba HTTP/1.1",
           "GET /f/search/res?ie=utf-8&qw=free%20D HTTP/1.1"};
   EXPECT_EQ(RequestLines(), sent);
-}
-
-// Waits until the stand-in has received `count` requests.
-bool WaitForRequests(size_t count, int timeoutMs = 10000) {
-  for (int waited = 0; waited <= timeoutMs; waited += 50) {
-    if (RequestLines().size() >= count) return true;
-    Sleep(50);
-  }
-  return false;
-}
-
-// A page of `pieces` KB that the stand-in delivers one piece every `pauseMs`.
-std::string SlowPage(const char* address, int pieces, int pauseMs) {
-  return std::string("{\"") + address + "\": {\"status\": 200, \"trickle_ms\": " + std::to_string(pauseMs) +
-         ", \"body\": \"" + std::string(pieces * 1024, 'x') + "\"}}";
 }
 
 TEST_F(CheckerTest, ASecondClickDuringACheckIsIgnored) {
