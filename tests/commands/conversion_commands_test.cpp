@@ -11,15 +11,7 @@ using namespace testrt;
 
 namespace {
 
-class Conversions : public ::testing::Test {
- protected:
-  void SetUp() override {
-    Attach();
-    live_ = LiveBlocks();
-  }
-  void TearDown() override { EXPECT_EQ(LiveBlocks(), live_); }
-  int32_t live_ = 0;
-};
+class Conversions : public LeakCheckedTest {};
 
 ArgRecord Float(float v) {
   ArgRecord r{};

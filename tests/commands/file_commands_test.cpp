@@ -11,17 +11,16 @@ using namespace testrt;
 
 namespace {
 
-class MemoryFiles : public ::testing::Test {
+class MemoryFiles : public LeakCheckedTest {
  protected:
   void SetUp() override {
-    Attach();
-    live_ = LiveBlocks();
+    LeakCheckedTest::SetUp();
     file_ = Call(CMD_OPEN_MEMORY_FILE, {}).intValue;
     ASSERT_NE(file_, 0);
   }
   void TearDown() override {
     Call(CMD_CLOSE_FILE, {Int(file_)});
-    EXPECT_EQ(LiveBlocks(), live_);
+    LeakCheckedTest::TearDown();
   }
   // Puts raw bytes into the file and rewinds it (texts cannot carry a zero byte).
   void Fill(const std::string& bytes) {
@@ -36,7 +35,6 @@ class MemoryFiles : public ::testing::Test {
   }
   uint32_t Position() { return corelib::MemoryFile::Find(file_)->Position(); }
 
-  int32_t live_ = 0;
   int32_t file_ = 0;
 };
 

@@ -4,6 +4,8 @@
 // leaks nothing and that every result block has exactly the size it must have.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -53,6 +55,21 @@ std::string Text(const ArgRecord& result);
 std::optional<std::string> TakeBytes(const ArgRecord& result);
 // Takes a text array: members as strings, with nullopt for null members; frees all.
 std::vector<std::optional<std::string>> TakeTextArray(const ArgRecord& result);
+
+// A test of commands that must leave nothing behind: the stand-in is attached before each
+// test, and at its end every block a command made was either handed back (and freed by the
+// test) or released.
+class LeakCheckedTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Attach();
+    live_ = LiveBlocks();
+  }
+  void TearDown() override { EXPECT_EQ(LiveBlocks(), live_); }
+
+ private:
+  int32_t live_ = 0;
+};
 
 // A byte set built in a test-owned block (not through the stand-in heap).
 class ByteSet {

@@ -7,16 +7,7 @@ using namespace testrt;
 
 namespace {
 
-class TextCommands : public ::testing::Test {
- protected:
-  void SetUp() override {
-    Attach();
-    live_ = LiveBlocks();
-  }
-  // Every block a command made was either handed back (and freed by the test) or released.
-  void TearDown() override { EXPECT_EQ(LiveBlocks(), live_); }
-  int32_t live_ = 0;
-};
+class TextCommands : public LeakCheckedTest {};
 
 // 啊 is B0 A1, 阿 is B0 A2; "盎" (B0 BB) and "哎" (B0 A5) are also used below.
 const char kHan[] = "\xB0\xA1";

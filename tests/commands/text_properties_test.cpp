@@ -224,15 +224,7 @@ class Material {
 
 constexpr int kTexts = 3000;
 
-class TextProperties : public ::testing::Test {
- protected:
-  void SetUp() override {
-    Attach();
-    live_ = LiveBlocks();
-  }
-  void TearDown() override { EXPECT_EQ(LiveBlocks(), live_); }
-  int32_t live_ = 0;
-};
+class TextProperties : public LeakCheckedTest {};
 
 ArgRecord OptInt(std::optional<int32_t> v) { return v ? Int(*v) : Omitted(); }
 
