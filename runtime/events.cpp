@@ -8,6 +8,18 @@ namespace {
 
 constexpr uint32_t kMaxHandlerWords = 24;
 
+// Runs the handler; a value it returned (high word set) is kept in the record.
+template <typename Record>
+int32_t CallAndKeepResult(void* handler, const uint32_t* words, Record* record) {
+  uint64_t result = CallHandler(handler, words);
+  TheApp().eventSourceWindow = 0;
+  if (result >> 32) {
+    record->resultPresent = 1;
+    record->result = static_cast<uint32_t>(result);
+  }
+  return 1;
+}
+
 }  // namespace
 
 // Handlers are cdecl, so passing the full word block is safe: the callee reads only its own
@@ -29,13 +41,7 @@ int32_t FireEvent(EventRecord* record) {
   uint32_t words[kMaxHandlerWords] = {};
   int32_t n = record->argCount < 0 ? 0 : record->argCount > 5 ? 5 : record->argCount;
   for (int32_t i = 0; i < n; ++i) words[i] = record->args[i];
-  uint64_t result = CallHandler(handler, words);
-  TheApp().eventSourceWindow = 0;
-  if (result >> 32) {
-    record->resultPresent = 1;
-    record->result = static_cast<uint32_t>(result);
-  }
-  return 1;
+  return CallAndKeepResult(handler, words, record);
 }
 
 uint32_t WidenTypedArg(const TypedEventArg& arg, uint32_t out[2]) {
@@ -68,13 +74,7 @@ int32_t FireTypedEvent(TypedEventRecord* record) {
     uint32_t count = WidenTypedArg(record->args[i], pair);
     for (uint32_t k = 0; k < count; ++k) words[used++] = pair[k];
   }
-  uint64_t result = CallHandler(handler, words);
-  TheApp().eventSourceWindow = 0;
-  if (result >> 32) {
-    record->resultPresent = 1;
-    record->result = static_cast<uint32_t>(result);
-  }
-  return 1;
+  return CallAndKeepResult(handler, words, record);
 }
 
 }  // namespace rt
