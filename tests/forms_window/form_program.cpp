@@ -18,10 +18,7 @@ namespace {
 char logPath[MAX_PATH];
 
 uint64_t Note(const char* name) {
-  if (FILE* f = std::fopen(logPath, "a")) {
-    std::fprintf(f, "%s\n", name);
-    std::fclose(f);
-  }
+  test_support::AppendToLog(logPath, name);
   return kHandlerNoValue;
 }
 

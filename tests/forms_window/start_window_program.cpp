@@ -10,16 +10,14 @@
 #include "forms/edit_box.h"
 #include "forms/form_window.h"
 #include "runtime_interface.h"
+#include "support/program_arguments.h"
 
 namespace {
 
 char logPath[MAX_PATH];
 
 uint64_t Note(const char* name) {
-  if (FILE* f = std::fopen(logPath, "a")) {
-    std::fprintf(f, "%s\n", name);
-    std::fclose(f);
-  }
+  test_support::AppendToLog(logPath, name);
   return kHandlerNoValue;
 }
 
@@ -44,13 +42,9 @@ extern "C" const ProgramInfo kProgramInfo = {
 
 extern "C" int32_t __cdecl ProgramEntry() {
   // Arguments: a mode word (unused) and the log path.
-  const char* line = GetCommandLineA();
-  const char* rest = line[0] == '"' ? std::strchr(line + 1, '"') : line;
-  rest = rest ? std::strchr(rest, ' ') : nullptr;
-  while (rest && *rest == ' ') ++rest;
-  rest = rest ? std::strchr(rest, ' ') : nullptr;
-  while (rest && *rest == ' ') ++rest;
-  std::snprintf(logPath, sizeof logPath, "%s", rest && *rest ? rest : "start-window.log");
+  char mode[32];
+  test_support::ReadModeAndPath(mode, sizeof mode, logPath, sizeof logPath);
+  if (!logPath[0]) std::snprintf(logPath, sizeof logPath, "%s", "start-window.log");
   coreTypes[0] = forms::kWindowClass;
   coreTypes[4] = forms::kEditBoxClass;
   coreTypes[10] = forms::kButtonClass;

@@ -1,4 +1,5 @@
-// The command line of a small test program: a mode word, then the path of its log file.
+// The command line of a small test program (a mode word, then the path of its log file) and
+// the log itself.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +24,15 @@ inline void ReadModeAndPath(char* mode, size_t modeSize, char* path, size_t path
   mode[n] = 0;
   while (*line == ' ') ++line;
   std::snprintf(path, pathSize, "%s", line);
+}
+
+// Appends `line` and a line break to the log file at `path`; opened and closed each time, so
+// the log is complete even when the program ends abruptly.
+inline void AppendToLog(const char* path, const char* line) {
+  if (FILE* f = std::fopen(path, "a")) {
+    std::fprintf(f, "%s\n", line);
+    std::fclose(f);
+  }
 }
 
 }  // namespace test_support

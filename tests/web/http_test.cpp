@@ -249,23 +249,11 @@ TEST_F(Http, FailuresGiveEmptyResult) {
   EXPECT_EQ(Fetch("http://tieba.baidu.com/marker"), "<html>MARKER-PAGE</html>");
 }
 
-int dispatched = 0;
-LRESULT CALLBACK CountingProc(HWND h, UINT m, WPARAM w, LPARAM l) {
-  if (m == WM_APP) ++dispatched;
-  return DefWindowProcA(h, m, w, l);
-}
-
 TEST_F(Http, WaitingMessagesAreDispatchedDuringTheRequest) {
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = CountingProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "HttpTestPump";
-  RegisterClassA(&wc);
-  HWND w = CreateWindowA("HttpTestPump", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-  PostMessageA(w, WM_APP, 0, 0);
+  DispatchCounter counter;
+  counter.Post();
   EXPECT_EQ(Fetch("http://tieba.baidu.com/marker"), "<html>MARKER-PAGE</html>");
-  EXPECT_EQ(dispatched, 1);
-  DestroyWindow(w);
+  EXPECT_EQ(counter.Dispatched(), 1);
 }
 
 TEST_F(Http, BadMethodShowsNoticeAndSendsNothing) {

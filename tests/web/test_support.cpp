@@ -22,6 +22,26 @@ extern "C" const ProgramInfo kProgramInfo = {
     3, 0, 0x14805, 0, nullptr, 0, nullptr, 0, 1, kLibraries, dll::kCommandCount, dll::kFiles,
     dll::kNames};
 
+DispatchCounter::DispatchCounter() {
+  static const char kClass[] = "TestDispatchCounter";
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = Procedure;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = kClass;
+  RegisterClassA(&wc);  // fails harmlessly when a counter made it before
+  window_ = CreateWindowA(kClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+DispatchCounter::~DispatchCounter() { DestroyWindow(window_); }
+
+LRESULT CALLBACK DispatchCounter::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_APP)
+    if (auto* counter = reinterpret_cast<DispatchCounter*>(GetWindowLongPtrA(window, GWLP_USERDATA)))
+      ++counter->dispatched_;
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
 void StartTestRuntime() {
   static std::once_flag once;
   std::call_once(once, [] {

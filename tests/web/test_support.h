@@ -31,6 +31,24 @@ class BoxWatcher {
   BoxSeen seen_;
 };
 
+// A message-only window of this thread that counts the WM_APP messages dispatched to it: posted
+// before a long routine runs, they show whether the routine dispatched the waiting messages.
+class DispatchCounter {
+ public:
+  DispatchCounter();
+  ~DispatchCounter();
+  DispatchCounter(const DispatchCounter&) = delete;
+  DispatchCounter& operator=(const DispatchCounter&) = delete;
+
+  void Post() { PostMessageA(window_, WM_APP, 0, 0); }
+  int Dispatched() const { return dispatched_; }
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  HWND window_ = nullptr;
+  int dispatched_ = 0;
+};
+
 // Program values as strings: a heap text (null = "") and a byte set; both are freed.
 std::string TakeText(char* text);
 std::string TakeBytes(uint8_t* set);

@@ -66,25 +66,13 @@ TEST_F(Url, KeptRangeIsExactlyCommaToNineAndLetters) {
   EXPECT_EQ(out, expected);
 }
 
-int delivered = 0;
-LRESULT CALLBACK CountingProc(HWND h, UINT m, WPARAM w, LPARAM l) {
-  if (m == WM_APP) ++delivered;
-  return DefWindowProcA(h, m, w, l);
-}
-
 TEST_F(Url, PercentEncodeKeepsWindowResponsive) {
   // Messages posted to this thread are dispatched while the text is encoded.
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = CountingProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "UrlTestPump";
-  RegisterClassA(&wc);
-  HWND w = CreateWindowA("UrlTestPump", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-  PostMessageA(w, WM_APP, 0, 0);
-  PostMessageA(w, WM_APP, 0, 0);
+  DispatchCounter counter;
+  counter.Post();
+  counter.Post();
   TakeText(PercentEncode("x"));
-  EXPECT_EQ(delivered, 2);
-  DestroyWindow(w);
+  EXPECT_EQ(counter.Dispatched(), 2);
 }
 
 }  // namespace

@@ -14,12 +14,7 @@ namespace {
 
 char logPath[MAX_PATH];
 
-void Log(const char* line) {
-  if (FILE* f = std::fopen(logPath, "a")) {
-    std::fprintf(f, "%s\n", line);
-    std::fclose(f);
-  }
-}
+void Log(const char* line) { test_support::AppendToLog(logPath, line); }
 
 int32_t __cdecl TestLibraryNotify(int32_t event, uint32_t, uint32_t) {
   char line[32];
