@@ -90,7 +90,7 @@ void CheckOne(int32_t i) {
 
 }  // namespace
 
-extern "C" uint64_t __cdecl OnCheckClicked() {
+extern "C" HandlerReturn __cdecl OnCheckClicked() {
   if (checkRunning) return kHandlerNoValue;
   checkRunning = true;
   ClearLog();

@@ -3,7 +3,9 @@
 
 #include <cstdint>
 
+#include "records.h"
+
 // Clears the output box, splits the input box's text into IdList at CR LF and writes one
 // verdict line per ID: registered in red, unregistered in green, and in grey when the
 // service could not be reached.
-extern "C" uint64_t __cdecl OnCheckClicked();
+extern "C" HandlerReturn __cdecl OnCheckClicked();

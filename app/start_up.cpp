@@ -50,7 +50,7 @@ void ApplySkin(int32_t number) {
   MemFree(copy);
 }
 
-extern "C" uint64_t __cdecl OnStartWindowCreated() {
+extern "C" HandlerReturn __cdecl OnStartWindowCreated() {
   ApplySkin(kSkinNumber);
   char* url = const_cast<char*>(kUpdateCheckPage);
   uint8_t* body = 网页_访问(&url);
@@ -64,7 +64,7 @@ extern "C" uint64_t __cdecl OnStartWindowCreated() {
   return kHandlerNoValue;
 }
 
-extern "C" uint64_t __cdecl OnUsageClicked() {
+extern "C" HandlerReturn __cdecl OnUsageClicked() {
   const char* lines[] = {kUsage1, kEmpty, kUsage3, kUsage4, kUsage5};
   for (const char* line : lines) AppendLogLine(kYellow, line);
   return kHandlerNoValue;

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "records.h"
+
 // Writes the carried skin library next to the program as a hidden file, unless a file of that
 // name is already there.
 void EnsureSkinLibraryFile();
@@ -11,6 +13,6 @@ void ApplySkin(int32_t number);
 
 // The start window's created event: the skin, then the update check, which ends the program
 // with a message when the update page does not name this version.
-extern "C" uint64_t __cdecl OnStartWindowCreated();
+extern "C" HandlerReturn __cdecl OnStartWindowCreated();
 // The instructions button: five usage lines in yellow, appended on every click.
-extern "C" uint64_t __cdecl OnUsageClicked();
+extern "C" HandlerReturn __cdecl OnUsageClicked();

@@ -36,7 +36,7 @@ char* ReadIntoSpaces(int32_t size, Reader read) {
 
 // Ends the program at once, also from inside a request that is dispatching messages: the
 // runtime's clean-up releases the globals and the process exits with code 0.
-extern "C" uint64_t __cdecl OnExitClicked() {
+extern "C" HandlerReturn __cdecl OnExitClicked() {
   EndProgram(0);
 }
 

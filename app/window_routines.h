@@ -8,7 +8,7 @@
 #include "globals.h"
 
 // Click of the exit button: ends the program with exit code 0 (globals released first).
-extern "C" uint64_t __cdecl OnExitClicked();
+extern "C" HandlerReturn __cdecl OnExitClicked();
 
 // MessageBoxA(owner, message, caption, style) - 1, so OK gives 0 and a failed box -1.
 // Not given: style 0x40 (information icon, OK), caption "友情提醒", owner the first visible

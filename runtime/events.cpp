@@ -8,14 +8,15 @@ namespace {
 
 constexpr uint32_t kMaxHandlerWords = 24;
 
-// Runs the handler; a value it returned (high word set) is kept in the record.
+// Runs the handler; a value it returned is kept in the record, as wide as the record's result
+// field: the low word for the simple form, both halves for the typed form.
 template <typename Record>
 int32_t CallAndKeepResult(void* handler, const uint32_t* words, Record* record) {
-  uint64_t result = CallHandler(handler, words);
+  HandlerReturn result = CallHandler(handler, words);
   TheApp().eventSourceWindow = 0;
-  if (result >> 32) {
+  if (result.present) {
     record->resultPresent = 1;
-    record->result = static_cast<uint32_t>(result);
+    record->result = static_cast<decltype(record->result)>(result.value);
   }
   return 1;
 }
@@ -24,8 +25,8 @@ int32_t CallAndKeepResult(void* handler, const uint32_t* words, Record* record) 
 
 // Handlers are cdecl, so passing the full word block is safe: the callee reads only its own
 // parameters and the caller removes them all.
-uint64_t CallHandler(void* handler, const uint32_t* w) {
-  using Handler = uint64_t(__cdecl*)(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
+HandlerReturn CallHandler(void* handler, const uint32_t* w) {
+  using Handler = HandlerReturn(__cdecl*)(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
                                      uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
                                      uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
                                      uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t);
@@ -37,7 +38,10 @@ uint64_t CallHandler(void* handler, const uint32_t* w) {
 
 int32_t FireEvent(EventRecord* record) {
   void* handler = forms::FindHandler(record->windowId, record->unitId, record->event, record->argCount);
-  if (!handler) return 0;
+  return handler ? RunEventHandler(handler, record) : 0;
+}
+
+int32_t RunEventHandler(void* handler, EventRecord* record) {
   uint32_t words[kMaxHandlerWords] = {};
   int32_t n = record->argCount < 0 ? 0 : record->argCount > 5 ? 5 : record->argCount;
   for (int32_t i = 0; i < n; ++i) words[i] = record->args[i];
@@ -65,7 +69,10 @@ uint32_t WidenTypedArg(const TypedEventArg& arg, uint32_t out[2]) {
 
 int32_t FireTypedEvent(TypedEventRecord* record) {
   void* handler = forms::FindHandler(record->windowId, record->unitId, record->event, record->argCount);
-  if (!handler) return 0;
+  return handler ? RunTypedEventHandler(handler, record) : 0;
+}
+
+int32_t RunTypedEventHandler(void* handler, TypedEventRecord* record) {
   uint32_t words[kMaxHandlerWords] = {};
   uint32_t used = 0;
   int32_t n = record->argCount < 0 ? 0 : record->argCount > 12 ? 12 : record->argCount;

@@ -18,6 +18,9 @@ std::vector<std::pair<uintptr_t, uintptr_t>>& Ranges() {
   return ranges;
 }
 
+// Blocks handed out minus blocks handed back; changed only where the process heap is asked.
+volatile LONG busyBlocks = 0;
+
 HANDLE Heap() {
   static HANDLE heap = ::GetProcessHeap();
   return heap;
@@ -45,13 +48,19 @@ void AddConstantRange(const void* start, uint32_t size) {
 
 void ClearConstantRanges() { Ranges().clear(); }
 
-void* MemAlloc(uint32_t size) {
+int32_t BusyBlockCount() { return busyBlocks; }
+
+void* PlainAlloc(uint32_t size) {
   void* block = ::HeapAlloc(Heap(), 0, size);
-  if (!block) OutOfMemory(size);
+  if (block) ::InterlockedIncrement(&busyBlocks);
   return block;
 }
 
-void* PlainAlloc(uint32_t size) { return ::HeapAlloc(Heap(), 0, size); }
+void* MemAlloc(uint32_t size) {
+  void* block = PlainAlloc(size);
+  if (!block) OutOfMemory(size);
+  return block;
+}
 
 void* MemRealloc(void* block, uint32_t size) {
   if (!block) return MemAlloc(size);
@@ -69,6 +78,7 @@ void* MemRealloc(void* block, uint32_t size) {
 
 void MemFree(void* block) {
   if (!block || ConstantAreaEnd(block)) return;
+  ::InterlockedDecrement(&busyBlocks);
   ::HeapFree(Heap(), 0, block);
 }
 

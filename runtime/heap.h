@@ -16,6 +16,10 @@ void MemFree(void* block);
 // Like MemAlloc but returns null on failure.
 void* PlainAlloc(uint32_t size);
 
+// The blocks the heap has handed out and not yet taken back. Tests read it to see that a
+// block was freed, or that a request never reached the heap.
+int32_t BusyBlockCount();
+
 // The end of the constant range holding `address`, or null when it lies in none.
 const uint8_t* ConstantAreaEnd(const void* address);
 // Registers [start, start + size) as constant (runtime initialisation).

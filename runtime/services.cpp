@@ -85,6 +85,25 @@ int32_t ArgToInt(const ArgRecord& arg) {
   }
 }
 
+const UnitClassInfo* LibraryTypeRecord(uint32_t type) {
+  if (ClassifyType(type) != TypeClass::Library) return nullptr;
+  const std::vector<const LibraryInfo*>& libraries = TheApp().libraries;
+  uint32_t library = type >> 16, number = type & 0xFFFF;
+  if (library < 1 || library > libraries.size() || number < 1) return nullptr;
+  const LibraryInfo* info = libraries[library - 1];
+  if (!info || !info->typeTable || number > info->typeCount) return nullptr;
+  return static_cast<const UnitClassInfo*>(info->typeTable) + (number - 1);
+}
+
+namespace {
+// Service 2029: 2 for a type whose flags have bit 2, else 1 for bit 6, else 0.
+int32_t LibraryTypeKind(uint32_t type) {
+  const UnitClassInfo* record = LibraryTypeRecord(type);
+  if (!record) return 0;
+  return record->flags & 0x4 ? 2 : record->flags & 0x40 ? 1 : 0;
+}
+}  // namespace
+
 int32_t __cdecl RuntimeNotify(int32_t code, uint32_t arg1, uint32_t arg2) {
   RuntimeApp& app = TheApp();
   switch (code) {
@@ -194,6 +213,8 @@ int32_t __cdecl RuntimeNotify(int32_t code, uint32_t arg1, uint32_t arg2) {
     case SVC_ERROR: RuntimeError(reinterpret_cast<const char*>(arg1), 0);
     case SVC_END_PROGRAM: EndProgramNow(static_cast<int32_t>(arg1));
     case SVC_RUN_MODE: return app.runMode;
+    case SVC_UNIT_CLASS_INFO: return reinterpret_cast<int32_t>(LibraryTypeRecord(arg1));
+    case SVC_TYPE_KIND: return LibraryTypeKind(arg1);
 
     case SVC_TYPE_IID: {
       uint8_t* out = reinterpret_cast<uint8_t*>(arg2);
@@ -217,7 +238,6 @@ int32_t __cdecl RuntimeNotify(int32_t code, uint32_t arg1, uint32_t arg2) {
 
     // Windows, units, classes and menus belong to the form runtime.
     case SVC_WINDOW_DIRECTORY:
-    case SVC_UNIT_CLASS_INFO:
     case SVC_IS_UNIT_WINDOW:
     case SVC_RELEASE_UNIT_DATA:
     case SVC_LOAD_WINDOW:
@@ -226,7 +246,6 @@ int32_t __cdecl RuntimeNotify(int32_t code, uint32_t arg1, uint32_t arg2) {
     case SVC_DESTROY_FORM_OBJECTS:
     case SVC_FORM_REQUEST:
     case SVC_UNIT_FIRST_WORD:
-    case SVC_TYPE_KIND:
     case SVC_WINDOW_COUNT:
     case SVC_WINDOW_HANDLE_AT:
     case SVC_MARK_MENU:

@@ -1,5 +1,7 @@
 #include "runtime/values.h"
 
+#include <windows.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -54,6 +56,24 @@ void SkipOne(const unsigned char*& p, const char* singles, const char* twoByte) 
 
 int Clamp(int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; }
 
+// Formats one double with msvcrt's own formatter. mingw's printf family (and the UCRT's)
+// writes two exponent digits ("1e+20"); msvcrt writes at least three ("1e+020"), and that is
+// the text the program shows. The formatter is taken from msvcrt.dll itself, so no header
+// configuration can put another one in its place. Its _snprintf does not terminate a cut text,
+// so the buffer is terminated here; the forms used need at most 25 bytes.
+std::string MsvcrtFormat(const char* format, double value) {
+  using Formatter = int(__cdecl*)(char*, size_t, const char*, ...);
+  static const Formatter formatter = [] {
+    HMODULE msvcrt = ::GetModuleHandleA("msvcrt.dll");
+    if (!msvcrt) msvcrt = ::LoadLibraryA("msvcrt.dll");
+    return reinterpret_cast<Formatter>(reinterpret_cast<void*>(::GetProcAddress(msvcrt, "_snprintf")));
+  }();
+  char buf[64];
+  int n = formatter(buf, sizeof buf - 1, format, value);
+  buf[n >= 0 && n < static_cast<int>(sizeof buf) ? n : sizeof buf - 1] = 0;
+  return buf;
+}
+
 }  // namespace
 
 int DaysInMonth(int year, int month) {
@@ -63,7 +83,10 @@ int DaysInMonth(int year, int month) {
 }
 
 // Rounds to six significant digits in decimal before formatting, by the exponent of the
-// single's binary form, so that the nearest six-digit decimal is what "%.6g" sees.
+// single's binary form, so that the nearest six-digit decimal is what "%.6g" sees. Every step
+// is a double operation: this file is compiled for SSE2 arithmetic (runtime/CMakeLists.txt),
+// so no intermediate keeps x87 extended precision, which would round exact halves such as
+// 96187.75 the other way.
 std::string FloatToText(float value) {
   uint32_t bits;
   std::memcpy(&bits, &value, 4);
@@ -89,16 +112,10 @@ std::string FloatToText(float value) {
   if (fraction >= 0.5) integral += 1;
   if (value < 0) p = -p;
   double rounded = k > 0 ? integral * (p * 0.00001) : integral / (p * 100000);
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.6g", rounded);
-  return buf;
+  return MsvcrtFormat("%.6g", rounded);
 }
 
-std::string DoubleToText(double value) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.13g", value);
-  return buf;
-}
+std::string DoubleToText(double value) { return MsvcrtFormat("%.13g", value); }
 
 DateParts SplitDateTime(double value) {
   double shifted = value + (value > 0 ? kHalfSecond : -kHalfSecond);

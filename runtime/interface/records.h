@@ -3,6 +3,7 @@
 // layout and trivially copyable, and its size and field offsets are asserted.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
@@ -245,13 +246,27 @@ static_assert(offsetof(TypedEventRecord, resultPresent) == 208);
 static_assert(offsetof(TypedEventRecord, result) == 212);
 #pragma pack(pop)
 
-// Handler calling convention. A handler is a cdecl routine of the program taking 32-bit words.
-// It returns 64 bits in EDX:EAX: EAX holds the 32-bit result, EDX is 1 when the handler produced
-// a value and 0 when it did not. The runtime tells "no handler" apart by FindHandler itself.
+// Handler calling convention. A handler is a cdecl routine of the program taking 32-bit words
+// (two for an 8-byte argument) and returning a HandlerReturn: the value, up to 8 bytes, and
+// whether it produced one. The record is larger than 8 bytes, so it comes back through the
+// hidden result address that the caller passes, and no half of an 8-byte value is lost. The
+// runtime tells "no handler" apart by FindHandler itself.
+#pragma pack(push, 4)
 struct HandlerReturn {
-  uint32_t value;
-  uint32_t present;
+  uint64_t value;      // 32-bit results in the low half, high half 0
+  uint32_t present;    // 1 when the handler produced a value
 };
-static_assert(sizeof(HandlerReturn) == 8);
-inline constexpr uint64_t HandlerValue(uint32_t v) { return (uint64_t{1} << 32) | v; }
-inline constexpr uint64_t kHandlerNoValue = 0;
+#pragma pack(pop)
+static_assert(sizeof(HandlerReturn) == 12);
+static_assert(offsetof(HandlerReturn, present) == 8);
+static_assert(std::is_standard_layout_v<HandlerReturn> && std::is_trivially_copyable_v<HandlerReturn>);
+
+// A 32-bit result (integer, logical, text address).
+inline constexpr HandlerReturn HandlerValue(uint32_t v) { return HandlerReturn{v, 1}; }
+// An 8-byte result (long integer, date-time, 8-byte value), both halves.
+inline constexpr HandlerReturn HandlerValue8(uint64_t v) { return HandlerReturn{v, 1}; }
+// A double result, its bits unchanged.
+inline constexpr HandlerReturn HandlerDouble(double v) {
+  return HandlerReturn{std::bit_cast<uint64_t>(v), 1};
+}
+inline constexpr HandlerReturn kHandlerNoValue{0, 0};

@@ -63,14 +63,16 @@ TEST_F(Conversions, SingleRoundsToSixDigits) {
   EXPECT_EQ(Form(Float(0.1f)), "0.1");
   EXPECT_EQ(Form(Float(1.5f)), "1.5");
   EXPECT_EQ(Form(Float(-2.5f)), "-2.5");
-  EXPECT_EQ(Form(Float(16777216.0f)), "1.67772e+07");
-  EXPECT_EQ(Form(Float(3e38f)), "3e+38");
+  EXPECT_EQ(Form(Float(16777216.0f)), "1.67772e+007");
+  EXPECT_EQ(Form(Float(3e38f)), "3e+038");
+  EXPECT_EQ(Form(Float(96187.75f)), "96187.7");
 }
 
 TEST_F(Conversions, DoubleUsesThirteenDigits) {
   EXPECT_EQ(Form(DoubleArg(0.1)), "0.1");
   EXPECT_EQ(Form(DoubleArg(1.0 / 3)), "0.3333333333333");
-  EXPECT_EQ(Form(DoubleArg(1e20)), "1e+20");
+  EXPECT_EQ(Form(DoubleArg(1e20)), "1e+020");
+  EXPECT_EQ(Form(DoubleArg(2.5e-9)), "2.5e-009");
   EXPECT_EQ(Form(DoubleArg(-0.5)), "-0.5");
 }
 

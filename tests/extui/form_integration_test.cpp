@@ -32,10 +32,10 @@ int changed = 0, selChanged = 0, focus = 0, blur = 0;
 
 }  // namespace
 
-extern "C" uint64_t __cdecl OnBoxChanged() { ++changed; return kHandlerNoValue; }
-extern "C" uint64_t __cdecl OnBoxSelChanged() { ++selChanged; return kHandlerNoValue; }
-extern "C" uint64_t __cdecl OnBoxFocus() { ++focus; return kHandlerNoValue; }
-extern "C" uint64_t __cdecl OnBoxBlur() { ++blur; return kHandlerNoValue; }
+extern "C" HandlerReturn __cdecl OnBoxChanged() { ++changed; return kHandlerNoValue; }
+extern "C" HandlerReturn __cdecl OnBoxSelChanged() { ++selChanged; return kHandlerNoValue; }
+extern "C" HandlerReturn __cdecl OnBoxFocus() { ++focus; return kHandlerNoValue; }
+extern "C" HandlerReturn __cdecl OnBoxBlur() { ++blur; return kHandlerNoValue; }
 
 namespace {
 const LibraryInfo* const kLibraries[2] = {&kCoreLibraryInfo, &kExtUiLibraryInfo};

@@ -17,7 +17,7 @@ namespace {
 
 char logPath[MAX_PATH];
 
-uint64_t Note(const char* name) {
+HandlerReturn Note(const char* name) {
   test_support::AppendToLog(logPath, name);
   return kHandlerNoValue;
 }
@@ -38,7 +38,7 @@ void Raise(int32_t windowId, int32_t unitId) {
 
 // Every handler of the list logs its own name.
 #define HANDLER(name, offset) \
-  extern "C" uint64_t __cdecl name() { return Note(#name); }
+  extern "C" HandlerReturn __cdecl name() { return Note(#name); }
 #include "handlers.def"
 #undef HANDLER
 

@@ -41,61 +41,61 @@ bool Called(const std::string& line) {
 }  // namespace
 
 extern "C" {
-uint64_t __cdecl OnButton1() { Log("Button1"); return kHandlerNoValue; }
-uint64_t __cdecl OnButton2() { Log("Button2"); return kHandlerNoValue; }
-uint64_t __cdecl OnButton3() { Log("Button3"); return kHandlerNoValue; }
-uint64_t __cdecl OnButton1Focus() { Log("Button1Focus"); return kHandlerNoValue; }
-uint64_t __cdecl OnFormCreated() { Log("Created"); return kHandlerNoValue; }
-uint64_t __cdecl OnFormClose() {
+HandlerReturn __cdecl OnButton1() { Log("Button1"); return kHandlerNoValue; }
+HandlerReturn __cdecl OnButton2() { Log("Button2"); return kHandlerNoValue; }
+HandlerReturn __cdecl OnButton3() { Log("Button3"); return kHandlerNoValue; }
+HandlerReturn __cdecl OnButton1Focus() { Log("Button1Focus"); return kHandlerNoValue; }
+HandlerReturn __cdecl OnFormCreated() { Log("Created"); return kHandlerNoValue; }
+HandlerReturn __cdecl OnFormClose() {
   Log("Close");
   return closeAnswer < 0 ? kHandlerNoValue : HandlerValue(static_cast<uint32_t>(closeAnswer));
 }
-uint64_t __cdecl OnFormDestroy() { Log("Destroy"); return kHandlerNoValue; }
-uint64_t __cdecl OnFormMoved() { Log("Moved"); return kHandlerNoValue; }
-uint64_t __cdecl OnFormSized() { Log("Sized"); return kHandlerNoValue; }
-uint64_t __cdecl OnFormFocus() { Log("FormFocus"); return kHandlerNoValue; }
-uint64_t __cdecl OnFormKeyDown(uint32_t key, uint32_t mods) {
+HandlerReturn __cdecl OnFormDestroy() { Log("Destroy"); return kHandlerNoValue; }
+HandlerReturn __cdecl OnFormMoved() { Log("Moved"); return kHandlerNoValue; }
+HandlerReturn __cdecl OnFormSized() { Log("Sized"); return kHandlerNoValue; }
+HandlerReturn __cdecl OnFormFocus() { Log("FormFocus"); return kHandlerNoValue; }
+HandlerReturn __cdecl OnFormKeyDown(uint32_t key, uint32_t mods) {
   Log("FormKey " + std::to_string(key) + " " + std::to_string(mods));
   return kHandlerNoValue;
 }
-uint64_t __cdecl OnFormWheel(uint32_t notches, uint32_t mods) {
+HandlerReturn __cdecl OnFormWheel(uint32_t notches, uint32_t mods) {
   Log("Wheel " + std::to_string(static_cast<int32_t>(notches)) + " " + std::to_string(mods));
   return kHandlerNoValue;
 }
-uint64_t __cdecl OnEditChanged() { Log("EditChanged"); return kHandlerNoValue; }
-uint64_t __cdecl OnEditFocus() { Log("EditFocus"); return kHandlerNoValue; }
-uint64_t __cdecl OnEditKeyDown(uint32_t key, uint32_t mods) {
+HandlerReturn __cdecl OnEditChanged() { Log("EditChanged"); return kHandlerNoValue; }
+HandlerReturn __cdecl OnEditFocus() { Log("EditFocus"); return kHandlerNoValue; }
+HandlerReturn __cdecl OnEditKeyDown(uint32_t key, uint32_t mods) {
   Log("EditKey " + std::to_string(key) + " " + std::to_string(mods));
   // F2 is swallowed: the control never sees it.
   return key == VK_F2 ? HandlerValue(0) : kHandlerNoValue;
 }
-uint64_t __cdecl OnEditChar(uint32_t c) {
+HandlerReturn __cdecl OnEditChar(uint32_t c) {
   if (c == 'x') return HandlerValue(0);     // swallowed
   if (c == 'y') return HandlerValue('z');   // replaced
   return kHandlerNoValue;
 }
-uint64_t __cdecl OnEditMouseDown(uint32_t x, uint32_t y, uint32_t mods) {
+HandlerReturn __cdecl OnEditMouseDown(uint32_t x, uint32_t y, uint32_t mods) {
   Log("EditMouse " + std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(mods));
   return kHandlerNoValue;
 }
-uint64_t __cdecl OnEdit2Changed() { Log("Edit2Changed"); return kHandlerNoValue; }
-uint64_t __cdecl OnEdit2LostFocus() { Log("Edit2Lost"); return kHandlerNoValue; }
-uint64_t __cdecl OnSpin(uint32_t direction) {
+HandlerReturn __cdecl OnEdit2Changed() { Log("Edit2Changed"); return kHandlerNoValue; }
+HandlerReturn __cdecl OnEdit2LostFocus() { Log("Edit2Lost"); return kHandlerNoValue; }
+HandlerReturn __cdecl OnSpin(uint32_t direction) {
   Log("Spin " + std::to_string(static_cast<int32_t>(direction)));
   return kHandlerNoValue;
 }
-uint64_t __cdecl OnDefaultClick() { Log("Default"); return kHandlerNoValue; }
-uint64_t __cdecl OnOtherClick() { Log("Other"); return kHandlerNoValue; }
-uint64_t __cdecl OnActivated() { Log("Activated"); return kHandlerNoValue; }
-uint64_t __cdecl OnFirstActivation() { Log("FirstActivation"); return kHandlerNoValue; }
-uint64_t __cdecl OnShown() { Log("Shown"); return kHandlerNoValue; }
+HandlerReturn __cdecl OnDefaultClick() { Log("Default"); return kHandlerNoValue; }
+HandlerReturn __cdecl OnOtherClick() { Log("Other"); return kHandlerNoValue; }
+HandlerReturn __cdecl OnActivated() { Log("Activated"); return kHandlerNoValue; }
+HandlerReturn __cdecl OnFirstActivation() { Log("FirstActivation"); return kHandlerNoValue; }
+HandlerReturn __cdecl OnShown() { Log("Shown"); return kHandlerNoValue; }
 // Wants idle time while the elapsed time is below 50 ms.
-uint64_t __cdecl OnIdle(uint32_t elapsed) {
+HandlerReturn __cdecl OnIdle(uint32_t elapsed) {
   Log("Idle");
   return HandlerValue(elapsed < 50 ? 1 : 0);
 }
-uint64_t __cdecl OnMenu() { Log("Menu"); return kHandlerNoValue; }
-uint64_t __cdecl OnModalCreated() {
+HandlerReturn __cdecl OnMenu() { Log("Menu"); return kHandlerNoValue; }
+HandlerReturn __cdecl OnModalCreated() {
   Log("ModalCreated");
   // The menu bar holds the visible item, checked; its command raises the item's handler.
   HWND modal = FormHandle(kModalWindow);
@@ -105,7 +105,7 @@ uint64_t __cdecl OnModalCreated() {
   SendMessageA(modal, WM_COMMAND, 20001, 0);
   return kHandlerNoValue;
 }
-uint64_t __cdecl OnModalClose() {
+HandlerReturn __cdecl OnModalClose() {
   Log("ModalClose");
   modalSawOwnerDisabled = !IsWindowEnabled(FormHandle(kFirstWindow));
   return kHandlerNoValue;

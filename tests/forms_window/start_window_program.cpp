@@ -16,7 +16,7 @@ namespace {
 
 char logPath[MAX_PATH];
 
-uint64_t Note(const char* name) {
+HandlerReturn Note(const char* name) {
   test_support::AppendToLog(logPath, name);
   return kHandlerNoValue;
 }
@@ -28,7 +28,7 @@ const LibraryInfo* const kLibraries[] = {&coreLibrary, &kExtUiLibraryInfo};
 }  // namespace
 
 #define HANDLER(name, offset) \
-  extern "C" uint64_t __cdecl name() { return Note(#name); }
+  extern "C" HandlerReturn __cdecl name() { return Note(#name); }
 #include "app/handlers.def"
 #undef HANDLER
 

@@ -31,8 +31,12 @@ TEST_F(ConstantRange, EndIsExclusiveAndFreeIgnoresConstants) {
   EXPECT_EQ(rt::ConstantAreaEnd(area), area + 64);
   EXPECT_EQ(rt::ConstantAreaEnd(area + 63), area + 64);
   EXPECT_EQ(rt::ConstantAreaEnd(area + 64), nullptr);
-  rt::MemFree(area + 10);  // ignored, must not reach the heap
+  int32_t busy = rt::BusyBlockCount();
+  rt::MemFree(area + 10);  // ignored: the heap is never asked
+  rt::MemFree(area);
   rt::MemFree(nullptr);
+  EXPECT_EQ(rt::BusyBlockCount(), busy);
+  EXPECT_EQ(area[10], 10);
 }
 
 TEST_F(ConstantRange, MakeWritableCopiesConstantArraysOnly) {
@@ -52,15 +56,28 @@ TEST_F(ConstantRange, MakeWritableCopiesConstantArraysOnly) {
   rt::MemFree(copy);
 }
 
+// An array of texts goes with its members; the empty member is skipped, and an array of
+// numbers frees only its block.
 TEST(Heap, FreeArrayValueFreesTextMembers) {
+  int32_t busy = rt::BusyBlockCount();
   auto* array = static_cast<int32_t*>(rt::MemAlloc(8 + 3 * 4));
   array[0] = 1;
   array[1] = 3;
   array[2] = reinterpret_cast<int32_t>(rt::NewText("a", 1));
   array[3] = 0;  // the empty text
   array[4] = reinterpret_cast<int32_t>(rt::NewText("bc", 2));
+  EXPECT_EQ(rt::BusyBlockCount(), busy + 3);
   rt::FreeArrayValue(TAG_TEXT | TAG_ARRAY, array);
+  EXPECT_EQ(rt::BusyBlockCount(), busy);
   rt::FreeArrayValue(TAG_TEXT | TAG_ARRAY, nullptr);
+  EXPECT_EQ(rt::BusyBlockCount(), busy);
+  auto* numbers = static_cast<int32_t*>(rt::MemAlloc(8 + 2 * 4));
+  numbers[0] = 1;
+  numbers[1] = 2;
+  numbers[2] = 0x1000;  // an integer that would be a bad address
+  numbers[3] = 0x2000;
+  rt::FreeArrayValue(TAG_INT | TAG_ARRAY, numbers);
+  EXPECT_EQ(rt::BusyBlockCount(), busy);
   EXPECT_EQ(rt::NewText("x", 0), nullptr);
   EXPECT_EQ(rt::NewByteSet("x", 0), nullptr);
   void* set = rt::NewByteSet("xyz", 3);

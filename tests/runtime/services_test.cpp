@@ -1,7 +1,9 @@
 // Library services and the command and event call protocols.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstring>
+#include <vector>
 
 #include "runtime/events.h"
 #include "runtime/runtime_app.h"
@@ -81,13 +83,74 @@ TEST(TypedEvents, ArgumentsWidenByTagAndFlags) {
   EXPECT_EQ(rt::WidenTypedArg({0x100000002ull, TAG_INT, 0}, w), 1u);
 }
 
-uint64_t __cdecl SumHandler(uint32_t a, uint32_t b, uint32_t c) { return HandlerValue(a + b + c); }
+HandlerReturn __cdecl SumHandler(uint32_t a, uint32_t b, uint32_t c) { return HandlerValue(a + b + c); }
+// Takes an int and a double (two words) and returns the double scaled by the int.
+HandlerReturn __cdecl ScaleHandler(int32_t factor, double value) { return HandlerDouble(factor * value); }
+HandlerReturn __cdecl WideHandler() { return HandlerValue8(0x8877665544332211ull); }
+HandlerReturn __cdecl SilentHandler(uint32_t) { return kHandlerNoValue; }
 
 TEST(TypedEvents, HandlerReceivesTheWordsInOrder) {
   uint32_t words[24] = {1, 2, 3};
-  uint64_t r = rt::CallHandler(reinterpret_cast<void*>(&SumHandler), words);
-  EXPECT_EQ(r >> 32, 1u);
-  EXPECT_EQ(static_cast<uint32_t>(r), 6u);
+  HandlerReturn r = rt::CallHandler(reinterpret_cast<void*>(&SumHandler), words);
+  EXPECT_EQ(r.present, 1u);
+  EXPECT_EQ(r.value, 6u);
+}
+
+// The typed form keeps all 8 bytes of a returned value; the simple form keeps its low word;
+// a handler that returns nothing leaves the caller's preset fields alone.
+TEST(TypedEvents, EightByteResultsArriveWhole) {
+  TypedEventRecord typed{};
+  typed.argCount = 2;
+  typed.args[0] = {3, TAG_INT, 0};
+  typed.args[1] = {std::bit_cast<uint64_t>(-1.25), TAG_DOUBLE, 0};
+  EXPECT_EQ(rt::RunTypedEventHandler(reinterpret_cast<void*>(&ScaleHandler), &typed), 1);
+  EXPECT_EQ(typed.resultPresent, 1);
+  EXPECT_EQ(std::bit_cast<double>(typed.result), -3.75);
+
+  EXPECT_EQ(rt::RunTypedEventHandler(reinterpret_cast<void*>(&WideHandler), &typed), 1);
+  EXPECT_EQ(typed.result, 0x8877665544332211ull);
+
+  EventRecord simple{};
+  EXPECT_EQ(rt::RunEventHandler(reinterpret_cast<void*>(&WideHandler), &simple), 1);
+  EXPECT_EQ(simple.resultPresent, 1);
+  EXPECT_EQ(simple.result, 0x44332211u);
+
+  TypedEventRecord untouched{};
+  untouched.result = 0x1234;
+  untouched.argCount = 1;
+  untouched.args[0] = {7, TAG_INT, 0};
+  EXPECT_EQ(rt::RunTypedEventHandler(reinterpret_cast<void*>(&SilentHandler), &untouched), 1);
+  EXPECT_EQ(untouched.resultPresent, 0);
+  EXPECT_EQ(untouched.result, 0x1234u);
+}
+
+// Library types are found by the library and type ranges alone: a type record without a
+// UnitInterface (a data type such as a character format) is found like a unit class.
+TEST(Services, LibraryTypesByRangeOnly) {
+  static const UnitClassInfo kTypes[3] = {
+      {"unit", nullptr, {}, 0x44, {}, 0, nullptr, reinterpret_cast<UnitInterfaceFn>(1), {}},
+      {"data", nullptr, {}, 0x40, {}, 0, nullptr, nullptr, {}},
+      {"plain", nullptr, {}, 0, {}, 0, nullptr, nullptr, {}},
+  };
+  LibraryInfo first{}, second{};
+  second.typeCount = 3;
+  second.typeTable = kTypes;
+  rt::RuntimeApp& app = rt::TheApp();
+  std::vector<const LibraryInfo*> saved = app.libraries;
+  app.libraries = {&first, &second, nullptr};
+  auto info = [](uint32_t type) { return reinterpret_cast<const UnitClassInfo*>(Notify(SVC_UNIT_CLASS_INFO, type)); };
+  EXPECT_EQ(info(0x00020001), &kTypes[0]);
+  EXPECT_EQ(info(0x00020002), &kTypes[1]);
+  EXPECT_EQ(info(0x00020003), &kTypes[2]);
+  EXPECT_EQ(Notify(SVC_TYPE_KIND, 0x00020001), 2);
+  EXPECT_EQ(Notify(SVC_TYPE_KIND, 0x00020002), 1);
+  EXPECT_EQ(Notify(SVC_TYPE_KIND, 0x00020003), 0);
+  for (uint32_t outside : {0x00020000u, 0x00020004u, 0x00010001u, 0x00030001u, 0x00040001u,
+                           0x80000301u, 0x40020001u, 0u}) {
+    EXPECT_EQ(info(outside), nullptr) << std::hex << outside;
+    EXPECT_EQ(Notify(SVC_TYPE_KIND, outside), 0) << std::hex << outside;
+  }
+  app.libraries = saved;
 }
 
 }  // namespace

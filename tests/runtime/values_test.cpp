@@ -11,15 +11,36 @@ TEST(FloatToText, RoundsToSixSignificantDigits) {
   EXPECT_EQ(rt::FloatToText(0.0f), "0");
   EXPECT_EQ(rt::FloatToText(0.1f), "0.1");
   EXPECT_EQ(rt::FloatToText(-2.5f), "-2.5");
-  EXPECT_EQ(rt::FloatToText(1e10f), "1e+10");
-  EXPECT_EQ(rt::FloatToText(16777216.0f), "1.67772e+07");
+  // The exponent form is msvcrt's: a sign and at least three digits.
+  EXPECT_EQ(rt::FloatToText(1e10f), "1e+010");
+  EXPECT_EQ(rt::FloatToText(16777216.0f), "1.67772e+007");
+  EXPECT_EQ(rt::FloatToText(-3e38f), "-3e+038");
+  EXPECT_EQ(rt::FloatToText(1.5e-7f), "1.5e-007");
 }
 
-TEST(DoubleToText, ThirteenSignificantDigits) {
+// Singles whose seventh significant digit is an exact 5: evaluated in doubles, as the steps
+// are defined, the scaled value falls just below the half and rounds down; extended precision
+// would keep the exact half and round up. Found by comparing a double evaluation of the steps
+// with an exact one over all seven-digit values ending in 5.
+TEST(FloatToText, RoundingStepsAreDoubleArithmetic) {
+  EXPECT_EQ(rt::FloatToText(96187.75f), "96187.7");
+  EXPECT_EQ(rt::FloatToText(9518555.0f), "9.51855e+006");
+  EXPECT_EQ(rt::FloatToText(1000035.0f), "1.00003e+006");
+  EXPECT_EQ(rt::FloatToText(100003.5f), "100003");
+  EXPECT_EQ(rt::FloatToText(-100018.5f), "-100018");
+  // Exact halves that the double steps still see as halves round up.
+  EXPECT_EQ(rt::FloatToText(1000005.0f), "1.00001e+006");
+}
+
+TEST(DoubleToText, ThirteenSignificantDigitsInMsvcrtForm) {
   EXPECT_EQ(rt::DoubleToText(0.1), "0.1");
   EXPECT_EQ(rt::DoubleToText(1.0 / 3), "0.3333333333333");
-  EXPECT_EQ(rt::DoubleToText(1e20), "1e+20");
   EXPECT_EQ(rt::DoubleToText(-7), "-7");
+  EXPECT_EQ(rt::DoubleToText(1e20), "1e+020");
+  EXPECT_EQ(rt::DoubleToText(-1.5e-10), "-1.5e-010");
+  EXPECT_EQ(rt::DoubleToText(1.7976931348623157e308), "1.797693134862e+308");
+  EXPECT_EQ(rt::DoubleToText(12345678901234567.0), "1.234567890123e+016");
+  EXPECT_EQ(rt::DoubleToText(1234567890123.0), "1234567890123");
 }
 
 TEST(DateTimeToText, DropsTrailingZeroTimeParts) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "globals.h"
+#include "runtime/heap.h"
 #include "test_support.h"
 #include "window_routines.h"
 
@@ -102,15 +103,21 @@ TEST_F(WindowRoutines, FailedBoxAnswersOneLessThanThePlatform) {
   EXPECT_EQ(ShowNotice("x", 0, "c", 0x7FFFFF0u), platform - 1);
 }
 
+// Both arrays, their members and what the members hold go back to the heap.
 TEST_F(WindowRoutines, GlobalsCleanupReleasesBothArrays) {
+  GlobalsCleanup();
+  const int32_t emptyHeap = rt::BusyBlockCount();
+  CreateGlobals();
   AppendWord(&IdList, reinterpret_cast<uint32_t>(HeapText("id1")));
   AppendWord(&IdList, 0);
   WindowInfo info{1, 2, 3, HeapText("t"), nullptr};
   AppendWord(&WindowList, reinterpret_cast<uint32_t>(CopyWindowInfo(info)));
   MemFree(info.title);
+  EXPECT_GT(rt::BusyBlockCount(), emptyHeap);
   GlobalsCleanup();
   EXPECT_EQ(IdList, nullptr);
   EXPECT_EQ(WindowList, nullptr);
+  EXPECT_EQ(rt::BusyBlockCount(), emptyHeap) << "every block of the globals is freed";
   CreateGlobals();
 }
 

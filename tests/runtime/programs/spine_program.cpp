@@ -50,8 +50,8 @@ void CheckConstants() {
 
 }  // namespace
 
-extern "C" uint64_t __cdecl SpineHandlerAtZero() { return kHandlerNoValue; }
-extern "C" uint64_t __cdecl SpineHandlerLater() { return kHandlerNoValue; }
+extern "C" HandlerReturn __cdecl SpineHandlerAtZero() { return kHandlerNoValue; }
+extern "C" HandlerReturn __cdecl SpineHandlerLater() { return kHandlerNoValue; }
 
 extern "C" const ProgramInfo kProgramInfo = {
     3, 0, 0x14805, reinterpret_cast<uintptr_t>(kHandlerBase), ConstantAreaStart(),
