@@ -1,10 +1,21 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test under Wine.
+#   ./test.sh [--guarded] [ctest arguments...]
+# --guarded builds in ./build-guarded with the guarded heap (every runtime heap block ends at
+# a page boundary before an inaccessible page; freed blocks stay inaccessible for a while), so
+# an overread, overwrite or use after free faults in the test that causes it.
 set -euo pipefail
 cd "$(dirname "$0")"
+build=build
+options=()
+if [ "${1:-}" = "--guarded" ]; then
+  shift
+  build=build-guarded
+  options=(-DRUNTIME_GUARDED_HEAP=ON)
+fi
 ./tools/setup.sh
-cmake -S . -B build -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake >/dev/null
-cmake --build build -j "$(nproc)"
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake "${options[@]}" >/dev/null
+cmake --build "$build" -j "$(nproc)"
 
 # Each run gets a private prefix, so no state (cookies, files) leaks from an earlier run.
 export WINEPREFIX=$(mktemp -d /tmp/checker-test-prefix.XXXXXX)
@@ -13,4 +24,4 @@ trap 'wine_env_stop; rm -rf "$WINEPREFIX"' EXIT
 wine_env_start
 # One test at a time: many tests drive real windows, and a window of a test running beside
 # them could take the keyboard focus away.
-ctest --test-dir build --output-on-failure "$@"
+ctest --test-dir "$build" --output-on-failure "$@"

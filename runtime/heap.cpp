@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "runtime/errors.h"
+#include "runtime/heap_blocks.h"
 
 namespace rt {
 namespace {
@@ -18,13 +19,8 @@ std::vector<std::pair<uintptr_t, uintptr_t>>& Ranges() {
   return ranges;
 }
 
-// Blocks handed out minus blocks handed back; changed only where the process heap is asked.
+// Blocks handed out minus blocks handed back; changed only where the block store is asked.
 volatile LONG busyBlocks = 0;
-
-HANDLE Heap() {
-  static HANDLE heap = ::GetProcessHeap();
-  return heap;
-}
 
 [[noreturn]] void OutOfMemory(uint32_t size) {
   char message[100];
@@ -51,7 +47,7 @@ void ClearConstantRanges() { Ranges().clear(); }
 int32_t BusyBlockCount() { return busyBlocks; }
 
 void* PlainAlloc(uint32_t size) {
-  void* block = ::HeapAlloc(Heap(), 0, size);
+  void* block = blocks::Allocate(size);
   if (block) ::InterlockedIncrement(&busyBlocks);
   return block;
 }
@@ -71,7 +67,7 @@ void* MemRealloc(void* block, uint32_t size) {
     std::memcpy(copy, block, size < available ? size : available);
     return copy;
   }
-  void* grown = ::HeapReAlloc(Heap(), 0, block, size);
+  void* grown = blocks::Reallocate(block, size);
   if (!grown) OutOfMemory(size);
   return grown;
 }
@@ -79,7 +75,7 @@ void* MemRealloc(void* block, uint32_t size) {
 void MemFree(void* block) {
   if (!block || ConstantAreaEnd(block)) return;
   ::InterlockedDecrement(&busyBlocks);
-  ::HeapFree(Heap(), 0, block);
+  blocks::Release(block);
 }
 
 void FreeArrayValue(TypeTag tag, void* array) {

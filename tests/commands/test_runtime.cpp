@@ -7,6 +7,8 @@
 #include <cstring>
 #include <map>
 
+#include "runtime/heap_blocks.h"
+
 namespace testrt {
 
 namespace {
@@ -32,25 +34,26 @@ int32_t ToInt(const ArgRecord* r) {
   }
 }
 
+// Heap requests go to the runtime's own block store, so in a guarded build a command that
+// reads or writes past a block, or uses a freed one, faults in the test that makes it do so.
 int32_t __cdecl StandIn(int32_t code, uint32_t a1, uint32_t a2) {
   ++gRequests[code];
-  HANDLE heap = GetProcessHeap();
   switch (code) {
     case SVC_ALLOC: {
-      void* p = HeapAlloc(heap, 0, a1 ? a1 : 1);
+      void* p = rt::blocks::Allocate(a1);
       if (!p && a2 == 0) throw FatalError("分配内存失败");
       if (p) ++gLive;
       return reinterpret_cast<int32_t>(p);
     }
     case SVC_FREE:
       if (a1) {
-        HeapFree(heap, 0, reinterpret_cast<void*>(a1));
+        rt::blocks::Release(reinterpret_cast<void*>(a1));
         --gLive;
       }
       return 0;
     case SVC_REALLOC: {
       if (!a1) return StandIn(SVC_ALLOC, a2, 0);
-      void* p = HeapReAlloc(heap, 0, reinterpret_cast<void*>(a1), a2);
+      void* p = rt::blocks::Reallocate(reinterpret_cast<void*>(a1), a2);
       if (!p) throw FatalError("分配内存失败");
       return reinterpret_cast<int32_t>(p);
     }
@@ -85,9 +88,7 @@ void Attach() {
 }
 
 int32_t LiveBlocks() { return gLive; }
-uint32_t BlockSize(const void* block) {
-  return static_cast<uint32_t>(HeapSize(GetProcessHeap(), 0, block));
-}
+uint32_t BlockSize(const void* block) { return rt::blocks::Size(block); }
 void FreeBlock(const void* block) { StandIn(SVC_FREE, reinterpret_cast<uint32_t>(block), 0); }
 int32_t RequestCount(int32_t code) { return gRequests[code]; }
 void AddUnit(int32_t w, int32_t u, void* handle) { gUnits[UnitKey(w, u)] = handle; }

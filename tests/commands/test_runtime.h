@@ -1,6 +1,6 @@
 // A stand-in for the runtime's service function, so the core commands can be called through
 // their real entries (result record, count, argument records) without the whole runtime.
-// Heap requests go to the process heap and are counted, so tests can prove that a command
+// Heap requests go to the runtime's block store and are counted, so tests can prove that a command
 // leaks nothing and that every result block has exactly the size it must have.
 #pragma once
 

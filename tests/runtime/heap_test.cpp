@@ -3,7 +3,10 @@
 
 #include <cstring>
 
+#include <windows.h>
+
 #include "runtime/heap.h"
+#include "runtime/heap_blocks.h"
 
 namespace {
 
@@ -84,6 +87,53 @@ TEST(Heap, FreeArrayValueFreesTextMembers) {
   EXPECT_EQ(ByteSetLength(set), 3u);
   EXPECT_EQ(std::memcmp(ByteSetData(set), "xyz", 3), 0);
   rt::MemFree(set);
+}
+
+// True when every page of [p, p + n) can be read and written.
+bool Accessible(const uint8_t* p, uint32_t n) {
+  for (uintptr_t page = reinterpret_cast<uintptr_t>(p) & ~uintptr_t{rt::blocks::kPageSize - 1};
+       page < reinterpret_cast<uintptr_t>(p) + n; page += rt::blocks::kPageSize) {
+    MEMORY_BASIC_INFORMATION info{};
+    VirtualQuery(reinterpret_cast<void*>(page), &info, sizeof info);
+    if (info.State != MEM_COMMIT || info.Protect != PAGE_READWRITE) return false;
+  }
+  return true;
+}
+
+// In the guarded build a block ends exactly where an inaccessible page begins, and a freed
+// block is inaccessible at once.
+TEST(GuardedHeap, BlocksEndAtAnInaccessiblePage) {
+  if (!rt::blocks::Guarded()) GTEST_SKIP() << "plain heap build";
+  for (uint32_t size : {0u, 1u, 13u, 4084u, 4085u, 4096u, 10001u}) {
+    auto* block = static_cast<uint8_t*>(rt::MemAlloc(size));
+    EXPECT_EQ((reinterpret_cast<uintptr_t>(block) + size) % rt::blocks::kPageSize, 0u) << size;
+    EXPECT_TRUE(Accessible(block, size)) << size;
+    EXPECT_FALSE(Accessible(block + size, 1)) << size;
+    EXPECT_EQ(rt::blocks::Size(block), size);
+    std::memset(block, 0xA5, size);
+    auto* moved = static_cast<uint8_t*>(rt::MemRealloc(block, size + 3));
+    EXPECT_NE(moved, block) << "a resized block always moves";
+    EXPECT_TRUE(size == 0 || (moved[0] == 0xA5 && moved[size - 1] == 0xA5));
+    EXPECT_FALSE(Accessible(block, size ? size : 1)) << size;
+    rt::MemFree(moved);
+    EXPECT_FALSE(Accessible(moved, size + 3)) << size;
+  }
+}
+
+// A freed block stays inaccessible while the bounded quarantine holds it; after as many later
+// frees as the quarantine has places, its pages serve a new block again.
+TEST(GuardedHeap, QuarantineIsBounded) {
+  if (!rt::blocks::Guarded()) GTEST_SKIP() << "plain heap build";
+  auto* first = static_cast<uint8_t*>(rt::MemAlloc(24));
+  rt::MemFree(first);
+  int32_t reusedAfter = -1;
+  for (int32_t frees = 0; frees <= 2 * int32_t{rt::blocks::kQuarantineBlocks} && reusedAfter < 0; ++frees) {
+    auto* block = static_cast<uint8_t*>(rt::MemAlloc(24));
+    if (block == first) reusedAfter = frees;
+    else if (Accessible(first, 1)) ADD_FAILURE() << "freed block accessible after " << frees << " frees";
+    rt::MemFree(block);
+  }
+  EXPECT_GE(reusedAfter, int32_t{rt::blocks::kQuarantineBlocks});
 }
 
 }  // namespace
