@@ -77,7 +77,7 @@ bool OnHelpKey(FormWindow& form) {
   std::string file = p.helpFile;
   if (file.empty()) {
     rt::RuntimeApp& app = rt::TheApp();
-    file = app.programDirectory + "\\" + app.programFileName;
+    file = app.paths.programDirectory + "\\" + app.paths.programFileName;
     size_t dot = file.find_last_of(".\\");
     if (dot != std::string::npos && file[dot] == '.') file.erase(dot);
     file += ".hlp";

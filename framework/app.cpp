@@ -61,15 +61,26 @@ BOOL App::IsIdleMessage(MSG* msg) {
 }
 
 int App::Run() {
+  LoopHook plain;
+  RunMessages(plain);
+  return ExitInstance();
+}
+
+bool App::RunMessages(LoopHook& hook) {
   MSG probe;
   bool idle = true;
   int32_t count = 0;
   for (;;) {
     while (idle && !::PeekMessageA(&probe, nullptr, 0, 0, PM_NOREMOVE)) {
+      hook.BeforeIdle();
       if (!OnIdle(count++)) idle = false;
+      if (hook.Done()) return false;
     }
+    // Pump until the queue is empty; the first retrieval waits for a message.
     do {
-      if (!PumpMessage()) return ExitInstance();
+      if (::PeekMessageA(&probe, nullptr, 0, 0, PM_NOREMOVE) && hook.LeaveQueued(probe)) return false;
+      if (!PumpMessage()) return true;
+      if (hook.Done()) return false;
       if (IsIdleMessage(&currentMessage)) {
         idle = true;
         count = 0;

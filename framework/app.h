@@ -7,6 +7,20 @@
 
 namespace fw {
 
+// What a loop run by App::RunMessages may add: work before each idle step, and ways to end
+// early. The default hook adds nothing.
+class LoopHook {
+ public:
+  virtual ~LoopHook() = default;
+  // Runs before each OnIdle call.
+  virtual void BeforeIdle() {}
+  // Asked after each idle step and after each dispatched message: true ends the loop.
+  virtual bool Done() { return false; }
+  // Asked with the next message before it is retrieved: true ends the loop and leaves the
+  // message queued.
+  virtual bool LeaveQueued(const MSG& /*pending*/) { return false; }
+};
+
 class App {
  public:
   App();
@@ -23,8 +37,13 @@ class App {
   virtual BOOL PreTranslateMessage(MSG* msg);
   // Runs once at the end; its result is the process exit code.
   virtual int ExitInstance();
-  // The plain main loop, used when InitInstance returns true.
+  // The plain main loop, used when InitInstance returns true: RunMessages, then ExitInstance.
   virtual int Run();
+  // The message loop with idle processing: OnIdle(count) while the queue is empty, counting
+  // from 0 again after each message that IsIdleMessage accepts, until an OnIdle returns 0;
+  // then messages until the queue is empty again. Returns true when WM_QUIT was retrieved,
+  // false when the hook ended the loop.
+  bool RunMessages(LoopHook& hook);
 
   // Retrieves, pre-translates and dispatches one message. False when WM_QUIT was retrieved.
   virtual BOOL PumpMessage();

@@ -46,8 +46,8 @@ void* BindFromSystemList(LPCSTR key, HMODULE& module) {
 HMODULE LoadNamedLibrary(const RuntimeApp& app, const char* file) {
   HMODULE h = nullptr;
   if (!std::strchr(file, ':')) {
-    h = LoadLibraryA((app.programDirectory + "\\" + file).c_str());
-    if (!h && !app.moduleDirectory.empty()) h = LoadLibraryA((app.moduleDirectory + file).c_str());
+    h = LoadLibraryA((app.paths.programDirectory + "\\" + file).c_str());
+    if (!h && !app.paths.moduleDirectory.empty()) h = LoadLibraryA((app.paths.moduleDirectory + file).c_str());
   }
   if (!h) h = LoadLibraryA(file);
   return h;

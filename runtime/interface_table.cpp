@@ -2,10 +2,13 @@
 // program code reaches the runtime.
 #include <windows.h>
 
+#include <iterator>
+
 #include "forms/form_runtime.h"
 #include "runtime/dll_binding.h"
 #include "runtime/errors.h"
 #include "runtime/heap.h"
+#include "runtime/interface/runtime_interface.h"
 #include "runtime/other_help.h"
 #include "runtime/runtime_app.h"
 
@@ -45,10 +48,11 @@ void __cdecl RtCallCommand();
 void __cdecl RtOtherHelp();
 void __cdecl RtReportRuntimeError(int32_t number) { rt::ReportRuntimeError(number); }
 
-extern const void* const kRuntimeInterface[13];
-extern const void* const kOtherHelpTable[7];
+extern const void* const kRuntimeInterface[kRuntimeSlotCount];
+extern const void* const kOtherHelpTable[kOtherHelpCount];
 
-const void* const kRuntimeInterface[13] = {
+// In slot order (RuntimeSlot); the stubs jump through these.
+const void* const kRuntimeInterface[] = {
     reinterpret_cast<const void*>(&RtReportRuntimeError),
     reinterpret_cast<const void*>(&RtCallDllCommand),
     reinterpret_cast<const void*>(&RtCallCommand),     // extension-library commands
@@ -64,7 +68,9 @@ const void* const kRuntimeInterface[13] = {
     reinterpret_cast<const void*>(&RtOtherHelp),
 };
 
-const void* const kOtherHelpTable[7] = {
+// In helper order (OtherHelpNumber); RtOtherHelp (call_gates.S) checks the number against
+// the same count before it jumps.
+const void* const kOtherHelpTable[] = {
     reinterpret_cast<const void*>(&rt::HelpFindFile),
     reinterpret_cast<const void*>(&rt::HelpCloseSearch),
     reinterpret_cast<const void*>(&rt::HelpMakeArrayWritable),
@@ -75,3 +81,9 @@ const void* const kOtherHelpTable[7] = {
 };
 
 }  // extern "C"
+
+// Every slot and every helper is filled: the definitions take their length from their
+// entries, and that length must be the named count.
+static_assert(std::size(kRuntimeInterface) == kRuntimeSlotCount);
+static_assert(std::size(kOtherHelpTable) == kOtherHelpCount);
+static_assert(kOtherHelpCount == 7, "call_gates.S compares the helper number with 7");

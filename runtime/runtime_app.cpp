@@ -1,7 +1,6 @@
 #include "runtime/runtime_app.h"
 
 #include <ole2.h>
-#include <winsock2.h>
 
 #include <algorithm>
 
@@ -34,10 +33,6 @@ RuntimeApp& TheApp() {
   return app;
 }
 
-RuntimeApp::RuntimeApp() { ::InitializeCriticalSection(&threadLock); }
-
-RuntimeApp::~RuntimeApp() { ::DeleteCriticalSection(&threadLock); }
-
 LRESULT HelperWindow::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == kEndProgramMessage) EndProgramNow(static_cast<int32_t>(wParam));
   return fw::WindowObject::WndProc(msg, wParam, lParam);
@@ -49,32 +44,45 @@ BOOL RuntimeApp::InitInstance() {
   char path[MAX_PATH] = {};
   ::GetModuleFileNameA(instance, path, sizeof path);
   int cut = LastBackslash(path);
-  moduleDirectory.assign(path, cut >= 0 ? cut + 1 : 0);
+  paths.moduleDirectory.assign(path, cut >= 0 ? cut + 1 : 0);
   const ProgramBinding& binding = BoundProgram();
   return binding.entry ? binding.entry() : FALSE;
 }
 
-void RuntimeApp::Initialise(const ProgramInfo& info) {
-  program = &info;
-  heap = ::GetProcessHeap();
-  runMode = static_cast<int32_t>(info.runMode);
-  reservedWord = static_cast<int32_t>(info.reserved);
-  word3PlusOne = static_cast<int32_t>(info.word3 + 1);
-  if (!oleInitialised && SUCCEEDED(::OleInitialize(nullptr))) oleInitialised = true;
-
+// The executable's directory (also made the current directory) and file name.
+void RuntimeApp::SetProgramPaths() {
   char path[MAX_PATH] = {};
   ::GetModuleFileNameA(nullptr, path, sizeof path);
   int cut = LastBackslash(path);
-  programDirectory.assign(path, cut >= 0 ? cut : 0);
-  programFileName.assign(cut >= 0 ? path + cut + 1 : path);
-  if (!programDirectory.empty()) ::SetCurrentDirectoryA(programDirectory.c_str());
+  paths.programDirectory.assign(path, cut >= 0 ? cut : 0);
+  paths.programFileName.assign(cut >= 0 ? path + cut + 1 : path);
+  if (!paths.programDirectory.empty()) ::SetCurrentDirectoryA(paths.programDirectory.c_str());
+}
 
-  if (!helperWindow) {
-    helperWindow = new HelperWindow;
-    const char* cls = fw::RegisterHelperClass(0, ::LoadCursor(nullptr, IDC_ARROW),
-                                              static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH)), nullptr);
-    helperWindow->Create(WS_EX_TOOLWINDOW, cls, "", 0, 0, 0, 0, 0, nullptr, nullptr);
+void RuntimeApp::CreateHelperWindow() {
+  if (helperWindow) return;
+  helperWindow = new HelperWindow;
+  const char* cls = fw::RegisterHelperClass(0, ::LoadCursor(nullptr, IDC_ARROW),
+                                            static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH)), nullptr);
+  helperWindow->Create(WS_EX_TOOLWINDOW, cls, "", 0, 0, 0, 0, 0, nullptr, nullptr);
+}
+
+// Hands every library the service function, then keeps the library table.
+void RuntimeApp::NotifyLibrariesOfStart(const ProgramInfo& info) {
+  if (static_cast<int32_t>(info.libraryCount) <= 0) return;
+  for (uint32_t i = 0; i < info.libraryCount; ++i) {
+    const LibraryInfo* lib = info.libraries[i];
+    if (lib && lib->notify) lib->notify(LIB_EVENT_START, reinterpret_cast<uint32_t>(&RuntimeNotify), 0);
   }
+  libraries.assign(info.libraries, info.libraries + info.libraryCount);
+  libraryValues.assign(info.libraryCount, 0);
+}
+
+void RuntimeApp::Initialise(const ProgramInfo& info) {
+  runMode = static_cast<int32_t>(info.runMode);
+  if (!oleInitialised && SUCCEEDED(::OleInitialize(nullptr))) oleInitialised = true;
+  SetProgramPaths();
+  CreateHelperWindow();
   mainThreadId = ::GetCurrentThreadId();
 
   if (info.constantSize) AddConstantRange(info.constantStart, info.constantSize);
@@ -87,15 +95,7 @@ void RuntimeApp::Initialise(const ProgramInfo& info) {
     dll.addresses.assign(n, nullptr);
   }
 
-  if (static_cast<int32_t>(info.libraryCount) > 0) {
-    for (uint32_t i = 0; i < info.libraryCount; ++i) {
-      const LibraryInfo* lib = info.libraries[i];
-      if (lib && lib->notify) lib->notify(LIB_EVENT_START, reinterpret_cast<uint32_t>(&RuntimeNotify), 0);
-    }
-    libraries.assign(info.libraries, info.libraries + info.libraryCount);
-    libraryValues.assign(info.libraryCount, 0);
-  }
-
+  NotifyLibrariesOfStart(info);
   forms::LoadWindowTemplate(info);
 }
 
@@ -126,41 +126,55 @@ BOOL RuntimeApp::OnIdle(int32_t count) {
   return forms::RaiseIdleEvents(::GetTickCount() - idleStart_, idleDeclined_) ? TRUE : FALSE;
 }
 
-void RuntimeApp::RunLoop(int mode) {
-  MSG probe;
-  bool idleWanted = true;
-  int32_t idleCount = 0;
-  for (;;) {
-    while (idleWanted && !::PeekMessageA(&probe, nullptr, 0, 0, PM_NOREMOVE)) {
-      // Idle callbacks from the last to the first; a dead window's entry is dropped.
-      for (size_t i = idleWindows.size(); i-- > 0;) {
-        if (i >= idleWindows.size()) continue;
-        if (!::IsWindow(idleWindows[i])) {
-          idleWindows.erase(idleWindows.begin() + i);
-          idleRoutines.erase(idleRoutines.begin() + i);
-          idleArguments.erase(idleArguments.begin() + i);
-        } else {
-          idleRoutines[i](idleArguments[i]);
-        }
-      }
-      if (!OnIdle(idleCount++)) idleWanted = false;
-      if (mode == 1 && modalWindowId == 0) return;
-    }
-    // Pump until the queue is empty; the first retrieval waits for a message.
-    do {
-      if (mode == 1 && ::PeekMessageA(&probe, nullptr, 0, 0, PM_NOREMOVE) && probe.message == WM_QUIT)
-        return;  // stays queued for the outer loop
-      if (!PumpMessage()) {
-        if (mode == 1) ::PostQuitMessage(static_cast<int>(currentMessage.wParam));
-        return;
-      }
-      if (mode == 1 && modalWindowId == 0) return;
-      if (IsIdleMessage(&currentMessage)) {
-        idleWanted = true;
-        idleCount = 0;
-      }
-    } while (::PeekMessageA(&probe, nullptr, 0, 0, PM_NOREMOVE));
+void RuntimeApp::AddIdleCallback(const IdleCallback& callback) {
+  if (!::IsWindow(callback.window) || !callback.routine) return;
+  for (const IdleCallback& c : idleCallbacks)
+    if (c.window == callback.window) return;
+  idleCallbacks.push_back(callback);
+}
+
+void RuntimeApp::RemoveIdleCallback(HWND window) {
+  std::erase_if(idleCallbacks, [window](const IdleCallback& c) { return c.window == window; });
+}
+
+// A routine may add or remove callbacks, so each step re-checks the index against the list.
+void RuntimeApp::RunIdleCallbacks() {
+  for (size_t i = idleCallbacks.size(); i-- > 0;) {
+    if (i >= idleCallbacks.size()) continue;
+    IdleCallback callback = idleCallbacks[i];
+    if (!::IsWindow(callback.window)) idleCallbacks.erase(idleCallbacks.begin() + i);
+    else callback.routine(callback.argument);
   }
+}
+
+const KeyEntry* RuntimeApp::FindKey(uint32_t key) const {
+  for (const KeyEntry& entry : keys)
+    if (entry.key == key) return &entry;
+  return nullptr;
+}
+
+namespace {
+
+// The runtime's additions to the framework's loop: the idle callbacks before each idle step
+// and, for a modal window's loop, its two ways out.
+class RuntimeLoopHook : public fw::LoopHook {
+ public:
+  RuntimeLoopHook(RuntimeApp& app, int mode) : app_(app), modal_(mode == 1) {}
+  void BeforeIdle() override { app_.RunIdleCallbacks(); }
+  bool Done() override { return modal_ && app_.modalWindowId == 0; }
+  bool LeaveQueued(const MSG& pending) override { return modal_ && pending.message == WM_QUIT; }
+
+ private:
+  RuntimeApp& app_;
+  bool modal_;
+};
+
+}  // namespace
+
+// A WM_QUIT that a modal loop retrieves after all is posted again for the main loop.
+void RuntimeApp::RunLoop(int mode) {
+  RuntimeLoopHook hook(*this, mode);
+  if (RunMessages(hook) && mode == 1) ::PostQuitMessage(static_cast<int>(currentMessage.wParam));
 }
 
 int RuntimeApp::ExitInstance() {
@@ -180,10 +194,7 @@ void RuntimeApp::Cleanup(int32_t code) {
   if (ending) return;
   ending = true;
 
-  idleWindows.clear();
-  idleRoutines.clear();
-  idleArguments.clear();
-
+  idleCallbacks.clear();
   forms::DestroyAllWindows();
 
   if (globalsCleanup) {
@@ -199,12 +210,6 @@ void RuntimeApp::Cleanup(int32_t code) {
   libraryValues.clear();
 
   ReleaseDllCommands();
-
-  for (HMODULE module : extraModules)
-    if (module) ::FreeLibrary(module);
-  extraModules.clear();
-  extraModuleNames.clear();
-
   ClearConstantRanges();
 
   if (defaultIconLarge) ::DestroyIcon(defaultIconLarge);
@@ -213,25 +218,9 @@ void RuntimeApp::Cleanup(int32_t code) {
 
   if (helperWindow && helperWindow->IsWindow()) helperWindow->Destroy();
 
-  // Background threads: signal all under the lock, then wait for each outside it.
-  std::vector<HANDLE> threads;
-  ::EnterCriticalSection(&threadLock);
-  threads.swap(backgroundThreads);
-  for (HANDLE stop : backgroundStopEvents) ::SetEvent(stop);
-  backgroundStopEvents.clear();
-  ::LeaveCriticalSection(&threadLock);
-  for (HANDLE thread : threads) {
-    ::WaitForSingleObject(thread, INFINITE);
-    ::CloseHandle(thread);
-  }
-
   for (IconRecord* record : iconRecords) ReleaseIconRecord(record);
   iconRecords.clear();
 
-  if (socketsStarted) {
-    ::WSACleanup();
-    socketsStarted = false;
-  }
   if (oleInitialised) {
     ::OleUninitialize();
     oleInitialised = false;

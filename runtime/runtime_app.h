@@ -20,8 +20,15 @@ inline constexpr UINT kEndProgramMessage = 0x83E7;
 // library answers with the address of its handler object.
 inline constexpr UINT kQueryObjectMessage = 0x8002;
 
-// An idle callback: called with its argument while the queue is empty.
+// An idle callback of a library: called with its argument while the queue is empty, for as
+// long as its window lives (services 1012 and 1013).
 using IdleRoutine = void(__cdecl*)(uint32_t argument);
+struct IdleCallback {
+  HWND window;
+  IdleRoutine routine;
+  uint32_t argument;
+};
+
 // The program's routine that releases its global variables.
 using GlobalsCleanupRoutine = void(__cdecl*)();
 
@@ -29,6 +36,19 @@ using GlobalsCleanupRoutine = void(__cdecl*)();
 struct IconRecord {
   HICON icon;
   void* buffer;
+};
+
+// A key of the libraries' key list (services 2011-2013) and the byte kept with it.
+struct KeyEntry {
+  uint32_t key;
+  uint8_t byte;
+};
+
+// Where the program lives.
+struct ProgramPaths {
+  std::string programDirectory;   // the executable's directory, without a trailing backslash
+  std::string programFileName;    // the executable's file name
+  std::string moduleDirectory;    // the application module's directory, with the backslash
 };
 
 // Declared DLL commands: four parallel arrays, one entry per command.
@@ -47,9 +67,6 @@ class HelperWindow : public fw::WindowObject {
 
 class RuntimeApp : public fw::App {
  public:
-  RuntimeApp();
-  ~RuntimeApp() override;
-
   BOOL InitInstance() override;
   BOOL PreTranslateMessage(MSG* msg) override;
   BOOL OnIdle(int32_t count) override;
@@ -58,58 +75,49 @@ class RuntimeApp : public fw::App {
   // Runtime initialisation from the program's information record.
   void Initialise(const ProgramInfo& info);
   // The message loop: mode 0 is the main loop, mode 1 a modal window's loop, which also ends
-  // when modalWindowId drops to 0.
+  // when modalWindowId drops to 0 and leaves a WM_QUIT queued for the main loop.
   void RunLoop(int mode);
   // The end-of-program clean-up. Runs its steps once; a call from another thread hands the
   // end to the main thread.
   void Cleanup(int32_t code);
 
-  // State from the program's information record.
-  int32_t runMode = 0;
-  int32_t reservedWord = 0;
-  int32_t word3PlusOne = 0;
-  const ProgramInfo* program = nullptr;
+  // Adds a callback for a live window that has none yet and a routine that is not null.
+  void AddIdleCallback(const IdleCallback& callback);
+  void RemoveIdleCallback(HWND window);
+  // Calls the callbacks from the last to the first, dropping those whose window is gone.
+  void RunIdleCallbacks();
+  // The entry of `key` in the key list, or null.
+  const KeyEntry* FindKey(uint32_t key) const;
 
-  std::string programDirectory;   // without a trailing backslash
-  std::string programFileName;
-  std::string moduleDirectory;    // with a trailing backslash
-
+  int32_t runMode = 0;   // from the program's information record; service 2030
+  ProgramPaths paths;
   std::vector<const LibraryInfo*> libraries;
-  std::vector<uint32_t> libraryValues;
+  std::vector<uint32_t> libraryValues;   // one per library, handed back at the end
   DllCommandTable dll;
-  std::vector<HMODULE> extraModules;
-  std::vector<std::string> extraModuleNames;
 
-  int32_t eventBlockCount = 0;
+  int32_t eventBlockCount = 0;   // while positive, no handler of the program runs
   int32_t eventSourceWindow = 0;
   int32_t eventSourceUnit = 0;
   int32_t loopStarted = 0;
-  int32_t modalWindowId = 0;
+  int32_t modalWindowId = 0;     // the window shown modally, 0 when none
   int32_t recreatingUnit = 0;
 
-  std::vector<HWND> idleWindows;
-  std::vector<IdleRoutine> idleRoutines;
-  std::vector<uint32_t> idleArguments;
-
+  std::vector<IdleCallback> idleCallbacks;
   DWORD mainThreadId = 0;
   std::vector<IconRecord*> iconRecords;
-  std::vector<uint32_t> keyWords;     // services 2011-2013
-  std::vector<uint8_t> keyBytes;
-  bool socketsStarted = false;
+  std::vector<KeyEntry> keys;
   HelperWindow* helperWindow = nullptr;
   bool oleInitialised = false;
-  HANDLE heap = nullptr;
   GlobalsCleanupRoutine globalsCleanup = nullptr;
   HICON defaultIconLarge = nullptr;
   HICON defaultIconSmall = nullptr;
   bool ending = false;
 
-  // Guards the background-thread list of the media facilities.
-  CRITICAL_SECTION threadLock;
-  std::vector<HANDLE> backgroundThreads;
-  std::vector<HANDLE> backgroundStopEvents;
-
  private:
+  void CreateHelperWindow();
+  void SetProgramPaths();
+  void NotifyLibrariesOfStart(const ProgramInfo& info);
+
   // Idle state: framework idle work pending, start of the idle period, windows that declined
   // idle events in this period.
   BOOL frameworkIdlePending_ = FALSE;

@@ -1,11 +1,13 @@
-// RuntimeNotify: every request a library makes of the runtime, by request code.
+// RuntimeNotify: every request a library makes of the runtime, as one table of request code
+// and handler. Each handler takes the request's two arguments and returns its result; codes
+// without a result of their own return 0.
 #include "runtime/services.h"
 
 #include <windows.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "forms/form_runtime.h"
 #include "runtime/errors.h"
@@ -16,6 +18,22 @@
 namespace rt {
 namespace {
 
+using ServiceHandler = int32_t (*)(uint32_t arg1, uint32_t arg2);
+
+struct ServiceEntry {
+  int32_t code;
+  ServiceHandler handler;
+};
+
+template <typename T>
+int32_t Word(T* pointer) {
+  return static_cast<int32_t>(reinterpret_cast<uintptr_t>(pointer));
+}
+template <typename T>
+T* Pointer(uint32_t word) {
+  return reinterpret_cast<T*>(static_cast<uintptr_t>(word));
+}
+
 // Truncates toward zero; values a 32-bit integer cannot hold give what the processor's
 // conversion gives (0x80000000), never undefined behaviour.
 int32_t TruncateToInt(double v) {
@@ -23,36 +41,130 @@ int32_t TruncateToInt(double v) {
   return static_cast<int32_t>(v);
 }
 
-// Adds an idle callback for a live window that has none yet.
-void AddIdleCallback(const uint32_t* words) {
-  RuntimeApp& app = TheApp();
-  HWND hwnd = reinterpret_cast<HWND>(words[0]);
-  IdleRoutine routine = reinterpret_cast<IdleRoutine>(words[1]);
-  if (!::IsWindow(hwnd) || !routine) return;
-  if (std::find(app.idleWindows.begin(), app.idleWindows.end(), hwnd) != app.idleWindows.end()) return;
-  app.idleWindows.push_back(hwnd);
-  app.idleRoutines.push_back(routine);
-  app.idleArguments.push_back(words[2]);
-}
-
-void RemoveIdleCallback(HWND hwnd) {
-  RuntimeApp& app = TheApp();
-  for (size_t i = app.idleWindows.size(); i-- > 0;) {
-    if (app.idleWindows[i] != hwnd) continue;
-    app.idleWindows.erase(app.idleWindows.begin() + i);
-    app.idleRoutines.erase(app.idleRoutines.begin() + i);
-    app.idleArguments.erase(app.idleArguments.begin() + i);
-  }
-}
-
-int32_t FindKey(uint32_t key) {
-  const auto& keys = TheApp().keyWords;
-  auto it = std::find(keys.begin(), keys.end(), key);
-  return it == keys.end() ? -1 : static_cast<int32_t>(it - keys.begin());
-}
-
 void CopyText(char* buffer, const std::string& text) {
   std::memcpy(buffer, text.c_str(), text.size() + 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Handlers of the runtime's own requests; window and unit requests go to the form runtime.
+// ---------------------------------------------------------------------------------------------
+
+int32_t Zero(uint32_t, uint32_t) { return 0; }
+
+int32_t DefaultIconsService(uint32_t icons, uint32_t) {
+  HICON* pair = Pointer<HICON>(icons);
+  if (pair) DefaultIcons(&pair[0], &pair[1]);
+  return 0;
+}
+
+// 1006: selector 1 or 2001 the program directory with its backslash, 2002 the file name,
+// anything else the empty text.
+int32_t PathIntoBuffer(uint32_t selector, uint32_t buffer) {
+  char* out = Pointer<char>(buffer);
+  if (!out) return 0;
+  const ProgramPaths& paths = TheApp().paths;
+  if (selector == 1 || selector == 2001) CopyText(out, paths.programDirectory + "\\");
+  else if (selector == 2002) CopyText(out, paths.programFileName);
+  else out[0] = 0;
+  return 0;
+}
+
+int32_t AttachNewObject(uint32_t hwnd, uint32_t) {
+  if (!hwnd) return 0;
+  auto* object = new fw::WindowObject;
+  object->Attach(Pointer<HWND__>(hwnd));
+  return Word(object);
+}
+
+int32_t DeleteObject(uint32_t object, uint32_t) {
+  delete Pointer<fw::WindowObject>(object);
+  return 0;
+}
+
+int32_t DetachWindow(uint32_t object, uint32_t) {
+  auto* window = Pointer<fw::WindowObject>(object);
+  return window ? Word(window->Detach()) : 0;
+}
+
+int32_t WindowHandle(uint32_t object, uint32_t) {
+  auto* window = Pointer<fw::WindowObject>(object);
+  return window ? Word(window->Handle()) : 0;
+}
+
+// 1011: only a handle without a permanent object goes to an object without a handle.
+int32_t AttachWindow(uint32_t hwnd, uint32_t object) {
+  HWND handle = Pointer<HWND__>(hwnd);
+  auto* window = Pointer<fw::WindowObject>(object);
+  if (!window || window->Handle() || fw::WindowObject::FromHandlePermanent(handle)) return 0;
+  return window->Attach(handle) ? 1 : 0;
+}
+
+// 1012: words are (window handle, routine, argument).
+int32_t AddIdleCallback(uint32_t words, uint32_t) {
+  const uint32_t* w = Pointer<const uint32_t>(words);
+  if (w) TheApp().AddIdleCallback({Pointer<HWND__>(w[0]), reinterpret_cast<IdleRoutine>(w[1]), w[2]});
+  return 0;
+}
+
+int32_t RemoveIdleCallback(uint32_t hwnd, uint32_t) {
+  TheApp().RemoveIdleCallback(Pointer<HWND__>(hwnd));
+  return 0;
+}
+
+int32_t ToInt(uint32_t record, uint32_t) { return ArgToInt(*Pointer<const ArgRecord>(record)); }
+int32_t ProgramDirectory(uint32_t, uint32_t) { return Word(TheApp().paths.programDirectory.c_str()); }
+int32_t ProgramFileName(uint32_t, uint32_t) { return Word(TheApp().paths.programFileName.c_str()); }
+int32_t FireEventService(uint32_t record, uint32_t) { return FireEvent(Pointer<EventRecord>(record)); }
+int32_t FireTypedEventService(uint32_t record, uint32_t) {
+  return FireTypedEvent(Pointer<TypedEventRecord>(record));
+}
+
+int32_t BlockEvents(uint32_t, uint32_t) {
+  ProcessPendingMessages();
+  ++TheApp().eventBlockCount;
+  return 0;
+}
+
+// 2010: never below 0.
+int32_t UnblockEvents(uint32_t, uint32_t) {
+  ProcessPendingMessages();
+  RuntimeApp& app = TheApp();
+  if (app.eventBlockCount > 0) --app.eventBlockCount;
+  return 0;
+}
+
+int32_t ProcessEvents(uint32_t, uint32_t) {
+  ProcessPendingMessages();
+  return 0;
+}
+
+int32_t KeyLookup(uint32_t key, uint32_t) {
+  const KeyEntry* entry = TheApp().FindKey(key);
+  return entry ? entry->byte : -1;
+}
+
+int32_t KeyAdd(uint32_t key, uint32_t byte) {
+  RuntimeApp& app = TheApp();
+  if (!app.FindKey(key)) app.keys.push_back({key, static_cast<uint8_t>(byte)});
+  return 0;
+}
+
+int32_t KeyRemove(uint32_t key, uint32_t) {
+  auto& keys = TheApp().keys;
+  auto it = std::find_if(keys.begin(), keys.end(), [key](const KeyEntry& e) { return e.key == key; });
+  if (it == keys.end()) return 0;
+  keys.erase(it);
+  return 1;
+}
+
+// 2017: the unit whose handler is running, while one is.
+int32_t EventSource(uint32_t out, uint32_t) {
+  RuntimeApp& app = TheApp();
+  if (app.eventSourceWindow == 0) return 0;
+  int32_t* pair = Pointer<int32_t>(out);
+  pair[0] = app.eventSourceWindow;
+  pair[1] = app.eventSourceUnit;
+  return 1;
 }
 
 int32_t IconRecordIndex(IconRecord* record) {
@@ -61,15 +173,137 @@ int32_t IconRecordIndex(IconRecord* record) {
   return it == list.end() ? -1 : static_cast<int32_t>(it - list.begin());
 }
 
-void StopBackgroundThreads() {
-  RuntimeApp& app = TheApp();
-  ::EnterCriticalSection(&app.threadLock);
-  for (HANDLE stop : app.backgroundStopEvents) ::SetEvent(stop);
-  ::LeaveCriticalSection(&app.threadLock);
+int32_t AddIconRecord(uint32_t record, uint32_t) {
+  auto* icon = Pointer<IconRecord>(record);
+  if (icon && IconRecordIndex(icon) < 0) TheApp().iconRecords.push_back(icon);
+  return 0;
+}
+
+int32_t RemoveIconRecord(uint32_t record, uint32_t) {
+  auto* icon = Pointer<IconRecord>(record);
+  int32_t i = IconRecordIndex(icon);
+  if (i < 0) return 0;
+  TheApp().iconRecords.erase(TheApp().iconRecords.begin() + i);
+  ReleaseIconRecord(icon);
+  return 0;
+}
+
+int32_t HasIconRecord(uint32_t record, uint32_t) {
+  return IconRecordIndex(Pointer<IconRecord>(record)) >= 0 ? 1 : 0;
+}
+
+int32_t FreeArray(uint32_t tag, uint32_t array) {
+  FreeArrayValue(tag, Pointer<void>(array));
+  return 0;
+}
+
+// 2024: flag 0 never returns null; a nonzero flag may.
+int32_t Allocate(uint32_t size, uint32_t mayFail) { return Word(mayFail ? PlainAlloc(size) : MemAlloc(size)); }
+int32_t Free(uint32_t block, uint32_t) {
+  MemFree(Pointer<void>(block));
+  return 0;
+}
+int32_t Reallocate(uint32_t block, uint32_t size) { return Word(MemRealloc(Pointer<void>(block), size)); }
+int32_t ErrorBox(uint32_t message, uint32_t) { RuntimeError(Pointer<const char>(message), 0); }
+int32_t EndProgramService(uint32_t code, uint32_t) { EndProgramNow(static_cast<int32_t>(code)); }
+int32_t RunMode(uint32_t, uint32_t) { return TheApp().runMode; }
+int32_t UnitClassInfoService(uint32_t type, uint32_t) { return Word(LibraryTypeRecord(type)); }
+
+// 2029: 2 for a type whose flags have bit 2, else 1 for bit 6, else 0.
+int32_t TypeKind(uint32_t type, uint32_t) {
+  const UnitClassInfo* record = LibraryTypeRecord(type);
+  if (!record) return 0;
+  return record->flags & 0x4 ? 2 : record->flags & 0x40 ? 1 : 0;
 }
 
 // The interface identifier of the core library's object type 0x00010030.
 constexpr uint8_t kUnknownIid[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
+
+// 2036: the core library's object type answers here; another library type asks its library.
+int32_t TypeIid(uint32_t type, uint32_t out) {
+  if (type == 0x00010030) {
+    std::memcpy(Pointer<uint8_t>(out), kUnknownIid, sizeof kUnknownIid);
+    return 1;
+  }
+  const LibraryInfo* info = LibraryOfType(type);
+  return info && info->notify ? info->notify(LIB_EVENT_TYPE_IID, (type & 0xFFFF) - 1, out) : 0;
+}
+
+// Windows, units and menus belong to the form runtime.
+template <int32_t kCode>
+int32_t Form(uint32_t arg1, uint32_t arg2) {
+  return forms::FormService(kCode, arg1, arg2);
+}
+
+// Every request code in ascending order. Picture facilities (1003, 2034, 2035) have nothing to
+// do in this program; it starts no background threads (2016) and has no 2002 answer but 0.
+constexpr ServiceEntry kServices[] = {
+    {SVC_DEFAULT_ICONS, DefaultIconsService},
+    {SVC_WINDOW_DIRECTORY, Form<SVC_WINDOW_DIRECTORY>},
+    {SVC_UNIT_CLASS_INFO, UnitClassInfoService},
+    {SVC_PICTURE_CONVERT, Zero},
+    {SVC_ONE, [](uint32_t, uint32_t) { return 1; }},
+    {SVC_FIVE, [](uint32_t, uint32_t) { return 5; }},
+    {SVC_PATH_INTO_BUFFER, PathIntoBuffer},
+    {SVC_ATTACH_NEW_OBJECT, AttachNewObject},
+    {SVC_DELETE_OBJECT, DeleteObject},
+    {SVC_DETACH_WINDOW, DetachWindow},
+    {SVC_WINDOW_HANDLE, WindowHandle},
+    {SVC_ATTACH_WINDOW, AttachWindow},
+    {SVC_ADD_IDLE_CALLBACK, AddIdleCallback},
+    {SVC_REMOVE_IDLE_CALLBACK, RemoveIdleCallback},
+    {SVC_IS_UNIT_WINDOW, Form<SVC_IS_UNIT_WINDOW>},
+    {SVC_RELEASE_UNIT_DATA, Form<SVC_RELEASE_UNIT_DATA>},
+    {SVC_TO_INT, ToInt},
+    {SVC_ZERO, Zero},
+    {SVC_PROGRAM_DIRECTORY, ProgramDirectory},
+    {SVC_PROGRAM_FILE_NAME, ProgramFileName},
+    {SVC_LOAD_WINDOW, Form<SVC_LOAD_WINDOW>},
+    {SVC_UNIT_OBJECT, Form<SVC_UNIT_OBJECT>},
+    {SVC_UNIT_OBJECT_CHECKED, Form<SVC_UNIT_OBJECT_CHECKED>},
+    {SVC_FIRE_EVENT, FireEventService},
+    {SVC_BLOCK_EVENTS, BlockEvents},
+    {SVC_UNBLOCK_EVENTS, UnblockEvents},
+    {SVC_KEY_LOOKUP, KeyLookup},
+    {SVC_KEY_ADD, KeyAdd},
+    {SVC_KEY_REMOVE, KeyRemove},
+    {SVC_DESTROY_FORM_OBJECTS, Form<SVC_DESTROY_FORM_OBJECTS>},
+    {SVC_FORM_REQUEST, Form<SVC_FORM_REQUEST>},
+    {SVC_STOP_THREADS, Zero},
+    {SVC_EVENT_SOURCE, EventSource},
+    {SVC_PROCESS_EVENTS, ProcessEvents},
+    {SVC_ADD_ICON_RECORD, AddIconRecord},
+    {SVC_REMOVE_ICON_RECORD, RemoveIconRecord},
+    {SVC_HAS_ICON_RECORD, HasIconRecord},
+    {SVC_UNIT_FIRST_WORD, Form<SVC_UNIT_FIRST_WORD>},
+    {SVC_FREE_ARRAY, FreeArray},
+    {SVC_ALLOC, Allocate},
+    {SVC_FREE, Free},
+    {SVC_REALLOC, Reallocate},
+    {SVC_ERROR, ErrorBox},
+    {SVC_END_PROGRAM, EndProgramService},
+    {SVC_TYPE_KIND, TypeKind},
+    {SVC_RUN_MODE, RunMode},
+    {SVC_FIRE_TYPED_EVENT, FireTypedEventService},
+    {SVC_WINDOW_COUNT, Form<SVC_WINDOW_COUNT>},
+    {SVC_WINDOW_HANDLE_AT, Form<SVC_WINDOW_HANDLE_AT>},
+    {SVC_PICTURE_FROM_BITMAP, Zero},
+    {SVC_RELEASE_OBJECT_PAIR, Zero},
+    {SVC_TYPE_IID, TypeIid},
+    {SVC_MARK_MENU, Form<SVC_MARK_MENU>},
+    {SVC_MENU_QUERY, Form<SVC_MENU_QUERY>},
+    {SVC_UNIT_REQUEST, Form<SVC_UNIT_REQUEST>},
+    {SVC_REBUILD_MENU, Form<SVC_REBUILD_MENU>},
+};
+static_assert(std::size(kServices) == kServiceCount);
+
+// The codes ascend, so a request is found by binary search.
+constexpr bool Ascending() {
+  for (size_t i = 1; i < std::size(kServices); ++i)
+    if (kServices[i - 1].code >= kServices[i].code) return false;
+  return true;
+}
+static_assert(Ascending());
 
 }  // namespace
 
@@ -85,177 +319,26 @@ int32_t ArgToInt(const ArgRecord& arg) {
   }
 }
 
-const UnitClassInfo* LibraryTypeRecord(uint32_t type) {
+const LibraryInfo* LibraryOfType(uint32_t type) {
   if (ClassifyType(type) != TypeClass::Library) return nullptr;
   const std::vector<const LibraryInfo*>& libraries = TheApp().libraries;
   uint32_t library = type >> 16, number = type & 0xFFFF;
   if (library < 1 || library > libraries.size() || number < 1) return nullptr;
   const LibraryInfo* info = libraries[library - 1];
-  if (!info || !info->typeTable || number > info->typeCount) return nullptr;
-  return static_cast<const UnitClassInfo*>(info->typeTable) + (number - 1);
+  return info && number <= info->typeCount ? info : nullptr;
 }
 
-namespace {
-// Service 2029: 2 for a type whose flags have bit 2, else 1 for bit 6, else 0.
-int32_t LibraryTypeKind(uint32_t type) {
-  const UnitClassInfo* record = LibraryTypeRecord(type);
-  if (!record) return 0;
-  return record->flags & 0x4 ? 2 : record->flags & 0x40 ? 1 : 0;
+const UnitClassInfo* LibraryTypeRecord(uint32_t type) {
+  const LibraryInfo* info = LibraryOfType(type);
+  if (!info || !info->typeTable) return nullptr;
+  return static_cast<const UnitClassInfo*>(info->typeTable) + ((type & 0xFFFF) - 1);
 }
-}  // namespace
 
 int32_t __cdecl RuntimeNotify(int32_t code, uint32_t arg1, uint32_t arg2) {
-  RuntimeApp& app = TheApp();
-  switch (code) {
-    case SVC_DEFAULT_ICONS: {
-      HICON* icons = reinterpret_cast<HICON*>(arg1);
-      DefaultIcons(&icons[0], &icons[1]);
-      return 0;
-    }
-    case SVC_ONE: return 1;
-    case SVC_FIVE: return 5;
-    case SVC_PATH_INTO_BUFFER: {
-      char* buffer = reinterpret_cast<char*>(arg2);
-      if (!buffer) return 0;
-      if (arg1 == 1 || arg1 == 2001) CopyText(buffer, app.programDirectory + "\\");
-      else if (arg1 == 2002) CopyText(buffer, app.programFileName);
-      else buffer[0] = 0;
-      return 0;
-    }
-    case SVC_ATTACH_NEW_OBJECT: {
-      HWND hwnd = reinterpret_cast<HWND>(arg1);
-      if (!hwnd) return 0;
-      auto* object = new fw::WindowObject;
-      object->Attach(hwnd);
-      return reinterpret_cast<int32_t>(object);
-    }
-    case SVC_DELETE_OBJECT: delete reinterpret_cast<fw::WindowObject*>(arg1); return 0;
-    case SVC_DETACH_WINDOW: {
-      auto* object = reinterpret_cast<fw::WindowObject*>(arg1);
-      return object ? reinterpret_cast<int32_t>(object->Detach()) : 0;
-    }
-    case SVC_WINDOW_HANDLE: {
-      auto* object = reinterpret_cast<fw::WindowObject*>(arg1);
-      return object ? reinterpret_cast<int32_t>(object->Handle()) : 0;
-    }
-    case SVC_ATTACH_WINDOW: {
-      HWND hwnd = reinterpret_cast<HWND>(arg1);
-      auto* object = reinterpret_cast<fw::WindowObject*>(arg2);
-      if (!object || object->Handle() || fw::WindowObject::FromHandlePermanent(hwnd)) return 0;
-      return object->Attach(hwnd) ? 1 : 0;
-    }
-    case SVC_ADD_IDLE_CALLBACK: AddIdleCallback(reinterpret_cast<const uint32_t*>(arg1)); return 0;
-    case SVC_REMOVE_IDLE_CALLBACK: RemoveIdleCallback(reinterpret_cast<HWND>(arg1)); return 0;
-
-    case SVC_TO_INT: return ArgToInt(*reinterpret_cast<const ArgRecord*>(arg1));
-    case SVC_ZERO: return 0;
-    case SVC_PROGRAM_DIRECTORY: return reinterpret_cast<int32_t>(app.programDirectory.c_str());
-    case SVC_PROGRAM_FILE_NAME: return reinterpret_cast<int32_t>(app.programFileName.c_str());
-    case SVC_FIRE_EVENT: return FireEvent(reinterpret_cast<EventRecord*>(arg1));
-    case SVC_FIRE_TYPED_EVENT: return FireTypedEvent(reinterpret_cast<TypedEventRecord*>(arg1));
-    case SVC_BLOCK_EVENTS:
-      ProcessPendingMessages();
-      ++app.eventBlockCount;
-      return 0;
-    case SVC_UNBLOCK_EVENTS:
-      ProcessPendingMessages();
-      if (app.eventBlockCount > 0) --app.eventBlockCount;
-      return 0;
-    case SVC_PROCESS_EVENTS: ProcessPendingMessages(); return 0;
-
-    case SVC_KEY_LOOKUP: {
-      int32_t i = FindKey(arg1);
-      return i < 0 ? -1 : app.keyBytes[i];
-    }
-    case SVC_KEY_ADD:
-      if (FindKey(arg1) < 0) {
-        app.keyWords.push_back(arg1);
-        app.keyBytes.push_back(static_cast<uint8_t>(arg2));
-      }
-      return 0;
-    case SVC_KEY_REMOVE: {
-      int32_t i = FindKey(arg1);
-      if (i < 0) return 0;
-      app.keyWords.erase(app.keyWords.begin() + i);
-      app.keyBytes.erase(app.keyBytes.begin() + i);
-      return 1;
-    }
-
-    case SVC_STOP_THREADS: StopBackgroundThreads(); return 0;
-    case SVC_EVENT_SOURCE: {
-      if (app.eventSourceWindow == 0) return 0;
-      int32_t* out = reinterpret_cast<int32_t*>(arg1);
-      out[0] = app.eventSourceWindow;
-      out[1] = app.eventSourceUnit;
-      return 1;
-    }
-
-    case SVC_ADD_ICON_RECORD: {
-      auto* record = reinterpret_cast<IconRecord*>(arg1);
-      if (record && IconRecordIndex(record) < 0) app.iconRecords.push_back(record);
-      return 0;
-    }
-    case SVC_REMOVE_ICON_RECORD: {
-      auto* record = reinterpret_cast<IconRecord*>(arg1);
-      int32_t i = IconRecordIndex(record);
-      if (i < 0) return 0;
-      app.iconRecords.erase(app.iconRecords.begin() + i);
-      ReleaseIconRecord(record);
-      return 0;
-    }
-    case SVC_HAS_ICON_RECORD: return IconRecordIndex(reinterpret_cast<IconRecord*>(arg1)) >= 0 ? 1 : 0;
-
-    case SVC_FREE_ARRAY: FreeArrayValue(arg1, reinterpret_cast<void*>(arg2)); return 0;
-    case SVC_ALLOC:
-      return reinterpret_cast<int32_t>(arg2 ? PlainAlloc(arg1) : MemAlloc(arg1));
-    case SVC_FREE: MemFree(reinterpret_cast<void*>(arg1)); return 0;
-    case SVC_REALLOC: return reinterpret_cast<int32_t>(MemRealloc(reinterpret_cast<void*>(arg1), arg2));
-    case SVC_ERROR: RuntimeError(reinterpret_cast<const char*>(arg1), 0);
-    case SVC_END_PROGRAM: EndProgramNow(static_cast<int32_t>(arg1));
-    case SVC_RUN_MODE: return app.runMode;
-    case SVC_UNIT_CLASS_INFO: return reinterpret_cast<int32_t>(LibraryTypeRecord(arg1));
-    case SVC_TYPE_KIND: return LibraryTypeKind(arg1);
-
-    case SVC_TYPE_IID: {
-      uint8_t* out = reinterpret_cast<uint8_t*>(arg2);
-      if (arg1 == 0x00010030) {
-        std::memcpy(out, kUnknownIid, sizeof kUnknownIid);
-        return 1;
-      }
-      if (ClassifyType(arg1) != TypeClass::Library) return 0;
-      uint32_t library = arg1 >> 16, type = arg1 & 0xFFFF;
-      if (library < 1 || library > app.libraries.size() || type < 1) return 0;
-      const LibraryInfo* info = app.libraries[library - 1];
-      if (!info || type > info->typeCount || !info->notify) return 0;
-      return info->notify(LIB_EVENT_TYPE_IID, type - 1, arg2);
-    }
-
-    // Picture facilities: this program carries no picture objects.
-    case SVC_PICTURE_CONVERT:
-    case SVC_PICTURE_FROM_BITMAP:
-    case SVC_RELEASE_OBJECT_PAIR:
-      return 0;
-
-    // Windows, units, classes and menus belong to the form runtime.
-    case SVC_WINDOW_DIRECTORY:
-    case SVC_IS_UNIT_WINDOW:
-    case SVC_RELEASE_UNIT_DATA:
-    case SVC_LOAD_WINDOW:
-    case SVC_UNIT_OBJECT:
-    case SVC_UNIT_OBJECT_CHECKED:
-    case SVC_DESTROY_FORM_OBJECTS:
-    case SVC_FORM_REQUEST:
-    case SVC_UNIT_FIRST_WORD:
-    case SVC_WINDOW_COUNT:
-    case SVC_WINDOW_HANDLE_AT:
-    case SVC_MARK_MENU:
-    case SVC_MENU_QUERY:
-    case SVC_UNIT_REQUEST:
-    case SVC_REBUILD_MENU:
-      return forms::FormService(code, arg1, arg2);
-    default:
-      return 0;
-  }
+  const ServiceEntry* end = std::end(kServices);
+  const ServiceEntry* entry = std::lower_bound(
+      std::begin(kServices), end, code, [](const ServiceEntry& e, int32_t c) { return e.code < c; });
+  return entry != end && entry->code == code ? entry->handler(arg1, arg2) : 0;
 }
 
 }  // namespace rt

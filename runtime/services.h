@@ -21,5 +21,7 @@ int32_t ArgToInt(const ArgRecord& arg);
 // library's type count, both counted from 1. Nothing else about the record is asked, so a
 // type that is not a unit (no UnitInterface) is found as well. Null otherwise.
 const UnitClassInfo* LibraryTypeRecord(uint32_t type);
+// The library that defines a library type, under the same range checks; null otherwise.
+const LibraryInfo* LibraryOfType(uint32_t type);
 
 }  // namespace rt

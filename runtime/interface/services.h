@@ -63,3 +63,5 @@ enum ServiceCode : int32_t {
   SVC_UNIT_REQUEST = 2039,         // window id, unit id
   SVC_REBUILD_MENU = 2040,         // window id
 };
+// The request codes are 1000-1014 and 2000-2040.
+inline constexpr uint32_t kServiceCount = 15 + 41;

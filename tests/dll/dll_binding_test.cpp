@@ -71,8 +71,8 @@ class DllTable : public ::testing::Test {
  protected:
   void Declare(std::initializer_list<std::pair<const char*, const char*>> commands) {
     rt::RuntimeApp& app = rt::TheApp();
-    app.programDirectory = TestDirectory();
-    app.moduleDirectory = TestDirectory() + "\\";
+    app.paths.programDirectory = TestDirectory();
+    app.paths.moduleDirectory = TestDirectory() + "\\";
     app.dll = {};
     for (auto& [file, name] : commands) {
       app.dll.files.push_back(file);
@@ -146,8 +146,8 @@ TEST_F(DllTable, RelativeNamesSearchProgramThenModuleDirectoryThenSystem) {
   rt::RuntimeApp& app = rt::TheApp();
   auto bind = [&](const char* programDirectory, const std::string& moduleDirectory, const char* file) {
     Declare({{file, "Triple"}});
-    app.programDirectory = programDirectory;
-    app.moduleDirectory = moduleDirectory;
+    app.paths.programDirectory = programDirectory;
+    app.paths.moduleDirectory = moduleDirectory;
     uint32_t result = Call(0, {10});
     rt::ReleaseDllCommands();
     return result;

@@ -44,14 +44,17 @@ TEST(MessageLoop, IdleCallbacksRunLastToFirstAndDeadWindowsDropOut) {
   AddIdle(first, nullptr, 4);     // no routine, no entry
   AddIdle(doomed, Record, 5);
   DestroyWindow(doomed);
-  EXPECT_EQ(app.idleWindows.size(), 3u);
+  EXPECT_EQ(app.idleCallbacks.size(), 3u);
   calls.clear();
   app.RunLoop(0);
   EXPECT_EQ(calls, (std::vector<uint32_t>{2, 1}));
-  EXPECT_EQ(app.idleWindows, (std::vector<HWND>{first, second}));
+  ASSERT_EQ(app.idleCallbacks.size(), 2u);
+  EXPECT_EQ(app.idleCallbacks[0].window, first);
+  EXPECT_EQ(app.idleCallbacks[1].window, second);
+  EXPECT_EQ(app.idleCallbacks[1].argument, 2u);
   rt::RuntimeNotify(SVC_REMOVE_IDLE_CALLBACK, reinterpret_cast<uint32_t>(first), 0);
   rt::RuntimeNotify(SVC_REMOVE_IDLE_CALLBACK, reinterpret_cast<uint32_t>(second), 0);
-  EXPECT_TRUE(app.idleWindows.empty() && app.idleRoutines.empty() && app.idleArguments.empty());
+  EXPECT_TRUE(app.idleCallbacks.empty());
   DestroyWindow(first);
   DestroyWindow(second);
 }

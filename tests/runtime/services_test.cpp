@@ -17,7 +17,7 @@ TEST(Services, ConstantAnswersAndNumericConversion) {
   EXPECT_EQ(Notify(SVC_ONE), 1);
   EXPECT_EQ(Notify(SVC_FIVE), 5);
   EXPECT_EQ(Notify(SVC_ZERO), 0);
-  EXPECT_EQ(Notify(9999), 0);
+  for (int32_t unknown : {999, 1015, 1999, 2041, 9999}) EXPECT_EQ(Notify(unknown), 0) << unknown;
   ArgRecord b = MakeArg(TAG_BYTE, 0xFF), s = MakeArg(TAG_SHORT, 0xFFFF);
   ArgRecord l = MakeArg(TAG_LONG, 0x1234567800000005ull), d = DoubleArg(-2.9);
   ArgRecord huge = DoubleArg(1e30);
@@ -47,8 +47,8 @@ TEST(Services, KeyListAndEventBlocking) {
 
 TEST(Services, PathsWithAndWithoutBackslash) {
   rt::RuntimeApp& app = rt::TheApp();
-  app.programDirectory = "C:\\prog";
-  app.programFileName = "a.exe";
+  app.paths.programDirectory = "C:\\prog";
+  app.paths.programFileName = "a.exe";
   char buffer[64];
   Notify(SVC_PATH_INTO_BUFFER, 1, reinterpret_cast<uint32_t>(buffer));
   EXPECT_STREQ(buffer, "C:\\prog\\");
