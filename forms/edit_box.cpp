@@ -278,13 +278,15 @@ void EditBox::ApplySpinRange() {
   SendMessageA(upDown_, UDM_SETRANGE32, static_cast<WPARAM>(low), high);
 }
 
-// 18 pixels wide, as tall as the box, directly to its right, shown when the box is.
+// 18 pixels wide, as tall as the box, directly to its right, shown when the box is. The box's
+// own visible bit decides, not whether it is on screen now: while the window loads, its parent
+// is still hidden, and the up-down control must come up with the box when the window shows.
 void EditBox::PlaceUpDown() {
   if (!upDown_) return;
   RECT r;
   GetWindowRect(hwnd_, &r);
   MapWindowPoints(nullptr, GetParent(hwnd_), reinterpret_cast<POINT*>(&r), 2);
-  UINT show = IsWindowVisible(hwnd_) ? SWP_SHOWWINDOW : SWP_HIDEWINDOW;
+  UINT show = (Style() & WS_VISIBLE) ? SWP_SHOWWINDOW : SWP_HIDEWINDOW;
   SetWindowPos(upDown_, hwnd_, r.right, r.top, kUpDownWidth, r.bottom - r.top, SWP_NOACTIVATE | show);
 }
 
@@ -305,7 +307,8 @@ void EditBox::OnSpin(int32_t direction) {
 }
 
 // Before the lost-focus event: the input mode's normal form replaces the text when it
-// differs; the caret goes to the old selection start.
+// differs; the caret goes to the old selection start. The runtime sets this text itself, so
+// it raises no change event: the program hears only the lost focus.
 void EditBox::Normalise() {
   std::string text = LiveText();
   std::string normal = NormaliseEditText(props_.inputMode, text);
@@ -315,7 +318,6 @@ void EditBox::Normalise() {
   SetTextQuietly(normal);
   Send(EM_SETSEL, start, start);
   Send(EM_SCROLLCARET);
-  Raise(0);
 }
 
 // Colours of the reflected WM_CTLCOLOREDIT / WM_CTLCOLORSTATIC: text in TextColor on the
@@ -367,6 +369,12 @@ LRESULT EditBox::UnitProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_WINDOWPOSCHANGED: {
       LRESULT r = Default();
       PlaceUpDown();
+      return r;
+    }
+    case WM_SHOWWINDOW: {
+      // Shown or hidden while its parent is hidden, the box gets no position change: only this.
+      LRESULT r = Default();
+      if (upDown_ && lParam == 0) ShowWindow(upDown_, wParam ? SW_SHOWNA : SW_HIDE);
       return r;
     }
     case WM_ENABLE:

@@ -213,7 +213,11 @@ int32_t LoadWindow(int32_t windowId, int32_t instanceFlag, bool modal, HWND owne
     UnitItem item = units.ItemAt(index);
     item.SetCursor(MakeUnitCursor(item.MousePointer(), item.MousePointerLength()));
   }
-  for (auto it = created.rbegin(); it != created.rend(); ++it) SendMessageA(UnitWindow(it->second), kMsgUnitsCreated, 0, 0);
+  // The private messages go to every item's object, highest index first: the window item
+  // (index 0) hears last.
+  std::vector<std::pair<uint32_t, void*>> byIndex(created);
+  std::sort(byIndex.begin(), byIndex.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+  for (auto& [index, object] : byIndex) SendMessageA(UnitWindow(object), kMsgUnitsCreated, 0, 0);
   SendMessageA(formHandle, kMsgLayout, 0, 0);
   for (auto& [index, object] : created) {
     if (index == 0) continue;
@@ -259,8 +263,8 @@ int32_t LoadWindow(int32_t windowId, int32_t instanceFlag, bool modal, HWND owne
 
   // The units hear they are shown; the focus stays where it was.
   HWND focus = GetFocus();
-  for (auto it = created.rbegin(); it != created.rend(); ++it)
-    if (HWND h = UnitWindow(it->second); h && IsWindow(h)) SendMessageA(h, kMsgUnitsShown, 0, 0);
+  for (auto& [index, object] : byIndex)
+    if (HWND h = UnitWindow(object); h && IsWindow(h)) SendMessageA(h, kMsgUnitsShown, 0, 0);
   if (GetFocus() != focus && focus && IsWindow(focus)) SetFocus(focus);
   if (IsWindow(formHandle)) form->MarkLoaded(true);
   return 1;
@@ -284,8 +288,15 @@ int32_t LoadWindowService(int32_t windowId, HWND parent, int32_t instanceFlag) {
 }
 
 // Runtime interface slot 12 behind the runtime's own error report: a non-modal load with no
-// owner and instance flag 0.
-bool LoadStartWindow(int32_t windowId) { return LoadWindow(windowId, 0, false, nullptr) == 1; }
+// owner and instance flag 0. The first start window becomes the application's main window,
+// where the message pre-translation walk stops.
+bool LoadStartWindow(int32_t windowId) {
+  if (LoadWindow(windowId, 0, false, nullptr) != 1) return false;
+  rt::RuntimeApp& app = rt::TheApp();
+  FormWindow* form = FormWindow::Of(TheWindowDirectory().Find(windowId));
+  if (form && form->IsWindow() && !(app.mainWindow && IsWindow(app.mainWindow))) app.mainWindow = form->Handle();
+  return true;
+}
 
 // True while some window record's window object has a live system window.
 bool AnyWindowAlive() {

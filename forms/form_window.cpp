@@ -173,7 +173,9 @@ void* __cdecl FormWindow::Create(const void* block, int32_t length, uint32_t sty
   if (owner == nullptr && !form->child_ && (form->modal_ || !p.showInTaskbar) && app.runMode != 0 &&
       app.helperWindow != nullptr)
     owner = app.helperWindow->Handle();
-  FormStyles st = FormWindowStyles(p, owner != nullptr, form->child_);
+  // Only an owner the caller gave makes a pop-up; the helper window's ownership does not.
+  form->popup_ = parent != nullptr;
+  FormStyles st = FormWindowStyles(p, form->popup_, form->child_);
   // Only the disabled bit applies to the window: WS_TABSTOP would be a maximise box here.
   st.style |= style & WS_DISABLED;
   POINT origin = FormWindowOrigin(p, left, top, width, height);
@@ -204,7 +206,7 @@ void FormWindow::ApplyFrameStyles() {
   constexpr DWORD kFrameBits = WS_CAPTION | WS_DLGFRAME | WS_BORDER | WS_SYSMENU | WS_THICKFRAME |
                                WS_MAXIMIZEBOX | WS_MINIMIZEBOX;
   constexpr DWORD kFrameEx = WS_EX_TOOLWINDOW | WS_EX_CLIENTEDGE;
-  FormStyles st = FormWindowStyles(props_, GetWindow(hwnd_, GW_OWNER) != nullptr, child_);
+  FormStyles st = FormWindowStyles(props_, popup_, child_);
   DWORD style = (static_cast<DWORD>(Style()) & ~kFrameBits) | (st.style & kFrameBits);
   DWORD ex = (static_cast<DWORD>(ExStyle()) & ~kFrameEx) | (st.exStyle & kFrameEx);
   SetWindowLongA(hwnd_, GWL_STYLE, static_cast<LONG>(style));
@@ -484,6 +486,8 @@ LRESULT FormWindow::UnitProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY: {
       // A modal window destroyed without WM_CLOSE must not leave the others disabled.
       ReenableOtherWindows();
+      // The message pre-translation walk must not stop at a window that is gone.
+      if (rt::TheApp().mainWindow == hwnd_) rt::TheApp().mainWindow = nullptr;
       Raise(2);
       if (!helpFile_.empty()) WinHelpA(hwnd_, helpFile_.c_str(), HELP_QUIT, 0);
       if (HMENU menu = GetMenu(hwnd_)) {

@@ -134,6 +134,7 @@ class FormWindow : public UnitObject {
 
   WindowProperties props_;
   bool child_ = false;
+  bool popup_ = false;             // the caller gave an owner
   int32_t instance_ = 0;
   bool loaded_ = false;
   bool modal_ = false;

@@ -16,14 +16,29 @@ namespace {
 
 UnitClassInfo coreTypes[51];
 
+// A dock bar notes the runtime's private messages it receives.
+class Bar : public fw::WindowObject {
+ public:
+  explicit Bar(uint32_t unitId) : unitId_(unitId) {}
+
+ protected:
+  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
+    if (msg == 0x806F || msg == 0x8076) PrivateMessages().emplace_back(msg, unitId_);
+    return fw::WindowObject::WndProc(msg, wParam, lParam);
+  }
+
+ private:
+  uint32_t unitId_;
+};
+
 // A dockable bar class of the tests (class 20): a plain child window whose low two style bits
 // come from the first word of its block (1 stacks at the top, 3 at the bottom).
 void* __cdecl CreateBar(const void* block, int32_t length, uint32_t style, void* parent, uint32_t controlId,
-                        void*, int32_t left, int32_t top, int32_t width, int32_t height, int32_t, int32_t,
+                        void*, int32_t left, int32_t top, int32_t width, int32_t height, int32_t, int32_t unitId,
                         uint32_t, uint32_t) {
   static const char* barClass = fw::RegisterHelperClass(0, nullptr, nullptr, nullptr);
   uint32_t type = length >= 4 ? *static_cast<const uint32_t*>(block) & 3 : 0;
-  auto* bar = new fw::WindowObject;
+  auto* bar = new Bar(static_cast<uint32_t>(unitId));
   if (!bar->Create(0, barClass, "", style | WS_CHILD | type, left, top, width, height, static_cast<HWND>(parent),
                    reinterpret_cast<HMENU>(static_cast<uintptr_t>(controlId)))) {
     delete bar;
@@ -41,6 +56,11 @@ const LibraryInfo* libraries[1] = {&coreLibrary};
 ProgramInfo program;
 
 }  // namespace
+
+std::vector<std::pair<UINT, uint32_t>>& PrivateMessages() {
+  static std::vector<std::pair<UINT, uint32_t>> messages;
+  return messages;
+}
 
 void InitialiseTestProgram() {
   static bool done = false;

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "runtime/interface/services.h"
 #include "runtime/interface/unit_records.h"
@@ -25,6 +27,10 @@ inline constexpr uint32_t kButton3 = 0x16010006, kButton2 = 0x16010005, kButton1
 // Units of the second window.
 inline constexpr uint32_t kDefault = 0x16010011, kSingleLine = 0x16010012, kOther = 0x16010013,
                           kMultiLine = 0x16010014, kHidden = 0x16010015, kLinked = 0x16010016;
+
+// The private messages 0x806F and 0x8076 as the dock bars of kDockWindow received them:
+// (message, unit id), in order.
+std::vector<std::pair<UINT, uint32_t>>& PrivateMessages();
 
 // Initialises the runtime once with the test program record.
 void InitialiseTestProgram();

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -163,6 +164,7 @@ TEST_F(FormWindowTest, LoadBuildsTheWindowWithItsStylesUnitsAndFirstEvents) {
   EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - 260) / 2, r.top);
   EXPECT_NE(nullptr, reinterpret_cast<HICON>(SendMessageA(form, WM_GETICON, ICON_BIG, 0)));
   EXPECT_NE(nullptr, reinterpret_cast<HICON>(SendMessageA(form, WM_GETICON, ICON_SMALL, 0)));
+  EXPECT_EQ(form, rt::TheApp().mainWindow) << "the start window is where pre-translation stops";
 
   // Control ids by creation order: highest index first, from 100 in steps of 10.
   EXPECT_EQ(100, GetDlgCtrlID(UnitHandle(kFirstWindow, kEdit1)));
@@ -321,6 +323,7 @@ TEST_F(FormWindowTest, TabMovesByTabWordThenDescendingIndex) {
   EXPECT_EQ((std::vector<uint32_t>{3, 2, 1, 4}), order);
   // Kept off the taskbar: owned by the runtime's hidden helper window.
   EXPECT_EQ(rt::TheApp().helperWindow->Handle(), GetWindow(FormHandle(kSecondWindow), GW_OWNER));
+  EXPECT_FALSE(GetWindowLongA(FormHandle(kSecondWindow), GWL_STYLE) & WS_POPUP) << "no owner was given";
   EXPECT_EQ(nullptr, GetWindow(FormHandle(kFirstWindow), GW_OWNER));
   EXPECT_EQ(UnitHandle(kSecondWindow, kOther), Focused(FormHandle(kSecondWindow)));
 }
@@ -402,6 +405,7 @@ TEST_F(FormWindowTest, DestroyingTheLastWindowAfterTheLoopStartedQuitsWithZero) 
   EXPECT_FALSE(forms::AnyWindowAlive());
   ASSERT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(0u, quit.wParam);
+  EXPECT_EQ(nullptr, rt::TheApp().mainWindow) << "a destroyed main window is forgotten";
 }
 
 TEST_F(FormWindowTest, UpDownStepsTheNumberAndWrapsAtTheEnds) {
@@ -433,6 +437,21 @@ TEST_F(FormWindowTest, UpDownStepsTheNumberAndWrapsAtTheEnds) {
   SetWindowTextA(edit, "abc");
   EXPECT_EQ("1", press(1));
   EXPECT_EQ(edit, Focused(FormHandle(kFirstWindow)));
+
+  // Loaded with a hidden window, the up-down control still shows with it, and then follows
+  // the box: hidden, shown, disabled and moved together.
+  EXPECT_TRUE(IsWindowVisible(spin));
+  forms::WriteUnitProperty(kFirstWindow, kEdit2, PROP_VISIBLE, -1, 0);
+  EXPECT_FALSE(IsWindowVisible(spin));
+  forms::WriteUnitProperty(kFirstWindow, kEdit2, PROP_VISIBLE, -1, 1);
+  EXPECT_TRUE(IsWindowVisible(spin));
+  forms::WriteUnitProperty(kFirstWindow, kEdit2, PROP_DISABLED, -1, 1);
+  EXPECT_FALSE(IsWindowEnabled(spin));
+  forms::WriteUnitProperty(kFirstWindow, kEdit2, PROP_LEFT, -1, 30);
+  GetWindowRect(edit, &box);
+  GetWindowRect(spin, &arrows);
+  EXPECT_EQ(box.right, arrows.left);
+  EXPECT_EQ(box.top, arrows.top);
 }
 
 TEST_F(FormWindowTest, SpinModeTwoRaisesEventOneAfterTheBoxIsRecreated) {
@@ -512,7 +531,11 @@ TEST_F(FormWindowTest, ByteInputFiltersTypingAndClampsWhenTheFocusLeaves) {
   SetFocus(UnitHandle(kFirstWindow, kButton1));
   Pump();
   EXPECT_EQ("255", WindowText(edit));
-  EXPECT_TRUE(Called("Edit2Lost")) << Joined();
+  // The runtime's own normalisation is no change the program hears of: only the lost focus.
+  std::vector<std::string> edit2Events;
+  std::copy_if(calls.begin(), calls.end(), std::back_inserter(edit2Events),
+               [](const std::string& c) { return c.rfind("Edit2", 0) == 0; });
+  EXPECT_EQ((std::vector<std::string>{"Edit2Lost"}), edit2Events) << Joined();
 
   SetFocus(edit);
   SetWindowTextA(edit, "0");
@@ -625,6 +648,16 @@ TEST_F(FormWindowTest, DockableBarsStackAlongTheTopAndBottomEdges) {
   GetClientRect(form, &client);
   EXPECT_EQ(client.bottom - 30, place(0x16010032).top);
   EXPECT_EQ(7, place(0x16010032).left);
+}
+
+TEST_F(FormWindowTest, UnitsHearTheyExistAndAreShownHighestIndexFirst) {
+  PrivateMessages().clear();
+  ASSERT_TRUE(forms::LoadStartWindow(kDockWindow));
+  Pump();
+  const std::vector<std::pair<UINT, uint32_t>> expected = {
+      {0x806F, 0x16010033}, {0x806F, 0x16010032}, {0x806F, 0x16010031},
+      {0x8076, 0x16010033}, {0x8076, 0x16010032}, {0x8076, 0x16010031}};
+  EXPECT_EQ(expected, PrivateMessages());
 }
 
 TEST_F(FormWindowTest, HandlersAreFoundOnlyWhileEventsAreNotBlocked) {
