@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "../app/dll_commands.h"
-#include "../app/window_routines.h"
+#include "dll_commands.h"
+#include "window_routines.h"
 #include "core_commands.h"
 #include "encodings.h"
 #include "program_values.h"
@@ -116,6 +116,8 @@ uint8_t* ReadBody(dll::Handle request) {
   for (;;) {
     std::memset(buffer, 0, kChunkSize);
     core::ProcessEvents();
+    // The window was closed meanwhile and the program is ending: the rest is not waited for.
+    if (ProgramEnding()) break;
     uint32_t count = 0;
     dll::InternetReadFile(request, buffer, kChunkSize, &count);
     if (count == 0) break;

@@ -259,4 +259,26 @@ TEST_F(CheckerTest, ExitDuringACheckEndsLongBeforeThePageArrives) {
   EXPECT_EQ(checker.WaitForExit(20000), 0u);
 }
 
+// Closing the window during a check ends the program as the exit button does, whether with the
+// close box (or Alt+F4: both are the system's close command) or with Escape: exit code 0, no
+// error box, and no request for a later ID.
+TEST_F(CheckerTest, ClosingTheWindowDuringACheckEndsTheProgramCleanly) {
+  for (bool escape : {false, true}) {
+    SCOPED_TRACE(escape ? "Escape" : "close box");
+    Checker checker;
+    ASSERT_TRUE(checker.WaitForWindow());
+    ClearRecords();
+    SetOverrides(SlowPage("www.baidu.com/p/slow3", 60, 1000));
+    checker.Type("slow3\r\ntaken5");
+    checker.Click("检测");
+    ASSERT_TRUE(WaitForRequests(1));
+    if (escape) checker.PressEscape();
+    else checker.CloseWindow();
+    std::string box;
+    EXPECT_EQ(checker.WaitForExitAnsweringBoxes(&box), 0u);
+    EXPECT_EQ(box, "");
+    EXPECT_EQ(RequestLines().size(), 1u) << "nothing asked about the later ID";
+  }
+}
+
 }  // namespace

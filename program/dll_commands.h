@@ -4,6 +4,7 @@
 // the function leaves the stack anywhere but where it was before the arguments went on.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "runtime_interface.h"
@@ -32,9 +33,10 @@ enum Command : uint32_t {
   kWideCharToMultiByte,        // kernel32.dll
   kWideCharToMultiByteDefault, // kernel32 (the same function, used with a default character)
   kLCMapString,                // kernel32
+  kPeekMessage,                // user32.dll
   kCommandCount
 };
-static_assert(kCommandCount == 20);
+static_assert(kCommandCount == 21);
 
 // Library file and exported name per command, for the program's information record.
 extern const char* const kFiles[kCommandCount];
@@ -43,6 +45,18 @@ extern const char* const kNames[kCommandCount];
 // Handles and addresses travel as 32-bit words.
 using Handle = uint32_t;
 using EnumProc = int32_t(__stdcall*)(uint32_t window, uint32_t param);
+
+// A window message as PeekMessageA fills it in (MSG).
+struct Message {
+  Handle window;
+  uint32_t message;
+  uint32_t wParam;
+  uint32_t lParam;
+  uint32_t time;   // milliseconds since system start
+  int32_t x, y;    // cursor position in screen pixels
+};
+static_assert(sizeof(Message) == 28);
+static_assert(offsetof(Message, message) == 4 && offsetof(Message, time) == 16);
 
 int32_t SkinH_AttachRes(const void* data, uint32_t size, const char* options, uint32_t a,
                         uint32_t b, uint32_t c);
@@ -77,5 +91,7 @@ int32_t WideCharToMultiByteDefault(uint32_t codePage, uint32_t flags, const void
                                    const char* defaultChar, int32_t* usedDefault);
 int32_t LCMapStringA(uint32_t locale, uint32_t flags, const char* source, int32_t length,
                      char* target, int32_t targetLength);
+int32_t PeekMessageA(Message* message, Handle window, uint32_t first, uint32_t last,
+                     uint32_t remove);
 
 }  // namespace dll

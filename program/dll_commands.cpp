@@ -12,6 +12,7 @@ const char* const kFiles[kCommandCount] = {
     "wininet.dll",  "wininet.dll", "wininet.dll", "wininet.dll",  "kernel32.dll",
     "",             "",            "",            "user32.dll",   "",
     "user32.dll",   "",            "kernel32.dll", "kernel32",    "kernel32",
+    "user32.dll",
 };
 
 const char* const kNames[kCommandCount] = {
@@ -21,7 +22,7 @@ const char* const kNames[kCommandCount] = {
     "GetCurrentProcessId", "MessageBoxA",      "EnumWindows",
     "IsWindowVisible",     "GetWindowThreadProcessId", "GetWindowTextA",
     "GetClassNameA",       "MultiByteToWideChar", "WideCharToMultiByte",
-    "WideCharToMultiByte", "LCMapStringA",
+    "WideCharToMultiByte", "LCMapStringA",     "PeekMessageA",
 };
 
 namespace {
@@ -130,6 +131,11 @@ int32_t LCMapStringA(uint32_t locale, uint32_t flags, const char* source, int32_
                      char* target, int32_t targetLength) {
   return Call(kLCMapString,
               {locale, flags, Word(source), Word(length), Word(target), Word(targetLength)});
+}
+
+int32_t PeekMessageA(Message* message, Handle window, uint32_t first, uint32_t last,
+                     uint32_t remove) {
+  return Call(kPeekMessage, {Word(message), window, first, last, remove});
 }
 
 }  // namespace dll
