@@ -46,10 +46,11 @@ const char* IdAt(int32_t i) {
   return reinterpret_cast<const char*>(WordArrayMembers(IdList)[i - 1]);
 }
 
-// Fetches a page with only its address given and returns it as text (null when the request
-// failed or the page was empty). Once the program is ending (its window was closed while the
-// check dispatched messages) nothing more is fetched and a page still arriving is dropped:
-// the result is then nothing at all, and the check stops.
+// Fetches a page with only its address given and returns it as text: empty (null) when the
+// request failed, the page was empty, or only part of it could be read, since a part of a page
+// may lack a marker the whole page holds. Once the program is ending (its window was closed
+// while the check dispatched messages) nothing more is fetched and a page still arriving is
+// dropped: the result is then nothing at all, and the check stops.
 std::optional<core::Text> FetchPage(char* address) {
   if (ProgramEnding()) {
     MemFree(address);
@@ -57,10 +58,15 @@ std::optional<core::Text> FetchPage(char* address) {
   }
   char* url = address;
   uint8_t* body = 网页_访问(&url);
+  bool complete = LastPageComplete();
   MemFree(url);
   if (ProgramEnding()) {
     MemFree(body);
     return std::nullopt;
+  }
+  if (!complete) {
+    MemFree(body);
+    return core::Text();
   }
   if (!body) return core::Text();
   core::Text page = core::ToText(BytesArg(body));
@@ -76,7 +82,8 @@ void WriteVerdict(const char* id, const char* verdict, uint32_t colour) {
 
 // Checks one ID: the profile page first; only when it says the address is wrong, the search
 // page. A page that comes back empty is a failed request, never a verdict: the service's pages
-// are never empty. Nothing is written once the program is ending.
+// are never empty, and a page read only in part comes back empty. Nothing is written once the
+// program is ending.
 void CheckOne(int32_t i) {
   char* encoded = PercentEncode(IdAt(i));
   std::optional<core::Text> profile = FetchPage(prog::JoinText(kProfilePrefix, encoded, kProfileSuffix));

@@ -184,6 +184,13 @@ class Checker {
     return false;
   }
 
+  // True when the output box answers a window message within `ms` milliseconds: the program's
+  // window thread is taking messages.
+  bool Answers(UINT ms = 1000) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(output_, WM_NULL, 0, 0, SMTO_NORMAL, ms, &result) != 0;
+  }
+
   // Closes the window as its close box and Alt+F4 do (the system command SC_CLOSE), or with
   // the Escape key pressed in the input box.
   void CloseWindow() { PostMessageA(window_, WM_SYSCOMMAND, SC_CLOSE, 0); }
