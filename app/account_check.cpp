@@ -1,6 +1,8 @@
 // The account check: one verdict line per ID of the input box.
 #include "account_check.h"
 
+#include <optional>
+
 #include "app_ids.h"
 #include "constant_area.h"
 #include "core_commands.h"
@@ -10,6 +12,7 @@
 #include "program_values.h"
 #include "runtime_interface.h"
 #include "url.h"
+#include "window_routines.h"
 
 namespace {
 
@@ -43,12 +46,28 @@ const char* IdAt(int32_t i) {
   return reinterpret_cast<const char*>(WordArrayMembers(IdList)[i - 1]);
 }
 
-// Fetches a page with only its address given and returns it as text (null when the request
-// failed or the page was empty).
-core::Text FetchPage(char* address) {
+// Fetches a page with only its address given and returns it as text: empty (null) when the
+// request failed, the page was empty, or only part of it could be read, since a part of a page
+// may lack a marker the whole page holds. Once the program is ending (its window was closed
+// while the check dispatched messages) nothing more is fetched and a page still arriving is
+// dropped: the result is then nothing at all, and the check stops.
+std::optional<core::Text> FetchPage(char* address) {
+  if (ProgramEnding()) {
+    MemFree(address);
+    return std::nullopt;
+  }
   char* url = address;
   uint8_t* body = 网页_访问(&url);
+  bool complete = LastPageComplete();
   MemFree(url);
+  if (ProgramEnding()) {
+    MemFree(body);
+    return std::nullopt;
+  }
+  if (!complete) {
+    MemFree(body);
+    return core::Text();
+  }
   if (!body) return core::Text();
   core::Text page = core::ToText(BytesArg(body));
   MemFree(body);
@@ -63,27 +82,30 @@ void WriteVerdict(const char* id, const char* verdict, uint32_t colour) {
 
 // Checks one ID: the profile page first; only when it says the address is wrong, the search
 // page. A page that comes back empty is a failed request, never a verdict: the service's pages
-// are never empty.
+// are never empty, and a page read only in part comes back empty. Nothing is written once the
+// program is ending.
 void CheckOne(int32_t i) {
   char* encoded = PercentEncode(IdAt(i));
-  core::Text profile = FetchPage(prog::JoinText(kProfilePrefix, encoded, kProfileSuffix));
+  std::optional<core::Text> profile = FetchPage(prog::JoinText(kProfilePrefix, encoded, kProfileSuffix));
   MemFree(encoded);
-  if (profile.empty()) {
+  if (!profile) return;
+  if (profile->empty()) {
     WriteVerdict(IdAt(i), kCheckFailed, kGrey);
     return;
   }
-  if (core::FindTextReverse(profile.c_str(), kProfileMissing) == -1) {
+  if (core::FindTextReverse(profile->c_str(), kProfileMissing) == -1) {
     WriteVerdict(IdAt(i), kRegistered, kRed);
     return;
   }
   encoded = PercentEncode(IdAt(i), true);
-  core::Text search = FetchPage(prog::JoinText(kSearchPrefix, encoded));
+  std::optional<core::Text> search = FetchPage(prog::JoinText(kSearchPrefix, encoded));
   MemFree(encoded);
-  if (search.empty()) {
+  if (!search) return;
+  if (search->empty()) {
     WriteVerdict(IdAt(i), kCheckFailed, kGrey);
-  } else if (core::FindTextReverse(search.c_str(), kLikedForums) == -1) {
+  } else if (core::FindTextReverse(search->c_str(), kLikedForums) == -1) {
     WriteVerdict(IdAt(i), kUnregistered, kGreen);
-  } else if (core::FindTextReverse(search.c_str(), kForumIdentity) != -1) {
+  } else if (core::FindTextReverse(search->c_str(), kForumIdentity) != -1) {
     WriteVerdict(IdAt(i), kRegistered, kRed);
   }
 }
@@ -101,7 +123,9 @@ extern "C" HandlerReturn __cdecl OnCheckClicked() {
   void* block = ids.Release();
   IdList = block ? static_cast<uint8_t*>(block) : NewWordArray();
   int32_t n = static_cast<int32_t>(WordArrayCount(IdList));
-  for (int32_t i = 1; i <= n; ++i) CheckOne(i);
+  // Closing the window during the check ends the program: the check stops and the message
+  // loop ends the program as it does for any closed last window.
+  for (int32_t i = 1; i <= n && !ProgramEnding(); ++i) CheckOne(i);
   checkRunning = false;
   return kHandlerNoValue;
 }

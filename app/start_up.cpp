@@ -1,4 +1,4 @@
-// Start-up of the checker (skin and update check) and the instructions button.
+// Start-up of the checker (skin and update check), and the instructions and exit buttons.
 #include "start_up.h"
 
 #include <cstring>
@@ -68,4 +68,10 @@ extern "C" HandlerReturn __cdecl OnUsageClicked() {
   const char* lines[] = {kUsage1, kEmpty, kUsage3, kUsage4, kUsage5};
   for (const char* line : lines) AppendLogLine(kYellow, line);
   return kHandlerNoValue;
+}
+
+// Ends the program at once, also from inside a request that is dispatching messages: the
+// runtime's clean-up releases the globals and the process exits with code 0.
+extern "C" HandlerReturn __cdecl OnExitClicked() {
+  EndProgram(0);
 }

@@ -1,4 +1,4 @@
-// Start-up of the checker and the instructions button.
+// Start-up of the checker, and the instructions and exit buttons.
 #pragma once
 
 #include <cstdint>
@@ -16,3 +16,5 @@ void ApplySkin(int32_t number);
 extern "C" HandlerReturn __cdecl OnStartWindowCreated();
 // The instructions button: five usage lines in yellow, appended on every click.
 extern "C" HandlerReturn __cdecl OnUsageClicked();
+// The exit button: ends the program with exit code 0 (globals released first).
+extern "C" HandlerReturn __cdecl OnExitClicked();

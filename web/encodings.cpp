@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "../app/dll_commands.h"
+#include "dll_commands.h"
 #include "program_values.h"
 
 using prog::NewByteSet;

@@ -4,11 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "../app/dll_commands.h"
-#include "../app/window_routines.h"
+#include "dll_commands.h"
+#include "window_routines.h"
 #include "core_commands.h"
 #include "encodings.h"
 #include "program_values.h"
+#include "request_thread.h"
 #include "url.h"
 
 using prog::AppendText;
@@ -35,8 +36,17 @@ constexpr uint32_t kOpenProxy = 3;                  // INTERNET_OPEN_TYPE_PROXY
 constexpr uint32_t kServiceHttp = 3;                // INTERNET_SERVICE_HTTP
 constexpr uint32_t kFlagReload = 0x80000000;        // INTERNET_FLAG_RELOAD
 constexpr uint32_t kQueryRawHeadersCrLf = 22;       // HTTP_QUERY_RAW_HEADERS_CRLF
-constexpr uint32_t kChunkSize = 1024;
+constexpr uint32_t kQueryContentLength = 5;         // HTTP_QUERY_CONTENT_LENGTH
+constexpr uint32_t kQueryNumber = 0x20000000;       // HTTP_QUERY_FLAG_NUMBER
+constexpr uint32_t kOptionConnectTimeout = 2;       // INTERNET_OPTION_CONNECT_TIMEOUT
+constexpr uint32_t kOptionSendTimeout = 5;          // INTERNET_OPTION_SEND_TIMEOUT
+constexpr uint32_t kOptionReceiveTimeout = 6;       // INTERNET_OPTION_RECEIVE_TIMEOUT
+constexpr uint32_t kTimeoutMs = 30000;              // per connect, send and receive
+constexpr uint32_t kChunkSize = web::RequestThread::kChunkSize;
 constexpr uint32_t kHeaderBufferSize = 2048;
+
+// Whether the last call that returned read a whole response.
+bool lastPageComplete = false;
 
 // A WinINet handle closed when its holder ends, unless closed explicitly before. Holders are
 // declared internet, connection, request, so every early return closes them in reverse order.
@@ -108,34 +118,59 @@ void StoreReceivedCookies(const char* headerText, const char* host) {
 }
 
 // The body read in 1024-byte chunks until a read yields nothing (a failed read included).
-// Waiting window messages are dispatched before every read, so the window stays live; the
-// body grows geometrically and is trimmed to its exact size at the end.
-uint8_t* ReadBody(dll::Handle request) {
+// Waiting window messages are dispatched before every read and while it waits (the read runs
+// on the request's thread); the body grows geometrically and is trimmed to its exact size at
+// the end. *failed is set when a read failed or was not waited for to its end.
+uint8_t* ReadBody(web::RequestThread& thread, dll::Handle request, bool* failed) {
   prog::ByteSetBuilder body;
-  char* buffer = static_cast<char*>(MemAlloc(kChunkSize));
   for (;;) {
-    std::memset(buffer, 0, kChunkSize);
     core::ProcessEvents();
+    const uint8_t* chunk = nullptr;
     uint32_t count = 0;
-    dll::InternetReadFile(request, buffer, kChunkSize, &count);
+    int32_t succeeded = 0;
+    if (!thread.Read(request, &chunk, &count, &succeeded) || !succeeded) *failed = true;
     if (count == 0) break;
-    body.Append(buffer, count < kChunkSize ? count : kChunkSize);
+    body.Append(chunk, count < kChunkSize ? count : kChunkSize);
   }
-  MemFree(buffer);
   return body.Finish();
 }
 
 // The raw response header block. The buffer starts as 2048 blanks, so a block too large for
-// it (the query then fails and leaves the buffer alone) reads as 2048 blanks.
-char* QueryHeaders(dll::Handle request) {
+// it (the query then fails and leaves the buffer alone) reads as 2048 blanks. *hasStatusLine
+// tells whether the server sent a status line: WinINet makes up "HTTP/1.0 200 OK" for an
+// answer that starts without one, so a block of a status line and no header field is taken as
+// such an answer; a block too large for the buffer has fields.
+char* QueryHeaders(dll::Handle request, bool* hasStatusLine) {
   char* buffer = static_cast<char*>(MemAlloc(kHeaderBufferSize + 1));
   std::memset(buffer, ' ', kHeaderBufferSize);
   buffer[kHeaderBufferSize] = '\0';
   uint32_t length = kHeaderBufferSize;
-  dll::HttpQueryInfoA(request, kQueryRawHeadersCrLf, buffer, &length, nullptr);
+  if (dll::HttpQueryInfoA(request, kQueryRawHeadersCrLf, buffer, &length, nullptr)) {
+    const char* lineEnd = std::strstr(buffer, "\r\n");
+    *hasStatusLine = std::strncmp(buffer, "HTTP/", 5) == 0 && lineEnd && lineEnd[2] != '\r' &&
+                     lineEnd[2] != '\0';
+  } else {
+    *hasStatusLine = length > kHeaderBufferSize;
+  }
   char* text = prog::CopyText(buffer);
   MemFree(buffer);
   return text;
+}
+
+// True when the response announced a Content-Length and the body fell short of it.
+bool ShorterThanAnnounced(dll::Handle request, uint32_t bodyLength) {
+  uint32_t announced = 0, size = sizeof announced;
+  if (!dll::HttpQueryInfoA(request, kQueryContentLength | kQueryNumber, &announced, &size, nullptr))
+    return false;
+  return bodyLength < announced;
+}
+
+// Bounds every wait of the request: a server that accepts and never answers, or stops in the
+// middle, ends the request with a failure after these times instead of holding it for ever.
+// WinINet ignores them on the internet handle, so they are set on the request itself.
+void SetTimeouts(dll::Handle request) {
+  for (uint32_t option : {kOptionConnectTimeout, kOptionSendTimeout, kOptionReceiveTimeout})
+    dll::InternetSetOptionA(request, option, &kTimeoutMs, sizeof kTimeoutMs);
 }
 
 // The body converted through its text form, which ends at the first zero byte; the converted
@@ -155,6 +190,12 @@ uint8_t* 网页_访问(char** urlVariable, int32_t method, char** proxyVariable,
                    char** requestHeadersVariable, char** postDataVariable,
                    char** cookiesVariable, int32_t charsetConversion,
                    char** responseHeadersVariable) {
+  // Published as the call returns, on every path, after any call made by a handler that ran
+  // during this one.
+  struct Completeness {
+    bool complete = false;
+    ~Completeness() { lastPageComplete = complete; }
+  } note;
   TextParameter url(urlVariable), proxy(proxyVariable), headers(requestHeadersVariable),
       postData(postDataVariable), cookies(cookiesVariable), responseHeaders(responseHeadersVariable);
 
@@ -186,9 +227,13 @@ uint8_t* 网页_访问(char** urlVariable, int32_t method, char** proxyVariable,
   InternetHandle connection(dll::InternetConnectA(internet.Get(), host.get(), UrlPort(url.Get()),
                                                   nullptr, nullptr, kServiceHttp, 0, 0));
   if (!connection) return nullptr;
+  web::RequestThread thread;
   InternetHandle request(dll::HttpOpenRequestA(connection.Get(), methodText, path.get(),
-                                               "HTTP/1.1", nullptr, nullptr, kFlagReload, 0));
+                                               "HTTP/1.1", nullptr, nullptr, kFlagReload,
+                                               thread.Context()));
   if (!request) return nullptr;
+  SetTimeouts(request.Get());
+  thread.WatchRedirects(request.Get());
 
   char** lines = headers.Variable();
   AddDefaultHeader(lines, "Accept: ", kAcceptLine);
@@ -198,11 +243,13 @@ uint8_t* 网页_访问(char** urlVariable, int32_t method, char** proxyVariable,
   }
   AddDefaultHeader(lines, "Accept-Language: ", kAcceptLanguageLine);
 
+  // The send's result is not tested: a failed send shows up as a failed first read.
   core::Text cookieLine(JoinText("Cookie: ", cookies.Get(), "\r\n\r\n"));
   core::Text verb = core::ToUpper(methodText);
+  int32_t sent = 0;
   if (verb.empty() || std::strcmp(verb.c_str(), "GET") == 0) {
     if (!cookies.Empty()) AppendText(lines, cookieLine.get());
-    dll::HttpSendRequestA(request.Get(), *lines, TextLength(*lines), "", 0);
+    thread.Send(request.Get(), *lines, TextLength(*lines), "", 0, &sent);
   } else if (std::strcmp(verb.c_str(), "POST") == 0) {
     if (!postData.Empty()) {
       char length[16];
@@ -212,19 +259,31 @@ uint8_t* 网页_访问(char** urlVariable, int32_t method, char** proxyVariable,
       AppendText(lines, lengthLine.get());
     }
     if (!cookies.Empty()) AppendText(lines, cookieLine.get());
-    dll::HttpSendRequestA(request.Get(), *lines, TextLength(*lines), postData.Get(),
-                          TextLength(postData.Get()));
+    thread.Send(request.Get(), *lines, TextLength(*lines), postData.Get(),
+                TextLength(postData.Get()), &sent);
   } else {
     return nullptr;
   }
 
-  uint8_t* body = ReadBody(request.Get());
-  char* headerText = QueryHeaders(request.Get());
+  bool readFailed = false;
+  uint8_t* body = thread.Stopped() ? nullptr : ReadBody(thread, request.Get(), &readFailed);
+  if (thread.Stopped()) {
+    // Abandoned because the program is ending, or a redirect loop: the handle may still be in
+    // use on the request's thread, so nothing more is asked of it. The holders close it.
+    AssignText(responseHeaders.Variable(), nullptr);
+    return ConvertBody(body, charsetConversion);
+  }
+  bool hasStatusLine = false;
+  char* headerText = QueryHeaders(request.Get(), &hasStatusLine);
+  bool shortBody = ShorterThanAnnounced(request.Get(), ByteSetLength(body));
   request.Close();
   connection.Close();
   internet.Close();
   AssignText(responseHeaders.Variable(), headerText);
 
   StoreReceivedCookies(headerText, host.get());
+  note.complete = hasStatusLine && !readFailed && !shortBody;
   return ConvertBody(body, charsetConversion);
 }
+
+bool LastPageComplete() { return lastPageComplete; }

@@ -21,3 +21,10 @@ uint8_t* 网页_访问(char** url, int32_t method = 0, char** proxy = nullptr,
                    char** requestHeaders = nullptr, char** postData = nullptr,
                    char** cookies = nullptr, int32_t charsetConversion = 0,
                    char** responseHeaders = nullptr);
+
+// Whether the page the last finished call of 网页_访问 returned is a whole response: the server
+// sent a status line, no read failed, and the body is as long as its Content-Length announced
+// (when it announced one). False after every failure, also when a page came back in part:
+// the call still returns what it read, and a caller that must not take a part for the whole
+// page asks here right after the call.
+bool LastPageComplete();

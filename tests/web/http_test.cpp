@@ -249,6 +249,35 @@ TEST_F(Http, FailuresGiveEmptyResult) {
   EXPECT_EQ(Fetch("http://tieba.baidu.com/marker"), "<html>MARKER-PAGE</html>");
 }
 
+// What the routine read is returned either way; whether it is the whole response is told
+// apart: error pages and redirected pages are whole, a page cut short against its
+// Content-Length, one cut by a reset and one without a status line are not, and a redirect
+// loop is left after ten redirects with nothing.
+TEST_F(Http, PartlyReadPagesComeBackAsReadButNotComplete) {
+  struct Case {
+    const char* path;
+    const char* body;   // null: the body is not compared
+    bool complete;
+  };
+  const Case cases[] = {
+      {"/marker", "<html>MARKER-PAGE</html>", true},
+      {"/no-such-page", "not here", true},
+      {"/redirect?to=http://www.baidu.com/marker", "<html>MARKER-PAGE</html>", true},
+      {"/p/hostile-short", "<html><body>profile of hostile-short</body></html>", false},
+      {"/p/hostile-reset", nullptr, false},
+      {"/p/hostile-nostatus", nullptr, false},
+      {"/p/hostile-loop", "", false},
+  };
+  for (const Case& c : cases) {
+    std::string body = Fetch(std::string("http://www.baidu.com") + c.path);
+    if (c.body) EXPECT_EQ(body, c.body) << c.path;
+    EXPECT_EQ(LastPageComplete(), c.complete) << c.path;
+  }
+  size_t loop = 0;
+  for (const std::string& r : NewRequests()) loop += r.rfind("GET /p/hostile-loop ", 0) == 0;
+  EXPECT_EQ(loop, 11u) << "the first request and ten redirects";
+}
+
 TEST_F(Http, WaitingMessagesAreDispatchedDuringTheRequest) {
   DispatchCounter counter;
   counter.Post();

@@ -13,7 +13,7 @@
 #include "message_box.h"
 #include "runtime_interface.h"
 
-// Initialises the runtime once per process with the program's 20 DLL declarations and no
+// Initialises the runtime once per process with the program's own DLL declarations and no
 // windows or libraries, as the program's entry routine would.
 void StartTestRuntime();
 

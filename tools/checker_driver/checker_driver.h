@@ -184,6 +184,34 @@ class Checker {
     return false;
   }
 
+  // True when the output box answers a window message within `ms` milliseconds: the program's
+  // window thread is taking messages.
+  bool Answers(UINT ms = 1000) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(output_, WM_NULL, 0, 0, SMTO_NORMAL, ms, &result) != 0;
+  }
+
+  // Closes the window as its close box and Alt+F4 do (the system command SC_CLOSE), or with
+  // the Escape key pressed in the input box.
+  void CloseWindow() { PostMessageA(window_, WM_SYSCOMMAND, SC_CLOSE, 0); }
+  void PressEscape() {
+    PostMessageA(input_, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    PostMessageA(input_, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+  }
+
+  // Waits for the program to end and returns its exit code (0xDEAD when it did not end in
+  // time). A message box that shows meanwhile is answered and its text kept in `box`.
+  DWORD WaitForExitAnsweringBoxes(std::string* box, int timeoutMs = 20000) {
+    for (int waited = 0; waited <= timeoutMs; waited += 50) {
+      if (HWND found = FindMessageBox(pi_.dwProcessId)) {
+        *box = ReadMessageBox(found).text;
+        PressOk(found);
+      }
+      if (WaitForSingleObject(pi_.hProcess, 50) == WAIT_OBJECT_0) return WaitForExit(0);
+    }
+    return 0xDEAD;
+  }
+
   DWORD WaitForExit(int timeoutMs = 10000) {
     DWORD code = 0xDEAD;
     if (WaitForSingleObject(pi_.hProcess, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(pi_.hProcess, &code);

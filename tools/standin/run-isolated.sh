@@ -59,6 +59,11 @@ if [ -n "$private_prefix" ] && [ "${STANDIN_KEEP_DISPLAY:-}" != 1 ] && command -
     export DISPLAY=:$n
     break
   done
+  # That display has no window manager. Wine's X11 driver is told so: otherwise it waits two
+  # seconds for one to withdraw each window a program hides or destroys.
+  if [ -n "$xvfb" ]; then
+    WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+  fi
 fi
 
 export STANDIN_RECORD_DIR="$work/records"

@@ -8,7 +8,8 @@ recorded byte for byte as a numbered file in the record directory, so tests can 
 what was sent.
 
 Pages (any host unless named):
-  /p/<id>?from=tieba          profile page; ids beginning "free" get the address-error page
+  /p/<id>?from=tieba          profile page; ids beginning "free" get the address-error page,
+                              ids beginning "hostile-" a hostile answer (see HOSTILE)
   /f/search/res?ie=utf-8&qw=  search page; ids containing "taken" get both search markers,
                               "half" only the first, others neither
   <update page path>          the update page with the product marker
@@ -52,6 +53,19 @@ PROFILE_MISSING = "请检查输入的网址是否正确。 ".encode("utf-8")
 SEARCH_LIKED = "喜欢的贴吧".encode("gbk")
 SEARCH_IDENTITY = "贴吧身份".encode("gbk")
 UPDATE_MARKER = "青柚百度贴吧未注册账号检测机V1.1".encode("gbk")
+
+# Profile IDs beginning with this ask for a hostile answer; the word after it names which:
+#   silent       accepts and reads the request, never answers, holds the connection
+#   drip         a 100-byte profile page with its length announced, one byte every 100 ms
+#   loop         302 to the very address asked for, for ever
+#   redirect-ID  one 302 to the profile page of ID (an ordinary redirect)
+#   reset        part of a profile page of 4000 announced bytes, then a connection reset
+#   resetmarker  the same, the part holding the "wrong address" marker
+#   short        the profile page, 100 bytes shorter than its Content-Length, then closed
+#   badchunk     a chunked profile page whose second chunk size is not a number
+#   nostatus     256 bytes of binary data and the page, without a status line or headers
+# Anything after a further "-" is free, so one check can ask for a behaviour several times.
+HOSTILE = "hostile-"
 
 
 def pattern_byte(i):
@@ -173,6 +187,61 @@ class Handler(socketserver.StreamRequestHandler):
             self.wfile.flush()
         return True
 
+    def reset(self):
+        """Ends the connection with a reset (RST) instead of an orderly close."""
+        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        return False
+
+    def hostile(self, who, host, target):
+        """A profile page served the way the ID asks (see HOSTILE). False closes the
+        connection."""
+        behaviour = who[len(HOSTILE):].split("-")[0]
+        page = ("<html><body>profile of %s</body></html>" % who).encode("utf-8")
+        head = b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"
+        try:
+            if behaviour == "silent":
+                # Holds the connection without a byte until the client gives up.
+                while self.rfile.read(1):
+                    pass
+                return False
+            if behaviour == "drip":
+                body = page.ljust(100, b" ")
+                self.wfile.write(head + b"Content-Length: %d\r\n\r\n" % len(body))
+                self.wfile.flush()
+                for i in range(len(body)):
+                    time.sleep(0.1)
+                    self.wfile.write(body[i:i + 1])
+                    self.wfile.flush()
+                return True
+            if behaviour == "loop":
+                return self.send(302, b"", [("Location", "http://%s%s" % (host, target))])
+            if behaviour == "redirect":
+                rest = who[len(HOSTILE) + len("redirect-"):]
+                location = "http://%s/p/%s?from=tieba" % (host, urllib.parse.quote(rest))
+                return self.send(302, b"", [("Location", location)])
+            if behaviour in ("reset", "resetmarker"):
+                body = b"<html><body>" + (PROFILE_MISSING if behaviour == "resetmarker" else page)
+                self.wfile.write(head + b"Content-Length: 4000\r\n\r\n" + body)
+                self.wfile.flush()
+                time.sleep(0.2)
+                return self.reset()
+            if behaviour == "short":
+                self.wfile.write(head + b"Content-Length: %d\r\n\r\n" % (len(page) + 100) + page)
+                self.wfile.flush()
+                return False
+            if behaviour == "badchunk":
+                self.wfile.write(head + b"Transfer-Encoding: chunked\r\n\r\n" +
+                                 b"%x\r\n" % len(page) + page + b"\r\nzz\r\n" + page)
+                self.wfile.flush()
+                return False
+            if behaviour == "nostatus":
+                self.wfile.write(bytes(range(256)) + page)
+                self.wfile.flush()
+                return False
+        except OSError:
+            return False
+        return self.send(404, b"unknown behaviour", [])
+
     def answer(self, method, target, fields, raw):
         """Chooses the page by path (overrides first). False closes the connection."""
         host = fields.get("host", "").split(":")[0].lower()
@@ -190,8 +259,7 @@ class Handler(socketserver.StreamRequestHandler):
             if override.get("delay_ms"):
                 time.sleep(override["delay_ms"] / 1000.0)
             if override.get("reset"):
-                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-                return False
+                return self.reset()
             body = override.get("body", "").encode(override.get("encoding", "utf-8"))
             if override.get("trickle_ms"):
                 return self.trickle(override.get("status", 200), body, override["trickle_ms"])
@@ -200,6 +268,8 @@ class Handler(socketserver.StreamRequestHandler):
 
         if path.startswith("/p/"):
             who = path_bytes[3:].decode("utf-8", "replace")
+            if who.startswith(HOSTILE):
+                return self.hostile(who, host, target)
             if who.startswith("free"):
                 return self.send(200, b"<html><body>" + PROFILE_MISSING + b"</body></html>", html)
             return self.send(200, ("<html><body>profile of %s</body></html>" % who).encode("utf-8"), html)
@@ -245,8 +315,7 @@ class Handler(socketserver.StreamRequestHandler):
             time.sleep(int(query.get("ms", ["1000"])[0]) / 1000.0)
             return self.send(200, b"slow page", html)
         if path == "/reset":
-            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-            return False
+            return self.reset()
         return self.send(404, b"not here", html)
 
 

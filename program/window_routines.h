@@ -1,14 +1,11 @@
-// The exit button, the notice box of the request routine, and the enumeration of visible
-// top-level windows that finds an owner for that box.
+// The notice box of the request routine, the enumeration of visible top-level windows that
+// finds an owner for that box, and the test whether the program is ending.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 
 #include "globals.h"
-
-// Click of the exit button: ends the program with exit code 0 (globals released first).
-extern "C" HandlerReturn __cdecl OnExitClicked();
 
 // MessageBoxA(owner, message, caption, style) - 1, so OK gives 0 and a failed box -1.
 // Not given: style 0x40 (information icon, OK), caption "友情提醒", owner the first visible
@@ -33,3 +30,8 @@ extern "C" int32_t __stdcall CollectVisibleWindow(uint32_t window, uint32_t para
 WindowInfo* CopyWindowInfo(const WindowInfo& info);
 void FreeWindowInfo(WindowInfo* info);
 void FreeWindowInfoArray(uint8_t* array);
+
+// True once the program is ending because its last window is gone: the runtime then posts the
+// quit message, which message dispatch inside a handler leaves waiting for the message loop.
+// Routines that dispatch messages while they work (a check, a request) stop when it is true.
+bool ProgramEnding();

@@ -4,6 +4,7 @@
 // the function leaves the stack anywhere but where it was before the arguments went on.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "runtime_interface.h"
@@ -32,9 +33,20 @@ enum Command : uint32_t {
   kWideCharToMultiByte,        // kernel32.dll
   kWideCharToMultiByteDefault, // kernel32 (the same function, used with a default character)
   kLCMapString,                // kernel32
+  kPeekMessage,                // user32.dll
+  kInternetSetOption,          // wininet.dll
+  kInternetSetStatusCallback,  // wininet.dll
+  kCreateThread,               // kernel32.dll
+  kExitThread,                 // kernel32.dll
+  kCreateEvent,                // kernel32.dll
+  kSetEvent,                   // kernel32.dll
+  kWaitForSingleObject,        // kernel32.dll
+  kCloseHandle,                // kernel32.dll
+  kGetModuleHandleEx,          // kernel32.dll
+  kMsgWaitForMultipleObjectsEx,  // user32.dll
   kCommandCount
 };
-static_assert(kCommandCount == 20);
+static_assert(kCommandCount == 31);
 
 // Library file and exported name per command, for the program's information record.
 extern const char* const kFiles[kCommandCount];
@@ -43,6 +55,23 @@ extern const char* const kNames[kCommandCount];
 // Handles and addresses travel as 32-bit words.
 using Handle = uint32_t;
 using EnumProc = int32_t(__stdcall*)(uint32_t window, uint32_t param);
+using ThreadProc = uint32_t(__stdcall*)(void* parameter);
+// WinINet's status callback: handle, the context given when the handle was opened, the status
+// number and its information block.
+using StatusCallback = void(__stdcall*)(Handle handle, uint32_t context, uint32_t status,
+                                        void* information, uint32_t length);
+
+// A window message as PeekMessageA fills it in (MSG).
+struct Message {
+  Handle window;
+  uint32_t message;
+  uint32_t wParam;
+  uint32_t lParam;
+  uint32_t time;   // milliseconds since system start
+  int32_t x, y;    // cursor position in screen pixels
+};
+static_assert(sizeof(Message) == 28);
+static_assert(offsetof(Message, message) == 4 && offsetof(Message, time) == 16);
 
 int32_t SkinH_AttachRes(const void* data, uint32_t size, const char* options, uint32_t a,
                         uint32_t b, uint32_t c);
@@ -77,5 +106,20 @@ int32_t WideCharToMultiByteDefault(uint32_t codePage, uint32_t flags, const void
                                    const char* defaultChar, int32_t* usedDefault);
 int32_t LCMapStringA(uint32_t locale, uint32_t flags, const char* source, int32_t length,
                      char* target, int32_t targetLength);
+int32_t PeekMessageA(Message* message, Handle window, uint32_t first, uint32_t last,
+                     uint32_t remove);
+int32_t InternetSetOptionA(Handle handle, uint32_t option, const void* buffer, uint32_t length);
+uint32_t InternetSetStatusCallbackA(Handle handle, StatusCallback callback);
+Handle CreateThread(const void* security, uint32_t stackSize, ThreadProc start, void* parameter,
+                    uint32_t flags, uint32_t* threadId);
+[[noreturn]] void ExitThread(uint32_t code);
+Handle CreateEventA(const void* security, int32_t manualReset, int32_t initialState,
+                    const char* name);
+int32_t SetEvent(Handle event);
+uint32_t WaitForSingleObject(Handle object, uint32_t milliseconds);
+int32_t CloseHandle(Handle object);
+int32_t GetModuleHandleExA(uint32_t flags, const char* name, Handle* module);
+uint32_t MsgWaitForMultipleObjectsEx(uint32_t count, const Handle* objects, uint32_t milliseconds,
+                                     uint32_t wakeMask, uint32_t flags);
 
 }  // namespace dll

@@ -12,6 +12,9 @@ const char* const kFiles[kCommandCount] = {
     "wininet.dll",  "wininet.dll", "wininet.dll", "wininet.dll",  "kernel32.dll",
     "",             "",            "",            "user32.dll",   "",
     "user32.dll",   "",            "kernel32.dll", "kernel32",    "kernel32",
+    "user32.dll",   "wininet.dll", "wininet.dll", "kernel32.dll", "kernel32.dll",
+    "kernel32.dll", "kernel32.dll", "kernel32.dll", "kernel32.dll", "kernel32.dll",
+    "user32.dll",
 };
 
 const char* const kNames[kCommandCount] = {
@@ -21,7 +24,11 @@ const char* const kNames[kCommandCount] = {
     "GetCurrentProcessId", "MessageBoxA",      "EnumWindows",
     "IsWindowVisible",     "GetWindowThreadProcessId", "GetWindowTextA",
     "GetClassNameA",       "MultiByteToWideChar", "WideCharToMultiByte",
-    "WideCharToMultiByte", "LCMapStringA",
+    "WideCharToMultiByte", "LCMapStringA",     "PeekMessageA",
+    "InternetSetOptionA",  "InternetSetStatusCallbackA", "CreateThread",
+    "ExitThread",          "CreateEventA",     "SetEvent",
+    "WaitForSingleObject", "CloseHandle",      "GetModuleHandleExA",
+    "MsgWaitForMultipleObjectsEx",
 };
 
 namespace {
@@ -30,6 +37,8 @@ namespace {
 uint32_t Word(const void* address) { return reinterpret_cast<uint32_t>(address); }
 uint32_t Word(int32_t value) { return static_cast<uint32_t>(value); }
 uint32_t Word(EnumProc routine) { return reinterpret_cast<uint32_t>(routine); }
+uint32_t Word(ThreadProc routine) { return reinterpret_cast<uint32_t>(routine); }
+uint32_t Word(StatusCallback routine) { return reinterpret_cast<uint32_t>(routine); }
 
 uint32_t Call(Command command, std::initializer_list<uint32_t> words) {
   return ProgramCallDll(command, words.begin(), static_cast<uint32_t>(words.size()));
@@ -130,6 +139,52 @@ int32_t LCMapStringA(uint32_t locale, uint32_t flags, const char* source, int32_
                      char* target, int32_t targetLength) {
   return Call(kLCMapString,
               {locale, flags, Word(source), Word(length), Word(target), Word(targetLength)});
+}
+
+int32_t PeekMessageA(Message* message, Handle window, uint32_t first, uint32_t last,
+                     uint32_t remove) {
+  return Call(kPeekMessage, {Word(message), window, first, last, remove});
+}
+
+int32_t InternetSetOptionA(Handle handle, uint32_t option, const void* buffer, uint32_t length) {
+  return Call(kInternetSetOption, {handle, option, Word(buffer), length});
+}
+
+uint32_t InternetSetStatusCallbackA(Handle handle, StatusCallback callback) {
+  return Call(kInternetSetStatusCallback, {handle, Word(callback)});
+}
+
+Handle CreateThread(const void* security, uint32_t stackSize, ThreadProc start, void* parameter,
+                    uint32_t flags, uint32_t* threadId) {
+  return Call(kCreateThread,
+              {Word(security), stackSize, Word(start), Word(parameter), flags, Word(threadId)});
+}
+
+void ExitThread(uint32_t code) {
+  Call(kExitThread, {code});
+  __builtin_unreachable();
+}
+
+Handle CreateEventA(const void* security, int32_t manualReset, int32_t initialState,
+                    const char* name) {
+  return Call(kCreateEvent, {Word(security), Word(manualReset), Word(initialState), Word(name)});
+}
+
+int32_t SetEvent(Handle event) { return Call(kSetEvent, {event}); }
+
+uint32_t WaitForSingleObject(Handle object, uint32_t milliseconds) {
+  return Call(kWaitForSingleObject, {object, milliseconds});
+}
+
+int32_t CloseHandle(Handle object) { return Call(kCloseHandle, {object}); }
+
+int32_t GetModuleHandleExA(uint32_t flags, const char* name, Handle* module) {
+  return Call(kGetModuleHandleEx, {flags, Word(name), Word(module)});
+}
+
+uint32_t MsgWaitForMultipleObjectsEx(uint32_t count, const Handle* objects, uint32_t milliseconds,
+                                     uint32_t wakeMask, uint32_t flags) {
+  return Call(kMsgWaitForMultipleObjectsEx, {count, Word(objects), milliseconds, wakeMask, flags});
 }
 
 }  // namespace dll

@@ -1,23 +1,16 @@
-// Exit button, notice box and window enumeration.
+// The notice box and the enumeration of visible top-level windows.
 #include "window_routines.h"
 
 #include <cstring>
 
 #include "dll_commands.h"
+#include "program_values.h"
 
 namespace {
 
 constexpr int32_t kDefaultStyle = 0x40;   // MB_ICONINFORMATION with an OK button
 constexpr int32_t kTitleBuffer = 256;
 constexpr int32_t kClassBuffer = 50;
-
-char* CopyText(const char* text) {
-  size_t n = text ? std::strlen(text) : 0;
-  if (n == 0) return nullptr;
-  char* copy = static_cast<char*>(MemAlloc(n + 1));
-  std::memcpy(copy, text, n + 1);
-  return copy;
-}
 
 // Reads a window text into a buffer of `size` spaces and keeps it up to its first zero byte.
 // One spare terminator after the buffer keeps the read in bounds if the call writes none.
@@ -27,25 +20,19 @@ char* ReadIntoSpaces(int32_t size, Reader read) {
   std::memset(buffer, ' ', size);
   buffer[size] = '\0';
   read(buffer, size);
-  char* text = CopyText(buffer);
+  char* text = prog::CopyText(buffer);
   MemFree(buffer);
   return text;
 }
 
 }  // namespace
 
-// Ends the program at once, also from inside a request that is dispatching messages: the
-// runtime's clean-up releases the globals and the process exits with code 0.
-extern "C" HandlerReturn __cdecl OnExitClicked() {
-  EndProgram(0);
-}
-
 // A record owns its two texts, so a copy gets copies of them.
 WindowInfo* CopyWindowInfo(const WindowInfo& info) {
   auto* copy = static_cast<WindowInfo*>(MemAlloc(sizeof(WindowInfo)));
   *copy = info;
-  copy->title = CopyText(info.title);
-  copy->className = CopyText(info.className);
+  copy->title = prog::CopyText(info.title);
+  copy->className = prog::CopyText(info.className);
   return copy;
 }
 
@@ -129,4 +116,11 @@ int32_t ShowNotice(const char* message, std::optional<int32_t> style,
   uint32_t window = owner ? *owner : FindProcessWindow(dll::GetCurrentProcessId());
   const char* title = caption ? *caption : "友情提醒";
   return dll::MessageBoxA(window, message, title, style.value_or(kDefaultStyle)) - 1;
+}
+
+bool ProgramEnding() {
+  constexpr uint32_t kQuit = 0x0012;     // WM_QUIT
+  constexpr uint32_t kNoRemove = 0;      // PM_NOREMOVE
+  dll::Message message{};
+  return dll::PeekMessageA(&message, 0, kQuit, kQuit, kNoRemove) != 0;
 }

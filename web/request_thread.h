@@ -1,0 +1,67 @@
+// The helper thread of one request. The WinINet calls that wait for the network (name
+// resolution, connecting, sending and the response head inside HttpSendRequestA, and every
+// InternetReadFile) run on it, one at a time, while the window's thread waits for each with
+// window messages dispatched: the window repaints and takes clicks during every phase of a
+// request, and the exit button, which ends the process from inside that dispatch, ends it at
+// once.
+//
+// Ownership: the window's thread creates the thread's record (the call, its argument copies and
+// its read buffer), its two events and the thread, and releases them when the request is over
+// and the thread has ended. A call the window's thread stops waiting for because the program is
+// ending is abandoned: record, events and thread are left as they are, so the call can still
+// finish into memory that stays valid, and the end of the process takes them all.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+
+#include "dll_commands.h"
+
+namespace web {
+
+struct RequestThreadRecord;
+
+class RequestThread {
+ public:
+  // Bytes InternetReadFile is asked for at a time.
+  static constexpr uint32_t kChunkSize = 1024;
+  // Redirects one request may follow; WinINet follows them on its own, and one more ends the
+  // request as failed.
+  static constexpr uint32_t kMaxRedirects = 10;
+
+  // Starts the thread. Should that fail, the calls run on the window's thread as they come.
+  RequestThread();
+  RequestThread(const RequestThread&) = delete;
+  RequestThread& operator=(const RequestThread&) = delete;
+  // Ends and releases an idle thread; leaves an abandoned one alone.
+  ~RequestThread();
+
+  // The context to open the request handle with, and the status callback that counts its
+  // redirects; call WatchRedirects once the handle is open.
+  uint32_t Context() const;
+  void WatchRedirects(dll::Handle request);
+
+  // HttpSendRequestA(request, headers, headersLength, optional, optionalLength) on the thread.
+  // The thread works on copies of the two texts (a null one stays null). True with the call's
+  // result in *result; false when it did not come to its end: the program began ending during
+  // the wait, or WinINet followed more than kMaxRedirects redirects.
+  bool Send(dll::Handle request, const char* headers, uint32_t headersLength,
+            const char* optional, uint32_t optionalLength, int32_t* result);
+  // InternetReadFile(file, buffer, kChunkSize, &count) on the thread, into a zeroed buffer of
+  // the record; *data then points at *count bytes, valid until the next call. The result of
+  // the call goes to *result. False as for Send.
+  bool Read(dll::Handle file, const uint8_t** data, uint32_t* count, int32_t* result);
+
+  // True once a call was abandoned or stopped: nothing more may be asked of this request but
+  // the closing of its handles.
+  bool Stopped() const { return stopped_; }
+
+ private:
+  bool Call(dll::Command command, std::initializer_list<uint32_t> words, uint32_t* result);
+
+  RequestThreadRecord* record_ = nullptr;
+  bool stopped_ = false;
+  bool abandoned_ = false;
+};
+
+}  // namespace web
