@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/app.h"
+#include "framework/scoped_handle.h"
 #include "framework/window.h"
 #include "runtime/interface/records.h"
 
@@ -100,8 +101,8 @@ class RuntimeApp : public fw::App {
   bool oleInitialised = false;
   HANDLE heap = nullptr;
   GlobalsCleanupRoutine globalsCleanup = nullptr;
-  HICON defaultIconLarge = nullptr;
-  HICON defaultIconSmall = nullptr;
+  fw::ScopedIcon defaultIconLarge;
+  fw::ScopedIcon defaultIconSmall;
   bool ending = false;
 
   // Guards the background-thread list of the media facilities.
