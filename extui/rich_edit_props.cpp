@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "framework/archive.h"
+#include "framework/global_memory.h"
 #include "framework/memfile.h"
 
 namespace extui {
@@ -37,7 +38,7 @@ bool RichEditProps::Load(const void* block, int32_t length) {
 
 // Writes the fields in their stored order through a storing archive into a growable memory
 // file (growth step 4096 bytes); the version is always 1.
-std::string RichEditProps::Serialise() const {
+std::string RichEditProps::Serialize() const {
   fw::MemFile file(4096);
   {
     fw::Archive out(file, fw::Archive::Store);
@@ -64,21 +65,13 @@ HGLOBAL RichEditProps::Save(uint32_t* length) const {
   if (length) *length = 0;
   std::string bytes;
   try {
-    bytes = Serialise();
+    bytes = Serialize();
   } catch (const std::exception&) {
     return nullptr;
   }
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, bytes.size());
-  if (!memory) return nullptr;
-  void* data = GlobalLock(memory);
-  if (!data) {
-    GlobalFree(memory);
-    return nullptr;
-  }
-  std::memcpy(data, bytes.data(), bytes.size());
-  GlobalUnlock(memory);
-  if (length) *length = static_cast<uint32_t>(bytes.size());
-  return memory;
+  fw::ScopedGlobal memory = fw::CopyToGlobal(bytes.data(), bytes.size());
+  if (memory && length) *length = static_cast<uint32_t>(bytes.size());
+  return memory.Release();
 }
 
 }  // namespace extui

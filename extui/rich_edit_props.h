@@ -47,9 +47,9 @@ struct RichEditProps {
   bool Load(const void* block, int32_t length);
 
   // The PropertyBlock bytes of the record, always with version 1.
-  std::string Serialise() const;
+  std::string Serialize() const;
 
-  // Serialise() into a new movable global memory block of exactly the block's length; null
+  // Serialize() into a new movable global memory block of exactly the block's length; null
   // (and length 0) when the memory cannot be had.
   HGLOBAL Save(uint32_t* length) const;
 };

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "extui/library_access.h"
+#include "framework/deferred_delete.h"
 
 namespace extui {
 namespace {
@@ -147,33 +148,14 @@ bool ProbeProtection() {
 // A program handler runs inside the unit's own message handling or operations (a SelText write
 // raises event 0 before it returns), and it may destroy the box, for instance by a write that
 // re-creates it. A unit whose window goes while any unit procedure or operation is still on the
-// stack is deleted later, once none is.
+// stack is deleted later, once none is. An operation (called from outside the units) deletes
+// the waiting units when it ends as the outermost frame; a procedure cannot, so waiting units
+// go at the next outermost entry of a procedure instead.
 
-int g_active = 0;                    // unit procedures and operations running on this thread
-std::vector<RichEditUnit*> g_doomed; // units whose window is gone, waiting for g_active == 0
-
-void FlushDoomed() {
-  std::vector<RichEditUnit*> doomed;
-  doomed.swap(g_doomed);
-  for (RichEditUnit* unit : doomed) delete unit;
+fw::DeleteQueue& Doomed() {
+  static fw::DeleteQueue queue;
+  return queue;
 }
-
-// Marks a unit procedure or operation as running. An operation (called from outside the units)
-// deletes the waiting units when it ends as the outermost one; a procedure cannot, because the
-// framework still uses its object after it returns, so waiting units go at the next outermost
-// entry instead.
-class ActiveScope {
- public:
-  explicit ActiveScope(bool flushOnExit) : flushOnExit_(flushOnExit) { ++g_active; }
-  ~ActiveScope() {
-    if (--g_active == 0 && flushOnExit_) FlushDoomed();
-  }
-  ActiveScope(const ActiveScope&) = delete;
-  ActiveScope& operator=(const ActiveScope&) = delete;
-
- private:
-  bool flushOnExit_;
-};
 
 }  // namespace
 
@@ -192,7 +174,7 @@ bool RichEditUnit::SystemEnforcesProtection() {
 // with the style the properties ask for (falling back to the older window class), then sets the
 // default format, the content, the limit, the selection and the looks, and only then turns on
 // the notifications, so that creation raises no events.
-RichEditUnit* RichEditUnit::Create(const RichEditCreateArgs& args) {
+RichEditUnit* RichEditUnit::Create(const forms::UnitCreateArgs& args) {
   if (!LoadRichEditModule()) return nullptr;
   SystemEnforcesProtection();  // measured before the first box exists
 
@@ -204,7 +186,7 @@ RichEditUnit* RichEditUnit::Create(const RichEditCreateArgs& args) {
   }
   unit->windowId_ = args.windowId;
   unit->unitId_ = args.unitId;
-  unit->designFlag_ = args.designFlag;
+  unit->designFlag_ = static_cast<int32_t>(args.classWord2);
   const RichEditProps& p = unit->props_;
 
   // Style: the form runtime's base bits, a child window, and the box's own choices. A
@@ -222,7 +204,7 @@ RichEditUnit* RichEditUnit::Create(const RichEditCreateArgs& args) {
   if (p.readOnly) style |= ES_READONLY;
   style |= WS_CLIPSIBLINGS;
 
-  HMENU id = reinterpret_cast<HMENU>(static_cast<intptr_t>(args.controlId));
+  HMENU id = reinterpret_cast<HMENU>(static_cast<uintptr_t>(args.controlId));
   bool created = g_module && unit->WindowObject::Create(0, kClassNew, "", style, args.left, args.top,
                                                         args.width, args.height, args.parent, id);
   if (!created) {
@@ -257,8 +239,7 @@ void RichEditUnit::ApplyDefaultFormat() {
 // When the control's window is gone the unit tells the runtime and deletes itself.
 void RichEditUnit::PostNcDestroy() {
   Notify(SVC_RELEASE_UNIT_DATA, static_cast<uint32_t>(windowId_), static_cast<uint32_t>(unitId_));
-  if (g_active > 0) g_doomed.push_back(this);
-  else delete this;
+  Doomed().DeleteOrDefer(this);
 }
 
 // ---- class operations ------------------------------------------------------------------------
@@ -266,7 +247,7 @@ void RichEditUnit::PostNcDestroy() {
 // The record alone would hold the content and selection last written or read, and a window
 // re-created from it (after a write of AllowMultiLines, AutoNextLine or ReadOnly) would lose
 // every line appended since and put the caret back at the start. The live control is the truth.
-HGLOBAL RichEditUnit::SaveProperties(uint32_t* length) {
+HGLOBAL RichEditUnit::SaveProperties() {
   if (!designFlag_ && hwnd_) {
     props_.content = StreamOut(StreamFormat());
     CHARRANGE sel{0, 0};
@@ -274,39 +255,45 @@ HGLOBAL RichEditUnit::SaveProperties(uint32_t* length) {
     props_.selStart = sel.cpMin;
     props_.selLength = sel.cpMax - sel.cpMin;
   }
-  return props_.Save(length);
+  return props_.Save(nullptr);
 }
 
-// Question 5 asks whether the box is multi-line; every other question is answered yes.
-int32_t RichEditUnit::Query(int32_t question) const {
-  return question == 5 ? props_.allowMultiLines : 1;
+HGLOBAL RichEditUnit::VisitTexts(const void* block, int32_t length, UnitTextVisitorCallback visitor, void* user) {
+  RichEditProps props;
+  if (!props.Load(block, length)) return nullptr;
+  if (visitor) {
+    const char* replacement = visitor(props.content.c_str(), user);
+    if (replacement) props.content = replacement;
+  }
+  return props.Save(nullptr);
 }
 
 // Writes one class property; see the property table of the class for what each index means.
-// Out-of-range values are clamped. The answer is 1 only for a change of a property that the
+// Out-of-range values are clamped. The answer is true only for a change of a property that the
 // control takes at creation alone (multi-line, word wrap, read-only): the form runtime then
 // re-creates the window from the saved properties.
-int32_t RichEditUnit::WriteProperty(int32_t index, uint32_t first, uint32_t) {
-  ActiveScope scope(true);
+bool RichEditUnit::WriteProperty(int32_t index, const UnitValue& v) {
+  fw::DeleteQueue::Frame frame(Doomed(), true);
+  const uint32_t first = v.first;
   const auto value = static_cast<int32_t>(first);
   const char* text = reinterpret_cast<const char*>(static_cast<uintptr_t>(first));
   if (!text) text = "";
   switch (index) {
     case kPropContextType:
       props_.contextType = std::clamp(value, 0, 1);
-      return 0;
+      return false;
     case kPropContent:
       props_.content = text;
       if (hwnd_) StreamIn(props_.content, StreamFormat());
-      return 0;
+      return false;
     case kPropBorder:
       props_.border = std::clamp(value, 0, 5);
       ApplyBorder();
-      return 0;
+      return false;
     case kPropBackColor:
       props_.backColor = first;
       ApplyBackColor();
-      return 0;
+      return false;
     case kPropAllowMultiLines:
     case kPropAutoNextLine:
     case kPropReadOnly: {
@@ -315,37 +302,37 @@ int32_t RichEditUnit::WriteProperty(int32_t index, uint32_t first, uint32_t) {
                                                     : props_.readOnly;
       const bool changed = slot != value;
       slot = value;
-      return changed ? 1 : 0;
+      return changed;
     }
     case kPropHideSel:
       if (props_.hideSel != value) {
         props_.hideSel = value;
         Control(EM_HIDESELECTION, static_cast<WPARAM>(value), 1);
       }
-      return 0;
+      return false;
     case kPropMaxAllowLength:
       props_.maxAllowLength = std::max(value, 0);
       Control(EM_EXLIMITTEXT, 0, props_.maxAllowLength);
-      return 0;
+      return false;
     case kPropSelStart:
       props_.selStart = std::max(value, 0);
       SetSelection(props_.selStart, props_.selLength);
-      return 0;
+      return false;
     case kPropSelLength:
       props_.selLength = std::max(value, -1);
       SetSelection(props_.selStart, props_.selLength);
-      return 0;
+      return false;
     case kPropSelText: {
       // Replaces the selection and leaves the caret after the inserted text.
       const std::string bytes(text);
       StreamIn(bytes, StreamFormat() | SFF_SELECTION);
-      return 0;
+      return false;
     }
     case kPropModified:
       if (!designFlag_) Control(EM_SETMODIFY, value ? 1 : 0, 0);
-      return 0;
+      return false;
     default:
-      return 0;
+      return false;
   }
 }
 
@@ -353,10 +340,10 @@ int32_t RichEditUnit::WriteProperty(int32_t index, uint32_t first, uint32_t) {
 // The stored properties answer from the record; content, selection, limit and the modified
 // flag come from the live control, except in design mode, where the record answers and the
 // selected text reads as empty.
-bool RichEditUnit::ReadProperty(int32_t index, uint32_t out[2]) {
-  out[0] = out[1] = 0;
-  auto put = [&](int32_t v) { out[0] = static_cast<uint32_t>(v); };
-  auto putText = [&](const std::string& s) { out[0] = reinterpret_cast<uintptr_t>(s.c_str()); };
+bool RichEditUnit::ReadProperty(int32_t index, UnitValue* out) {
+  *out = UnitValue{0, 0};
+  auto put = [&](int32_t v) { forms::PutWord(out, v); };
+  auto putText = [&](const std::string& s) { forms::PutText(out, s); };
   const bool live = !designFlag_ && hwnd_;
   CHARRANGE sel{0, 0};
   if (live && (index == kPropSelStart || index == kPropSelLength))
@@ -364,7 +351,7 @@ bool RichEditUnit::ReadProperty(int32_t index, uint32_t out[2]) {
   switch (index) {
     case kPropContextType: put(props_.contextType); return true;
     case kPropBorder: put(props_.border); return true;
-    case kPropBackColor: out[0] = props_.backColor; return true;
+    case kPropBackColor: out->first = props_.backColor; return true;
     case kPropAllowMultiLines: put(props_.allowMultiLines); return true;
     case kPropAutoNextLine: put(props_.autoNextLine); return true;
     case kPropReadOnly: put(props_.readOnly); return true;
@@ -394,7 +381,7 @@ bool RichEditUnit::ReadProperty(int32_t index, uint32_t out[2]) {
 // SetSelCharFormat's effect: with an empty selection the format becomes that of the insertion
 // point, so the text inserted there next takes it.
 void RichEditUnit::ApplyCharFormat(const CharFormat& value) {
-  ActiveScope scope(true);
+  fw::DeleteQueue::Frame frame(Doomed(), true);
   CHARFORMATA cf = ToCharFormatA(value);
   Control(EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
 }
@@ -445,18 +432,7 @@ void RichEditUnit::ApplyBackColor() {
 // Clears the border bits (client edge, modal frame, static edge; the thin border), sets those
 // of the chosen style, and lets the frame be recomputed without moving the window.
 void RichEditUnit::ApplyBorder() {
-  if (!hwnd_) return;
-  static const DWORD kExBits[6] = {0, WS_EX_CLIENTEDGE, WS_EX_DLGMODALFRAME, WS_EX_STATICEDGE,
-                                   WS_EX_CLIENTEDGE | WS_EX_DLGMODALFRAME, 0};
-  const UINT frame = SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
-  DWORD ex = static_cast<DWORD>(ExStyle()) & ~DWORD{0x20201};
-  ex |= kExBits[std::clamp(props_.border, 0, 5)];
-  ::SetWindowLongA(hwnd_, GWL_EXSTYLE, static_cast<LONG>(ex));
-  ::SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0, frame);
-  DWORD style = static_cast<DWORD>(Style()) & ~DWORD{WS_BORDER};
-  if (props_.border == kBorderSingleLine) style |= WS_BORDER;
-  ::SetWindowLongA(hwnd_, GWL_STYLE, static_cast<LONG>(style));
-  ::SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0, frame);
+  if (hwnd_) forms::ApplyUnitBorder(hwnd_, props_.border);
 }
 
 // ---- messages --------------------------------------------------------------------------------
@@ -465,8 +441,8 @@ void RichEditUnit::ApplyBorder() {
 // its parent hands back, and, where the control itself does not enforce protection, the
 // keyboard and clipboard messages that could edit protected text.
 LRESULT RichEditUnit::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (g_active == 0) FlushDoomed();  // no unit procedure or operation is running now
-  ActiveScope scope(false);
+  Doomed().Flush();  // only when no unit procedure or operation is running now
+  fw::DeleteQueue::Frame frame(Doomed());
   return OnMessage(msg, wParam, lParam);
 }
 

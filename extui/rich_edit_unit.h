@@ -13,6 +13,7 @@
 
 #include "extui/char_format.h"
 #include "extui/rich_edit_props.h"
+#include "forms/unit_operations.h"
 #include "framework/window.h"
 
 namespace extui {
@@ -55,34 +56,8 @@ enum RichEditEvent : int32_t {
   kEventLostFocus = -8,
 };
 
-// Everything the create operation receives.
-struct RichEditCreateArgs {
-  const void* block = nullptr;   // PropertyBlock
-  int32_t blockLength = 0;
-  DWORD style = 0;               // base style from the form runtime
-  HWND parent = nullptr;
-  int32_t controlId = 0;
-  int32_t left = 0, top = 0, width = 0, height = 0;
-  int32_t windowId = 0, unitId = 0;
-  int32_t designFlag = 0;
-};
-
 class RichEditUnit : public fw::WindowObject {
  public:
-  // Creates the unit and its control; null when neither rich edit DLL nor window class can be
-  // had, or the PropertyBlock is refused.
-  static RichEditUnit* Create(const RichEditCreateArgs& args);
-
-  // Class operations. A write answers 1 when the window must be re-created for the change.
-  int32_t Query(int32_t question) const;
-  int32_t WriteProperty(int32_t index, uint32_t first, uint32_t second);
-  // Fills `out` (an int32, or the address of a text the unit owns); false for an unknown index.
-  bool ReadProperty(int32_t index, uint32_t out[2]);
-  bool WantsKey(int32_t key) const { return key == VK_RETURN && props_.allowMultiLines == 1; }
-  // The current PropertyBlock. A live box first takes its content and selection from the
-  // control, so that a box re-created from the block shows what the old one showed.
-  HGLOBAL SaveProperties(uint32_t* length);
-
   // Applies a character format to the current selection (or the insertion point).
   void ApplyCharFormat(const CharFormat& value);
 
@@ -105,7 +80,27 @@ class RichEditUnit : public fw::WindowObject {
   LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
  private:
+  friend class forms::UnitOperations<RichEditUnit>;
   RichEditUnit() = default;
+
+  // Operations 1, 2, 4, 5, 6, 8 and 9 (forms::UnitOperations).
+  // Creates the unit and its control; null when neither rich edit DLL nor window class can be
+  // had, or the PropertyBlock is refused. The second class word is the design flag.
+  static RichEditUnit* Create(const forms::UnitCreateArgs& args);
+  // Question 5 asks whether the box is multi-line; every other question is answered yes.
+  int32_t Query(int32_t question) const { return question == 5 ? props_.allowMultiLines : 1; }
+  // True when the window must be re-created for the change.
+  bool WriteProperty(int32_t index, const UnitValue& value);
+  // The current PropertyBlock. A live box first takes its content and selection from the
+  // control, so that a box re-created from the block shows what the old one showed.
+  HGLOBAL SaveProperties();
+  // An int32, or the address of a text the unit owns; false for an unknown index.
+  bool ReadProperty(int32_t index, UnitValue* value);
+  // Enter stays in a multi-line box.
+  bool ClaimsKey(int32_t key) const { return key == VK_RETURN && props_.allowMultiLines == 1; }
+  // The box's one text is its content; the visitor may replace it, and the block comes back
+  // saved again (null for a block that cannot be read).
+  static HGLOBAL VisitTexts(const void* block, int32_t length, UnitTextVisitorCallback visitor, void* user);
 
   // One message to the control; 0 once its window is gone.
   LRESULT Control(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const {

@@ -11,6 +11,8 @@
 #include "forms/event_dispatch.h"
 #include "forms/picture.h"
 #include "forms/unit_class.h"
+#include "forms/unit_operations.h"
+#include "framework/scoped_handle.h"
 #include "runtime/interface/unit_records.h"
 
 namespace forms {
@@ -38,39 +40,28 @@ struct ButtonProperties : PropertyRecord {
   bool Serialize(PropertyStream& stream) override;
 };
 
-class Button : public UnitObject {
+class Button : public RecordUnit<ButtonProperties> {
  public:
-  static void* __cdecl Create(const void* block, int32_t length, uint32_t style, void* parent,
-                              uint32_t controlId, void* menu, int32_t left, int32_t top,
-                              int32_t width, int32_t height, int32_t windowId, int32_t unitId,
-                              uint32_t classWord1, uint32_t classWord2);
-  static int32_t __cdecl WriteOp(void* object, int32_t index, const UnitValue* value, int32_t* out);
-  static void* __cdecl SaveOp(void* object);
-  static int32_t __cdecl ReadOp(void* object, int32_t index, UnitValue* value);
-  static int32_t __cdecl IsDefaultOp(void* object);
-  static void* __cdecl TextVisitorOp(const void* block, int32_t length,
-                                     UnitTextVisitorCallback visitor, void* user);
-
+  explicit Button(const UnitCreateArgs& args) : RecordUnit(args) {}
   // Raises the click event (Enter key and mnemonics use this as well as the control).
   void Click() { Raise(0); }
-  bool IsDefault() const;
-  const ButtonProperties& Properties() const { return props_; }
   PictureKind ShownPicture() const { return picture_.kind; }
+
+  // Unit operations (UnitOperations<Button>): 1 create, 4 write, 5 save (the record's), 6 read,
+  // 9 text visitor, and 10: a default button is one whose style type is BS_DEFPUSHBUTTON.
+  static Button* Create(const UnitCreateArgs& args);
+  bool WriteProperty(int32_t index, const UnitValue& value);
+  bool ReadProperty(int32_t index, UnitValue* value);
+  static HGLOBAL VisitTexts(const void* block, int32_t length, UnitTextVisitorCallback visitor, void* user);
+  bool IsDefault() const;
 
  protected:
   LRESULT UnitProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  Button(int32_t windowId, int32_t unitId) : UnitObject(windowId, unitId) {}
-  ~Button() override;
-
-  bool Write(int32_t index, const UnitValue& value);
-  bool Read(int32_t index, UnitValue* value);
-  void ApplyFont();
   void ApplyStyleBits(DWORD mask, DWORD bits);
 
-  ButtonProperties props_;
-  HFONT font_ = nullptr;
+  fw::ScopedFont font_;
   Picture picture_;
 };
 

@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -14,10 +15,7 @@
 namespace forms {
 namespace {
 
-constexpr uint32_t kDefaultColor = 0xFF000000;
 constexpr int kUpDownWidth = 18;   // pixels, to the right of the box
-
-int32_t Clamp(int32_t v, int32_t low, int32_t high) { return v < low ? low : v > high ? high : v; }
 
 // Reads an integer the way the numeric modes do: leading blanks, a sign, digits; anything
 // else ends the number. Saturates at the 64-bit range; no digits give 0.
@@ -26,8 +24,6 @@ int64_t ParseInteger(const std::string& text) {
   return static_cast<int64_t>(v);
 }
 
-int64_t Clamp64(int64_t v, int64_t low, int64_t high) { return v < low ? low : v > high ? high : v; }
-
 // Decimal text of a 64-bit integer.
 std::string IntegerText(int64_t v) {
   char buffer[32];
@@ -35,11 +31,42 @@ std::string IntegerText(int64_t v) {
   return buffer;
 }
 
-// Where a text property value points: class-form texts are zero-terminated, null means "".
-std::string TextOf(const UnitValue& value) {
-  const char* text = reinterpret_cast<const char*>(value.first);
-  return text ? std::string(text) : std::string();
+// Style bits of a box from its properties and the caller's bits (WS_DISABLED, WS_TABSTOP).
+DWORD EditStyle(const EditBoxProperties& p, uint32_t callerStyle) {
+  DWORD s = callerStyle | WS_CHILD | WS_CLIPSIBLINGS;
+  if (!p.hideSel) s |= ES_NOHIDESEL;
+  if (p.multiLine) {
+    s |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
+    if (p.scrollBars == 1 || p.scrollBars == 3) s |= ES_AUTOHSCROLL | WS_HSCROLL;
+    if (p.scrollBars == 2 || p.scrollBars == 3) s |= WS_VSCROLL;
+  } else {
+    s |= ES_AUTOHSCROLL;
+  }
+  if (p.align == 1) s |= ES_CENTER;
+  if (p.align == 2) s |= ES_RIGHT;
+  if (p.inputMode == 1) s |= ES_READONLY;
+  if (p.inputMode == 2) s |= ES_PASSWORD;
+  if (p.caseConversion == 1) s |= ES_LOWERCASE;
+  if (p.caseConversion == 2) s |= ES_UPPERCASE;
+  return s;
 }
+
+// Properties the control takes only at its creation: a changed value makes the runtime
+// re-create the box. Logical ones store any non-zero value as 1; choices are clamped.
+struct CreationProperty {
+  int32_t index;
+  int32_t EditBoxProperties::*field;
+  bool logical;
+  int32_t high;   // choices: 0..high
+};
+constexpr CreationProperty kCreationProperties[] = {
+    {EDIT_HIDE_SEL, &EditBoxProperties::hideSel, true, 1},
+    {EDIT_MULTI_LINE, &EditBoxProperties::multiLine, true, 1},
+    {EDIT_SCROLL_BARS, &EditBoxProperties::scrollBars, false, 3},
+    {EDIT_ALIGN, &EditBoxProperties::align, false, 2},
+    {EDIT_CASE, &EditBoxProperties::caseConversion, false, 2},
+    {EDIT_SPIN_MODE, &EditBoxProperties::spinMode, false, 2},
+};
 
 }  // namespace
 
@@ -48,32 +75,9 @@ std::string TextOf(const UnitValue& value) {
 bool EditBoxProperties::Serialize(PropertyStream& s) {
   uint32_t version = kMaxVersion;
   if (!s.VersionField(version, kMaxVersion)) return false;
-  s.Word(border);
-  s.Word(textColor);
-  s.Word(backColor);
-  int32_t hide = hideSel ? 1 : 0;
-  s.Word(hide);
-  hideSel = hide != 0;
-  s.Word(maxLength);
-  int32_t multi = multiLine ? 1 : 0;
-  s.Word(multi);
-  multiLine = multi != 0;
-  s.Word(scrollBars);
-  s.Word(align);
-  s.Word(inputMode);
-  s.Short(passwordChar);
-  s.Word(caseConversion);
-  s.Word(spinMode);
-  s.Word(spinMin);
-  s.Word(spinMax);
-  s.Word(selStart);
-  s.Word(selLength);
-  s.Block(font);
-  s.Text(content);
-  if (version >= 2) {
-    s.Text(dataSource);
-    s.Text(dataColumn);
-  }
+  s.Fields(border, textColor, backColor, Logical(hideSel), maxLength, Logical(multiLine), scrollBars, align,
+           inputMode, passwordChar, caseConversion, spinMode, spinMin, spinMax, selStart, selLength, font, content);
+  if (version >= 2) s.Fields(dataSource, dataColumn);
   // A font block that is not a whole LOGFONTA is no font at all.
   if (font.size() != kLogFontSize) font.clear();
   return true;
@@ -98,9 +102,9 @@ bool EditCharAllowed(int32_t mode, uint32_t c) {
 std::string NormaliseEditText(int32_t mode, const std::string& text) {
   std::string result;
   switch (mode) {
-    case 5: result = IntegerText(Clamp64(ParseInteger(text), 0, 255)); break;
-    case 6: result = IntegerText(Clamp64(ParseInteger(text), -32768, 32767)); break;
-    case 7: result = IntegerText(Clamp64(ParseInteger(text), INT32_MIN, INT32_MAX)); break;
+    case 5: result = IntegerText(std::clamp<int64_t>(ParseInteger(text), 0, 255)); break;
+    case 6: result = IntegerText(std::clamp<int64_t>(ParseInteger(text), -32768, 32767)); break;
+    case 7: result = IntegerText(std::clamp<int64_t>(ParseInteger(text), INT32_MIN, INT32_MAX)); break;
     case 8: result = IntegerText(ParseInteger(text)); break;
     case 9: result = SingleText(static_cast<float>(std::strtod(text.c_str(), nullptr))); break;
     case 10: result = DoubleText(std::strtod(text.c_str(), nullptr)); break;
@@ -122,54 +126,27 @@ int32_t StepSpinValue(const std::string& text, int32_t direction, int32_t low, i
   return static_cast<int32_t>(v);
 }
 
-// The brush and the font belong to the object; the up-down control went with WM_DESTROY.
-EditBox::~EditBox() {
-  if (font_) DeleteObject(font_);
-  if (brush_) DeleteObject(brush_);
-}
-
 // Operation 1. The caller's style bits carry WS_DISABLED and WS_TABSTOP; the box is shown
 // later by the window load.
-void* __cdecl EditBox::Create(const void* block, int32_t length, uint32_t style, void* parent,
-                              uint32_t controlId, void*, int32_t left, int32_t top, int32_t width,
-                              int32_t height, int32_t windowId, int32_t unitId, uint32_t, uint32_t) {
-  auto* box = new EditBox(windowId, unitId);
-  if (!LoadPropertyRecord(box->props_, block, length)) {
-    delete box;
-    return nullptr;
-  }
+EditBox* EditBox::Create(const UnitCreateArgs& a) {
+  auto* box = NewUnit<EditBox>(a);
+  if (!box) return nullptr;
   const EditBoxProperties& p = box->props_;
-  DWORD s = style | WS_CHILD | WS_CLIPSIBLINGS;
-  if (!p.hideSel) s |= ES_NOHIDESEL;
-  if (p.multiLine) {
-    s |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
-    if (p.scrollBars == 1 || p.scrollBars == 3) s |= ES_AUTOHSCROLL | WS_HSCROLL;
-    if (p.scrollBars == 2 || p.scrollBars == 3) s |= WS_VSCROLL;
-  } else {
-    s |= ES_AUTOHSCROLL;
-  }
-  if (p.align == 1) s |= ES_CENTER;
-  if (p.align == 2) s |= ES_RIGHT;
-  if (p.inputMode == 1) s |= ES_READONLY;
-  if (p.inputMode == 2) s |= ES_PASSWORD;
-  if (p.caseConversion == 1) s |= ES_LOWERCASE;
-  if (p.caseConversion == 2) s |= ES_UPPERCASE;
-
   box->RemakeBrush();
-  if (!box->fw::WindowObject::Create(0, "EDIT", p.content.c_str(), s, left, top, width, height,
-                                     static_cast<HWND>(parent),
-                                     reinterpret_cast<HMENU>(static_cast<uintptr_t>(controlId)))) {
+  if (!box->fw::WindowObject::Create(0, "EDIT", p.content.c_str(), EditStyle(p, a.style), a.left, a.top, a.width,
+                                     a.height, a.parent, reinterpret_cast<HMENU>(static_cast<uintptr_t>(a.controlId)))) {
     box->DiscardUnbuilt();
     return nullptr;
   }
-  box->ApplyFont();
+  ApplyUnitFont(*box, p.font, box->font_);
+  box->ApplyMinimumHeight();
   box->Send(EM_LIMITTEXT, static_cast<WPARAM>(p.maxLength > 0 ? p.maxLength : 0));
   if (p.inputMode == 2) box->Send(EM_SETPASSWORDCHAR, p.passwordChar & 0xFF);
-  if (!p.multiLine && p.spinMode != 0) box->CreateUpDown(static_cast<HWND>(parent), controlId);
+  if (!p.multiLine && p.spinMode != 0) box->CreateUpDown(a.parent, a.controlId);
   box->Send(EM_SETSEL, static_cast<WPARAM>(p.selStart), p.selStart + p.selLength);
   box->Send(EM_SCROLLCARET);
   box->ApplyBorder();
-  return static_cast<fw::WindowObject*>(box);
+  return box;
 }
 
 // The window text as GBK bytes. The length message may count characters, so the buffer
@@ -190,26 +167,15 @@ void EditBox::SetTextQuietly(const std::string& text) {
   quiet_ = false;
 }
 
-// Makes the font from the stored LOGFONTA (character set, precisions, quality and pitch
-// forced) or takes DEFAULT_GUI_FONT, then applies the minimum height.
-void EditBox::ApplyFont() {
-  HFONT old = font_;
-  font_ = nullptr;
-  if (props_.font.size() == kLogFontSize) font_ = MakeUnitFont(props_.font.data());
-  Send(WM_SETFONT, reinterpret_cast<WPARAM>(font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT)), TRUE);
-  if (old) DeleteObject(old);
-  ApplyMinimumHeight();
-}
-
 // A single-line box is at least one Chinese character plus the two edges tall.
 void EditBox::ApplyMinimumHeight() {
   if (props_.multiLine) return;
-  HDC dc = GetDC(hwnd_);
-  HGDIOBJ previous = SelectObject(dc, font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
   SIZE size{};
-  GetTextExtentPoint32A(dc, "国", 2, &size);
-  SelectObject(dc, previous);
-  ReleaseDC(hwnd_, dc);
+  {
+    fw::WindowDc dc(hwnd_);
+    fw::ScopedSelection font(dc.Get(), font_ ? font_.Get() : GetStockObject(DEFAULT_GUI_FONT));
+    GetTextExtentPoint32A(dc.Get(), "国", 2, &size);
+  }
   int minimum = size.cy + 2 * GetSystemMetrics(SM_CYEDGE);
   RECT r;
   GetWindowRect(hwnd_, &r);
@@ -219,40 +185,26 @@ void EditBox::ApplyMinimumHeight() {
   }
 }
 
-// Border 0 none, 1 sunken, 2 raised, 3 shallow sunken, 4 frame, 5 single line.
+// The box's border; the up-down control has a shallow edge beside the borders 0, 1 and 3.
 void EditBox::ApplyBorder() {
-  static constexpr DWORD kExBits[6] = {0, WS_EX_CLIENTEDGE, WS_EX_DLGMODALFRAME, WS_EX_STATICEDGE,
-                                       WS_EX_CLIENTEDGE | WS_EX_DLGMODALFRAME, 0};
-  int32_t border = Clamp(props_.border, 0, 5);
-  DWORD ex = static_cast<DWORD>(ExStyle()) & ~(WS_EX_CLIENTEDGE | WS_EX_DLGMODALFRAME | WS_EX_STATICEDGE);
-  DWORD style = static_cast<DWORD>(Style()) & ~WS_BORDER;
-  if (border == 5) style |= WS_BORDER;
-  SetWindowLongA(hwnd_, GWL_EXSTYLE, static_cast<LONG>(ex | kExBits[border]));
-  SetWindowLongA(hwnd_, GWL_STYLE, static_cast<LONG>(style));
-  SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
+  ApplyUnitBorder(hwnd_, props_.border);
+  if (!upDown_) return;
+  int32_t border = std::clamp(props_.border, 0, 5);
+  DWORD upEx = static_cast<DWORD>(GetWindowLongA(upDown_, GWL_EXSTYLE)) & ~WS_EX_STATICEDGE;
+  if (border == 0 || border == 1 || border == 3) upEx |= WS_EX_STATICEDGE;
+  SetWindowLongA(upDown_, GWL_EXSTYLE, static_cast<LONG>(upEx));
+  SetWindowPos(upDown_, nullptr, 0, 0, 0, 0,
                SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  if (upDown_) {
-    DWORD upEx = static_cast<DWORD>(GetWindowLongA(upDown_, GWL_EXSTYLE)) & ~WS_EX_STATICEDGE;
-    if (border == 0 || border == 1 || border == 3) upEx |= WS_EX_STATICEDGE;
-    SetWindowLongA(upDown_, GWL_EXSTYLE, static_cast<LONG>(upEx));
-    SetWindowPos(upDown_, nullptr, 0, 0, 0, 0,
-                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  }
 }
 
 // The background brush of BackColor (0xFF000000 = the button-face colour).
-void EditBox::RemakeBrush() {
-  if (brush_) DeleteObject(brush_);
-  COLORREF back = props_.backColor == kDefaultColor ? GetSysColor(COLOR_BTNFACE) : props_.backColor;
-  brush_ = CreateSolidBrush(back);
-}
-
+void EditBox::RemakeBrush() { brush_.Reset(CreateSolidBrush(ColorOrSystem(props_.backColor, COLOR_BTNFACE))); }
 // The up-down control is a sibling in the box's parent with control id + 4. It reports to the
 // parent, which hands its notifications to the box through the reflect-target property.
 void EditBox::CreateUpDown(HWND parent, uint32_t controlId) {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_UPDOWN_CLASS};
   InitCommonControlsEx(&icc);
-  int32_t border = Clamp(props_.border, 0, 5);
+  int32_t border = std::clamp(props_.border, 0, 5);
   DWORD ex = border == 0 || border == 1 || border == 3 ? WS_EX_STATICEDGE : 0;
   RECT r;
   GetWindowRect(hwnd_, &r);
@@ -271,10 +223,11 @@ void EditBox::CreateUpDown(HWND parent, uint32_t controlId) {
 }
 
 // The up-down range with the smaller end as lower bound, whichever end was written first.
+std::pair<int32_t, int32_t> EditBox::SpinRange() const { return std::minmax(props_.spinMin, props_.spinMax); }
+
 void EditBox::ApplySpinRange() {
   if (!upDown_) return;
-  int32_t low = props_.spinMin < props_.spinMax ? props_.spinMin : props_.spinMax;
-  int32_t high = props_.spinMin < props_.spinMax ? props_.spinMax : props_.spinMin;
+  auto [low, high] = SpinRange();
   SendMessageA(upDown_, UDM_SETRANGE32, static_cast<WPARAM>(low), high);
 }
 
@@ -299,8 +252,7 @@ void EditBox::OnSpin(int32_t direction) {
     return;
   }
   if (props_.spinMode != 1) return;
-  int32_t low = props_.spinMin < props_.spinMax ? props_.spinMin : props_.spinMax;
-  int32_t high = props_.spinMin < props_.spinMax ? props_.spinMax : props_.spinMin;
+  auto [low, high] = SpinRange();
   SetText(IntegerText(StepSpinValue(LiveText(), direction, low, high)).c_str());
   Send(EM_SETSEL, 0, -1);
   ::SetFocus(hwnd_);
@@ -323,9 +275,9 @@ void EditBox::Normalise() {
 // Colours of the reflected WM_CTLCOLOREDIT / WM_CTLCOLORSTATIC: text in TextColor on the
 // background brush.
 LRESULT EditBox::OnCtlColor(HDC dc) {
-  SetTextColor(dc, props_.textColor == kDefaultColor ? GetSysColor(COLOR_WINDOWTEXT) : props_.textColor);
-  SetBkColor(dc, props_.backColor == kDefaultColor ? GetSysColor(COLOR_BTNFACE) : props_.backColor);
-  return reinterpret_cast<LRESULT>(brush_);
+  SetTextColor(dc, ColorOrSystem(props_.textColor, COLOR_WINDOWTEXT));
+  SetBkColor(dc, ColorOrSystem(props_.backColor, COLOR_BTNFACE));
+  return reinterpret_cast<LRESULT>(brush_.Get());
 }
 
 // Typed characters pass the input filter; focus changes raise -7 and -8 (after the text is
@@ -363,7 +315,7 @@ LRESULT EditBox::UnitProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (props_.multiLine) return Default();
       RECT r;
       GetClientRect(hwnd_, &r);
-      FillRect(reinterpret_cast<HDC>(wParam), &r, brush_);
+      FillRect(reinterpret_cast<HDC>(wParam), &r, brush_.Get());
       return 1;
     }
     case WM_WINDOWPOSCHANGED: {
@@ -395,262 +347,201 @@ LRESULT EditBox::UnitProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 // Class-form values. Content, the selection and the selected text come from the live
 // control; the rest are the stored values. Texts point into a buffer the object keeps until
 // the next read.
-bool EditBox::Read(int32_t index, UnitValue* v) {
-  auto text = [&](const std::string& t) {
-    readBuffer_ = t;
-    v->first = reinterpret_cast<uint32_t>(readBuffer_.c_str());
-  };
-  auto word = [&](int32_t w) { v->first = static_cast<uint32_t>(w); };
+bool EditBox::ReadProperty(int32_t index, UnitValue* v) {
+  if (!IsWindow()) return false;
+  auto text = [&](std::string t) { PutKeptText(v, std::move(t)); };
   DWORD start = 0, end = 0;
+  if (index == EDIT_SEL_START || index == EDIT_SEL_LENGTH || index == EDIT_SEL_TEXT)
+    Send(EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
   switch (index) {
     case EDIT_CONTENT: text(LiveText()); return true;
-    case EDIT_BORDER: word(props_.border); return true;
+    case EDIT_BORDER: PutWord(v, props_.border); return true;
     case EDIT_TEXT_COLOR: v->first = props_.textColor; return true;
     case EDIT_BACK_COLOR: v->first = props_.backColor; return true;
-    case EDIT_FONT:
-      if (props_.font.size() == kLogFontSize) {
-        v->first = reinterpret_cast<uint32_t>(props_.font.data());
-        v->second = kLogFontSize;
-      }
-      return true;
-    case EDIT_HIDE_SEL: word(props_.hideSel); return true;
-    case EDIT_MAX_LENGTH: word(props_.maxLength); return true;
-    case EDIT_MULTI_LINE: word(props_.multiLine); return true;
-    case EDIT_SCROLL_BARS: word(props_.scrollBars); return true;
-    case EDIT_ALIGN: word(props_.align); return true;
-    case EDIT_INPUT_MODE: word(props_.inputMode); return true;
-    case EDIT_PASSWORD_CHAR: {
-      // The field holds the character's bytes in stored order: a two-byte character's lead
-      // byte is the low half.
-      uint16_t c = props_.passwordChar;
-      std::string t;
-      if (c & 0xFF) t.push_back(static_cast<char>(c & 0xFF));
-      if ((c & 0xFF) && (c >> 8)) t.push_back(static_cast<char>(c >> 8));
-      text(t);
-      return true;
-    }
-    case EDIT_CASE: word(props_.caseConversion); return true;
-    case EDIT_SPIN_MODE: word(props_.spinMode); return true;
-    case EDIT_SPIN_MIN: word(props_.spinMin); return true;
-    case EDIT_SPIN_MAX: word(props_.spinMax); return true;
-    case EDIT_SEL_START:
-      Send(EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-      word(static_cast<int32_t>(start));
-      return true;
-    case EDIT_SEL_LENGTH:
-      Send(EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-      word(static_cast<int32_t>(end - start));
-      return true;
-    case EDIT_SEL_TEXT:
-      Send(EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-      text(CharacterRange(hwnd_, start, end));
-      return true;
+    case EDIT_FONT: PutBlock(v, props_.font); return true;
+    case EDIT_HIDE_SEL: PutWord(v, props_.hideSel); return true;
+    case EDIT_MAX_LENGTH: PutWord(v, props_.maxLength); return true;
+    case EDIT_MULTI_LINE: PutWord(v, props_.multiLine); return true;
+    case EDIT_SCROLL_BARS: PutWord(v, props_.scrollBars); return true;
+    case EDIT_ALIGN: PutWord(v, props_.align); return true;
+    case EDIT_INPUT_MODE: PutWord(v, props_.inputMode); return true;
+    case EDIT_PASSWORD_CHAR: text(PasswordText()); return true;
+    case EDIT_CASE: PutWord(v, props_.caseConversion); return true;
+    case EDIT_SPIN_MODE: PutWord(v, props_.spinMode); return true;
+    case EDIT_SPIN_MIN: PutWord(v, props_.spinMin); return true;
+    case EDIT_SPIN_MAX: PutWord(v, props_.spinMax); return true;
+    case EDIT_SEL_START: PutWord(v, static_cast<int32_t>(start)); return true;
+    case EDIT_SEL_LENGTH: PutWord(v, static_cast<int32_t>(end - start)); return true;
+    case EDIT_SEL_TEXT: text(CharacterRange(hwnd_, start, end)); return true;
     case EDIT_DATA_SOURCE: text(props_.dataSource); return true;
     case EDIT_DATA_COLUMN: text(props_.dataColumn); return true;
     default: return false;
   }
 }
 
+// The field holds the character's bytes in stored order: a two-byte character's lead byte is
+// the low half.
+std::string EditBox::PasswordText() const {
+  uint16_t c = props_.passwordChar;
+  std::string t;
+  if (c & 0xFF) t.push_back(static_cast<char>(c & 0xFF));
+  if ((c & 0xFF) && (c >> 8)) t.push_back(static_cast<char>(c >> 8));
+  return t;
+}
+
+// A property the control takes only at creation is stored and, when it changed, answered
+// with a re-creation. False for any other property.
+bool EditBox::WriteCreationProperty(int32_t index, int32_t value, bool* recreate) {
+  for (const CreationProperty& p : kCreationProperties) {
+    if (p.index != index) continue;
+    int32_t stored = p.logical ? (value != 0 ? 1 : 0) : std::clamp(value, 0, p.high);
+    *recreate = props_.*p.field != stored;
+    props_.*p.field = stored;
+    return true;
+  }
+  return false;
+}
+
 // Returns true when the unit must be re-created for the change to show.
-bool EditBox::Write(int32_t index, const UnitValue& v) {
+bool EditBox::WriteProperty(int32_t index, const UnitValue& v) {
+  if (!IsWindow()) return false;
   int32_t w = static_cast<int32_t>(v.first);
-  // Properties that only take effect in a new control: re-create when the value changed.
-  auto recreate = [&](auto& field, auto value) {
-    bool changed = field != value;
-    field = value;
-    return changed;
-  };
+  bool recreate = false;
+  if (WriteCreationProperty(index, w, &recreate)) return recreate;
   switch (index) {
     case EDIT_CONTENT:  // the change event once, not once per notification
       SetTextQuietly(TextOf(v));
       Raise(0);
-      return false;
-    case EDIT_BORDER: props_.border = Clamp(w, 0, 5); ApplyBorder(); return false;
-    case EDIT_TEXT_COLOR: props_.textColor = v.first; InvalidateRect(hwnd_, nullptr, TRUE); return false;
+      break;
+    case EDIT_BORDER: props_.border = std::clamp(w, 0, 5); ApplyBorder(); break;
+    case EDIT_TEXT_COLOR: props_.textColor = v.first; InvalidateRect(hwnd_, nullptr, TRUE); break;
     case EDIT_BACK_COLOR:
       props_.backColor = v.first;
       RemakeBrush();
       RedrawWindow(hwnd_, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE);
-      return false;
-    case EDIT_FONT: {
-      const auto* bytes = reinterpret_cast<const uint8_t*>(v.first);
-      if (bytes && v.second == kLogFontSize) props_.font.assign(bytes, bytes + kLogFontSize);
-      else props_.font.clear();
-      ApplyFont();
-      return false;
-    }
-    case EDIT_HIDE_SEL: return recreate(props_.hideSel, w != 0);
+      break;
+    case EDIT_FONT:
+      props_.font = FontOf(v);
+      ApplyUnitFont(*this, props_.font, font_);
+      ApplyMinimumHeight();
+      break;
     case EDIT_MAX_LENGTH:
       props_.maxLength = w < 0 ? 0 : w;
       Send(EM_LIMITTEXT, static_cast<WPARAM>(props_.maxLength));
-      return false;
-    case EDIT_MULTI_LINE: return recreate(props_.multiLine, w != 0);
-    case EDIT_SCROLL_BARS: return recreate(props_.scrollBars, Clamp(w, 0, 3));
-    case EDIT_ALIGN: return recreate(props_.align, Clamp(w, 0, 2));
-    case EDIT_INPUT_MODE:
-      props_.inputMode = Clamp(w, 0, 11);
-      Send(EM_SETPASSWORDCHAR, props_.inputMode == 2 ? props_.passwordChar & 0xFF : 0);
-      Send(EM_SETREADONLY, props_.inputMode == 1);
-      InvalidateRect(hwnd_, nullptr, TRUE);
-      return false;
-    case EDIT_PASSWORD_CHAR: {
-      // An empty text keeps the old character: a password character of 0 would show the
-      // password in plain text.
-      std::string t = TextOf(v);
-      if (!t.empty()) props_.passwordChar = static_cast<uint8_t>(t[0]);
-      if (props_.inputMode == 2) {
-        Send(EM_SETPASSWORDCHAR, props_.passwordChar & 0xFF);
-        InvalidateRect(hwnd_, nullptr, TRUE);
-      }
-      return false;
-    }
-    case EDIT_CASE: return recreate(props_.caseConversion, Clamp(w, 0, 2));
-    case EDIT_SPIN_MODE: return recreate(props_.spinMode, Clamp(w, 0, 2));
-    case EDIT_SPIN_MIN: props_.spinMin = w; ApplySpinRange(); return false;
-    case EDIT_SPIN_MAX: props_.spinMax = w; ApplySpinRange(); return false;
-    case EDIT_SEL_START: {  // -1: caret to the end; other negatives 0; the selection collapses
-      int32_t length = static_cast<int32_t>(Send(WM_GETTEXTLENGTH));
-      int32_t start = w == -1 ? length : w < 0 ? 0 : w;
-      props_.selStart = start;
-      props_.selLength = 0;
-      Send(EM_SETSEL, static_cast<WPARAM>(start), start);
-      Send(EM_SCROLLCARET);
-      return false;
-    }
-    case EDIT_SEL_LENGTH: {  // -1: everything selected; other negatives 0
-      DWORD start = 0;
-      Send(EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
-      if (w == -1) {
-        props_.selStart = 0;
-        props_.selLength = static_cast<int32_t>(Send(WM_GETTEXTLENGTH));
-        Send(EM_SETSEL, 0, -1);
-      } else {
-        props_.selStart = static_cast<int32_t>(start);
-        props_.selLength = w < 0 ? 0 : w;
-        Send(EM_SETSEL, start, static_cast<LPARAM>(start) + props_.selLength);
-      }
-      return false;
-    }
+      break;
+    case EDIT_INPUT_MODE: props_.inputMode = std::clamp(w, 0, 11); ApplyInputMode(); break;
+    case EDIT_PASSWORD_CHAR: ApplyPasswordChar(TextOf(v)); break;
+    case EDIT_SPIN_MIN: props_.spinMin = w; ApplySpinRange(); break;
+    case EDIT_SPIN_MAX: props_.spinMax = w; ApplySpinRange(); break;
+    case EDIT_SEL_START: SetSelStart(w); break;
+    case EDIT_SEL_LENGTH: SetSelLength(w); break;
     case EDIT_SEL_TEXT: {  // replaces the selection; the change event comes from the control
       std::string t = TextOf(v);
       Send(EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(t.c_str()));
-      return false;
+      break;
     }
     // Data binding needs data-source units, which this runtime does not carry: the names are
     // kept for the saved block and read back as written.
-    case EDIT_DATA_SOURCE: props_.dataSource = TextOf(v); return false;
-    case EDIT_DATA_COLUMN: props_.dataColumn = TextOf(v); return false;
-    default: return false;
+    case EDIT_DATA_SOURCE: props_.dataSource = TextOf(v); break;
+    case EDIT_DATA_COLUMN: props_.dataColumn = TextOf(v); break;
+    default: break;
   }
+  return false;
 }
 
-// Operation 4: 1 when the box must be re-created in place for the change to show.
-int32_t __cdecl EditBox::WriteOp(void* object, int32_t index, const UnitValue* value, int32_t* out) {
-  if (out) *out = 0;
-  auto* box = static_cast<EditBox*>(static_cast<fw::WindowObject*>(object));
-  if (box == nullptr || value == nullptr || !box->IsWindow()) return 0;
-  return box->Write(index, *value) ? 1 : 0;
+// The password character in mode 2 (cleared otherwise); read-only exactly in mode 1.
+void EditBox::ApplyInputMode() {
+  Send(EM_SETPASSWORDCHAR, props_.inputMode == 2 ? props_.passwordChar & 0xFF : 0);
+  Send(EM_SETREADONLY, props_.inputMode == 1);
+  InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-// Operation 6: 1 when the class index is known.
-int32_t __cdecl EditBox::ReadOp(void* object, int32_t index, UnitValue* value) {
-  auto* box = static_cast<EditBox*>(static_cast<fw::WindowObject*>(object));
-  if (box == nullptr || value == nullptr || !box->IsWindow()) return 0;
-  return box->Read(index, value) ? 1 : 0;
+// An empty text keeps the old character: a password character of 0 would show the password
+// in plain text.
+void EditBox::ApplyPasswordChar(const std::string& text) {
+  if (!text.empty()) props_.passwordChar = static_cast<uint8_t>(text[0]);
+  if (props_.inputMode != 2) return;
+  Send(EM_SETPASSWORDCHAR, props_.passwordChar & 0xFF);
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+// -1 puts the caret at the end; other negatives at 0; the selection collapses.
+void EditBox::SetSelStart(int32_t w) {
+  int32_t length = static_cast<int32_t>(Send(WM_GETTEXTLENGTH));
+  int32_t start = w == -1 ? length : w < 0 ? 0 : w;
+  props_.selStart = start;
+  props_.selLength = 0;
+  Send(EM_SETSEL, static_cast<WPARAM>(start), start);
+  Send(EM_SCROLLCARET);
+}
+
+// -1 selects everything; other negatives select nothing from the current start.
+void EditBox::SetSelLength(int32_t w) {
+  DWORD start = 0;
+  Send(EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
+  if (w == -1) {
+    props_.selStart = 0;
+    props_.selLength = static_cast<int32_t>(Send(WM_GETTEXTLENGTH));
+    Send(EM_SETSEL, 0, -1);
+    return;
+  }
+  props_.selStart = static_cast<int32_t>(start);
+  props_.selLength = w < 0 ? 0 : w;
+  Send(EM_SETSEL, start, static_cast<LPARAM>(start) + props_.selLength);
 }
 
 // Operation 5: the current properties, live text and selection included.
-void* __cdecl EditBox::SaveOp(void* object) {
-  auto* box = static_cast<EditBox*>(static_cast<fw::WindowObject*>(object));
-  if (box == nullptr) return nullptr;
-  if (box->IsWindow()) {
-    box->props_.content = box->LiveText();
+HGLOBAL EditBox::SaveProperties() {
+  if (IsWindow()) {
+    props_.content = LiveText();
     DWORD start = 0, end = 0;
-    box->Send(EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    box->props_.selStart = static_cast<int32_t>(start);
-    box->props_.selLength = static_cast<int32_t>(end - start);
+    Send(EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    props_.selStart = static_cast<int32_t>(start);
+    props_.selLength = static_cast<int32_t>(end - start);
   }
-  uint32_t length = 0;
-  return SavePropertyRecord(box->props_, &length);
+  return RecordUnit::SaveProperties();
 }
 
 // Operation 8: a multi-line, writable box keeps Enter for a line break.
-int32_t __cdecl EditBox::ClaimsKeyOp(void* object, int32_t key) {
-  auto* box = static_cast<EditBox*>(static_cast<fw::WindowObject*>(object));
-  if (box == nullptr || key != VK_RETURN || !box->IsWindow()) return 0;
-  bool readOnly = box->props_.inputMode == 1 || (box->Style() & ES_READONLY) != 0;
-  return box->props_.multiLine && !readOnly ? 1 : 0;
+bool EditBox::ClaimsKey(int32_t key) const {
+  if (key != VK_RETURN || !IsWindow()) return false;
+  bool readOnly = props_.inputMode == 1 || (Style() & ES_READONLY) != 0;
+  return props_.multiLine && !readOnly;
 }
 
 // Operation 9: offers the content, the font's face name and the two data names to the
 // visitor and returns the block rewritten with its replacements.
-void* __cdecl EditBox::TextVisitorOp(const void* block, int32_t length, UnitTextVisitorCallback visitor,
-                                     void* user) {
+HGLOBAL EditBox::VisitTexts(const void* block, int32_t length, UnitTextVisitorCallback visitor, void* user) {
   EditBoxProperties props;
   if (visitor == nullptr || !LoadPropertyRecord(props, block, length)) return nullptr;
   VisitText(props.content, visitor, user);
   VisitFontFace(props.font, visitor, user);
   VisitText(props.dataSource, visitor, user);
   VisitText(props.dataColumn, visitor, user);
-  uint32_t size = 0;
-  return SavePropertyRecord(props, &size);
+  return SavePropertyRecord(props);
 }
 
 namespace {
 
-// Operation entries by code; the class lacks 2, 3, 7, 10 and 11.
-void* __cdecl EditBoxInterface(int32_t op) {
-  static void* const kOps[12] = {
-      nullptr,
-      reinterpret_cast<void*>(&EditBox::Create),
-      nullptr,
-      nullptr,
-      reinterpret_cast<void*>(&EditBox::WriteOp),
-      reinterpret_cast<void*>(&EditBox::SaveOp),
-      reinterpret_cast<void*>(&EditBox::ReadOp),
-      nullptr,
-      reinterpret_cast<void*>(&EditBox::ClaimsKeyOp),
-      reinterpret_cast<void*>(&EditBox::TextVisitorOp),
-      nullptr,
-      nullptr,
-  };
-  return op >= 0 && op < 12 ? kOps[op] : nullptr;
-}
-
-constexpr PropertyInfo Prop(uint16_t type) { return {nullptr, nullptr, nullptr, type, 0, nullptr}; }
-
-constexpr PropertyInfo kEditBoxProperties[int{kCommonPropertyCount} + int{kEditBoxClassProperties}] = {
-    kCommonPropertyInfos[0], kCommonPropertyInfos[1], kCommonPropertyInfos[2],
-    kCommonPropertyInfos[3], kCommonPropertyInfos[4], kCommonPropertyInfos[5],
-    kCommonPropertyInfos[6], kCommonPropertyInfos[7],
-    Prop(PROP_TYPE_TEXT),        // 8 Content
-    Prop(PROP_TYPE_CHOICE),      // 9 Border
-    Prop(PROP_TYPE_COLOR),       // 10 TextColor
-    Prop(PROP_TYPE_BACK_COLOR),  // 11 BackColor
-    Prop(PROP_TYPE_FONT),        // 12 Font
-    Prop(PROP_TYPE_BOOL),        // 13 HideSel
-    Prop(PROP_TYPE_INT_1001),    // 14 MaxAllowLength
-    Prop(PROP_TYPE_BOOL),        // 15 AllowMultiLines
-    Prop(PROP_TYPE_CHOICE),      // 16 ScrollBars
-    Prop(PROP_TYPE_CHOICE),      // 17 Align
-    Prop(PROP_TYPE_CHOICE),      // 18 InputMode
-    Prop(PROP_TYPE_TEXT),        // 19 PasswordChar
-    Prop(PROP_TYPE_CHOICE),      // 20 CaseConversion
-    Prop(PROP_TYPE_CHOICE),      // 21 SpinMode
-    Prop(PROP_TYPE_INT_1001),    // 22 SpinMin
-    Prop(PROP_TYPE_INT_1001),    // 23 SpinMax
-    Prop(PROP_TYPE_INT_1001),    // 24 SelStart
-    Prop(PROP_TYPE_INT_1001),    // 25 SelLength
-    Prop(PROP_TYPE_TEXT),        // 26 SelText
-    Prop(PROP_TYPE_DATA_SOURCE), // 27 DataSource
-    Prop(PROP_TYPE_DATA_COLUMN), // 28 DataColumn
+// Value types of the edit box's own properties, numbered from 8 (see EditBoxProperty).
+constexpr uint16_t kOwnTypes[] = {
+    PROP_TYPE_TEXT,                                           // Content
+    PROP_TYPE_CHOICE, PROP_TYPE_COLOR, PROP_TYPE_BACK_COLOR,  // Border, TextColor, BackColor
+    PROP_TYPE_FONT, PROP_TYPE_BOOL, PROP_TYPE_INT_1001,       // Font, HideSel, MaxAllowLength
+    PROP_TYPE_BOOL, PROP_TYPE_CHOICE, PROP_TYPE_CHOICE,       // AllowMultiLines, ScrollBars, Align
+    PROP_TYPE_CHOICE, PROP_TYPE_TEXT, PROP_TYPE_CHOICE,       // InputMode, PasswordChar, CaseConversion
+    PROP_TYPE_CHOICE, PROP_TYPE_INT_1001, PROP_TYPE_INT_1001, // SpinMode, SpinMin, SpinMax
+    PROP_TYPE_INT_1001, PROP_TYPE_INT_1001, PROP_TYPE_TEXT,   // SelStart, SelLength, SelText
+    PROP_TYPE_DATA_SOURCE, PROP_TYPE_DATA_COLUMN,             // DataSource, DataColumn
 };
-static_assert(sizeof kEditBoxProperties / sizeof *kEditBoxProperties == 29);
+static_assert(std::size(kOwnTypes) == kEditBoxClassProperties);
+constexpr auto kProperties = WithCommonProperties(kOwnTypes);
 
 }  // namespace
 
-const UnitClassInfo kEditBoxClass = {
-    "编辑框", "EditBox", {0, 0, 0}, kEditBoxClassFlags, {0, 0, 0},
-    29, kEditBoxProperties, &EditBoxInterface, {0, 0}};
+static_assert(UnitOperations<EditBox>::ProvidesExactly(
+    {UNIT_OP_CREATE, UNIT_OP_WRITE, UNIT_OP_SAVE, UNIT_OP_READ, UNIT_OP_CLAIMS_KEY, UNIT_OP_TEXT_VISITOR}));
+constinit const UnitClassInfo kEditBoxClass =
+    MakeUnitClass<EditBox>("编辑框", "EditBox", kEditBoxClassFlags, kProperties);
 
 }  // namespace forms

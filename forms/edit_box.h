@@ -6,10 +6,13 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "forms/event_dispatch.h"
 #include "forms/unit_class.h"
+#include "forms/unit_operations.h"
+#include "framework/scoped_handle.h"
 #include "runtime/interface/unit_records.h"
 
 namespace forms {
@@ -33,9 +36,9 @@ struct EditBoxProperties : PropertyRecord {
   uint32_t textColor = 0;              // COLORREF
   uint32_t backColor = 0xFFFFFF;       // COLORREF; 0xFF000000 = button face
   std::vector<uint8_t> font;           // empty or a 60-byte LOGFONTA
-  bool hideSel = true;
+  int32_t hideSel = 1;                 // logical, 0 / 1
   int32_t maxLength = 0;               // 0 = the system's limit
-  bool multiLine = false;
+  int32_t multiLine = 0;               // logical, 0 / 1
   int32_t scrollBars = 0;              // 0..3
   int32_t align = 0;                   // 0..2
   int32_t inputMode = 0;               // 0..11
@@ -63,52 +66,48 @@ std::string NormaliseEditText(int32_t inputMode, const std::string& text);
 // outside [low, high] becomes the other end.
 int32_t StepSpinValue(const std::string& text, int32_t direction, int32_t low, int32_t high);
 
-class EditBox : public UnitObject {
+class EditBox : public RecordUnit<EditBoxProperties> {
  public:
-  // Operation 1: builds the unit; null when the block cannot be read or the control not made.
-  static void* __cdecl Create(const void* block, int32_t length, uint32_t style, void* parent,
-                              uint32_t controlId, void* menu, int32_t left, int32_t top,
-                              int32_t width, int32_t height, int32_t windowId, int32_t unitId,
-                              uint32_t classWord1, uint32_t classWord2);
-  // Operations 4, 5, 6, 8 and 9.
-  static int32_t __cdecl WriteOp(void* object, int32_t index, const UnitValue* value, int32_t* out);
-  static void* __cdecl SaveOp(void* object);
-  static int32_t __cdecl ReadOp(void* object, int32_t index, UnitValue* value);
-  static int32_t __cdecl ClaimsKeyOp(void* object, int32_t key);
-  static void* __cdecl TextVisitorOp(const void* block, int32_t length,
-                                     UnitTextVisitorCallback visitor, void* user);
-
-  const EditBoxProperties& Properties() const { return props_; }
+  explicit EditBox(const UnitCreateArgs& args) : RecordUnit(args) {}
+  // The attached up-down control (a sibling window), or null.
   HWND UpDown() const { return upDown_; }
+
+  // Unit operations (UnitOperations<EditBox>): 1 create, 4 write, 5 save (the live text and
+  // selection first), 6 read, 8 claims key, 9 text visitor.
+  static EditBox* Create(const UnitCreateArgs& args);
+  bool WriteProperty(int32_t index, const UnitValue& value);
+  HGLOBAL SaveProperties();
+  bool ReadProperty(int32_t index, UnitValue* value);
+  bool ClaimsKey(int32_t key) const;
+  static HGLOBAL VisitTexts(const void* block, int32_t length, UnitTextVisitorCallback visitor, void* user);
 
  protected:
   LRESULT UnitProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  EditBox(int32_t windowId, int32_t unitId) : UnitObject(windowId, unitId) {}
-  ~EditBox() override;
-
-  bool Write(int32_t index, const UnitValue& value);
-  bool Read(int32_t index, UnitValue* value);
+  bool WriteCreationProperty(int32_t index, int32_t value, bool* recreate);
   std::string LiveText() const;
+  std::string PasswordText() const;
   void SetTextQuietly(const std::string& text);
-  void ApplyFont();
+  void SetSelStart(int32_t start);
+  void SetSelLength(int32_t length);
+  void ApplyInputMode();
+  void ApplyPasswordChar(const std::string& text);
   void ApplyMinimumHeight();
   void ApplyBorder();
   void RemakeBrush();
   void CreateUpDown(HWND parent, uint32_t controlId);
+  std::pair<int32_t, int32_t> SpinRange() const;
   void ApplySpinRange();
   void PlaceUpDown();
   void OnSpin(int32_t direction);
   void Normalise();
   LRESULT OnCtlColor(HDC dc);
 
-  EditBoxProperties props_;
-  HBRUSH brush_ = nullptr;
-  HFONT font_ = nullptr;        // created from props_.font; null with DEFAULT_GUI_FONT
-  HWND upDown_ = nullptr;
+  fw::ScopedBrush brush_;
+  fw::ScopedFont font_;         // made from props_.font; empty with DEFAULT_GUI_FONT
+  HWND upDown_ = nullptr;       // a sibling window, destroyed with the box
   bool quiet_ = false;          // the runtime itself is setting the text: no event 0
-  std::string readBuffer_;      // texts handed out by read operations
 };
 
 }  // namespace forms

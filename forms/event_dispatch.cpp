@@ -57,28 +57,26 @@ uint32_t NormaliseKey(uint32_t key) {
   return key;
 }
 
-namespace {
-thread_local int32_t unitProcDepth = 0;
+fw::DeleteQueue& UnitDeleteQueue() {
+  static fw::DeleteQueue queue;
+  return queue;
 }
 
-int32_t UnitProcDepth() { return unitProcDepth; }
-
-// Every unit procedure runs between these two counts, so a destroyed object is deleted
-// only when none of them is on the stack.
+// Every unit procedure runs in a frame of the queue, so a destroyed object is deleted only
+// when none of them is on the stack.
 LRESULT UnitObject::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-  ++unitProcDepth;
-  LRESULT result = UnitProc(msg, wParam, lParam);
-  --unitProcDepth;
-  return result;
+  fw::DeleteQueue::Frame frame(UnitDeleteQueue());
+  return UnitProc(msg, wParam, lParam);
 }
 
 // Final destruction: the runtime clears the unit's cursor and object slots (2000) and the
-// object waits in the deferred delete.
+// object waits in the deferred delete: deletion waits for a safe point, since the object may
+// still be inside its own window procedure, or inside its creation.
 void UnitObject::PostNcDestroy() {
   ncDestroyed_ = true;
   rt::RuntimeNotify(SVC_RELEASE_UNIT_DATA, static_cast<uint32_t>(windowId_),
                     static_cast<uint32_t>(unitId_));
-  ScheduleUnitDelete(this);
+  UnitDeleteQueue().Defer(this);
 }
 
 // FindHandler. Steps: events blocked -> none; window, then item, must exist (runtime errors

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "framework/deferred_delete.h"
 #include "framework/window.h"
 #include "runtime/interface/records.h"
 
@@ -87,8 +88,7 @@ class UnitObject : public fw::WindowObject {
   EventOutcome Raise(int32_t event, std::initializer_list<uint32_t> args = {}) {
     return RaiseEvent(windowId_, unitId_, event, args);
   }
-  // Counts the window procedures of units on the stack (see UnitProcDepth), then runs
-  // UnitProc, the class's own procedure.
+  // Runs UnitProc, the class's own procedure, inside a frame of the unit delete queue.
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) final;
   virtual LRESULT UnitProc(UINT, WPARAM, LPARAM) { return Default(); }
   // Tells the runtime the unit is gone (RuntimeNotify 2000), then hands the object to the
@@ -105,9 +105,12 @@ class UnitObject : public fw::WindowObject {
   bool ncDestroyed_ = false;  // the final message has been handled; deletion is scheduled
 };
 
-// Number of unit window procedures running on this thread; destroyed unit objects are
-// deleted only when it is 0, since a procedure of theirs may still be on the stack.
-int32_t UnitProcDepth();
+// The deferred deletion of the form runtime's unit objects (the window's included): each
+// unit window procedure runs in one of its frames, and an object whose window is gone waits
+// there until none runs. FlushDeletedUnits deletes the waiting ones at the runtime's safe
+// points (idle time, the next load, the end of the program).
+fw::DeleteQueue& UnitDeleteQueue();
+inline void FlushDeletedUnits() { UnitDeleteQueue().Flush(); }
 
 // The unit that `hwnd` belongs to inside the window `form`: the unit whose window it is, or
 // whose container holds it. Returns false when it belongs to none (or to the window itself).

@@ -9,7 +9,9 @@
 #include "forms/form_window.h"
 #include "forms/keyboard.h"
 #include "forms/unit_class.h"
+#include "forms/unit_operations.h"
 #include "forms/window_template.h"
+#include "framework/scoped_handle.h"
 #include "runtime/errors.h"
 #include "runtime/runtime_app.h"
 #include "runtime/services.h"
@@ -41,9 +43,8 @@ void RebuildMenu(int32_t windowId) {
   WindowRecord* record = TheWindowDirectory().Find(windowId);
   FormWindow* form = FormWindow::Of(record);
   if (form == nullptr || !form->IsWindow()) return;
-  HMENU old = GetMenu(form->Handle());
+  fw::ScopedMenu old(GetMenu(form->Handle()));   // the window owned it; it goes once replaced
   SetMenu(form->Handle(), BuildMenuBar(record->units));
-  if (old) DestroyMenu(old);
   DrawMenuBar(form->Handle());
 }
 
@@ -68,8 +69,7 @@ void ReleaseUnitData(int32_t windowId, int32_t unitId) {
   if (unitId != 0 && static_cast<uint32_t>(unitId) != record->units.IdAt(0)) {
     UnitItem item = record->units.ItemById(static_cast<uint32_t>(unitId));
     if (!item || item.IsMenuItem()) return;
-    if (item.Cursor()) DestroyCursor(item.Cursor());
-    item.SetCursor(nullptr);
+    ReplaceUnitCursor(item, nullptr);
     item.SetObject(nullptr);
     return;
   }
@@ -81,121 +81,157 @@ void ReleaseUnitData(int32_t windowId, int32_t unitId) {
   if (app.modalWindowId == windowId) app.modalWindowId = 0;
 }
 
-// Destroys what a failed load created: units first, then the window (which takes its menu).
-void AbandonLoad(WindowRecord* record, std::vector<std::pair<uint32_t, void*>>& created, HMENU menu) {
-  record->DiscardSnapshot();
-  bool windowMade = false;
-  for (auto it = created.rbegin(); it != created.rend(); ++it) {
-    if (it->first == 0) {
-      windowMade = true;
-      continue;
-    }
-    if (HWND h = UnitWindow(it->second)) DestroyWindow(h);
+// ---------------------------------------------------------------------------------------------
+// LoadWindow, step by step
+// ---------------------------------------------------------------------------------------------
+
+// Bit 0 of the window item's flags asks the load service (2005) for a modal load.
+constexpr uint32_t kServiceLoadsModally = 0x1;
+// Set on the window item by the menu-marking service (2037).
+constexpr uint32_t kWindowItemMarkedMenu = 0x8;
+
+// One load in progress: what its steps build and hand on to each other.
+struct WindowLoad {
+  WindowRecord* record;
+  int32_t windowId;
+  // Non-zero: a further instance of the window; its window item counts as visible and enabled.
+  int32_t instanceFlag;
+  bool modal;
+  HWND owner;
+  fw::ScopedMenu menu;                                 // until the window takes it
+  std::vector<std::pair<uint32_t, void*>> created;     // (item index, object), creation order
+  FormWindow* form = nullptr;
+  HWND formHandle = nullptr;
+
+  // The objects by item index, highest first: the window item (index 0) comes last.
+  std::vector<std::pair<uint32_t, void*>> HighestIndexFirst() const {
+    std::vector<std::pair<uint32_t, void*>> objects(created);
+    std::sort(objects.begin(), objects.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    return objects;
   }
-  for (auto& [index, object] : created)
-    if (index == 0)
-      if (HWND h = UnitWindow(object)) DestroyWindow(h);
-  if (menu && !windowMade) DestroyMenu(menu);
+};
+
+// Destroys what a failed load created: units first, then the window (which takes its menu
+// with it), and forgets the objects and the snapshot.
+void AbandonLoad(WindowLoad& load) {
+  WindowRecord* record = load.record;
+  record->DiscardSnapshot();
+  for (auto it = load.created.rbegin(); it != load.created.rend(); ++it)
+    if (HWND h = UnitWindow(it->second); h && it->first != 0) DestroyWindow(h);
+  for (auto& [index, object] : load.created)
+    if (HWND h = UnitWindow(object); h && index == 0) DestroyWindow(h);
   for (uint32_t i = 0; i < record->units.Count(); ++i)
     if (UnitItem item = record->units.ItemAt(i); item && !item.IsMenuItem()) item.SetObject(nullptr);
 }
 
-}  // namespace
-
-bool LoadingModally() { return loadingModal; }
-
-// LoadWindow in its steps: activate an existing window; check the owner; suspend events and
-// snapshot the unit list; build the menu; create the window, then the units from the highest
-// index down; store, parent and stack them; build cursors; tell the units they exist and lay
-// out docked bars; show the units; resume events; raise created, moved and sized; show the
-// window; disable the others for a modal window; tell the units they are shown.
-int32_t LoadWindow(int32_t windowId, int32_t instanceFlag, bool modal, HWND owner) {
-  FlushDeletedUnits();
-  WindowRecord* record = TheWindowDirectory().Find(windowId);
-  if (record == nullptr || record->units.Count() == 0) return 0;
-  // A loaded window is only activated (restored when minimised).
-  if (FormWindow* existing = FormWindow::Of(record); existing && existing->IsWindow() && instanceFlag == 0) {
-    if (IsIconic(existing->Handle())) ShowWindow(existing->Handle(), SW_RESTORE);
-    else SetActiveWindow(existing->Handle());
-    return 1;
+// Steps 3 and 12: no event reaches the program while the units are built, and the unit list
+// as it is now comes back when the window is destroyed. A load that ends before Resume() is
+// abandoned: what it created goes, and events are resumed all the same.
+class SuspendedLoad {
+ public:
+  explicit SuspendedLoad(WindowLoad& load) : load_(load) {
+    rt::RuntimeNotify(SVC_BLOCK_EVENTS, 0, 0);
+    load.record->TakeSnapshot();
   }
-  // A modal window has no owner; a dead owner handle fails the load.
-  if (modal) owner = nullptr;
-  else if (owner != nullptr && !IsWindow(owner)) return 0;
+  ~SuspendedLoad() {
+    if (resumed_) return;
+    AbandonLoad(load_);
+    rt::RuntimeNotify(SVC_UNBLOCK_EVENTS, 0, 0);
+  }
+  SuspendedLoad(const SuspendedLoad&) = delete;
+  SuspendedLoad& operator=(const SuspendedLoad&) = delete;
+  void Resume() {
+    resumed_ = true;
+    rt::RuntimeNotify(SVC_UNBLOCK_EVENTS, 0, 0);
+  }
 
-  // No event reaches the program while the units are built; the unit list as it is now comes
-  // back when the window is destroyed.
-  rt::RuntimeNotify(SVC_BLOCK_EVENTS, 0, 0);
-  record->TakeSnapshot();
-  UnitList& units = record->units;
-  HMENU menu = BuildMenuBar(units);
+ private:
+  WindowLoad& load_;
+  bool resumed_ = false;
+};
 
-  // Creation order: the window item, then the units from the highest index down to 1.
+// Step 1: a loaded window is only activated (restored when minimised), unless a further
+// instance is asked for.
+bool ActivateLoadedWindow(WindowRecord* record, int32_t instanceFlag) {
+  FormWindow* existing = FormWindow::Of(record);
+  if (!existing || !existing->IsWindow() || instanceFlag != 0) return false;
+  if (IsIconic(existing->Handle())) ShowWindow(existing->Handle(), SW_RESTORE);
+  else SetActiveWindow(existing->Handle());
+  return true;
+}
+
+// The style bits a unit's class is given: WS_DISABLED and WS_TABSTOP from the unit flags
+// (the window item of a further instance is never disabled). Windowless classes get neither
+// and are recorded invisible.
+uint32_t CreationStyle(UnitItem item, const UnitClassInfo* cls, bool windowItem, int32_t instanceFlag) {
+  uint32_t flags = item.Flags();
+  if (cls->flags & CLASS_WINDOWLESS) {
+    item.SetFlags(flags & ~UNIT_VISIBLE);
+    return 0;
+  }
+  uint32_t style = 0;
+  if ((flags & UNIT_DISABLED) && !(windowItem && instanceFlag != 0)) style |= WS_DISABLED;
+  if (flags & UNIT_TAB_STOP) style |= WS_TABSTOP;
+  return style;
+}
+
+// One object through its class's create operation. The window gets the owner and the menu;
+// units get the window as parent and control ids from 100 in steps of 10.
+void* CreateObject(WindowLoad& load, uint32_t index, uint32_t& controlId) {
+  UnitItem item = load.record->units.ItemAt(index);
+  const UnitClassInfo* cls = item ? FindUnitClass(item.TypeId()) : nullptr;
+  auto create = UnitOperationOf<UnitCreateFn>(cls, UNIT_OP_CREATE);
+  if (create == nullptr || (index == 0 && item.TypeId() != kWindowTypeId)) return nullptr;
+  uint32_t style = CreationStyle(item, cls, index == 0, load.instanceFlag);
+  const void* block = item.PropertyBlock();
+  auto length = static_cast<int32_t>(item.PropertyBlockLength());
+  auto unitId = static_cast<int32_t>(item.Id());
+  if (index == 0) {
+    loadingModal = load.modal;
+    void* object = create(block, length, style, load.owner, 0, load.menu.Get(), item.Left(), item.Top(),
+                          item.Width(), item.Height(), load.windowId, unitId, 0, 0);
+    loadingModal = false;
+    return object;
+  }
+  void* object = create(block, length, style, load.formHandle, controlId, nullptr, item.Left(), item.Top(),
+                        item.Width(), item.Height(), load.windowId, unitId, 0, 0);
+  controlId += 10;
+  return object;
+}
+
+// Step 5: the window item first, then the units from the highest index down; menu items are
+// skipped. False as soon as one cannot be made.
+bool CreateObjects(WindowLoad& load) {
+  UnitList& units = load.record->units;
   std::vector<uint32_t> order{0};
   for (uint32_t i = units.Count() - 1; i >= 1; --i)
     if (!units.IsMenuItemAt(i)) order.push_back(i);
-  std::vector<std::pair<uint32_t, void*>> created;
-  HWND formHandle = nullptr;
   uint32_t controlId = 100;
   for (uint32_t index : order) {
-    UnitItem item = units.ItemAt(index);
-    const UnitClassInfo* cls = item ? FindUnitClass(item.TypeId()) : nullptr;
-    auto create = UnitOperationOf<UnitCreateFn>(cls, UNIT_OP_CREATE);
-    if (create == nullptr || (index == 0 && item.TypeId() != kWindowTypeId)) {
-      AbandonLoad(record, created, menu);
-      rt::RuntimeNotify(SVC_UNBLOCK_EVENTS, 0, 0);
-      return 0;
-    }
-    // Style bits from the unit flags; windowless classes are recorded invisible and get none.
-    uint32_t flags = item.Flags();
-    uint32_t style = 0;
-    if (cls->flags & CLASS_WINDOWLESS) {
-      item.SetFlags(flags & ~UNIT_VISIBLE);
-    } else {
-      if ((flags & UNIT_DISABLED) && !(index == 0 && instanceFlag != 0)) style |= WS_DISABLED;
-      if (flags & UNIT_TAB_STOP) style |= WS_TABSTOP;
-    }
-    // The window gets the owner and the menu; units get the window as parent and control ids
-    // from 100 in steps of 10.
-    void* object;
-    if (index == 0) {
-      loadingModal = modal;
-      object = create(item.PropertyBlock(), static_cast<int32_t>(item.PropertyBlockLength()), style, owner, 0,
-                      menu, item.Left(), item.Top(), item.Width(), item.Height(), windowId,
-                      static_cast<int32_t>(item.Id()), 0, 0);
-      loadingModal = false;
-    } else {
-      object = create(item.PropertyBlock(), static_cast<int32_t>(item.PropertyBlockLength()), style,
-                      formHandle, controlId, nullptr, item.Left(), item.Top(), item.Width(), item.Height(),
-                      windowId, static_cast<int32_t>(item.Id()), 0, 0);
-      controlId += 10;
-    }
-    if (object == nullptr || UnitWindow(object) == nullptr) {
-      AbandonLoad(record, created, menu);
-      rt::RuntimeNotify(SVC_UNBLOCK_EVENTS, 0, 0);
-      return 0;
-    }
-    created.emplace_back(index, object);
-    if (index == 0) {
-      formHandle = UnitWindow(object);
-      static_cast<FormWindow*>(static_cast<fw::WindowObject*>(object))->SetLoadState(instanceFlag, modal);
-    }
+    void* object = CreateObject(load, index, controlId);
+    if (object == nullptr || UnitWindow(object) == nullptr) return false;
+    load.created.emplace_back(index, object);
+    if (index != 0) continue;
+    load.menu.Release();   // the window has it now
+    load.form = UnitOf<FormWindow>(object);
+    load.formHandle = load.form->Handle();
+    load.form->SetLoadState(load.instanceFlag, load.modal);
   }
-  FormWindow* form = static_cast<FormWindow*>(static_cast<fw::WindowObject*>(created.front().second));
+  return true;
+}
 
-  // Each object goes into its item's runtime slot.
-  for (auto& [index, object] : created) units.ItemAt(index).SetObject(object);
-
-  // Parents: the unit named by the parent id, or the window's client area.
-  for (auto& [index, object] : created) {
-    if (index == 0) continue;
+// Steps 6 to 9: each object goes into its item's slot; units are parented to the unit named
+// by their parent id (else they stay on the window); siblings stack in index order, the
+// lowest index on top; the cursors are built from the MousePointerBlocks.
+void PlaceUnits(WindowLoad& load) {
+  UnitList& units = load.record->units;
+  for (auto& [index, object] : load.created) units.ItemAt(index).SetObject(object);
+  for (auto& [index, object] : load.created) {
     UnitItem item = units.ItemAt(index);
-    if (item.ParentId() == 0) continue;
+    if (index == 0 || item.ParentId() == 0) continue;
     UnitItem parent = units.ItemById(item.ParentId());
-    HWND parentHandle = parent ? UnitWindow(parent.Object()) : nullptr;
-    if (parentHandle) SetParent(UnitWindow(object), parentHandle);
+    if (HWND parentHandle = parent ? UnitWindow(parent.Object()) : nullptr) SetParent(UnitWindow(object), parentHandle);
   }
-  // Z-order: siblings stack in index order, the lowest index on top.
   std::map<HWND, HWND> lastOfParent;
   for (uint32_t i = 1; i < units.Count(); ++i) {
     UnitItem item = units.ItemAt(i);
@@ -207,66 +243,101 @@ int32_t LoadWindow(int32_t windowId, int32_t instanceFlag, bool modal, HWND owne
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     lastOfParent[parent] = h;
   }
-  // Cursors from the MousePointerBlocks; then the units hear they exist (highest index first)
-  // and the window lays out its docked bars; then the units show by their visible flags.
-  for (auto& [index, object] : created) {
+  for (auto& [index, object] : load.created) {
     UnitItem item = units.ItemAt(index);
     item.SetCursor(MakeUnitCursor(item.MousePointer(), item.MousePointerLength()));
   }
-  // The private messages go to every item's object, highest index first: the window item
-  // (index 0) hears last.
-  std::vector<std::pair<uint32_t, void*>> byIndex(created);
-  std::sort(byIndex.begin(), byIndex.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-  for (auto& [index, object] : byIndex) SendMessageA(UnitWindow(object), kMsgUnitsCreated, 0, 0);
-  SendMessageA(formHandle, kMsgLayout, 0, 0);
-  for (auto& [index, object] : created) {
+}
+
+// Steps 10 and 16: a private message to every item's object, highest index first (the window
+// last), skipping objects whose window is gone.
+void AnnounceUnits(const WindowLoad& load, UINT message) {
+  for (auto& [index, object] : load.HighestIndexFirst())
+    if (HWND h = UnitWindow(object); h && IsWindow(h)) SendMessageA(h, message, 0, 0);
+}
+
+// Step 11: units show by their visible flags, without activation.
+void ShowUnits(const WindowLoad& load) {
+  for (auto& [index, object] : load.created) {
     if (index == 0) continue;
-    ShowWindow(UnitWindow(object), units.ItemAt(index).Visible() ? SW_SHOWNOACTIVATE : SW_HIDE);
+    ShowWindow(UnitWindow(object), load.record->units.ItemAt(index).Visible() ? SW_SHOWNOACTIVATE : SW_HIDE);
   }
-  rt::RuntimeNotify(SVC_UNBLOCK_EVENTS, 0, 0);
+}
 
-  // Created, moved, sized: a handler may destroy the window, which ends the load quietly.
-  int32_t windowItemId = static_cast<int32_t>(units.IdAt(0));
-  RaiseEvent(windowId, windowItemId, 0);
-  if (!IsWindow(formHandle)) return 1;
-  RaiseEvent(windowId, windowItemId, 3);
-  if (!IsWindow(formHandle)) return 1;
-  RaiseEvent(windowId, windowItemId, 4);
-  if (!IsWindow(formHandle)) return 1;
-
-  // Show the window by its start position (maximised or minimised only in a run mode other
-  // than 0), then tell the program which unit has the focus.
-  UnitItem windowItem = units.ItemAt(0);
-  if (instanceFlag != 0 || (windowItem && windowItem.Visible())) {
-    int32_t startPosition = form->Properties().startPosition;
-    int32_t border = form->Properties().border;
-    uint32_t focusEvents = FocusEventCount();
-    if (rt::TheApp().runMode != 0 && startPosition == 3) {
-      if (border == 1 || border == 3 || border == 5) {
-        ShowWindow(formHandle, SW_SHOWMAXIMIZED);
-      } else {
-        SetWindowPos(formHandle, nullptr, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                     SWP_NOZORDER);
-        ShowWindow(formHandle, SW_SHOW);
-      }
-    } else if (rt::TheApp().runMode != 0 && startPosition == 2) {
-      ShowWindow(formHandle, SW_SHOWMINIMIZED);
-    } else {
-      ShowWindow(formHandle, SW_SHOW);
-    }
-    if (!IsWindow(formHandle)) return 1;
-    // The focus event of whoever has the focus now, unless showing already raised one.
-    if (FocusEventCount() == focusEvents) form->RaiseFocusedEvent();
-    if (!IsWindow(formHandle)) return 1;
+// Step 13: created, moved, sized. A handler may destroy the window: false once it is gone.
+bool RaiseLoadEvents(const WindowLoad& load) {
+  auto windowItemId = static_cast<int32_t>(load.record->units.IdAt(0));
+  for (int32_t event : {0, 3, 4}) {
+    RaiseEvent(load.windowId, windowItemId, event);
+    if (!IsWindow(load.formHandle)) return false;
   }
-  if (modal) form->DisableOtherWindows();
+  return true;
+}
 
-  // The units hear they are shown; the focus stays where it was.
+// Step 14: a visible window (or a further instance) shows by its start position, maximised or
+// minimised only in a run mode other than 0; then the program hears which unit has the focus,
+// unless showing already told it. False once the window is gone.
+bool ShowLoadedForm(const WindowLoad& load) {
+  UnitItem windowItem = load.record->units.ItemAt(0);
+  if (load.instanceFlag == 0 && !(windowItem && windowItem.Visible())) return true;
+  const WindowProperties& p = load.form->Properties();
+  bool runMode = rt::TheApp().runMode != 0;
+  uint32_t focusEvents = FocusEventCount();
+  if (runMode && p.startPosition == START_MAXIMISED && SizableBorder(p.border)) {
+    ShowWindow(load.formHandle, SW_SHOWMAXIMIZED);
+  } else if (runMode && p.startPosition == START_MAXIMISED) {
+    SetWindowPos(load.formHandle, nullptr, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                 SWP_NOZORDER);
+    ShowWindow(load.formHandle, SW_SHOW);
+  } else if (runMode && p.startPosition == START_MINIMISED) {
+    ShowWindow(load.formHandle, SW_SHOWMINIMIZED);
+  } else {
+    ShowWindow(load.formHandle, SW_SHOW);
+  }
+  if (!IsWindow(load.formHandle)) return false;
+  if (FocusEventCount() == focusEvents) load.form->RaiseFocusedEvent();
+  return IsWindow(load.formHandle) != FALSE;
+}
+
+// Step 16 with its focus rule: the units hear they are shown, and the focus stays where it was.
+void AnnounceShown(const WindowLoad& load) {
   HWND focus = GetFocus();
-  for (auto& [index, object] : byIndex)
-    if (HWND h = UnitWindow(object); h && IsWindow(h)) SendMessageA(h, kMsgUnitsShown, 0, 0);
+  AnnounceUnits(load, kMsgUnitsShown);
   if (GetFocus() != focus && focus && IsWindow(focus)) SetFocus(focus);
-  if (IsWindow(formHandle)) form->MarkLoaded(true);
+}
+
+}  // namespace
+
+bool LoadingModally() { return loadingModal; }
+
+// LoadWindow in its steps: activate a window already loaded; check the owner; then, with
+// events suspended, build the menu, create the objects, place them and announce them, show
+// the units; then raise the load events, show the window, disable the others for a modal one
+// and tell the units they are shown. Once the window is gone a later step does not run.
+int32_t LoadWindow(int32_t windowId, int32_t instanceFlag, bool modal, HWND owner) {
+  FlushDeletedUnits();
+  WindowRecord* record = TheWindowDirectory().Find(windowId);
+  if (record == nullptr || record->units.Count() == 0) return 0;
+  if (ActivateLoadedWindow(record, instanceFlag)) return 1;
+  // A modal window has no owner; a dead owner handle fails the load.
+  if (modal) owner = nullptr;
+  else if (owner != nullptr && !IsWindow(owner)) return 0;
+
+  WindowLoad load{record, windowId, instanceFlag, modal, owner};
+  {
+    SuspendedLoad suspended(load);
+    load.menu.Reset(BuildMenuBar(record->units));
+    if (!CreateObjects(load)) return 0;
+    PlaceUnits(load);
+    AnnounceUnits(load, kMsgUnitsCreated);
+    SendMessageA(load.formHandle, kMsgLayout, 0, 0);
+    ShowUnits(load);
+    suspended.Resume();
+  }
+  if (!RaiseLoadEvents(load) || !ShowLoadedForm(load)) return 1;
+  if (modal) load.form->DisableOtherWindows();
+  AnnounceShown(load);
+  if (IsWindow(load.formHandle)) load.form->MarkLoaded(true);
   return 1;
 }
 
@@ -274,7 +345,7 @@ int32_t LoadWindowService(int32_t windowId, HWND parent, int32_t instanceFlag) {
   WindowRecord* record = TheWindowDirectory().Find(windowId);
   if (record == nullptr || record->units.Count() == 0) return 0;
   UnitItem windowItem = record->units.ItemAt(0);
-  bool modal = windowItem && (windowItem.Flags() & 1) != 0;
+  bool modal = windowItem && (windowItem.Flags() & kServiceLoadsModally) != 0;
   if (!LoadWindow(windowId, instanceFlag, modal, parent)) return 0;
   FormWindow* form = FormWindow::Of(record);
   if (!modal || form == nullptr || !form->IsWindow()) return 1;
@@ -380,7 +451,7 @@ int32_t FormService(int32_t code, uint32_t a1, uint32_t a2) {
     case SVC_TYPE_KIND: {
       const UnitClassInfo* cls = FindUnitClass(a1);
       if (cls == nullptr) return 0;
-      return cls->flags & 0x4 ? 2 : cls->flags & 0x40 ? 1 : 0;
+      return cls->flags & CLASS_EVENTS_A ? 2 : cls->flags & CLASS_EVENTS ? 1 : 0;
     }
     case SVC_WINDOW_COUNT: return static_cast<int32_t>(directory.Count());
     case SVC_WINDOW_HANDLE_AT: {
@@ -390,7 +461,7 @@ int32_t FormService(int32_t code, uint32_t a1, uint32_t a2) {
     case SVC_MARK_MENU: {
       WindowRecord* record = directory.Find(static_cast<int32_t>(a1));
       if (record == nullptr) return 0;
-      if (UnitItem item = record->units.ItemAt(0)) item.SetFlags(item.Flags() | 0x8);
+      if (UnitItem item = record->units.ItemAt(0)) item.SetFlags(item.Flags() | kWindowItemMarkedMenu);
       RebuildMenu(static_cast<int32_t>(a1));
       return 0;
     }

@@ -9,27 +9,17 @@
 #include "forms/form_runtime.h"
 #include "forms/keyboard.h"
 #include "forms/picture.h"
+#include "forms/unit_support.h"
 #include "runtime/runtime_app.h"
 #include "runtime/services.h"
 
 namespace forms {
 namespace {
 
-constexpr uint32_t kDefaultColor = 0xFF000000;
 constexpr char kDefaultClassName[] = "WTWindow";
-
-int32_t Clamp(int32_t v, int32_t low, int32_t high) { return v < low ? low : v > high ? high : v; }
-
-bool Sizable(int32_t border) { return border == 1 || border == 3 || border == 5; }
 
 // Guards the activation events against re-entry (a handler that activates another window).
 bool inActivation = false;
-
-// Unit objects whose windows are gone, waiting to be deleted.
-std::vector<fw::WindowObject*>& Graveyard() {
-  static std::vector<fw::WindowObject*> objects;
-  return objects;
-}
 
 // Registers the form window class once per name: double clicks, redraw on resize, the arrow
 // cursor and no background brush (the window paints its own background).
@@ -48,56 +38,19 @@ bool RegisterFormClass(const char* name) {
 
 }  // namespace
 
-// Deletion waits for a safe point (idle time, the next load, the end): the object may still
-// be inside its own window procedure, or inside its creation.
-void ScheduleUnitDelete(fw::WindowObject* object) {
-  if (object) Graveyard().push_back(object);
-}
-
-// Deletes the waiting objects, unless a unit window procedure is still running.
-void FlushDeletedUnits() {
-  if (UnitProcDepth() != 0) return;
-  std::vector<fw::WindowObject*> objects;
-  objects.swap(Graveyard());
-  for (fw::WindowObject* object : objects) delete object;
-}
-
 // Fields in stored order; the fields added by versions 2 to 6 are read only from blocks of
 // that version or later. Logical words travel as 0 / 1.
 bool WindowProperties::Serialize(PropertyStream& s) {
   uint32_t version = kMaxVersion;
   if (!s.VersionField(version, kMaxVersion)) return false;
-  auto flag = [&](bool& field) {
-    int32_t v = field ? 1 : 0;
-    s.Word(v);
-    field = v != 0;
-  };
-  s.Word(border);
-  s.Word(pictureMode);
-  s.Word(backColor);
-  flag(maxButton);
-  flag(minButton);
-  flag(controlBox);
-  s.Word(startPosition);
-  flag(movable);
-  s.Word(musicPlayMode);
-  flag(enterMovesFocus);
-  flag(escCloses);
-  flag(f1Help);
-  s.Word(helpContext);
-  if (version >= 2) flag(showInTaskbar);
-  if (version >= 3) {
-    flag(dragByClient);
-    s.Word(shape);
-  }
-  if (version >= 4) flag(alwaysOnTop);
-  if (version >= 5) flag(property30);
-  if (version >= 6) s.Text(className);
-  s.Block(backPicture);
-  s.Block(icon);
-  s.Block(backMusic);
-  s.Text(caption);
-  s.Text(helpFile);
+  s.Fields(border, pictureMode, backColor, maxButton, minButton, controlBox, startPosition, movable, musicPlayMode,
+           enterMovesFocus, escCloses, f1Help, helpContext);
+  if (version >= 2) s.Fields(showInTaskbar);
+  if (version >= 3) s.Fields(dragByClient, shape);
+  if (version >= 4) s.Fields(alwaysOnTop);
+  if (version >= 5) s.Fields(property30);
+  if (version >= 6) s.Fields(className);
+  s.Fields(backPicture, icon, backMusic, caption, helpFile);
   return true;
 }
 
@@ -106,20 +59,20 @@ bool WindowProperties::Serialize(PropertyStream& s) {
 // bits, and a pop-up when there is an owner.
 FormStyles FormWindowStyles(const WindowProperties& p, bool hasOwner, bool child) {
   FormStyles st;
-  int32_t border = Clamp(p.border, 0, 6);
+  int32_t border = std::clamp(p.border, 0, 6);
   st.style = WS_CLIPCHILDREN;
   if (border != 0) {
     st.style |= WS_DLGFRAME;
     if (!p.caption.empty() || p.controlBox) st.style |= WS_CAPTION;
     if (p.controlBox) st.style |= WS_SYSMENU;
   }
-  if (Sizable(border)) st.style |= WS_THICKFRAME;
+  if (SizableBorder(border)) st.style |= WS_THICKFRAME;
   if (border == 3 || border == 4) st.exStyle |= WS_EX_TOOLWINDOW;
   if (border == 5 || border == 6) st.exStyle |= WS_EX_CLIENTEDGE;
   if (p.maxButton) st.style |= WS_MAXIMIZEBOX;
   if (p.minButton) st.style |= WS_MINIMIZEBOX;
-  if (p.startPosition == 2) st.style |= WS_MINIMIZE;
-  if (p.startPosition == 3 && Sizable(border)) st.style |= WS_MAXIMIZE;
+  if (p.startPosition == START_MINIMISED) st.style |= WS_MINIMIZE;
+  if (p.startPosition == START_MAXIMISED && SizableBorder(border)) st.style |= WS_MAXIMIZE;
   if (child) st.style |= WS_CHILD;
   else if (hasOwner) st.style |= WS_POPUP;
   return st;
@@ -128,18 +81,8 @@ FormStyles FormWindowStyles(const WindowProperties& p, bool hasOwner, bool child
 // Centring uses integer halves of the screen size less the window size.
 POINT FormWindowOrigin(const WindowProperties& p, int32_t left, int32_t top, int32_t width,
                        int32_t height) {
-  if (p.startPosition != 1) return POINT{left, top};
+  if (p.startPosition != START_CENTRED) return POINT{left, top};
   return POINT{(GetSystemMetrics(SM_CXSCREEN) - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2};
-}
-
-// Icons made from the icon bytes and the decoded background belong to the object; the
-// default icons belong to the runtime.
-FormWindow::~FormWindow() {
-  if (ownIcons_) {
-    if (bigIcon_) DestroyIcon(bigIcon_);
-    if (smallIcon_) DestroyIcon(smallIcon_);
-  }
-  if (backBitmap_) DeleteObject(backBitmap_);
 }
 
 // Item 0 holds the window object while the window is loaded.
@@ -147,7 +90,7 @@ FormWindow* FormWindow::Of(WindowRecord* record) {
   if (record == nullptr || record->units.Count() == 0) return nullptr;
   UnitItem item = record->units.ItemAt(0);
   if (!item || item.TypeId() != kWindowTypeId) return nullptr;
-  return static_cast<FormWindow*>(static_cast<fw::WindowObject*>(item.Object()));
+  return UnitOf<FormWindow>(item.Object());
 }
 
 // The window's record, looked up again each time: the directory owns it.
@@ -156,33 +99,27 @@ WindowRecord* FormWindow::Record() const { return TheWindowDirectory().Find(wind
 // Operation 1 of the window class. The owner (parent argument) makes a pop-up; a window
 // loaded modally or kept off the taskbar is owned by the runtime's helper window when the
 // program runs in a run mode other than 0.
-void* __cdecl FormWindow::Create(const void* block, int32_t length, uint32_t style, void* parent,
-                                 uint32_t, void* menu, int32_t left, int32_t top, int32_t width,
-                                 int32_t height, int32_t windowId, int32_t unitId, uint32_t,
-                                 uint32_t childFlag) {
-  auto* form = new FormWindow(windowId, unitId);
-  if (!LoadPropertyRecord(form->props_, block, length)) {
-    delete form;
-    return nullptr;
-  }
+FormWindow* FormWindow::Create(const UnitCreateArgs& a) {
+  auto* form = NewUnit<FormWindow>(a);
+  if (!form) return nullptr;
   const WindowProperties& p = form->props_;
-  form->child_ = childFlag != 0;
+  form->child_ = a.classWord2 != 0;
   form->modal_ = LoadingModally();
-  HWND owner = static_cast<HWND>(parent);
+  HWND owner = a.parent;
   rt::RuntimeApp& app = rt::TheApp();
   if (owner == nullptr && !form->child_ && (form->modal_ || !p.showInTaskbar) && app.runMode != 0 &&
       app.helperWindow != nullptr)
     owner = app.helperWindow->Handle();
   // Only an owner the caller gave makes a pop-up; the helper window's ownership does not.
-  form->popup_ = parent != nullptr;
+  form->popup_ = a.parent != nullptr;
   FormStyles st = FormWindowStyles(p, form->popup_, form->child_);
   // Only the disabled bit applies to the window: WS_TABSTOP would be a maximise box here.
-  st.style |= style & WS_DISABLED;
-  POINT origin = FormWindowOrigin(p, left, top, width, height);
+  st.style |= a.style & WS_DISABLED;
+  POINT origin = FormWindowOrigin(p, a.left, a.top, a.width, a.height);
   const char* className = p.className.empty() ? kDefaultClassName : p.className.c_str();
   if (!RegisterFormClass(className) ||
-      !form->fw::WindowObject::Create(st.exStyle, className, p.caption.c_str(), st.style, origin.x,
-                                      origin.y, width, height, owner, static_cast<HMENU>(menu))) {
+      !form->fw::WindowObject::Create(st.exStyle, className, p.caption.c_str(), st.style, origin.x, origin.y,
+                                      a.width, a.height, owner, static_cast<HMENU>(a.menu))) {
     form->DiscardUnbuilt();
     return nullptr;
   }
@@ -190,14 +127,14 @@ void* __cdecl FormWindow::Create(const void* block, int32_t length, uint32_t sty
   RECT r;
   GetWindowRect(form->hwnd_, &r);
   if (!IsIconic(form->hwnd_) && !IsZoomed(form->hwnd_) &&
-      (r.right - r.left != width || r.bottom - r.top != height))
-    SetWindowPos(form->hwnd_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+      (r.right - r.left != a.width || r.bottom - r.top != a.height))
+    SetWindowPos(form->hwnd_, nullptr, 0, 0, a.width, a.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   form->ApplyIcons();
   form->ApplyShape();
   form->Send(WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
   if (p.alwaysOnTop) form->ApplyTopmost();
   if (!p.movable) DeleteMenu(GetSystemMenu(form->hwnd_, FALSE), SC_MOVE, MF_BYCOMMAND);
-  return static_cast<fw::WindowObject*>(form);
+  return form;
 }
 
 // Re-applies the frame and caption-bar styles (the system adds a caption to overlapped
@@ -215,37 +152,36 @@ void FormWindow::ApplyFrameStyles() {
                SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// Big and small icons from the icon-file bytes, or the program's default icon.
+// Big and small icons from the icon-file bytes, or the program's default icons (which belong
+// to the runtime). Icons made before go once the window has the new ones.
 void FormWindow::ApplyIcons() {
-  HICON big = nullptr, small = nullptr;
+  fw::ScopedIcon big, small;
   if (!props_.icon.empty()) {
     uint32_t size = static_cast<uint32_t>(props_.icon.size());
-    big = IconFromFileBytes(props_.icon.data(), size, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
-    small = IconFromFileBytes(props_.icon.data(), size, GetSystemMetrics(SM_CXSMICON),
-                              GetSystemMetrics(SM_CYSMICON));
+    big.Reset(IconFromFileBytes(props_.icon.data(), size, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)));
+    small.Reset(IconFromFileBytes(props_.icon.data(), size, GetSystemMetrics(SM_CXSMICON),
+                                  GetSystemMetrics(SM_CYSMICON)));
   }
-  bool own = big != nullptr || small != nullptr;
-  if (!own) {
+  HICON shownBig = nullptr, shownSmall = nullptr;
+  if (big || small) {
+    if (!big) big.Reset(CopyIcon(small.Get()));
+    if (!small) small.Reset(CopyIcon(big.Get()));
+    shownBig = big.Get();
+    shownSmall = small.Get();
+  } else {
     uint32_t words[2] = {0, 0};
     rt::RuntimeNotify(SVC_DEFAULT_ICONS, reinterpret_cast<uint32_t>(words), 0);
-    big = reinterpret_cast<HICON>(words[0]);
-    small = reinterpret_cast<HICON>(words[1]);
-  } else {
-    if (big == nullptr) big = CopyIcon(small);
-    if (small == nullptr) small = CopyIcon(big);
+    shownBig = reinterpret_cast<HICON>(words[0]);
+    shownSmall = reinterpret_cast<HICON>(words[1]);
   }
-  Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-  Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
-  if (ownIcons_) {
-    if (bigIcon_) DestroyIcon(bigIcon_);
-    if (smallIcon_) DestroyIcon(smallIcon_);
-  }
-  bigIcon_ = big;
-  smallIcon_ = small;
-  ownIcons_ = own;
+  Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(shownBig));
+  Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(shownSmall));
+  bigIcon_ = std::move(big);
+  smallIcon_ = std::move(small);
 }
 
-// Shape 0 is the plain rectangle; 1 an ellipse; the other shapes a rounded rectangle.
+// Shape 0 is the plain rectangle; 1 an ellipse; the other shapes a rounded rectangle. The
+// window owns a region it was given.
 void FormWindow::ApplyShape() {
   if (props_.shape == 0) {
     SetWindowRgn(hwnd_, nullptr, TRUE);
@@ -254,8 +190,9 @@ void FormWindow::ApplyShape() {
   RECT r;
   GetWindowRect(hwnd_, &r);
   int w = r.right - r.left, h = r.bottom - r.top;
-  HRGN region = props_.shape == 1 ? CreateEllipticRgn(0, 0, w, h) : CreateRoundRectRgn(0, 0, w, h, w / 8, h / 8);
-  if (region && !SetWindowRgn(hwnd_, region, TRUE)) DeleteObject(region);
+  fw::ScopedRegion region(props_.shape == 1 ? CreateEllipticRgn(0, 0, w, h)
+                                            : CreateRoundRectRgn(0, 0, w, h, w / 8, h / 8));
+  if (region && SetWindowRgn(hwnd_, region.Get(), TRUE)) region.Release();
 }
 
 // Topmost on; clearing it also lifts every other loaded window that keeps AlwaysOnTop and has
@@ -278,15 +215,15 @@ void FormWindow::ApplyTopmost() {
 void FormWindow::ApplyStartPosition() {
   if (!IsWindowVisible(hwnd_)) return;
   switch (props_.startPosition) {
-    case 1: {
+    case START_CENTRED: {
       RECT r;
       GetWindowRect(hwnd_, &r);
       POINT o = FormWindowOrigin(props_, r.left, r.top, r.right - r.left, r.bottom - r.top);
       SetWindowPos(hwnd_, nullptr, o.x, o.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
       break;
     }
-    case 2: ShowWindow(hwnd_, SW_MINIMIZE); break;
-    case 3: ShowWindow(hwnd_, SW_MAXIMIZE); break;
+    case START_MINIMISED: ShowWindow(hwnd_, SW_MINIMIZE); break;
+    case START_MAXIMISED: ShowWindow(hwnd_, SW_MAXIMIZE); break;
     default: ShowWindow(hwnd_, SW_RESTORE); break;
   }
 }
@@ -404,24 +341,21 @@ bool FormWindow::OnSetCursor(HWND under, UINT hitTest) {
 void FormWindow::PaintBackground(HDC dc) {
   RECT client;
   GetClientRect(hwnd_, &client);
-  COLORREF colour = props_.backColor == kDefaultColor ? GetSysColor(COLOR_BTNFACE) : props_.backColor;
-  HBRUSH brush = CreateSolidBrush(colour);
-  FillRect(dc, &client, brush);
-  DeleteObject(brush);
+  FillRect(dc, &client, fw::ScopedBrush(CreateSolidBrush(ColorOrSystem(props_.backColor, COLOR_BTNFACE))).Get());
   if (!backDecoded_) {
     backDecoded_ = true;
     Picture picture = DecodePicture(props_.backPicture.data(), static_cast<uint32_t>(props_.backPicture.size()));
-    if (picture.kind == PictureKind::Bitmap) std::swap(backBitmap_, picture.bitmap);
-    FreePicture(picture);
+    backBitmap_ = std::move(picture.bitmap);
   }
-  if (backBitmap_ == nullptr) return;
+  if (!backBitmap_) return;
   BITMAP bm{};
-  GetObjectA(backBitmap_, sizeof bm, &bm);
+  GetObjectA(backBitmap_.Get(), sizeof bm, &bm);
   if (bm.bmWidth <= 0 || bm.bmHeight <= 0) return;
-  HDC memory = CreateCompatibleDC(dc);
-  HGDIOBJ old = SelectObject(memory, backBitmap_);
+  fw::ScopedMemoryDc memoryDc(CreateCompatibleDC(dc));
+  HDC memory = memoryDc.Get();
+  fw::ScopedSelection selected(memory, backBitmap_.Get());
   int cw = client.right, ch = client.bottom;
-  switch (Clamp(props_.pictureMode, 0, 3)) {
+  switch (std::clamp(props_.pictureMode, 0, 3)) {
     case 0: BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, memory, 0, 0, SRCCOPY); break;
     case 1:
       for (int y = 0; y < ch; y += bm.bmHeight)
@@ -439,8 +373,6 @@ void FormWindow::PaintBackground(HDC dc) {
       StretchBlt(dc, 0, 0, cw, ch, memory, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
       break;
   }
-  SelectObject(memory, old);
-  DeleteDC(memory);
 }
 
 // Units of dockable classes: style type 1 stacks from the top down, type 3 from the bottom
@@ -490,9 +422,9 @@ LRESULT FormWindow::UnitProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (rt::TheApp().mainWindow == hwnd_) rt::TheApp().mainWindow = nullptr;
       Raise(2);
       if (!helpFile_.empty()) WinHelpA(hwnd_, helpFile_.c_str(), HELP_QUIT, 0);
-      if (HMENU menu = GetMenu(hwnd_)) {
-        SetMenu(hwnd_, nullptr);
-        DestroyMenu(menu);
+      {  // the menu bar is the window's: detached and destroyed here
+        fw::ScopedMenu menu(GetMenu(hwnd_));
+        if (menu) SetMenu(hwnd_, nullptr);
       }
       return Default();
     }
@@ -545,197 +477,117 @@ LRESULT FormWindow::UnitProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 // left the program's loop is told to end with code 0.
 void FormWindow::PostNcDestroy() {
   ncDestroyed_ = true;
-  if (accelerators_) DestroyAcceleratorTable(accelerators_);
-  accelerators_ = nullptr;
+  accelerators_.Reset();
   if (WindowRecord* record = Record()) {
     for (uint32_t i = 0; i < record->units.Count(); ++i) {
       UnitItem item = record->units.ItemAt(i);
-      if (!item || item.IsMenuItem() || item.Cursor() == nullptr) continue;
-      DestroyCursor(item.Cursor());
-      item.SetCursor(nullptr);
+      if (item && !item.IsMenuItem()) ReplaceUnitCursor(item, nullptr);
     }
   }
   rt::RuntimeNotify(SVC_RELEASE_UNIT_DATA, static_cast<uint32_t>(windowId_), 0);
   if (rt::TheApp().loopStarted && !AnyWindowAlive()) PostQuitMessage(0);
-  ScheduleUnitDelete(this);
+  UnitDeleteQueue().Defer(this);
 }
 
 // Class-form values of the window properties: texts and blocks point into the object.
-bool FormWindow::Read(int32_t index, UnitValue* v) {
-  auto word = [&](int32_t w) { v->first = static_cast<uint32_t>(w); };
-  auto text = [&](const std::string& t) {
-    readBuffer_ = t;
-    v->first = reinterpret_cast<uint32_t>(readBuffer_.c_str());
-  };
-  auto block = [&](const std::vector<uint8_t>& b) {
-    if (b.empty()) return;
-    v->first = reinterpret_cast<uint32_t>(b.data());
-    v->second = static_cast<uint32_t>(b.size());
-  };
+bool FormWindow::ReadProperty(int32_t index, UnitValue* v) {
+  auto text = [&](std::string t) { PutKeptText(v, std::move(t)); };
   switch (index) {
     case WIN_CAPTION: text(props_.caption); return true;
-    case WIN_BORDER: word(props_.border); return true;
+    case WIN_BORDER: PutWord(v, props_.border); return true;
     case WIN_BACK_COLOR: v->first = props_.backColor; return true;
-    case WIN_BACK_PICTURE: block(props_.backPicture); return true;
-    case WIN_PICTURE_MODE: word(props_.pictureMode); return true;
-    case WIN_BACK_MUSIC: block(props_.backMusic); return true;
-    case WIN_MUSIC_PLAY_MODE: word(props_.musicPlayMode); return true;
-    case WIN_CONTROL_BOX: word(props_.controlBox); return true;
-    case WIN_MAX_BUTTON: word(props_.maxButton); return true;
-    case WIN_MIN_BUTTON: word(props_.minButton); return true;
-    case WIN_START_POSITION: word(props_.startPosition); return true;
-    case WIN_MOVABLE: word(props_.movable); return true;
-    case WIN_ICON: block(props_.icon); return true;
-    case WIN_ENTER_MOVES_FOCUS: word(props_.enterMovesFocus); return true;
-    case WIN_ESC_CLOSES: word(props_.escCloses); return true;
-    case WIN_F1_HELP: word(props_.f1Help); return true;
+    case WIN_BACK_PICTURE: PutBlock(v, props_.backPicture); return true;
+    case WIN_PICTURE_MODE: PutWord(v, props_.pictureMode); return true;
+    case WIN_BACK_MUSIC: PutBlock(v, props_.backMusic); return true;
+    case WIN_MUSIC_PLAY_MODE: PutWord(v, props_.musicPlayMode); return true;
+    case WIN_CONTROL_BOX: PutWord(v, props_.controlBox); return true;
+    case WIN_MAX_BUTTON: PutWord(v, props_.maxButton); return true;
+    case WIN_MIN_BUTTON: PutWord(v, props_.minButton); return true;
+    case WIN_START_POSITION: PutWord(v, props_.startPosition); return true;
+    case WIN_MOVABLE: PutWord(v, props_.movable); return true;
+    case WIN_ICON: PutBlock(v, props_.icon); return true;
+    case WIN_ENTER_MOVES_FOCUS: PutWord(v, props_.enterMovesFocus); return true;
+    case WIN_ESC_CLOSES: PutWord(v, props_.escCloses); return true;
+    case WIN_F1_HELP: PutWord(v, props_.f1Help); return true;
     case WIN_HELP_FILE: text(props_.helpFile); return true;
-    case WIN_HELP_CONTEXT: word(props_.helpContext); return true;
-    case WIN_SHOW_IN_TASKBAR: word(props_.showInTaskbar); return true;
-    case WIN_DRAG_BY_CLIENT: word(props_.dragByClient); return true;
-    case WIN_SHAPE: word(props_.shape); return true;
-    case WIN_ALWAYS_ON_TOP: word(props_.alwaysOnTop); return true;
-    case WIN_PROPERTY_30: word(props_.property30); return true;
+    case WIN_HELP_CONTEXT: PutWord(v, props_.helpContext); return true;
+    case WIN_SHOW_IN_TASKBAR: PutWord(v, props_.showInTaskbar); return true;
+    case WIN_DRAG_BY_CLIENT: PutWord(v, props_.dragByClient); return true;
+    case WIN_SHAPE: PutWord(v, props_.shape); return true;
+    case WIN_ALWAYS_ON_TOP: PutWord(v, props_.alwaysOnTop); return true;
+    case WIN_PROPERTY_30: PutWord(v, props_.property30); return true;
     case WIN_CLASS_NAME: text(props_.className); return true;
     default: return false;
   }
 }
 
 // Window properties apply to the live window at once; the window item is never re-created.
-bool FormWindow::Write(int32_t index, const UnitValue& v) {
+bool FormWindow::WriteProperty(int32_t index, const UnitValue& v) {
+  if (!IsWindow()) return false;
   int32_t w = static_cast<int32_t>(v.first);
-  const char* t = reinterpret_cast<const char*>(v.first);
-  auto block = [&](std::vector<uint8_t>& field) {
-    const auto* bytes = reinterpret_cast<const uint8_t*>(v.first);
-    if (bytes && v.second > 0) field.assign(bytes, bytes + v.second);
-    else field.clear();
-  };
   switch (index) {
     case WIN_CAPTION:
-      props_.caption = t ? t : "";
+      props_.caption = TextOf(v);
       SetText(props_.caption.c_str());
       ApplyFrameStyles();
       break;
-    case WIN_BORDER: props_.border = Clamp(w, 0, 6); ApplyFrameStyles(); break;
+    case WIN_BORDER: props_.border = std::clamp(w, 0, 6); ApplyFrameStyles(); break;
     case WIN_BACK_COLOR: props_.backColor = v.first; InvalidateRect(hwnd_, nullptr, TRUE); break;
     case WIN_BACK_PICTURE:
-      block(props_.backPicture);
-      if (backBitmap_) DeleteObject(backBitmap_);
-      backBitmap_ = nullptr;
+      props_.backPicture = BlockOf(v);
+      backBitmap_.Reset();
       backDecoded_ = false;
       InvalidateRect(hwnd_, nullptr, TRUE);
       break;
-    case WIN_PICTURE_MODE: props_.pictureMode = Clamp(w, 0, 3); InvalidateRect(hwnd_, nullptr, TRUE); break;
-    case WIN_BACK_MUSIC: block(props_.backMusic); break;
-    case WIN_MUSIC_PLAY_MODE: props_.musicPlayMode = Clamp(w, 0, 2); break;
+    case WIN_PICTURE_MODE: props_.pictureMode = std::clamp(w, 0, 3); InvalidateRect(hwnd_, nullptr, TRUE); break;
+    case WIN_BACK_MUSIC: props_.backMusic = BlockOf(v); break;
+    case WIN_MUSIC_PLAY_MODE: props_.musicPlayMode = std::clamp(w, 0, 2); break;
     case WIN_CONTROL_BOX: props_.controlBox = w != 0; ApplyFrameStyles(); break;
     case WIN_MAX_BUTTON: props_.maxButton = w != 0; ApplyFrameStyles(); break;
     case WIN_MIN_BUTTON: props_.minButton = w != 0; ApplyFrameStyles(); break;
-    case WIN_START_POSITION: props_.startPosition = Clamp(w, 0, 3); ApplyStartPosition(); break;
+    case WIN_START_POSITION: props_.startPosition = std::clamp(w, 0, 3); ApplyStartPosition(); break;
     case WIN_MOVABLE:
       props_.movable = w != 0;
       GetSystemMenu(hwnd_, TRUE);  // back to the standard menu, Move included
       if (!props_.movable) DeleteMenu(GetSystemMenu(hwnd_, FALSE), SC_MOVE, MF_BYCOMMAND);
       break;
-    case WIN_ICON: block(props_.icon); ApplyIcons(); break;
+    case WIN_ICON: props_.icon = BlockOf(v); ApplyIcons(); break;
     case WIN_ENTER_MOVES_FOCUS: props_.enterMovesFocus = w != 0; break;
     case WIN_ESC_CLOSES: props_.escCloses = w != 0; break;
     case WIN_F1_HELP: props_.f1Help = w != 0; break;
-    case WIN_HELP_FILE: props_.helpFile = t ? t : ""; break;
+    case WIN_HELP_FILE: props_.helpFile = TextOf(v); break;
     case WIN_HELP_CONTEXT: props_.helpContext = w; break;
     case WIN_SHOW_IN_TASKBAR: props_.showInTaskbar = w != 0; break;
     case WIN_DRAG_BY_CLIENT: props_.dragByClient = w != 0; break;
-    case WIN_SHAPE: props_.shape = Clamp(w, 0, 29); ApplyShape(); break;
+    case WIN_SHAPE: props_.shape = std::clamp(w, 0, 29); ApplyShape(); break;
     case WIN_ALWAYS_ON_TOP: props_.alwaysOnTop = w != 0; ApplyTopmost(); break;
     case WIN_PROPERTY_30: props_.property30 = w != 0; break;
-    case WIN_CLASS_NAME: props_.className = t ? t : ""; break;
+    case WIN_CLASS_NAME: props_.className = TextOf(v); break;
     default: break;
   }
   return false;
 }
 
-// Operation 4: always 0, the window item is never re-created.
-int32_t __cdecl FormWindow::WriteOp(void* object, int32_t index, const UnitValue* value, int32_t* out) {
-  if (out) *out = 0;
-  auto* form = static_cast<FormWindow*>(static_cast<fw::WindowObject*>(object));
-  if (form == nullptr || value == nullptr || !form->IsWindow()) return 0;
-  form->Write(index, *value);
-  return 0;
-}
-
-// Operation 6: 1 when the class index is known.
-int32_t __cdecl FormWindow::ReadOp(void* object, int32_t index, UnitValue* value) {
-  auto* form = static_cast<FormWindow*>(static_cast<fw::WindowObject*>(object));
-  if (form == nullptr || value == nullptr) return 0;
-  return form->Read(index, value) ? 1 : 0;
-}
-
-// Operation 5: the window's properties as a PropertyBlock in movable global memory.
-void* __cdecl FormWindow::SaveOp(void* object) {
-  auto* form = static_cast<FormWindow*>(static_cast<fw::WindowObject*>(object));
-  if (form == nullptr) return nullptr;
-  uint32_t length = 0;
-  return SavePropertyRecord(form->props_, &length);
-}
-
 namespace {
 
-// Operation entries by code; the window class has create, write, save and read.
-void* __cdecl WindowInterface(int32_t op) {
-  static void* const kOps[12] = {
-      nullptr,
-      reinterpret_cast<void*>(&FormWindow::Create),
-      nullptr,
-      nullptr,
-      reinterpret_cast<void*>(&FormWindow::WriteOp),
-      reinterpret_cast<void*>(&FormWindow::SaveOp),
-      reinterpret_cast<void*>(&FormWindow::ReadOp),
-      nullptr,
-      nullptr,
-      nullptr,
-      nullptr,
-      nullptr,
-  };
-  return op >= 0 && op < 12 ? kOps[op] : nullptr;
-}
-
-constexpr PropertyInfo Prop(uint16_t type) { return {nullptr, nullptr, nullptr, type, 0, nullptr}; }
-
-constexpr PropertyInfo kWindowProperties[int{kCommonPropertyCount} + int{kWindowClassProperties}] = {
-    kCommonPropertyInfos[0], kCommonPropertyInfos[1], kCommonPropertyInfos[2],
-    kCommonPropertyInfos[3], kCommonPropertyInfos[4], kCommonPropertyInfos[5],
-    kCommonPropertyInfos[6], kCommonPropertyInfos[7],
-    Prop(PROP_TYPE_TEXT),        // 8 Caption
-    Prop(PROP_TYPE_CHOICE),      // 9 Border
-    Prop(PROP_TYPE_BACK_COLOR),  // 10 BackColor
-    Prop(PROP_TYPE_PICTURE),     // 11 BackPicture
-    Prop(PROP_TYPE_CHOICE),      // 12 PictureMode
-    Prop(PROP_TYPE_SOUND),       // 13 BackMusic
-    Prop(PROP_TYPE_CHOICE),      // 14 MusicPlayMode
-    Prop(PROP_TYPE_BOOL),        // 15 ControlBox
-    Prop(PROP_TYPE_BOOL),        // 16 MaxButton
-    Prop(PROP_TYPE_BOOL),        // 17 MinButton
-    Prop(PROP_TYPE_CHOICE),      // 18 StartPosition
-    Prop(PROP_TYPE_BOOL),        // 19 Movable
-    Prop(PROP_TYPE_ICON),        // 20 WindowIcon
-    Prop(PROP_TYPE_BOOL),        // 21 回车下移输入点
-    Prop(PROP_TYPE_BOOL),        // 22 EscCloses
-    Prop(PROP_TYPE_BOOL),        // 23 F1Help
-    Prop(PROP_TYPE_FILE_NAME),   // 24 HelpFile
-    Prop(PROP_TYPE_INT_1001),    // 25 HelpContext
-    Prop(PROP_TYPE_BOOL),        // 26 ShowInTaskbar
-    Prop(PROP_TYPE_BOOL),        // 27 DragByClient
-    Prop(PROP_TYPE_CHOICE),      // 28 WindowShape
-    Prop(PROP_TYPE_BOOL),        // 29 AlwaysOnTop
-    Prop(PROP_TYPE_BOOL),        // 30 stored only
-    Prop(PROP_TYPE_TEXT),        // 31 WindowClassName
+// Value types of the window's own properties, numbered from 8 (see WindowProperty).
+constexpr uint16_t kOwnTypes[] = {
+    PROP_TYPE_TEXT, PROP_TYPE_CHOICE, PROP_TYPE_BACK_COLOR,  // Caption, Border, BackColor
+    PROP_TYPE_PICTURE, PROP_TYPE_CHOICE,                     // BackPicture, PictureMode
+    PROP_TYPE_SOUND, PROP_TYPE_CHOICE,                       // BackMusic, MusicPlayMode
+    PROP_TYPE_BOOL, PROP_TYPE_BOOL, PROP_TYPE_BOOL,          // ControlBox, MaxButton, MinButton
+    PROP_TYPE_CHOICE, PROP_TYPE_BOOL, PROP_TYPE_ICON,        // StartPosition, Movable, WindowIcon
+    PROP_TYPE_BOOL, PROP_TYPE_BOOL,                          // 回车下移输入点, EscCloses
+    PROP_TYPE_BOOL, PROP_TYPE_FILE_NAME, PROP_TYPE_INT_1001, // F1Help, HelpFile, HelpContext
+    PROP_TYPE_BOOL, PROP_TYPE_BOOL, PROP_TYPE_CHOICE,        // ShowInTaskbar, DragByClient, WindowShape
+    PROP_TYPE_BOOL, PROP_TYPE_BOOL, PROP_TYPE_TEXT,          // AlwaysOnTop, property 30, WindowClassName
 };
-static_assert(sizeof kWindowProperties / sizeof *kWindowProperties == 32);
+static_assert(std::size(kOwnTypes) == kWindowClassProperties);
+constexpr auto kProperties = WithCommonProperties(kOwnTypes);
 
 }  // namespace
 
-const UnitClassInfo kWindowClass = {
-    "窗口", "Window", {0, 0, 0}, kWindowClassFlags, {0, 0, 0},
-    32, kWindowProperties, &WindowInterface, {0, 0}};
+static_assert(UnitOperations<FormWindow>::ProvidesExactly({UNIT_OP_CREATE, UNIT_OP_WRITE, UNIT_OP_SAVE, UNIT_OP_READ}));
+constinit const UnitClassInfo kWindowClass = MakeUnitClass<FormWindow>("窗口", "Window", kWindowClassFlags, kProperties);
 
 }  // namespace forms

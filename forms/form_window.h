@@ -12,7 +12,9 @@
 
 #include "forms/event_dispatch.h"
 #include "forms/unit_class.h"
+#include "forms/unit_operations.h"
 #include "forms/window_template.h"
+#include "framework/scoped_handle.h"
 #include "runtime/interface/unit_records.h"
 
 namespace forms {
@@ -62,6 +64,16 @@ struct WindowProperties : PropertyRecord {
   bool Serialize(PropertyStream& stream) override;
 };
 
+// StartPosition choices.
+enum StartPosition : int32_t {
+  START_AS_STORED = 0,
+  START_CENTRED = 1,
+  START_MINIMISED = 2,
+  START_MAXIMISED = 3,
+};
+// Borders 1, 3 and 5 are sizable (WS_THICKFRAME).
+constexpr bool SizableBorder(int32_t border) { return border == 1 || border == 3 || border == 5; }
+
 // Window styles of a form window from its properties (the creation table).
 struct FormStyles {
   DWORD style = 0;
@@ -74,23 +86,22 @@ FormStyles FormWindowStyles(const WindowProperties& p, bool hasOwner, bool child
 POINT FormWindowOrigin(const WindowProperties& p, int32_t left, int32_t top, int32_t width,
                        int32_t height);
 
-class FormWindow : public UnitObject {
+class FormWindow : public RecordUnit<WindowProperties> {
  public:
-  // Operation 1 of class 1 (the window item); the last class word is the child flag.
-  static void* __cdecl Create(const void* block, int32_t length, uint32_t style, void* parent,
-                              uint32_t controlId, void* menu, int32_t left, int32_t top,
-                              int32_t width, int32_t height, int32_t windowId, int32_t unitId,
-                              uint32_t classWord1, uint32_t childFlag);
-  static int32_t __cdecl WriteOp(void* object, int32_t index, const UnitValue* value, int32_t* out);
-  static void* __cdecl SaveOp(void* object);
-  static int32_t __cdecl ReadOp(void* object, int32_t index, UnitValue* value);
+  explicit FormWindow(const UnitCreateArgs& args) : RecordUnit(args) {}
+
+  // Unit operations (UnitOperations<FormWindow>): 1 create (the last class word is the child
+  // flag), 4 write (always false: the window item is never re-created), 5 save (the
+  // record's), 6 read.
+  static FormWindow* Create(const UnitCreateArgs& args);
+  bool WriteProperty(int32_t index, const UnitValue& value);
+  bool ReadProperty(int32_t index, UnitValue* value);
 
   // The form window object of a loaded window record, or null.
   static FormWindow* Of(WindowRecord* record);
 
   BOOL PreTranslateMessage(MSG* msg) override;
 
-  const WindowProperties& Properties() const { return props_; }
   WindowRecord* Record() const;
   bool Loaded() const { return loaded_; }
   bool Modal() const { return modal_; }
@@ -105,8 +116,9 @@ class FormWindow : public UnitObject {
   void SetLoadState(int32_t instanceFlag, bool modal) { instance_ = instanceFlag; modal_ = modal; }
   void MarkLoaded(bool loaded) { loaded_ = loaded; }
   void DisableOtherWindows();
-  void SetAccelerators(HACCEL accelerators) { accelerators_ = accelerators; }
-  HACCEL Accelerators() const { return accelerators_; }
+  // Takes the accelerator table over; it goes with the window.
+  void SetAccelerators(HACCEL accelerators) { accelerators_.Reset(accelerators); }
+  HACCEL Accelerators() const { return accelerators_.Get(); }
   // Help opened with F1 is closed when the window goes.
   void NoteHelpOpened(const std::string& file) { helpFile_ = file; }
 
@@ -115,11 +127,6 @@ class FormWindow : public UnitObject {
   void PostNcDestroy() override;
 
  private:
-  FormWindow(int32_t windowId, int32_t unitId) : UnitObject(windowId, unitId) {}
-  ~FormWindow() override;
-
-  bool Write(int32_t index, const UnitValue& value);
-  bool Read(int32_t index, UnitValue* value);
   void ApplyIcons();
   void ApplyShape();
   void ApplyFrameStyles();
@@ -132,7 +139,6 @@ class FormWindow : public UnitObject {
   void PaintBackground(HDC dc);
   void ReenableOtherWindows();
 
-  WindowProperties props_;
   bool child_ = false;
   bool popup_ = false;             // the caller gave an owner
   int32_t instance_ = 0;
@@ -140,15 +146,13 @@ class FormWindow : public UnitObject {
   bool modal_ = false;
   bool activatedOnce_ = false;
   HWND rememberedFocus_ = nullptr;
-  HACCEL accelerators_ = nullptr;
-  HICON bigIcon_ = nullptr;        // owned when made from the icon bytes
-  HICON smallIcon_ = nullptr;
-  bool ownIcons_ = false;
-  HBITMAP backBitmap_ = nullptr;   // decoded once from the background picture
+  fw::ScopedAccelerators accelerators_;
+  fw::ScopedIcon bigIcon_;         // made from the icon bytes; empty with the default icons
+  fw::ScopedIcon smallIcon_;
+  fw::ScopedBitmap backBitmap_;    // decoded once from the background picture
   bool backDecoded_ = false;
   std::string helpFile_;
   std::vector<std::pair<HWND, bool>> disabledWindows_;  // (window, was enabled)
-  std::string readBuffer_;
 };
 
 // Loads a window: creates the form window and all its units from the record, raises the
@@ -162,9 +166,5 @@ bool LoadingModally();
 // Loads a window for RuntimeNotify 2005 and, when its window item is flagged (bit 0), runs it
 // modally: the nested loop returns when the window is gone.
 int32_t LoadWindowService(int32_t windowId, HWND parent, int32_t instanceFlag);
-
-// Objects of destroyed units wait here until no window procedure of theirs is running.
-void ScheduleUnitDelete(fw::WindowObject* object);
-void FlushDeletedUnits();
 
 }  // namespace forms

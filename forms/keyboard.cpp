@@ -151,6 +151,34 @@ bool OnMnemonic(FormWindow& form, UnitList& units, uint32_t key) {
   return true;
 }
 
+// Navigation keys with exactly their modifiers, unless the focused unit claims the key
+// (operation 8: a multi-line, writable edit box keeps Enter). A key message goes to the
+// focused window, so its target names the focused unit. True when the key was handled.
+bool OnNavigationKey(FormWindow& form, UnitList& units, MSG* msg, int32_t focusIndex) {
+  uint32_t key = NormaliseKey(static_cast<uint32_t>(msg->wParam));
+  uint32_t modifiers = CurrentModifiers(key);
+  UnitItem focusItem;
+  const UnitClassInfo* focusClass = focusIndex > 0 ? ClassAt(units, focusIndex, &focusItem) : nullptr;
+  auto claims = focusClass ? UnitOperationOf<UnitClaimsKeyFn>(focusClass, UNIT_OP_CLAIMS_KEY) : nullptr;
+  if (claims && claims(focusItem.Object(), static_cast<int32_t>(key))) return false;
+  HWND target = msg->hwnd;
+  if (key == VK_TAB && (modifiers == 0 || modifiers == 2)) {
+    MoveFocus(form, modifiers == 0, target);
+    return true;
+  }
+  if (key == VK_RETURN && modifiers == 0) return OnEnter(form, units, focusIndex, target);
+  if (key == VK_ESCAPE && modifiers == 0 && form.Properties().escCloses) {
+    SendMessageA(form.Handle(), WM_CLOSE, 0, 0);
+    return true;
+  }
+  if (key == VK_F1 && modifiers == 0) return OnHelpKey(form);
+  if ((key == VK_UP || key == VK_LEFT || key == VK_DOWN || key == VK_RIGHT) && modifiers == 0)
+    return OnArrow(units, focusIndex, key == VK_DOWN || key == VK_RIGHT);
+  if (modifiers == 4 && ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9')))
+    return OnMnemonic(form, units, key);
+  return false;
+}
+
 }  // namespace
 
 // Candidates must be live, visible, enabled, tab stops and of a focusable class. The sort is
@@ -239,7 +267,7 @@ BOOL FormWindow::PreTranslateMessage(MSG* msg) {
   bool keyMessage = msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST;
   // Keys for a disabled window are dispatched as they are; accelerators come first.
   if (keyMessage && !IsWindowEnabled(target)) return FALSE;
-  if (keyMessage && accelerators_ && TranslateAcceleratorA(hwnd_, accelerators_, msg)) return TRUE;
+  if (keyMessage && accelerators_ && TranslateAcceleratorA(hwnd_, accelerators_.Get(), msg)) return TRUE;
   // A window of another loaded window record between the target and this form owns it.
   for (HWND h = target; h && h != hwnd_; h = GetParent(h)) {
     auto* other = dynamic_cast<FormWindow*>(fw::WindowObject::FromHandlePermanent(h));
@@ -272,36 +300,8 @@ BOOL FormWindow::PreTranslateMessage(MSG* msg) {
     }
   }
 
-  // Navigation keys with exactly their modifiers, unless the focused unit claims the key
-  // (operation 8: a multi-line, writable edit box keeps Enter). A key message goes to the
-  // focused window, so its target names the focused unit.
-  if (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN) {
-    uint32_t key = NormaliseKey(static_cast<uint32_t>(msg->wParam));
-    uint32_t modifiers = CurrentModifiers(key);
-    int32_t focusIndex = targetIndex;
-    UnitItem focusItem;
-    const UnitClassInfo* focusClass = focusIndex > 0 ? ClassAt(units, focusIndex, &focusItem) : nullptr;
-    auto claims = focusClass ? UnitOperationOf<UnitClaimsKeyFn>(focusClass, UNIT_OP_CLAIMS_KEY) : nullptr;
-    if (!(claims && claims(focusItem.Object(), static_cast<int32_t>(key)))) {
-      bool handled = false;
-      if (key == VK_TAB && (modifiers == 0 || modifiers == 2)) {
-        MoveFocus(*this, modifiers == 0, target);
-        handled = true;
-      } else if (key == VK_RETURN && modifiers == 0) {
-        handled = OnEnter(*this, units, focusIndex, target);
-      } else if (key == VK_ESCAPE && modifiers == 0 && props_.escCloses) {
-        SendMessageA(hwnd_, WM_CLOSE, 0, 0);
-        handled = true;
-      } else if (key == VK_F1 && modifiers == 0) {
-        handled = OnHelpKey(*this);
-      } else if ((key == VK_UP || key == VK_LEFT || key == VK_DOWN || key == VK_RIGHT) && modifiers == 0) {
-        handled = OnArrow(units, focusIndex, key == VK_DOWN || key == VK_RIGHT);
-      } else if (modifiers == 4 && ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9'))) {
-        handled = OnMnemonic(*this, units, key);
-      }
-      if (handled) return TRUE;
-    }
-  }
+  if ((msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN) && OnNavigationKey(*this, units, msg, targetIndex))
+    return TRUE;
 
   // Common events: the unit the message's window belongs to, or the window item itself.
   if (!::IsWindow(self)) return FALSE;

@@ -122,17 +122,12 @@ HBITMAP BitmapFromFileBytes(const uint8_t* bytes, uint32_t length) {
   std::vector<uint8_t> header(info, info + infoSize);
   reinterpret_cast<BITMAPINFOHEADER*>(header.data())->biSizeImage = static_cast<DWORD>(imageSize);
   void* pixels = nullptr;
-  HDC screen = GetDC(nullptr);
-  HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(header.data()),
-                                    DIB_RGB_COLORS, &pixels, nullptr, 0);
-  ReleaseDC(nullptr, screen);
-  if (bitmap == nullptr || pixels == nullptr) {
-    if (bitmap) DeleteObject(bitmap);
-    return nullptr;
-  }
+  fw::ScopedBitmap bitmap(CreateDIBSection(fw::WindowDc(nullptr).Get(), reinterpret_cast<BITMAPINFO*>(header.data()),
+                                           DIB_RGB_COLORS, &pixels, nullptr, 0));
+  if (!bitmap || pixels == nullptr) return nullptr;
   std::memcpy(pixels, bytes + bitsOffset, static_cast<size_t>(imageSize));
   GdiFlush();
-  return bitmap;
+  return bitmap.Release();
 }
 
 }  // namespace
@@ -170,20 +165,13 @@ Picture DecodePicture(const uint8_t* bytes, uint32_t length) {
   std::vector<DirEntry> entries = ReadIconDirectory(bytes, length, &type);
   if (!entries.empty()) {
     const DirEntry& first = entries.front();
-    picture.icon = ImageToHandle(bytes, first, true, first.width, first.height);
+    picture.icon.Reset(ImageToHandle(bytes, first, true, first.width, first.height));
     if (picture.icon) picture.kind = PictureKind::Icon;
     return picture;
   }
-  picture.bitmap = BitmapFromFileBytes(bytes, length);
+  picture.bitmap.Reset(BitmapFromFileBytes(bytes, length));
   if (picture.bitmap) picture.kind = PictureKind::Bitmap;
   return picture;
-}
-
-// Destroys whichever handle the picture holds.
-void FreePicture(Picture& picture) {
-  if (picture.icon) DestroyIcon(picture.icon);
-  if (picture.bitmap) DeleteObject(picture.bitmap);
-  picture = Picture{};
 }
 
 }  // namespace forms

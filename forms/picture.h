@@ -7,24 +7,23 @@
 
 #include <cstdint>
 
+#include "framework/scoped_handle.h"
+
 namespace forms {
 
 // What a picture decoded to.
 enum class PictureKind { None, Icon, Bitmap };
 
-// A decoded picture: exactly one of the handles is set unless kind is None.
+// A decoded picture: exactly one of the handles is set unless kind is None. It owns them.
 struct Picture {
   PictureKind kind = PictureKind::None;
-  HICON icon = nullptr;
-  HBITMAP bitmap = nullptr;
+  fw::ScopedIcon icon;
+  fw::ScopedBitmap bitmap;
 };
 
 // Decodes icon-file, cursor-file or bitmap-file bytes. Icons and cursors become an icon of
 // their first image's natural size; bitmaps a device-independent section. Never throws.
 Picture DecodePicture(const uint8_t* bytes, uint32_t length);
-
-// Releases the handles of a picture and resets it to None.
-void FreePicture(Picture& picture);
 
 // Makes an icon of about cx x cy pixels from icon-file bytes (the image closest in size, the
 // deepest colour among equals); null when the bytes are not an icon file.

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+#include "forms/event_dispatch.h"
+#include "framework/global_memory.h"
 #include "framework/window.h"
 #include "runtime/runtime_app.h"
 
@@ -83,6 +85,18 @@ void PropertyStream::Word(uint32_t& v) {
   else Put(&v, 4);
 }
 
+void PropertyStream::Flag(int32_t& v) {
+  int32_t word = v != 0 ? 1 : 0;
+  Word(word);
+  v = word != 0 ? 1 : 0;
+}
+
+void PropertyStream::Flag(bool& v) {
+  int32_t word = v ? 1 : 0;
+  Flag(word);
+  v = word != 0;
+}
+
 void PropertyStream::Short(uint16_t& v) {
   if (loading_) v = reader_.Short();
   else Put(&v, 2);
@@ -141,17 +155,9 @@ HGLOBAL SavePropertyRecord(PropertyRecord& record, uint32_t* length) {
   } catch (...) {
     return nullptr;
   }
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, std::max<size_t>(bytes.size(), 1));
-  if (!memory) return nullptr;
-  void* p = GlobalLock(memory);
-  if (!p) {
-    GlobalFree(memory);
-    return nullptr;
-  }
-  if (!bytes.empty()) std::memcpy(p, bytes.data(), bytes.size());
-  GlobalUnlock(memory);
-  if (length) *length = static_cast<uint32_t>(bytes.size());
-  return memory;
+  fw::ScopedGlobal memory = fw::CopyToGlobal(bytes.data(), bytes.size());
+  if (memory && length) *length = static_cast<uint32_t>(bytes.size());
+  return memory.Release();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -248,6 +254,11 @@ HCURSOR MakeUnitCursor(const uint8_t* block, uint32_t length) {
   return CopyOfSystemCursor(CursorNumberToId(first));
 }
 
+void ReplaceUnitCursor(UnitItem item, HCURSOR cursor) {
+  fw::ScopedCursor old(item.Cursor());
+  item.SetCursor(cursor);
+}
+
 // Only a full first word is converted; shorter blocks carry their number in one byte.
 void ConvertMousePointerBlock(std::vector<uint8_t>& block, bool toId) {
   if (block.size() < 4) return;
@@ -261,9 +272,6 @@ void ConvertMousePointerBlock(std::vector<uint8_t>& block, bool toId) {
 
 namespace {
 
-constexpr UINT kMsgUnitsCreated = 0x806F;
-constexpr UINT kMsgUnitsShown = 0x8076;
-
 // The window of the nearest unit before `index` that shares `parent`, or null.
 HWND PreviousSibling(UnitList& units, uint32_t index, HWND parent) {
   for (uint32_t i = index; i-- > 1;) {
@@ -275,16 +283,11 @@ HWND PreviousSibling(UnitList& units, uint32_t index, HWND parent) {
   return nullptr;
 }
 
-// A properties block saved by the class (operation 5), copied out of its global memory.
-bool SavedBlock(UnitSaveFn save, void* object, std::vector<uint8_t>& out) {
-  HGLOBAL memory = static_cast<HGLOBAL>(save(object));
-  if (!memory) return false;
-  SIZE_T size = GlobalSize(memory);
-  const void* p = GlobalLock(memory);
-  if (p) out.assign(static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + size);
-  if (p) GlobalUnlock(memory);
-  GlobalFree(memory);
-  return p != nullptr;
+// A properties block saved by the class (operation 5), copied out of its global memory,
+// which the runtime owns once the class hands it over. Empty when there is none.
+std::vector<uint8_t> SavedBlock(UnitSaveFn save, void* object) {
+  fw::ScopedGlobal memory(static_cast<HGLOBAL>(save(object)));
+  return fw::CopyFromGlobal(memory.Get());
 }
 
 }  // namespace
@@ -309,8 +312,8 @@ bool RecreateUnit(int32_t windowId, uint32_t unitIndex) {
 
   void* oldObject = item.Object();
   HWND oldWindow = UnitWindow(oldObject);
-  std::vector<uint8_t> block;
-  if (!SavedBlock(save, oldObject, block)) return false;
+  std::vector<uint8_t> block = SavedBlock(save, oldObject);
+  if (block.empty()) return false;
 
   // What the new window inherits from the old one.
   RECT rc;

@@ -1,14 +1,18 @@
 // The unit class model: resolving a UnitTypeId to its class record, calling the class's
-// UnitInterface operations, the shared PropertyRecord load/save through versioned streams,
-// mouse pointers, and re-creation of a unit in place.
+// UnitInterface operations, the shared PropertyRecord load/save through versioned streams, the
+// RecordUnit base of the form runtime's units, mouse pointers, and re-creation of a unit in
+// place.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "forms/event_dispatch.h"
+#include "forms/unit_operations.h"
 #include "forms/window_template.h"
 #include "runtime/interface/records.h"
 #include "runtime/interface/unit_records.h"
@@ -60,19 +64,44 @@ class PropertyStream {
   bool VersionField(uint32_t& version, uint32_t max);
   void Word(int32_t& v);
   void Word(uint32_t& v);
+  // A logical word: stored as 0 / 1; any non-zero word loads as true (1).
+  void Flag(bool& v);
+  void Flag(int32_t& v);
   void Short(uint16_t& v);
   void Text(std::string& v);               // counted text
   void Block(std::vector<uint8_t>& v);     // counted block
+
+  // A logical field kept in an int32_t, for Fields().
+  struct LogicalWord {
+    int32_t& value;
+  };
+  // Several fields in their stored order, each by its type: int32_t and uint32_t words,
+  // uint16_t shorts, bool and LogicalWord logical words, texts and blocks.
+  template <typename... Values>
+  void Fields(Values&&... fields) {
+    (Field(fields), ...);
+  }
+
   // Bytes written so far (storing).
   const std::vector<uint8_t>& Output() const { return out_; }
 
  private:
   void Put(const void* p, uint32_t n);
+  void Field(int32_t& v) { Word(v); }
+  void Field(uint32_t& v) { Word(v); }
+  void Field(uint16_t& v) { Short(v); }
+  void Field(bool& v) { Flag(v); }
+  void Field(LogicalWord v) { Flag(v.value); }
+  void Field(std::string& v) { Text(v); }
+  void Field(std::vector<uint8_t>& v) { Block(v); }
 
   TemplateReader reader_;
   bool loading_;
   std::vector<uint8_t> out_;
 };
+
+// Marks an int32_t field as a logical word for PropertyStream::Fields().
+inline PropertyStream::LogicalWord Logical(int32_t& value) { return {value}; }
 
 class PropertyRecord {
  public:
@@ -89,7 +118,48 @@ class PropertyRecord {
 bool LoadPropertyRecord(PropertyRecord& record, const void* block, int32_t length);
 // Writes the record into a movable, shareable global memory block of exactly the written
 // length and returns it (with the length in *length); null and 0 on failure.
-HGLOBAL SavePropertyRecord(PropertyRecord& record, uint32_t* length);
+HGLOBAL SavePropertyRecord(PropertyRecord& record, uint32_t* length = nullptr);
+
+// ---------------------------------------------------------------------------------------------
+// RecordUnit: the base of the form runtime's unit classes, which keep their own properties in a
+// PropertyRecord. It holds the record, reads it from the block at creation and saves it for
+// operation 5. A class derives as `class Button : public RecordUnit<ButtonProperties>`, keeps
+// its destructor private (units own themselves and are never made on the stack) and builds its
+// object in its create operation with NewUnit.
+// ---------------------------------------------------------------------------------------------
+template <class Props>
+class RecordUnit : public UnitObject {
+ public:
+  const Props& Properties() const { return props_; }
+  // Operation 5: the properties as a PropertyBlock in movable global memory.
+  HGLOBAL SaveProperties() { return SavePropertyRecord(props_); }
+
+ protected:
+  explicit RecordUnit(const UnitCreateArgs& args) : UnitObject(args.windowId, args.unitId) {}
+
+  // The first step of a create operation: a new object with its properties read from the
+  // block; null (nothing made) when the block cannot be read.
+  // A text for a read operation: kept in the unit until its next such read, and pointed at
+  // by the value.
+  void PutKeptText(UnitValue* value, std::string text) {
+    readText_ = std::move(text);
+    PutText(value, readText_);
+  }
+
+  template <class Unit>
+  static Unit* NewUnit(const UnitCreateArgs& args) {
+    Unit* unit = new Unit(args);
+    RecordUnit& base = *unit;
+    if (LoadPropertyRecord(base.props_, args.block, args.blockLength)) return unit;
+    delete static_cast<fw::WindowObject*>(unit);
+    return nullptr;
+  }
+
+  Props props_;
+
+ private:
+  std::string readText_;
+};
 
 // ---------------------------------------------------------------------------------------------
 // Mouse pointers: cursor numbers 0..14 of the StandardCursorTable, -1 custom cursor bytes.
@@ -105,6 +175,9 @@ int32_t CursorIdToNumber(int32_t id);
 // returned is a private one (system cursors are copied): the caller destroys it with
 // DestroyCursor.
 HCURSOR MakeUnitCursor(const uint8_t* block, uint32_t length);
+// Puts `cursor` into the item's cursor slot (S+20), which owns its cursor, and destroys the
+// one the slot held before.
+void ReplaceUnitCursor(UnitItem item, HCURSOR cursor);
 // Rewrites the first word of a block of at least 4 bytes from cursor number to cursor id
 // (toId) or back. Shorter blocks are left as they are.
 void ConvertMousePointerBlock(std::vector<uint8_t>& block, bool toId);

@@ -4,6 +4,7 @@
 // program's value form and the class's two-word form by the property's type code.
 #include "forms/unit_property.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -12,6 +13,7 @@
 #include "forms/form_runtime.h"
 #include "forms/unit_class.h"
 #include "forms/window_template.h"
+#include "framework/scoped_handle.h"
 #include "runtime/errors.h"
 #include "runtime/heap.h"
 #include "runtime/interface/services.h"
@@ -76,9 +78,8 @@ RECT LiveRect(HWND hwnd) {
 
 // LOGPIXELSY of the screen, for converting between points and font heights.
 int ScreenPixelsPerInch() {
-  HDC dc = GetDC(nullptr);
-  int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-  if (dc) ReleaseDC(nullptr, dc);
+  fw::WindowDc screen(nullptr);
+  int dpi = screen ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 96;
   return dpi > 0 ? dpi : 96;
 }
 
@@ -275,11 +276,9 @@ void WriteCommonProperty(Target t, int32_t property, uint64_t value) {
       ConvertMousePointerBlock(block, true);
       // The cursor slot holds a cursor only while the unit exists; the next load builds it
       // from the stored block otherwise.
-      HCURSOR old = item.Cursor();
       units.ReplaceMousePointer(t.index, block.data(), static_cast<uint32_t>(block.size()));
       UnitItem moved = units.ItemAt(t.index);
-      moved.SetCursor(live ? MakeUnitCursor(moved.MousePointer(), moved.MousePointerLength()) : nullptr);
-      if (old) DestroyCursor(old);
+      ReplaceUnitCursor(moved, live ? MakeUnitCursor(moved.MousePointer(), moved.MousePointerLength()) : nullptr);
       if (live) {
         POINT p;
         if (GetCursorPos(&p)) SetCursorPos(p.x, p.y);   // the new cursor shows at once
@@ -293,8 +292,8 @@ void WriteCommonProperty(Target t, int32_t property, uint64_t value) {
 }  // namespace
 
 // Positions and sizes as the common properties accept them.
-int32_t ClampPosition(int32_t v) { return v < -kMaxCoordinate ? -kMaxCoordinate : v > kMaxCoordinate ? kMaxCoordinate : v; }
-int32_t ClampSize(int32_t v) { return v < 0 ? 0 : v > kMaxCoordinate ? kMaxCoordinate : v; }
+int32_t ClampPosition(int32_t v) { return std::clamp(v, -kMaxCoordinate, kMaxCoordinate); }
+int32_t ClampSize(int32_t v) { return std::clamp(v, 0, kMaxCoordinate); }
 
 // A font sub-item as the program reads it; -1 gives a new 28-byte record.
 uint64_t ReadFontSubItem(const LOGFONTA& font, int32_t subItem, int dpi) {

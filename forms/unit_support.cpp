@@ -1,8 +1,9 @@
-// Helpers shared by the edit box and the button.
+// Helpers shared by the form runtime's units.
 #include "forms/unit_support.h"
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #if __has_include("runtime/values.h")
 #include "runtime/values.h"
@@ -24,6 +25,13 @@ HFONT MakeUnitFont(const uint8_t* logFont) {
   lf.lfQuality = PROOF_QUALITY;
   lf.lfPitchAndFamily = 0;
   return CreateFontIndirectA(&lf);
+}
+
+void ApplyUnitFont(fw::Window control, const std::vector<uint8_t>& logFont, fw::ScopedFont& font) {
+  fw::ScopedFont made(logFont.size() == kLogFontSize ? MakeUnitFont(logFont.data()) : nullptr);
+  HGDIOBJ shown = made ? made.Get() : GetStockObject(DEFAULT_GUI_FONT);
+  control.Send(WM_SETFONT, reinterpret_cast<WPARAM>(shown), TRUE);
+  font = std::move(made);
 }
 
 // Selection positions count characters; the text is taken wide and the range converted back

@@ -1,5 +1,5 @@
-// Small helpers the edit box and the button share: fonts from a stored LOGFONTA, character
-// ranges of a control's text, the text visitor's rewriting, and the value-to-text
+// Small helpers the form runtime's units share: fonts from a stored LOGFONTA, default colours,
+// character ranges of a control's text, the text visitor's rewriting, and the value-to-text
 // conversions of the numeric input modes.
 #pragma once
 
@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/scoped_handle.h"
+#include "framework/window.h"
 #include "runtime/interface/unit_records.h"
 
 namespace forms {
@@ -16,6 +18,17 @@ namespace forms {
 // Makes a font from a stored 60-byte LOGFONTA with the character set forced to
 // DEFAULT_CHARSET, output and clip precision 0, PROOF_QUALITY and pitch-and-family 0.
 HFONT MakeUnitFont(const uint8_t* logFont);
+// Gives a control the font of a stored LOGFONTA block (DEFAULT_GUI_FONT when the block is not
+// 60 bytes) and keeps it in `font`; the font held before goes only once the control has the
+// new one.
+void ApplyUnitFont(fw::Window control, const std::vector<uint8_t>& logFont, fw::ScopedFont& font);
+
+// The colour a unit stores for "the system's default" (0xFF000000).
+inline constexpr uint32_t kSystemDefaultColor = 0xFF000000;
+// A stored colour, or the system colour `systemIndex` for the default.
+inline COLORREF ColorOrSystem(uint32_t color, int systemIndex) {
+  return color == kSystemDefaultColor ? GetSysColor(systemIndex) : color;
+}
 
 // The GBK text between character positions [start, end) of a control's text.
 std::string CharacterRange(HWND hwnd, uint32_t start, uint32_t end);

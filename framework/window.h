@@ -1,10 +1,13 @@
 // Window wrappers: a non-owning handle holder and an owning object with a window procedure.
 //
-// WindowObject keeps a permanent handle-to-object map. The object pointer travels to the new
-// window through CreateWindowEx's lpParam (or a thread-local slot when a system control is
-// subclassed), is stored at the first message, and is removed at WM_NCDESTROY. One static
-// procedure then calls the virtual WndProc; messages a class does not handle go to Default(),
-// which is the previous procedure of a subclassed control or DefWindowProc.
+// WindowObject keeps a permanent handle-to-object map. Create() parks the object pointer in a
+// thread-local slot before CreateWindowEx, and the first message the new window receives
+// (WM_GETMINMAXINFO, before WM_NCCREATE and its lpParam) takes it from there into the map. A
+// system control runs its own class procedure instead, so it never sees the slot: once
+// CreateWindowEx returns, Create() subclasses it (SubclassWindow). The entry is removed at
+// WM_NCDESTROY. One static procedure calls the virtual WndProc; messages a class does not
+// handle go to Default(), which is the previous procedure of a subclassed control or
+// DefWindowProc.
 #pragma once
 
 #include <windows.h>

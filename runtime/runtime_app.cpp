@@ -212,9 +212,8 @@ void RuntimeApp::Cleanup(int32_t code) {
   ReleaseDllCommands();
   ClearConstantRanges();
 
-  if (defaultIconLarge) ::DestroyIcon(defaultIconLarge);
-  if (defaultIconSmall) ::DestroyIcon(defaultIconSmall);
-  defaultIconLarge = defaultIconSmall = nullptr;
+  defaultIconLarge.Reset();
+  defaultIconSmall.Reset();
 
   if (helperWindow && helperWindow->IsWindow()) helperWindow->Destroy();
 
@@ -252,13 +251,13 @@ void DefaultIcons(HICON* large, HICON* small) {
   RuntimeApp& app = TheApp();
   HINSTANCE module = ::GetModuleHandleA(nullptr);
   if (!app.defaultIconLarge)
-    app.defaultIconLarge = static_cast<HICON>(::LoadImageA(module, "DEFAULT_ICON", IMAGE_ICON,
-        ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0));
+    app.defaultIconLarge.Reset(static_cast<HICON>(::LoadImageA(module, "DEFAULT_ICON", IMAGE_ICON,
+        ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0)));
   if (!app.defaultIconSmall)
-    app.defaultIconSmall = static_cast<HICON>(::LoadImageA(module, "DEFAULT_ICON", IMAGE_ICON,
-        ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
-  if (large) *large = app.defaultIconLarge;
-  if (small) *small = app.defaultIconSmall;
+    app.defaultIconSmall.Reset(static_cast<HICON>(::LoadImageA(module, "DEFAULT_ICON", IMAGE_ICON,
+        ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0)));
+  if (large) *large = app.defaultIconLarge.Get();
+  if (small) *small = app.defaultIconSmall.Get();
 }
 
 }  // namespace rt

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/app.h"
+#include "framework/scoped_handle.h"
 #include "framework/window.h"
 #include "runtime/interface/records.h"
 
@@ -109,8 +110,8 @@ class RuntimeApp : public fw::App {
   HelperWindow* helperWindow = nullptr;
   bool oleInitialised = false;
   GlobalsCleanupRoutine globalsCleanup = nullptr;
-  HICON defaultIconLarge = nullptr;
-  HICON defaultIconSmall = nullptr;
+  fw::ScopedIcon defaultIconLarge;
+  fw::ScopedIcon defaultIconSmall;
   bool ending = false;
 
  private:

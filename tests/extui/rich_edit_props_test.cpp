@@ -31,7 +31,7 @@ TEST(RichEditPropsTest, ReadsTheOutputBoxAndWritesItBackUnchanged) {
   EXPECT_EQ(p.backColor, 0u) << "black, not the default colour";
   EXPECT_EQ(p.allowMultiLines, 1);
   EXPECT_EQ(p.hideSel, 1);
-  EXPECT_EQ(p.Serialise(), std::string(block.begin(), block.end()));
+  EXPECT_EQ(p.Serialize(), std::string(block.begin(), block.end()));
 
   uint32_t length = 0;
   HGLOBAL saved = p.Save(&length);
@@ -50,7 +50,7 @@ TEST(RichEditPropsTest, VersionsAndDamagedBlocks) {
   EXPECT_EQ(p.contextType, 1);
   EXPECT_EQ(p.content, "abc");
   EXPECT_EQ(p.maxAllowLength, 100);
-  const std::string again = p.Serialise();
+  const std::string again = p.Serialize();
   EXPECT_EQ(again[0], 1) << "written back as version 1";
 
   auto v2 = Block({2, 0, 1, 0, 1, 1, 0, 1, 0, 0, 0}, "");

@@ -32,95 +32,72 @@ bool Record::Serialize(forms::PropertyStream& s) {
   return true;
 }
 
-namespace {
-
-Unit* Of(void* object) { return static_cast<Unit*>(static_cast<fw::WindowObject*>(object)); }
-
-void* __cdecl Create(const void* block, int32_t length, uint32_t style, void* parent, uint32_t id,
-                     void*, int32_t left, int32_t top, int32_t width, int32_t height,
-                     int32_t windowId, int32_t unitId, uint32_t, uint32_t) {
+Unit* Unit::Create(const forms::UnitCreateArgs& a) {
   Unit* unit = new Unit;
-  if (!forms::LoadPropertyRecord(unit->props, block, length)) {
+  if (!forms::LoadPropertyRecord(unit->props, a.block, a.blockLength)) {
     delete unit;
     return nullptr;
   }
-  unit->windowId = windowId;
-  unit->unitId = unitId;
+  unit->windowId = a.windowId;
+  unit->unitId = a.unitId;
   const char* cls = fw::RegisterHelperClass(0, LoadCursor(nullptr, IDC_ARROW), nullptr, nullptr);
-  if (!unit->Create(0, cls, "", WS_CHILD | WS_VISIBLE | style, left, top, width, height,
-                    static_cast<HWND>(parent), reinterpret_cast<HMENU>(static_cast<uintptr_t>(id)))) {
+  if (!unit->fw::WindowObject::Create(0, cls, "", WS_CHILD | WS_VISIBLE | a.style, a.left, a.top, a.width,
+                                      a.height, a.parent, reinterpret_cast<HMENU>(static_cast<uintptr_t>(a.controlId)))) {
     delete unit;
     return nullptr;
   }
-  ++Unit::created;
-  return static_cast<fw::WindowObject*>(unit);
+  ++created;
+  return unit;
 }
 
 // Stores the class form as it comes; the re-create property asks for re-creation on change.
-int32_t __cdecl Write(void* object, int32_t index, const UnitValue* v, int32_t* out) {
-  if (!object) return 0;
-  if (out) *out = 0;
-  Record& r = Of(object)->props;
+bool Unit::WriteProperty(int32_t index, const UnitValue& v) {
+  Record& r = props;
   auto bytes = [&](std::vector<uint8_t>& to) {
-    const uint8_t* p = reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(v->first));
-    to.assign(p, p ? p + v->second : p);
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(v.first));
+    to.assign(p, p ? p + v.second : p);
   };
   switch (index) {
-    case P_INT: r.number = static_cast<int32_t>(v->first); return 0;
-    case P_DOUBLE: r.low = v->first; r.high = v->second; return 0;
-    case P_BOOL: r.flag = static_cast<int32_t>(v->first); return 0;
-    case P_TEXT: r.text = reinterpret_cast<const char*>(static_cast<uintptr_t>(v->first)); return 0;
-    case P_CHOICE: r.choice = static_cast<int32_t>(v->first); return 0;
-    case P_BLOCK: bytes(r.block); return 0;
-    case P_POINTER: bytes(r.pointer); return 0;
-    case P_FONT: bytes(r.font); return 0;
-    case P_COLOR: r.color = v->first; return 0;
+    case P_INT: r.number = static_cast<int32_t>(v.first); return false;
+    case P_DOUBLE: r.low = v.first; r.high = v.second; return false;
+    case P_BOOL: r.flag = static_cast<int32_t>(v.first); return false;
+    case P_TEXT: r.text = reinterpret_cast<const char*>(static_cast<uintptr_t>(v.first)); return false;
+    case P_CHOICE: r.choice = static_cast<int32_t>(v.first); return false;
+    case P_BLOCK: bytes(r.block); return false;
+    case P_POINTER: bytes(r.pointer); return false;
+    case P_FONT: bytes(r.font); return false;
+    case P_COLOR: r.color = v.first; return false;
     case P_RECREATE: {
-      bool changed = r.recreate != static_cast<int32_t>(v->first);
-      r.recreate = static_cast<int32_t>(v->first);
-      return changed ? 1 : 0;
+      bool changed = r.recreate != static_cast<int32_t>(v.first);
+      r.recreate = static_cast<int32_t>(v.first);
+      return changed;
     }
-    default: return 0;
+    default: return false;
   }
 }
 
-int32_t __cdecl Read(void* object, int32_t index, UnitValue* v) {
-  if (!object) return 0;
-  Record& r = Of(object)->props;
+bool Unit::ReadProperty(int32_t index, UnitValue* v) {
+  Record& r = props;
   auto pointer = [](const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); };
   switch (index) {
-    case P_INT: *v = {static_cast<uint32_t>(r.number), 0}; return 1;
-    case P_DOUBLE: *v = {r.low, r.high}; return 1;
-    case P_BOOL: *v = {static_cast<uint32_t>(r.flag), 0}; return 1;
-    case P_TEXT: *v = {pointer(r.text.c_str()), 0}; return 1;
-    case P_CHOICE: *v = {static_cast<uint32_t>(r.choice), 0}; return 1;
-    case P_BLOCK: *v = {pointer(r.block.data()), static_cast<uint32_t>(r.block.size())}; return 1;
-    case P_POINTER: *v = {pointer(r.pointer.data()), static_cast<uint32_t>(r.pointer.size())}; return 1;
+    case P_INT: *v = {static_cast<uint32_t>(r.number), 0}; return true;
+    case P_DOUBLE: *v = {r.low, r.high}; return true;
+    case P_BOOL: *v = {static_cast<uint32_t>(r.flag), 0}; return true;
+    case P_TEXT: *v = {pointer(r.text.c_str()), 0}; return true;
+    case P_CHOICE: *v = {static_cast<uint32_t>(r.choice), 0}; return true;
+    case P_BLOCK: *v = {pointer(r.block.data()), static_cast<uint32_t>(r.block.size())}; return true;
+    case P_POINTER: *v = {pointer(r.pointer.data()), static_cast<uint32_t>(r.pointer.size())}; return true;
     case P_FONT:
-      if (r.font.size() != kLogFontSize) return 0;
+      if (r.font.size() != kLogFontSize) return false;
       *v = {pointer(r.font.data()), kLogFontSize};
-      return 1;
-    case P_COLOR: *v = {r.color, 0}; return 1;
-    case P_RECREATE: *v = {static_cast<uint32_t>(r.recreate), 0}; return 1;
-    default: return 0;
+      return true;
+    case P_COLOR: *v = {r.color, 0}; return true;
+    case P_RECREATE: *v = {static_cast<uint32_t>(r.recreate), 0}; return true;
+    default: return false;
   }
 }
 
-void* __cdecl Save(void* object) {
-  if (!object) return nullptr;
-  uint32_t length;
-  return forms::SavePropertyRecord(Of(object)->props, &length);
-}
-
-void* __cdecl Interface(int32_t op) {
-  switch (op) {
-    case UNIT_OP_CREATE: return reinterpret_cast<void*>(&Create);
-    case UNIT_OP_WRITE: return reinterpret_cast<void*>(&Write);
-    case UNIT_OP_SAVE: return reinterpret_cast<void*>(&Save);
-    case UNIT_OP_READ: return reinterpret_cast<void*>(&Read);
-    default: return nullptr;
-  }
-}
+namespace {
 
 constexpr PropertyInfo P(uint16_t type) { return {nullptr, nullptr, nullptr, type, 0, nullptr}; }
 
@@ -133,7 +110,7 @@ const PropertyInfo kProperties[kTotal] = {
 
 const UnitClassInfo kTypes[2] = {
     {"测试", "Test", {}, CLASS_EVENTS, {}, kTotal, kProperties,
-     &Interface, {}},
+     &forms::UnitOperations<Unit>::Entry, {}},
     {},
 };
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "forms/unit_class.h"
+#include "forms/unit_operations.h"
 #include "framework/window.h"
 #include "runtime/interface/unit_records.h"
 
@@ -47,6 +48,13 @@ class Unit : public fw::WindowObject {
 
  protected:
   void PostNcDestroy() override;
+
+ private:
+  friend class forms::UnitOperations<Unit>;
+  static Unit* Create(const forms::UnitCreateArgs& args);
+  bool WriteProperty(int32_t index, const UnitValue& value);
+  bool ReadProperty(int32_t index, UnitValue* value);
+  HGLOBAL SaveProperties() { return forms::SavePropertyRecord(props); }
 };
 
 // The class record and a library holding it as class 1.

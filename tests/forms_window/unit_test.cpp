@@ -63,8 +63,9 @@ class UnitTest : public ::testing::Test {
   }
   void TearDown() override { DestroyWindow(parent_); formtest::Pump(); }
   void* MakeButton(const std::vector<uint8_t>& block) {
-    return forms::Button::Create(block.data(), static_cast<int32_t>(block.size()), 0, parent_, 100, nullptr, 0,
-                                 0, 60, 24, 0x5201FFFF, 0x16010001, 0, 0);
+    auto create = forms::UnitOperationOf<UnitCreateFn>(&forms::kButtonClass, UNIT_OP_CREATE);
+    return create(block.data(), static_cast<int32_t>(block.size()), 0, parent_, 100, nullptr, 0, 0, 60, 24,
+                  0x5201FFFF, 0x16010001, 0, 0);
   }
   HWND parent_ = nullptr;
 };
@@ -198,23 +199,20 @@ TEST(Picture, DamagedBytesDecodeToNothing) {
   std::vector<uint8_t> icon = SmallIcon();
   forms::Picture good = forms::DecodePicture(icon.data(), static_cast<uint32_t>(icon.size()));
   EXPECT_EQ(forms::PictureKind::Icon, good.kind);
-  forms::FreePicture(good);
   // Every truncation of the icon and the bitmap: nothing, never a crash.
   for (uint32_t n = 0; n < icon.size(); n += 7) {
     forms::Picture p = forms::DecodePicture(icon.data(), n);
     EXPECT_EQ(forms::PictureKind::None, p.kind) << n;
-    forms::FreePicture(p);
   }
   std::vector<uint8_t> bmp = SmallBitmap();
   for (uint32_t n = 0; n < bmp.size(); ++n) {
     forms::Picture p = forms::DecodePicture(bmp.data(), n);
     EXPECT_EQ(forms::PictureKind::None, p.kind) << n;
-    forms::FreePicture(p);
   }
   // Dimensions that would overrun the buffer.
   std::vector<uint8_t> huge = bmp;
   huge[18] = 0xFF, huge[19] = 0x3F;
-  EXPECT_EQ(nullptr, forms::DecodePicture(huge.data(), static_cast<uint32_t>(huge.size())).bitmap);
+  EXPECT_EQ(nullptr, forms::DecodePicture(huge.data(), static_cast<uint32_t>(huge.size())).bitmap.Get());
   // An icon directory whose image offset points past the end.
   std::vector<uint8_t> wild = icon;
   wild[18] = 0xF0, wild[19] = 0xFF;

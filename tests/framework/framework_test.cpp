@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "framework/archive.h"
+#include "framework/deferred_delete.h"
+#include "framework/global_memory.h"
 #include "framework/memfile.h"
+#include "framework/scoped_handle.h"
 #include "framework/window.h"
 
 namespace {
@@ -139,6 +142,61 @@ TEST(WindowObject, SubclassedSystemControlKeepsItsBehaviour) {
   EXPECT_EQ(w.UnsubclassWindow(), edit);
   EXPECT_EQ(fw::WindowObject::FromHandlePermanent(edit), nullptr);
   DestroyWindow(edit);
+}
+
+
+// A handle is closed exactly once, by its last owner, without losing the thread's last error.
+TEST(ScopedHandle, ClosesOnceKeepsTheLastErrorAndMovesOwnership) {
+  HBRUSH raw = CreateSolidBrush(RGB(1, 2, 3));
+  ASSERT_NE(raw, nullptr);
+  {
+    fw::ScopedBrush first(raw);
+    fw::ScopedBrush second(std::move(first));
+    EXPECT_EQ(first.Get(), nullptr);
+    EXPECT_EQ(second.Get(), raw);
+    SetLastError(ERROR_FILE_NOT_FOUND);
+  }
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(GetObjectType(raw), 0u) << "the brush is gone";
+
+  fw::ScopedGlobal memory = fw::CopyToGlobal("abc", 3);
+  ASSERT_TRUE(memory);
+  EXPECT_EQ(GlobalSize(memory.Get()), 3u);
+  EXPECT_TRUE(GlobalFlags(memory.Get()) & GMEM_DDESHARE);
+  EXPECT_EQ(fw::CopyFromGlobal(memory.Get()), (std::vector<uint8_t>{'a', 'b', 'c'}));
+}
+
+// Counts its own deletion.
+class Counted : public fw::WindowObject {
+ public:
+  explicit Counted(int* deleted) : deleted_(deleted) {}
+  ~Counted() override { ++*deleted_; }
+ private:
+  int* deleted_;
+};
+
+TEST(DeleteQueue, HoldsObjectsWhileAFrameRunsAndDeletesThemAfterwards) {
+  fw::DeleteQueue queue;
+  int deleted = 0;
+  queue.DeleteOrDefer(new Counted(&deleted));
+  EXPECT_EQ(deleted, 1) << "no frame: deleted at once";
+  {
+    fw::DeleteQueue::Frame outer(queue, true);
+    {
+      fw::DeleteQueue::Frame inner(queue);
+      queue.DeleteOrDefer(new Counted(&deleted));
+      queue.Flush();
+    }
+    EXPECT_EQ(deleted, 1) << "held while the outer frame runs";
+  }
+  EXPECT_EQ(deleted, 2) << "the outermost frame deleted it on leaving";
+  {
+    fw::DeleteQueue::Frame procedure(queue);
+    queue.Defer(new Counted(&deleted));
+  }
+  EXPECT_EQ(deleted, 2) << "a frame without flushOnExit leaves it to the next flush";
+  queue.Flush();
+  EXPECT_EQ(deleted, 3);
 }
 
 }  // namespace

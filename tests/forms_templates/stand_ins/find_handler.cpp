@@ -1,8 +1,0 @@
-// Stand-in while the runtime library has no definition of its own.
-#include <windows.h>
-
-#include <vector>
-
-#include "forms/form_runtime.h"
-
-void* forms::FindHandler(int32_t, int32_t, int32_t, int32_t) { return nullptr; }

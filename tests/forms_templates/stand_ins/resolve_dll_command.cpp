@@ -1,8 +1,0 @@
-// Stand-in while the runtime library has no definition of its own.
-#include <windows.h>
-
-#include <vector>
-
-#include "runtime/dll_binding.h"
-
-void* rt::ResolveDllCommand(uint32_t) { return nullptr; }
