@@ -140,12 +140,14 @@ uint8_t* ReadBody(web::RequestThread& thread, dll::Handle request, bool* failed)
 // tells whether the server sent a status line: WinINet makes up "HTTP/1.0 200 OK" for an
 // answer that starts without one, so a block of a status line and no header field is taken as
 // such an answer; a block too large for the buffer has fields.
-char* QueryHeaders(dll::Handle request, bool* hasStatusLine) {
+char* QueryHeaders(web::RequestThread& thread, dll::Handle request, bool* hasStatusLine) {
   char* buffer = static_cast<char*>(MemAlloc(kHeaderBufferSize + 1));
   std::memset(buffer, ' ', kHeaderBufferSize);
   buffer[kHeaderBufferSize] = '\0';
   uint32_t length = kHeaderBufferSize;
-  if (dll::HttpQueryInfoA(request, kQueryRawHeadersCrLf, buffer, &length, nullptr)) {
+  int32_t found = 0;
+  thread.Query(request, kQueryRawHeadersCrLf, buffer, &length, &found);
+  if (found) {
     const char* lineEnd = std::strstr(buffer, "\r\n");
     *hasStatusLine = std::strncmp(buffer, "HTTP/", 5) == 0 && lineEnd && lineEnd[2] != '\r' &&
                      lineEnd[2] != '\0';
@@ -158,11 +160,11 @@ char* QueryHeaders(dll::Handle request, bool* hasStatusLine) {
 }
 
 // True when the response announced a Content-Length and the body fell short of it.
-bool ShorterThanAnnounced(dll::Handle request, uint32_t bodyLength) {
+bool ShorterThanAnnounced(web::RequestThread& thread, dll::Handle request, uint32_t bodyLength) {
   uint32_t announced = 0, size = sizeof announced;
-  if (!dll::HttpQueryInfoA(request, kQueryContentLength | kQueryNumber, &announced, &size, nullptr))
-    return false;
-  return bodyLength < announced;
+  int32_t found = 0;
+  thread.Query(request, kQueryContentLength | kQueryNumber, &announced, &size, &found);
+  return found && bodyLength < announced;
 }
 
 // Bounds every wait of the request: a server that accepts and never answers, or stops in the
@@ -265,17 +267,19 @@ uint8_t* 网页_访问(char** urlVariable, int32_t method, char** proxyVariable,
     return nullptr;
   }
 
-  bool readFailed = false;
-  uint8_t* body = thread.Stopped() ? nullptr : ReadBody(thread, request.Get(), &readFailed);
+  // After a stopped call the later ones return at once without touching the handle.
+  bool readFailed = false, hasStatusLine = false;
+  uint8_t* body = ReadBody(thread, request.Get(), &readFailed);
+  char* headerText = QueryHeaders(thread, request.Get(), &hasStatusLine);
+  bool shortBody = ShorterThanAnnounced(thread, request.Get(), ByteSetLength(body));
   if (thread.Stopped()) {
     // Abandoned because the program is ending, or a redirect loop: the handle may still be in
-    // use on the request's thread, so nothing more is asked of it. The holders close it.
+    // use on the request's thread, so nothing more is asked of it and no header is taken from
+    // it. The holders close it.
+    MemFree(headerText);
     AssignText(responseHeaders.Variable(), nullptr);
     return ConvertBody(body, charsetConversion);
   }
-  bool hasStatusLine = false;
-  char* headerText = QueryHeaders(request.Get(), &hasStatusLine);
-  bool shortBody = ShorterThanAnnounced(request.Get(), ByteSetLength(body));
   request.Close();
   connection.Close();
   internet.Close();

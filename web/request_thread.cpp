@@ -37,8 +37,10 @@ struct RequestThreadRecord {
   uint32_t redirects;         // redirects followed so far
   uint32_t redirectLoop;      // 1: more than kMaxRedirects; the thread has ended
   uint32_t readCount;         // bytes the last read delivered into `chunk`
+  uint32_t queryLength;       // the length word of the last query
   char* sendCopy;             // the texts of the last send, on the runtime heap
   uint8_t chunk[RequestThread::kChunkSize];
+  uint8_t query[RequestThread::kQueryBufferSize];
 };
 
 namespace {
@@ -186,6 +188,23 @@ bool RequestThread::Read(dll::Handle file, const uint8_t** data, uint32_t* count
   *count = over ? record_->readCount : 0;
   *result = static_cast<int32_t>(value);
   return over;
+}
+
+bool RequestThread::Query(dll::Handle request, uint32_t level, void* buffer, uint32_t* length,
+                          int32_t* result) {
+  uint32_t size = *length < kQueryBufferSize ? *length : kQueryBufferSize;
+  std::memcpy(record_->query, buffer, size);
+  record_->queryLength = size;
+  uint32_t value = 0;
+  bool over = Call(dll::kHttpQueryInfo,
+                   {request, level, reinterpret_cast<uint32_t>(record_->query),
+                    reinterpret_cast<uint32_t>(&record_->queryLength), 0},
+                   &value);
+  *result = over ? static_cast<int32_t>(value) : 0;
+  if (!over) return false;
+  std::memcpy(buffer, record_->query, size);
+  *length = record_->queryLength;
+  return true;
 }
 
 }  // namespace web
