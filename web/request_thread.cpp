@@ -38,7 +38,6 @@ struct RequestThreadRecord {
   uint32_t redirectLoop;      // 1: more than kMaxRedirects; the thread has ended
   uint32_t readCount;         // bytes the last read delivered into `chunk`
   uint32_t queryLength;       // the length word of the last query
-  char* sendCopy;             // the texts of the last send, on the runtime heap
   uint8_t chunk[RequestThread::kChunkSize];
   uint8_t query[RequestThread::kQueryBufferSize];
 };
@@ -81,8 +80,9 @@ void PinWinInet() {
 
 }  // namespace
 
-RequestThread::RequestThread() {
-  record_ = static_cast<RequestThreadRecord*>(MemAlloc(sizeof(RequestThreadRecord)));
+RequestThread::RequestThread()
+    : record_(static_cast<RequestThreadRecord*>(MemAlloc(sizeof(RequestThreadRecord)))) {
+  recordBlock_ = core::OwnedBlock(record_);
   std::memset(record_, 0, sizeof *record_);
   PinWinInet();
   record_->go = dll::CreateEventA(nullptr, 0, 0, nullptr);
@@ -92,7 +92,12 @@ RequestThread::RequestThread() {
 }
 
 RequestThread::~RequestThread() {
-  if (abandoned_) return;
+  if (abandoned_) {
+    // The call may still finish into the record and read the copies: both stay.
+    recordBlock_.Release();
+    sendCopy_.Release();
+    return;
+  }
   if (record_->thread && !record_->redirectLoop) {
     record_->command = kEndThread;
     dll::SetEvent(record_->go);
@@ -101,8 +106,6 @@ RequestThread::~RequestThread() {
   if (record_->thread) dll::WaitForSingleObject(record_->thread, kInfinite);
   for (dll::Handle h : {record_->thread, record_->go, record_->done})
     if (h) dll::CloseHandle(h);
-  MemFree(record_->sendCopy);
-  MemFree(record_);
 }
 
 uint32_t RequestThread::Context() const {
@@ -157,9 +160,8 @@ bool RequestThread::Call(dll::Command command, std::initializer_list<uint32_t> w
 bool RequestThread::Send(dll::Handle request, const char* headers, uint32_t headersLength,
                          const char* optional, uint32_t optionalLength, int32_t* result) {
   // One block holds both copies, each with its terminator.
-  MemFree(record_->sendCopy);
-  record_->sendCopy = static_cast<char*>(MemAlloc(headersLength + optionalLength + 2));
-  char* headersCopy = record_->sendCopy;
+  sendCopy_ = core::Text(MemAlloc(headersLength + optionalLength + 2));
+  char* headersCopy = sendCopy_.get();
   char* optionalCopy = headersCopy + headersLength + 1;
   if (headersLength) std::memcpy(headersCopy, headers, headersLength);
   headersCopy[headersLength] = '\0';

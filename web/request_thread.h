@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "core_commands.h"
 #include "dll_commands.h"
 
 namespace web {
@@ -66,7 +67,9 @@ class RequestThread {
  private:
   bool Call(dll::Command command, std::initializer_list<uint32_t> words, uint32_t* result);
 
+  core::OwnedBlock recordBlock_;            // the record's heap block, released with it
   RequestThreadRecord* record_ = nullptr;
+  core::Text sendCopy_;                     // the texts of the last send
   bool stopped_ = false;
   bool abandoned_ = false;
 };
