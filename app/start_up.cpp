@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app_ids.h"
+#include "carried_data.h"
 #include "constant_area.h"
 #include "core_commands.h"
 #include "dll_commands.h"
@@ -11,7 +12,6 @@
 #include "output_log.h"
 #include "program_values.h"
 #include "runtime_interface.h"
-#include "skin_blobs.h"
 
 namespace {
 
