@@ -58,8 +58,9 @@ uint32_t __stdcall RunCalls(void* parameter) {
 // WinINet's status callback for a watched request. WinINet follows redirects inside
 // HttpSendRequestA, on the helper thread, and offers no way to stop them; a server that
 // redirects to itself would keep it there for ever. Past the limit the thread tells the window's
-// thread and ends itself here: WinINet holds no lock while it reports a redirect, and what the
-// unfinished call had allocated stays with the request handle, which is closed as usual.
+// thread and ends itself here: the platform's WinINet holds no lock of its own while it reports
+// a redirect (the next request of the program goes through as usual), and what the unfinished
+// call had allocated stays with the request handle, which is closed as usual.
 void __stdcall OnRequestStatus(dll::Handle, uint32_t context, uint32_t status, void*, uint32_t) {
   if (status != kStatusRedirect || context == 0) return;
   auto* record = reinterpret_cast<RequestThreadRecord*>(context);
