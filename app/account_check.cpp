@@ -51,33 +51,20 @@ const char* IdAt(int32_t i) {
 // may lack a marker the whole page holds. Once the program is ending (its window was closed
 // while the check dispatched messages) nothing more is fetched and a page still arriving is
 // dropped: the result is then nothing at all, and the check stops.
-std::optional<core::Text> FetchPage(char* address) {
-  if (ProgramEnding()) {
-    MemFree(address);
-    return std::nullopt;
-  }
-  char* url = address;
-  uint8_t* body = 网页_访问(&url);
+std::optional<core::Text> FetchPage(core::Text address) {
+  if (ProgramEnding()) return std::nullopt;
+  // The address goes into the routine's variable, which may get a new text in its place.
+  char* url = address.ReleaseText();
+  core::Bytes body(网页_访问(&url));
   bool complete = LastPageComplete();
-  MemFree(url);
-  if (ProgramEnding()) {
-    MemFree(body);
-    return std::nullopt;
-  }
-  if (!complete) {
-    MemFree(body);
-    return core::Text();
-  }
-  if (!body) return core::Text();
-  core::Text page = core::ToText(BytesArg(body));
-  MemFree(body);
-  return page;
+  core::Text finalAddress(url);
+  if (ProgramEnding()) return std::nullopt;
+  if (!complete || body.empty()) return core::Text();
+  return core::ToText(BytesArg(body.get()));
 }
 
 void WriteVerdict(const char* id, const char* verdict, uint32_t colour) {
-  char* line = prog::JoinText(kLinePrefix, id, verdict);
-  AppendLogLine(colour, line);
-  MemFree(line);
+  AppendLogLine(colour, prog::JoinText(kLinePrefix, id, verdict).c_str());
 }
 
 // Checks one ID: the profile page first; only when it says the address is wrong, the search
@@ -85,9 +72,8 @@ void WriteVerdict(const char* id, const char* verdict, uint32_t colour) {
 // are never empty, and a page read only in part comes back empty. Nothing is written once the
 // program is ending.
 void CheckOne(int32_t i) {
-  char* encoded = PercentEncode(IdAt(i));
-  std::optional<core::Text> profile = FetchPage(prog::JoinText(kProfilePrefix, encoded, kProfileSuffix));
-  MemFree(encoded);
+  std::optional<core::Text> profile =
+      FetchPage(prog::JoinText(kProfilePrefix, PercentEncode(IdAt(i)).get(), kProfileSuffix));
   if (!profile) return;
   if (profile->empty()) {
     WriteVerdict(IdAt(i), kCheckFailed, kGrey);
@@ -97,9 +83,8 @@ void CheckOne(int32_t i) {
     WriteVerdict(IdAt(i), kRegistered, kRed);
     return;
   }
-  encoded = PercentEncode(IdAt(i), true);
-  std::optional<core::Text> search = FetchPage(prog::JoinText(kSearchPrefix, encoded));
-  MemFree(encoded);
+  std::optional<core::Text> search =
+      FetchPage(prog::JoinText(kSearchPrefix, PercentEncode(IdAt(i), true).get()));
   if (!search) return;
   if (search->empty()) {
     WriteVerdict(IdAt(i), kCheckFailed, kGrey);

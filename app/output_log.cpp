@@ -20,10 +20,9 @@ void AppendLogLine(uint32_t colour, const char* line, int32_t size) {
   format->color = colour;
   SetSelCharFormat(kStartWindowId, kOutputBoxId, format);
 
-  char* text = prog::JoinText(line, kLineEnd);
+  core::Text text = prog::JoinText(line, kLineEnd);
   WriteUnitProperty(kStartWindowId, kOutputBoxId, kRichEditSelText, -1,
-                    reinterpret_cast<uint32_t>(prog::TextArgument(text)), 0);
-  MemFree(text);
+                    reinterpret_cast<uint32_t>(text.c_str()), 0);
   core::SendUnitMessage(core::UnitArg(kStartWindowId, kOutputBoxId, kRichEditTag), 0x0115, 7, 0);
 
   FreeCharFormatValue(format);

@@ -1,6 +1,7 @@
 // The checker as a program of the runtime: its information record, its libraries and its
 // entry routine.
 #include "app_ids.h"
+#include "carried_data.h"
 #include "constant_area.h"
 #include "dll_commands.h"
 #include "globals.h"
@@ -9,8 +10,6 @@
 extern "C" const LibraryInfo kCoreLibraryInfo;
 extern "C" const LibraryInfo kExtUiLibraryInfo;
 extern "C" const LibraryInfo kSpecialLibraryInfo;
-extern "C" const unsigned char kStartWindowTemplate[];
-extern "C" const unsigned kStartWindowTemplateSize;
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app_ids.h"
+#include "carried_data.h"
 #include "constant_area.h"
 #include "core_commands.h"
 #include "dll_commands.h"
@@ -11,7 +12,6 @@
 #include "output_log.h"
 #include "program_values.h"
 #include "runtime_interface.h"
-#include "skin_blobs.h"
 
 namespace {
 
@@ -32,12 +32,11 @@ constexpr int32_t kSkinNumber = 33;
 
 void EnsureSkinLibraryFile() {
   core::Text directory = core::GetRunDirectory();
-  char* path = prog::JoinText(directory.c_str(), kSkinFileName);
-  if (!core::FileExists(path)) {
-    core::WriteToFile(path, {kSkinLibraryByteSet});
-    core::SetFileAttributes(path, kHiddenAttribute);
+  core::Text path = prog::JoinText(directory.c_str(), kSkinFileName);
+  if (!core::FileExists(path.c_str())) {
+    core::WriteToFile(path.c_str(), {kSkinLibraryByteSet});
+    core::SetFileAttributes(path.c_str(), kHiddenAttribute);
   }
-  MemFree(path);
 }
 
 void ApplySkin(int32_t number) {
@@ -45,18 +44,17 @@ void ApplySkin(int32_t number) {
   const uint8_t* block = number >= 1 && number <= static_cast<int32_t>(kSkinDataCount)
                              ? kSkinDataByteSets[number - 1]
                              : nullptr;
-  uint8_t* copy = block ? prog::NewByteSet(ByteSetData(block), ByteSetLength(block)) : nullptr;
-  dll::SkinH_AttachRes(ByteSetData(copy), ByteSetLength(copy), kEmpty, 0, 0, 0);
-  MemFree(copy);
+  core::Bytes copy = block ? prog::NewByteSet(ByteSetData(block), ByteSetLength(block)) : core::Bytes();
+  dll::SkinH_AttachRes(copy.data(), copy.size(), kEmpty, 0, 0, 0);
 }
 
 extern "C" HandlerReturn __cdecl OnStartWindowCreated() {
   ApplySkin(kSkinNumber);
-  char* url = const_cast<char*>(kUpdateCheckPage);
-  uint8_t* body = 网页_访问(&url);
-  MemFree(url);
-  core::Text page = body ? core::ToText(BytesArg(body)) : core::Text();
-  MemFree(body);
+  // The routine's address variable holds a copy: the routine may give it a new text.
+  char* url = prog::CopyText(kUpdateCheckPage).ReleaseText();
+  core::Bytes body(网页_访问(&url));
+  core::Text finalAddress(url);
+  core::Text page = body.empty() ? core::Text() : core::ToText(BytesArg(body.get()));
   if (core::FindTextReverse(page.c_str(), kUpdateMarker) == -1) {
     core::MessageBox(TextArg(kUpdateFailed), 0);
     EndProgram(0);

@@ -9,21 +9,21 @@ uint32_t TextLength(const char* text) {
   return text ? static_cast<uint32_t>(std::strlen(text)) : 0;
 }
 
-char* NewText(const char* bytes, uint32_t length) {
-  if (length == 0) return nullptr;
+core::Text NewText(const char* bytes, uint32_t length) {
+  if (length == 0) return core::Text();
   char* text = static_cast<char*>(MemAlloc(length + 1));
   std::memcpy(text, bytes, length);
   text[length] = '\0';
-  return text;
+  return core::Text(text);
 }
 
-char* CopyText(const char* text) { return NewText(text, TextLength(text)); }
+core::Text CopyText(const char* text) { return NewText(text, TextLength(text)); }
 
-char* JoinText(const char* a, const char* b, const char* c, const char* d) {
+core::Text JoinText(const char* a, const char* b, const char* c, const char* d) {
   const char* parts[] = {a, b, c, d};
   uint32_t total = 0;
   for (const char* p : parts) total += TextLength(p);
-  if (total == 0) return nullptr;
+  if (total == 0) return core::Text();
   char* text = static_cast<char*>(MemAlloc(total + 1));
   char* out = text;
   for (const char* p : parts) {
@@ -32,15 +32,18 @@ char* JoinText(const char* a, const char* b, const char* c, const char* d) {
     out += n;
   }
   *out = '\0';
-  return text;
+  return core::Text(text);
 }
 
-// Program assignment: the variable takes the new text and its old one is released (a constant
-// text is left alone by MemFree).
-void AssignText(char** variable, char* value) {
-  char* old = *variable;
-  *variable = value;
-  if (old != value) MemFree(old);
+// The old text goes with the holder that takes it over (a constant text is left alone by the
+// runtime's release).
+void AssignText(char** variable, core::Text value) {
+  if (*variable == value.get()) {
+    value.Release();
+    return;
+  }
+  core::Text old(*variable);
+  *variable = value.ReleaseText();
 }
 
 void AppendText(char** variable, const char* tail) {
@@ -48,14 +51,14 @@ void AppendText(char** variable, const char* tail) {
   AssignText(variable, JoinText(*variable, tail));
 }
 
-uint8_t* NewByteSet(const void* bytes, uint32_t length) {
-  if (length == 0) return nullptr;
+core::Bytes NewByteSet(const void* bytes, uint32_t length) {
+  if (length == 0) return core::Bytes();
   uint8_t* set = static_cast<uint8_t*>(MemAlloc(kByteSetHeader + length));
   reinterpret_cast<int32_t*>(set)[0] = 1;
   reinterpret_cast<uint32_t*>(set)[1] = length;
   if (bytes) std::memcpy(set + kByteSetHeader, bytes, length);
   else std::memset(set + kByteSetHeader, 0, length);
-  return set;
+  return core::Bytes(set);
 }
 
 ByteSetBuilder::~ByteSetBuilder() { MemFree(block_); }

@@ -1,11 +1,14 @@
 // Program-side value helpers: texts and byte sets as the runtime lays them out, allocated on
 // the runtime's heap through the runtime interface. A text is a zero-terminated GBK block
 // (null for the empty text); a byte set is an ArrayBlock {1, length, bytes} (null when empty).
-// Every block returned here belongs to the caller, who frees it with MemFree.
+// Texts and byte sets come back in the owning holders of the program interface, which free
+// them; a block leaves its holder only where it is handed on (into a program variable, an
+// array of the program, or to the runtime).
 #pragma once
 
 #include <cstdint>
 
+#include "core_commands.h"
 #include "runtime_interface.h"
 
 namespace prog {
@@ -13,21 +16,21 @@ namespace prog {
 // Length in bytes of a text; 0 for the null (empty) text.
 uint32_t TextLength(const char* text);
 
-// A new text of `length` bytes copied from `bytes`; null when length is 0.
-char* NewText(const char* bytes, uint32_t length);
-// A new copy of a text; null for the empty text.
-char* CopyText(const char* text);
+// A new text of `length` bytes copied from `bytes`; empty when length is 0.
+core::Text NewText(const char* bytes, uint32_t length);
+// A new copy of a text; empty for the empty text.
+core::Text CopyText(const char* text);
 // A new text: the concatenation of up to four texts (null parts count as empty).
-char* JoinText(const char* a, const char* b, const char* c = nullptr, const char* d = nullptr);
-// Stores `value` in a text variable and frees what it held (program assignment semantics).
-void AssignText(char** variable, char* value);
+core::Text JoinText(const char* a, const char* b, const char* c = nullptr, const char* d = nullptr);
+// Program assignment: the variable takes `value` and the text it held is released.
+void AssignText(char** variable, core::Text value);
 // Appends `tail` to a text variable.
 void AppendText(char** variable, const char* tail);
 // The address to pass where a non-null text is needed: the empty text becomes "".
 inline const char* TextArgument(const char* text) { return text ? text : ""; }
 
-// A new byte set holding `length` bytes; null when length is 0.
-uint8_t* NewByteSet(const void* bytes, uint32_t length);
+// A new byte set holding `length` bytes (zeros when `bytes` is null); empty when length is 0.
+core::Bytes NewByteSet(const void* bytes, uint32_t length);
 
 // Builds a byte set by appending. The block grows geometrically, so n appends cost amortised
 // linear time, and Finish trims it to exactly 8 + length bytes: the same block a chain of

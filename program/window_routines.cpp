@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "core_commands.h"
 #include "dll_commands.h"
 #include "program_values.h"
 
@@ -12,17 +13,14 @@ constexpr int32_t kDefaultStyle = 0x40;   // MB_ICONINFORMATION with an OK butto
 constexpr int32_t kTitleBuffer = 256;
 constexpr int32_t kClassBuffer = 50;
 
-// Reads a window text into a buffer of `size` spaces and keeps it up to its first zero byte.
-// One spare terminator after the buffer keeps the read in bounds if the call writes none.
+// Reads a window text into a buffer of `size` spaces and keeps it up to its first zero byte,
+// as a text the record takes over. The buffer's terminator after the spaces keeps the read in
+// bounds if the call writes none.
 template <typename Reader>
 char* ReadIntoSpaces(int32_t size, Reader read) {
-  char* buffer = static_cast<char*>(MemAlloc(size + 1));
-  std::memset(buffer, ' ', size);
-  buffer[size] = '\0';
-  read(buffer, size);
-  char* text = prog::CopyText(buffer);
-  MemFree(buffer);
-  return text;
+  core::Text buffer = core::SpaceText(size);
+  read(buffer.get(), size);
+  return prog::CopyText(buffer.c_str()).ReleaseText();
 }
 
 }  // namespace
@@ -31,8 +29,8 @@ char* ReadIntoSpaces(int32_t size, Reader read) {
 WindowInfo* CopyWindowInfo(const WindowInfo& info) {
   auto* copy = static_cast<WindowInfo*>(MemAlloc(sizeof(WindowInfo)));
   *copy = info;
-  copy->title = prog::CopyText(info.title);
-  copy->className = prog::CopyText(info.className);
+  copy->title = prog::CopyText(info.title).ReleaseText();
+  copy->className = prog::CopyText(info.className).ReleaseText();
   return copy;
 }
 

@@ -1,7 +1,7 @@
 # Sourced by test.sh and run.sh: prepares a private Wine prefix and an X display for this run.
 #   WINEPREFIX  the prefix to use (created when missing)
 #   DISPLAY     kept when given; otherwise a private Xvfb display is started
-# wine_env_stop ends what wine_env_start started.
+# wine_env_stop ends what wine_env_start started; wine_env_start_xvfb starts a private display.
 
 wine_env_start() {
   export LC_ALL=zh_CN.UTF-8
@@ -11,16 +11,7 @@ wine_env_start() {
   : "${WINEPREFIX:?}"
   export WINEPREFIX
   if [ -z "${DISPLAY:-}" ]; then
-    local n
-    for n in $(seq 90 140); do
-      [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-      Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-      WINE_ENV_XVFB=$!
-      export DISPLAY=:$n
-      break
-    done
-    local i
-    for i in $(seq 1 50); do [ -e /tmp/.X11-unix/X${DISPLAY#:} ] && break; sleep 0.1; done
+    wine_env_start_xvfb 90 140 || true
   fi
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
@@ -30,6 +21,21 @@ wine_env_start() {
   fi
   # A persistent wineserver makes each test process start in a fraction of a second.
   wineserver -p >/dev/null 2>&1 || true
+}
+
+# Starts Xvfb on the first free display number from $1 to $2 and waits until it listens; sets
+# DISPLAY and WINE_ENV_XVFB (the server's process id). Fails when no number is free.
+wine_env_start_xvfb() {
+  local n i
+  for n in $(seq "$1" "$2"); do
+    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+    Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    WINE_ENV_XVFB=$!
+    export DISPLAY=:$n
+    for i in $(seq 1 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+    return 0
+  done
+  return 1
 }
 
 wine_env_stop() {

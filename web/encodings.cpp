@@ -19,20 +19,19 @@ constexpr uint32_t kLocaleChinesePrc = 0x0804;
 constexpr uint32_t kMapSimplifiedChinese = 0x02000000;
 
 // The text of a zero-padded buffer up to its first zero byte, as a new text.
-char* TextOfBuffer(const char* buffer, uint32_t size) {
+core::Text TextOfBuffer(const char* buffer, uint32_t size) {
   const void* zero = std::memchr(buffer, 0, size);
   uint32_t n = zero ? static_cast<uint32_t>(static_cast<const char*>(zero) - buffer) : size;
   return NewText(buffer, n);
 }
 
-// A scratch block on the program heap, freed when the scope ends.
+// A scratch block on the program heap, filled with `fill` and freed with its holder.
 struct Scratch {
-  explicit Scratch(uint32_t size, int fill) : data(static_cast<char*>(MemAlloc(size ? size : 1))) {
+  explicit Scratch(uint32_t size, int fill)
+      : block(MemAlloc(size ? size : 1)), data(block.get()) {
     std::memset(data, fill, size ? size : 1);
   }
-  ~Scratch() { MemFree(data); }
-  Scratch(const Scratch&) = delete;
-  Scratch& operator=(const Scratch&) = delete;
+  core::Text block;
   char* data;
 };
 
@@ -40,23 +39,23 @@ struct Scratch {
 
 // Asks for the number of units first (terminator included), then converts into a zeroed
 // buffer of exactly that many units.
-uint8_t* MultiByteToUtf16(const char* text, uint32_t codePage) {
+core::Bytes MultiByteToUtf16(const char* text, uint32_t codePage) {
   int32_t n = dll::MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
-  if (n <= 0) return nullptr;
-  uint8_t* units = NewByteSet(nullptr, static_cast<uint32_t>(n) * 2);
-  dll::MultiByteToWideChar(codePage, 0, text, -1, units + kByteSetHeader, n);
+  if (n <= 0) return core::Bytes();
+  core::Bytes units = NewByteSet(nullptr, static_cast<uint32_t>(n) * 2);
+  dll::MultiByteToWideChar(codePage, 0, text, -1, units.get() + kByteSetHeader, n);
   return units;
 }
 
 // The byte set's own length bounds the conversion: units without a terminating zero unit
 // (a byte set made elsewhere) are converted up to their end instead of read past it.
-char* Utf16ToMultiByte(const uint8_t* units, uint32_t codePage) {
+core::Text Utf16ToMultiByte(const uint8_t* units, uint32_t codePage) {
   const uint8_t* wide = ByteSetData(units);
   uint32_t count = ByteSetLength(units) / 2;
-  if (count == 0) return nullptr;
+  if (count == 0) return core::Text();
   int32_t m = dll::WideCharToMultiByte(codePage, 0, wide, static_cast<int32_t>(count), nullptr, 0,
                                        nullptr, nullptr);
-  if (m <= 0) return nullptr;
+  if (m <= 0) return core::Text();
   Scratch buffer(static_cast<uint32_t>(m) + 1, 0);
   dll::WideCharToMultiByte(codePage, 0, wide, static_cast<int32_t>(count), buffer.data, m, nullptr,
                            nullptr);
@@ -64,26 +63,23 @@ char* Utf16ToMultiByte(const uint8_t* units, uint32_t codePage) {
 }
 
 namespace {
-char* Convert(const char* text, uint32_t from, uint32_t to) {
-  uint8_t* units = MultiByteToUtf16(text, from);
-  char* out = Utf16ToMultiByte(units, to);
-  MemFree(units);
-  return out;
+core::Text Convert(const char* text, uint32_t from, uint32_t to) {
+  return Utf16ToMultiByte(MultiByteToUtf16(text, from).get(), to);
 }
 }  // namespace
 
-char* GbkToUtf8(const char* text) { return Convert(text, kGbk, kUtf8); }
-char* Utf8ToGbk(const char* text) { return Convert(text, kUtf8, kGbk); }
+core::Text GbkToUtf8(const char* text) { return Convert(text, kGbk, kUtf8); }
+core::Text Utf8ToGbk(const char* text) { return Convert(text, kUtf8, kGbk); }
 
 // The default character is the empty text, so a character GBK cannot represent becomes a
 // zero byte and the result ends just before it.
-char* Big5ToGbk(const char* text) {
+core::Text Big5ToGbk(const char* text) {
   int32_t n = dll::MultiByteToWideChar(kBig5, 0, text, -1, nullptr, 0);
   Scratch units(n > 0 ? static_cast<uint32_t>(n) * 2 : 0, 0);
   if (n > 0) dll::MultiByteToWideChar(kBig5, 0, text, -1, units.data, n);
   int32_t k = dll::WideCharToMultiByteDefault(kGbk, 0, n > 0 ? units.data : nullptr, n, nullptr, 0,
                                               "", nullptr);
-  if (k <= 0) return nullptr;
+  if (k <= 0) return core::Text();
   Scratch out(static_cast<uint32_t>(k) + 1, ' ');
   out.data[k] = '\0';
   dll::WideCharToMultiByteDefault(kGbk, 0, units.data, n, out.data, k, "", nullptr);
@@ -92,7 +88,7 @@ char* Big5ToGbk(const char* text) {
 
 // The mapping keeps the byte length; when the system refuses it the result is that many
 // blanks.
-char* ToSimplifiedChinese(const char* text) {
+core::Text ToSimplifiedChinese(const char* text) {
   uint32_t len = TextLength(text);
   Scratch out(len + 1, ' ');
   out.data[len] = '\0';
@@ -101,9 +97,6 @@ char* ToSimplifiedChinese(const char* text) {
   return TextOfBuffer(out.data, len);
 }
 
-char* Big5ToGbkSimplified(const char* text) {
-  char* traditional = Big5ToGbk(text);
-  char* simplified = ToSimplifiedChinese(traditional);
-  MemFree(traditional);
-  return simplified;
+core::Text Big5ToGbkSimplified(const char* text) {
+  return ToSimplifiedChinese(Big5ToGbk(text).get());
 }

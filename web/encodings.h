@@ -2,22 +2,24 @@
 // UTF-8 (65001) for addresses and pages, Big5 (950) for traditional Chinese pages. Every
 // conversion goes through UTF-16 with the system's code-page functions, called as declared
 // DLL commands. No conversion reports an error: what cannot be converted comes back empty.
-// Results are new heap blocks owned by the caller.
+// Results are new heap blocks in their owning holders.
 #pragma once
 
 #include <cstdint>
 
+#include "core_commands.h"
+
 // UTF-16 units of `text` in code page `codePage` as a byte set, terminating zero unit
 // included; null when the text cannot be converted (the empty text included).
-uint8_t* MultiByteToUtf16(const char* text, uint32_t codePage = 65001);
+core::Bytes MultiByteToUtf16(const char* text, uint32_t codePage = 65001);
 // The text in code page `codePage` (0: the system's ANSI code page) of a UTF-16 byte set.
 // Characters the code page lacks become its default character.
-char* Utf16ToMultiByte(const uint8_t* units, uint32_t codePage = 0);
-char* GbkToUtf8(const char* text);
-char* Utf8ToGbk(const char* text);
+core::Text Utf16ToMultiByte(const uint8_t* units, uint32_t codePage = 0);
+core::Text GbkToUtf8(const char* text);
+core::Text Utf8ToGbk(const char* text);
 // Big5 to GBK keeping the (traditional) characters. A character GBK cannot hold ends the
 // result just before it.
-char* Big5ToGbk(const char* text);
+core::Text Big5ToGbk(const char* text);
 // GBK with traditional characters mapped to simplified ones, byte length kept.
-char* ToSimplifiedChinese(const char* text);
-char* Big5ToGbkSimplified(const char* text);
+core::Text ToSimplifiedChinese(const char* text);
+core::Text Big5ToGbkSimplified(const char* text);

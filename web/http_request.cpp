@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "dll_commands.h"
 #include "window_routines.h"
@@ -74,7 +75,7 @@ class TextParameter {
   explicit TextParameter(char** variable) : variable_(variable ? variable : &local_) {}
   TextParameter(const TextParameter&) = delete;
   TextParameter& operator=(const TextParameter&) = delete;
-  ~TextParameter() { MemFree(local_); }
+  ~TextParameter() { core::Text dropped(local_); }
   const char* Get() const { return *variable_; }
   char** Variable() { return variable_; }
   bool Empty() const { return TextLength(*variable_) == 0; }
@@ -100,7 +101,7 @@ void AddDefaultHeader(char** headers, const char* key, const char* line) {
 void StoreReceivedCookies(const char* headerText, const char* host) {
   headerText = TextArgument(headerText);
   if (core::FindText(headerText, kSetCookie, 1, true) == -1) return;
-  core::Text url(JoinText("http://", host));
+  core::Text url = JoinText("http://", host);
   core::Text lines = core::ReplaceSubtext(headerText, "\x1A", " ", {}, {}, true);
   int32_t file = core::OpenMemoryFile();
   core::WriteText(file, {TextArg(lines.c_str())});
@@ -121,7 +122,7 @@ void StoreReceivedCookies(const char* headerText, const char* host) {
 // Waiting window messages are dispatched before every read and while it waits (the read runs
 // on the request's thread); the body grows geometrically and is trimmed to its exact size at
 // the end. *failed is set when a read failed or was not waited for to its end.
-uint8_t* ReadBody(web::RequestThread& thread, dll::Handle request, bool* failed) {
+core::Bytes ReadBody(web::RequestThread& thread, dll::Handle request, bool* failed) {
   prog::ByteSetBuilder body;
   for (;;) {
     core::ProcessEvents();
@@ -132,7 +133,7 @@ uint8_t* ReadBody(web::RequestThread& thread, dll::Handle request, bool* failed)
     if (count == 0) break;
     body.Append(chunk, count < kChunkSize ? count : kChunkSize);
   }
-  return body.Finish();
+  return core::Bytes(body.Finish());
 }
 
 // The raw response header block. The buffer starts as 2048 blanks, so a block too large for
@@ -140,29 +141,27 @@ uint8_t* ReadBody(web::RequestThread& thread, dll::Handle request, bool* failed)
 // tells whether the server sent a status line: WinINet makes up "HTTP/1.0 200 OK" for an
 // answer that starts without one, so a block of a status line and no header field is taken as
 // such an answer; a block too large for the buffer has fields.
-char* QueryHeaders(dll::Handle request, bool* hasStatusLine) {
-  char* buffer = static_cast<char*>(MemAlloc(kHeaderBufferSize + 1));
-  std::memset(buffer, ' ', kHeaderBufferSize);
-  buffer[kHeaderBufferSize] = '\0';
+core::Text QueryHeaders(web::RequestThread& thread, dll::Handle request, bool* hasStatusLine) {
+  core::Text buffer = core::SpaceText(kHeaderBufferSize);
   uint32_t length = kHeaderBufferSize;
-  if (dll::HttpQueryInfoA(request, kQueryRawHeadersCrLf, buffer, &length, nullptr)) {
-    const char* lineEnd = std::strstr(buffer, "\r\n");
-    *hasStatusLine = std::strncmp(buffer, "HTTP/", 5) == 0 && lineEnd && lineEnd[2] != '\r' &&
-                     lineEnd[2] != '\0';
+  int32_t found = 0;
+  thread.Query(request, kQueryRawHeadersCrLf, buffer.get(), &length, &found);
+  if (found) {
+    const char* lineEnd = std::strstr(buffer.c_str(), "\r\n");
+    *hasStatusLine = std::strncmp(buffer.c_str(), "HTTP/", 5) == 0 && lineEnd &&
+                     lineEnd[2] != '\r' && lineEnd[2] != '\0';
   } else {
     *hasStatusLine = length > kHeaderBufferSize;
   }
-  char* text = prog::CopyText(buffer);
-  MemFree(buffer);
-  return text;
+  return prog::CopyText(buffer.c_str());
 }
 
 // True when the response announced a Content-Length and the body fell short of it.
-bool ShorterThanAnnounced(dll::Handle request, uint32_t bodyLength) {
+bool ShorterThanAnnounced(web::RequestThread& thread, dll::Handle request, uint32_t bodyLength) {
   uint32_t announced = 0, size = sizeof announced;
-  if (!dll::HttpQueryInfoA(request, kQueryContentLength | kQueryNumber, &announced, &size, nullptr))
-    return false;
-  return bodyLength < announced;
+  int32_t found = 0;
+  thread.Query(request, kQueryContentLength | kQueryNumber, &announced, &size, &found);
+  return found && bodyLength < announced;
 }
 
 // Bounds every wait of the request: a server that accepts and never answers, or stops in the
@@ -174,13 +173,12 @@ void SetTimeouts(dll::Handle request) {
 }
 
 // The body converted through its text form, which ends at the first zero byte; the converted
-// bytes carry no terminator.
-uint8_t* ConvertBody(uint8_t* body, int32_t conversion) {
-  if (conversion != 1 && conversion != 2) return body;
+// bytes carry no terminator. The result goes to the routine's caller.
+uint8_t* ConvertBody(core::Bytes body, int32_t conversion) {
+  if (conversion != 1 && conversion != 2) return static_cast<uint8_t*>(body.Release());
   static const int32_t kEmptyByteSet[2] = {1, 0};
-  core::Text text = core::ToText(BytesArg(body ? body : reinterpret_cast<const uint8_t*>(kEmptyByteSet)));
-  MemFree(body);
-  core::Text converted(conversion == 1 ? Utf8ToGbk(text.get()) : Big5ToGbkSimplified(text.get()));
+  core::Text text = core::ToText(BytesArg(body.empty() ? static_cast<const void*>(kEmptyByteSet) : body.get()));
+  core::Text converted = conversion == 1 ? Utf8ToGbk(text.get()) : Big5ToGbkSimplified(text.get());
   return static_cast<uint8_t*>(core::ToByteSet(TextArg(converted.c_str())).Release());
 }
 
@@ -199,7 +197,7 @@ uint8_t* 网页_访问(char** urlVariable, int32_t method, char** proxyVariable,
   TextParameter url(urlVariable), proxy(proxyVariable), headers(requestHeadersVariable),
       postData(postDataVariable), cookies(cookiesVariable), responseHeaders(responseHeadersVariable);
 
-  AssignText(url.Variable(), core::TrimSpaces(TextArgument(url.Get())).ReleaseText());
+  AssignText(url.Variable(), core::TrimSpaces(TextArgument(url.Get())));
 
   const char* methodText;
   if (method == 0) methodText = "GET";
@@ -216,10 +214,10 @@ uint8_t* 网页_访问(char** urlVariable, int32_t method, char** proxyVariable,
     bool https = std::strcmp(core::TextLeft(TextArgument(url.Get()), 8).c_str(), "https://") == 0;
     if (!http && !https) AssignText(url.Variable(), JoinText("http://", url.Get()));
   }
-  core::Text host(UrlHost(url.Get())), path(UrlPath(url.Get()));
+  core::Text host = UrlHost(url.Get()), path = UrlPath(url.Get());
 
   core::Text proxyCompact = core::RemoveAllSpaces(TextArgument(proxy.Get()));
-  core::Text proxyText(JoinText("http=", proxy.Get()));
+  core::Text proxyText = JoinText("http=", proxy.Get());
   InternetHandle internet(proxyCompact.empty()
                               ? dll::InternetOpenA(kUserAgent, kOpenDirect, nullptr, nullptr, 0)
                               : dll::InternetOpenA(kUserAgent, kOpenProxy, proxyText.get(), "", 0));
@@ -238,13 +236,13 @@ uint8_t* 网页_访问(char** urlVariable, int32_t method, char** proxyVariable,
   char** lines = headers.Variable();
   AddDefaultHeader(lines, "Accept: ", kAcceptLine);
   {
-    core::Text referer(JoinText("Referer: ", url.Get(), "\r\n"));
+    core::Text referer = JoinText("Referer: ", url.Get(), "\r\n");
     AddDefaultHeader(lines, "Referer: ", referer.get());
   }
   AddDefaultHeader(lines, "Accept-Language: ", kAcceptLanguageLine);
 
   // The send's result is not tested: a failed send shows up as a failed first read.
-  core::Text cookieLine(JoinText("Cookie: ", cookies.Get(), "\r\n\r\n"));
+  core::Text cookieLine = JoinText("Cookie: ", cookies.Get(), "\r\n\r\n");
   core::Text verb = core::ToUpper(methodText);
   int32_t sent = 0;
   if (verb.empty() || std::strcmp(verb.c_str(), "GET") == 0) {
@@ -255,7 +253,7 @@ uint8_t* 网页_访问(char** urlVariable, int32_t method, char** proxyVariable,
       char length[16];
       std::snprintf(length, sizeof length, "%u", TextLength(postData.Get()));
       AppendText(lines, kFormLine);
-      core::Text lengthLine(JoinText("Content-Length: ", length, "\r\n"));
+      core::Text lengthLine = JoinText("Content-Length: ", length, "\r\n");
       AppendText(lines, lengthLine.get());
     }
     if (!cookies.Empty()) AppendText(lines, cookieLine.get());
@@ -265,25 +263,25 @@ uint8_t* 网页_访问(char** urlVariable, int32_t method, char** proxyVariable,
     return nullptr;
   }
 
-  bool readFailed = false;
-  uint8_t* body = thread.Stopped() ? nullptr : ReadBody(thread, request.Get(), &readFailed);
+  // After a stopped call the later ones return at once without touching the handle.
+  bool readFailed = false, hasStatusLine = false;
+  core::Bytes body = ReadBody(thread, request.Get(), &readFailed);
+  core::Text headerText = QueryHeaders(thread, request.Get(), &hasStatusLine);
+  bool shortBody = ShorterThanAnnounced(thread, request.Get(), body.size());
   if (thread.Stopped()) {
     // Abandoned because the program is ending, or a redirect loop: the handle may still be in
-    // use on the request's thread, so nothing more is asked of it. The holders close it.
-    AssignText(responseHeaders.Variable(), nullptr);
-    return ConvertBody(body, charsetConversion);
+    // use on the request's thread, so nothing more is asked of it and no header is taken from
+    // it. The holders close it.
+    AssignText(responseHeaders.Variable(), core::Text());
+    return ConvertBody(std::move(body), charsetConversion);
   }
-  bool hasStatusLine = false;
-  char* headerText = QueryHeaders(request.Get(), &hasStatusLine);
-  bool shortBody = ShorterThanAnnounced(request.Get(), ByteSetLength(body));
   request.Close();
   connection.Close();
   internet.Close();
-  AssignText(responseHeaders.Variable(), headerText);
-
-  StoreReceivedCookies(headerText, host.get());
+  StoreReceivedCookies(headerText.get(), host.get());
+  AssignText(responseHeaders.Variable(), std::move(headerText));
   note.complete = hasStatusLine && !readFailed && !shortBody;
-  return ConvertBody(body, charsetConversion);
+  return ConvertBody(std::move(body), charsetConversion);
 }
 
 bool LastPageComplete() { return lastPageComplete; }

@@ -1,5 +1,8 @@
 // The program's one network routine: fetches a page over HTTP with WinINet and returns the
-// response body as a byte set (null when empty, and on every failure).
+// response body as a byte set (null when empty, and on every failure). It returns when the
+// request is over; meanwhile its waits run on a thread of the request and window messages are
+// dispatched (web/request_thread.h). Connect, send and every receive give up after 30 s, and
+// WinINet's automatic redirects after ten.
 //
 // Text parameters passed as pointers are the caller's variables, which the routine may write;
 // a null pointer means the parameter was not given: it reads as the empty text and what the

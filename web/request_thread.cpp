@@ -37,8 +37,9 @@ struct RequestThreadRecord {
   uint32_t redirects;         // redirects followed so far
   uint32_t redirectLoop;      // 1: more than kMaxRedirects; the thread has ended
   uint32_t readCount;         // bytes the last read delivered into `chunk`
-  char* sendCopy;             // the texts of the last send, on the runtime heap
+  uint32_t queryLength;       // the length word of the last query
   uint8_t chunk[RequestThread::kChunkSize];
+  uint8_t query[RequestThread::kQueryBufferSize];
 };
 
 namespace {
@@ -57,8 +58,9 @@ uint32_t __stdcall RunCalls(void* parameter) {
 // WinINet's status callback for a watched request. WinINet follows redirects inside
 // HttpSendRequestA, on the helper thread, and offers no way to stop them; a server that
 // redirects to itself would keep it there for ever. Past the limit the thread tells the window's
-// thread and ends itself here: WinINet holds no lock while it reports a redirect, and what the
-// unfinished call had allocated stays with the request handle, which is closed as usual.
+// thread and ends itself here: the platform's WinINet holds no lock of its own while it reports
+// a redirect (the next request of the program goes through as usual), and what the unfinished
+// call had allocated stays with the request handle, which is closed as usual.
 void __stdcall OnRequestStatus(dll::Handle, uint32_t context, uint32_t status, void*, uint32_t) {
   if (status != kStatusRedirect || context == 0) return;
   auto* record = reinterpret_cast<RequestThreadRecord*>(context);
@@ -79,8 +81,9 @@ void PinWinInet() {
 
 }  // namespace
 
-RequestThread::RequestThread() {
-  record_ = static_cast<RequestThreadRecord*>(MemAlloc(sizeof(RequestThreadRecord)));
+RequestThread::RequestThread()
+    : record_(static_cast<RequestThreadRecord*>(MemAlloc(sizeof(RequestThreadRecord)))) {
+  recordBlock_ = core::OwnedBlock(record_);
   std::memset(record_, 0, sizeof *record_);
   PinWinInet();
   record_->go = dll::CreateEventA(nullptr, 0, 0, nullptr);
@@ -90,7 +93,12 @@ RequestThread::RequestThread() {
 }
 
 RequestThread::~RequestThread() {
-  if (abandoned_) return;
+  if (abandoned_) {
+    // The call may still finish into the record and read the copies: both stay.
+    recordBlock_.Release();
+    sendCopy_.Release();
+    return;
+  }
   if (record_->thread && !record_->redirectLoop) {
     record_->command = kEndThread;
     dll::SetEvent(record_->go);
@@ -99,8 +107,6 @@ RequestThread::~RequestThread() {
   if (record_->thread) dll::WaitForSingleObject(record_->thread, kInfinite);
   for (dll::Handle h : {record_->thread, record_->go, record_->done})
     if (h) dll::CloseHandle(h);
-  MemFree(record_->sendCopy);
-  MemFree(record_);
 }
 
 uint32_t RequestThread::Context() const {
@@ -155,9 +161,8 @@ bool RequestThread::Call(dll::Command command, std::initializer_list<uint32_t> w
 bool RequestThread::Send(dll::Handle request, const char* headers, uint32_t headersLength,
                          const char* optional, uint32_t optionalLength, int32_t* result) {
   // One block holds both copies, each with its terminator.
-  MemFree(record_->sendCopy);
-  record_->sendCopy = static_cast<char*>(MemAlloc(headersLength + optionalLength + 2));
-  char* headersCopy = record_->sendCopy;
+  sendCopy_ = core::Text(MemAlloc(headersLength + optionalLength + 2));
+  char* headersCopy = sendCopy_.get();
   char* optionalCopy = headersCopy + headersLength + 1;
   if (headersLength) std::memcpy(headersCopy, headers, headersLength);
   headersCopy[headersLength] = '\0';
@@ -186,6 +191,23 @@ bool RequestThread::Read(dll::Handle file, const uint8_t** data, uint32_t* count
   *count = over ? record_->readCount : 0;
   *result = static_cast<int32_t>(value);
   return over;
+}
+
+bool RequestThread::Query(dll::Handle request, uint32_t level, void* buffer, uint32_t* length,
+                          int32_t* result) {
+  uint32_t size = *length < kQueryBufferSize ? *length : kQueryBufferSize;
+  std::memcpy(record_->query, buffer, size);
+  record_->queryLength = size;
+  uint32_t value = 0;
+  bool over = Call(dll::kHttpQueryInfo,
+                   {request, level, reinterpret_cast<uint32_t>(record_->query),
+                    reinterpret_cast<uint32_t>(&record_->queryLength), 0},
+                   &value);
+  *result = over ? static_cast<int32_t>(value) : 0;
+  if (!over) return false;
+  std::memcpy(buffer, record_->query, size);
+  *length = record_->queryLength;
+  return true;
 }
 
 }  // namespace web

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "core_commands.h"
 #include "dll_commands.h"
 
 namespace web {
@@ -52,6 +53,13 @@ class RequestThread {
   // the call goes to *result. False as for Send.
   bool Read(dll::Handle file, const uint8_t** data, uint32_t* count, int32_t* result);
 
+  // HttpQueryInfoA(request, level, buffer, length, nullptr) on the thread, through a copy of
+  // the buffer held by the record (at most kQueryBufferSize bytes): assembling a large header
+  // block takes WinINet long enough to be felt. False as for Send.
+  bool Query(dll::Handle request, uint32_t level, void* buffer, uint32_t* length,
+             int32_t* result);
+  static constexpr uint32_t kQueryBufferSize = 2048;
+
   // True once a call was abandoned or stopped: nothing more may be asked of this request but
   // the closing of its handles.
   bool Stopped() const { return stopped_; }
@@ -59,7 +67,9 @@ class RequestThread {
  private:
   bool Call(dll::Command command, std::initializer_list<uint32_t> words, uint32_t* result);
 
+  core::OwnedBlock recordBlock_;            // the record's heap block, released with it
   RequestThreadRecord* record_ = nullptr;
+  core::Text sendCopy_;                     // the texts of the last send
   bool stopped_ = false;
   bool abandoned_ = false;
 };

@@ -13,23 +13,23 @@ using prog::TextArgument;
 
 // Every "https://" and then every "http://" is removed, wherever it stands; the host is what
 // comes before the first "/" and then before the first ":".
-char* UrlHost(const char* url) {
+core::Text UrlHost(const char* url) {
   core::Text u = core::ReplaceSubtext(TextArgument(url), "https://", nullptr, {}, {}, true);
   u = core::ReplaceSubtext(u.c_str(), "http://", nullptr, {}, {}, true);
   int32_t k = core::FindText(u.c_str(), "/");
   if (k > 0) u = core::TextLeft(u.c_str(), k - 1);
   k = core::FindText(u.c_str(), ":");
   if (k > 0) u = core::TextLeft(u.c_str(), k - 1);
-  return core::ToLower(u.c_str()).ReleaseText();
+  return core::ToLower(u.c_str());
 }
 
 // The path starts at the first "/" at or after where the host begins in the address.
-char* UrlPath(const char* url) {
+core::Text UrlPath(const char* url) {
   url = TextArgument(url);
-  core::Text host(UrlHost(url));
+  core::Text host = UrlHost(url);
   int32_t p = core::FindText(url, host.c_str(), 1, true);
   int32_t q = core::FindText(url, "/", p, true);
-  if (q > 0) return core::TextRight(url, core::TextLength(url) - q + 1).ReleaseText();
+  if (q > 0) return core::TextRight(url, core::TextLength(url) - q + 1);
   return prog::CopyText("/");
 }
 
@@ -44,20 +44,20 @@ int32_t UrlPort(const char* url) {
     hostPort = q > 0 ? core::TextMid(url, 8, q - 8) : core::ReplaceText(url, 1, 7);
   } else {
     int32_t q = core::FindText(url, "/", 1, true);
-    hostPort = q > 0 ? core::TextLeft(url, q - 1) : core::Text(prog::CopyText(url));
+    hostPort = q > 0 ? core::TextLeft(url, q - 1) : prog::CopyText(url);
   }
   int32_t k = core::FindText(hostPort.c_str(), ":", 1, true);
   core::Text portText = k > 0 ? core::TextRight(hostPort.c_str(), core::TextLength(hostPort.c_str()) - k)
-                              : core::Text(prog::CopyText("80"));
+                              : prog::CopyText("80");
   double value = std::trunc(core::ToNumber(TextArg(portText.c_str())));
   // Out of range the conversion gives what the processor's truncating conversion gives.
   if (!(value >= -2147483648.0 && value <= 2147483647.0)) return INT32_MIN;
   return static_cast<int32_t>(value);
 }
 
-char* PercentEncode(const char* text, bool keepUnreserved) {
+core::Text PercentEncode(const char* text, bool keepUnreserved) {
   static const char kHex[] = "0123456789ABCDEF";
-  core::Text utf8(GbkToUtf8(text));
+  core::Text utf8 = GbkToUtf8(text);
   core::Bytes bytes = core::ToByteSet(TextArg(utf8.c_str()));
   std::string out;
   for (uint32_t i = 0; i < bytes.size(); ++i) {

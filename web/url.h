@@ -1,16 +1,18 @@
 // Taking addresses apart for WinINet, and escaping account IDs for addresses. All work on GBK
-// texts with byte positions; none changes its argument. Results are new heap texts.
+// texts with byte positions; none changes its argument. Results are new texts in their holders.
 #pragma once
 
 #include <cstdint>
 
+#include "core_commands.h"
+
 // Host name in lower case, without scheme, port, path and query.
-char* UrlHost(const char* url);
+core::Text UrlHost(const char* url);
 // Path with query from the first "/" after the host; "/" when there is none.
-char* UrlPath(const char* url);
+core::Text UrlPath(const char* url);
 // The port the address names; 80 when it names none. An address beginning "https://" gives 0.
 int32_t UrlPort(const char* url);
 // The UTF-8 form of a GBK text, every byte written as %XX, except that with `keepUnreserved`
 // the bytes 0x2C-0x39, A-Z and a-z stay literal. Waiting window messages are dispatched after
 // every byte, so the window stays responsive during long texts.
-char* PercentEncode(const char* text, bool keepUnreserved = false);
+core::Text PercentEncode(const char* text, bool keepUnreserved = false);

@@ -160,8 +160,8 @@ TEST_F(CheckerTest, AFailedRequestIsReportedAsAFailureNotAVerdict) {
   std::vector<COLORREF> seen = checker.LineColours(expected.size(), kKnown);
   if (!PlatformReportsBadChunks() && lines.size() == expected.size()) {
     // Wine's WinINet skips the letters of a chunk size and takes "zz" for the last chunk: the
-    // page ends early as if whole, and nothing the program can ask tells it apart. Windows
-    // fails the read, which the check reports as a failure.
+    // page ends early as if whole, and nothing the program can ask tells it apart. Where the
+    // platform reports the failed read, the check reports a failure.
     size_t i = 6;
     std::printf("platform gap: a chunk size that is no number ends the body here without a "
                 "failed read, so the page counts as whole\n");

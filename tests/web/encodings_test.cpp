@@ -21,27 +21,24 @@ TEST_F(Encodings, GbkAndUtf8RoundTrip) {
   EXPECT_EQ(TakeText(Utf8ToGbk("\xE5\xBC\xA0")), "\xD5\xC5");
   EXPECT_EQ(TakeText(GbkToUtf8("abc 123")), "abc 123");
   const std::string mixed = "账号 ab1 已注册！";
-  char* utf8 = GbkToUtf8(mixed.c_str());
-  EXPECT_EQ(std::string(utf8), U8(u8"账号 ab1 已注册！"));
-  EXPECT_EQ(TakeText(Utf8ToGbk(utf8)), mixed);
-  MemFree(utf8);
+  core::Text utf8 = GbkToUtf8(mixed.c_str());
+  EXPECT_EQ(std::string(utf8.c_str()), U8(u8"账号 ab1 已注册！"));
+  EXPECT_EQ(TakeText(Utf8ToGbk(utf8.get())), mixed);
 }
 
 TEST_F(Encodings, EmptyTextConvertsToEmptyEverywhere) {
-  EXPECT_EQ(MultiByteToUtf16(nullptr), nullptr);
+  EXPECT_TRUE(MultiByteToUtf16(nullptr).empty());
   EXPECT_EQ(TakeBytes(MultiByteToUtf16("")), std::string("\0\0", 2)) << "the terminator unit";
-  EXPECT_EQ(Utf16ToMultiByte(nullptr), nullptr);
-  EXPECT_EQ(GbkToUtf8(nullptr), nullptr);
-  EXPECT_EQ(Utf8ToGbk(nullptr), nullptr);
-  EXPECT_EQ(Big5ToGbk(nullptr), nullptr);
-  EXPECT_EQ(ToSimplifiedChinese(nullptr), nullptr);
-  EXPECT_EQ(Big5ToGbkSimplified(nullptr), nullptr);
+  EXPECT_TRUE(Utf16ToMultiByte(nullptr).empty());
+  EXPECT_TRUE(GbkToUtf8(nullptr).empty());
+  EXPECT_TRUE(Utf8ToGbk(nullptr).empty());
+  EXPECT_TRUE(Big5ToGbk(nullptr).empty());
+  EXPECT_TRUE(ToSimplifiedChinese(nullptr).empty());
+  EXPECT_TRUE(Big5ToGbkSimplified(nullptr).empty());
 }
 
 TEST_F(Encodings, Utf16UnitsIncludeTheTerminator) {
-  uint8_t* units = MultiByteToUtf16("\xD5\xC5" "a", 936);
-  ASSERT_NE(units, nullptr);
-  EXPECT_EQ(TakeBytes(units), std::string("\x20\x5F" "a\0\0\0", 6));
+  EXPECT_EQ(TakeBytes(MultiByteToUtf16("\xD5\xC5" "a", 936)), std::string("\x20\x5F" "a\0\0\0", 6));
   // The default code page is UTF-8.
   EXPECT_EQ(TakeBytes(MultiByteToUtf16("\xE5\xBC\xA0")), std::string("\x20\x5F\0\0", 4));
 }

@@ -81,6 +81,12 @@ std::string TakeText(char* text) {
   return s;
 }
 
+std::string TakeText(core::Text text) { return text.c_str(); }
+
+std::string TakeBytes(core::Bytes set) {
+  return std::string(reinterpret_cast<const char*>(set.data()), set.size());
+}
+
 std::string TakeBytes(uint8_t* set) {
   std::string s(reinterpret_cast<const char*>(ByteSetData(set)), ByteSetLength(set));
   MemFree(set);

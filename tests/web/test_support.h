@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "core_commands.h"
 #include "message_box.h"
 #include "runtime_interface.h"
 
@@ -51,6 +52,8 @@ class DispatchCounter {
 
 // Program values as strings: a heap text (null = "") and a byte set; both are freed.
 std::string TakeText(char* text);
+std::string TakeText(core::Text text);
 std::string TakeBytes(uint8_t* set);
+std::string TakeBytes(core::Bytes set);
 // A new heap text holding `s` (null for ""), as a program variable would.
 char* HeapText(const std::string& s);

@@ -94,10 +94,16 @@ class Checker {
     PostMessageA(Child(window_, "Button", caption), BM_CLICK, 0, 0);
   }
 
+  // The output box's text. The rich edit box gives nothing at all when its text does not fit
+  // the buffer (a GBK character takes two bytes), so a box of several lines that reads as
+  // empty is read again with a larger buffer.
   std::string Output() {
-    std::vector<char> buffer(1 << 16);
-    SendMessageA(output_, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
-    return buffer.data();
+    for (size_t size = 1 << 16;; size *= 4) {
+      std::vector<char> buffer(size);
+      SendMessageA(output_, WM_GETTEXT, size, reinterpret_cast<LPARAM>(buffer.data()));
+      if (buffer[0] || size >= (1u << 24) || SendMessageA(output_, EM_GETLINECOUNT, 0, 0) <= 1)
+        return buffer.data();
+    }
   }
 
   // Waits until the output box holds `count` lines (each ending in a line break).

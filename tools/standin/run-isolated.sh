@@ -51,17 +51,11 @@ mount --bind "$work/hosts" /etc/hosts
 # display, for a window the user is to see.
 xvfb=
 if [ -n "$private_prefix" ] && [ "${STANDIN_KEEP_DISPLAY:-}" != 1 ] && command -v Xvfb >/dev/null; then
-  for n in $(seq 150 199); do
-    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-    Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb=$!
-    for _ in $(seq 1 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
-    export DISPLAY=:$n
-    break
-  done
-  # That display has no window manager. Wine's X11 driver is told so: otherwise it waits two
-  # seconds for one to withdraw each window a program hides or destroys.
-  if [ -n "$xvfb" ]; then
+  . "$here/../wine-env.sh"
+  if wine_env_start_xvfb 150 199; then
+    xvfb=$WINE_ENV_XVFB
+    # That display has no window manager. Wine's X11 driver is told so: otherwise it waits two
+    # seconds for one to withdraw each window a program hides or destroys.
     WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
   fi
 fi

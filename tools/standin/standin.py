@@ -64,6 +64,13 @@ UPDATE_MARKER = "青柚百度贴吧未注册账号检测机V1.1".encode("gbk")
 #   short        the profile page, 100 bytes shorter than its Content-Length, then closed
 #   badchunk     a chunked profile page whose second chunk size is not a number
 #   nostatus     256 bytes of binary data and the page, without a status line or headers
+# and answers that are only large or unusual:
+#   bigheaders   the profile page after a header block of 1 MB
+#   cookies      the profile page with 10,000 Set-Cookie lines
+#   huge         a 64 MB profile page
+#   zeros        a profile page with zero bytes before the "wrong address" marker
+#   e404, e500   a 404 page with the marker, a 500 page without it
+#   chunked      a chunked profile page with the marker split across two chunks
 # Anything after a further "-" is free, so one check can ask for a behaviour several times.
 HOSTILE = "hostile-"
 
@@ -234,6 +241,26 @@ class Handler(socketserver.StreamRequestHandler):
                                  b"%x\r\n" % len(page) + page + b"\r\nzz\r\n" + page)
                 self.wfile.flush()
                 return False
+            if behaviour == "bigheaders":
+                filler = [("X-Filler-%d" % i, "f" * 100) for i in range(10000)]
+                return self.send(200, page, [("Content-Type", "text/html")] + filler)
+            if behaviour == "cookies":
+                return self.send(200, page, [("Set-Cookie", "c%d=%d; path=/" % (i, i)) for i in range(10000)])
+            if behaviour == "huge":
+                return self.send(200, page.ljust(64 << 20, b" "), [("Content-Type", "text/html")])
+            if behaviour == "zeros":
+                return self.send(200, b"<html>\0\0<body>" + PROFILE_MISSING + b"</body></html>", [])
+            if behaviour in ("e404", "e500"):
+                status = int(behaviour[1:])
+                return self.send(status, b"<html>" + (PROFILE_MISSING if status == 404 else page) + b"</html>", [])
+            if behaviour == "chunked":
+                body = b"<html><body>" + PROFILE_MISSING + b"</body></html>"
+                self.wfile.write(head + b"Transfer-Encoding: chunked\r\n\r\n")
+                for piece in (body[:20], body[20:]):
+                    self.wfile.write(b"%x\r\n" % len(piece) + piece + b"\r\n")
+                self.wfile.write(b"0\r\n\r\n")
+                self.wfile.flush()
+                return True
             if behaviour == "nostatus":
                 self.wfile.write(bytes(range(256)) + page)
                 self.wfile.flush()
