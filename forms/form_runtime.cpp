@@ -413,7 +413,6 @@ int32_t FormService(int32_t code, uint32_t a1, uint32_t a2) {
   WindowDirectory& directory = TheWindowDirectory();
   switch (code) {
     case SVC_WINDOW_DIRECTORY: return static_cast<int32_t>(reinterpret_cast<uintptr_t>(&directory));
-    case SVC_UNIT_CLASS_INFO: return static_cast<int32_t>(reinterpret_cast<uintptr_t>(FindUnitClass(a1)));
     case SVC_IS_UNIT_WINDOW: {
       HWND h = reinterpret_cast<HWND>(a1);
       if (h == nullptr) return 0;
@@ -447,11 +446,6 @@ int32_t FormService(int32_t code, uint32_t a1, uint32_t a2) {
       if (record == nullptr) return 0;
       UnitItem item = a2 == 0 ? record->units.ItemAt(0) : record->units.ItemById(a2);
       return item ? static_cast<int32_t>(item.TypeId()) : 0;
-    }
-    case SVC_TYPE_KIND: {
-      const UnitClassInfo* cls = FindUnitClass(a1);
-      if (cls == nullptr) return 0;
-      return cls->flags & CLASS_EVENTS_A ? 2 : cls->flags & CLASS_EVENTS ? 1 : 0;
     }
     case SVC_WINDOW_COUNT: return static_cast<int32_t>(directory.Count());
     case SVC_WINDOW_HANDLE_AT: {

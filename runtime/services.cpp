@@ -213,7 +213,7 @@ int32_t UnitClassInfoService(uint32_t type, uint32_t) { return Word(LibraryTypeR
 int32_t TypeKind(uint32_t type, uint32_t) {
   const UnitClassInfo* record = LibraryTypeRecord(type);
   if (!record) return 0;
-  return record->flags & 0x4 ? 2 : record->flags & 0x40 ? 1 : 0;
+  return record->flags & CLASS_EVENTS_A ? 2 : record->flags & CLASS_EVENTS ? 1 : 0;
 }
 
 // The interface identifier of the core library's object type 0x00010030.
