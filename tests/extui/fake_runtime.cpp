@@ -1,9 +1,8 @@
 #include "fake_runtime.h"
 
-#include <cstdlib>
-
 #include "extui/ext_library.h"
 #include "extui/rich_edit_class.h"
+#include "runtime/heap_blocks.h"
 #include "runtime/interface/services.h"
 
 namespace extui_test {
@@ -24,12 +23,14 @@ namespace {
 int32_t __cdecl FakeNotify(int32_t code, uint32_t a1, uint32_t a2) {
   FakeRuntime& rt = Runtime();
   switch (code) {
+    // Blocks come from the runtime's own store, uninitialised as the runtime gives them, so
+    // in a guarded build the library's overreads and uses after free fault here too.
     case SVC_ALLOC:
       ++rt.allocations;
-      return static_cast<int32_t>(reinterpret_cast<uintptr_t>(std::calloc(1, a1 ? a1 : 1)));
+      return static_cast<int32_t>(reinterpret_cast<uintptr_t>(::rt::blocks::Allocate(a1)));
     case SVC_FREE:
       ++rt.frees;
-      std::free(reinterpret_cast<void*>(static_cast<uintptr_t>(a1)));
+      if (a1) ::rt::blocks::Release(reinterpret_cast<void*>(static_cast<uintptr_t>(a1)));
       return 0;
     case SVC_FIRE_EVENT: {
       const auto* rec = reinterpret_cast<const EventRecord*>(static_cast<uintptr_t>(a1));
