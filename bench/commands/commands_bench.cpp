@@ -2,7 +2,7 @@
 // over GBK-heavy text, a plain walk over its characters; over ASCII HTML, std::string_view's
 // own search and split. Each command and its floor run in turn, several times, and the medians
 // are printed one row each, tab-separated, for the benchmark driver:
-//   row <TAB> name <TAB> our seconds <TAB> floor seconds <TAB> goal ratio (0: reported only)
+//   row <TAB> name <TAB> runs <TAB> our seconds <TAB> floor seconds <TAB> goal ratio (0: reported only)
 #include <windows.h>
 
 #include <algorithm>
@@ -159,7 +159,7 @@ void Measure(const Case& c, const std::string& text) {
       }
     }
   }
-  std::printf("row\t%s\t%.6f\t%.6f\t%g\n", c.name, Median(ours), Median(floor), c.goal);
+  std::printf("row\t%s\t%d\t%.6f\t%.6f\t%g\n", c.name, kRuns, Median(ours), Median(floor), c.goal);
   std::fflush(stdout);
 }
 

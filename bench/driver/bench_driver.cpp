@@ -35,6 +35,7 @@ struct Row {
   double ours = -1;   // seconds, negative when no run succeeded
   double floor = -1;
   double goal = 0;
+  int runs = 0;       // runs a side
   std::string found;
   std::string goalText;
   std::string met;
@@ -65,39 +66,56 @@ void ClearRecords() {
   FindClose(search);
 }
 
-// Runs ours and the floor `runs` times each, alternating which goes first so that a drift of
-// the machine's speed falls on both alike, and adds the row of medians.
-void Compare(const std::string& name, int runs, double goal, const std::function<double()>& ours,
-             const std::function<double()>& floor) {
-  if (g_runs > 0) runs = g_runs;
+// Runs ours and the floor in pairs, alternating which goes first so that a drift of the
+// machine's speed falls on both alike, and adds the row of medians. Pairs are run up to
+// `maxRuns`, but no further pair is started that would end after `budget` seconds once
+// `minRuns` are done: a loaded machine gets fewer runs rather than a run beyond its time.
+void Compare(const std::string& name, int minRuns, int maxRuns, double budget, double goal,
+             const std::function<double()>& ours, const std::function<double()>& floor) {
+  if (g_runs > 0) minRuns = maxRuns = g_runs;
   std::vector<double> o, f;
-  for (int run = 0; run < runs; ++run) {
+  const double begin = Now();
+  for (int run = 0; run < maxRuns; ++run) {
+    double spent = Now() - begin;
+    if (run >= minRuns && spent + spent / run > budget) break;
     for (int half = 0; half < 2; ++half) {
       bool oursNow = (half == 0) == (run % 2 == 0);
       double t = oursNow ? ours() : floor();
       ClearRecords();
       (oursNow ? o : f).push_back(t);
-      std::fprintf(stderr, "  %s: run %d/%d %s %.3f s\n", name.c_str(), run + 1, runs, oursNow ? "ours " : "floor", t);
+      std::fprintf(stderr, "  %s: run %d %s %.3f s\n", name.c_str(), run + 1, oursNow ? "ours " : "floor", t);
     }
   }
-  g_rows.push_back({name, Median(o), Median(f), goal});
+  g_rows.push_back({name, Median(o), Median(f), goal, static_cast<int>(o.size())});
 }
 
 // IDs, one a line: `count` of them, every `freeEvery`-th (0: none) free, the others registered.
-std::string Ids(int count, int freeEvery, const char* takenFormat = "taken%05d", const char* freeFormat = "free%05d") {
+std::string Ids(int count, int freeEvery) {
   std::string text;
   char id[32];
   for (int i = 1; i <= count; ++i) {
-    std::snprintf(id, sizeof id, freeEvery && i % freeEvery == 0 ? freeFormat : takenFormat, i);
+    std::snprintf(id, sizeof id, freeEvery && i % freeEvery == 0 ? "free%05d" : "taken%05d", i);
     text += id;
     text += "\r\n";
   }
   return text;
 }
 
+// The time from `start` to `seen`, or -1 when the lines did not come or the last one is not
+// `expected` (a failed request must not pass for a fast one).
+double Elapsed(const DrivenProgram& program, double start, double seen, const std::string& expected) {
+  if (seen < 0) return -1;
+  if (program.LastLine() != expected) {
+    std::fprintf(stderr, "  the last line is not the expected one\n");
+    return -1;
+  }
+  return seen - start;
+}
+
 // A whole check from the click to the last line: the program is started, the IDs typed, then
 // "检测" clicked. Seconds, negative on failure.
-double TimeCheck(const std::string& command, const char* title, const std::string& ids, int lines, int pollMs) {
+double TimeCheck(const std::string& command, const char* title, const std::string& ids, int lines, int pollMs,
+                 const std::string& lastLine) {
   DrivenProgram program;
   if (!program.Start(command) || !program.WaitForWindow(title, 20, 60000)) return -1;
   program.Type(ids);
@@ -105,8 +123,8 @@ double TimeCheck(const std::string& command, const char* title, const std::strin
   double start = Now();
   program.Click("检测");
   double seen = program.WaitForLines(lines, pollMs, 30 * 60 * 1000);
-  program.Close();
-  return seen < 0 ? -1 : seen - start;
+  program.End();
+  return Elapsed(program, start, seen, lastLine);
 }
 
 // From the start of the process to its window shown.
@@ -115,7 +133,7 @@ double TimeStartUp(const std::string& command, const char* title) {
   double start = Now();
   if (!program.Start(command) || !program.WaitForWindow(title, 1, 60000)) return -1;
   double seen = program.WindowSeenAt();
-  program.Close();
+  program.End();
   return seen - start;
 }
 
@@ -127,28 +145,28 @@ double TimeOutput(const std::string& command, const char* title) {
   double start = Now();
   program.Click("说明");
   double seen = program.WaitForLines(bench::kLogLines, 20, 30 * 60 * 1000);
-  program.Close();
-  return seen < 0 ? -1 : seen - start;
+  program.End();
+  return Elapsed(program, start, seen, bench::LogLine(bench::kLogLines));
 }
 
 void CheckBenchmarks(const std::set<std::string>& chosen) {
   if (chosen.count("check")) {
-    std::string ids = Ids(1000, 0);
-    Compare("check, 1,000 registered IDs", 5, 1.15,
-            [&] { return TimeCheck("checker.exe", kCheckerTitle, ids, 1000, 20); },
-            [&] { return TimeCheck("bare_programs.exe check 1", bench::kBareTitle, ids, 1000, 20); });
+    const std::string ids = Ids(1000, 0), last = "账号 taken01000 已注册！";
+    Compare("check, 1,000 registered IDs", 2, 5, 150, 1.15,
+            [&] { return TimeCheck("checker.exe", kCheckerTitle, ids, 1000, 20, last); },
+            [&] { return TimeCheck("bare_programs.exe check 1", bench::kBareTitle, ids, 1000, 20, last); });
   }
   if (chosen.count("free")) {
-    std::string ids = Ids(500, 1);
-    Compare("check, 500 free IDs (2 requests each)", 5, 1.15,
-            [&] { return TimeCheck("checker.exe", kCheckerTitle, ids, 500, 20); },
-            [&] { return TimeCheck("bare_programs.exe check 2", bench::kBareTitle, ids, 500, 20); });
+    const std::string ids = Ids(500, 1), last = "账号 free00500 未注册！";
+    Compare("check, 500 free IDs (2 requests each)", 2, 5, 150, 1.15,
+            [&] { return TimeCheck("checker.exe", kCheckerTitle, ids, 500, 20, last); },
+            [&] { return TimeCheck("bare_programs.exe check 2", bench::kBareTitle, ids, 500, 20, last); });
   }
   if (chosen.count("page")) {
-    const std::string id = "big16777216\r\n";
-    Compare("one ID, 16 MB profile page", 5, 1.15,
-            [&] { return TimeCheck("checker.exe", kCheckerTitle, id, 1, 10); },
-            [&] { return TimeCheck("bare_programs.exe check 1", bench::kBareTitle, id, 1, 10); });
+    const std::string id = "big16777216\r\n", last = "账号 big16777216 已注册！";
+    Compare("one ID, 16 MB profile page", 2, 5, 60, 1.15,
+            [&] { return TimeCheck("checker.exe", kCheckerTitle, id, 1, 10, last); },
+            [&] { return TimeCheck("bare_programs.exe check 1", bench::kBareTitle, id, 1, 10, last); });
   }
 }
 
@@ -157,13 +175,13 @@ void StartUpBenchmark() {
   TimeStartUp("checker.exe", kCheckerTitle);
   TimeStartUp("bare_programs.exe window", bench::kBareTitle);
   ClearRecords();
-  Compare("start-up to the start window shown", 11, 1.3,
+  Compare("start-up to the start window shown", 3, 11, 60, 1.3,
           [] { return TimeStartUp("checker.exe", kCheckerTitle); },
           [] { return TimeStartUp("bare_programs.exe window", bench::kBareTitle); });
 }
 
 void OutputBenchmark() {
-  Compare("10,000 AppendLogLine calls", 3, 1.15,
+  Compare("10,000 AppendLogLine calls", 1, 3, 240, 1.15,
           [] { return TimeOutput("checker_log_lines.exe", kCheckerTitle); },
           [] { return TimeOutput("bare_programs.exe output", bench::kBareTitle); });
 }
@@ -194,7 +212,7 @@ void CommandBenchmarks() {
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
   }
-  // Lines: row <TAB> name <TAB> ours <TAB> floor <TAB> goal
+  // Lines: row <TAB> name <TAB> runs <TAB> ours <TAB> floor <TAB> goal
   size_t start = 0;
   bool any = false;
   while (start < output.size()) {
@@ -207,12 +225,12 @@ void CommandBenchmarks() {
       if (b == std::string::npos) b = line.size();
       fields.push_back(line.substr(a, b - a));
     }
-    if (fields.size() != 5 || fields[0] != "row") continue;
-    g_rows.push_back({fields[1], std::atof(fields[2].c_str()), std::atof(fields[3].c_str()),
-                      std::atof(fields[4].c_str())});
+    if (fields.size() != 6 || fields[0] != "row") continue;
+    g_rows.push_back({fields[1], std::atof(fields[3].c_str()), std::atof(fields[4].c_str()),
+                      std::atof(fields[5].c_str()), std::atoi(fields[2].c_str())});
     any = true;
   }
-  if (!any) g_rows.push_back({"text commands", -1, -1, 0, "commands_bench.exe gave no rows", "-", "failed"});
+  if (!any) g_rows.push_back({"text commands", -1, -1, 0, 0, "commands_bench.exe gave no rows", "-", "failed"});
 }
 
 // A check of 10,000 IDs (every tenth free), counted by the heap probe: the runtime heap's busy
@@ -220,8 +238,8 @@ void CommandBenchmarks() {
 // IDs of a check until the next one), and the peak working set.
 void MemoryBenchmark() {
   const int kIds = 10000;
-  Row heap{"runtime heap after a check of 10,000 IDs"};
-  Row peak{"peak working set of that check"};
+  Row heap{"runtime heap after a check of 10,000 IDs", -1, -1, 0, 1};
+  Row peak{"peak working set of that check", -1, -1, 0, 1};
   heap.goalText = "level";
   peak.goalText = "report";
   heap.met = peak.met = "failed";
@@ -269,7 +287,7 @@ void MemoryBenchmark() {
       peak.met = "-";
     }
   }
-  program.Close();
+  program.End();
   ClearRecords();
   g_rows.push_back(heap);
   g_rows.push_back(peak);
@@ -284,10 +302,11 @@ std::string Seconds(double s) {
 }
 
 void PrintTable() {
-  std::printf("\n%-44s %12s %12s %7s %7s %s\n", "benchmark", "ours", "floor", "ratio", "goal", "met");
+  std::printf("\n%-44s %5s %12s %12s %7s %7s %s\n", "benchmark", "runs", "ours", "floor", "ratio", "goal", "met");
   for (const Row& row : g_rows) {
     if (!row.found.empty()) {
-      std::printf("%-44s %-33s %7s %s\n", row.name.c_str(), row.found.c_str(), row.goalText.c_str(), row.met.c_str());
+      std::printf("%-44s %5d %-33s %7s %s\n", row.name.c_str(), row.runs, row.found.c_str(), row.goalText.c_str(),
+                  row.met.c_str());
       continue;
     }
     bool measured = row.ours > 0 && row.floor > 0;
@@ -296,7 +315,7 @@ void PrintTable() {
     if (measured) std::snprintf(ratioText, sizeof ratioText, "%.2f", ratio);
     if (row.goal > 0) std::snprintf(goalText, sizeof goalText, "<= %.2f", row.goal);
     const char* met = row.goal <= 0 ? "-" : !measured ? "failed" : ratio <= row.goal ? "yes" : "NO";
-    std::printf("%-44s %12s %12s %7s %7s %s\n", row.name.c_str(), Seconds(row.ours).c_str(),
+    std::printf("%-44s %5d %12s %12s %7s %7s %s\n", row.name.c_str(), row.runs, Seconds(row.ours).c_str(),
                 Seconds(row.floor).c_str(), ratioText, goalText, met);
   }
   std::fflush(stdout);

@@ -64,16 +64,6 @@ double Now() {
   return static_cast<double>(t.QuadPart) / frequency;
 }
 
-DrivenProgram::~DrivenProgram() {
-  if (!pi_.hProcess) return;
-  if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) {
-    TerminateProcess(pi_.hProcess, 1);
-    WaitForSingleObject(pi_.hProcess, 10000);
-  }
-  CloseHandle(pi_.hProcess);
-  CloseHandle(pi_.hThread);
-}
-
 bool DrivenProgram::Start(const std::string& commandLine) {
   char path[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, path, sizeof path);
@@ -120,9 +110,17 @@ void DrivenProgram::ClickAndWait(const char* caption) {
 int DrivenProgram::CountLineBreaks(int expected) {
   std::vector<char> text(static_cast<size_t>(expected + 1) * 64 + 65536);
   SendMessageA(output_, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text_ = text.data();
   int breaks = 0;
-  for (const char* p = text.data(); *p; ++p) breaks += *p == '\r';
+  for (char c : text_) breaks += c == '\r';
   return breaks;
+}
+
+std::string DrivenProgram::LastLine() const {
+  size_t end = text_.find_last_not_of("\r\n");
+  if (end == std::string::npos) return "";
+  size_t start = text_.find_last_of("\r\n", end);
+  return text_.substr(start == std::string::npos ? 0 : start + 1, end + 1 - (start == std::string::npos ? 0 : start + 1));
 }
 
 double DrivenProgram::WaitForLines(int count, int pollMs, int limitMs) {
@@ -148,11 +146,13 @@ void DrivenProgram::WaitUntilAnswering() {
   SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
 }
 
-void DrivenProgram::Close(int limitMs) {
+void DrivenProgram::End() {
   if (!pi_.hProcess) return;
-  if (window_) PostMessageA(window_, WM_CLOSE, 0, 0);
-  if (WaitForSingleObject(pi_.hProcess, static_cast<DWORD>(limitMs)) == WAIT_TIMEOUT) TerminateProcess(pi_.hProcess, 1);
-  WaitForSingleObject(pi_.hProcess, 10000);
+  TerminateProcess(pi_.hProcess, 1);
+  WaitForSingleObject(pi_.hProcess, 30000);
+  CloseHandle(pi_.hProcess);
+  CloseHandle(pi_.hThread);
+  pi_ = {};
 }
 
 }  // namespace bench

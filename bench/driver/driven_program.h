@@ -18,8 +18,7 @@ class DrivenProgram {
   DrivenProgram() = default;
   DrivenProgram(const DrivenProgram&) = delete;
   DrivenProgram& operator=(const DrivenProgram&) = delete;
-  // Ends the program if it still runs.
-  ~DrivenProgram();
+  ~DrivenProgram() { End(); }
 
   // Starts `commandLine` in the driver's directory; false when it could not be started.
   bool Start(const std::string& commandLine);
@@ -35,12 +34,15 @@ class DrivenProgram {
   // Waits until the output box holds `count` lines, asking its line count every `pollMs`;
   // the time they were seen, or a negative value when the program ended or `limitMs` passed.
   double WaitForLines(int count, int pollMs, int limitMs);
+  // The last line of the output box as WaitForLines last read it.
+  std::string LastLine() const;
   // Returns once the program's window thread has answered a message, that is once it is back
   // in a message loop.
   void WaitUntilAnswering();
 
-  // Closes the window and waits for the program's end (ending it after `limitMs`).
-  void Close(int limitMs = 30000);
+  // Ends the program. Once it is measured nothing of its own end matters, and a window that
+  // closes makes Wine wait for a window manager that the test display does not have.
+  void End();
 
   HANDLE Process() const { return pi_.hProcess; }
   DWORD ProcessId() const { return pi_.dwProcessId; }
@@ -53,6 +55,7 @@ class DrivenProgram {
   HWND input_ = nullptr;
   HWND output_ = nullptr;
   double windowSeenAt_ = 0;
+  std::string text_;  // the output box's text as last read
 };
 
 }  // namespace bench
