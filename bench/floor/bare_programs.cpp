@@ -3,12 +3,16 @@
 // edit control for the lines, one plain window), and nothing else.
 //   bare_programs window          one bare fetch of the update page, then a plain top-level
 //                                 window of the start window's size, shown at once
+//   bare_programs start           the platform's part of the checker's start: OLE and the common
+//                                 controls initialised, the start window's units created, the
+//                                 update page fetched, the window shown
 //   bare_programs check FETCHES   the start window's layout; "检测" fetches FETCHES pages (the
 //                                 profile page, then the search page) for every ID of the input
 //                                 box and appends one coloured verdict line per ID
 //   bare_programs output [COUNT]  "说明" appends the output benchmark's lines (or the first COUNT)
 // Every window closes on WM_CLOSE, which ends the program.
 #include <windows.h>
+#include <commctrl.h>
 #include <richedit.h>
 #include <wininet.h>
 
@@ -203,12 +207,28 @@ void CreateUnits(HWND window) {
   SendMessageA(g_output, EM_SETOPTIONS, ECOOP_OR, ECO_AUTOWORDSELECTION);
 }
 
+// OLE and the common controls, initialised as the checker's runtime does at its start. Loaded
+// here on demand, so that the other modes start without them.
+void InitialiseLikeTheRuntime() {
+  using OleInitializeFn = HRESULT(WINAPI*)(void*);
+  using InitCommonControlsExFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  auto oleInitialize = reinterpret_cast<OleInitializeFn>(
+      reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("ole32.dll"), "OleInitialize")));
+  auto initCommonControls = reinterpret_cast<InitCommonControlsExFn>(
+      reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("comctl32.dll"), "InitCommonControlsEx")));
+  if (oleInitialize) oleInitialize(nullptr);
+  INITCOMMONCONTROLSEX classes{sizeof classes, ICC_UPDOWN_CLASS};
+  if (initCommonControls) initCommonControls(&classes);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "window") {
     Fetch(bench::kUpdateAddress);
+  } else if (mode == "start") {
+    InitialiseLikeTheRuntime();
   } else if (mode == "check") {
     g_fetches = argc > 2 ? std::atoi(argv[2]) : 1;
   } else if (mode == "output") {
@@ -220,6 +240,7 @@ int main(int argc, char** argv) {
   HWND window = CreateMainWindow();
   if (!window) return 1;
   if (mode != "window") CreateUnits(window);
+  if (mode == "start") Fetch(bench::kUpdateAddress);
   ShowWindow(window, SW_SHOW);
   UpdateWindow(window);
   MSG msg;
