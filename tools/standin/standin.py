@@ -10,6 +10,7 @@ what was sent.
 Pages (any host unless named):
   /p/<id>?from=tieba          profile page; ids beginning "free" get the address-error page,
                               ids beginning "hostile-" a hostile answer (see HOSTILE)
+                              ids "big<N>" a profile page of N bytes
   /f/search/res?ie=utf-8&qw=  search page; ids containing "taken" get both search markers,
                               "half" only the first, others neither
   <update page path>          the update page with the product marker
@@ -32,6 +33,7 @@ Overrides: a file overrides.json in the record directory, {"host/path": {"status
 """
 
 import argparse
+import functools
 import json
 import os
 import socket
@@ -92,6 +94,16 @@ def pattern(size):
         # (row * 1024 + j) * 7 + row = j * 7 + row * (7 * 1024 + 1), modulo 256.
         out += _ROW[:n].translate(_SHIFTS[(row * 7169) & 0xFF])
     return bytes(out)
+
+
+@functools.lru_cache(maxsize=2)
+def large_profile(who, size):
+    """A profile page of size bytes: the plain one with HTML list lines before its end."""
+    head = ("<html><body>profile of %s<ul>\r\n" % who).encode("utf-8")
+    tail = b"</ul></body></html>"
+    row = b'<li class="post"><a href="/p/item">a post of the profile</a></li>\r\n'
+    fill = max(0, size - len(head) - len(tail))
+    return head + (row * (fill // len(row) + 1))[:fill] + tail
 
 
 class Recorder:
@@ -299,6 +311,8 @@ class Handler(socketserver.StreamRequestHandler):
                 return self.hostile(who, host, target)
             if who.startswith("free"):
                 return self.send(200, b"<html><body>" + PROFILE_MISSING + b"</body></html>", html)
+            if who.startswith("big") and who[3:].isdigit():
+                return self.send(200, large_profile(who, int(who[3:])), html)
             return self.send(200, ("<html><body>profile of %s</body></html>" % who).encode("utf-8"), html)
         if path == "/f/search/res":
             who = query.get("qw", [""])[0]

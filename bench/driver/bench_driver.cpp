@@ -1,0 +1,349 @@
+// The checker's benchmarks against the platform's floor. Each benchmark runs the real checker
+// and a bare program of our own that makes the same platform calls and nothing else
+// (bare_programs), in turn, several times; the table gives both medians, their ratio and the
+// goal for it. Only ratios count: absolute times depend on the machine and its load.
+//   bench_driver [--runs N] [check] [free] [page] [startup] [commands] [output] [memory]
+// Without names every benchmark runs. Needs the stand-in service (run-isolated.sh): its record
+// directory is cleared after every run. Progress goes to stderr, the table to stdout.
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "bench_shared.h"
+#include "driven_program.h"
+#include "heap_probe_client.h"
+
+namespace {
+
+using bench::DrivenProgram;
+using bench::Now;
+
+const char kCheckerTitle[] = "青柚贴吧未注册账号检测机V1.1";
+
+// One line of the table: the medians and the highest acceptable ratio (0: only reported), or,
+// for a measurement without a floor, what was found, the goal and whether it was met.
+struct Row {
+  std::string name;
+  double ours = -1;   // seconds, negative when no run succeeded
+  double floor = -1;
+  double goal = 0;
+  int runs = 0;       // runs a side
+  std::string found;
+  std::string goalText;
+  std::string met;
+};
+
+std::vector<Row> g_rows;
+int g_runs = 0;  // runs per side given on the command line, 0 for each benchmark's own
+
+double Median(std::vector<double> v) {
+  v.erase(std::remove_if(v.begin(), v.end(), [](double x) { return x < 0; }), v.end());
+  if (v.empty()) return -1;
+  std::sort(v.begin(), v.end());
+  return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+// Removes what the stand-in recorded, so that its record directory stays small.
+void ClearRecords() {
+  const char* dir = std::getenv("STANDIN_RECORD_DIR");
+  if (!dir) return;
+  std::string path = std::string("Z:") + dir;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((path + "\\req-*.bin").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do DeleteFileA((path + "\\" + found.cFileName).c_str());
+  while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+// Runs ours and the floor in pairs, alternating which goes first so that a drift of the
+// machine's speed falls on both alike, and adds the row of medians. Pairs are run up to
+// `maxRuns`, but no further pair is started that would end after `budget` seconds once
+// `minRuns` are done: a loaded machine gets fewer runs rather than a run beyond its time.
+void Compare(const std::string& name, int minRuns, int maxRuns, double budget, double goal,
+             const std::function<double()>& ours, const std::function<double()>& floor) {
+  if (g_runs > 0) minRuns = maxRuns = g_runs;
+  std::vector<double> o, f;
+  const double begin = Now();
+  for (int run = 0; run < maxRuns; ++run) {
+    double spent = Now() - begin;
+    if (run >= minRuns && spent + spent / run > budget) break;
+    for (int half = 0; half < 2; ++half) {
+      bool oursNow = (half == 0) == (run % 2 == 0);
+      double t = oursNow ? ours() : floor();
+      ClearRecords();
+      (oursNow ? o : f).push_back(t);
+      std::fprintf(stderr, "  %s: run %d %s %.3f s\n", name.c_str(), run + 1, oursNow ? "ours " : "floor", t);
+    }
+  }
+  g_rows.push_back({name, Median(o), Median(f), goal, static_cast<int>(o.size())});
+}
+
+// IDs, one a line: `count` of them, every `freeEvery`-th (0: none) free, the others registered.
+std::string Ids(int count, int freeEvery) {
+  std::string text;
+  char id[32];
+  for (int i = 1; i <= count; ++i) {
+    std::snprintf(id, sizeof id, freeEvery && i % freeEvery == 0 ? "free%05d" : "taken%05d", i);
+    text += id;
+    text += "\r\n";
+  }
+  return text;
+}
+
+// The time from `start` to `seen`, or -1 when the lines did not come or the last one is not
+// `expected` (a failed request must not pass for a fast one).
+double Elapsed(const DrivenProgram& program, double start, double seen, const std::string& expected) {
+  if (seen < 0) return -1;
+  if (program.LastLine() != expected) {
+    std::fprintf(stderr, "  the last line is not the expected one\n");
+    return -1;
+  }
+  return seen - start;
+}
+
+// A whole check from the click to the last line: the program is started, the IDs typed, then
+// "检测" clicked. Seconds, negative on failure.
+double TimeCheck(const std::string& command, const char* title, const std::string& ids, int lines, int pollMs,
+                 const std::string& lastLine) {
+  DrivenProgram program;
+  if (!program.Start(command) || !program.WaitForWindow(title, 20, 60000)) return -1;
+  program.Type(ids);
+  program.WaitUntilAnswering();
+  double start = Now();
+  program.Click("检测");
+  double seen = program.WaitForLines(lines, pollMs, 30 * 60 * 1000);
+  program.End();
+  return Elapsed(program, start, seen, lastLine);
+}
+
+// From the start of the process to its window shown.
+double TimeStartUp(const std::string& command, const char* title) {
+  DrivenProgram program;
+  double start = Now();
+  if (!program.Start(command) || !program.WaitForWindow(title, 1, 60000)) return -1;
+  double seen = program.WindowSeenAt();
+  program.End();
+  return seen - start;
+}
+
+// From the click on "说明" to the last of the output benchmark's lines.
+double TimeOutput(const std::string& command, const char* title) {
+  DrivenProgram program;
+  if (!program.Start(command) || !program.WaitForWindow(title, 20, 60000)) return -1;
+  program.WaitUntilAnswering();
+  double start = Now();
+  program.Click("说明");
+  double seen = program.WaitForLines(bench::kLogLines, 20, 30 * 60 * 1000);
+  program.End();
+  return Elapsed(program, start, seen, bench::LogLine(bench::kLogLines));
+}
+
+void CheckBenchmarks(const std::set<std::string>& chosen) {
+  if (chosen.count("check")) {
+    const std::string ids = Ids(1000, 0), last = "账号 taken01000 已注册！";
+    Compare("check, 1,000 registered IDs", 2, 5, 150, 1.15,
+            [&] { return TimeCheck("checker.exe", kCheckerTitle, ids, 1000, 20, last); },
+            [&] { return TimeCheck("bare_programs.exe check 1", bench::kBareTitle, ids, 1000, 20, last); });
+  }
+  if (chosen.count("free")) {
+    const std::string ids = Ids(500, 1), last = "账号 free00500 未注册！";
+    Compare("check, 500 free IDs (2 requests each)", 2, 5, 150, 1.15,
+            [&] { return TimeCheck("checker.exe", kCheckerTitle, ids, 500, 20, last); },
+            [&] { return TimeCheck("bare_programs.exe check 2", bench::kBareTitle, ids, 500, 20, last); });
+  }
+  if (chosen.count("page")) {
+    const std::string id = "big16777216\r\n", last = "账号 big16777216 已注册！";
+    Compare("one ID, 16 MB profile page", 2, 7, 60, 1.15,
+            [&] { return TimeCheck("checker.exe", kCheckerTitle, id, 1, 10, last); },
+            [&] { return TimeCheck("bare_programs.exe check 1", bench::kBareTitle, id, 1, 10, last); });
+  }
+}
+
+void StartUpBenchmark() {
+  // The first start of each writes and loads files for the first time; it is not counted.
+  TimeStartUp("checker.exe", kCheckerTitle);
+  TimeStartUp("bare_programs.exe window", bench::kBareTitle);
+  TimeStartUp("bare_programs.exe start", bench::kBareTitle);
+  ClearRecords();
+  Compare("start-up to the start window shown", 3, 11, 60, 1.3,
+          [] { return TimeStartUp("checker.exe", kCheckerTitle); },
+          [] { return TimeStartUp("bare_programs.exe window", bench::kBareTitle); });
+  // The same against a bare program that also makes the platform calls of the start window's
+  // units and of the runtime's initialisation: what is left is the checker's own.
+  Compare("  the same, floor with the window's units", 3, 11, 60, 0,
+          [] { return TimeStartUp("checker.exe", kCheckerTitle); },
+          [] { return TimeStartUp("bare_programs.exe start", bench::kBareTitle); });
+}
+
+void OutputBenchmark() {
+  Compare("10,000 AppendLogLine calls", 1, 3, 240, 1.15,
+          [] { return TimeOutput("checker_log_lines.exe", kCheckerTitle); },
+          [] { return TimeOutput("bare_programs.exe output", bench::kBareTitle); });
+}
+
+// The text command rows, measured inside commands_bench (a command takes milliseconds there,
+// far too little to time from another process).
+void CommandBenchmarks() {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd, writeEnd;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return;
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA si{sizeof si};
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdOutput = writeEnd;
+  si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  PROCESS_INFORMATION pi{};
+  char command[] = "commands_bench.exe";
+  BOOL started = CreateProcessA(nullptr, command, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  CloseHandle(writeEnd);
+  std::string output;
+  char buffer[4096];
+  DWORD n;
+  while (started && ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) && n) output.append(buffer, n);
+  CloseHandle(readEnd);
+  if (started) {
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+  }
+  // Lines: row <TAB> name <TAB> runs <TAB> ours <TAB> floor <TAB> goal
+  size_t start = 0;
+  bool any = false;
+  while (start < output.size()) {
+    size_t end = output.find('\n', start);
+    std::string line = output.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    start = end == std::string::npos ? output.size() : end + 1;
+    std::vector<std::string> fields;
+    for (size_t a = 0, b; a <= line.size(); a = b + 1) {
+      b = line.find('\t', a);
+      if (b == std::string::npos) b = line.size();
+      fields.push_back(line.substr(a, b - a));
+    }
+    if (fields.size() != 6 || fields[0] != "row") continue;
+    g_rows.push_back({fields[1], std::atof(fields[3].c_str()), std::atof(fields[4].c_str()),
+                      std::atof(fields[5].c_str()), std::atoi(fields[2].c_str())});
+    any = true;
+  }
+  if (!any) g_rows.push_back({"text commands", -1, -1, 0, 0, "commands_bench.exe gave no rows", "-", "failed"});
+}
+
+// A check of 10,000 IDs (every tenth free), counted by the heap probe: the runtime heap's busy
+// blocks before the click, after the check and after a check of no IDs (the program keeps the
+// IDs of a check until the next one), and the peak working set.
+void MemoryBenchmark() {
+  const int kIds = 10000;
+  Row heap{"runtime heap after a check of 10,000 IDs", -1, -1, 0, 1};
+  Row peak{"peak working set of that check", -1, -1, 0, 1};
+  heap.goalText = "level";
+  peak.goalText = "report";
+  heap.met = peak.met = "failed";
+  DrivenProgram program;
+  bench::HeapProbe probe;
+  if (!program.Start("checker.exe") || !program.WaitForWindow(kCheckerTitle, 20, 60000)) {
+    heap.found = "the checker did not start";
+  } else if (!probe.Attach(program.Process())) {
+    heap.found = "the heap probe could not be loaded into the checker";
+  } else {
+    program.Type(Ids(kIds, 10));
+    program.WaitUntilAnswering();
+    std::optional<long> before = probe.BusyBlocks();
+    PROCESS_MEMORY_COUNTERS start{sizeof start};
+    GetProcessMemoryInfo(program.Process(), &start, sizeof start);
+    double t0 = Now(), seen = -1;
+    program.Click("检测");
+    // The stand-in's record directory is emptied as the check goes on: its cost per request
+    // grows with the number of files in it.
+    for (int waited = 0; waited < 40 * 60 && seen < 0; waited += 10) {
+      seen = program.WaitForLines(kIds, 100, 10000);
+      ClearRecords();
+    }
+    // The handler has returned once the window answers; its last blocks are freed by then.
+    program.WaitUntilAnswering();
+    std::optional<long> kept = probe.BusyBlocks();
+    PROCESS_MEMORY_COUNTERS end{sizeof end};
+    GetProcessMemoryInfo(program.Process(), &end, sizeof end);
+    program.Type("");
+    program.ClickAndWait("检测");
+    std::optional<long> after = probe.BusyBlocks();
+    char text[160];
+    if (seen < 0) {
+      heap.found = "the check did not finish";
+    } else if (!before || !kept || !after) {
+      heap.found = "the heap probe did not answer";
+    } else {
+      std::snprintf(text, sizeof text, "%+ld busy blocks (%+ld with the IDs kept; check took %.0f s)",
+                    *after - *before, *kept - *before, seen - t0);
+      heap.found = text;
+      heap.met = *after == *before ? "yes" : "NO";
+      std::snprintf(text, sizeof text, "%.1f MB (%.1f MB before the check)", end.PeakWorkingSetSize / 1048576.0,
+                    start.WorkingSetSize / 1048576.0);
+      peak.found = text;
+      peak.met = "-";
+    }
+  }
+  program.End();
+  ClearRecords();
+  g_rows.push_back(heap);
+  g_rows.push_back(peak);
+}
+
+std::string Seconds(double s) {
+  char text[32];
+  if (s < 0) return "failed";
+  if (s < 1) std::snprintf(text, sizeof text, "%.2f ms", s * 1000);
+  else std::snprintf(text, sizeof text, "%.2f s", s);
+  return text;
+}
+
+void PrintTable() {
+  std::printf("\n%-44s %5s %12s %12s %7s %7s %s\n", "benchmark", "runs", "ours", "floor", "ratio", "goal", "met");
+  for (const Row& row : g_rows) {
+    if (!row.found.empty()) {
+      std::printf("%-44s %5d %-33s %7s %s\n", row.name.c_str(), row.runs, row.found.c_str(), row.goalText.c_str(),
+                  row.met.c_str());
+      continue;
+    }
+    bool measured = row.ours > 0 && row.floor > 0;
+    double ratio = measured ? row.ours / row.floor : 0;
+    char ratioText[16] = "-", goalText[16] = "report";
+    if (measured) std::snprintf(ratioText, sizeof ratioText, "%.2f", ratio);
+    if (row.goal > 0) std::snprintf(goalText, sizeof goalText, "<= %.2f", row.goal);
+    const char* met = row.goal <= 0 ? "-" : !measured ? "failed" : ratio <= row.goal ? "yes" : "NO";
+    std::printf("%-44s %5d %12s %12s %7s %7s %s\n", row.name.c_str(), row.runs, Seconds(row.ours).c_str(),
+                Seconds(row.floor).c_str(), ratioText, goalText, met);
+  }
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::set<std::string> chosen;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--runs" && i + 1 < argc) g_runs = std::atoi(argv[++i]);
+    else chosen.insert(arg);
+  }
+  if (chosen.empty()) chosen = {"check", "free", "page", "startup", "commands", "output", "memory"};
+  double begin = Now();
+  CheckBenchmarks(chosen);
+  if (chosen.count("startup")) StartUpBenchmark();
+  if (chosen.count("commands")) CommandBenchmarks();
+  if (chosen.count("output")) OutputBenchmark();
+  if (chosen.count("memory")) MemoryBenchmark();
+  PrintTable();
+  std::fprintf(stderr, "all benchmarks: %.0f s\n", Now() - begin);
+  return 0;
+}

@@ -1,0 +1,158 @@
+#include "driven_program.h"
+
+#include <cstring>
+#include <vector>
+
+namespace bench {
+namespace {
+
+double Frequency() {
+  LARGE_INTEGER f;
+  QueryPerformanceFrequency(&f);
+  return static_cast<double>(f.QuadPart);
+}
+
+struct WindowSearch {
+  DWORD pid;
+  const char* title;
+  HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  char title[128] = {};
+  if (pid == search->pid && IsWindowVisible(window) && GetWindowTextA(window, title, sizeof title) &&
+      std::strcmp(title, search->title) == 0) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+struct ChildSearch {
+  const char* cls;
+  const char* text;
+  HWND found;
+};
+
+BOOL CALLBACK MatchChild(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<ChildSearch*>(param);
+  char cls[64] = {}, text[64] = {};
+  GetClassNameA(window, cls, sizeof cls);
+  SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+  if (!lstrcmpiA(cls, search->cls) && (!search->text || !std::strcmp(text, search->text))) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND Child(HWND parent, const char* cls, const char* text = nullptr) {
+  ChildSearch search{cls, text, nullptr};
+  EnumChildWindows(parent, MatchChild, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+}  // namespace
+
+double Now() {
+  static const double frequency = Frequency();
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) / frequency;
+}
+
+bool DrivenProgram::Start(const std::string& commandLine) {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, sizeof path);
+  if (char* slash = std::strrchr(path, '\\')) *slash = '\0';
+  std::string command = commandLine;
+  STARTUPINFOA si{sizeof si};
+  return CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, path, &si, &pi_);
+}
+
+bool DrivenProgram::WaitForWindow(const char* title, int pollMs, int limitMs) {
+  const double limit = Now() + limitMs / 1000.0;
+  for (;;) {
+    WindowSearch search{pi_.dwProcessId, title, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.found) {
+      windowSeenAt_ = Now();
+      window_ = search.found;
+      break;
+    }
+    if (Now() > limit || WaitForSingleObject(pi_.hProcess, static_cast<DWORD>(pollMs)) == WAIT_OBJECT_0)
+      return false;
+  }
+  input_ = Child(window_, "Edit");
+  output_ = Child(window_, "RichEdit20A");
+  return true;
+}
+
+void DrivenProgram::Type(const std::string& text) {
+  SendMessageA(input_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void DrivenProgram::Click(const char* caption) {
+  PostMessageA(Child(window_, "Button", caption), BM_CLICK, 0, 0);
+}
+
+void DrivenProgram::ClickAndWait(const char* caption) {
+  DWORD_PTR ignored;
+  SendMessageTimeoutA(Child(window_, "Button", caption), BM_CLICK, 0, 0, SMTO_NORMAL, 60000, &ignored);
+}
+
+// The output box's text as another process can read it, with its line breaks counted. The
+// buffer holds `expected` lines of 64 bytes and more: the control answers nothing at all when
+// its text does not fit.
+int DrivenProgram::CountLineBreaks(int expected) {
+  std::vector<char> text(static_cast<size_t>(expected + 1) * 64 + 65536);
+  SendMessageA(output_, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text_ = text.data();
+  int breaks = 0;
+  for (char c : text_) breaks += c == '\r';
+  return breaks;
+}
+
+std::string DrivenProgram::LastLine() const {
+  size_t end = text_.find_last_not_of("\r\n");
+  if (end == std::string::npos) return "";
+  size_t start = text_.find_last_of("\r\n", end);
+  return text_.substr(start == std::string::npos ? 0 : start + 1, end + 1 - (start == std::string::npos ? 0 : start + 1));
+}
+
+double DrivenProgram::WaitForLines(int count, int pollMs, int limitMs) {
+  const double limit = Now() + limitMs / 1000.0;
+  double nextTextCheck = 0;
+  for (;;) {
+    DWORD_PTR lines = 0;
+    // Each display line counts, and the empty paragraph after the last line break too; a
+    // wrapped line counts more than once, so the text itself decides.
+    if (SendMessageTimeoutA(output_, EM_GETLINECOUNT, 0, 0, SMTO_NORMAL, static_cast<UINT>(limitMs), &lines) &&
+        static_cast<int>(lines) > count && Now() >= nextTextCheck) {
+      double seen = Now();
+      if (CountLineBreaks(count) >= count) return seen;
+      nextTextCheck = Now() + 0.5;
+    }
+    if (Now() > limit || WaitForSingleObject(pi_.hProcess, static_cast<DWORD>(pollMs)) == WAIT_OBJECT_0)
+      return -1;
+  }
+}
+
+void DrivenProgram::WaitUntilAnswering() {
+  DWORD_PTR ignored;
+  SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
+}
+
+void DrivenProgram::End() {
+  if (!pi_.hProcess) return;
+  TerminateProcess(pi_.hProcess, 1);
+  WaitForSingleObject(pi_.hProcess, 30000);
+  CloseHandle(pi_.hProcess);
+  CloseHandle(pi_.hThread);
+  pi_ = {};
+}
+
+}  // namespace bench

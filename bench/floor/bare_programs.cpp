@@ -1,0 +1,252 @@
+// The floor under the checker's benchmarks: the least a program of our own must do to make the
+// platform calls that the checker makes for a piece of work (WinINet for the pages, the rich
+// edit control for the lines, one plain window), and nothing else.
+//   bare_programs window          one bare fetch of the update page, then a plain top-level
+//                                 window of the start window's size, shown at once
+//   bare_programs start           the platform's part of the checker's start: OLE and the common
+//                                 controls initialised, the start window's units created, the
+//                                 update page fetched, the window shown
+//   bare_programs check FETCHES   the start window's layout; "检测" fetches FETCHES pages (the
+//                                 profile page, then the search page) for every ID of the input
+//                                 box and appends one coloured verdict line per ID
+//   bare_programs output [COUNT]  "说明" appends the output benchmark's lines (or the first COUNT)
+// Every window closes on WM_CLOSE, which ends the program.
+#include <windows.h>
+#include <commctrl.h>
+#include <richedit.h>
+#include <wininet.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bench_shared.h"
+
+namespace {
+
+constexpr char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
+constexpr char kAcceptLine[] =
+    "Accept: image/gif, image/bmp, image/x-xbitmap, image/jpeg, image/pjpeg, "
+    "application/x-shockwave-flash, application/vnd.ms-excel, application/vnd.ms-powerpoint, "
+    "application/msword, */*\r\n";
+constexpr char kAcceptLanguageLine[] = "Accept-Language: zh-cn\r\n";
+
+// The checker's start window: its size and its units' places (pixels).
+constexpr int kWindowWidth = 418, kWindowHeight = 417;
+constexpr int kCheckId = 100, kUsageId = 101, kExitId = 102;
+
+HWND g_input = nullptr;
+HWND g_output = nullptr;
+int g_fetches = 1;
+bool g_outputMode = false;
+int g_lines = bench::kLogLines;
+
+// Dispatches every waiting message, as the checker does before each read and after each line.
+void DispatchPending() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+// One bare exchange: open, connect, request with the checker's three header lines, the body in
+// 1024-byte reads with waiting messages dispatched before each, the header block into 2048
+// bytes, three closes. Returns the body's length.
+size_t Fetch(const std::string& url) {
+  std::string_view rest = std::string_view(url).substr(7);  // after "http://"
+  size_t slash = rest.find('/');
+  std::string host(rest.substr(0, slash));
+  std::string path(slash == std::string_view::npos ? "/" : rest.substr(slash));
+  std::string headers = std::string(kAcceptLine) + "Referer: " + url + "\r\n" + kAcceptLanguageLine;
+
+  HINTERNET internet = InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+  HINTERNET connection = internet ? InternetConnectA(internet, host.c_str(), 0, nullptr, nullptr,
+                                                     INTERNET_SERVICE_HTTP, 0, 0)
+                                  : nullptr;
+  HINTERNET request = connection ? HttpOpenRequestA(connection, "GET", path.c_str(), "HTTP/1.1",
+                                                    nullptr, nullptr, INTERNET_FLAG_RELOAD, 0)
+                                 : nullptr;
+  std::string body;
+  if (request) {
+    HttpSendRequestA(request, headers.c_str(), static_cast<DWORD>(headers.size()),
+                     const_cast<char*>(""), 0);
+    char buffer[1024];
+    for (;;) {
+      DispatchPending();
+      DWORD count = 0;
+      InternetReadFile(request, buffer, sizeof buffer, &count);
+      if (count == 0) break;
+      body.append(buffer, count);
+    }
+    char headerBlock[2048];
+    DWORD length = sizeof headerBlock;
+    HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, headerBlock, &length, nullptr);
+  }
+  if (request) InternetCloseHandle(request);
+  if (connection) InternetCloseHandle(connection);
+  if (internet) InternetCloseHandle(internet);
+  return body.size();
+}
+
+DWORD CALLBACK GiveText(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* given) {
+  auto* text = reinterpret_cast<std::string_view*>(cookie);
+  size_t n = text->size() < static_cast<size_t>(wanted) ? text->size() : static_cast<size_t>(wanted);
+  std::memcpy(buffer, text->data(), n);
+  text->remove_prefix(n);
+  *given = static_cast<LONG>(n);
+  return 0;
+}
+
+// One line as the output box appends it: the colour and face as the selection's format, the
+// line and CR LF streamed in over the selection, a scroll to the bottom; then waiting messages.
+void AppendLine(const std::string& line, COLORREF colour) {
+  CHARFORMATA cf{};
+  cf.cbSize = sizeof cf;
+  cf.dwMask = 0xF000001F;
+  cf.crTextColor = colour;
+  cf.yHeight = 180;
+  std::strcpy(cf.szFaceName, "宋体");
+  SendMessageA(g_output, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+  std::string text = line + "\r\n";
+  std::string_view rest = text;
+  EDITSTREAM es{reinterpret_cast<DWORD_PTR>(&rest), 0, GiveText};
+  SendMessageA(g_output, EM_STREAMIN, SF_TEXT | SFF_SELECTION, reinterpret_cast<LPARAM>(&es));
+  SendMessageA(g_output, WM_VSCROLL, SB_BOTTOM, 0);
+  DispatchPending();
+}
+
+// "检测": the IDs of the input box, split at CR LF, each fetched and answered with one line.
+void Check() {
+  SetWindowTextA(g_output, "");
+  int length = GetWindowTextLengthA(g_input);
+  std::string input(static_cast<size_t>(length) + 1, '\0');
+  input.resize(static_cast<size_t>(GetWindowTextA(g_input, input.data(), length + 1)));
+  std::string_view rest = input;
+  while (!rest.empty() && IsWindow(g_output)) {
+    size_t end = rest.find("\r\n");
+    std::string_view id = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 2);
+    Fetch(bench::ProfileAddress(id));
+    if (g_fetches > 1) Fetch(bench::SearchAddress(id));
+    std::string line = "账号 " + std::string(id) + (g_fetches > 1 ? " 未注册！" : " 已注册！");
+    AppendLine(line, g_fetches > 1 ? 0xFF00 : 0xFF);
+  }
+}
+
+void WriteLogLines() {
+  for (int i = 1; i <= g_lines && IsWindow(g_output); ++i) AppendLine(bench::LogLine(i), 0xFF);
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_COMMAND:
+      if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kCheckId && !g_outputMode) Check();
+      if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kUsageId && g_outputMode) WriteLogLines();
+      if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kExitId) DestroyWindow(window);
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcA(window, msg, wParam, lParam);
+  }
+}
+
+HWND CreateMainWindow() {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = WindowProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = "BareWindow";
+  RegisterClassA(&wc);
+  int x = (GetSystemMetrics(SM_CXSCREEN) - kWindowWidth) / 2;
+  int y = (GetSystemMetrics(SM_CYSCREEN) - kWindowHeight) / 2;
+  return CreateWindowExA(0, "BareWindow", bench::kBareTitle,
+                         WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, x, y,
+                         kWindowWidth, kWindowHeight, nullptr, nullptr, wc.hInstance, nullptr);
+}
+
+// The start window's units: the input box, the three buttons and the output box, the latter
+// set up as the checker's rich edit box sets up its control.
+void CreateUnits(HWND window) {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  const DWORD child = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
+  g_input = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
+                            child | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, 8, 24, 144, 344,
+                            window, reinterpret_cast<HMENU>(10), instance, nullptr);
+  const struct {
+    const char* caption;
+    int id, top;
+  } kButtons[] = {{"检测", kCheckId, 88}, {"说明", kUsageId, 176}, {"退出", kExitId, 264}};
+  for (const auto& b : kButtons)
+    CreateWindowExA(0, "BUTTON", b.caption, child | BS_PUSHBUTTON, 160, b.top, 48, 24, window,
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(b.id)), instance, nullptr);
+  LoadLibraryA("RICHED20.DLL");
+  g_output = CreateWindowExA(WS_EX_CLIENTEDGE, "RichEdit20A", "",
+                             child | WS_CLIPSIBLINGS | ES_MULTILINE | ES_AUTOVSCROLL |
+                                 ES_WANTRETURN | WS_VSCROLL,
+                             216, 24, 192, 344, window, reinterpret_cast<HMENU>(20), instance, nullptr);
+  CHARFORMATA cf{};
+  cf.cbSize = sizeof cf;
+  cf.dwMask = 0xF800001F;
+  cf.dwEffects = CFE_AUTOCOLOR;
+  cf.yHeight = 180;
+  std::strcpy(cf.szFaceName, "宋体");
+  SendMessageA(g_output, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&cf));
+  SendMessageA(g_output, EM_EXLIMITTEXT, 0, 0x7FFFFFFF);
+  SendMessageA(g_output, EM_SETBKGNDCOLOR, 0, 0);
+  SendMessageA(g_output, EM_SETEVENTMASK, 0, ENM_CHANGE | ENM_SCROLL | ENM_SELCHANGE | ENM_PROTECTED);
+  SendMessageA(g_output, EM_SETOPTIONS, ECOOP_OR, ECO_AUTOWORDSELECTION);
+}
+
+// OLE and the common controls, initialised as the checker's runtime does at its start. Loaded
+// here on demand, so that the other modes start without them.
+void InitialiseLikeTheRuntime() {
+  using OleInitializeFn = HRESULT(WINAPI*)(void*);
+  using InitCommonControlsExFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  auto oleInitialize = reinterpret_cast<OleInitializeFn>(
+      reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("ole32.dll"), "OleInitialize")));
+  auto initCommonControls = reinterpret_cast<InitCommonControlsExFn>(
+      reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("comctl32.dll"), "InitCommonControlsEx")));
+  if (oleInitialize) oleInitialize(nullptr);
+  INITCOMMONCONTROLSEX classes{sizeof classes, ICC_UPDOWN_CLASS};
+  if (initCommonControls) initCommonControls(&classes);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string mode = argc > 1 ? argv[1] : "";
+  if (mode == "window") {
+    Fetch(bench::kUpdateAddress);
+  } else if (mode == "start") {
+    InitialiseLikeTheRuntime();
+  } else if (mode == "check") {
+    g_fetches = argc > 2 ? std::atoi(argv[2]) : 1;
+  } else if (mode == "output") {
+    g_outputMode = true;
+    if (argc > 2) g_lines = std::atoi(argv[2]);
+  } else {
+    return 2;
+  }
+  HWND window = CreateMainWindow();
+  if (!window) return 1;
+  if (mode != "window") CreateUnits(window);
+  if (mode == "start") Fetch(bench::kUpdateAddress);
+  ShowWindow(window, SW_SHOW);
+  UpdateWindow(window);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return 0;
+}
