@@ -6,7 +6,7 @@
 #include "output_log.h"
 #include "runtime_interface.h"
 
-extern "C" uint64_t __cdecl AppendManyLines() {
+extern "C" HandlerReturn __cdecl AppendManyLines() {
   for (int i = 1; i <= bench::kLogLines; ++i) {
     AppendLogLine(kRed, bench::LogLine(i).c_str());
     core::ProcessEvents();
