@@ -79,17 +79,28 @@ void PinWinInet() {
   if (!pinned) pinned = dll::GetModuleHandleExA(kPinModule, "wininet.dll", &module) != 0;
 }
 
+// The thread of a finished request, waiting for its next call. Starting a thread and its two
+// events for every request would cost more than a request's own work on a fast network; a
+// thread left waiting here at the end of the process ends with it.
+RequestThreadRecord* spareRecord = nullptr;
+
 }  // namespace
 
-RequestThread::RequestThread()
-    : record_(static_cast<RequestThreadRecord*>(MemAlloc(sizeof(RequestThreadRecord)))) {
+RequestThread::RequestThread() {
+  if (spareRecord) {
+    record_ = spareRecord;
+    spareRecord = nullptr;
+    record_->redirects = 0;
+  } else {
+    record_ = static_cast<RequestThreadRecord*>(MemAlloc(sizeof(RequestThreadRecord)));
+    std::memset(record_, 0, sizeof *record_);
+    PinWinInet();
+    record_->go = dll::CreateEventA(nullptr, 0, 0, nullptr);
+    record_->done = dll::CreateEventA(nullptr, 0, 0, nullptr);
+    if (record_->go && record_->done)
+      record_->thread = dll::CreateThread(nullptr, 0, RunCalls, record_, 0, nullptr);
+  }
   recordBlock_ = core::OwnedBlock(record_);
-  std::memset(record_, 0, sizeof *record_);
-  PinWinInet();
-  record_->go = dll::CreateEventA(nullptr, 0, 0, nullptr);
-  record_->done = dll::CreateEventA(nullptr, 0, 0, nullptr);
-  if (record_->go && record_->done)
-    record_->thread = dll::CreateThread(nullptr, 0, RunCalls, record_, 0, nullptr);
 }
 
 RequestThread::~RequestThread() {
@@ -97,6 +108,13 @@ RequestThread::~RequestThread() {
     // The call may still finish into the record and read the copies: both stay.
     recordBlock_.Release();
     sendCopy_.Release();
+    return;
+  }
+  // A thread that is waiting for its next call is kept for the next request, unless one is
+  // kept already (a request made by a handler during another one).
+  if (record_->thread && !record_->redirectLoop && !spareRecord) {
+    spareRecord = record_;
+    recordBlock_.Release();
     return;
   }
   if (record_->thread && !record_->redirectLoop) {

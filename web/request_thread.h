@@ -6,8 +6,9 @@
 // once.
 //
 // Ownership: the window's thread creates the thread's record (the call, its argument copies and
-// its read buffer), its two events and the thread, and releases them when the request is over
-// and the thread has ended. A call the window's thread stops waiting for because the program is
+// its read buffer), its two events and the thread. When the request is over, the idle thread
+// with its record and events is kept for the next request (one at a time); any other is ended
+// and released. A call the window's thread stops waiting for because the program is
 // ending is abandoned: record, events and thread are left as they are, so the call can still
 // finish into memory that stays valid, and the end of the process takes them all.
 #pragma once
