@@ -18,6 +18,11 @@ constexpr uint32_t kInputAvailable = 0x0004;        // MWMO_INPUTAVAILABLE
 constexpr uint32_t kStatusRedirect = 110;           // INTERNET_STATUS_REDIRECT
 constexpr uint32_t kPinModule = 1;                  // GET_MODULE_HANDLE_EX_FLAG_PIN
 constexpr uint32_t kEndThread = 0xFFFFFFFF;         // the command that ends the thread
+constexpr uint32_t kReadBatch = 0xFFFFFFFE;         // the command that reads ahead
+// Reads one read-ahead makes at most. The body is used only once it is whole, so reading ahead
+// changes nothing but the number of hand-overs between the two threads, which under Wine cost
+// more than a read of data already there.
+constexpr uint32_t kReadAhead = 16;
 constexpr uint32_t kMaxWords = 8;
 
 }  // namespace
@@ -36,13 +41,39 @@ struct RequestThreadRecord {
   uint32_t result;
   uint32_t redirects;         // redirects followed so far
   uint32_t redirectLoop;      // 1: more than kMaxRedirects; the thread has ended
-  uint32_t readCount;         // bytes the last read delivered into `chunk`
   uint32_t queryLength;       // the length word of the last query
-  uint8_t chunk[RequestThread::kChunkSize];
+  uint32_t batchReads;        // reads the last read-ahead made, each into its chunk of `chunk`
+  uint32_t batchCounts[kReadAhead];   // bytes each of them delivered
+  int32_t batchResults[kReadAhead];   // what InternetReadFile returned for each
+  uint8_t chunk[kReadAhead * RequestThread::kChunkSize];
   uint8_t query[RequestThread::kQueryBufferSize];
 };
 
 namespace {
+
+// Reads ahead from the file handle in words[0]: 1024-byte reads, one after the other, each into
+// its own chunk, until a read fails or delivers nothing or kReadAhead reads are made.
+uint32_t ReadAhead(RequestThreadRecord* record) {
+  for (record->batchReads = 0; record->batchReads < kReadAhead;) {
+    uint32_t i = record->batchReads;
+    uint32_t count = 0;
+    const uint32_t words[4] = {record->words[0],
+                               reinterpret_cast<uint32_t>(record->chunk + i * RequestThread::kChunkSize),
+                               RequestThread::kChunkSize, reinterpret_cast<uint32_t>(&count)};
+    int32_t succeeded = static_cast<int32_t>(ProgramCallDll(dll::kInternetReadFile, words, 4));
+    record->batchCounts[i] = count;
+    record->batchResults[i] = succeeded;
+    record->batchReads = i + 1;
+    if (!succeeded || count == 0) break;
+  }
+  return 1;
+}
+
+// Runs the call the record holds.
+uint32_t RunCall(RequestThreadRecord* record) {
+  if (record->command == kReadBatch) return ReadAhead(record);
+  return ProgramCallDll(record->command, record->words, record->count);
+}
 
 // The helper thread: runs each call it is given until it is told to end.
 uint32_t __stdcall RunCalls(void* parameter) {
@@ -50,7 +81,7 @@ uint32_t __stdcall RunCalls(void* parameter) {
   for (;;) {
     dll::WaitForSingleObject(record->go, kInfinite);
     if (record->command == kEndThread) return 0;
-    record->result = ProgramCallDll(record->command, record->words, record->count);
+    record->result = RunCall(record);
     dll::SetEvent(record->done);
   }
 }
@@ -91,6 +122,7 @@ RequestThread::RequestThread() {
     record_ = spareRecord;
     spareRecord = nullptr;
     record_->redirects = 0;
+    record_->batchReads = 0;
   } else {
     record_ = static_cast<RequestThreadRecord*>(MemAlloc(sizeof(RequestThreadRecord)));
     std::memset(record_, 0, sizeof *record_);
@@ -146,13 +178,13 @@ bool RequestThread::Call(dll::Command command, std::initializer_list<uint32_t> w
     return false;
   }
   uint32_t count = static_cast<uint32_t>(words.size());
-  if (!record_->thread) {
-    *result = ProgramCallDll(command, words.begin(), count);
-    return true;
-  }
   record_->command = command;
   record_->count = count < kMaxWords ? count : kMaxWords;
   std::memcpy(record_->words, words.begin(), 4 * record_->count);
+  if (!record_->thread) {
+    *result = RunCall(record_);
+    return true;
+  }
   dll::SetEvent(record_->go);
   for (;;) {
     uint32_t woke = dll::MsgWaitForMultipleObjectsEx(1, &record_->done, kInfinite, kAllInput,
@@ -198,17 +230,23 @@ bool RequestThread::Send(dll::Handle request, const char* headers, uint32_t head
 
 bool RequestThread::Read(dll::Handle file, const uint8_t** data, uint32_t* count,
                          int32_t* result) {
-  std::memset(record_->chunk, 0, kChunkSize);
-  record_->readCount = 0;
-  uint32_t value = 0;
-  bool over = Call(dll::kInternetReadFile,
-                   {file, reinterpret_cast<uint32_t>(record_->chunk), kChunkSize,
-                    reinterpret_cast<uint32_t>(&record_->readCount)},
-                   &value);
-  *data = record_->chunk;
-  *count = over ? record_->readCount : 0;
-  *result = static_cast<int32_t>(value);
-  return over;
+  if (nextRead_ >= record_->batchReads) {
+    std::memset(record_->chunk, 0, sizeof record_->chunk);
+    record_->batchReads = 0;
+    nextRead_ = 0;
+    uint32_t value = 0;
+    if (!Call(static_cast<dll::Command>(kReadBatch), {file}, &value)) {
+      *data = record_->chunk;
+      *count = 0;
+      *result = 0;
+      return false;
+    }
+  }
+  uint32_t i = nextRead_++;
+  *data = record_->chunk + i * kChunkSize;
+  *count = record_->batchCounts[i];
+  *result = record_->batchResults[i];
+  return true;
 }
 
 bool RequestThread::Query(dll::Handle request, uint32_t level, void* buffer, uint32_t* length,

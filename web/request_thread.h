@@ -49,9 +49,10 @@ class RequestThread {
   // the wait, or WinINet followed more than kMaxRedirects redirects.
   bool Send(dll::Handle request, const char* headers, uint32_t headersLength,
             const char* optional, uint32_t optionalLength, int32_t* result);
-  // InternetReadFile(file, buffer, kChunkSize, &count) on the thread, into a zeroed buffer of
-  // the record; *data then points at *count bytes, valid until the next call. The result of
-  // the call goes to *result. False as for Send.
+  // The next InternetReadFile(file, buffer, kChunkSize, &count), into a zeroed buffer of the
+  // record; *data then points at *count bytes, valid until the next call. The result of the
+  // call goes to *result. The thread reads ahead: one hand-over makes several reads in a row,
+  // which later calls return in order without waiting. False as for Send.
   bool Read(dll::Handle file, const uint8_t** data, uint32_t* count, int32_t* result);
 
   // HttpQueryInfoA(request, level, buffer, length, nullptr) on the thread, through a copy of
@@ -70,6 +71,7 @@ class RequestThread {
 
   core::OwnedBlock recordBlock_;            // the record's heap block, released with it
   RequestThreadRecord* record_ = nullptr;
+  uint32_t nextRead_ = 0;                   // the next read-ahead result to return
   core::Text sendCopy_;                     // the texts of the last send
   bool stopped_ = false;
   bool abandoned_ = false;
