@@ -57,7 +57,7 @@ std::optional<core::Text> FetchPage(core::Text address) {
   char* url = address.ReleaseText();
   core::Bytes body(网页_访问(&url));
   bool complete = LastPageComplete();
-  core::Text finalAddress(url);
+  const core::Text usedAddress(url);   // what the routine left in the variable is ours to free
   if (ProgramEnding()) return std::nullopt;
   if (!complete || body.empty()) return core::Text();
   return core::ToText(BytesArg(body.get()));
