@@ -9,6 +9,9 @@ cd "$(dirname "$0")"
 cmake -S . -B build-bench -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake \
   -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build-bench -j "$(nproc)" --target bench_driver
+# The checker writes its skin library next to itself only when no such file is there yet:
+# the copy that an earlier build's checker wrote goes, so this run's checker writes its own.
+rm -f build-bench/bin/SkinH_QX.dll
 
 # A private prefix for this run; the stand-in's namespace gets its own display.
 export WINEPREFIX=$(mktemp -d /tmp/checker-bench-prefix.XXXXXX)

@@ -5,6 +5,7 @@
 
 #include "skin_caption.h"
 #include "skin_paint.h"
+#include "skin_window_table.h"
 
 namespace skin {
 namespace {
@@ -15,7 +16,6 @@ namespace {
 enum class Role : uint8_t { Frame, Button, Edit, RichEditFrame };
 
 constexpr int kMaxLevels = 4;
-constexpr wchar_t kStateProperty[] = L"SkinWindowState";
 
 // One of our procedures in a window's chain, and the procedure it passes messages on to.
 struct Level {
@@ -23,7 +23,7 @@ struct Level {
   bool wide;  // installed and called through the Unicode entry points
 };
 
-// Per-window state, stored as a window property from installation to WM_NCDESTROY.
+// Per-window state, kept in the window table from installation to WM_NCDESTROY.
 struct WindowState {
   Role role;
   uint8_t levels;    // layers installed
@@ -43,16 +43,13 @@ Palette* g_palette = nullptr;
 struct ThreadHooks {
   DWORD threadId;
   HHOOK cbt;
-  HHOOK callWndProc;
 };
 constexpr int kMaxThreads = 16;
 ThreadHooks g_threads[kMaxThreads];
 SRWLOCK g_threadsLock = SRWLOCK_INIT;
 
 // The state of a styled window, or null for a window the skin does not touch.
-WindowState* StateOf(HWND window) {
-  return static_cast<WindowState*>(GetPropW(window, kStateProperty));
-}
+WindowState* StateOf(HWND window) { return static_cast<WindowState*>(FindWindowState(window)); }
 
 // Passes a message on to the procedure below a layer through the entry point matching the
 // way the layer was installed, so the message arrives exactly as it was sent.
@@ -101,17 +98,22 @@ bool PushLayer(HWND window, WindowState* state) {
 }
 
 // Starts styling a window in the given role; nothing happens to a window already styled.
-void Install(HWND window, Role role) {
-  if (StateOf(window)) return;
+// A window being created (`created`) has seen no message yet, so a state found under its
+// handle belongs to an earlier window of the same handle value whose end the skin never saw
+// (someone had taken all of our layers out of its chain); that state is dropped.
+void Install(HWND window, Role role, bool created) {
+  if (!created && StateOf(window)) return;
   auto* state = static_cast<WindowState*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(WindowState)));
   if (!state) return;
   state->role = role;
-  if (!SetPropW(window, kStateProperty, state)) {
+  bool stored = false;
+  if (void* stale = StoreWindowState(window, state, &stored)) HeapFree(GetProcessHeap(), 0, stale);
+  if (!stored) {
     HeapFree(GetProcessHeap(), 0, state);
     return;
   }
   if (!PushLayer(window, state)) {
-    RemovePropW(window, kStateProperty);
+    RemoveWindowState(window);
     HeapFree(GetProcessHeap(), 0, state);
     return;
   }
@@ -121,19 +123,21 @@ void Install(HWND window, Role role) {
   }
 }
 
-// Makes sure our active layer is the first procedure of the window. When another procedure
-// was put in front of it, either one of our lower layers is on top again (the other one
-// removed itself) or a new layer goes on top; the window is then repainted through it.
-void KeepOnTop(HWND window, WindowState* state) {
-  const Level& active = state->level[state->active];
-  if (CurrentProc(window, active.wide) == kLayerProcs[state->active][active.wide]) return;
-  for (int i = state->levels - 1; i >= 0; --i) {
-    if (CurrentProc(window, state->level[i].wide) == kLayerProcs[i][state->level[i].wide]) {
-      state->active = static_cast<uint8_t>(i);
-      return;
-    }
+// Keeps the styling layer in front, checked by each of our layers as a message passes it.
+// A layer that is the window's first procedure becomes the active one (also when another
+// procedure above it has taken itself out again). When the active layer finds another
+// procedure in front of it, a new layer goes on top and the window is repainted through it.
+// Returns true when the message at hand is styled by `level`: the active layer, or the one
+// that was active until this message (the new layer on top has not seen this message).
+bool KeepOnTop(HWND window, WindowState* state, int level) {
+  const Level& own = state->level[level];
+  if (CurrentProc(window, own.wide) == kLayerProcs[level][own.wide]) {
+    state->active = static_cast<uint8_t>(level);
+    return true;
   }
+  if (level != state->active) return false;
   if (PushLayer(window, state)) InvalidateRect(window, nullptr, TRUE);
+  return true;
 }
 
 // Class name comparisons ignore case, as the system does.
@@ -198,16 +202,17 @@ bool Classify(HWND window, LONG style, HWND parent, Role* role) {
 // Styles a control's parent as a frame so that it answers the control's colour requests.
 void EnsureFrame(HWND parent) {
   if (StateOf(parent)) return;
-  Install(parent, Role::Frame);
+  Install(parent, Role::Frame, false);
   InvalidateRect(parent, nullptr, TRUE);
 }
 
-// Styles one window if its kind is one the skin handles (used for new and existing windows).
-void StyleWindow(HWND window, LONG style, HWND parent) {
+// Styles one window if its kind is one the skin handles: a window being created, or one that
+// existed when the skin was attached.
+void StyleWindow(HWND window, LONG style, HWND parent, bool created) {
   Role role;
   if (!Classify(window, style, parent, &role)) return;
   if (role != Role::Frame) EnsureFrame(parent);
-  Install(window, role);
+  Install(window, role, created);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -473,7 +478,7 @@ LRESULT EditProc(WindowState* state, const Level& next, HWND window, UINT messag
   return result;
 }
 
-// Entry of every layer: pass-through unless this layer is the active one and a skin is set.
+// Entry of every layer: pass-through unless this layer styles the message and a skin is set.
 // At WM_NCDESTROY the lowest layer, the last of ours to see the window, frees the state.
 LRESULT Dispatch(int level, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   WindowState* state = StateOf(window);
@@ -482,12 +487,13 @@ LRESULT Dispatch(int level, HWND window, UINT message, WPARAM wParam, LPARAM lPa
   if (message == WM_NCDESTROY) {
     LRESULT result = CallNext(next, window, message, wParam, lParam);
     if (level == 0) {
-      RemovePropW(window, kStateProperty);
+      RemoveWindowState(window);
       HeapFree(GetProcessHeap(), 0, state);
     }
     return result;
   }
-  if (level != state->active || !g_palette) return CallNext(next, window, message, wParam, lParam);
+  if (!g_palette || message == WM_DESTROY || !KeepOnTop(window, state, level))
+    return CallNext(next, window, message, wParam, lParam);
   switch (state->role) {
     case Role::Frame: return FrameProc(state, next, window, message, wParam, lParam);
     case Role::Button: return ButtonProc(state, next, window, message, wParam, lParam);
@@ -501,13 +507,13 @@ LRESULT Dispatch(int level, HWND window, UINT message, WPARAM wParam, LPARAM lPa
 // Hooks.
 // ---------------------------------------------------------------------------------------------
 
-// The calling thread's CBT or call-window-procedure hook, for passing the call on.
-HHOOK HookOf(bool cbt) {
+// The calling thread's CBT hook, for passing the call on.
+HHOOK HookOfThread() {
   DWORD id = GetCurrentThreadId();
   AcquireSRWLockShared(&g_threadsLock);
   HHOOK hook = nullptr;
   for (const ThreadHooks& t : g_threads)
-    if (t.threadId == id) hook = cbt ? t.cbt : t.callWndProc;
+    if (t.threadId == id) hook = t.cbt;
   ReleaseSRWLockShared(&g_threadsLock);
   return hook;
 }
@@ -517,24 +523,12 @@ LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_CREATEWND && g_palette) {
     HWND window = reinterpret_cast<HWND>(wParam);
     const CREATESTRUCTW* cs = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
-    StyleWindow(window, static_cast<LONG>(cs->style), cs->hwndParent);
+    StyleWindow(window, static_cast<LONG>(cs->style), cs->hwndParent, true);
   }
-  return CallNextHookEx(HookOf(true), code, wParam, lParam);
+  return CallNextHookEx(HookOfThread(), code, wParam, lParam);
 }
 
-// Keeps our layer in front whenever a styled window is sent a message.
-LRESULT CALLBACK CallWndProcHook(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HC_ACTION) {
-    const CWPSTRUCT* msg = reinterpret_cast<CWPSTRUCT*>(lParam);
-    if (msg->message != WM_DESTROY && msg->message != WM_NCDESTROY) {
-      WindowState* state = StateOf(msg->hwnd);
-      if (state) KeepOnTop(msg->hwnd, state);
-    }
-  }
-  return CallNextHookEx(HookOf(false), code, wParam, lParam);
-}
-
-// Installs both hooks for the calling thread unless it has them already.
+// Installs the hook for the calling thread unless it has it already.
 bool HookThread(HINSTANCE module) {
   DWORD id = GetCurrentThreadId();
   AcquireSRWLockExclusive(&g_threadsLock);
@@ -546,12 +540,9 @@ bool HookThread(HINSTANCE module) {
   }
   if (!done && slot) {
     HHOOK cbt = SetWindowsHookExW(WH_CBT, CbtHook, module, id);
-    HHOOK cwp = cbt ? SetWindowsHookExW(WH_CALLWNDPROC, CallWndProcHook, module, id) : nullptr;
-    if (cbt && cwp) {
-      *slot = ThreadHooks{id, cbt, cwp};
+    if (cbt) {
+      *slot = ThreadHooks{id, cbt};
       done = true;
-    } else if (cbt) {
-      UnhookWindowsHookEx(cbt);
     }
   }
   ReleaseSRWLockExclusive(&g_threadsLock);
@@ -561,12 +552,12 @@ bool HookThread(HINSTANCE module) {
 // Enumeration callbacks: style what already exists (children after their top-level window,
 // so that a control finds its frame already styled), then repaint everything.
 BOOL CALLBACK StyleChild(HWND window, LPARAM) {
-  StyleWindow(window, GetWindowLongW(window, GWL_STYLE), GetParent(window));
+  StyleWindow(window, GetWindowLongW(window, GWL_STYLE), GetParent(window), false);
   return TRUE;
 }
 
 BOOL CALLBACK StyleTopLevel(HWND window, LPARAM) {
-  StyleWindow(window, GetWindowLongW(window, GWL_STYLE), nullptr);
+  StyleWindow(window, GetWindowLongW(window, GWL_STYLE), nullptr, false);
   EnumChildWindows(window, StyleChild, 0);
   return TRUE;
 }

@@ -11,11 +11,14 @@
 // styled the same way.
 //
 // Styling works by subclassing. Whoever subclasses a window after us would see its messages
-// first, so a call-window-procedure hook watches our windows and, when another procedure has
-// been put in front of ours, places a further layer on top (at most kMaxLevels per window).
-// Only the topmost layer styles; the ones below pass messages straight on. Nothing a window
-// does (clicks, keys, focus, notifications) is withheld from the procedures below: only
-// painting and colour requests are answered by the library.
+// first, so each of our layers checks, as a message passes it, that the styling layer is
+// still the window's first procedure; when another procedure has been put in front of it, a
+// further layer goes on top (at most kMaxLevels per window). Only the topmost layer styles;
+// the ones below pass messages straight on. Nothing a window does (clicks, keys, focus,
+// notifications) is withheld from the procedures below: only painting and colour requests are
+// answered by the library. The check costs a read of the window's procedure: no hook on the
+// thread's messages and no window property, each of which would be a trip to the window
+// server for every message the thread sends.
 #pragma once
 
 #include <windows.h>
