@@ -136,6 +136,15 @@ core::Bytes ReadBody(web::RequestThread& thread, dll::Handle request, bool* fail
   return core::Bytes(body.Finish());
 }
 
+// The two header queries made once the body is read, named to the request's thread before the
+// send so that it makes them as soon as it meets the end of the body.
+void PlanHeaderQueries(web::RequestThread& thread) {
+  core::Text blanks = core::SpaceText(kHeaderBufferSize);
+  thread.PlanQuery(kQueryRawHeadersCrLf, blanks.get(), kHeaderBufferSize);
+  const uint32_t noLength = 0;
+  thread.PlanQuery(kQueryContentLength | kQueryNumber, &noLength, sizeof noLength);
+}
+
 // The raw response header block. The buffer starts as 2048 blanks, so a block too large for
 // it (the query then fails and leaves the buffer alone) reads as 2048 blanks. *hasStatusLine
 // tells whether the server sent a status line: WinINet makes up "HTTP/1.0 200 OK" for an
@@ -245,6 +254,7 @@ uint8_t* 网页_访问(char** urlVariable, int32_t method, char** proxyVariable,
   core::Text cookieLine = JoinText("Cookie: ", cookies.Get(), "\r\n\r\n");
   core::Text verb = core::ToUpper(methodText);
   int32_t sent = 0;
+  PlanHeaderQueries(thread);
   if (verb.empty() || std::strcmp(verb.c_str(), "GET") == 0) {
     if (!cookies.Empty()) AppendText(lines, cookieLine.get());
     thread.Send(request.Get(), *lines, TextLength(*lines), "", 0, &sent);

@@ -19,6 +19,7 @@ constexpr uint32_t kStatusRedirect = 110;           // INTERNET_STATUS_REDIRECT
 constexpr uint32_t kPinModule = 1;                  // GET_MODULE_HANDLE_EX_FLAG_PIN
 constexpr uint32_t kEndThread = 0xFFFFFFFF;         // the command that ends the thread
 constexpr uint32_t kReadBatch = 0xFFFFFFFE;         // the command that reads ahead
+constexpr uint32_t kSendAndRead = 0xFFFFFFFD;       // sends, then reads ahead
 // Reads one read-ahead makes at most. The body is used only once it is whole, so reading ahead
 // changes nothing but the number of hand-overs between the two threads, which under Wine cost
 // more than a read of data already there.
@@ -26,6 +27,17 @@ constexpr uint32_t kReadAhead = 16;
 constexpr uint32_t kMaxWords = 8;
 
 }  // namespace
+
+// A header query named in advance, made by the thread once it meets the end of the body.
+struct PlannedQuery {
+  uint32_t level;
+  uint32_t offered;           // bytes of the buffer offered to the query
+  uint32_t length;            // the length word the query left
+  int32_t result;             // what HttpQueryInfoA returned
+  uint32_t made;              // 1 once the thread has made it
+  uint8_t initial[RequestThread::kQueryBufferSize];   // the buffer as the caller will offer it
+  uint8_t buffer[RequestThread::kQueryBufferSize];    // the buffer as the query left it
+};
 
 // Shared by the window's thread and the helper thread. The window's thread writes a call and
 // signals `go`; the helper thread runs it, writes `result` and signals `done`. Each event hands
@@ -42,6 +54,8 @@ struct RequestThreadRecord {
   uint32_t redirects;         // redirects followed so far
   uint32_t redirectLoop;      // 1: more than kMaxRedirects; the thread has ended
   uint32_t queryLength;       // the length word of the last query
+  uint32_t plannedCount;      // planned queries for the current request
+  PlannedQuery planned[RequestThread::kPlannedQueries];
   uint32_t batchReads;        // reads the last read-ahead made, each into its chunk of `chunk`
   uint32_t batchCounts[kReadAhead];   // bytes each of them delivered
   int32_t batchResults[kReadAhead];   // what InternetReadFile returned for each
@@ -51,8 +65,22 @@ struct RequestThreadRecord {
 
 namespace {
 
+// Makes the planned header queries on the request in words[0], in the order they were planned.
+void MakePlannedQueries(RequestThreadRecord* record) {
+  for (uint32_t i = 0; i < record->plannedCount; ++i) {
+    PlannedQuery& q = record->planned[i];
+    std::memcpy(q.buffer, q.initial, q.offered);
+    q.length = q.offered;
+    const uint32_t words[5] = {record->words[0], q.level, reinterpret_cast<uint32_t>(q.buffer),
+                               reinterpret_cast<uint32_t>(&q.length), 0};
+    q.result = static_cast<int32_t>(ProgramCallDll(dll::kHttpQueryInfo, words, 5));
+    q.made = 1;
+  }
+}
+
 // Reads ahead from the file handle in words[0]: 1024-byte reads, one after the other, each into
-// its own chunk, until a read fails or delivers nothing or kReadAhead reads are made.
+// its own chunk, until a read fails or delivers nothing or kReadAhead reads are made. A read
+// that ends the body is followed by the planned queries.
 uint32_t ReadAhead(RequestThreadRecord* record) {
   for (record->batchReads = 0; record->batchReads < kReadAhead;) {
     uint32_t i = record->batchReads;
@@ -64,14 +92,23 @@ uint32_t ReadAhead(RequestThreadRecord* record) {
     record->batchCounts[i] = count;
     record->batchResults[i] = succeeded;
     record->batchReads = i + 1;
-    if (!succeeded || count == 0) break;
+    if (!succeeded || count == 0) {
+      MakePlannedQueries(record);
+      break;
+    }
   }
   return 1;
 }
 
-// Runs the call the record holds.
+// Runs the call the record holds. A send's result is the call's; its read-ahead is kept in
+// the record like any other.
 uint32_t RunCall(RequestThreadRecord* record) {
   if (record->command == kReadBatch) return ReadAhead(record);
+  if (record->command == kSendAndRead) {
+    uint32_t sent = ProgramCallDll(dll::kHttpSendRequest, record->words, record->count);
+    ReadAhead(record);
+    return sent;
+  }
   return ProgramCallDll(record->command, record->words, record->count);
 }
 
@@ -123,6 +160,7 @@ RequestThread::RequestThread() {
     spareRecord = nullptr;
     record_->redirects = 0;
     record_->batchReads = 0;
+    record_->plannedCount = 0;
   } else {
     record_ = static_cast<RequestThreadRecord*>(MemAlloc(sizeof(RequestThreadRecord)));
     std::memset(record_, 0, sizeof *record_);
@@ -218,8 +256,9 @@ bool RequestThread::Send(dll::Handle request, const char* headers, uint32_t head
   headersCopy[headersLength] = '\0';
   if (optionalLength) std::memcpy(optionalCopy, optional, optionalLength);
   optionalCopy[optionalLength] = '\0';
+  StartReadAhead(request);
   uint32_t value = 0;
-  bool over = Call(dll::kHttpSendRequest,
+  bool over = Call(static_cast<dll::Command>(kSendAndRead),
                    {request, reinterpret_cast<uint32_t>(headers ? headersCopy : nullptr),
                     headersLength, reinterpret_cast<uint32_t>(optional ? optionalCopy : nullptr),
                     optionalLength},
@@ -228,12 +267,28 @@ bool RequestThread::Send(dll::Handle request, const char* headers, uint32_t head
   return over;
 }
 
+// Empties the read-ahead before a hand-over that reads from `file`.
+void RequestThread::StartReadAhead(dll::Handle file) {
+  std::memset(record_->chunk, 0, sizeof record_->chunk);
+  record_->batchReads = 0;
+  nextRead_ = 0;
+  readFile_ = file;
+}
+
+void RequestThread::PlanQuery(uint32_t level, const void* buffer, uint32_t length) {
+  if (record_->plannedCount >= kPlannedQueries) return;
+  PlannedQuery& q = record_->planned[record_->plannedCount++];
+  q.level = level;
+  q.offered = length < kQueryBufferSize ? length : kQueryBufferSize;
+  q.made = 0;
+  std::memcpy(q.initial, buffer, q.offered);
+}
+
 bool RequestThread::Read(dll::Handle file, const uint8_t** data, uint32_t* count,
                          int32_t* result) {
-  if (nextRead_ >= record_->batchReads) {
-    std::memset(record_->chunk, 0, sizeof record_->chunk);
-    record_->batchReads = 0;
-    nextRead_ = 0;
+  // After a stopped call the record may still be written by the thread.
+  if (stopped_ || file != readFile_ || nextRead_ >= record_->batchReads) {
+    StartReadAhead(file);
     uint32_t value = 0;
     if (!Call(static_cast<dll::Command>(kReadBatch), {file}, &value)) {
       *data = record_->chunk;
@@ -252,6 +307,15 @@ bool RequestThread::Read(dll::Handle file, const uint8_t** data, uint32_t* count
 bool RequestThread::Query(dll::Handle request, uint32_t level, void* buffer, uint32_t* length,
                           int32_t* result) {
   uint32_t size = *length < kQueryBufferSize ? *length : kQueryBufferSize;
+  for (uint32_t i = 0; i < record_->plannedCount && !stopped_; ++i) {
+    const PlannedQuery& q = record_->planned[i];
+    if (q.made && q.level == level && q.offered == size && std::memcmp(q.initial, buffer, size) == 0) {
+      std::memcpy(buffer, q.buffer, size);
+      *length = q.length;
+      *result = q.result;
+      return true;
+    }
+  }
   std::memcpy(record_->query, buffer, size);
   record_->queryLength = size;
   uint32_t value = 0;

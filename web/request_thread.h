@@ -43,10 +43,20 @@ class RequestThread {
   uint32_t Context() const;
   void WatchRedirects(dll::Handle request);
 
+  // Names a header query that the request will make once its body is read:
+  // HttpQueryInfoA(request, level, buffer, &length, nullptr) with `length` bytes of `buffer`
+  // (at most kQueryBufferSize) as they are now. When the thread meets the end of the body
+  // within a hand-over, it makes the planned queries right there, in order, and the matching
+  // Query calls later return their results without a further hand-over. At most kPlannedQueries.
+  void PlanQuery(uint32_t level, const void* buffer, uint32_t length);
+  static constexpr uint32_t kPlannedQueries = 2;
+
   // HttpSendRequestA(request, headers, headersLength, optional, optionalLength) on the thread.
-  // The thread works on copies of the two texts (a null one stays null). True with the call's
-  // result in *result; false when it did not come to its end: the program began ending during
-  // the wait, or WinINet followed more than kMaxRedirects redirects.
+  // The thread works on copies of the two texts (a null one stays null), and in the same
+  // hand-over goes on to read ahead from the request (see Read): each hand-over costs two
+  // thread switches through the window server, more than a small page's own reads. True with
+  // the call's result in *result; false when it did not come to its end: the program began
+  // ending during the wait, or WinINet followed more than kMaxRedirects redirects.
   bool Send(dll::Handle request, const char* headers, uint32_t headersLength,
             const char* optional, uint32_t optionalLength, int32_t* result);
   // The next InternetReadFile(file, buffer, kChunkSize, &count), into a zeroed buffer of the
@@ -57,7 +67,8 @@ class RequestThread {
 
   // HttpQueryInfoA(request, level, buffer, length, nullptr) on the thread, through a copy of
   // the buffer held by the record (at most kQueryBufferSize bytes): assembling a large header
-  // block takes WinINet long enough to be felt. False as for Send.
+  // block takes WinINet long enough to be felt. A planned query already made (same level,
+  // buffer and length) gives its result without a hand-over. False as for Send.
   bool Query(dll::Handle request, uint32_t level, void* buffer, uint32_t* length,
              int32_t* result);
   static constexpr uint32_t kQueryBufferSize = 2048;
@@ -68,10 +79,12 @@ class RequestThread {
 
  private:
   bool Call(dll::Command command, std::initializer_list<uint32_t> words, uint32_t* result);
+  void StartReadAhead(dll::Handle file);
 
   core::OwnedBlock recordBlock_;            // the record's heap block, released with it
   RequestThreadRecord* record_ = nullptr;
   uint32_t nextRead_ = 0;                   // the next read-ahead result to return
+  dll::Handle readFile_ = 0;                // the handle the read-ahead results come from
   core::Text sendCopy_;                     // the texts of the last send
   bool stopped_ = false;
   bool abandoned_ = false;

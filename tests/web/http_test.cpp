@@ -343,6 +343,22 @@ BOOL WINAPI SpyClose(HINTERNET handle) {
   handleLog.events.push_back(handleLog.Name(handle));
   return InternetCloseHandle(handle);
 }
+// The exchange's calls in the order they are made, whichever thread makes them: "send",
+// "read <count>", "query <level>".
+std::vector<std::string> exchange;
+BOOL WINAPI SpySend(HINTERNET request, LPCSTR headers, DWORD length, LPVOID optional, DWORD optionalLength) {
+  exchange.push_back("send");
+  return HttpSendRequestA(request, headers, length, optional, optionalLength);
+}
+BOOL WINAPI SpyRead(HINTERNET file, LPVOID buffer, DWORD size, LPDWORD count) {
+  BOOL ok = InternetReadFile(file, buffer, size, count);
+  exchange.push_back("read " + std::to_string(*count));
+  return ok;
+}
+BOOL WINAPI SpyQuery(HINTERNET request, DWORD level, LPVOID buffer, LPDWORD length, LPDWORD index) {
+  exchange.push_back("query " + std::to_string(level));
+  return HttpQueryInfoA(request, level, buffer, length, index);
+}
 
 class HttpHandles : public Http {
  protected:
@@ -355,11 +371,16 @@ class HttpHandles : public Http {
     Spy(dll::kInternetConnect, reinterpret_cast<void*>(&SpyConnect));
     Spy(dll::kHttpOpenRequest, reinterpret_cast<void*>(&SpyOpenRequest));
     Spy(dll::kInternetCloseHandle, reinterpret_cast<void*>(&SpyClose));
+    exchange.clear();
+    Spy(dll::kHttpSendRequest, reinterpret_cast<void*>(&SpySend));
+    Spy(dll::kInternetReadFile, reinterpret_cast<void*>(&SpyRead));
+    Spy(dll::kHttpQueryInfo, reinterpret_cast<void*>(&SpyQuery));
   }
   void TearDown() override {
     // Unbound again: the next call binds the real functions.
     for (uint32_t c : {dll::kInternetOpen, dll::kInternetConnect, dll::kHttpOpenRequest,
-                       dll::kInternetCloseHandle, dll::kInternetSetCookie})
+                       dll::kInternetCloseHandle, dll::kInternetSetCookie, dll::kHttpSendRequest,
+                       dll::kInternetReadFile, dll::kHttpQueryInfo})
       rt::TheApp().dll.addresses[c] = nullptr;
     Http::TearDown();
   }
@@ -391,6 +412,22 @@ TEST_F(HttpHandles, ClosedInReverseOrderOnEveryPath) {
   handleLog.failAt = 1;
   EXPECT_EQ(Fetch("http://tieba.baidu.com/marker"), "");
   EXPECT_TRUE(Closed().empty()) << "nothing opened";
+}
+
+// However the calls are spread over hand-overs between the threads, the exchange is one send,
+// 1024-byte reads up to the empty one, then the header block and the announced length.
+TEST_F(HttpHandles, ExchangeMakesItsCallsInOrder) {
+  const size_t size = 40000;   // more reads than one hand-over makes
+  ASSERT_EQ(Fetch("http://tieba.baidu.com/big?size=" + std::to_string(size)).size(), size);
+  Order expected{"send"};
+  for (size_t left = size; left; left -= std::min<size_t>(left, 1024))
+    expected.push_back("read " + std::to_string(std::min<size_t>(left, 1024)));
+  expected.insert(expected.end(), {"read 0", "query 22", "query " + std::to_string(0x20000005)});
+  EXPECT_EQ(exchange, expected);
+
+  exchange.clear();
+  EXPECT_EQ(Fetch("http://tieba.baidu.com/marker"), "<html>MARKER-PAGE</html>");
+  EXPECT_EQ(exchange, (Order{"send", "read 24", "read 0", "query 22", "query " + std::to_string(0x20000005)}));
 }
 
 TEST_F(HttpHandles, SetCookieLinesGoToTheCookieStoreInOrder) {
