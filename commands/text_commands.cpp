@@ -17,6 +17,56 @@ namespace corelib {
 
 namespace {
 
+// Word-at-a-time byte tests. A word holds four bytes (lanes); kLaneOnes * b repeats byte b
+// in every lane.
+constexpr uint32_t kLaneOnes = 0x01010101u;
+constexpr uint32_t kLaneHighs = 0x80808080u;
+
+// Marks each zero lane of x in its high bit. A borrow can also mark a lane above a zero lane,
+// never one below it, so the lowest marked lane is always a true zero byte.
+constexpr uint32_t ZeroLanes(uint32_t x) { return (x - kLaneOnes) & ~x & kLaneHighs; }
+
+// The byte offset of the lowest marked lane (lanes in address order, little-endian).
+inline uint32_t LowestLane(uint32_t marks) { return static_cast<uint32_t>(__builtin_ctz(marks)) >> 3; }
+
+// The length of a zero-terminated text. After the bytes up to the first word boundary it reads
+// whole aligned words; an aligned word never crosses a page boundary, so reading the rest of
+// the word that holds the terminator cannot fault.
+uint32_t TextSize(const char* text) {
+  const uint8_t* p = reinterpret_cast<const uint8_t*>(text);
+  for (; reinterpret_cast<uintptr_t>(p) & 3; ++p) {
+    if (*p == 0) return static_cast<uint32_t>(p - reinterpret_cast<const uint8_t*>(text));
+  }
+  for (;; p += 4) {
+    uint32_t word;
+    std::memcpy(&word, p, 4);
+    if (uint32_t zeros = ZeroLanes(word)) {
+      return static_cast<uint32_t>(p + LowestLane(zeros) - reinterpret_cast<const uint8_t*>(text));
+    }
+  }
+}
+
+// True when p starts a character, given a character start `known` at or before p. The byte
+// after one below 0x80 always starts a character, whether that byte was a character or a
+// second byte; so only the run of bytes of 0x80 or more directly before p (back to `known`)
+// decides: they pair up as characters, and p starts one when the run has even length. The run
+// is measured four bytes at a time while they lie after `known`.
+inline bool StartsCharacter(const uint8_t* known, const uint8_t* p) {
+  const uint8_t* q = p;  // start of the run
+  while (q - known >= 4) {
+    uint32_t word;
+    std::memcpy(&word, q - 4, 4);
+    if (uint32_t below = ~word & kLaneHighs) {
+      // The highest marked lane is the last byte below 0x80; the lanes above it are the run.
+      q -= static_cast<uint32_t>(__builtin_clz(below)) >> 3;
+      return ((p - q) & 1) == 0;
+    }
+    q -= 4;
+  }
+  while (q > known && IsLead(q[-1])) --q;
+  return ((p - q) & 1) == 0;
+}
+
 // A text argument as bytes and length.
 struct Bytes {
   const uint8_t* p;
@@ -25,7 +75,7 @@ struct Bytes {
 
 Bytes TextBytes(const Args& a, int32_t i) {
   const char* t = a.Text(i);
-  return {reinterpret_cast<const uint8_t*>(t), static_cast<uint32_t>(std::strlen(t))};
+  return {reinterpret_cast<const uint8_t*>(t), TextSize(t)};
 }
 
 // The blank characters: the ASCII space and the full-width space A1 A1. Returns the blank's
@@ -36,33 +86,115 @@ inline uint32_t BlankAt(const uint8_t* p) {
   return 0;
 }
 
-// Compares n bytes, folding ASCII letters on both sides (second bytes of two-byte
-// characters included, as the searches define it).
-inline bool EqualFolded(const uint8_t* a, const uint8_t* b, uint32_t n) {
-  for (uint32_t i = 0; i < n; ++i) {
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return true;
-}
-
-// The sought text prepared once for repeated comparisons at character boundaries.
+// The sought text prepared once for repeated comparisons at character boundaries, with the
+// byte values that can match each of its first two bytes: the byte itself, or with folding
+// both cases of a letter (0 where the text has no second byte).
 struct Matcher {
   const uint8_t* sought;
   uint32_t m;
   bool fold;
-  uint8_t first;
+  uint8_t lead[2][2];  // [byte 0 or 1][the byte as folded, its other case]
 
-  Matcher(const uint8_t* s, uint32_t len, bool ignoreCase)
-      : sought(s),
-        m(len),
-        fold(ignoreCase),
-        first(len ? (ignoreCase ? FoldAscii(s[0]) : s[0]) : 0) {}
-
-  // True when the m bytes at p equal the sought text (m >= 1).
-  bool At(const uint8_t* p) const {
-    if (fold) return FoldAscii(p[0]) == first && EqualFolded(p + 1, sought + 1, m - 1);
-    return p[0] == first && std::memcmp(p + 1, sought + 1, m - 1) == 0;
+  Matcher(const uint8_t* s, uint32_t len, bool ignoreCase) : sought(s), m(len), fold(ignoreCase) {
+    for (uint32_t i = 0; i < 2; ++i) {
+      uint8_t b = i < len ? (fold ? FoldAscii(s[i]) : s[i]) : 0;
+      lead[i][0] = b;
+      lead[i][1] = fold && b >= 'a' && b <= 'z' ? b - 32 : b;
+    }
   }
+
+  // True when the bytes after the first at p equal the rest of the sought text (m >= 1); the
+  // first byte was matched by the search. With folding, ASCII letters are folded on both
+  // sides, second bytes of two-byte characters included.
+  bool RestAt(const uint8_t* p) const {
+    if (fold) {
+      for (uint32_t i = 1; i < m; ++i) {
+        if (FoldAscii(p[i]) != FoldAscii(sought[i])) return false;
+      }
+    } else {
+      for (uint32_t i = 1; i < m; ++i) {
+        if (p[i] != sought[i]) return false;
+      }
+    }
+    return true;
+  }
+};
+
+// The occurrences of a sought text at character boundaries in [from, end), left to right,
+// where `from` counts as a character start. Rather than stepping through every character, it
+// looks at the text a word at a time for the bytes that can begin the sought text and, at
+// each, decides from the bytes just before it whether it starts a character. The known
+// character start that decision needs only moves forward, so each byte is read a bounded
+// number of times. Words are read whole and aligned; an aligned word never crosses a page
+// boundary, so the bytes of the word beside the window (before `from`, after the terminator)
+// can be read without fault, and are never taken as occurrences.
+class Occurrences {
+ public:
+  Occurrences(const uint8_t* from, const uint8_t* end, const Matcher& m)
+      : m_(m),
+        wa_(m.lead[0][0] * kLaneOnes),
+        wb_(m.lead[0][1] * kLaneOnes),
+        wc_(m.lead[1][0] * kLaneOnes),
+        wd_(m.lead[1][1] * kLaneOnes),
+        pairs_(m.m >= 2 ? 0x80000000u : ~0u),
+        limit_(static_cast<uint32_t>(end - from) >= m.m ? end - m.m + 1 : from) {
+    ResumeAt(from);
+  }
+
+  // The next occurrence at or after the cursor, or null when none is left. The scan goes on
+  // one byte after it (occurrences may overlap) unless ResumeAt moves it.
+  const uint8_t* Next() {
+    for (;;) {
+      while (hits_ == 0) {
+        word_ += 4;
+        if (word_ >= limit_) return nullptr;
+        hits_ = Hits(word_);
+      }
+      const uint8_t* c = word_ + LowestLane(hits_);
+      hits_ &= hits_ - 1;
+      if (c >= limit_) return nullptr;
+      // A borrow can mark a lane that holds neither byte; the byte itself decides.
+      if (*c != m_.lead[0][0] && *c != m_.lead[0][1]) continue;
+      if (!m_.RestAt(c)) continue;
+      // Only a match is placed; afterwards the known start is at or just after it.
+      if (!StartsCharacter(known_, c)) {
+        known_ = c + 1;  // c is a second byte: the next character starts after it
+        continue;
+      }
+      known_ = c;
+      return c;
+    }
+  }
+
+  // Goes on at p, which counts as a character start: the scan restarts after an occurrence
+  // that was consumed.
+  void ResumeAt(const uint8_t* p) {
+    known_ = p;
+    const uint32_t lane = reinterpret_cast<uintptr_t>(p) & 3;
+    word_ = p - lane;
+    hits_ = Hits(word_) & (~0u << (8 * lane));
+  }
+
+ private:
+  // The lanes of the aligned word at w that may hold the first byte, in their high bits.
+  uint32_t Hits(const uint8_t* w) const {
+    uint32_t word;
+    std::memcpy(&word, w, 4);
+    uint32_t firsts = ZeroLanes(word ^ wa_);
+    if (wb_ != wa_) firsts |= ZeroLanes(word ^ wb_);
+    uint32_t seconds = ZeroLanes(word ^ wc_);
+    if (wd_ != wc_) seconds |= ZeroLanes(word ^ wd_);
+    return firsts & ((seconds >> 8) | pairs_);
+  }
+
+  const Matcher& m_;
+  const uint32_t wa_, wb_;  // the first byte's values, repeated in every lane
+  const uint32_t wc_, wd_;  // the second byte's values
+  const uint32_t pairs_;
+  const uint8_t* limit_;    // one past the last place an occurrence may start
+  const uint8_t* known_;    // a character start at or before the next candidate
+  const uint8_t* word_;     // the aligned word being examined
+  uint32_t hits_;           // its lanes not yet examined that may hold the first byte
 };
 
 // The shared search of FindText and FindTextReverse over the window [from, from + length)
@@ -73,22 +205,11 @@ int32_t SearchWindow(const uint8_t* text, uint32_t from, uint32_t length, const 
                      bool reverse) {
   if (length == 0) return -1;
   if (m.m == 0) return 1;
-  const uint8_t* p = text + from;
-  int64_t remaining = length;
+  Occurrences scan(text + from, text + from + length, m);
   int32_t found = -1;
-  while (remaining >= m.m) {
-    if (m.At(p)) {
-      found = static_cast<int32_t>(p - text) + 1;
-      if (!reverse) return found;
-    }
-    if (IsLead(*p)) {
-      if (p[1] == 0) break;  // lone first byte: the scan ends
-      p += 2;
-      remaining -= 2;
-    } else {
-      ++p;
-      --remaining;
-    }
+  while (const uint8_t* c = scan.Next()) {
+    found = static_cast<int32_t>(c - text) + 1;
+    if (!reverse) break;
   }
   return found;
 }
@@ -238,8 +359,9 @@ CORE_COMMAND(ReplaceText) {
 }
 
 // Replaces occurrences of the sought text from left to right, each at most once: replaced
-// bytes are never scanned again. Unmatched characters are copied whole; a lone first byte met
-// by the scan is dropped.
+// bytes are never scanned again. Unmatched characters are copied whole, a run at a time; a
+// lone first byte met by the scan is dropped. The result is written once, into a block
+// reserved for its largest likely size and trimmed to the exact size at the end.
 CORE_COMMAND(ReplaceSubtext) {
   Args a(count, args);
   Bytes text = TextBytes(a, 0);
@@ -253,34 +375,45 @@ CORE_COMMAND(ReplaceSubtext) {
     return;
   }
   Matcher m(sought.p, sought.n, !a.Flag(5));
-  Buffer out;
-  out.Append(text.p, static_cast<uint32_t>(pos));
-  const uint8_t* p = text.p + pos;
+  const uint8_t* run = text.p + pos;  // start of the unmatched bytes not yet copied
   const uint8_t* end = text.p + text.n;
-  while (static_cast<uint32_t>(end - p) >= m.m) {
-    if (m.At(p)) {
-      out.Append(repl.p, repl.n);
-      p += m.m;
-      if (left > 0 && --left == 0) break;
-    } else if (IsLead(*p)) {
-      if (p[1] == 0) {
-        ++p;  // the lone first byte is dropped
-        break;
-      }
-      out.Append(p, 2);
-      p += 2;
-    } else {
-      out.Push(*p++);
+  // A shorter or equal replacement never makes the result longer than the text. A longer
+  // one makes room for the text's length again at most; the buffer grows past that if needed.
+  Buffer out;
+  uint64_t room = uint64_t{text.n} + 1;
+  if (repl.n > sought.n) {
+    uint64_t most = (end - run) / sought.n;
+    if (left > 0 && static_cast<uint64_t>(left) < most) most = static_cast<uint64_t>(left);
+    uint64_t growth = most * (repl.n - sought.n);
+    room += growth < text.n ? growth : text.n;
+  }
+  out.Reserve(room < 0xFFFFFFFFu ? static_cast<uint32_t>(room) : 0xFFFFFFFFu);
+  out.Append(text.p, static_cast<uint32_t>(pos));
+  Occurrences scan(run, end, m);
+  bool scannedToEnd = true;
+  while (const uint8_t* c = scan.Next()) {
+    out.Append(run, static_cast<uint32_t>(c - run));
+    out.Append(repl.p, repl.n);
+    run = c + m.m;
+    scan.ResumeAt(run);
+    if (left > 0 && --left == 0) {
+      scannedToEnd = false;
+      break;
     }
   }
-  out.Append(p, static_cast<uint32_t>(end - p));
+  // A scan for a one-byte text reaches the last byte; if that is a lone first byte (it did
+  // not match), the scan drops it. A longer sought text ends the scan before it.
+  if (scannedToEnd && m.m == 1 && run < end && IsLead(end[-1]) && StartsCharacter(run, end - 1)) {
+    --end;
+  }
+  out.Append(run, static_cast<uint32_t>(end - run));
   SetPointer(result, out.TakeText());
 }
 
 // Cuts the text at each occurrence of the delimiter (case-sensitive, at character
-// boundaries). Members are new texts, null when empty; the array block is built once the
-// members are known. With a limit, at most that many members are made and the text after
-// the last counted delimiter is dropped.
+// boundaries). Members are new texts, null when empty, each its own block; their addresses
+// are gathered first and the array block is made once the count is known. With a limit, at
+// most that many members are made and the text after the last counted delimiter is dropped.
 CORE_COMMAND(SplitText) {
   Args a(count, args);
   Bytes text = TextBytes(a, 0);
@@ -300,26 +433,20 @@ CORE_COMMAND(SplitText) {
     } else {
       Matcher m(delim.p, delim.n, false);
       const uint8_t* seg = text.p;
-      const uint8_t* p = text.p;
       const uint8_t* end = text.p + text.n;
+      Occurrences scan(seg, end, m);
       bool partsLeft = true;
-      while (static_cast<uint32_t>(end - p) >= m.m) {
-        if (m.At(p)) {
-          add(seg, static_cast<uint32_t>(p - seg));
-          p += m.m;
-          seg = p;
-          if (limited && --parts == 0) {
-            partsLeft = false;
-            break;
-          }
-        } else if (IsLead(*p)) {
-          if (p[1] == 0) break;
-          p += 2;
-        } else {
-          ++p;
+      while (const uint8_t* c = scan.Next()) {
+        add(seg, static_cast<uint32_t>(c - seg));
+        seg = c + m.m;
+        scan.ResumeAt(seg);
+        if (limited && --parts == 0) {
+          partsLeft = false;
+          break;
         }
       }
-      if (partsLeft && *seg != 0) add(seg, static_cast<uint32_t>(end - seg));
+      // A lone first byte at the end only ends the scan; the tail keeps it.
+      if (partsLeft && seg != end) add(seg, static_cast<uint32_t>(end - seg));
     }
   }
   uint32_t n = members.Size() / 4;
