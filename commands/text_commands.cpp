@@ -5,8 +5,11 @@
 // TextMid, ReplaceText) work on bytes and may cut a two-byte character in two. The scanning
 // commands step one character at a time: a byte of 0x80 or more takes the byte after it along,
 // so a second byte is never matched, split or folded on its own, and a first byte directly
-// before the terminator (a lone byte) ends the scan. Every command makes one pass over its
-// input and hands back a new exact block, or null for an empty result.
+// before the terminator (a lone byte) ends the scan. The searches of FindText, FindTextReverse,
+// ReplaceSubtext and SplitText keep exactly that result without stepping through every
+// character (Occurrences below). Every command makes one pass over its input and hands back a
+// new exact block, or null for an empty result.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -122,12 +125,14 @@ struct Matcher {
 
 // The occurrences of a sought text at character boundaries in [from, end), left to right,
 // where `from` counts as a character start. Rather than stepping through every character, it
-// looks at the text a word at a time for the bytes that can begin the sought text and, at
-// each, decides from the bytes just before it whether it starts a character. The known
-// character start that decision needs only moves forward, so each byte is read a bounded
-// number of times. Words are read whole and aligned; an aligned word never crosses a page
-// boundary, so the bytes of the word beside the window (before `from`, after the terminator)
-// can be read without fault, and are never taken as occurrences.
+// looks at the text a word at a time for places that can begin the sought text (its first
+// byte, followed by its second where that lies in the same word), compares the sought text
+// there, and only for a match decides from the bytes just before it whether it starts a
+// character. That decision reads back at most to a known character start, which then moves up
+// to the match, so every byte is read back at most once. Words are read whole and aligned; an
+// aligned word never crosses a page boundary, so the bytes of a word that lie outside the
+// window (before `from`, after the terminator) can be read without fault; they are never taken
+// as occurrences.
 class Occurrences {
  public:
   Occurrences(const uint8_t* from, const uint8_t* end, const Matcher& m)
@@ -156,7 +161,6 @@ class Occurrences {
       // A borrow can mark a lane that holds neither byte; the byte itself decides.
       if (*c != m_.lead[0][0] && *c != m_.lead[0][1]) continue;
       if (!m_.RestAt(c)) continue;
-      // Only a match is placed; afterwards the known start is at or just after it.
       if (!StartsCharacter(known_, c)) {
         known_ = c + 1;  // c is a second byte: the next character starts after it
         continue;
@@ -176,7 +180,10 @@ class Occurrences {
   }
 
  private:
-  // The lanes of the aligned word at w that may hold the first byte, in their high bits.
+  // The lanes of the aligned word at w that may begin an occurrence, in their high bits: those
+  // that hold a value of the first byte and, for a sought text of two bytes or more, are
+  // followed by a value of the second byte (the last lane, whose next byte lies in the next
+  // word, always counts).
   uint32_t Hits(const uint8_t* w) const {
     uint32_t word;
     std::memcpy(&word, w, 4);
@@ -190,11 +197,11 @@ class Occurrences {
   const Matcher& m_;
   const uint32_t wa_, wb_;  // the first byte's values, repeated in every lane
   const uint32_t wc_, wd_;  // the second byte's values
-  const uint32_t pairs_;
+  const uint32_t pairs_;    // lanes that count without a second byte
   const uint8_t* limit_;    // one past the last place an occurrence may start
-  const uint8_t* known_;    // a character start at or before the next candidate
+  const uint8_t* known_;    // a character start at or before the next place examined
   const uint8_t* word_;     // the aligned word being examined
-  uint32_t hits_;           // its lanes not yet examined that may hold the first byte
+  uint32_t hits_;           // its lanes not yet examined that may begin an occurrence
 };
 
 // The shared search of FindText and FindTextReverse over the window [from, from + length)
@@ -377,17 +384,17 @@ CORE_COMMAND(ReplaceSubtext) {
   Matcher m(sought.p, sought.n, !a.Flag(5));
   const uint8_t* run = text.p + pos;  // start of the unmatched bytes not yet copied
   const uint8_t* end = text.p + text.n;
-  // A shorter or equal replacement never makes the result longer than the text. A longer
-  // one makes room for the text's length again at most; the buffer grows past that if needed.
+  // A shorter or equal replacement never makes the result longer than the text. For a longer
+  // one the room is what the possible replacements add, up to a quarter of the text's length;
+  // past that the buffer grows.
   Buffer out;
   uint64_t room = uint64_t{text.n} + 1;
   if (repl.n > sought.n) {
-    uint64_t most = (end - run) / sought.n;
+    uint64_t most = static_cast<uint32_t>(end - run) / sought.n;
     if (left > 0 && static_cast<uint64_t>(left) < most) most = static_cast<uint64_t>(left);
-    uint64_t growth = most * (repl.n - sought.n);
-    room += growth < text.n ? growth : text.n;
+    room += std::min<uint64_t>(most * (repl.n - sought.n), text.n / 4);
   }
-  out.Reserve(room < 0xFFFFFFFFu ? static_cast<uint32_t>(room) : 0xFFFFFFFFu);
+  out.Reserve(static_cast<uint32_t>(std::min<uint64_t>(room, 0xFFFFFFFFu)));
   out.Append(text.p, static_cast<uint32_t>(pos));
   Occurrences scan(run, end, m);
   bool scannedToEnd = true;
@@ -422,10 +429,12 @@ CORE_COMMAND(SplitText) {
   int64_t parts = limited ? a.Int(2) : 0;
   if (parts < 0) parts = 0;
 
-  Buffer members;  // member addresses, 4 bytes each
-  auto add = [&members](const uint8_t* from, uint32_t n) {
-    char* member = NewText(from, n);
-    members.Append(&member, sizeof(member));
+  // The members' places first, as offset and length; then the array block, and the members
+  // made one after another straight into it.
+  Buffer places;
+  auto add = [&places, &text](const uint8_t* from, uint32_t n) {
+    const uint32_t place[2] = {static_cast<uint32_t>(from - text.p), n};
+    places.Append(place, sizeof(place));
   };
   if (text.n != 0 && !(limited && parts == 0)) {
     if (delim.n == 0) {
@@ -449,16 +458,18 @@ CORE_COMMAND(SplitText) {
       if (partsLeft && seg != end) add(seg, static_cast<uint32_t>(end - seg));
     }
   }
-  uint32_t n = members.Size() / 4;
-  uint8_t* block = static_cast<uint8_t*>(Alloc(8 + members.Size()));
-  if (!block) {
-    // Without a runtime there is no array to hand back; release what was made.
-    for (uint32_t i = 0; i < n; ++i) Free(reinterpret_cast<char* const*>(members.Data())[i]);
-    return;
-  }
+  const uint32_t n = places.Size() / 8;
+  uint8_t* block = static_cast<uint8_t*>(Alloc(8 + 4 * n));
+  if (!block) return;  // no runtime: no array, and no member made
   const int32_t header[2] = {1, static_cast<int32_t>(n)};
   std::memcpy(block, header, sizeof(header));
-  std::memcpy(block + 8, members.Data(), members.Size());
+  const uint8_t* place = places.Data();
+  for (uint32_t i = 0; i < n; ++i, place += 8) {
+    uint32_t at[2];
+    std::memcpy(at, place, sizeof(at));
+    char* member = NewText(text.p + at[0], at[1]);
+    std::memcpy(block + 8 + 4 * i, &member, sizeof(member));
+  }
   SetPointer(result, block);
 }
 
