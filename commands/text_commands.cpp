@@ -429,24 +429,24 @@ CORE_COMMAND(SplitText) {
   int64_t parts = limited ? a.Int(2) : 0;
   if (parts < 0) parts = 0;
 
-  // The members' places first, as offset and length; then the array block, and the members
-  // made one after another straight into it.
-  Buffer places;
-  auto add = [&places, &text](const uint8_t* from, uint32_t n) {
-    const uint32_t place[2] = {static_cast<uint32_t>(from - text.p), n};
-    places.Append(place, sizeof(place));
+  // Where the members end, first; then the array block, and the members made one after
+  // another straight into it. A member starts where the delimiter after the one before ends.
+  Buffer ends;  // offsets, 4 bytes each
+  auto add = [&ends, &text](const uint8_t* end) {
+    const uint32_t offset = static_cast<uint32_t>(end - text.p);
+    ends.Append(&offset, sizeof(offset));
   };
   if (text.n != 0 && !(limited && parts == 0)) {
+    const uint8_t* end = text.p + text.n;
     if (delim.n == 0) {
-      add(text.p, text.n);
+      add(end);
     } else {
       Matcher m(delim.p, delim.n, false);
       const uint8_t* seg = text.p;
-      const uint8_t* end = text.p + text.n;
       Occurrences scan(seg, end, m);
       bool partsLeft = true;
       while (const uint8_t* c = scan.Next()) {
-        add(seg, static_cast<uint32_t>(c - seg));
+        add(c);
         seg = c + m.m;
         scan.ResumeAt(seg);
         if (limited && --parts == 0) {
@@ -455,20 +455,21 @@ CORE_COMMAND(SplitText) {
         }
       }
       // A lone first byte at the end only ends the scan; the tail keeps it.
-      if (partsLeft && seg != end) add(seg, static_cast<uint32_t>(end - seg));
+      if (partsLeft && seg != end) add(end);
     }
   }
-  const uint32_t n = places.Size() / 8;
+  const uint32_t n = ends.Size() / 4;
   uint8_t* block = static_cast<uint8_t*>(Alloc(8 + 4 * n));
   if (!block) return;  // no runtime: no array, and no member made
   const int32_t header[2] = {1, static_cast<int32_t>(n)};
   std::memcpy(block, header, sizeof(header));
-  const uint8_t* place = places.Data();
-  for (uint32_t i = 0; i < n; ++i, place += 8) {
-    uint32_t at[2];
-    std::memcpy(at, place, sizeof(at));
-    char* member = NewText(text.p + at[0], at[1]);
+  uint32_t start = 0;
+  for (uint32_t i = 0; i < n; ++i) {
+    uint32_t end;
+    std::memcpy(&end, ends.Data() + 4 * i, sizeof(end));
+    char* member = NewText(text.p + start, end - start);
     std::memcpy(block + 8 + 4 * i, &member, sizeof(member));
+    start = end + delim.n;
   }
   SetPointer(result, block);
 }
