@@ -30,7 +30,9 @@ constexpr uint32_t kLaneHighs = 0x80808080u;
 constexpr uint32_t ZeroLanes(uint32_t x) { return (x - kLaneOnes) & ~x & kLaneHighs; }
 
 // The byte offset of the lowest marked lane (lanes in address order, little-endian).
-inline uint32_t LowestLane(uint32_t marks) { return static_cast<uint32_t>(__builtin_ctz(marks)) >> 3; }
+inline uint32_t LowestLane(uint32_t marks) {
+  return static_cast<uint32_t>(__builtin_ctz(marks)) >> 3;
+}
 
 // The length of a zero-terminated text. After the bytes up to the first word boundary it reads
 // whole aligned words; an aligned word never crosses a page boundary, so reading the rest of

@@ -1,8 +1,9 @@
 // Speed of the scanning text commands over 1 MB of text, against the least such work can cost:
 // over GBK-heavy text, a plain walk over its characters; over ASCII HTML, std::string_view's
 // own search and split. SplitText is also set against a walk that allocates its members'
-// blocks, which shows how much of its time is the heap's. Each command and its floor run in turn, several times, and the medians
-// are printed one row each, tab-separated, for the benchmark driver:
+// blocks, which shows how much of its time is the heap's. Each command and its floor run in
+// turn, several times, and the medians are printed one row each, tab-separated, for the
+// benchmark driver:
 //   row <TAB> name <TAB> runs <TAB> our seconds <TAB> floor seconds <TAB> goal ratio (0: reported only)
 #include <windows.h>
 
@@ -226,6 +227,8 @@ int main() {
        [](const std::string& s) { ViewReplace(s, "span", "div"); }, 0},
   };
   gFloorBlocks.reserve(kTextSize / 8);
-  for (const Case& c : kCases) Measure(c, c.floor == WalkCharacters || c.floor == WalkAllocatingMembers ? gbk : html);
+  for (const Case& c : kCases) {
+    Measure(c, c.floor == WalkCharacters || c.floor == WalkAllocatingMembers ? gbk : html);
+  }
   return 0;
 }

@@ -335,12 +335,12 @@ TEST_F(TextProperties, LongTextsMatchModel) {
     std::optional<int32_t> count;
     if (t % 4 == 3) count = static_cast<int32_t>(1 + m.Pick(60));
     bool caseSensitive = t % 2;
-    ASSERT_EQ(TakeText(Call(CMD_REPLACE_SUBTEXT,
-                            {held.Arg(), Txt(q), Txt(r), Omitted(), OptInt(count), Bool(caseSensitive)}))
-                  .value_or(""),
-              ModelReplace(s, q, r, std::nullopt, count, !caseSensitive))
+    auto got = TakeText(Call(CMD_REPLACE_SUBTEXT, {held.Arg(), Txt(q), Txt(r), Omitted(),
+                                                   OptInt(count), Bool(caseSensitive)}));
+    ASSERT_EQ(got.value_or(""), ModelReplace(s, q, r, std::nullopt, count, !caseSensitive))
         << "sought " << ::testing::PrintToString(q) << " replacement " << r;
-    ASSERT_EQ(TakeText(Call(CMD_REMOVE_ALL_SPACES, {held.Arg()})).value_or(""), ModelRemoveBlanks(s));
+    ASSERT_EQ(TakeText(Call(CMD_REMOVE_ALL_SPACES, {held.Arg()})).value_or(""),
+              ModelRemoveBlanks(s));
     ASSERT_EQ(TakeTextArray(Call(CMD_SPLIT_TEXT, {held.Arg(), Txt(q)})),
               ModelSplit(s, q, std::nullopt));
     ASSERT_EQ(Call(CMD_FIND_TEXT_REVERSE, {held.Arg(), Txt(q)}).intValue,
