@@ -41,7 +41,7 @@ char* NewText(const void* bytes, uint32_t length) {
   if (length == 0) return nullptr;
   char* text = static_cast<char*>(Alloc(length + 1));
   if (!text) return nullptr;
-  std::memcpy(text, bytes, length);
+  CopyBytes(text, bytes, length);
   text[length] = 0;
   return text;
 }
@@ -103,6 +103,22 @@ const uint8_t* Args::ByteSet(int32_t i, uint32_t* length) const {
 
 Buffer::~Buffer() {
   if (data_ != inline_) Free(data_);
+}
+
+char* Buffer::TakeText() {
+  if (failed_ || size_ == 0) return nullptr;
+  if (data_ == inline_) return NewText(data_, size_);
+  // The block becomes the text: exactly the length plus the terminator.
+  uint8_t* text = data_;
+  if (capacity_ != size_ + 1) {
+    text = static_cast<uint8_t*>(Realloc(data_, size_ + 1));
+    if (!text) return nullptr;  // no runtime; the destructor frees the old block
+  }
+  text[size_] = 0;
+  data_ = inline_;
+  size_ = 0;
+  capacity_ = sizeof(inline_);
+  return reinterpret_cast<char*>(text);
 }
 
 // Makes room for `extra` more bytes: at least double the capacity, copying out of the inline

@@ -30,6 +30,24 @@ uint8_t* NewByteSet(const void* bytes, uint32_t length);
 // A byte set of `length` zero bytes; null for length 0.
 uint8_t* NewZeroByteSet(uint32_t length);
 
+// Copies n bytes. The scanning commands copy many short runs (a member, the text between two
+// occurrences), for which a call into the C runtime's memcpy costs more than the copy; those
+// are copied here four bytes at a time, longer ones by memcpy.
+inline void CopyBytes(void* to, const void* from, uint32_t n) {
+  uint8_t* d = static_cast<uint8_t*>(to);
+  const uint8_t* s = static_cast<const uint8_t*>(from);
+  if (n > 32) {
+    std::memcpy(d, s, n);
+    return;
+  }
+  for (; n >= 4; n -= 4, d += 4, s += 4) {
+    uint32_t word;
+    std::memcpy(&word, s, 4);
+    std::memcpy(d, &word, 4);
+  }
+  for (; n != 0; --n) *d++ = *s++;
+}
+
 // A byte of 0x80 or more starts a two-byte character.
 constexpr bool IsLead(uint8_t b) { return b >= 0x80; }
 // ASCII case folding used by the case-insensitive searches: A-Z become a-z, nothing else.
@@ -64,9 +82,10 @@ class Args {
   const ArgRecord* records_;
 };
 
-// A byte buffer that grows while a result is assembled and is then copied once into an exact
-// result block. Small results stay in the inline storage; larger ones grow geometrically on
-// the heap. An allocation that cannot be made marks the buffer failed and the result empty.
+// A byte buffer that grows while a result is assembled and then becomes an exact result block.
+// Small results stay in the inline storage and are copied out; larger ones grow geometrically
+// in a heap block of the runtime's, which TakeText hands over trimmed to its exact size. An
+// allocation that cannot be made marks the buffer failed and the result empty.
 class Buffer {
  public:
   Buffer() = default;
@@ -77,18 +96,24 @@ class Buffer {
   void Append(const void* bytes, uint32_t n) {
     if (n == 0) return;
     if (n > capacity_ - size_ && !Grow(n)) return;
-    std::memcpy(data_ + size_, bytes, n);
+    CopyBytes(data_ + size_, bytes, n);
     size_ += n;
   }
   void Push(uint8_t b) {
     if (size_ == capacity_ && !Grow(1)) return;
     data_[size_++] = b;
   }
+  // Makes room for `total` bytes in all, so that a caller that knows a bound on the result
+  // fills one block without regrowing it.
+  void Reserve(uint32_t total) {
+    if (total > capacity_) Grow(total - size_);
+  }
   uint32_t Size() const { return size_; }
   const uint8_t* Data() const { return data_; }
 
-  // The contents as a new exact text (null when empty or failed).
-  char* TakeText() const { return failed_ ? nullptr : NewText(data_, size_); }
+  // The contents as a new exact text (null when empty or failed). A heap block is handed over
+  // itself, resized to the length plus the terminator, and the buffer starts again empty.
+  char* TakeText();
   // The contents as a new exact byte set (null when empty or failed).
   uint8_t* TakeByteSet() const { return failed_ ? nullptr : NewByteSet(data_, size_); }
 

@@ -5,8 +5,11 @@
 // TextMid, ReplaceText) work on bytes and may cut a two-byte character in two. The scanning
 // commands step one character at a time: a byte of 0x80 or more takes the byte after it along,
 // so a second byte is never matched, split or folded on its own, and a first byte directly
-// before the terminator (a lone byte) ends the scan. Every command makes one pass over its
-// input and hands back a new exact block, or null for an empty result.
+// before the terminator (a lone byte) ends the scan. The searches of FindText, FindTextReverse,
+// ReplaceSubtext and SplitText keep exactly that result without stepping through every
+// character (Occurrences below). Every command makes one pass over its input and hands back a
+// new exact block, or null for an empty result.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -17,6 +20,58 @@ namespace corelib {
 
 namespace {
 
+// Word-at-a-time byte tests. A word holds four bytes (lanes); kLaneOnes * b repeats byte b
+// in every lane.
+constexpr uint32_t kLaneOnes = 0x01010101u;
+constexpr uint32_t kLaneHighs = 0x80808080u;
+
+// Marks each zero lane of x in its high bit. A borrow can also mark a lane above a zero lane,
+// never one below it, so the lowest marked lane is always a true zero byte.
+constexpr uint32_t ZeroLanes(uint32_t x) { return (x - kLaneOnes) & ~x & kLaneHighs; }
+
+// The byte offset of the lowest marked lane (lanes in address order, little-endian).
+inline uint32_t LowestLane(uint32_t marks) {
+  return static_cast<uint32_t>(__builtin_ctz(marks)) >> 3;
+}
+
+// The length of a zero-terminated text. After the bytes up to the first word boundary it reads
+// whole aligned words; an aligned word never crosses a page boundary, so reading the rest of
+// the word that holds the terminator cannot fault.
+uint32_t TextSize(const char* text) {
+  const uint8_t* p = reinterpret_cast<const uint8_t*>(text);
+  for (; reinterpret_cast<uintptr_t>(p) & 3; ++p) {
+    if (*p == 0) return static_cast<uint32_t>(p - reinterpret_cast<const uint8_t*>(text));
+  }
+  for (;; p += 4) {
+    uint32_t word;
+    std::memcpy(&word, p, 4);
+    if (uint32_t zeros = ZeroLanes(word)) {
+      return static_cast<uint32_t>(p + LowestLane(zeros) - reinterpret_cast<const uint8_t*>(text));
+    }
+  }
+}
+
+// True when p starts a character, given a character start `known` at or before p. The byte
+// after one below 0x80 always starts a character, whether that byte was a character or a
+// second byte; so only the run of bytes of 0x80 or more directly before p (back to `known`)
+// decides: they pair up as characters, and p starts one when the run has even length. The run
+// is measured four bytes at a time while they lie after `known`.
+inline bool StartsCharacter(const uint8_t* known, const uint8_t* p) {
+  const uint8_t* q = p;  // start of the run
+  while (q - known >= 4) {
+    uint32_t word;
+    std::memcpy(&word, q - 4, 4);
+    if (uint32_t below = ~word & kLaneHighs) {
+      // The highest marked lane is the last byte below 0x80; the lanes above it are the run.
+      q -= static_cast<uint32_t>(__builtin_clz(below)) >> 3;
+      return ((p - q) & 1) == 0;
+    }
+    q -= 4;
+  }
+  while (q > known && IsLead(q[-1])) --q;
+  return ((p - q) & 1) == 0;
+}
+
 // A text argument as bytes and length.
 struct Bytes {
   const uint8_t* p;
@@ -25,7 +80,7 @@ struct Bytes {
 
 Bytes TextBytes(const Args& a, int32_t i) {
   const char* t = a.Text(i);
-  return {reinterpret_cast<const uint8_t*>(t), static_cast<uint32_t>(std::strlen(t))};
+  return {reinterpret_cast<const uint8_t*>(t), TextSize(t)};
 }
 
 // The blank characters: the ASCII space and the full-width space A1 A1. Returns the blank's
@@ -36,33 +91,119 @@ inline uint32_t BlankAt(const uint8_t* p) {
   return 0;
 }
 
-// Compares n bytes, folding ASCII letters on both sides (second bytes of two-byte
-// characters included, as the searches define it).
-inline bool EqualFolded(const uint8_t* a, const uint8_t* b, uint32_t n) {
-  for (uint32_t i = 0; i < n; ++i) {
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return true;
-}
-
-// The sought text prepared once for repeated comparisons at character boundaries.
+// The sought text prepared once for repeated comparisons at character boundaries, with the
+// byte values that can match each of its first two bytes: the byte itself, or with folding
+// both cases of a letter (0 where the text has no second byte).
 struct Matcher {
   const uint8_t* sought;
   uint32_t m;
   bool fold;
-  uint8_t first;
+  uint8_t lead[2][2];  // [byte 0 or 1][the byte as folded, its other case]
 
-  Matcher(const uint8_t* s, uint32_t len, bool ignoreCase)
-      : sought(s),
-        m(len),
-        fold(ignoreCase),
-        first(len ? (ignoreCase ? FoldAscii(s[0]) : s[0]) : 0) {}
-
-  // True when the m bytes at p equal the sought text (m >= 1).
-  bool At(const uint8_t* p) const {
-    if (fold) return FoldAscii(p[0]) == first && EqualFolded(p + 1, sought + 1, m - 1);
-    return p[0] == first && std::memcmp(p + 1, sought + 1, m - 1) == 0;
+  Matcher(const uint8_t* s, uint32_t len, bool ignoreCase) : sought(s), m(len), fold(ignoreCase) {
+    for (uint32_t i = 0; i < 2; ++i) {
+      uint8_t b = i < len ? (fold ? FoldAscii(s[i]) : s[i]) : 0;
+      lead[i][0] = b;
+      lead[i][1] = fold && b >= 'a' && b <= 'z' ? b - 32 : b;
+    }
   }
+
+  // True when the bytes after the first at p equal the rest of the sought text (m >= 1); the
+  // first byte was matched by the search. With folding, ASCII letters are folded on both
+  // sides, second bytes of two-byte characters included.
+  bool RestAt(const uint8_t* p) const {
+    if (fold) {
+      for (uint32_t i = 1; i < m; ++i) {
+        if (FoldAscii(p[i]) != FoldAscii(sought[i])) return false;
+      }
+    } else {
+      for (uint32_t i = 1; i < m; ++i) {
+        if (p[i] != sought[i]) return false;
+      }
+    }
+    return true;
+  }
+};
+
+// The occurrences of a sought text at character boundaries in [from, end), left to right,
+// where `from` counts as a character start. Rather than stepping through every character, it
+// looks at the text a word at a time for places that can begin the sought text (its first
+// byte, followed by its second where that lies in the same word), compares the sought text
+// there, and only for a match decides from the bytes just before it whether it starts a
+// character. That decision reads back at most to a known character start, which then moves up
+// to the match, so every byte is read back at most once. Words are read whole and aligned; an
+// aligned word never crosses a page boundary, so the bytes of a word that lie outside the
+// window (before `from`, after the terminator) can be read without fault; they are never taken
+// as occurrences.
+class Occurrences {
+ public:
+  Occurrences(const uint8_t* from, const uint8_t* end, const Matcher& m)
+      : m_(m),
+        wa_(m.lead[0][0] * kLaneOnes),
+        wb_(m.lead[0][1] * kLaneOnes),
+        wc_(m.lead[1][0] * kLaneOnes),
+        wd_(m.lead[1][1] * kLaneOnes),
+        pairs_(m.m >= 2 ? 0x80000000u : ~0u),
+        limit_(static_cast<uint32_t>(end - from) >= m.m ? end - m.m + 1 : from) {
+    ResumeAt(from);
+  }
+
+  // The next occurrence at or after the cursor, or null when none is left. The scan goes on
+  // one byte after it (occurrences may overlap) unless ResumeAt moves it.
+  const uint8_t* Next() {
+    for (;;) {
+      while (hits_ == 0) {
+        word_ += 4;
+        if (word_ >= limit_) return nullptr;
+        hits_ = Hits(word_);
+      }
+      const uint8_t* c = word_ + LowestLane(hits_);
+      hits_ &= hits_ - 1;
+      if (c >= limit_) return nullptr;
+      // A borrow can mark a lane that holds neither byte; the byte itself decides.
+      if (*c != m_.lead[0][0] && *c != m_.lead[0][1]) continue;
+      if (!m_.RestAt(c)) continue;
+      if (!StartsCharacter(known_, c)) {
+        known_ = c + 1;  // c is a second byte: the next character starts after it
+        continue;
+      }
+      known_ = c;
+      return c;
+    }
+  }
+
+  // Goes on at p, which counts as a character start: the scan restarts after an occurrence
+  // that was consumed.
+  void ResumeAt(const uint8_t* p) {
+    known_ = p;
+    const uint32_t lane = reinterpret_cast<uintptr_t>(p) & 3;
+    word_ = p - lane;
+    hits_ = Hits(word_) & (~0u << (8 * lane));
+  }
+
+ private:
+  // The lanes of the aligned word at w that may begin an occurrence, in their high bits: those
+  // that hold a value of the first byte and, for a sought text of two bytes or more, are
+  // followed by a value of the second byte (the last lane, whose next byte lies in the next
+  // word, always counts).
+  uint32_t Hits(const uint8_t* w) const {
+    uint32_t word;
+    std::memcpy(&word, w, 4);
+    uint32_t firsts = ZeroLanes(word ^ wa_);
+    if (wb_ != wa_) firsts |= ZeroLanes(word ^ wb_);
+    uint32_t seconds = ZeroLanes(word ^ wc_);
+    if (wd_ != wc_) seconds |= ZeroLanes(word ^ wd_);
+    return firsts & ((seconds >> 8) | pairs_);
+  }
+
+  const Matcher& m_;
+  const uint32_t wa_, wb_;  // the first byte's values, repeated in every lane
+  const uint32_t wc_, wd_;  // the second byte's values
+  const uint32_t pairs_;    // lanes that count without a second byte
+  const uint8_t* limit_;    // one past the last place an occurrence may start
+  const uint8_t* known_;    // a character start at or before the next place examined
+  const uint8_t* word_;     // the aligned word being examined
+  uint32_t hits_;           // its lanes not yet examined that may begin an occurrence
 };
 
 // The shared search of FindText and FindTextReverse over the window [from, from + length)
@@ -73,22 +214,11 @@ int32_t SearchWindow(const uint8_t* text, uint32_t from, uint32_t length, const 
                      bool reverse) {
   if (length == 0) return -1;
   if (m.m == 0) return 1;
-  const uint8_t* p = text + from;
-  int64_t remaining = length;
+  Occurrences scan(text + from, text + from + length, m);
   int32_t found = -1;
-  while (remaining >= m.m) {
-    if (m.At(p)) {
-      found = static_cast<int32_t>(p - text) + 1;
-      if (!reverse) return found;
-    }
-    if (IsLead(*p)) {
-      if (p[1] == 0) break;  // lone first byte: the scan ends
-      p += 2;
-      remaining -= 2;
-    } else {
-      ++p;
-      --remaining;
-    }
+  while (const uint8_t* c = scan.Next()) {
+    found = static_cast<int32_t>(c - text) + 1;
+    if (!reverse) break;
   }
   return found;
 }
@@ -238,8 +368,9 @@ CORE_COMMAND(ReplaceText) {
 }
 
 // Replaces occurrences of the sought text from left to right, each at most once: replaced
-// bytes are never scanned again. Unmatched characters are copied whole; a lone first byte met
-// by the scan is dropped.
+// bytes are never scanned again. Unmatched characters are copied whole, a run at a time; a
+// lone first byte met by the scan is dropped. The result is written once, into a block
+// reserved for its largest likely size and trimmed to the exact size at the end.
 CORE_COMMAND(ReplaceSubtext) {
   Args a(count, args);
   Bytes text = TextBytes(a, 0);
@@ -253,34 +384,45 @@ CORE_COMMAND(ReplaceSubtext) {
     return;
   }
   Matcher m(sought.p, sought.n, !a.Flag(5));
-  Buffer out;
-  out.Append(text.p, static_cast<uint32_t>(pos));
-  const uint8_t* p = text.p + pos;
+  const uint8_t* run = text.p + pos;  // start of the unmatched bytes not yet copied
   const uint8_t* end = text.p + text.n;
-  while (static_cast<uint32_t>(end - p) >= m.m) {
-    if (m.At(p)) {
-      out.Append(repl.p, repl.n);
-      p += m.m;
-      if (left > 0 && --left == 0) break;
-    } else if (IsLead(*p)) {
-      if (p[1] == 0) {
-        ++p;  // the lone first byte is dropped
-        break;
-      }
-      out.Append(p, 2);
-      p += 2;
-    } else {
-      out.Push(*p++);
+  // A shorter or equal replacement never makes the result longer than the text. For a longer
+  // one the room is what the possible replacements add, up to a quarter of the text's length;
+  // past that the buffer grows.
+  Buffer out;
+  uint64_t room = uint64_t{text.n} + 1;
+  if (repl.n > sought.n) {
+    uint64_t most = static_cast<uint32_t>(end - run) / sought.n;
+    if (left > 0 && static_cast<uint64_t>(left) < most) most = static_cast<uint64_t>(left);
+    room += std::min<uint64_t>(most * (repl.n - sought.n), text.n / 4);
+  }
+  out.Reserve(static_cast<uint32_t>(std::min<uint64_t>(room, 0xFFFFFFFFu)));
+  out.Append(text.p, static_cast<uint32_t>(pos));
+  Occurrences scan(run, end, m);
+  bool scannedToEnd = true;
+  while (const uint8_t* c = scan.Next()) {
+    out.Append(run, static_cast<uint32_t>(c - run));
+    out.Append(repl.p, repl.n);
+    run = c + m.m;
+    scan.ResumeAt(run);
+    if (left > 0 && --left == 0) {
+      scannedToEnd = false;
+      break;
     }
   }
-  out.Append(p, static_cast<uint32_t>(end - p));
+  // A scan for a one-byte text reaches the last byte; if that is a lone first byte (it did
+  // not match), the scan drops it. A longer sought text ends the scan before it.
+  if (scannedToEnd && m.m == 1 && run < end && IsLead(end[-1]) && StartsCharacter(run, end - 1)) {
+    --end;
+  }
+  out.Append(run, static_cast<uint32_t>(end - run));
   SetPointer(result, out.TakeText());
 }
 
 // Cuts the text at each occurrence of the delimiter (case-sensitive, at character
-// boundaries). Members are new texts, null when empty; the array block is built once the
-// members are known. With a limit, at most that many members are made and the text after
-// the last counted delimiter is dropped.
+// boundaries). Members are new texts, null when empty, each its own block; their addresses
+// are gathered first and the array block is made once the count is known. With a limit, at
+// most that many members are made and the text after the last counted delimiter is dropped.
 CORE_COMMAND(SplitText) {
   Args a(count, args);
   Bytes text = TextBytes(a, 0);
@@ -289,49 +431,48 @@ CORE_COMMAND(SplitText) {
   int64_t parts = limited ? a.Int(2) : 0;
   if (parts < 0) parts = 0;
 
-  Buffer members;  // member addresses, 4 bytes each
-  auto add = [&members](const uint8_t* from, uint32_t n) {
-    char* member = NewText(from, n);
-    members.Append(&member, sizeof(member));
+  // Where the members end, first; then the array block, and the members made one after
+  // another straight into it. A member starts where the delimiter after the one before ends.
+  Buffer ends;  // offsets, 4 bytes each
+  auto add = [&ends, &text](const uint8_t* end) {
+    const uint32_t offset = static_cast<uint32_t>(end - text.p);
+    ends.Append(&offset, sizeof(offset));
   };
   if (text.n != 0 && !(limited && parts == 0)) {
+    const uint8_t* end = text.p + text.n;
     if (delim.n == 0) {
-      add(text.p, text.n);
+      add(end);
     } else {
       Matcher m(delim.p, delim.n, false);
       const uint8_t* seg = text.p;
-      const uint8_t* p = text.p;
-      const uint8_t* end = text.p + text.n;
+      Occurrences scan(seg, end, m);
       bool partsLeft = true;
-      while (static_cast<uint32_t>(end - p) >= m.m) {
-        if (m.At(p)) {
-          add(seg, static_cast<uint32_t>(p - seg));
-          p += m.m;
-          seg = p;
-          if (limited && --parts == 0) {
-            partsLeft = false;
-            break;
-          }
-        } else if (IsLead(*p)) {
-          if (p[1] == 0) break;
-          p += 2;
-        } else {
-          ++p;
+      while (const uint8_t* c = scan.Next()) {
+        add(c);
+        seg = c + m.m;
+        scan.ResumeAt(seg);
+        if (limited && --parts == 0) {
+          partsLeft = false;
+          break;
         }
       }
-      if (partsLeft && *seg != 0) add(seg, static_cast<uint32_t>(end - seg));
+      // A lone first byte at the end only ends the scan; the tail keeps it.
+      if (partsLeft && seg != end) add(end);
     }
   }
-  uint32_t n = members.Size() / 4;
-  uint8_t* block = static_cast<uint8_t*>(Alloc(8 + members.Size()));
-  if (!block) {
-    // Without a runtime there is no array to hand back; release what was made.
-    for (uint32_t i = 0; i < n; ++i) Free(reinterpret_cast<char* const*>(members.Data())[i]);
-    return;
-  }
+  const uint32_t n = ends.Size() / 4;
+  uint8_t* block = static_cast<uint8_t*>(Alloc(8 + 4 * n));
+  if (!block) return;  // no runtime: no array, and no member made
   const int32_t header[2] = {1, static_cast<int32_t>(n)};
   std::memcpy(block, header, sizeof(header));
-  std::memcpy(block + 8, members.Data(), members.Size());
+  uint32_t start = 0;
+  for (uint32_t i = 0; i < n; ++i) {
+    uint32_t end;
+    std::memcpy(&end, ends.Data() + 4 * i, sizeof(end));
+    char* member = NewText(text.p + start, end - start);
+    std::memcpy(block + 8 + 4 * i, &member, sizeof(member));
+    start = end + delim.n;
+  }
   SetPointer(result, block);
 }
 

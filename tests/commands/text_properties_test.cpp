@@ -224,6 +224,25 @@ class Material {
 
 constexpr int kTexts = 3000;
 
+// A text as the commands meet it in a program: in a block of the runtime's heap (in a guarded
+// build the block's last byte, the terminator, ends a page, so a read past it faults), and
+// `shift` bytes into the block, so that the text starts at every place in a word.
+class HeapText {
+ public:
+  HeapText(const std::string& s, size_t shift) : shift_(shift) {
+    std::string padded = std::string(shift, '#') + s;
+    block_ = Call(CMD_TEXT_LEFT, {Txt(padded), Int(static_cast<int32_t>(padded.size()))}).text;
+  }
+  HeapText(const HeapText&) = delete;
+  HeapText& operator=(const HeapText&) = delete;
+  ~HeapText() { FreeBlock(block_); }
+  ArgRecord Arg() const { return Txt(block_ ? block_ + shift_ : ""); }
+
+ private:
+  size_t shift_;
+  const char* block_;
+};
+
 class TextProperties : public LeakCheckedTest {};
 
 ArgRecord OptInt(std::optional<int32_t> v) { return v ? Int(*v) : Omitted(); }
@@ -240,11 +259,12 @@ TEST_F(TextProperties, FindBothDirectionsMatchModel) {
   for (int t = 0; t < kTexts; ++t) {
     std::string s = m.Text(16);
     std::string q = m.Sought(s);
+    HeapText held(s, t % 4);
     for (auto start : Starts(s)) {
       for (bool fold : {false, true}) {
         for (bool reverse : {false, true}) {
           auto got = Call(reverse ? CMD_FIND_TEXT_REVERSE : CMD_FIND_TEXT,
-                          {Txt(s), Txt(q), OptInt(start), Bool(fold)})
+                          {held.Arg(), Txt(q), OptInt(start), Bool(fold)})
                          .intValue;
           ASSERT_EQ(got, ModelFind(s, q, start, fold, reverse))
               << "text " << ::testing::PrintToString(s) << " sought " << ::testing::PrintToString(q)
@@ -264,8 +284,9 @@ TEST_F(TextProperties, ReplaceSubtextMatchesModel) {
     std::optional<int32_t> count;
     if (m.Pick(2)) count = static_cast<int32_t>(m.Pick(5)) - 1;
     bool caseSensitive = m.Pick(2);
+    HeapText held(s, t % 4);
     for (auto start : Starts(s)) {
-      auto got = TakeText(Call(CMD_REPLACE_SUBTEXT, {Txt(s), Txt(q), Txt(r), OptInt(start),
+      auto got = TakeText(Call(CMD_REPLACE_SUBTEXT, {held.Arg(), Txt(q), Txt(r), OptInt(start),
                                                      OptInt(count), Bool(caseSensitive)}));
       std::string want = ModelReplace(s, q, r, start, count, !caseSensitive);
       ASSERT_EQ(got.value_or(""), want)
@@ -282,7 +303,8 @@ TEST_F(TextProperties, SplitTextMatchesModel) {
     std::string d = m.Pick(3) ? std::string(m.Pick(2) ? "," : "\r\n") : m.Sought(s);
     std::optional<int32_t> most;
     if (m.Pick(2)) most = static_cast<int32_t>(m.Pick(6)) - 1;
-    ASSERT_EQ(TakeTextArray(Call(CMD_SPLIT_TEXT, {Txt(s), Txt(d), OptInt(most)})),
+    HeapText held(s, t % 4);
+    ASSERT_EQ(TakeTextArray(Call(CMD_SPLIT_TEXT, {held.Arg(), Txt(d), OptInt(most)})),
               ModelSplit(s, d, most))
         << "text " << ::testing::PrintToString(s) << " delimiter " << ::testing::PrintToString(d);
   }
@@ -300,22 +322,34 @@ TEST_F(TextProperties, BlanksAndCaseMatchModel) {
   }
 }
 
-// Results longer than the commands' inline buffer exercise the buffer's growth.
+// Results longer than the commands' inline buffer: replacements that leave the result shorter,
+// longer than the room set aside for it, or stop at a count; long members; long scans.
 TEST_F(TextProperties, LongTextsMatchModel) {
   Material m(31337);
-  for (int t = 0; t < 60; ++t) {
+  const std::string kReplacements[] = {"", "<>", "<==========>"};
+  for (int t = 0; t < 90; ++t) {
     std::string s = m.Text(3000);
     std::string q = m.Sought(s);
-    ASSERT_EQ(TakeText(Call(CMD_REPLACE_SUBTEXT,
-                            {Txt(s), Txt(q), Txt("<>"), Omitted(), Omitted(), Bool(true)}))
-                  .value_or(""),
-              ModelReplace(s, q, "<>", std::nullopt, std::nullopt, false));
-    ASSERT_EQ(TakeText(Call(CMD_REMOVE_ALL_SPACES, {Txt(s)})).value_or(""), ModelRemoveBlanks(s));
-    ASSERT_EQ(TakeTextArray(Call(CMD_SPLIT_TEXT, {Txt(s), Txt(q)})),
+    HeapText held(s, t % 4);
+    const std::string& r = kReplacements[t % 3];
+    std::optional<int32_t> count;
+    if (t % 4 == 3) count = static_cast<int32_t>(1 + m.Pick(60));
+    bool caseSensitive = t % 2;
+    auto got = TakeText(Call(CMD_REPLACE_SUBTEXT, {held.Arg(), Txt(q), Txt(r), Omitted(),
+                                                   OptInt(count), Bool(caseSensitive)}));
+    ASSERT_EQ(got.value_or(""), ModelReplace(s, q, r, std::nullopt, count, !caseSensitive))
+        << "sought " << ::testing::PrintToString(q) << " replacement " << r;
+    ASSERT_EQ(TakeText(Call(CMD_REMOVE_ALL_SPACES, {held.Arg()})).value_or(""),
+              ModelRemoveBlanks(s));
+    ASSERT_EQ(TakeTextArray(Call(CMD_SPLIT_TEXT, {held.Arg(), Txt(q)})),
               ModelSplit(s, q, std::nullopt));
-    ASSERT_EQ(Call(CMD_FIND_TEXT_REVERSE, {Txt(s), Txt(q)}).intValue,
+    ASSERT_EQ(Call(CMD_FIND_TEXT_REVERSE, {held.Arg(), Txt(q)}).intValue,
               ModelFind(s, q, std::nullopt, false, true));
   }
+  // Everything replaced by nothing: the empty text, and the room set aside is released.
+  EXPECT_EQ(TakeText(Call(CMD_REPLACE_SUBTEXT, {Txt(std::string(1000, 'a')), Txt("a"), Omitted(),
+                                                Omitted(), Omitted(), Bool(true)})),
+            std::nullopt);
 }
 
 }  // namespace
