@@ -212,7 +212,7 @@ int main() {
       {"FindText, 1 MB GBK", CMD_FIND_TEXT, false, {TextArg(g), TextArg("Keyz")}, WalkCharacters, 2},
       {"FindTextReverse, 1 MB GBK", CMD_FIND_TEXT_REVERSE, false, {TextArg(g), TextArg("Keyz")}, WalkCharacters, 2},
       {"SplitText, 1 MB GBK", CMD_SPLIT_TEXT, true, {TextArg(g), TextArg("\r\n")}, WalkCharacters, 2},
-      {"SplitText, 1 MB GBK, floor with the members' allocations", CMD_SPLIT_TEXT, true,
+      {"  the same, floor with the members' blocks", CMD_SPLIT_TEXT, true,
        {TextArg(g), TextArg("\r\n")}, WalkAllocatingMembers, 0, FreeFloorBlocks},
       {"ReplaceSubtext, 1 MB GBK", CMD_REPLACE_SUBTEXT, true,
        {TextArg(g), TextArg("abc"), TextArg("<x>"), OmittedArg(), OmittedArg(), BoolArg(true)}, WalkCharacters, 2},
