@@ -458,8 +458,14 @@ LRESULT FormWindow::UnitProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_NOTIFY: {
       auto* hdr = reinterpret_cast<NMHDR*>(lParam);
       if (hdr == nullptr || hdr->hwndFrom == nullptr) return Default();
-      auto target = static_cast<HWND>(GetPropA(hdr->hwndFrom, kReflectTargetProp));
-      return SendMessageA(target ? target : hdr->hwndFrom, kReflectNotify, wParam, lParam);
+      // A unit's own control reports for itself; only a helper control (an up-down) names
+      // its unit in a window property, which would cost a trip to the window server for
+      // every notification of a unit (a rich edit box sends one per line written).
+      HWND target = hdr->hwndFrom;
+      if (!fw::WindowObject::FromHandlePermanent(target)) {
+        if (auto named = static_cast<HWND>(GetPropA(target, kReflectTargetProp))) target = named;
+      }
+      return SendMessageA(target, kReflectNotify, wParam, lParam);
     }
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
