@@ -26,7 +26,7 @@ Pages (any host unless named):
   /ctrlz-cookie               a header holding 0x1A before two Set-Cookie lines
   /slow?ms=N                  the page after N milliseconds
   /reset                      the connection reset without an answer
-  (exchange pages, see EXCHANGE_PAGES: /moved, /gather, /drip-head)
+  (exchange pages, see EXCHANGE_PAGES: /moved, /gather, /drip)
 Overrides: a file overrides.json in the record directory, {"host/path": {"status": 200,
 "body": "text", "headers": [["Name", "value"]], "delay_ms": N}} (the whole answer after N ms),
 {"host/path": {"body": "text", "trickle_ms": N}} (the body in 1024-byte pieces, N ms apart) or
@@ -84,11 +84,11 @@ HOSTILE = "hostile-"
 #   /gather?id=X&n=N
 #                  holds its answer until N requests for the same X are waiting at once, then
 #                  answers each "together"; after 30 s without them, "alone"
-#   /drip-head?ms=N
-#                  a status line and header block sent one byte every N ms (a byte arrives
-#                  before any receive limit runs out, so the client never times out), then a
-#                  short page
-EXCHANGE_PAGES = ("/moved", "/gather", "/drip-head")
+#   /drip?part=head|body&ms=N
+#                  a 200-byte page whose status line and header block (head) or whose body
+#                  (body) comes one byte every N ms: a byte arrives before any receive limit
+#                  runs out, so the client never times out
+EXCHANGE_PAGES = ("/moved", "/gather", "/drip")
 
 
 def pattern_byte(i):
@@ -307,13 +307,18 @@ class Handler(socketserver.StreamRequestHandler):
             if path == "/gather":
                 together = self.server.gathering.join(arg("id"), int(arg("n", "2")))
                 return self.send(200, b"together" if together else b"alone", [])
-            if path == "/drip-head":
-                head = b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 9\r\n\r\n"
-                for i in range(len(head)):
-                    time.sleep(int(arg("ms", "2000")) / 1000.0)
-                    self.wfile.write(head[i:i + 1])
+            if path == "/drip":
+                body = b"d" * 200
+                head = b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 200\r\n\r\n"
+                slow, fast = (head, body) if arg("part") == "head" else (body, head)
+                if slow is body:
+                    self.wfile.write(fast)
+                for i in range(len(slow)):
                     self.wfile.flush()
-                self.wfile.write(b"late page")
+                    time.sleep(int(arg("ms", "2000")) / 1000.0)
+                    self.wfile.write(slow[i:i + 1])
+                if slow is head:
+                    self.wfile.write(fast)
                 self.wfile.flush()
                 return True
         except OSError:
