@@ -379,6 +379,32 @@ TEST_F(Http, PendingPagesAreFetchedTogether) {
   }
 }
 
+// Once the program is ending (the quit message waits), waiting gives up at once and leaves
+// the pages unfinished; a page abandoned that way is cleaned up by its helper when the server
+// answers, and the routine itself returns at once with nothing. Later requests go through.
+TEST_F(Http, ProgramEndingLeavesPagesUnfinished) {
+  {
+    web::PendingPage page("http://tieba.baidu.com/slow?ms=2000");
+    web::PendingPage* one = &page;
+    PostQuitMessage(0);
+    EXPECT_FALSE(web::WaitForPages(&one, 1, 0xFFFFFFFF));
+    EXPECT_FALSE(page.Finished());
+    EXPECT_EQ(Fetch("http://tieba.baidu.com/slow?ms=2000"), "");
+    EXPECT_FALSE(LastPageComplete());
+    MSG quit;
+    EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  }
+  EXPECT_EQ(Fetch("http://tieba.baidu.com/marker"), "<html>MARKER-PAGE</html>");
+  std::vector<std::unique_ptr<web::PendingPage>> later;
+  for (int i = 0; i < 3; ++i)
+    later.push_back(std::make_unique<web::PendingPage>("http://tieba.baidu.com/gather?id=after&n=3"));
+  std::vector<web::PendingPage*> list;
+  for (auto& p : later) list.push_back(p.get());
+  while (std::any_of(list.begin(), list.end(), [](auto* p) { return !p->Finished(); }))
+    ASSERT_TRUE(web::WaitForPages(list.data(), list.size(), 0xFFFFFFFF));
+  for (auto* p : list) EXPECT_EQ(TakeBytes(p->TakeBody()), "together");
+}
+
 // An exchange is over 60 s after its send started, however its server drips: a page whose body
 // comes a byte every 5 s ends with what was read, one whose header block does (the send itself
 // blocks then) ends empty, its call left to its helper; a later request goes through as usual.
