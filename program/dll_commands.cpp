@@ -14,7 +14,7 @@ const char* const kFiles[kCommandCount] = {
     "user32.dll",   "",            "kernel32.dll", "kernel32",    "kernel32",
     "user32.dll",   "wininet.dll", "kernel32.dll", "kernel32.dll", "kernel32.dll",
     "kernel32.dll", "kernel32.dll", "kernel32.dll", "user32.dll",   "kernel32.dll",
-    "wininet.dll",  "wininet.dll", "kernel32.dll",
+    "wininet.dll",  "wininet.dll", "kernel32.dll", "kernel32.dll",
 };
 
 const char* const kNames[kCommandCount] = {
@@ -29,6 +29,7 @@ const char* const kNames[kCommandCount] = {
     "SetEvent",            "WaitForSingleObject", "CloseHandle",
     "GetModuleHandleExA",  "MsgWaitForMultipleObjectsEx", "GetProcAddress",
     "InternetQueryDataAvailable", "InternetQueryOptionA", "GetTickCount",
+    "GetPrivateProfileStringW",
 };
 
 namespace {
@@ -191,5 +192,12 @@ int32_t InternetQueryOptionA(Handle handle, uint32_t option, void* buffer, uint3
 }
 
 uint32_t GetTickCount() { return Call(kGetTickCount, {}); }
+
+uint32_t GetPrivateProfileStringW(const wchar_t* section, const wchar_t* key,
+                                  const wchar_t* fallback, wchar_t* buffer, uint32_t size,
+                                  const wchar_t* file) {
+  return Call(kGetPrivateProfileString,
+              {Word(section), Word(key), Word(fallback), Word(buffer), size, Word(file)});
+}
 
 }  // namespace dll

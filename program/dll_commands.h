@@ -46,9 +46,10 @@ enum Command : uint32_t {
   kInternetQueryDataAvailable,  // wininet.dll
   kInternetQueryOption,        // wininet.dll
   kGetTickCount,               // kernel32.dll
+  kGetPrivateProfileString,    // kernel32.dll (the wide variant)
   kCommandCount
 };
-static_assert(kCommandCount == 33);
+static_assert(kCommandCount == 34);
 
 // Library file and exported name per command, for the program's information record.
 extern const char* const kFiles[kCommandCount];
@@ -122,5 +123,8 @@ int32_t InternetQueryDataAvailable(Handle file, uint32_t* available, uint32_t fl
                                    uint32_t context);
 int32_t InternetQueryOptionA(Handle handle, uint32_t option, void* buffer, uint32_t* length);
 uint32_t GetTickCount();
+uint32_t GetPrivateProfileStringW(const wchar_t* section, const wchar_t* key,
+                                  const wchar_t* fallback, wchar_t* buffer, uint32_t size,
+                                  const wchar_t* file);
 
 }  // namespace dll

@@ -30,7 +30,8 @@ Pages (any host unless named):
 Overrides: a file overrides.json in the record directory, {"host/path": {"status": 200,
 "body": "text", "headers": [["Name", "value"]], "delay_ms": N}} (the whole answer after N ms),
 {"host/path": {"body": "text", "trickle_ms": N}} (the body in 1024-byte pieces, N ms apart) or
-{"host/path": {"reset": true}}, replaces any page, read at every request.
+{"host/path": {"reset": true}}, replaces any page, read at every request. "hold": "NAME" in an
+override holds its answer until the test creates the file release-NAME in the record directory.
 """
 
 import argparse
@@ -324,6 +325,14 @@ class Handler(socketserver.StreamRequestHandler):
         except OSError:
             return False
         return self.send(404, b"unknown exchange page", [])
+    def hold(self, name):
+        """Waits until the file release-<name> exists in the record directory (two minutes at
+        most), so a test decides when an answer may go."""
+        gate = os.path.join(self.server.recorder.directory, "release-" + name)
+        for _ in range(6000):
+            if os.path.exists(gate):
+                return
+            time.sleep(0.02)
 
     def answer(self, method, target, fields, raw):
         """Chooses the page by path (overrides first). False closes the connection."""
@@ -339,6 +348,8 @@ class Handler(socketserver.StreamRequestHandler):
             path = UPDATE_PATH
         override = self.server.recorder.overrides().get(host + path)
         if override is not None:
+            if override.get("hold"):
+                self.hold(override["hold"])
             if override.get("delay_ms"):
                 time.sleep(override["delay_ms"] / 1000.0)
             if override.get("reset"):
