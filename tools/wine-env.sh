@@ -16,8 +16,8 @@ wine_env_start() {
   fi
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1 || true
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    # The registry files appear only when the server writes them out; drive_c comes at once.
+    if ! wineboot -i >/dev/null 2>&1 || [ ! -d "$WINEPREFIX/drive_c" ]; then
       echo "wine-env.sh: wineboot could not create the Wine prefix $WINEPREFIX" >&2
       return 1
     fi
