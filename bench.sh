@@ -14,7 +14,7 @@ cmake --build build-bench -j "$(nproc)" --target bench_driver
 rm -f build-bench/bin/SkinH_QX.dll
 
 # A private prefix for this run; the stand-in's namespace gets its own display.
-export WINEPREFIX=$(mktemp -d /tmp/checker-bench-prefix.XXXXXX)
+export WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/checker-bench-prefix.XXXXXX")
 . tools/wine-env.sh
 trap 'wine_env_stop; rm -rf "$WINEPREFIX"' EXIT
 wine_env_start

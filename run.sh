@@ -50,11 +50,18 @@ shot=$PWD/build/checker-sample.png
 bmp=$PWD/build/checker-sample.bmp
 lines=$PWD/build/checker-sample.txt
 echo "run.sh: no display; one sample check of $ids on a private display."
+rm -f "$bmp" "$shot" "$lines"
+status=0
 "${network[@]}" tools/wine-run.sh explorer /desktop=checker,800x600 build/bin/sample_check.exe \
-  "Z:${bmp//\//\\}" "$ids" >"$lines" || true
+  "Z:${bmp//\//\\}" "$ids" >"$lines" || status=$?
 if [ -s "$bmp" ]; then
   convert "$bmp" "$shot" && rm -f "$bmp"
   echo "run.sh: screenshot saved to $shot"
 fi
 echo "run.sh: verdict lines:"
 cat "$lines"
+# The sample check fails when the window did not appear or no verdict line came.
+if [ "$status" -ne 0 ] || [ ! -s "$lines" ]; then
+  echo "run.sh: the sample check failed (exit code $status, $(wc -l <"$lines") verdict lines)" >&2
+  exit 1
+fi

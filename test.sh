@@ -21,7 +21,7 @@ cmake --build "$build" -j "$(nproc)"
 rm -f "$build"/bin/SkinH_QX.dll
 
 # Each run gets a private prefix, so no state (cookies, files) leaks from an earlier run.
-export WINEPREFIX=$(mktemp -d /tmp/checker-test-prefix.XXXXXX)
+export WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/checker-test-prefix.XXXXXX")
 . tools/wine-env.sh
 trap 'wine_env_stop; rm -rf "$WINEPREFIX"' EXIT
 wine_env_start

@@ -118,12 +118,20 @@ std::string NormaliseEditText(int32_t mode, const std::string& text) {
 }
 
 // The number in the text (0 when there is none) plus or minus one; leaving the range wraps
-// to the other end.
+// to the other end. A number of up to 19 digits saturates at the 64-bit ends; it is brought
+// to just beyond the 32-bit range first, which keeps it outside every range after a step and
+// the step itself far from overflowing.
 int32_t StepSpinValue(const std::string& text, int32_t direction, int32_t low, int32_t high) {
-  int64_t v = ParseInteger(text) + (direction > 0 ? 1 : -1);
+  constexpr int64_t kBeyond = int64_t{1} << 32;
+  int64_t v = std::clamp(ParseInteger(text), -kBeyond, kBeyond) + (direction > 0 ? 1 : -1);
   if (v > high) return low;
   if (v < low) return high;
   return static_cast<int32_t>(v);
+}
+
+// start + length, saturated at the 32-bit limits; the control clamps an end past the text.
+int32_t SelectionEnd(int32_t start, int32_t length) {
+  return static_cast<int32_t>(std::clamp<int64_t>(int64_t{start} + length, INT32_MIN, INT32_MAX));
 }
 
 // Operation 1. The caller's style bits carry WS_DISABLED and WS_TABSTOP; the box is shown
@@ -143,7 +151,7 @@ EditBox* EditBox::Create(const UnitCreateArgs& a) {
   box->Send(EM_LIMITTEXT, static_cast<WPARAM>(p.maxLength > 0 ? p.maxLength : 0));
   if (p.inputMode == 2) box->Send(EM_SETPASSWORDCHAR, p.passwordChar & 0xFF);
   if (!p.multiLine && p.spinMode != 0) box->CreateUpDown(a.parent, a.controlId);
-  box->Send(EM_SETSEL, static_cast<WPARAM>(p.selStart), p.selStart + p.selLength);
+  box->Send(EM_SETSEL, static_cast<WPARAM>(p.selStart), SelectionEnd(p.selStart, p.selLength));
   box->Send(EM_SCROLLCARET);
   box->ApplyBorder();
   return box;
@@ -487,7 +495,7 @@ void EditBox::SetSelLength(int32_t w) {
   }
   props_.selStart = static_cast<int32_t>(start);
   props_.selLength = w < 0 ? 0 : w;
-  Send(EM_SETSEL, start, static_cast<LPARAM>(start) + props_.selLength);
+  Send(EM_SETSEL, start, SelectionEnd(static_cast<int32_t>(start), props_.selLength));
 }
 
 // Operation 5: the current properties, live text and selection included.

@@ -65,6 +65,8 @@ std::string NormaliseEditText(int32_t inputMode, const std::string& text);
 // One up-down step with wrap-around: the text read as an integer, +1 or -1, and a result
 // outside [low, high] becomes the other end.
 int32_t StepSpinValue(const std::string& text, int32_t direction, int32_t low, int32_t high);
+// The end of a selection of `length` from `start`, saturated at the 32-bit limits.
+int32_t SelectionEnd(int32_t start, int32_t length);
 
 class EditBox : public RecordUnit<EditBoxProperties> {
  public:

@@ -150,11 +150,14 @@ class SuspendedLoad {
   bool resumed_ = false;
 };
 
-// Step 1: a loaded window is only activated (restored when minimised), unless a further
-// instance is asked for.
-bool ActivateLoadedWindow(WindowRecord* record, int32_t instanceFlag) {
+// Step 1: a loaded window is only activated (restored when minimised), whatever the instance
+// flag. A window record holds one set of object slots, and units are addressed by window id
+// and unit id alone, so a window id is loaded once: a second window built from the record
+// would take over the slots of the first, and the first one's destruction would then free
+// what the second one's units still use.
+bool ActivateLoadedWindow(WindowRecord* record) {
   FormWindow* existing = FormWindow::Of(record);
-  if (!existing || !existing->IsWindow() || instanceFlag != 0) return false;
+  if (!existing || !existing->IsWindow()) return false;
   if (IsIconic(existing->Handle())) ShowWindow(existing->Handle(), SW_RESTORE);
   else SetActiveWindow(existing->Handle());
   return true;
@@ -318,7 +321,7 @@ int32_t LoadWindow(int32_t windowId, int32_t instanceFlag, bool modal, HWND owne
   FlushDeletedUnits();
   WindowRecord* record = TheWindowDirectory().Find(windowId);
   if (record == nullptr || record->units.Count() == 0) return 0;
-  if (ActivateLoadedWindow(record, instanceFlag)) return 1;
+  if (ActivateLoadedWindow(record)) return 1;
   // A modal window has no owner; a dead owner handle fails the load.
   if (modal) owner = nullptr;
   else if (owner != nullptr && !IsWindow(owner)) return 0;

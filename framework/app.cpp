@@ -39,11 +39,11 @@ BOOL App::PreTranslateMessage(MSG* msg) {
 
 int App::ExitInstance() { return 0; }
 
-BOOL App::PumpMessage() {
-  if (!::GetMessageA(&currentMessage, nullptr, 0, 0)) return FALSE;
-  if (!PreTranslateMessage(&currentMessage)) {
-    ::TranslateMessage(&currentMessage);
-    ::DispatchMessageA(&currentMessage);
+BOOL App::PumpMessage(MSG& msg) {
+  if (!::GetMessageA(&msg, nullptr, 0, 0)) return FALSE;
+  if (!PreTranslateMessage(&msg)) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageA(&msg);
   }
   return TRUE;
 }
@@ -66,6 +66,8 @@ int App::Run() {
   return ExitInstance();
 }
 
+// Each retrieved message lives on this frame for its iteration: nested loops that handlers
+// run have their own.
 bool App::RunMessages(LoopHook& hook) {
   MSG probe;
   bool idle = true;
@@ -79,9 +81,13 @@ bool App::RunMessages(LoopHook& hook) {
     // Pump until the queue is empty; the first retrieval waits for a message.
     do {
       if (::PeekMessageA(&probe, nullptr, 0, 0, PM_NOREMOVE) && hook.LeaveQueued(probe)) return false;
-      if (!PumpMessage()) return true;
+      MSG msg;
+      if (!PumpMessage(msg)) {
+        quitCode = msg.wParam;
+        return true;
+      }
       if (hook.Done()) return false;
-      if (IsIdleMessage(&currentMessage)) {
+      if (IsIdleMessage(&msg)) {
         idle = true;
         count = 0;
       }

@@ -45,14 +45,16 @@ class App {
   // false when the hook ended the loop.
   bool RunMessages(LoopHook& hook);
 
-  // Retrieves, pre-translates and dispatches one message. False when WM_QUIT was retrieved.
-  virtual BOOL PumpMessage();
+  // Retrieves one message into msg, pre-translates and dispatches it. False when WM_QUIT was
+  // retrieved. The caller owns msg, so a handler that pumps messages while msg is being
+  // pre-translated or dispatched retrieves its own and leaves msg as it was.
+  virtual BOOL PumpMessage(MSG& msg);
   // False for messages that must not restart idle processing: mouse moves that did not move,
   // paints, timer ticks and the caret blink.
   virtual BOOL IsIdleMessage(MSG* msg);
 
-  // The message being processed by PumpMessage.
-  MSG currentMessage{};
+  // The exit code of the last WM_QUIT that RunMessages retrieved.
+  WPARAM quitCode = 0;
   HINSTANCE instance = nullptr;
   // The main window, where the pre-translation walk stops.
   HWND mainWindow = nullptr;

@@ -174,7 +174,7 @@ class RuntimeLoopHook : public fw::LoopHook {
 // A WM_QUIT that a modal loop retrieves after all is posted again for the main loop.
 void RuntimeApp::RunLoop(int mode) {
   RuntimeLoopHook hook(*this, mode);
-  if (RunMessages(hook) && mode == 1) ::PostQuitMessage(static_cast<int>(currentMessage.wParam));
+  if (RunMessages(hook) && mode == 1) ::PostQuitMessage(static_cast<int>(quitCode));
 }
 
 int RuntimeApp::ExitInstance() {
@@ -243,8 +243,8 @@ void EndProgramNow(int32_t code) {
 
 void ProcessPendingMessages() {
   RuntimeApp& app = TheApp();
-  MSG probe;
-  while (::PeekMessageA(&probe, nullptr, 0, 0, PM_NOREMOVE) && probe.message != WM_QUIT) app.PumpMessage();
+  MSG probe, msg;
+  while (::PeekMessageA(&probe, nullptr, 0, 0, PM_NOREMOVE) && probe.message != WM_QUIT) app.PumpMessage(msg);
 }
 
 void DefaultIcons(HICON* large, HICON* small) {

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -406,6 +407,49 @@ TEST_F(FormWindowTest, DestroyingTheLastWindowAfterTheLoopStartedQuitsWithZero) 
   ASSERT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(0u, quit.wParam);
   EXPECT_EQ(nullptr, rt::TheApp().mainWindow) << "a destroyed main window is forgotten";
+}
+
+struct ClassCount {
+  char cls[64];
+  int count;
+};
+
+BOOL CALLBACK CountClass(HWND h, LPARAM p) {
+  auto* search = reinterpret_cast<ClassCount*>(p);
+  char cls[64] = {};
+  GetClassNameA(h, cls, sizeof cls);
+  if (std::strcmp(cls, search->cls) == 0) ++search->count;
+  return TRUE;
+}
+
+// Top-level windows of the thread with the class of `form`.
+int WindowsOfClass(HWND form) {
+  ClassCount search{{}, 0};
+  GetClassNameA(form, search.cls, sizeof search.cls);
+  EnumThreadWindows(GetCurrentThreadId(), CountClass, reinterpret_cast<LPARAM>(&search));
+  return search.count;
+}
+
+TEST_F(FormWindowTest, ALoadedWindowIsActivatedNotLoadedAgainEvenAsAFurtherInstance) {
+  ASSERT_EQ(1, forms::LoadWindow(kFirstWindow, 1, false, nullptr));
+  Pump();
+  HWND form = FormHandle(kFirstWindow);
+  void* edit = UnitObject(kFirstWindow, kEdit1);
+  ASSERT_NE(nullptr, edit);
+  calls.clear();
+  EXPECT_EQ(1, forms::LoadWindow(kFirstWindow, 1, false, nullptr));
+  Pump();
+  EXPECT_FALSE(Called("Created")) << Joined();
+  EXPECT_EQ(1, WindowsOfClass(form));
+  EXPECT_EQ(form, FormHandle(kFirstWindow));
+  EXPECT_EQ(edit, UnitObject(kFirstWindow, kEdit1)) << "the units keep their objects";
+
+  // Once it is gone, the window loads afresh with units of its own.
+  DestroyWindow(form);
+  Pump();
+  EXPECT_EQ(nullptr, UnitObject(kFirstWindow, kEdit1));
+  ASSERT_EQ(1, forms::LoadWindow(kFirstWindow, 1, false, nullptr));
+  EXPECT_TRUE(IsWindow(UnitHandle(kFirstWindow, kEdit1)));
 }
 
 TEST_F(FormWindowTest, UpDownStepsTheNumberAndWrapsAtTheEnds) {

@@ -112,6 +112,12 @@ TEST_F(PropertyTest, EditContentSelectionAndSelectedTextInCharacters) {
   WriteText(kFirstWindow, kEdit1, kWindowProperty + forms::EDIT_SEL_TEXT, "中");
   EXPECT_EQ("甲中丁", ReadText(kFirstWindow, kEdit1, content));
 
+  // A length up to the 32-bit limit selects to the end of the text.
+  WriteInt(kFirstWindow, kEdit1, kWindowProperty + forms::EDIT_SEL_START, 1);
+  WriteInt(kFirstWindow, kEdit1, kWindowProperty + forms::EDIT_SEL_LENGTH, INT32_MAX);
+  EXPECT_EQ(1, ReadInt(kFirstWindow, kEdit1, kWindowProperty + forms::EDIT_SEL_START));
+  EXPECT_EQ("中丁", ReadText(kFirstWindow, kEdit1, kWindowProperty + forms::EDIT_SEL_TEXT));
+
   // -1 selects everything; other negatives are 0.
   WriteInt(kFirstWindow, kEdit1, kWindowProperty + forms::EDIT_SEL_LENGTH, -1);
   EXPECT_EQ("甲中丁", ReadText(kFirstWindow, kEdit1, kWindowProperty + forms::EDIT_SEL_TEXT));

@@ -106,6 +106,19 @@ TEST(EditRules, SpinStepWrapsToTheOtherEnd) {
   EXPECT_EQ(1, forms::StepSpinValue("abc", 1, 0, 100));
   EXPECT_EQ(5, forms::StepSpinValue("10", 1, 5, 10));
   EXPECT_EQ(51, forms::StepSpinValue("50", 1, 0, 100));
+  // Nineteen digits and more saturate at the 64-bit ends: far above the range steps to its
+  // low end either way, far below to its high end.
+  EXPECT_EQ(0, forms::StepSpinValue("9223372036854775807", 1, 0, 100));
+  EXPECT_EQ(0, forms::StepSpinValue("99999999999999999999", -1, 0, 100));
+  EXPECT_EQ(100, forms::StepSpinValue("-9223372036854775808", -1, 0, 100));
+  EXPECT_EQ(INT32_MIN, forms::StepSpinValue("9223372036854775807", 1, INT32_MIN, INT32_MAX));
+}
+
+TEST(EditRules, SelectionEndSaturatesAtTheLimits) {
+  EXPECT_EQ(7, forms::SelectionEnd(2, 5));
+  EXPECT_EQ(INT32_MAX, forms::SelectionEnd(2, INT32_MAX));
+  EXPECT_EQ(INT32_MAX, forms::SelectionEnd(INT32_MAX, 1));
+  EXPECT_EQ(INT32_MIN, forms::SelectionEnd(INT32_MIN, -1));
 }
 
 TEST(EditRules, PropertyBlockVersionsAndRoundTrip) {

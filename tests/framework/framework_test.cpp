@@ -2,6 +2,7 @@
 // message dispatch through window objects.
 #include <gtest/gtest.h>
 
+#include "framework/app.h"
 #include "framework/archive.h"
 #include "framework/deferred_delete.h"
 #include "framework/global_memory.h"
@@ -144,6 +145,38 @@ TEST(WindowObject, SubclassedSystemControlKeepsItsBehaviour) {
   DestroyWindow(edit);
 }
 
+// Pre-translating its first message, it posts a second one and pumps it in a nested loop, as
+// a handler that processes pending messages does; it counts what reaches its procedure.
+class PumpingInPreTranslation : public fw::WindowObject {
+ public:
+  std::vector<UINT> dispatched;
+  BOOL PreTranslateMessage(MSG* msg) override {
+    if (msg->message != WM_USER + 1) return FALSE;
+    Post(WM_USER + 2);
+    MSG inner;
+    fw::CurrentApp()->PumpMessage(inner);
+    return FALSE;
+  }
+ protected:
+  LRESULT WndProc(UINT msg, WPARAM w, LPARAM l) override {
+    if (msg >= WM_USER) dispatched.push_back(msg);
+    return fw::WindowObject::WndProc(msg, w, l);
+  }
+};
+
+TEST(App, AMessagePumpedDuringPreTranslationIsDispatchedOnceAndTheOuterOneStill) {
+  fw::App app;
+  const char* cls = fw::RegisterHelperClass(0, nullptr, nullptr, nullptr);
+  PumpingInPreTranslation w;
+  ASSERT_TRUE(w.Create(0, cls, "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr));
+  w.Post(WM_USER + 1);
+  PostQuitMessage(7);
+  fw::LoopHook plain;
+  EXPECT_TRUE(app.RunMessages(plain));
+  EXPECT_EQ(app.quitCode, 7u);
+  EXPECT_EQ(w.dispatched, (std::vector<UINT>{WM_USER + 2, WM_USER + 1}));
+  w.Destroy();
+}
 
 // A handle is closed exactly once, by its last owner, without losing the thread's last error.
 TEST(ScopedHandle, ClosesOnceKeepsTheLastErrorAndMovesOwnership) {

@@ -4,24 +4,29 @@
 # the namespace has only its loopback interface.
 #   run-isolated.sh COMMAND [ARGS...]
 # The command sees STANDIN_RECORD_DIR (a fresh directory where every received request is
-# recorded; Wine programs reach it as Z: plus the path). Needs root (namespaces, port 80).
+# recorded; Wine programs reach it as Z: plus the path).
+# Root is not needed: an ordinary user enters the namespaces through a user namespace of its
+# own, in which it keeps its user id (so its files, its Wine prefix and Wine's per-user server
+# folder stay its own) and holds the capabilities for loopback, port 80 and the mounts.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
-if [ "$(id -u)" -ne 0 ]; then
-  echo "run-isolated.sh: needs root for the private network namespace" >&2
-  exit 1
-fi
-
 if [ "${STANDIN_INSIDE:-}" != 1 ]; then
   export STANDIN_INSIDE=1
-  exec unshare --net --mount "$0" "$@"
+  namespaces=(--net --mount)
+  [ "$(id -u)" -eq 0 ] || namespaces=(--user --map-current-user --keep-caps --net --mount)
+  if ! unshare "${namespaces[@]}" true 2>/dev/null; then
+    echo "run-isolated.sh: cannot create a private network namespace (unshare ${namespaces[*]});" \
+         "as an ordinary user this needs unprivileged user namespaces (sysctl user.max_user_namespaces)" >&2
+    exit 1
+  fi
+  exec unshare "${namespaces[@]}" "$0" "$@"
 fi
 
 # Inside the namespaces: keep mounts private, bring up loopback, map the names.
 mount --make-rprivate /
 ip link set lo up
-work=$(mktemp -d /tmp/standin.XXXXXX)
+work=$(mktemp -d "${TMPDIR:-/tmp}/standin.XXXXXX")
 
 # Wine opens sockets in its wineserver, so Windows programs must use a wineserver that lives
 # in this namespace: they get a private copy-on-write view of the prefix, whose server is
