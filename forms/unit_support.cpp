@@ -35,7 +35,7 @@ void ApplyUnitFont(fw::Window control, const std::vector<uint8_t>& logFont, fw::
 }
 
 // Selection positions count characters; the text is taken wide and the range converted back
-// to the ANSI code page, so two-byte characters are never split.
+// to GBK, so two-byte characters are never split.
 std::string CharacterRange(HWND hwnd, uint32_t start, uint32_t end) {
   int length = GetWindowTextLengthW(hwnd);
   if (length <= 0 || start >= end) return std::string();
@@ -44,11 +44,7 @@ std::string CharacterRange(HWND hwnd, uint32_t start, uint32_t end) {
   wide.resize(got > 0 ? static_cast<size_t>(got) : 0);
   if (start >= wide.size()) return std::string();
   if (end > wide.size()) end = static_cast<uint32_t>(wide.size());
-  int count = static_cast<int>(end - start);
-  int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data() + start, count, nullptr, 0, nullptr, nullptr);
-  std::string text(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
-  if (bytes > 0) WideCharToMultiByte(CP_ACP, 0, wide.data() + start, count, text.data(), bytes, nullptr, nullptr);
-  return text;
+  return fw::GbkFromWide(wide.data() + start, static_cast<int>(end - start));
 }
 
 // A null answer keeps the text.

@@ -21,9 +21,9 @@ const char* const kNames[kCommandCount] = {
     "SkinH_AttachRes",     "InternetOpenA",    "InternetConnectA",
     "HttpOpenRequestA",    "HttpSendRequestA", "InternetReadFile",
     "HttpQueryInfoA",      "InternetCloseHandle", "InternetSetCookieA",
-    "GetCurrentProcessId", "MessageBoxA",      "EnumWindows",
-    "IsWindowVisible",     "GetWindowThreadProcessId", "GetWindowTextA",
-    "GetClassNameA",       "MultiByteToWideChar", "WideCharToMultiByte",
+    "GetCurrentProcessId", "MessageBoxW",      "EnumWindows",
+    "IsWindowVisible",     "GetWindowThreadProcessId", "GetWindowTextW",
+    "GetClassNameW",       "MultiByteToWideChar", "WideCharToMultiByte",
     "WideCharToMultiByte", "LCMapStringA",     "PeekMessageA",
     "InternetSetOptionA",  "InternetSetStatusCallbackA", "CreateThread",
     "ExitThread",          "CreateEventA",     "SetEvent",
@@ -92,7 +92,7 @@ int32_t InternetSetCookieA(const char* url, const char* name, const char* data) 
 
 uint32_t GetCurrentProcessId() { return Call(kGetCurrentProcessId, {}); }
 
-int32_t MessageBoxA(Handle owner, const char* text, const char* caption, uint32_t style) {
+int32_t MessageBoxW(Handle owner, const char16_t* text, const char16_t* caption, uint32_t style) {
   return Call(kMessageBox, {owner, Word(text), Word(caption), style});
 }
 
@@ -106,11 +106,11 @@ uint32_t GetWindowThreadProcessId(Handle window, uint32_t* processId) {
   return Call(kGetWindowThreadProcessId, {window, Word(processId)});
 }
 
-int32_t GetWindowTextA(Handle window, char* buffer, int32_t size) {
+int32_t GetWindowTextW(Handle window, char16_t* buffer, int32_t size) {
   return Call(kGetWindowText, {window, Word(buffer), Word(size)});
 }
 
-int32_t GetClassNameA(Handle window, char* buffer, int32_t size) {
+int32_t GetClassNameW(Handle window, char16_t* buffer, int32_t size) {
   return Call(kGetClassName, {window, Word(buffer), Word(size)});
 }
 

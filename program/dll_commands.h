@@ -90,12 +90,14 @@ int32_t HttpQueryInfoA(Handle request, uint32_t level, void* buffer, uint32_t* l
 int32_t InternetCloseHandle(Handle handle);
 int32_t InternetSetCookieA(const char* url, const char* name, const char* data);
 uint32_t GetCurrentProcessId();
-int32_t MessageBoxA(Handle owner, const char* text, const char* caption, uint32_t style);
+// The wide variants: texts cross into the system as UTF-16 converted from GBK with code page
+// 936, so they read the same whatever the system's own code page is.
+int32_t MessageBoxW(Handle owner, const char16_t* text, const char16_t* caption, uint32_t style);
 int32_t EnumWindows(EnumProc proc, uint32_t param);
 int32_t IsWindowVisible(Handle window);
 uint32_t GetWindowThreadProcessId(Handle window, uint32_t* processId);
-int32_t GetWindowTextA(Handle window, char* buffer, int32_t size);
-int32_t GetClassNameA(Handle window, char* buffer, int32_t size);
+int32_t GetWindowTextW(Handle window, char16_t* buffer, int32_t size);
+int32_t GetClassNameW(Handle window, char16_t* buffer, int32_t size);
 int32_t MultiByteToWideChar(uint32_t codePage, uint32_t flags, const char* text, int32_t length,
                             void* wide, int32_t wideLength);
 int32_t WideCharToMultiByte(uint32_t codePage, uint32_t flags, const void* wide, int32_t length,

@@ -24,3 +24,7 @@ fi
 if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
   localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
 fi
+# Traditional Chinese (code page 950) and English (1252): the tests run the checker under them too.
+for l in zh_TW en_US; do
+  locale -a 2>/dev/null | grep -qix "$l.utf8" || localedef -i "$l" -f UTF-8 "$l.UTF-8"
+done
