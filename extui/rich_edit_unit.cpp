@@ -24,14 +24,14 @@ const char kClassOld[] = "RICHEDIT";
 // Loads the newer DLL, else the older one, the first time a box is created.
 bool LoadRichEditModule() {
   if (g_module || g_olderModule) return true;
-  g_module = ::LoadLibraryA("RICHED20.DLL");
-  if (!g_module) g_olderModule = ::LoadLibraryA("RICHED32.DLL");
+  g_module = ::LoadLibraryW(L"RICHED20.DLL");
+  if (!g_module) g_olderModule = ::LoadLibraryW(L"RICHED32.DLL");
   return g_module || g_olderModule;
 }
 
 // The older DLL, loaded only when the newer class cannot be created.
 void LoadOlderModule() {
-  if (!g_olderModule) g_olderModule = ::LoadLibraryA("RICHED32.DLL");
+  if (!g_olderModule) g_olderModule = ::LoadLibraryW(L"RICHED32.DLL");
 }
 
 // Whole-stream state: the bytes handed to the control, with the bytes already handed out

@@ -14,7 +14,7 @@ const char* const kFiles[kCommandCount] = {
     "user32.dll",   "",            "kernel32.dll", "kernel32",    "kernel32",
     "user32.dll",   "wininet.dll", "wininet.dll", "kernel32.dll", "kernel32.dll",
     "kernel32.dll", "kernel32.dll", "kernel32.dll", "kernel32.dll", "kernel32.dll",
-    "user32.dll",
+    "user32.dll",   "kernel32.dll", "kernel32.dll", "shell32.dll",  "kernel32.dll",
 };
 
 const char* const kNames[kCommandCount] = {
@@ -28,7 +28,8 @@ const char* const kNames[kCommandCount] = {
     "InternetSetOptionA",  "InternetSetStatusCallbackA", "CreateThread",
     "ExitThread",          "CreateEventA",     "SetEvent",
     "WaitForSingleObject", "CloseHandle",      "GetModuleHandleExA",
-    "MsgWaitForMultipleObjectsEx",
+    "MsgWaitForMultipleObjectsEx", "LoadLibraryW", "GetProcAddress",
+    "SHGetFolderPathW",    "CreateDirectoryW",
 };
 
 namespace {
@@ -185,6 +186,20 @@ int32_t GetModuleHandleExA(uint32_t flags, const char* name, Handle* module) {
 uint32_t MsgWaitForMultipleObjectsEx(uint32_t count, const Handle* objects, uint32_t milliseconds,
                                      uint32_t wakeMask, uint32_t flags) {
   return Call(kMsgWaitForMultipleObjectsEx, {count, Word(objects), milliseconds, wakeMask, flags});
+}
+
+Handle LoadLibraryW(const char16_t* path) { return Call(kLoadLibrary, {Word(path)}); }
+
+uint32_t GetProcAddress(Handle module, const char* name) {
+  return Call(kGetProcAddress, {module, Word(name)});
+}
+
+int32_t SHGetFolderPathW(Handle owner, int32_t folder, Handle token, uint32_t flags, char16_t* path) {
+  return Call(kGetFolderPath, {owner, Word(folder), token, flags, Word(path)});
+}
+
+int32_t CreateDirectoryW(const char16_t* path, const void* security) {
+  return Call(kCreateDirectory, {Word(path), Word(security)});
 }
 
 }  // namespace dll

@@ -44,9 +44,13 @@ enum Command : uint32_t {
   kCloseHandle,                // kernel32.dll
   kGetModuleHandleEx,          // kernel32.dll
   kMsgWaitForMultipleObjectsEx,  // user32.dll
+  kLoadLibrary,                // kernel32.dll
+  kGetProcAddress,             // kernel32.dll
+  kGetFolderPath,              // shell32.dll
+  kCreateDirectory,            // kernel32.dll
   kCommandCount
 };
-static_assert(kCommandCount == 31);
+static_assert(kCommandCount == 35);
 
 // Library file and exported name per command, for the program's information record.
 extern const char* const kFiles[kCommandCount];
@@ -121,6 +125,12 @@ int32_t SetEvent(Handle event);
 uint32_t WaitForSingleObject(Handle object, uint32_t milliseconds);
 int32_t CloseHandle(Handle object);
 int32_t GetModuleHandleExA(uint32_t flags, const char* name, Handle* module);
+// The skin library's placement and loading: a library loaded from exactly the given path, an
+// export of it, a known per-user folder (CSIDL) and a new folder.
+Handle LoadLibraryW(const char16_t* path);
+uint32_t GetProcAddress(Handle module, const char* name);
+int32_t SHGetFolderPathW(Handle owner, int32_t folder, Handle token, uint32_t flags, char16_t* path);
+int32_t CreateDirectoryW(const char16_t* path, const void* security);
 uint32_t MsgWaitForMultipleObjectsEx(uint32_t count, const Handle* objects, uint32_t milliseconds,
                                      uint32_t wakeMask, uint32_t flags);
 
