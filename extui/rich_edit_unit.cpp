@@ -246,7 +246,7 @@ RichEditUnit* RichEditUnit::Create(const forms::UnitCreateArgs& args) {
 }
 
 void RichEditUnit::ApplyDefaultFormat() {
-  CHARFORMATA cf = DefaultFormat();
+  CHARFORMATW cf = Widened(DefaultFormat());
   Control(EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&cf));
 }
 
@@ -396,7 +396,7 @@ bool RichEditUnit::ReadProperty(int32_t index, UnitValue* out) {
 // point, so the text inserted there next takes it.
 void RichEditUnit::ApplyCharFormat(const CharFormat& value) {
   fw::DeleteQueue::Frame frame(Doomed(), true);
-  CHARFORMATA cf = ToCharFormatA(value);
+  CHARFORMATW cf = Widened(ToCharFormatA(value));
   Control(EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
 }
 

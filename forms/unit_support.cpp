@@ -1,6 +1,8 @@
 // Helpers shared by the form runtime's units.
 #include "forms/unit_support.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -24,7 +26,29 @@ HFONT MakeUnitFont(const uint8_t* logFont) {
   lf.lfClipPrecision = 0;
   lf.lfQuality = PROOF_QUALITY;
   lf.lfPitchAndFamily = 0;
-  return CreateFontIndirectA(&lf);
+  LOGFONTW wide = WideLogFont(lf);
+  return CreateFontIndirectW(&wide);
+}
+
+// The records differ only in the face name, which is the last field.
+LOGFONTW WideLogFont(const LOGFONTA& font) {
+  LOGFONTW wide;
+  static_assert(offsetof(LOGFONTA, lfFaceName) == offsetof(LOGFONTW, lfFaceName));
+  std::memcpy(&wide, &font, offsetof(LOGFONTA, lfFaceName));
+  std::wstring face = fw::WideFromGbk(font.lfFaceName, static_cast<int>(strnlen(font.lfFaceName, LF_FACESIZE)));
+  face.resize(std::min<size_t>(face.size(), LF_FACESIZE - 1));
+  std::memset(wide.lfFaceName, 0, sizeof wide.lfFaceName);
+  std::memcpy(wide.lfFaceName, face.data(), face.size() * sizeof(wchar_t));
+  return wide;
+}
+
+LOGFONTA GbkLogFont(const LOGFONTW& font) {
+  LOGFONTA narrow;
+  std::memcpy(&narrow, &font, offsetof(LOGFONTW, lfFaceName));
+  std::string face = fw::GbkFromWide(font.lfFaceName, static_cast<int>(wcsnlen(font.lfFaceName, LF_FACESIZE)));
+  std::memset(narrow.lfFaceName, 0, sizeof narrow.lfFaceName);
+  std::memcpy(narrow.lfFaceName, face.data(), std::min<size_t>(face.size(), LF_FACESIZE - 1));
+  return narrow;
 }
 
 void ApplyUnitFont(fw::Window control, const std::vector<uint8_t>& logFont, fw::ScopedFont& font) {

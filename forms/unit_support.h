@@ -15,6 +15,11 @@
 
 namespace forms {
 
+// A stored LOGFONTA (face name GBK) and the system's wide record, converted both ways with
+// code page 936; a face name is cut to 31 bytes or characters.
+LOGFONTW WideLogFont(const LOGFONTA& font);
+LOGFONTA GbkLogFont(const LOGFONTW& font);
+
 // Makes a font from a stored 60-byte LOGFONTA with the character set forced to
 // DEFAULT_CHARSET, output and clip precision 0, PROOF_QUALITY and pitch-and-family 0.
 HFONT MakeUnitFont(const uint8_t* logFont);
