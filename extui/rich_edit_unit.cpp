@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <cwchar>
 #include <new>
 #include <vector>
 
@@ -116,42 +117,42 @@ LRESULT CALLBACK ProbeParentProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     g_probeNotified = true;
     return 1;  // refuse, as the box does
   }
-  return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+  return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 // Creates a hidden control whose text is protected, asks its parent through EN_PROTECTED, and
 // types one character into the protected text. The control enforces protection when it asked,
 // or when the text stayed as it was.
 bool ProbeProtection() {
-  static const char kProbeClass[] = "ExtUiProtectionProbe";
-  WNDCLASSA wc{};
+  static const wchar_t kProbeClass[] = L"ExtUiProtectionProbe";
+  WNDCLASSW wc{};
   wc.lpfnWndProc = ProbeParentProc;
-  wc.hInstance = ::GetModuleHandleA(nullptr);
+  wc.hInstance = ::GetModuleHandleW(nullptr);
   wc.lpszClassName = kProbeClass;
-  ::RegisterClassA(&wc);  // fails harmlessly when already registered
-  HWND parent = ::CreateWindowExA(0, kProbeClass, "", WS_POPUP, 0, 0, 100, 40, nullptr, nullptr,
+  ::RegisterClassW(&wc);  // fails harmlessly when already registered
+  HWND parent = ::CreateWindowExW(0, kProbeClass, L"", WS_POPUP, 0, 0, 100, 40, nullptr, nullptr,
                                   wc.hInstance, nullptr);
   if (!parent) return false;
-  HWND edit = ::CreateWindowExA(0, g_module ? kClassNew : kClassOld, "", WS_CHILD | ES_MULTILINE,
+  HWND edit = ::CreateWindowExW(0, g_module ? L"RichEdit20A" : L"RICHEDIT", L"", WS_CHILD | ES_MULTILINE,
                                 0, 0, 100, 40, parent, nullptr, wc.hInstance, nullptr);
   bool enforced = false;
   if (edit) {
-    ::SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("abc"));
+    ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"abc"));
     CHARRANGE all{0, -1};
-    ::SendMessageA(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&all));
+    ::SendMessageW(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&all));
     CHARFORMATA cf{};
     cf.cbSize = sizeof cf;
     cf.dwMask = CFM_PROTECTED;
     cf.dwEffects = CFE_PROTECTED;
-    ::SendMessageA(edit, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
-    ::SendMessageA(edit, EM_SETEVENTMASK, 0, ENM_PROTECTED);
+    ::SendMessageW(edit, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+    ::SendMessageW(edit, EM_SETEVENTMASK, 0, ENM_PROTECTED);
     CHARRANGE inside{1, 1};
-    ::SendMessageA(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&inside));
+    ::SendMessageW(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&inside));
     g_probeNotified = false;
-    ::SendMessageA(edit, WM_CHAR, 'x', 1);
-    char text[16] = {};
-    ::SendMessageA(edit, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    enforced = g_probeNotified || std::strcmp(text, "abc") == 0;
+    ::SendMessageW(edit, WM_CHAR, 'x', 1);
+    wchar_t text[16] = {};
+    ::SendMessageW(edit, WM_GETTEXT, 16, reinterpret_cast<LPARAM>(text));
+    enforced = g_probeNotified || std::wcscmp(text, L"abc") == 0;
   }
   ::DestroyWindow(parent);
   return enforced;
