@@ -76,7 +76,7 @@ CHARFORMATW Widened(const CHARFORMATA& cf) {
   wide.yHeight = cf.yHeight;
   wide.yOffset = cf.yOffset;
   wide.crTextColor = cf.crTextColor;
-  wide.bCharSet = cf.bCharSet;
+  wide.bCharSet = fw::TextCharSet(cf.bCharSet);
   wide.bPitchAndFamily = cf.bPitchAndFamily;
   std::wstring face = fw::WideFromGbk(cf.szFaceName, static_cast<int>(strnlen(cf.szFaceName, LF_FACESIZE)));
   face.resize(std::min<size_t>(face.size(), LF_FACESIZE - 1));

@@ -173,7 +173,7 @@ void EditBox::ApplyMinimumHeight() {
   SIZE size{};
   {
     fw::WindowDc dc(hwnd_);
-    fw::ScopedSelection font(dc.Get(), font_ ? font_.Get() : GetStockObject(DEFAULT_GUI_FONT));
+    fw::ScopedSelection font(dc.Get(), font_ ? font_.Get() : UnitDefaultFont());
     GetTextExtentPoint32W(dc.Get(), L"\u56FD", 1, &size);  // 国
   }
   int minimum = size.cy + 2 * GetSystemMetrics(SM_CYEDGE);
@@ -465,9 +465,11 @@ void EditBox::ApplyPasswordChar(const std::string& text) {
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-// -1 puts the caret at the end; other negatives at 0; the selection collapses.
+// -1 puts the caret at the end; other negatives at 0; the selection collapses. The text's
+// length is its length in GBK bytes, as the narrow length message gives it on a Chinese system;
+// the control clamps a position past the end to the end.
 void EditBox::SetSelStart(int32_t w) {
-  int32_t length = static_cast<int32_t>(Send(WM_GETTEXTLENGTH));
+  int32_t length = static_cast<int32_t>(LiveText().size());
   int32_t start = w == -1 ? length : w < 0 ? 0 : w;
   props_.selStart = start;
   props_.selLength = 0;
@@ -481,7 +483,7 @@ void EditBox::SetSelLength(int32_t w) {
   Send(EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
   if (w == -1) {
     props_.selStart = 0;
-    props_.selLength = static_cast<int32_t>(Send(WM_GETTEXTLENGTH));
+    props_.selLength = static_cast<int32_t>(LiveText().size());
     Send(EM_SETSEL, 0, -1);
     return;
   }

@@ -132,7 +132,7 @@ FormWindow* FormWindow::Create(const UnitCreateArgs& a) {
     SetWindowPos(form->hwnd_, nullptr, 0, 0, a.width, a.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   form->ApplyIcons();
   form->ApplyShape();
-  form->Send(WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  form->Send(WM_SETFONT, reinterpret_cast<WPARAM>(UnitDefaultFont()), FALSE);
   if (p.alwaysOnTop) form->ApplyTopmost();
   if (!p.movable) DeleteMenu(GetSystemMenu(form->hwnd_, FALSE), SC_MOVE, MF_BYCOMMAND);
   return form;

@@ -26,6 +26,7 @@ HFONT MakeUnitFont(const uint8_t* logFont) {
   lf.lfClipPrecision = 0;
   lf.lfQuality = PROOF_QUALITY;
   lf.lfPitchAndFamily = 0;
+  lf.lfCharSet = fw::TextCharSet(lf.lfCharSet);
   LOGFONTW wide = WideLogFont(lf);
   return CreateFontIndirectW(&wide);
 }
@@ -51,9 +52,21 @@ LOGFONTA GbkLogFont(const LOGFONTW& font) {
   return narrow;
 }
 
+HFONT UnitDefaultFont() {
+  static const HFONT font = [] {
+    HFONT stock = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    LOGFONTW lf;
+    if (GetObjectW(stock, sizeof lf, &lf) != sizeof lf || lf.lfCharSet == GB2312_CHARSET) return stock;
+    lf.lfCharSet = GB2312_CHARSET;  // the stock font names the system locale's set
+    HFONT made = CreateFontIndirectW(&lf);
+    return made ? made : stock;
+  }();
+  return font;
+}
+
 void ApplyUnitFont(fw::Window control, const std::vector<uint8_t>& logFont, fw::ScopedFont& font) {
   fw::ScopedFont made(logFont.size() == kLogFontSize ? MakeUnitFont(logFont.data()) : nullptr);
-  HGDIOBJ shown = made ? made.Get() : GetStockObject(DEFAULT_GUI_FONT);
+  HGDIOBJ shown = made ? static_cast<HGDIOBJ>(made.Get()) : UnitDefaultFont();
   control.Send(WM_SETFONT, reinterpret_cast<WPARAM>(shown), TRUE);
   font = std::move(made);
 }

@@ -30,6 +30,10 @@ bool GbkHolds(const wchar_t* wide, int length) {
   return !lossy;
 }
 
+BYTE TextCharSet(BYTE recorded) {
+  return recorded == DEFAULT_CHARSET && ::GetACP() != kGbkCodePage ? GB2312_CHARSET : recorded;
+}
+
 // The length is asked first; a text that grows meanwhile is cut, never overrun.
 std::string GbkWindowText(HWND hwnd) {
   int length = ::GetWindowTextLengthW(hwnd);

@@ -25,6 +25,11 @@ inline std::wstring WidePath(const char* path) { return WideFromGbk(path); }
 // True when `wide` converts to GBK without a substitute character.
 bool GbkHolds(const wchar_t* wide, int length = -1);
 
+// The character set to name for the product's texts where a font record says DEFAULT_CHARSET,
+// the system locale's own: on a Chinese system that is GB2312 already and stays as it is;
+// elsewhere GB2312_CHARSET is named, or fonts without Chinese glyphs are picked.
+BYTE TextCharSet(BYTE recorded);
+
 // A window's text as GBK, and a GBK text as the window's text.
 std::string GbkWindowText(HWND hwnd);
 BOOL SetGbkWindowText(HWND hwnd, const char* text);

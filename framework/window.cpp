@@ -1,5 +1,6 @@
 #include "framework/window.h"
 
+#include <cstdio>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -151,8 +152,8 @@ const char* RegisterHelperClass(UINT classStyle, HCURSOR cursor, HBRUSH backgrou
   static std::mutex lock;
   static std::unordered_map<std::string, bool> registered;
   char name[96];
-  wsprintfA(name, "FwHelper:%x:%x:%x:%x", classStyle, reinterpret_cast<UINT_PTR>(cursor),
-            reinterpret_cast<UINT_PTR>(background), reinterpret_cast<UINT_PTR>(icon));
+  std::snprintf(name, sizeof name, "FwHelper:%x:%x:%x:%x", classStyle, reinterpret_cast<UINT_PTR>(cursor),
+                reinterpret_cast<UINT_PTR>(background), reinterpret_cast<UINT_PTR>(icon));
   std::lock_guard<std::mutex> guard(lock);
   auto it = registered.find(name);
   if (it == registered.end()) {
