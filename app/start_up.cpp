@@ -80,7 +80,6 @@ core::Text EnsureSkinLibraryFile() {
   core::Text directory = core::GetRunDirectory();
   core::Text path = prog::JoinText(directory.c_str(), kSkinFileName);
   if (PlaceSkinLibrary(path.c_str())) return path;
-  if (core::FileExists(path.c_str())) return core::Text();
   core::Text user = UserSkinDirectory();
   if (user.empty()) return core::Text();
   path = prog::JoinText(user.c_str(), kSkinFileName);
