@@ -180,9 +180,10 @@ TEST_F(CodePageTest, TheStartWindowAndAChineseCheckAreAsOnAChineseSystem) {
   EXPECT_EQ(requests[before], "GET /p/%E5%BC%A0%E4%B8%89?from=tieba HTTP/1.1");
 }
 
-// A program folder that cannot take the library (read-only): the library goes to the user's
-// own folder and is loaded from exactly there; the window works.
-TEST_F(CodePageTest, AReadOnlyFolderPutsTheSkinInTheUsersFolder) {
+// A program folder that cannot take the library (read-only, or named with characters GBK
+// cannot hold): the library goes to the user's own folder and is loaded from exactly there;
+// the window works.
+TEST_F(CodePageTest, AFolderThatTakesNoLibraryPutsTheSkinInTheUsersFolder) {
   WideChecker checker;
   std::wstring box;
   ASSERT_TRUE(checker.WaitForWindow(&box)) << "a message box showed";

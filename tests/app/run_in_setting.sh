@@ -6,6 +6,8 @@
 #                                                         mounted read-only (CHECKER_DIR)
 #   run_in_setting.sh junk-library CHECKER PROGRAM [ARGS...] the same, with a SkinH_QX.dll
 #                                                         there that is no library
+#   run_in_setting.sh hangul-folder CHECKER PROGRAM [ARGS...] the checker in a writable folder
+#                                                         whose name GBK cannot hold
 # The read-only settings need a private mount namespace: run inside run-isolated.sh.
 set -euo pipefail
 export WINEDEBUG=${WINEDEBUG:--all}
@@ -13,15 +15,21 @@ export WINEDEBUG=${WINEDEBUG:--all}
 setting=$1
 shift
 case "$setting" in
-  read-only|junk-library)
+  read-only|junk-library|hangul-folder)
     checker=$1
     shift
     folder=$(mktemp -d /tmp/checker-folder.XXXXXX)
     trap 'umount "$folder" 2>/dev/null || true; rm -rf "$folder"' EXIT
+    if [ "$setting" = hangul-folder ]; then
+      folder=$folder/한국
+      mkdir "$folder"
+    fi
     cp "$checker" "$folder/"
     [ "$setting" = junk-library ] && printf 'not a library' >"$folder/SkinH_QX.dll"
-    mount --bind "$folder" "$folder"
-    mount -o remount,bind,ro "$folder"
+    if [ "$setting" != hangul-folder ]; then
+      mount --bind "$folder" "$folder"
+      mount -o remount,bind,ro "$folder"
+    fi
     export CHECKER_DIR="Z:${folder//\//\\}"
     export LC_ALL=zh_CN.UTF-8
     wine "$@"
