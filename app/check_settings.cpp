@@ -6,6 +6,7 @@
 #include "core_commands.h"
 #include "constant_area.h"
 #include "dll_commands.h"
+#include "encodings.h"
 #include "program_values.h"
 
 namespace {
@@ -19,14 +20,9 @@ constexpr uint32_t kLongestValue = 1u << 16;
 
 // The settings file's path as UTF-16, for the wide profile reader: the program's folder is a
 // GBK text. Empty when it cannot be converted.
-std::vector<wchar_t> SettingsPath() {
+core::Bytes SettingsPath() {
   core::Text path = prog::JoinText(core::GetRunDirectory().c_str(), kSettingsFileName);
-  int32_t length = dll::MultiByteToWideChar(kGbkCodePage, 0, path.c_str(), -1, nullptr, 0);
-  if (length <= 0) return {};
-  std::vector<wchar_t> wide(length);
-  if (dll::MultiByteToWideChar(kGbkCodePage, 0, path.c_str(), -1, wide.data(), length) != length)
-    return {};
-  return wide;
+  return MultiByteToUtf16(path.c_str(), kGbkCodePage);
 }
 
 // The value of [check] parallel, read with a buffer that grows until the value fits: the
@@ -57,8 +53,8 @@ int32_t ParallelFromText(const wchar_t* value) {
 }
 
 int32_t ReadParallelSetting() {
-  std::vector<wchar_t> path = SettingsPath();
+  core::Bytes path = SettingsPath();
   if (path.empty()) return kMinParallel;
-  std::vector<wchar_t> value = ReadValue(path.data());
+  std::vector<wchar_t> value = ReadValue(reinterpret_cast<const wchar_t*>(path.data()));
   return value.empty() ? kMinParallel : ParallelFromText(value.data());
 }

@@ -3,12 +3,15 @@
 
 #include <cstdint>
 
+#include "core_commands.h"
 #include "records.h"
 
 // Writes the carried skin library next to the program as a hidden file, unless a file of that
-// name is already there.
-void EnsureSkinLibraryFile();
-// Attaches skin `number` (1-33) of the carried skins; any other number attaches none.
+// name is already there; where the program's folder cannot take it, into the user's own
+// folder. Gives the library's path, or the empty text when no place takes it.
+core::Text EnsureSkinLibraryFile();
+// Attaches skin `number` (1-33) of the carried skins; any other number attaches none. Without
+// a library that loads, nothing is attached and the program goes on unskinned.
 void ApplySkin(int32_t number);
 
 // The start window's created event: the skin, then the update check, which ends the program

@@ -11,6 +11,7 @@
 #include "commands/commands.h"
 #include "commands/memory_file.h"
 #include "commands/value_format.h"
+#include "framework/gbk_text.h"
 
 namespace corelib {
 
@@ -34,11 +35,12 @@ struct FileHandle {
 
 }  // namespace
 
-// True when anything matches the path, so directories and wildcard patterns count.
+// True when anything matches the path, so directories and wildcard patterns count. Paths are
+// GBK and reach the system in UTF-16, whatever its code page.
 CORE_COMMAND(FileExists) {
   const char* path = Args(count, args).Text(0);
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(path, &found);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(fw::WidePath(path).c_str(), &found);
   if (search != INVALID_HANDLE_VALUE) FindClose(search);
   SetBool(result, search != INVALID_HANDLE_VALUE);
 }
@@ -46,7 +48,7 @@ CORE_COMMAND(FileExists) {
 // Only the read-only, hidden, system and archive bits are passed on.
 CORE_COMMAND(SetFileAttributes) {
   Args a(count, args);
-  SetBool(result, SetFileAttributesA(a.Text(0), static_cast<uint32_t>(a.Int(1)) & 0x27) != 0);
+  SetBool(result, SetFileAttributesW(fw::WidePath(a.Text(0)).c_str(), static_cast<uint32_t>(a.Int(1)) & 0x27) != 0);
 }
 
 // Creates (or replaces) the file with exclusive access and writes every further byte-set
@@ -56,7 +58,7 @@ CORE_COMMAND(WriteToFile) {
   const char* path = a.Text(0);
   if (*path == 0) return;
   FileHandle file{
-      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
+      CreateFileW(fw::WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
   if (file.h == INVALID_HANDLE_VALUE) return;
   for (int32_t i = 1; i < a.Count(); ++i) {
     uint32_t n;

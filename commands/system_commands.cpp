@@ -9,6 +9,7 @@
 #include "commands/command_support.h"
 #include "commands/commands.h"
 #include "commands/value_format.h"
+#include "framework/gbk_text.h"
 
 namespace corelib {
 
@@ -47,7 +48,7 @@ CORE_COMMAND(MessageBox) {
   if (a.Given(2)) TextForm(a[2], captionBuffer, &caption);
   uint32_t style = static_cast<uint32_t>(a.Int(1));
   if (!(style & kSystemModal)) style |= kTaskModal;
-  SetInt(result, ButtonNumber(MessageBoxA(nullptr, message, caption, style)));
+  SetInt(result, ButtonNumber(fw::GbkMessageBox(nullptr, message, caption, style)));
 }
 
 // The runtime dispatches the waiting messages (a waiting WM_QUIT stays queued); program

@@ -1,8 +1,11 @@
 #include "extui/char_format.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "extui/library_access.h"
+#include "framework/gbk_text.h"
 
 namespace extui {
 
@@ -62,6 +65,23 @@ CHARFORMATA ToCharFormatA(const CharFormat& value) {
   const char* face = EffectiveFaceName(value);
   std::memcpy(cf.szFaceName, face, std::strlen(face) + 1);  // at most 32 bytes, see above
   return cf;
+}
+
+CHARFORMATW Widened(const CHARFORMATA& cf) {
+  CHARFORMATW wide;
+  std::memset(&wide, 0, sizeof wide);
+  wide.cbSize = sizeof wide;
+  wide.dwMask = cf.dwMask;
+  wide.dwEffects = cf.dwEffects;
+  wide.yHeight = cf.yHeight;
+  wide.yOffset = cf.yOffset;
+  wide.crTextColor = cf.crTextColor;
+  wide.bCharSet = fw::TextCharSet(cf.bCharSet);
+  wide.bPitchAndFamily = cf.bPitchAndFamily;
+  std::wstring face = fw::WideFromGbk(cf.szFaceName, static_cast<int>(strnlen(cf.szFaceName, LF_FACESIZE)));
+  face.resize(std::min<size_t>(face.size(), LF_FACESIZE - 1));
+  std::memcpy(wide.szFaceName, face.c_str(), (face.size() + 1) * sizeof(wchar_t));
+  return wide;
 }
 
 }  // namespace extui

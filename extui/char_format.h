@@ -73,4 +73,9 @@ const char* EffectiveFaceName(const CharFormat& value);
 // check, as 32-bit integers.
 CHARFORMATA ToCharFormatA(const CharFormat& value);
 
+// The same record with its GBK face name in UTF-16, as the control is given it: the control
+// reads a narrow record's face name in the system's code page, which need not be 936. The
+// default character set becomes GB2312's on other systems (fw::TextCharSet).
+CHARFORMATW Widened(const CHARFORMATA& cf);
+
 }  // namespace extui

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <cwchar>
 #include <new>
 #include <vector>
 
@@ -24,14 +25,14 @@ const char kClassOld[] = "RICHEDIT";
 // Loads the newer DLL, else the older one, the first time a box is created.
 bool LoadRichEditModule() {
   if (g_module || g_olderModule) return true;
-  g_module = ::LoadLibraryA("RICHED20.DLL");
-  if (!g_module) g_olderModule = ::LoadLibraryA("RICHED32.DLL");
+  g_module = ::LoadLibraryW(L"RICHED20.DLL");
+  if (!g_module) g_olderModule = ::LoadLibraryW(L"RICHED32.DLL");
   return g_module || g_olderModule;
 }
 
 // The older DLL, loaded only when the newer class cannot be created.
 void LoadOlderModule() {
-  if (!g_olderModule) g_olderModule = ::LoadLibraryA("RICHED32.DLL");
+  if (!g_olderModule) g_olderModule = ::LoadLibraryW(L"RICHED32.DLL");
 }
 
 // Whole-stream state: the bytes handed to the control, with the bytes already handed out
@@ -40,6 +41,7 @@ void LoadOlderModule() {
 struct InStream {
   const std::string* bytes;
   size_t front;
+  bool wide;  // UTF-16 units, two bytes each
 };
 
 // How many of the next `wanted` bytes (at least 1) can go out without ending the chunk inside a
@@ -51,19 +53,32 @@ size_t WholeUnits(const char* data, size_t available, size_t wanted) {
   if (wanted >= available || wanted < 2) return std::min(wanted, available);
   size_t i = 0;
   while (i < wanted) {
-    const bool pair = ::IsDBCSLeadByte(static_cast<BYTE>(data[i])) ||
+    const bool pair = ::IsDBCSLeadByteEx(fw::kGbkCodePage, static_cast<BYTE>(data[i])) ||
                       (data[i] == '\r' && data[i + 1] == '\n');
     i += pair ? 2 : 1;
   }
   return i > wanted ? wanted - 1 : wanted;
 }
 
+// The same for UTF-16 text: whole units, and neither a surrogate pair nor a CR LF pair cut.
+size_t WholeWideUnits(const char* data, size_t available, size_t wanted) {
+  if (wanted >= available) return available;
+  size_t n = wanted & ~size_t{1};
+  if (n < 4) return n;
+  wchar_t last, next;
+  std::memcpy(&last, data + n - 2, 2);
+  std::memcpy(&next, data + n, 2);
+  const bool cut = (last >= 0xD800 && last <= 0xDBFF) || (last == L'\r' && next == L'\n');
+  return cut ? n - 2 : n;
+}
+
 // Hands out at most what the control asks for, and always reports success.
 DWORD CALLBACK StreamInCallback(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* given) {
   auto* in = reinterpret_cast<InStream*>(cookie);
   const char* next = in->bytes->data() + in->front;
-  const size_t n = WholeUnits(next, in->bytes->size() - in->front,
-                                   static_cast<size_t>(std::max<LONG>(wanted, 0)));
+  const size_t available = in->bytes->size() - in->front;
+  const size_t asked = static_cast<size_t>(std::max<LONG>(wanted, 0));
+  const size_t n = in->wide ? WholeWideUnits(next, available, asked) : WholeUnits(next, available, asked);
   if (n) std::memcpy(buffer, next, n);
   in->front += n;
   *given = static_cast<LONG>(n);
@@ -102,42 +117,42 @@ LRESULT CALLBACK ProbeParentProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     g_probeNotified = true;
     return 1;  // refuse, as the box does
   }
-  return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+  return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 // Creates a hidden control whose text is protected, asks its parent through EN_PROTECTED, and
 // types one character into the protected text. The control enforces protection when it asked,
 // or when the text stayed as it was.
 bool ProbeProtection() {
-  static const char kProbeClass[] = "ExtUiProtectionProbe";
-  WNDCLASSA wc{};
+  static const wchar_t kProbeClass[] = L"ExtUiProtectionProbe";
+  WNDCLASSW wc{};
   wc.lpfnWndProc = ProbeParentProc;
-  wc.hInstance = ::GetModuleHandleA(nullptr);
+  wc.hInstance = ::GetModuleHandleW(nullptr);
   wc.lpszClassName = kProbeClass;
-  ::RegisterClassA(&wc);  // fails harmlessly when already registered
-  HWND parent = ::CreateWindowExA(0, kProbeClass, "", WS_POPUP, 0, 0, 100, 40, nullptr, nullptr,
+  ::RegisterClassW(&wc);  // fails harmlessly when already registered
+  HWND parent = ::CreateWindowExW(0, kProbeClass, L"", WS_POPUP, 0, 0, 100, 40, nullptr, nullptr,
                                   wc.hInstance, nullptr);
   if (!parent) return false;
-  HWND edit = ::CreateWindowExA(0, g_module ? kClassNew : kClassOld, "", WS_CHILD | ES_MULTILINE,
+  HWND edit = ::CreateWindowExW(0, g_module ? L"RichEdit20A" : L"RICHEDIT", L"", WS_CHILD | ES_MULTILINE,
                                 0, 0, 100, 40, parent, nullptr, wc.hInstance, nullptr);
   bool enforced = false;
   if (edit) {
-    ::SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("abc"));
+    ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"abc"));
     CHARRANGE all{0, -1};
-    ::SendMessageA(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&all));
+    ::SendMessageW(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&all));
     CHARFORMATA cf{};
     cf.cbSize = sizeof cf;
     cf.dwMask = CFM_PROTECTED;
     cf.dwEffects = CFE_PROTECTED;
-    ::SendMessageA(edit, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
-    ::SendMessageA(edit, EM_SETEVENTMASK, 0, ENM_PROTECTED);
+    ::SendMessageW(edit, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+    ::SendMessageW(edit, EM_SETEVENTMASK, 0, ENM_PROTECTED);
     CHARRANGE inside{1, 1};
-    ::SendMessageA(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&inside));
+    ::SendMessageW(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&inside));
     g_probeNotified = false;
-    ::SendMessageA(edit, WM_CHAR, 'x', 1);
-    char text[16] = {};
-    ::SendMessageA(edit, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    enforced = g_probeNotified || std::strcmp(text, "abc") == 0;
+    ::SendMessageW(edit, WM_CHAR, 'x', 1);
+    wchar_t text[16] = {};
+    ::SendMessageW(edit, WM_GETTEXT, 16, reinterpret_cast<LPARAM>(text));
+    enforced = g_probeNotified || std::wcscmp(text, L"abc") == 0;
   }
   ::DestroyWindow(parent);
   return enforced;
@@ -232,7 +247,7 @@ RichEditUnit* RichEditUnit::Create(const forms::UnitCreateArgs& args) {
 }
 
 void RichEditUnit::ApplyDefaultFormat() {
-  CHARFORMATA cf = DefaultFormat();
+  CHARFORMATW cf = Widened(DefaultFormat());
   Control(EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&cf));
 }
 
@@ -382,27 +397,39 @@ bool RichEditUnit::ReadProperty(int32_t index, UnitValue* out) {
 // point, so the text inserted there next takes it.
 void RichEditUnit::ApplyCharFormat(const CharFormat& value) {
   fw::DeleteQueue::Frame frame(Doomed(), true);
-  CHARFORMATA cf = ToCharFormatA(value);
+  CHARFORMATW cf = Widened(ToCharFormatA(value));
   Control(EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
 }
 
 // ---- streaming, selection, looks -------------------------------------------------------------
 
 // The whole content or the selection (SFF_SELECTION) in the given format, chunk by chunk.
+// Plain text leaves the control as UTF-16 and becomes GBK here, whatever the system's code
+// page; RTF names its own code page.
 std::string RichEditUnit::StreamOut(int format) {
   std::string out;
   if (!hwnd_) return out;
+  const bool wide = !(format & SF_RTF);
   EDITSTREAM es{};
   es.dwCookie = reinterpret_cast<DWORD_PTR>(&out);
   es.pfnCallback = StreamOutCallback;
-  Control(EM_STREAMOUT, static_cast<WPARAM>(format), reinterpret_cast<LPARAM>(&es));
-  return out;
+  Control(EM_STREAMOUT, static_cast<WPARAM>(wide ? format | SF_UNICODE : format), reinterpret_cast<LPARAM>(&es));
+  if (!wide) return out;
+  return fw::GbkFromWide(reinterpret_cast<const wchar_t*>(out.data()), static_cast<int>(out.size() / 2));
 }
 
-// Replaces the whole content, or the selection with SFF_SELECTION, by `bytes`.
+// Replaces the whole content, or the selection with SFF_SELECTION, by `bytes`. Plain GBK text
+// goes in as UTF-16, so the system's code page never reads it.
 void RichEditUnit::StreamIn(const std::string& bytes, int format) {
   if (!hwnd_) return;
-  InStream in{&bytes, 0};
+  const bool wide = !(format & SF_RTF);
+  std::string units;
+  if (wide) {
+    std::wstring text = fw::WideFromGbk(bytes.data(), static_cast<int>(bytes.size()));
+    units.assign(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    format |= SF_UNICODE;
+  }
+  InStream in{wide ? &units : &bytes, 0, wide};
   EDITSTREAM es{};
   es.dwCookie = reinterpret_cast<DWORD_PTR>(&in);
   es.pfnCallback = StreamInCallback;
@@ -451,6 +478,9 @@ LRESULT RichEditUnit::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case kMsgQueryUnitObject: return reinterpret_cast<LRESULT>(this);
     case kReflectBase + WM_COMMAND: return OnReflectedCommand(HIWORD(wParam));
     case kReflectBase + WM_NOTIFY: return OnReflectedNotify(reinterpret_cast<NMHDR*>(lParam));
+    case WM_GETTEXT: return OnGetText(wParam, reinterpret_cast<wchar_t*>(lParam));
+    case WM_GETTEXTLENGTH: return OnGetTextLength();
+    case WM_SETTEXT: return OnSetText(reinterpret_cast<const wchar_t*>(lParam));
     case WM_CHAR:
     case WM_IME_CHAR:
     case WM_IME_COMPOSITION:
@@ -472,6 +502,25 @@ LRESULT RichEditUnit::OnSetRedraw(bool redraw) {
   LRESULT result = Default();
   if (redraw) ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
   return result;
+}
+
+// The control's text with CR LF line ends, as its own WM_GETTEXT gives it, cut to the buffer.
+LRESULT RichEditUnit::OnGetText(WPARAM size, wchar_t* buffer) {
+  if (!buffer || size == 0) return 0;
+  GETTEXTEX get{static_cast<DWORD>(size * sizeof(wchar_t)), GT_USECRLF, 1200, nullptr, nullptr};
+  LRESULT got = Control(EM_GETTEXTEX, reinterpret_cast<WPARAM>(&get), reinterpret_cast<LPARAM>(buffer));
+  return got > 0 ? got : Default();  // the older control knows no EM_GETTEXTEX
+}
+
+LRESULT RichEditUnit::OnGetTextLength() {
+  GETTEXTLENGTHEX length{GTL_USECRLF | GTL_PRECISE | GTL_NUMCHARS, 1200};
+  LRESULT n = Control(EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&length));
+  return n > 0 ? n : Default();  // the older control knows no EM_GETTEXTLENGTHEX
+}
+
+LRESULT RichEditUnit::OnSetText(const wchar_t* text) {
+  SETTEXTEX set{ST_DEFAULT, 1200};
+  return Control(EM_SETTEXTEX, reinterpret_cast<WPARAM>(&set), reinterpret_cast<LPARAM>(text ? text : L""));
 }
 
 // Content changes and focus changes become unit events; scrolling notes are taken and ignored.

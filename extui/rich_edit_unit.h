@@ -105,7 +105,7 @@ class RichEditUnit : public fw::WindowObject {
 
   // One message to the control; 0 once its window is gone.
   LRESULT Control(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const {
-    return hwnd_ ? ::SendMessageA(hwnd_, msg, wParam, lParam) : 0;
+    return hwnd_ ? ::SendMessageW(hwnd_, msg, wParam, lParam) : 0;
   }
 
   // Whole-content and selection streaming in the ContextType format.
@@ -117,6 +117,12 @@ class RichEditUnit : public fw::WindowObject {
   void ApplyBorder();
   void ApplyBackColor();
   void ApplyDefaultFormat();
+
+  // The window text in UTF-16 from the control's own UTF-16 text, never through the ANSI code
+  // page of the control's narrow class.
+  LRESULT OnGetText(WPARAM size, wchar_t* buffer);
+  LRESULT OnGetTextLength();
+  LRESULT OnSetText(const wchar_t* text);
 
   LRESULT OnReflectedCommand(WORD code);
   LRESULT OnReflectedNotify(NMHDR* header);

@@ -31,6 +31,13 @@ std::string IntegerText(int64_t v) {
   return buffer;
 }
 
+// The control's UTF-16 password character for the stored byte, read as code page 936 reads it.
+WPARAM PasswordUnit(uint32_t stored) {
+  char byte = static_cast<char>(stored & 0xFF);
+  std::wstring wide = fw::WideFromGbk(&byte, 1);
+  return byte == 0 || wide.empty() ? 0 : wide[0];
+}
+
 // Style bits of a box from its properties and the caller's bits (WS_DISABLED, WS_TABSTOP).
 DWORD EditStyle(const EditBoxProperties& p, uint32_t callerStyle) {
   DWORD s = callerStyle | WS_CHILD | WS_CLIPSIBLINGS;
@@ -149,7 +156,7 @@ EditBox* EditBox::Create(const UnitCreateArgs& a) {
   ApplyUnitFont(*box, p.font, box->font_);
   box->ApplyMinimumHeight();
   box->Send(EM_LIMITTEXT, static_cast<WPARAM>(p.maxLength > 0 ? p.maxLength : 0));
-  if (p.inputMode == 2) box->Send(EM_SETPASSWORDCHAR, p.passwordChar & 0xFF);
+  if (p.inputMode == 2) box->Send(EM_SETPASSWORDCHAR, PasswordUnit(p.passwordChar));
   if (!p.multiLine && p.spinMode != 0) box->CreateUpDown(a.parent, a.controlId);
   box->Send(EM_SETSEL, static_cast<WPARAM>(p.selStart), SelectionEnd(p.selStart, p.selLength));
   box->Send(EM_SCROLLCARET);
@@ -157,16 +164,9 @@ EditBox* EditBox::Create(const UnitCreateArgs& a) {
   return box;
 }
 
-// The window text as GBK bytes. The length message may count characters, so the buffer
-// allows two bytes for each.
-std::string EditBox::LiveText() const {
-  int length = GetWindowTextLengthA(hwnd_);
-  if (length <= 0) return std::string();
-  std::string text(static_cast<size_t>(length) * 2 + 2, '\0');
-  int got = GetWindowTextA(hwnd_, text.data(), static_cast<int>(text.size()));
-  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-  return text;
-}
+// The window text as GBK bytes, converted from the control's UTF-16 text with code page 936
+// whatever the system's own code page is.
+std::string EditBox::LiveText() const { return fw::GbkWindowText(hwnd_); }
 
 // Sets the text without raising event 0 for the change notification it causes.
 void EditBox::SetTextQuietly(const std::string& text) {
@@ -181,8 +181,8 @@ void EditBox::ApplyMinimumHeight() {
   SIZE size{};
   {
     fw::WindowDc dc(hwnd_);
-    fw::ScopedSelection font(dc.Get(), font_ ? font_.Get() : GetStockObject(DEFAULT_GUI_FONT));
-    GetTextExtentPoint32A(dc.Get(), "国", 2, &size);
+    fw::ScopedSelection font(dc.Get(), font_ ? font_.Get() : UnitDefaultFont());
+    GetTextExtentPoint32W(dc.Get(), L"\u56FD", 1, &size);  // 国
   }
   int minimum = size.cy + 2 * GetSystemMetrics(SM_CYEDGE);
   RECT r;
@@ -216,10 +216,10 @@ void EditBox::CreateUpDown(HWND parent, uint32_t controlId) {
   DWORD ex = border == 0 || border == 1 || border == 3 ? WS_EX_STATICEDGE : 0;
   RECT r;
   GetWindowRect(hwnd_, &r);
-  upDown_ = CreateWindowExA(ex, UPDOWN_CLASSA, "", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, kUpDownWidth,
+  upDown_ = CreateWindowExW(ex, UPDOWN_CLASSW, L"", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, kUpDownWidth,
                             r.bottom - r.top, parent,
                             reinterpret_cast<HMENU>(static_cast<uintptr_t>(controlId + 4)),
-                            GetModuleHandleA(nullptr), nullptr);
+                            GetModuleHandleW(nullptr), nullptr);
   if (upDown_ == nullptr) {
     props_.spinMode = 0;
     return;
@@ -444,7 +444,7 @@ bool EditBox::WriteProperty(int32_t index, const UnitValue& v) {
     case EDIT_SEL_START: SetSelStart(w); break;
     case EDIT_SEL_LENGTH: SetSelLength(w); break;
     case EDIT_SEL_TEXT: {  // replaces the selection; the change event comes from the control
-      std::string t = TextOf(v);
+      std::wstring t = fw::WideFromGbk(TextOf(v).c_str());
       Send(EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(t.c_str()));
       break;
     }
@@ -459,7 +459,7 @@ bool EditBox::WriteProperty(int32_t index, const UnitValue& v) {
 
 // The password character in mode 2 (cleared otherwise); read-only exactly in mode 1.
 void EditBox::ApplyInputMode() {
-  Send(EM_SETPASSWORDCHAR, props_.inputMode == 2 ? props_.passwordChar & 0xFF : 0);
+  Send(EM_SETPASSWORDCHAR, props_.inputMode == 2 ? PasswordUnit(props_.passwordChar) : 0);
   Send(EM_SETREADONLY, props_.inputMode == 1);
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
@@ -469,13 +469,15 @@ void EditBox::ApplyInputMode() {
 void EditBox::ApplyPasswordChar(const std::string& text) {
   if (!text.empty()) props_.passwordChar = static_cast<uint8_t>(text[0]);
   if (props_.inputMode != 2) return;
-  Send(EM_SETPASSWORDCHAR, props_.passwordChar & 0xFF);
+  Send(EM_SETPASSWORDCHAR, PasswordUnit(props_.passwordChar));
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-// -1 puts the caret at the end; other negatives at 0; the selection collapses.
+// -1 puts the caret at the end; other negatives at 0; the selection collapses. The text's
+// length is its length in GBK bytes, as the narrow length message gives it on a Chinese system;
+// the control clamps a position past the end to the end.
 void EditBox::SetSelStart(int32_t w) {
-  int32_t length = static_cast<int32_t>(Send(WM_GETTEXTLENGTH));
+  int32_t length = static_cast<int32_t>(LiveText().size());
   int32_t start = w == -1 ? length : w < 0 ? 0 : w;
   props_.selStart = start;
   props_.selLength = 0;
@@ -489,7 +491,7 @@ void EditBox::SetSelLength(int32_t w) {
   Send(EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
   if (w == -1) {
     props_.selStart = 0;
-    props_.selLength = static_cast<int32_t>(Send(WM_GETTEXTLENGTH));
+    props_.selLength = static_cast<int32_t>(LiveText().size());
     Send(EM_SETSEL, 0, -1);
     return;
   }

@@ -33,7 +33,7 @@ HMENU BuildMenuBar(UnitList& units) {
     UINT flags = MF_STRING;
     if (item.MenuFlags() & MENU_DISABLED) flags |= MF_GRAYED;
     if (item.MenuFlags() & MENU_CHECKED) flags |= MF_CHECKED;
-    AppendMenuA(menu, flags, kMenuCommandBase + i, item.MenuCaption());
+    AppendMenuW(menu, flags, kMenuCommandBase + i, fw::WideFromGbk(item.MenuCaption()).c_str());
   }
   return menu;
 }

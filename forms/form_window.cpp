@@ -24,16 +24,17 @@ bool inActivation = false;
 // Registers the form window class once per name: double clicks, redraw on resize, the arrow
 // cursor and no background brush (the window paints its own background).
 bool RegisterFormClass(const char* name) {
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSA existing{};
-  if (GetClassInfoA(instance, name, &existing)) return true;
-  WNDCLASSA wc{};
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  std::wstring wideName = fw::WideFromGbk(name);
+  WNDCLASSW existing{};
+  if (GetClassInfoW(instance, wideName.c_str(), &existing)) return true;
+  WNDCLASSW wc{};
   wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
   wc.lpfnWndProc = fw::ObjectWindowProc();
   wc.hInstance = instance;
-  wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
-  wc.lpszClassName = name;
-  return RegisterClassA(&wc) != 0;
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+  wc.lpszClassName = wideName.c_str();
+  return RegisterClassW(&wc) != 0;
 }
 
 }  // namespace
@@ -131,7 +132,7 @@ FormWindow* FormWindow::Create(const UnitCreateArgs& a) {
     SetWindowPos(form->hwnd_, nullptr, 0, 0, a.width, a.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   form->ApplyIcons();
   form->ApplyShape();
-  form->Send(WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  form->Send(WM_SETFONT, reinterpret_cast<WPARAM>(UnitDefaultFont()), FALSE);
   if (p.alwaysOnTop) form->ApplyTopmost();
   if (!p.movable) DeleteMenu(GetSystemMenu(form->hwnd_, FALSE), SC_MOVE, MF_BYCOMMAND);
   return form;
@@ -421,7 +422,7 @@ LRESULT FormWindow::UnitProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       // The message pre-translation walk must not stop at a window that is gone.
       if (rt::TheApp().mainWindow == hwnd_) rt::TheApp().mainWindow = nullptr;
       Raise(2);
-      if (!helpFile_.empty()) WinHelpA(hwnd_, helpFile_.c_str(), HELP_QUIT, 0);
+      if (!helpFile_.empty()) WinHelpW(hwnd_, fw::WidePath(helpFile_.c_str()).c_str(), HELP_QUIT, 0);
       {  // the menu bar is the window's: detached and destroyed here
         fw::ScopedMenu menu(GetMenu(hwnd_));
         if (menu) SetMenu(hwnd_, nullptr);

@@ -82,9 +82,10 @@ bool OnHelpKey(FormWindow& form) {
     if (dot != std::string::npos && file[dot] == '.') file.erase(dot);
     file += ".hlp";
   }
-  if (GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
-  if (p.helpContext != 0) WinHelpA(form.Handle(), file.c_str(), HELP_CONTEXT, static_cast<ULONG_PTR>(p.helpContext));
-  else WinHelpA(form.Handle(), file.c_str(), HELP_FINDER, 0);
+  std::wstring widePath = fw::WidePath(file.c_str());
+  if (GetFileAttributesW(widePath.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+  if (p.helpContext != 0) WinHelpW(form.Handle(), widePath.c_str(), HELP_CONTEXT, static_cast<ULONG_PTR>(p.helpContext));
+  else WinHelpW(form.Handle(), widePath.c_str(), HELP_FINDER, 0);
   form.NoteHelpOpened(file);
   return true;
 }
@@ -236,10 +237,10 @@ int32_t FindMnemonicUnit(FormWindow& form, uint32_t key) {
     const UnitClassInfo* cls = ClassAt(units, i, &item);
     HWND h = cls && (cls->flags & CLASS_MNEMONIC_MASK) ? UsableWindow(item) : nullptr;
     if (h == nullptr) continue;
-    char caption[512] = {};
-    GetWindowTextA(h, caption, sizeof caption);
+    std::string text = fw::GbkWindowText(h);
+    const char* caption = text.c_str();
     // "&&" is a plain ampersand; a two-byte character is never split.
-    for (const unsigned char* p = reinterpret_cast<unsigned char*>(caption); *p; ++p) {
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(caption); *p; ++p) {
       if (*p >= 0x81 && p[1]) { ++p; continue; }
       if (*p != '&') continue;
       if (p[1] == '&') { ++p; continue; }

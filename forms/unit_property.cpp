@@ -12,6 +12,7 @@
 
 #include "forms/form_runtime.h"
 #include "forms/unit_class.h"
+#include "forms/unit_support.h"
 #include "forms/window_template.h"
 #include "framework/scoped_handle.h"
 #include "runtime/errors.h"
@@ -92,9 +93,10 @@ LOGFONTA CurrentFont(UnitReadFn read, void* object, int32_t classIndex) {
     font.lfFaceName[LF_FACESIZE - 1] = 0;
     return font;
   }
-  std::memset(&font, 0, sizeof font);
-  GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
-  return font;
+  LOGFONTW wide;
+  std::memset(&wide, 0, sizeof wide);
+  GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof wide, &wide);
+  return GbkLogFont(wide);
 }
 
 // Reads a mouse-pointer block and gives the program its bytes with a cursor number in front.

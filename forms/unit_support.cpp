@@ -1,6 +1,8 @@
 // Helpers shared by the form runtime's units.
 #include "forms/unit_support.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -24,18 +26,53 @@ HFONT MakeUnitFont(const uint8_t* logFont) {
   lf.lfClipPrecision = 0;
   lf.lfQuality = PROOF_QUALITY;
   lf.lfPitchAndFamily = 0;
-  return CreateFontIndirectA(&lf);
+  lf.lfCharSet = fw::TextCharSet(lf.lfCharSet);
+  LOGFONTW wide = WideLogFont(lf);
+  return CreateFontIndirectW(&wide);
+}
+
+// The records differ only in the face name, which is the last field.
+LOGFONTW WideLogFont(const LOGFONTA& font) {
+  LOGFONTW wide;
+  static_assert(offsetof(LOGFONTA, lfFaceName) == offsetof(LOGFONTW, lfFaceName));
+  std::memcpy(&wide, &font, offsetof(LOGFONTA, lfFaceName));
+  std::wstring face = fw::WideFromGbk(font.lfFaceName, static_cast<int>(strnlen(font.lfFaceName, LF_FACESIZE)));
+  face.resize(std::min<size_t>(face.size(), LF_FACESIZE - 1));
+  std::memset(wide.lfFaceName, 0, sizeof wide.lfFaceName);
+  std::memcpy(wide.lfFaceName, face.data(), face.size() * sizeof(wchar_t));
+  return wide;
+}
+
+LOGFONTA GbkLogFont(const LOGFONTW& font) {
+  LOGFONTA narrow;
+  std::memcpy(&narrow, &font, offsetof(LOGFONTW, lfFaceName));
+  std::string face = fw::GbkFromWide(font.lfFaceName, static_cast<int>(wcsnlen(font.lfFaceName, LF_FACESIZE)));
+  std::memset(narrow.lfFaceName, 0, sizeof narrow.lfFaceName);
+  std::memcpy(narrow.lfFaceName, face.data(), std::min<size_t>(face.size(), LF_FACESIZE - 1));
+  return narrow;
+}
+
+HFONT UnitDefaultFont() {
+  static const HFONT font = [] {
+    HFONT stock = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    LOGFONTW lf;
+    if (GetObjectW(stock, sizeof lf, &lf) != sizeof lf || lf.lfCharSet == GB2312_CHARSET) return stock;
+    lf.lfCharSet = GB2312_CHARSET;  // the stock font names the system locale's set
+    HFONT made = CreateFontIndirectW(&lf);
+    return made ? made : stock;
+  }();
+  return font;
 }
 
 void ApplyUnitFont(fw::Window control, const std::vector<uint8_t>& logFont, fw::ScopedFont& font) {
   fw::ScopedFont made(logFont.size() == kLogFontSize ? MakeUnitFont(logFont.data()) : nullptr);
-  HGDIOBJ shown = made ? made.Get() : GetStockObject(DEFAULT_GUI_FONT);
+  HGDIOBJ shown = made ? static_cast<HGDIOBJ>(made.Get()) : UnitDefaultFont();
   control.Send(WM_SETFONT, reinterpret_cast<WPARAM>(shown), TRUE);
   font = std::move(made);
 }
 
 // Selection positions count characters; the text is taken wide and the range converted back
-// to the ANSI code page, so two-byte characters are never split.
+// to GBK, so two-byte characters are never split.
 std::string CharacterRange(HWND hwnd, uint32_t start, uint32_t end) {
   int length = GetWindowTextLengthW(hwnd);
   if (length <= 0 || start >= end) return std::string();
@@ -44,11 +81,7 @@ std::string CharacterRange(HWND hwnd, uint32_t start, uint32_t end) {
   wide.resize(got > 0 ? static_cast<size_t>(got) : 0);
   if (start >= wide.size()) return std::string();
   if (end > wide.size()) end = static_cast<uint32_t>(wide.size());
-  int count = static_cast<int>(end - start);
-  int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data() + start, count, nullptr, 0, nullptr, nullptr);
-  std::string text(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
-  if (bytes > 0) WideCharToMultiByte(CP_ACP, 0, wide.data() + start, count, text.data(), bytes, nullptr, nullptr);
-  return text;
+  return fw::GbkFromWide(wide.data() + start, static_cast<int>(end - start));
 }
 
 // A null answer keeps the text.

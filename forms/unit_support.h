@@ -15,10 +15,20 @@
 
 namespace forms {
 
+// A stored LOGFONTA (face name GBK) and the system's wide record, converted both ways with
+// code page 936; a face name is cut to 31 bytes or characters.
+LOGFONTW WideLogFont(const LOGFONTA& font);
+LOGFONTA GbkLogFont(const LOGFONTW& font);
+
 // Makes a font from a stored 60-byte LOGFONTA with the character set forced to
-// DEFAULT_CHARSET, output and clip precision 0, PROOF_QUALITY and pitch-and-family 0.
+// DEFAULT_CHARSET (GB2312's on a system that is not Chinese, see fw::TextCharSet), output and
+// clip precision 0, PROOF_QUALITY and pitch-and-family 0.
 HFONT MakeUnitFont(const uint8_t* logFont);
-// Gives a control the font of a stored LOGFONTA block (DEFAULT_GUI_FONT when the block is not
+// The font of units without one of their own: DEFAULT_GUI_FONT where it carries the GB2312
+// character set (a Chinese system), elsewhere the same font with that character set, made once
+// for the process, so that the GBK texts find glyphs whatever the system's locale.
+HFONT UnitDefaultFont();
+// Gives a control the font of a stored LOGFONTA block (UnitDefaultFont() when the block is not
 // 60 bytes) and keeps it in `font`; the font held before goes only once the control has the
 // new one.
 void ApplyUnitFont(fw::Window control, const std::vector<uint8_t>& logFont, fw::ScopedFont& font);

@@ -1,5 +1,6 @@
 #include "framework/window.h"
 
+#include <cstdio>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -50,10 +51,12 @@ bool WindowObject::Create(DWORD exStyle, const char* className, const char* titl
                           int x, int y, int width, int height, HWND parent, HMENU menu,
                           HINSTANCE instance) {
   assert(!hwnd_);
-  if (!instance) instance = ::GetModuleHandleA(nullptr);
+  if (!instance) instance = ::GetModuleHandleW(nullptr);
+  std::wstring wideClass = WideFromGbk(className);
+  std::wstring wideTitle = WideFromGbk(title);
   pendingCreate = this;
-  HWND hwnd = ::CreateWindowExA(exStyle, className, title, style, x, y, width, height, parent, menu,
-                                instance, this);
+  HWND hwnd = ::CreateWindowExW(exStyle, wideClass.c_str(), title ? wideTitle.c_str() : nullptr, style, x, y,
+                                width, height, parent, menu, instance, this);
   pendingCreate = nullptr;
   if (!hwnd) {
     hwnd_ = nullptr;
@@ -68,14 +71,14 @@ bool WindowObject::SubclassWindow(HWND hwnd) {
   if (!hwnd || FromHandlePermanent(hwnd)) return false;
   MapHandle(hwnd);
   previousProc_ = reinterpret_cast<WNDPROC>(
-      ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StaticProc)));
+      ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StaticProc)));
   return true;
 }
 
 HWND WindowObject::UnsubclassWindow() {
   HWND hwnd = hwnd_;
   if (!hwnd) return nullptr;
-  if (previousProc_) ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousProc_));
+  if (previousProc_) ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousProc_));
   previousProc_ = nullptr;
   return Detach();
 }
@@ -104,8 +107,8 @@ LRESULT WindowObject::WndProc(UINT, WPARAM, LPARAM) { return Default(); }
 LRESULT WindowObject::Default() { return CallPrevious(current_.msg, current_.wParam, current_.lParam); }
 
 LRESULT WindowObject::CallPrevious(UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (previousProc_) return ::CallWindowProcA(previousProc_, hwnd_, msg, wParam, lParam);
-  return ::DefWindowProcA(hwnd_, msg, wParam, lParam);
+  if (previousProc_) return ::CallWindowProcW(previousProc_, hwnd_, msg, wParam, lParam);
+  return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
 }
 
 // Routes one message to the object's WndProc, keeping the current message for Default() and
@@ -140,7 +143,7 @@ LRESULT CALLBACK WindowObject::StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LP
     pendingCreate = nullptr;
     self->MapHandle(hwnd);
   }
-  if (!self) return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+  if (!self) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
   return self->Dispatch(msg, wParam, lParam);
 }
 
@@ -149,20 +152,21 @@ const char* RegisterHelperClass(UINT classStyle, HCURSOR cursor, HBRUSH backgrou
   static std::mutex lock;
   static std::unordered_map<std::string, bool> registered;
   char name[96];
-  wsprintfA(name, "FwHelper:%x:%x:%x:%x", classStyle, reinterpret_cast<UINT_PTR>(cursor),
-            reinterpret_cast<UINT_PTR>(background), reinterpret_cast<UINT_PTR>(icon));
+  std::snprintf(name, sizeof name, "FwHelper:%x:%x:%x:%x", classStyle, reinterpret_cast<UINT_PTR>(cursor),
+                reinterpret_cast<UINT_PTR>(background), reinterpret_cast<UINT_PTR>(icon));
   std::lock_guard<std::mutex> guard(lock);
   auto it = registered.find(name);
   if (it == registered.end()) {
-    WNDCLASSA wc{};
+    std::wstring wideName = WideFromGbk(name);
+    WNDCLASSW wc{};
     wc.style = classStyle;
     wc.lpfnWndProc = ObjectWindowProc();
-    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.hCursor = cursor;
     wc.hbrBackground = background;
     wc.hIcon = icon;
-    wc.lpszClassName = name;
-    ::RegisterClassA(&wc);
+    wc.lpszClassName = wideName.c_str();
+    ::RegisterClassW(&wc);
     it = registered.emplace(name, true).first;
   }
   return it->first.c_str();

@@ -8,12 +8,18 @@
 // WM_NCDESTROY. One static procedure calls the virtual WndProc; messages a class does not
 // handle go to Default(), which is the previous procedure of a subclassed control or
 // DefWindowProc.
+//
+// Every window object is a wide (UTF-16) window: created, subclassed and defaulted through the
+// wide functions, so that no text passing through it is converted with the system's ANSI code
+// page. Class names and titles are GBK and converted on the way in.
 #pragma once
 
 #include <windows.h>
 
 #include <cassert>
 #include <cstdint>
+
+#include "framework/gbk_text.h"
 
 namespace fw {
 
@@ -24,15 +30,16 @@ class Window {
   HWND Handle() const { return hwnd_; }
   operator HWND() const { return hwnd_; }
   bool IsWindow() const { return hwnd_ && ::IsWindow(hwnd_); }
-  LRESULT Send(UINT msg, WPARAM w = 0, LPARAM l = 0) const { assert(hwnd_); return ::SendMessageA(hwnd_, msg, w, l); }
-  BOOL Post(UINT msg, WPARAM w = 0, LPARAM l = 0) const { return ::PostMessageA(hwnd_, msg, w, l); }
+  LRESULT Send(UINT msg, WPARAM w = 0, LPARAM l = 0) const { assert(hwnd_); return ::SendMessageW(hwnd_, msg, w, l); }
+  BOOL Post(UINT msg, WPARAM w = 0, LPARAM l = 0) const { return ::PostMessageW(hwnd_, msg, w, l); }
   BOOL Show(int cmd) const { assert(hwnd_); return ::ShowWindow(hwnd_, cmd); }
   BOOL Enable(bool on) const { assert(hwnd_); return ::EnableWindow(hwnd_, on); }
   BOOL Move(int x, int y, int w, int h, bool repaint = true) const { assert(hwnd_); return ::MoveWindow(hwnd_, x, y, w, h, repaint); }
   HWND Parent() const { return ::GetParent(hwnd_); }
-  LONG Style() const { return ::GetWindowLongA(hwnd_, GWL_STYLE); }
-  LONG ExStyle() const { return ::GetWindowLongA(hwnd_, GWL_EXSTYLE); }
-  BOOL SetText(const char* text) const { assert(hwnd_); return ::SetWindowTextA(hwnd_, text); }
+  LONG Style() const { return ::GetWindowLongW(hwnd_, GWL_STYLE); }
+  LONG ExStyle() const { return ::GetWindowLongW(hwnd_, GWL_EXSTYLE); }
+  // The text is GBK; the window is given it in UTF-16.
+  BOOL SetText(const char* text) const { assert(hwnd_); return SetGbkWindowText(hwnd_, text); }
   HWND SetFocus() const { return ::SetFocus(hwnd_); }
   BOOL Destroy() const { return ::DestroyWindow(hwnd_); }
 

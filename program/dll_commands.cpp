@@ -14,22 +14,24 @@ const char* const kFiles[kCommandCount] = {
     "user32.dll",   "",            "kernel32.dll", "kernel32",    "kernel32",
     "user32.dll",   "wininet.dll", "kernel32.dll", "kernel32.dll", "kernel32.dll",
     "kernel32.dll", "kernel32.dll", "kernel32.dll", "user32.dll",   "kernel32.dll",
-    "wininet.dll",  "wininet.dll", "kernel32.dll", "kernel32.dll",
+    "wininet.dll",  "wininet.dll", "kernel32.dll", "kernel32.dll", "kernel32.dll",
+    "shell32.dll",  "kernel32.dll",
 };
 
 const char* const kNames[kCommandCount] = {
     "SkinH_AttachRes",     "InternetOpenA",    "InternetConnectA",
     "HttpOpenRequestA",    "HttpSendRequestA", "InternetReadFile",
     "HttpQueryInfoA",      "InternetCloseHandle", "InternetSetCookieA",
-    "GetCurrentProcessId", "MessageBoxA",      "EnumWindows",
-    "IsWindowVisible",     "GetWindowThreadProcessId", "GetWindowTextA",
-    "GetClassNameA",       "MultiByteToWideChar", "WideCharToMultiByte",
+    "GetCurrentProcessId", "MessageBoxW",      "EnumWindows",
+    "IsWindowVisible",     "GetWindowThreadProcessId", "GetWindowTextW",
+    "GetClassNameW",       "MultiByteToWideChar", "WideCharToMultiByte",
     "WideCharToMultiByte", "LCMapStringA",     "PeekMessageA",
     "InternetSetOptionA",  "CreateThread",     "CreateEventA",
     "SetEvent",            "WaitForSingleObject", "CloseHandle",
     "GetModuleHandleExA",  "MsgWaitForMultipleObjectsEx", "GetProcAddress",
     "InternetQueryDataAvailable", "InternetQueryOptionA", "GetTickCount",
-    "GetPrivateProfileStringW",
+    "GetPrivateProfileStringW", "LoadLibraryW", "SHGetFolderPathW",
+    "CreateDirectoryW",
 };
 
 namespace {
@@ -92,7 +94,7 @@ int32_t InternetSetCookieA(const char* url, const char* name, const char* data) 
 
 uint32_t GetCurrentProcessId() { return Call(kGetCurrentProcessId, {}); }
 
-int32_t MessageBoxA(Handle owner, const char* text, const char* caption, uint32_t style) {
+int32_t MessageBoxW(Handle owner, const char16_t* text, const char16_t* caption, uint32_t style) {
   return Call(kMessageBox, {owner, Word(text), Word(caption), style});
 }
 
@@ -106,11 +108,11 @@ uint32_t GetWindowThreadProcessId(Handle window, uint32_t* processId) {
   return Call(kGetWindowThreadProcessId, {window, Word(processId)});
 }
 
-int32_t GetWindowTextA(Handle window, char* buffer, int32_t size) {
+int32_t GetWindowTextW(Handle window, char16_t* buffer, int32_t size) {
   return Call(kGetWindowText, {window, Word(buffer), Word(size)});
 }
 
-int32_t GetClassNameA(Handle window, char* buffer, int32_t size) {
+int32_t GetClassNameW(Handle window, char16_t* buffer, int32_t size) {
   return Call(kGetClassName, {window, Word(buffer), Word(size)});
 }
 
@@ -178,6 +180,8 @@ uint32_t MsgWaitForMultipleObjectsEx(uint32_t count, const Handle* objects, uint
   return Call(kMsgWaitForMultipleObjectsEx, {count, Word(objects), milliseconds, wakeMask, flags});
 }
 
+Handle LoadLibraryW(const char16_t* path) { return Call(kLoadLibrary, {Word(path)}); }
+
 uint32_t GetProcAddress(Handle module, const char* name) {
   return Call(kGetProcAddress, {module, Word(name)});
 }
@@ -198,6 +202,14 @@ uint32_t GetPrivateProfileStringW(const wchar_t* section, const wchar_t* key,
                                   const wchar_t* file) {
   return Call(kGetPrivateProfileString,
               {Word(section), Word(key), Word(fallback), Word(buffer), size, Word(file)});
+}
+
+int32_t SHGetFolderPathW(Handle owner, int32_t folder, Handle token, uint32_t flags, char16_t* path) {
+  return Call(kGetFolderPath, {owner, Word(folder), token, flags, Word(path)});
+}
+
+int32_t CreateDirectoryW(const char16_t* path, const void* security) {
+  return Call(kCreateDirectory, {Word(path), Word(security)});
 }
 
 }  // namespace dll

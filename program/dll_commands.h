@@ -47,9 +47,12 @@ enum Command : uint32_t {
   kInternetQueryOption,        // wininet.dll
   kGetTickCount,               // kernel32.dll
   kGetPrivateProfileString,    // kernel32.dll (the wide variant)
+  kLoadLibrary,                // kernel32.dll (the wide variant)
+  kGetFolderPath,              // shell32.dll
+  kCreateDirectory,            // kernel32.dll (the wide variant)
   kCommandCount
 };
-static_assert(kCommandCount == 34);
+static_assert(kCommandCount == 37);
 
 // Library file and exported name per command, for the program's information record.
 extern const char* const kFiles[kCommandCount];
@@ -89,12 +92,14 @@ int32_t HttpQueryInfoA(Handle request, uint32_t level, void* buffer, uint32_t* l
 int32_t InternetCloseHandle(Handle handle);
 int32_t InternetSetCookieA(const char* url, const char* name, const char* data);
 uint32_t GetCurrentProcessId();
-int32_t MessageBoxA(Handle owner, const char* text, const char* caption, uint32_t style);
+// The wide variants: texts cross into the system as UTF-16 converted from GBK with code page
+// 936, so they read the same whatever the system's own code page is.
+int32_t MessageBoxW(Handle owner, const char16_t* text, const char16_t* caption, uint32_t style);
 int32_t EnumWindows(EnumProc proc, uint32_t param);
 int32_t IsWindowVisible(Handle window);
 uint32_t GetWindowThreadProcessId(Handle window, uint32_t* processId);
-int32_t GetWindowTextA(Handle window, char* buffer, int32_t size);
-int32_t GetClassNameA(Handle window, char* buffer, int32_t size);
+int32_t GetWindowTextW(Handle window, char16_t* buffer, int32_t size);
+int32_t GetClassNameW(Handle window, char16_t* buffer, int32_t size);
 int32_t MultiByteToWideChar(uint32_t codePage, uint32_t flags, const char* text, int32_t length,
                             void* wide, int32_t wideLength);
 int32_t WideCharToMultiByte(uint32_t codePage, uint32_t flags, const void* wide, int32_t length,
@@ -116,6 +121,11 @@ int32_t SetEvent(Handle event);
 uint32_t WaitForSingleObject(Handle object, uint32_t milliseconds);
 int32_t CloseHandle(Handle object);
 int32_t GetModuleHandleExA(uint32_t flags, const char* name, Handle* module);
+// The skin library's placement and loading: a library loaded from exactly the given path, an
+// export of it, a known per-user folder (CSIDL) and a new folder.
+Handle LoadLibraryW(const char16_t* path);
+int32_t SHGetFolderPathW(Handle owner, int32_t folder, Handle token, uint32_t flags, char16_t* path);
+int32_t CreateDirectoryW(const char16_t* path, const void* security);
 uint32_t MsgWaitForMultipleObjectsEx(uint32_t count, const Handle* objects, uint32_t milliseconds,
                                      uint32_t wakeMask, uint32_t flags);
 uint32_t GetProcAddress(Handle module, const char* name);

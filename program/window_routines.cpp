@@ -12,15 +12,43 @@ namespace {
 constexpr int32_t kDefaultStyle = 0x40;   // MB_ICONINFORMATION with an OK button
 constexpr int32_t kTitleBuffer = 256;
 constexpr int32_t kClassBuffer = 50;
+constexpr uint32_t kGbk = 936;
 
-// Reads a window text into a buffer of `size` spaces and keeps it up to its first zero byte,
-// as a text the record takes over. The buffer's terminator after the spaces keeps the read in
-// bounds if the call writes none.
+// UTF-16 units up to their first zero unit (at most `count`) as GBK, cut to `limit` bytes at a
+// character boundary, as a text the caller takes over.
+char* GbkOfUnits(const char16_t* units, int32_t count, int32_t limit) {
+  int32_t n = 0;
+  while (n < count && units[n] != 0) ++n;
+  char out[kTitleBuffer * 2 + 2] = {};
+  int32_t bytes = n > 0 ? dll::WideCharToMultiByte(kGbk, 0, units, n, out, sizeof out - 1, nullptr, nullptr) : 0;
+  int32_t kept = 0;
+  for (int32_t i = 0; i < bytes;) {
+    int32_t step = static_cast<uint8_t>(out[i]) >= 0x81 && i + 1 < bytes ? 2 : 1;
+    if (i + step > limit) break;
+    i += step;
+    kept = i;
+  }
+  return prog::NewText(out, static_cast<uint32_t>(kept)).ReleaseText();
+}
+
+// Reads a window text with a wide call into a buffer of `size` spaces and keeps it up to its
+// first zero unit, as GBK of at most size - 1 bytes (what a narrow call into `size` bytes
+// keeps). The terminator after the spaces keeps the read in bounds if the call writes none.
 template <typename Reader>
 char* ReadIntoSpaces(int32_t size, Reader read) {
-  core::Text buffer = core::SpaceText(size);
-  read(buffer.get(), size);
-  return prog::CopyText(buffer.c_str()).ReleaseText();
+  char16_t buffer[kTitleBuffer + 1];
+  for (int32_t i = 0; i < size; ++i) buffer[i] = u' ';
+  buffer[size] = 0;
+  read(buffer, size);
+  return GbkOfUnits(buffer, size, size - 1);
+}
+
+// A GBK text as zero-terminated UTF-16 units on the program heap.
+core::Bytes UnitsOfGbk(const char* text) {
+  int32_t n = dll::MultiByteToWideChar(kGbk, 0, text, -1, nullptr, 0);
+  core::Bytes units = prog::NewByteSet(nullptr, static_cast<uint32_t>(n > 0 ? n : 1) * 2);
+  if (n > 0) dll::MultiByteToWideChar(kGbk, 0, text, -1, units.get() + kByteSetHeader, n);
+  return units;
 }
 
 }  // namespace
@@ -61,11 +89,11 @@ extern "C" int32_t __stdcall CollectVisibleWindow(uint32_t window, uint32_t) {
     dll::GetWindowThreadProcessId(window, &processId);
     info->processId = processId;
     info->threadId = dll::GetWindowThreadProcessId(window, &scratch);
-    info->title = ReadIntoSpaces(kTitleBuffer, [&](char* b, int32_t n) {
-      dll::GetWindowTextA(window, b, n);
+    info->title = ReadIntoSpaces(kTitleBuffer, [&](char16_t* b, int32_t n) {
+      dll::GetWindowTextW(window, b, n);
     });
-    info->className = ReadIntoSpaces(kClassBuffer, [&](char* b, int32_t n) {
-      dll::GetClassNameA(window, b, n);
+    info->className = ReadIntoSpaces(kClassBuffer, [&](char16_t* b, int32_t n) {
+      dll::GetClassNameW(window, b, n);
     });
     AppendWord(&WindowList, reinterpret_cast<uint32_t>(CopyWindowInfo(*info)));
   }
@@ -113,7 +141,10 @@ int32_t ShowNotice(const char* message, std::optional<int32_t> style,
                    std::optional<const char*> caption, std::optional<uint32_t> owner) {
   uint32_t window = owner ? *owner : FindProcessWindow(dll::GetCurrentProcessId());
   const char* title = caption ? *caption : "友情提醒";
-  return dll::MessageBoxA(window, message, title, style.value_or(kDefaultStyle)) - 1;
+  core::Bytes wideMessage = UnitsOfGbk(message);
+  core::Bytes wideTitle = UnitsOfGbk(title);
+  return dll::MessageBoxW(window, reinterpret_cast<const char16_t*>(wideMessage.data()),
+                          reinterpret_cast<const char16_t*>(wideTitle.data()), style.value_or(kDefaultStyle)) - 1;
 }
 
 bool ProgramEnding() {

@@ -7,7 +7,7 @@
 
 #include "globals.h"
 
-// MessageBoxA(owner, message, caption, style) - 1, so OK gives 0 and a failed box -1.
+// MessageBoxW(owner, message, caption, style) - 1 (texts given as GBK), so OK gives 0 and a failed box -1.
 // Not given: style 0x40 (information icon, OK), caption "友情提醒", owner the first visible
 // top-level window of this process (0 when it has none).
 int32_t ShowNotice(const char* message, std::optional<int32_t> style = std::nullopt,

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "framework/gbk_text.h"
 #include "runtime/errors.h"
 #include "runtime/runtime_app.h"
 
@@ -27,7 +28,7 @@ LPCSTR ExportKey(const char* name) {
 // load but lack the export are released again at once.
 void* BindFromSystemList(LPCSTR key, HMODULE& module) {
   for (const char* library : kSystemLibraries) {
-    HMODULE h = LoadLibraryA(library);
+    HMODULE h = LoadLibraryW(fw::WideFromGbk(library).c_str());
     if (!h) continue;
     FARPROC address = GetProcAddress(h, key);
     if (address) {
@@ -46,10 +47,11 @@ void* BindFromSystemList(LPCSTR key, HMODULE& module) {
 HMODULE LoadNamedLibrary(const RuntimeApp& app, const char* file) {
   HMODULE h = nullptr;
   if (!std::strchr(file, ':')) {
-    h = LoadLibraryA((app.paths.programDirectory + "\\" + file).c_str());
-    if (!h && !app.paths.moduleDirectory.empty()) h = LoadLibraryA((app.paths.moduleDirectory + file).c_str());
+    h = LoadLibraryW(fw::WidePath((app.paths.programDirectory + "\\" + file).c_str()).c_str());
+    if (!h && !app.paths.moduleDirectory.empty())
+      h = LoadLibraryW(fw::WidePath((app.paths.moduleDirectory + file).c_str()).c_str());
   }
-  if (!h) h = LoadLibraryA(file);
+  if (!h) h = LoadLibraryW(fw::WidePath(file).c_str());
   return h;
 }
 

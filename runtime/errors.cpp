@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "framework/gbk_text.h"
 #include "runtime/runtime_app.h"
 
 namespace rt {
@@ -49,9 +50,9 @@ void RuntimeError(const char* message, int32_t code) {
   char* text = static_cast<char*>(::HeapAlloc(::GetProcessHeap(), 0, capacity));
   if (text) {
     FormatErrorText(text, capacity, message, code);
-    ::MessageBoxA(nullptr, text, "错误", MB_ICONERROR);
+    fw::GbkMessageBox(nullptr, text, "错误", MB_ICONERROR);
   } else {
-    ::MessageBoxA(nullptr, "运行时出错!\r\n\r\n", "错误", MB_ICONERROR);
+    fw::GbkMessageBox(nullptr, "运行时出错!\r\n\r\n", "错误", MB_ICONERROR);
   }
   app.globalsCleanup = nullptr;
   EndProgramNow(-1);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "framework/gbk_text.h"
 #include "runtime/heap.h"
 #include "runtime/program_binding.h"
 #include "runtime/runtime_app.h"
@@ -10,7 +11,9 @@ namespace rt {
 namespace {
 
 // Whether a found entry passes the helper's filter.
-bool Accepts(const WIN32_FIND_DATAA& entry, uint32_t mask, int32_t filesOnly) {
+// A name GBK cannot hold would come back as a text that names no file: it is passed over.
+bool Accepts(const WIN32_FIND_DATAW& entry, uint32_t mask, int32_t filesOnly) {
+  if (!fw::GbkHolds(entry.cFileName)) return false;
   if (filesOnly) return !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
   if (mask == 0) return entry.dwFileAttributes == 0;
   return (entry.dwFileAttributes & (mask & 0x37)) != 0;
@@ -31,24 +34,25 @@ void BindProgram(const ProgramInfo* info, int32_t(__cdecl* entry)()) {
 const ProgramBinding& BoundProgram() { return Binding(); }
 
 char* __cdecl HelpFindFile(const char* pattern, uint32_t mask, int32_t filesOnly, HANDLE* handle) {
-  WIN32_FIND_DATAA entry;
+  WIN32_FIND_DATAW entry;
   bool found;
   if (pattern && *pattern) {
     if (*handle) ::FindClose(*handle);
-    *handle = ::FindFirstFileA(pattern, &entry);
+    *handle = ::FindFirstFileW(fw::WidePath(pattern).c_str(), &entry);
     if (*handle == INVALID_HANDLE_VALUE) *handle = nullptr;
     found = *handle != nullptr;
   } else {
     if (!*handle) return nullptr;
-    found = ::FindNextFileA(*handle, &entry);
+    found = ::FindNextFileW(*handle, &entry);
   }
-  while (found && !Accepts(entry, mask, filesOnly)) found = ::FindNextFileA(*handle, &entry);
+  while (found && !Accepts(entry, mask, filesOnly)) found = ::FindNextFileW(*handle, &entry);
   if (!found) {
     if (*handle) ::FindClose(*handle);
     *handle = nullptr;
     return nullptr;
   }
-  return NewText(entry.cFileName, static_cast<uint32_t>(std::strlen(entry.cFileName)));
+  std::string name = fw::GbkFromWide(entry.cFileName);
+  return NewText(name.data(), static_cast<uint32_t>(name.size()));
 }
 
 void __cdecl HelpCloseSearch(HANDLE handle) {

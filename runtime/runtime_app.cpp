@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "forms/form_runtime.h"
+#include "framework/gbk_text.h"
 #include "runtime/dll_binding.h"
 #include "runtime/errors.h"
 #include "runtime/heap.h"
@@ -26,6 +27,14 @@ int LastBackslash(const char* path) {
   return last;
 }
 
+// A module's file name as GBK. A path with characters GBK cannot hold keeps the substitute
+// characters: the files beside such a program then count as missing.
+std::string ModuleFileName(HMODULE module) {
+  wchar_t path[MAX_PATH] = {};
+  DWORD n = ::GetModuleFileNameW(module, path, MAX_PATH);
+  return fw::GbkFromWide(path, static_cast<int>(n < MAX_PATH ? n : MAX_PATH - 1));
+}
+
 }  // namespace
 
 RuntimeApp& TheApp() {
@@ -41,22 +50,20 @@ LRESULT HelperWindow::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 // Sets the module directory and runs the program's entry routine; its result (0) skips the
 // framework's own loop, so ExitInstance follows at once.
 BOOL RuntimeApp::InitInstance() {
-  char path[MAX_PATH] = {};
-  ::GetModuleFileNameA(instance, path, sizeof path);
-  int cut = LastBackslash(path);
-  paths.moduleDirectory.assign(path, cut >= 0 ? cut + 1 : 0);
+  std::string path = ModuleFileName(instance);
+  int cut = LastBackslash(path.c_str());
+  paths.moduleDirectory.assign(path.c_str(), cut >= 0 ? cut + 1 : 0);
   const ProgramBinding& binding = BoundProgram();
   return binding.entry ? binding.entry() : FALSE;
 }
 
 // The executable's directory (also made the current directory) and file name.
 void RuntimeApp::SetProgramPaths() {
-  char path[MAX_PATH] = {};
-  ::GetModuleFileNameA(nullptr, path, sizeof path);
-  int cut = LastBackslash(path);
-  paths.programDirectory.assign(path, cut >= 0 ? cut : 0);
-  paths.programFileName.assign(cut >= 0 ? path + cut + 1 : path);
-  if (!paths.programDirectory.empty()) ::SetCurrentDirectoryA(paths.programDirectory.c_str());
+  std::string path = ModuleFileName(nullptr);
+  int cut = LastBackslash(path.c_str());
+  paths.programDirectory.assign(path.c_str(), cut >= 0 ? cut : 0);
+  paths.programFileName.assign(cut >= 0 ? path.c_str() + cut + 1 : path.c_str());
+  if (!paths.programDirectory.empty()) ::SetCurrentDirectoryW(fw::WidePath(paths.programDirectory.c_str()).c_str());
 }
 
 void RuntimeApp::CreateHelperWindow() {
@@ -249,12 +256,12 @@ void ProcessPendingMessages() {
 
 void DefaultIcons(HICON* large, HICON* small) {
   RuntimeApp& app = TheApp();
-  HINSTANCE module = ::GetModuleHandleA(nullptr);
+  HINSTANCE module = ::GetModuleHandleW(nullptr);
   if (!app.defaultIconLarge)
-    app.defaultIconLarge.Reset(static_cast<HICON>(::LoadImageA(module, "DEFAULT_ICON", IMAGE_ICON,
+    app.defaultIconLarge.Reset(static_cast<HICON>(::LoadImageW(module, L"DEFAULT_ICON", IMAGE_ICON,
         ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0)));
   if (!app.defaultIconSmall)
-    app.defaultIconSmall.Reset(static_cast<HICON>(::LoadImageA(module, "DEFAULT_ICON", IMAGE_ICON,
+    app.defaultIconSmall.Reset(static_cast<HICON>(::LoadImageW(module, L"DEFAULT_ICON", IMAGE_ICON,
         ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0)));
   if (large) *large = app.defaultIconLarge.Get();
   if (small) *small = app.defaultIconSmall.Get();

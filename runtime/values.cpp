@@ -64,8 +64,8 @@ int Clamp(int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; }
 std::string MsvcrtFormat(const char* format, double value) {
   using Formatter = int(__cdecl*)(char*, size_t, const char*, ...);
   static const Formatter formatter = [] {
-    HMODULE msvcrt = ::GetModuleHandleA("msvcrt.dll");
-    if (!msvcrt) msvcrt = ::LoadLibraryA("msvcrt.dll");
+    HMODULE msvcrt = ::GetModuleHandleW(L"msvcrt.dll");
+    if (!msvcrt) msvcrt = ::LoadLibraryW(L"msvcrt.dll");
     return reinterpret_cast<Formatter>(reinterpret_cast<void*>(::GetProcAddress(msvcrt, "_snprintf")));
   }();
   char buf[64];

@@ -241,6 +241,19 @@ void PaintCaptionFrame(HWND window, HDC target, const Palette& palette, bool act
   if (!target) ReleaseDC(window, dc);
 }
 
+LRESULT CaptionHitTest(HWND window, POINT screen, LRESULT system) {
+  if (!HasSkinnedCaption(window) || IsIconic(window)) return system;
+  FrameLayout l;
+  RECT wr;
+  if (!Measure(window, &l) || !GetWindowRect(window, &wr)) return system;
+  POINT at = {screen.x - wr.left, screen.y - wr.top};  // window coordinates, as the layout's
+  if (!IsRectEmpty(&l.close) && PtInRect(&l.close, at)) return HTCLOSE;
+  if (l.hasMinMax && PtInRect(&l.maximize, at)) return HTMAXBUTTON;
+  if (l.hasMinMax && PtInRect(&l.minimize, at)) return HTMINBUTTON;
+  bool systemButton = system == HTCLOSE || system == HTMAXBUTTON || system == HTMINBUTTON || system == HTHELP;
+  return systemButton && PtInRect(&l.caption, at) ? HTCAPTION : system;
+}
+
 // The compositor's non-client rendering policy is switched off through dwmapi, loaded only
 // where it exists, so the library keeps no link to it.
 void AllowOwnFrame(HWND window) {

@@ -319,6 +319,11 @@ bool TrackCaptionButton(HWND window, WindowState* state, WPARAM hit) {
 LRESULT CaptionProc(WindowState* state, const Level& next, HWND window, UINT message, WPARAM wParam,
                     LPARAM lParam) {
   if (message == WM_NCACTIVATE) state->ncActive = wParam != 0;
+  if (message == WM_NCHITTEST) {
+    LRESULT system = CallNext(next, window, message, wParam, lParam);
+    if (StateOf(window) != state) return system;
+    return CaptionHitTest(window, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}, system);
+  }
   if (message == WM_NCMOUSEMOVE) {
     WPARAM hot = (wParam == HTCLOSE || wParam == HTMAXBUTTON || wParam == HTMINBUTTON) ? wParam : 0;
     if (hot && !state->hotCaptionButton) {
@@ -346,7 +351,8 @@ LRESULT CaptionProc(WindowState* state, const Level& next, HWND window, UINT mes
 // that asks (labels, check boxes, group boxes, read-only edits) the window colours.
 LRESULT FrameProc(WindowState* state, const Level& next, HWND window, UINT message, WPARAM wParam,
                   LPARAM lParam) {
-  if ((message == WM_NCPAINT || message == WM_NCACTIVATE || message == WM_PRINT || CaptionMayHavePainted(message)) &&
+  if ((message == WM_NCPAINT || message == WM_NCACTIVATE || message == WM_PRINT || message == WM_NCHITTEST ||
+       CaptionMayHavePainted(message)) &&
       HasSkinnedCaption(window))
     return CaptionProc(state, next, window, message, wParam, lParam);
   const Palette& p = *g_palette;

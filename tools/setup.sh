@@ -9,7 +9,7 @@ packages=(cmake make g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-
           wine wine32:i386 xvfb xdotool imagemagick googletest python3 fonts-wqy-microhei
           locales iproute2 util-linux procps x11-utils)
 # Locales, as NAME.UTF-8. zh_CN: Wine needs it for GBK file names, captions and arguments.
-locales=(zh_CN.UTF-8)
+locales=(zh_CN.UTF-8 zh_TW.UTF-8 en_US.UTF-8)
 
 have_package() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 # locale -a spells NAME.UTF-8 as NAME.utf8.

@@ -291,4 +291,59 @@ TEST_F(SkinAttach, WindowsCreatedLaterAreStyledEvenWhenSubclassedByTheirOwner) {
   DestroyTestWindow(&later);
 }
 
+// Answers hit tests as a composited frame's default procedure does for a window that draws its
+// own frame: the system's buttons are not where the classic slots are, so none is reported
+// there and the whole title bar reads as caption.
+LRESULT CALLBACK ComposedFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = DefWindowProcW(window, message, wParam, lParam);
+  if (message == WM_NCHITTEST && (result == HTCLOSE || result == HTMAXBUTTON || result == HTMINBUTTON))
+    return HTCAPTION;
+  return result;
+}
+
+// On every frame style the centre of each painted caption button hit-tests as that button,
+// whatever the system's own layout answers; where the system has a button the skin does not
+// paint (context help), the point is title bar.
+TEST_F(SkinAttach, CaptionButtonsHitTestWhereTheyArePainted) {
+  ASSERT_EQ(0, AttachSkin(33));
+  DestroyTestWindow(&w_);
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = ComposedFrameProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"ComposedFrame";
+  RegisterClassW(&wc);
+  struct Frame {
+    DWORD exStyle, style;
+    std::vector<LRESULT> buttons;  // from the right
+  };
+  const Frame frames[] = {
+      {0, WS_OVERLAPPEDWINDOW, {HTCLOSE, HTMAXBUTTON, HTMINBUTTON}},
+      {0, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, {HTCLOSE, HTMAXBUTTON, HTMINBUTTON}},
+      {WS_EX_TOOLWINDOW, WS_CAPTION | WS_SYSMENU | WS_THICKFRAME, {HTCLOSE}},
+      {WS_EX_DLGMODALFRAME | WS_EX_CONTEXTHELP, WS_CAPTION | WS_SYSMENU, {HTCLOSE, HTCAPTION}},
+  };
+  for (const Frame& f : frames) {
+    HWND window = CreateWindowExW(f.exStyle | WS_EX_TOPMOST, L"ComposedFrame", L"Frame", f.style, 880, 420, 360, 240,
+                                  nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    Pump(50);
+    RECT wr;
+    GetWindowRect(window, &wr);
+    POINT client = {0, 0};
+    ClientToScreen(window, &client);
+    int frame = client.x - wr.left;
+    bool tool = (f.exStyle & WS_EX_TOOLWINDOW) != 0;
+    int cx = GetSystemMetrics(tool ? SM_CXSMSIZE : SM_CXSIZE), cy = GetSystemMetrics(tool ? SM_CYSMSIZE : SM_CYSIZE);
+    // Slot i from the right: cx wide; the minimise slot overlaps the maximise one by 2 pixels.
+    for (size_t i = 0; i < f.buttons.size(); ++i) {
+      int right = wr.right - frame - static_cast<int>(i) * cx + (i == 2 ? 2 : 0);
+      POINT centre = {right - cx / 2 - 1, wr.top + frame + cy / 2};
+      EXPECT_EQ(f.buttons[i], SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(centre.x, centre.y)))
+          << "style " << std::hex << f.style << " ex " << f.exStyle << " button " << i;
+    }
+    DestroyWindow(window);
+  }
+}
+
 }  // namespace

@@ -1,0 +1,213 @@
+// The checker on systems other than a Chinese one with a writable folder, driven from outside
+// with the wide window functions (this process runs with the same code page as the checker):
+// the start window reads the same, a Chinese ID is requested and reported as typed, and a
+// program folder that takes no skin library still gives a working window. The setting (system
+// locale, read-only folder) is made by run_in_setting.sh before this program starts.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "message_box.h"
+
+namespace {
+
+// A GBK literal of this source as UTF-16, independent of this process's code page.
+std::wstring W(const char* gbk) {
+  int n = MultiByteToWideChar(936, 0, gbk, -1, nullptr, 0);
+  std::wstring wide(n > 0 ? n - 1 : 0, L'\0');
+  if (n > 1) MultiByteToWideChar(936, 0, gbk, -1, wide.data(), n);
+  return wide;
+}
+
+std::wstring TextOf(HWND window) {
+  std::vector<wchar_t> buffer(1 << 16, 0);
+  SendMessageW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
+  return buffer.data();
+}
+
+struct Search {
+  std::wstring cls, text;
+  HWND found;
+};
+
+BOOL CALLBACK MatchChild(HWND hwnd, LPARAM param) {
+  auto* s = reinterpret_cast<Search*>(param);
+  wchar_t cls[64] = {};
+  GetClassNameW(hwnd, cls, 64);
+  if (!lstrcmpiW(cls, s->cls.c_str()) && (s->text.empty() || TextOf(hwnd) == s->text)) {
+    s->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND Child(HWND parent, const wchar_t* cls, const std::wstring& text = L"") {
+  Search s{cls, text, nullptr};
+  EnumChildWindows(parent, MatchChild, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+// The folder the checker runs from: CHECKER_DIR when the setting gives one, else this
+// program's own.
+std::wstring CheckerDirectory() {
+  wchar_t dir[MAX_PATH] = {};
+  if (GetEnvironmentVariableW(L"CHECKER_DIR", dir, MAX_PATH)) return dir;
+  GetModuleFileNameW(nullptr, dir, MAX_PATH);
+  if (wchar_t* slash = wcsrchr(dir, L'\\')) *slash = 0;
+  return dir;
+}
+
+// The stand-in's requests, in order, as their request lines.
+std::vector<std::string> RequestLines() {
+  std::vector<std::string> lines;
+  const char* dir = getenv("STANDIN_RECORD_DIR");
+  for (int i = 1; dir; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/req-%06d.bin", i);
+    std::ifstream in(std::string("Z:") + dir + name, std::ios::binary);
+    if (!in) break;
+    std::string line;
+    std::getline(in, line);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+const char kTitle[] = "青柚贴吧未注册账号检测机V1.1";
+
+// The checker started from CheckerDirectory(), its window and units found by their wide texts.
+class WideChecker {
+ public:
+  WideChecker() {
+    std::wstring dir = CheckerDirectory();
+    std::wstring command = L"\"" + dir + L"\\checker.exe\"";
+    STARTUPINFOW si{sizeof si};
+    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi_))
+      WaitForInputIdle(pi_.hProcess, 10000);
+  }
+  ~WideChecker() {
+    if (!pi_.hProcess) return;
+    TerminateProcess(pi_.hProcess, 1);
+    CloseHandle(pi_.hProcess);
+    CloseHandle(pi_.hThread);
+  }
+
+  // Waits (30 s at most) for the visible start window; a message box meanwhile is kept in
+  // `box` and answered.
+  bool WaitForWindow(std::wstring* box) {
+    for (int i = 0; i < 600 && !window_; ++i) {
+      if (HWND found = FindMessageBox(pi_.dwProcessId)) {
+        HWND label = GetDlgItem(found, 0xFFFF);
+        *box = label ? TextOf(label) : L"?";
+        PostMessageW(found, WM_COMMAND, IDOK, 0);
+      }
+      HWND w = FindWindowW(nullptr, W(kTitle).c_str());
+      DWORD pid = 0;
+      if (w) GetWindowThreadProcessId(w, &pid);
+      if (w && pid == pi_.dwProcessId && IsWindowVisible(w)) window_ = w;
+      else if (WaitForSingleObject(pi_.hProcess, 50) == WAIT_OBJECT_0) return false;
+    }
+    input_ = window_ ? Child(window_, L"Edit") : nullptr;
+    output_ = window_ ? Child(window_, L"RichEdit20A") : nullptr;
+    return input_ && output_;
+  }
+
+  void Type(const std::wstring& text) { SendMessageW(input_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())); }
+  void Click(const char* caption) { PostMessageW(Child(window_, L"Button", W(caption)), BM_CLICK, 0, 0); }
+
+  // The output box's first line once it has one (30 s at most).
+  std::wstring WaitForLine() {
+    for (int waited = 0; waited < 30000; waited += 100) {
+      std::wstring text = TextOf(output_);
+      size_t end = text.find_first_of(L"\r\n");
+      if (end != std::wstring::npos) return text.substr(0, end);
+      Sleep(100);
+    }
+    return L"";
+  }
+
+  // The full path of the skin library module loaded in the checker, or "" when none is.
+  std::wstring SkinModule() const {
+    HMODULE modules[512];
+    DWORD bytes = 0;
+    if (!EnumProcessModules(pi_.hProcess, modules, sizeof modules, &bytes)) return L"?";
+    for (DWORD i = 0; i < bytes / sizeof(HMODULE); ++i) {
+      wchar_t path[MAX_PATH] = {};
+      GetModuleFileNameExW(pi_.hProcess, modules[i], path, MAX_PATH);
+      const wchar_t* name = wcsrchr(path, L'\\');
+      if (name && !lstrcmpiW(name + 1, L"SkinH_QX.dll")) return path;
+    }
+    return L"";
+  }
+
+  HWND window() const { return window_; }
+
+ private:
+  PROCESS_INFORMATION pi_{};
+  HWND window_ = nullptr, input_ = nullptr, output_ = nullptr;
+};
+
+class CodePageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!getenv("STANDIN_RECORD_DIR")) GTEST_SKIP() << "needs the stand-in service (run-isolated.sh)";
+    std::printf("system code page %u\n", GetACP());
+  }
+};
+
+// The window's title, its buttons' captions and the check of a Chinese ID read as on a
+// Chinese system: the same UTF-8 bytes reach the service and the same line is printed.
+TEST_F(CodePageTest, TheStartWindowAndAChineseCheckAreAsOnAChineseSystem) {
+  WideChecker checker;
+  std::wstring box;
+  ASSERT_TRUE(checker.WaitForWindow(&box)) << "message box: " << box.size();
+  EXPECT_EQ(TextOf(checker.window()), W(kTitle));
+  for (const char* caption : {"说明", "退出", "检测"})
+    EXPECT_NE(Child(checker.window(), L"Button", W(caption)), nullptr) << caption;
+
+  size_t before = RequestLines().size();
+  checker.Type(W("张三"));
+  checker.Click("检测");
+  EXPECT_EQ(checker.WaitForLine(), W("账号 张三 已注册！"));
+  std::vector<std::string> requests = RequestLines();
+  ASSERT_GT(requests.size(), before);
+  EXPECT_EQ(requests[before], "GET /p/%E5%BC%A0%E4%B8%89?from=tieba HTTP/1.1");
+}
+
+// A program folder that cannot take the library (read-only, or named with characters GBK
+// cannot hold): the library goes to the user's own folder and is loaded from exactly there;
+// the window works.
+TEST_F(CodePageTest, AFolderThatTakesNoLibraryPutsTheSkinInTheUsersFolder) {
+  WideChecker checker;
+  std::wstring box;
+  ASSERT_TRUE(checker.WaitForWindow(&box)) << "a message box showed";
+  EXPECT_EQ(GetFileAttributesW((CheckerDirectory() + L"\\SkinH_QX.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+  wchar_t local[MAX_PATH] = {};
+  ASSERT_EQ(GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH) > 0, true);
+  std::wstring expected = std::wstring(local) + L"\\" + W("柚工坊") + L"\\SkinH_QX.dll";
+  EXPECT_EQ(lstrcmpiW(checker.SkinModule().c_str(), expected.c_str()), 0);
+  checker.Type(L"taken1");
+  checker.Click("检测");
+  EXPECT_EQ(checker.WaitForLine(), W("账号 taken1 已注册！"));
+}
+
+// A library file that is no library (damaged, or emptied by a scanner): no skin, no error
+// box, a working window.
+TEST_F(CodePageTest, ALibraryThatDoesNotLoadLeavesTheWindowUnskinned) {
+  WideChecker checker;
+  std::wstring box;
+  ASSERT_TRUE(checker.WaitForWindow(&box)) << "a message box showed";
+  EXPECT_TRUE(box.empty());
+  EXPECT_EQ(checker.SkinModule(), L"");
+  checker.Type(L"freeA");
+  checker.Click("检测");
+  EXPECT_EQ(checker.WaitForLine(), W("账号 freeA 未注册！"));
+}
+
+}  // namespace
