@@ -12,6 +12,15 @@ namespace {
 PROGRAM_CONSTANT const char kLineEnd[] = "\r\n";
 PROGRAM_CONSTANT const char kEmpty[] = "";
 
+constexpr int32_t kSetRedraw = 0x000B;   // WM_SETREDRAW
+constexpr int32_t kVScroll = 0x0115;     // WM_VSCROLL
+constexpr int32_t kScrollBottom = 7;     // SB_BOTTOM
+
+int32_t SendToOutputBox(int32_t message, int32_t wParam) {
+  return core::SendUnitMessage(core::UnitArg(kStartWindowId, kOutputBoxId, kRichEditTag), message,
+                               wParam, 0);
+}
+
 }  // namespace
 
 void AppendLogLine(uint32_t colour, const char* line, int32_t size) {
@@ -23,7 +32,7 @@ void AppendLogLine(uint32_t colour, const char* line, int32_t size) {
   core::Text text = prog::JoinText(line, kLineEnd);
   WriteUnitProperty(kStartWindowId, kOutputBoxId, kRichEditSelText, -1,
                     reinterpret_cast<uint32_t>(text.c_str()), 0);
-  core::SendUnitMessage(core::UnitArg(kStartWindowId, kOutputBoxId, kRichEditTag), 0x0115, 7, 0);
+  SendToOutputBox(kVScroll, kScrollBottom);
 
   FreeCharFormatValue(format);
 }
@@ -32,3 +41,8 @@ void ClearLog() {
   WriteUnitProperty(kStartWindowId, kOutputBoxId, kRichEditContent, -1,
                     reinterpret_cast<uint32_t>(kEmpty), 0);
 }
+
+// The rich edit box repaints itself in full when its painting is turned back on.
+HeldRepaints::HeldRepaints() { SendToOutputBox(kSetRedraw, 0); }
+
+HeldRepaints::~HeldRepaints() { SendToOutputBox(kSetRedraw, 1); }

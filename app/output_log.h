@@ -14,3 +14,13 @@ inline constexpr uint32_t kGrey = 0xC0C0C0;
 void AppendLogLine(uint32_t colour, const char* line, int32_t size = 9);
 // Empties the output box.
 void ClearLog();
+
+// Holds the output box's painting while it lives: lines appended meanwhile are painted once,
+// together, when it ends, with the box scrolled to its last line as each append leaves it.
+class HeldRepaints {
+ public:
+  HeldRepaints();
+  HeldRepaints(const HeldRepaints&) = delete;
+  HeldRepaints& operator=(const HeldRepaints&) = delete;
+  ~HeldRepaints();
+};

@@ -460,8 +460,18 @@ LRESULT RichEditUnit::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLEAR:
       if (!SystemEnforcesProtection() && RefusesEdit(msg, wParam, lParam)) return 0;
       return Default();
+    case WM_SETREDRAW: return OnSetRedraw(wParam != 0);
     default: return Default();
   }
+}
+
+// Painting turned back on repaints the whole box, frame and scroll bar included: what was
+// written while it was off has not been painted, and not every rich edit control invalidates
+// itself here.
+LRESULT RichEditUnit::OnSetRedraw(bool redraw) {
+  LRESULT result = Default();
+  if (redraw) ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+  return result;
 }
 
 // Content changes and focus changes become unit events; scrolling notes are taken and ignored.

@@ -78,6 +78,7 @@ class RichEditUnit : public fw::WindowObject {
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
   void PostNcDestroy() override;
   LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT OnSetRedraw(bool redraw);
 
  private:
   friend class forms::UnitOperations<RichEditUnit>;

@@ -12,9 +12,9 @@ const char* const kFiles[kCommandCount] = {
     "wininet.dll",  "wininet.dll", "wininet.dll", "wininet.dll",  "kernel32.dll",
     "",             "",            "",            "user32.dll",   "",
     "user32.dll",   "",            "kernel32.dll", "kernel32",    "kernel32",
-    "user32.dll",   "wininet.dll", "wininet.dll", "kernel32.dll", "kernel32.dll",
-    "kernel32.dll", "kernel32.dll", "kernel32.dll", "kernel32.dll", "kernel32.dll",
-    "user32.dll",
+    "user32.dll",   "wininet.dll", "kernel32.dll", "kernel32.dll", "kernel32.dll",
+    "kernel32.dll", "kernel32.dll", "kernel32.dll", "user32.dll",   "kernel32.dll",
+    "wininet.dll",  "wininet.dll", "kernel32.dll", "kernel32.dll",
 };
 
 const char* const kNames[kCommandCount] = {
@@ -25,10 +25,11 @@ const char* const kNames[kCommandCount] = {
     "IsWindowVisible",     "GetWindowThreadProcessId", "GetWindowTextA",
     "GetClassNameA",       "MultiByteToWideChar", "WideCharToMultiByte",
     "WideCharToMultiByte", "LCMapStringA",     "PeekMessageA",
-    "InternetSetOptionA",  "InternetSetStatusCallbackA", "CreateThread",
-    "ExitThread",          "CreateEventA",     "SetEvent",
-    "WaitForSingleObject", "CloseHandle",      "GetModuleHandleExA",
-    "MsgWaitForMultipleObjectsEx",
+    "InternetSetOptionA",  "CreateThread",     "CreateEventA",
+    "SetEvent",            "WaitForSingleObject", "CloseHandle",
+    "GetModuleHandleExA",  "MsgWaitForMultipleObjectsEx", "GetProcAddress",
+    "InternetQueryDataAvailable", "InternetQueryOptionA", "GetTickCount",
+    "GetPrivateProfileStringW",
 };
 
 namespace {
@@ -38,7 +39,6 @@ uint32_t Word(const void* address) { return reinterpret_cast<uint32_t>(address);
 uint32_t Word(int32_t value) { return static_cast<uint32_t>(value); }
 uint32_t Word(EnumProc routine) { return reinterpret_cast<uint32_t>(routine); }
 uint32_t Word(ThreadProc routine) { return reinterpret_cast<uint32_t>(routine); }
-uint32_t Word(StatusCallback routine) { return reinterpret_cast<uint32_t>(routine); }
 
 uint32_t Call(Command command, std::initializer_list<uint32_t> words) {
   return ProgramCallDll(command, words.begin(), static_cast<uint32_t>(words.size()));
@@ -150,19 +150,10 @@ int32_t InternetSetOptionA(Handle handle, uint32_t option, const void* buffer, u
   return Call(kInternetSetOption, {handle, option, Word(buffer), length});
 }
 
-uint32_t InternetSetStatusCallbackA(Handle handle, StatusCallback callback) {
-  return Call(kInternetSetStatusCallback, {handle, Word(callback)});
-}
-
 Handle CreateThread(const void* security, uint32_t stackSize, ThreadProc start, void* parameter,
                     uint32_t flags, uint32_t* threadId) {
   return Call(kCreateThread,
               {Word(security), stackSize, Word(start), Word(parameter), flags, Word(threadId)});
-}
-
-void ExitThread(uint32_t code) {
-  Call(kExitThread, {code});
-  __builtin_unreachable();
 }
 
 Handle CreateEventA(const void* security, int32_t manualReset, int32_t initialState,
@@ -185,6 +176,28 @@ int32_t GetModuleHandleExA(uint32_t flags, const char* name, Handle* module) {
 uint32_t MsgWaitForMultipleObjectsEx(uint32_t count, const Handle* objects, uint32_t milliseconds,
                                      uint32_t wakeMask, uint32_t flags) {
   return Call(kMsgWaitForMultipleObjectsEx, {count, Word(objects), milliseconds, wakeMask, flags});
+}
+
+uint32_t GetProcAddress(Handle module, const char* name) {
+  return Call(kGetProcAddress, {module, Word(name)});
+}
+
+int32_t InternetQueryDataAvailable(Handle file, uint32_t* available, uint32_t flags,
+                                   uint32_t context) {
+  return Call(kInternetQueryDataAvailable, {file, Word(available), flags, context});
+}
+
+int32_t InternetQueryOptionA(Handle handle, uint32_t option, void* buffer, uint32_t* length) {
+  return Call(kInternetQueryOption, {handle, option, Word(buffer), Word(length)});
+}
+
+uint32_t GetTickCount() { return Call(kGetTickCount, {}); }
+
+uint32_t GetPrivateProfileStringW(const wchar_t* section, const wchar_t* key,
+                                  const wchar_t* fallback, wchar_t* buffer, uint32_t size,
+                                  const wchar_t* file) {
+  return Call(kGetPrivateProfileString,
+              {Word(section), Word(key), Word(fallback), Word(buffer), size, Word(file)});
 }
 
 }  // namespace dll

@@ -35,18 +35,21 @@ enum Command : uint32_t {
   kLCMapString,                // kernel32
   kPeekMessage,                // user32.dll
   kInternetSetOption,          // wininet.dll
-  kInternetSetStatusCallback,  // wininet.dll
   kCreateThread,               // kernel32.dll
-  kExitThread,                 // kernel32.dll
   kCreateEvent,                // kernel32.dll
   kSetEvent,                   // kernel32.dll
   kWaitForSingleObject,        // kernel32.dll
   kCloseHandle,                // kernel32.dll
   kGetModuleHandleEx,          // kernel32.dll
   kMsgWaitForMultipleObjectsEx,  // user32.dll
+  kGetProcAddress,             // kernel32.dll
+  kInternetQueryDataAvailable,  // wininet.dll
+  kInternetQueryOption,        // wininet.dll
+  kGetTickCount,               // kernel32.dll
+  kGetPrivateProfileString,    // kernel32.dll (the wide variant)
   kCommandCount
 };
-static_assert(kCommandCount == 31);
+static_assert(kCommandCount == 34);
 
 // Library file and exported name per command, for the program's information record.
 extern const char* const kFiles[kCommandCount];
@@ -56,10 +59,6 @@ extern const char* const kNames[kCommandCount];
 using Handle = uint32_t;
 using EnumProc = int32_t(__stdcall*)(uint32_t window, uint32_t param);
 using ThreadProc = uint32_t(__stdcall*)(void* parameter);
-// WinINet's status callback: handle, the context given when the handle was opened, the status
-// number and its information block.
-using StatusCallback = void(__stdcall*)(Handle handle, uint32_t context, uint32_t status,
-                                        void* information, uint32_t length);
 
 // A window message as PeekMessageA fills it in (MSG).
 struct Message {
@@ -109,10 +108,8 @@ int32_t LCMapStringA(uint32_t locale, uint32_t flags, const char* source, int32_
 int32_t PeekMessageA(Message* message, Handle window, uint32_t first, uint32_t last,
                      uint32_t remove);
 int32_t InternetSetOptionA(Handle handle, uint32_t option, const void* buffer, uint32_t length);
-uint32_t InternetSetStatusCallbackA(Handle handle, StatusCallback callback);
 Handle CreateThread(const void* security, uint32_t stackSize, ThreadProc start, void* parameter,
                     uint32_t flags, uint32_t* threadId);
-[[noreturn]] void ExitThread(uint32_t code);
 Handle CreateEventA(const void* security, int32_t manualReset, int32_t initialState,
                     const char* name);
 int32_t SetEvent(Handle event);
@@ -121,5 +118,13 @@ int32_t CloseHandle(Handle object);
 int32_t GetModuleHandleExA(uint32_t flags, const char* name, Handle* module);
 uint32_t MsgWaitForMultipleObjectsEx(uint32_t count, const Handle* objects, uint32_t milliseconds,
                                      uint32_t wakeMask, uint32_t flags);
+uint32_t GetProcAddress(Handle module, const char* name);
+int32_t InternetQueryDataAvailable(Handle file, uint32_t* available, uint32_t flags,
+                                   uint32_t context);
+int32_t InternetQueryOptionA(Handle handle, uint32_t option, void* buffer, uint32_t* length);
+uint32_t GetTickCount();
+uint32_t GetPrivateProfileStringW(const wchar_t* section, const wchar_t* key,
+                                  const wchar_t* fallback, wchar_t* buffer, uint32_t size,
+                                  const wchar_t* file);
 
 }  // namespace dll

@@ -1,8 +1,10 @@
 // The program's one network routine: fetches a page over HTTP with WinINet and returns the
 // response body as a byte set (null when empty, and on every failure). It returns when the
-// request is over; meanwhile its waits run on a thread of the request and window messages are
-// dispatched (web/request_thread.h). Connect, send and every receive give up after 30 s, and
-// WinINet's automatic redirects after ten.
+// exchange is over; meanwhile its blocking calls run on a helper thread and window messages are
+// dispatched (web/exchange.h). Connect, send and every receive give up after 30 s, the whole
+// exchange after 60 s from its send, and redirects, which the routine follows itself, after
+// ten. Pages fetched with only their address can also be fetched several at once
+// (web/pending_page.h).
 //
 // Text parameters passed as pointers are the caller's variables, which the routine may write;
 // a null pointer means the parameter was not given: it reads as the empty text and what the

@@ -2,7 +2,9 @@
 #include "url.h"
 
 #include <climits>
+#include <cctype>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "core_commands.h"
@@ -74,4 +76,35 @@ core::Text PercentEncode(const char* text, bool keepUnreserved) {
     core::ProcessEvents();
   }
   return prog::NewText(out.data(), static_cast<uint32_t>(out.size()));
+}
+
+namespace {
+
+bool StartsWithNoCase(const std::string& text, const char* prefix) {
+  size_t n = std::strlen(prefix);
+  if (text.size() < n) return false;
+  for (size_t i = 0; i < n; ++i)
+    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+  return true;
+}
+
+}  // namespace
+
+// `base` is an address the routine made, so it starts with "http://" or "https://".
+core::Text ResolveLocation(const char* base, const char* location) {
+  std::string to = TextArgument(location), from = TextArgument(base);
+  size_t first = to.find_first_not_of(" \t"), last = to.find_last_not_of(" \t");
+  to = first == std::string::npos ? "" : to.substr(first, last - first + 1);
+  if (StartsWithNoCase(to, "http://") || StartsWithNoCase(to, "https://"))
+    return prog::CopyText(to.c_str());
+  if (to.rfind("//", 0) == 0) return prog::JoinText("http:", to.c_str());
+  size_t scheme = from.find("://");
+  size_t pathStart = from.find_first_of("/?#", scheme == std::string::npos ? 0 : scheme + 3);
+  std::string origin = from.substr(0, pathStart);
+  if (to.rfind("/", 0) == 0) return prog::JoinText(origin.c_str(), to.c_str());
+  std::string path = pathStart == std::string::npos ? "/" : from.substr(pathStart);
+  path = path.substr(0, path.find_first_of("?#"));
+  if (path.empty() || path[0] != '/') path = "/" + path;
+  std::string folder = path.substr(0, path.rfind('/') + 1);
+  return prog::JoinText(origin.c_str(), folder.c_str(), to.c_str());
 }

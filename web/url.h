@@ -16,3 +16,8 @@ int32_t UrlPort(const char* url);
 // the bytes 0x2C-0x39, A-Z and a-z stay literal. Waiting window messages are dispatched after
 // every byte, so the window stays responsive during long texts.
 core::Text PercentEncode(const char* text, bool keepUnreserved = false);
+// The address a redirect's Location names, seen from the address `base` that answered with it:
+// an absolute "http://" or "https://" address as it is, "//host/path" with "http:" before it,
+// "/path" on the host and port of `base`, and any other text relative to the folder of
+// `base`'s path (its query left out). Blanks around the location are dropped.
+core::Text ResolveLocation(const char* base, const char* location);

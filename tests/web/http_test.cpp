@@ -9,11 +9,13 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <vector>
 
 #include "dll_commands.h"
 #include "http_request.h"
+#include "pending_page.h"
 #include "runtime/runtime_app.h"
 #include "test_support.h"
 
@@ -301,6 +303,125 @@ TEST_F(Http, BadMethodShowsNoticeAndSendsNothing) {
 }
 
 
+// The lines the routine adds for an address given alone, as sent for `address`.
+std::string RoutineLines(const std::string& address) {
+  return kAcceptLine + "Referer: " + address + "\r\nAccept-Language: zh-cn\r\n";
+}
+
+// Redirects are followed by the routine: the same header lines on every leg (the Referer of
+// the first address), cookies a redirect sets sent on the next leg, locations relative to the
+// host or to the folder, other hosts, and WinINet's method rules.
+TEST_F(Http, RedirectsAreFollowedWithTheSameLines) {
+  const std::string first = "http://hi.baidu.com/moved?to=/echo&cookie=leg%3D7";
+  std::string body = Fetch(first);
+  EXPECT_TRUE(LastPageComplete());
+  EXPECT_EQ(body.rfind("GET /echo HTTP/1.1\r\n", 0), 0u) << body;
+  std::vector<std::string> legs = NewRequests();
+  ASSERT_EQ(legs.size(), 2u);
+  for (const std::string& leg : legs) {
+    EXPECT_NE(leg.find(kUserAgent), std::string::npos) << leg;
+    EXPECT_NE(leg.find("\r\n" + RoutineLines(first)), std::string::npos) << leg;
+  }
+  size_t cookie = legs[1].find("\r\nCookie: ");
+  ASSERT_NE(cookie, std::string::npos) << legs[1];
+  EXPECT_NE(legs[1].find("leg=7", cookie), std::string::npos) << legs[1];
+
+  body = Fetch("http://tieba.baidu.com/moved?status=301&to=http%3A%2F%2Fwww.baidu.com%2Fecho");
+  EXPECT_EQ(body.rfind("GET /echo HTTP/1.1\r\nHost: www.baidu.com\r\n", 0), 0u) << body;
+  EXPECT_EQ(Fetch("http://www.baidu.com/moved?status=307&to=marker"), "<html>MARKER-PAGE</html>");
+
+  struct Case { const char* status; const char* start; bool keepsData; };
+  for (const Case& c : {Case{"303", "GET", false}, Case{"302", "GET", false},
+                        Case{"307", "POST", true}, Case{"308", "POST", true}}) {
+    char* url = HeapText(std::string("http://www.baidu.com/moved?status=") + c.status + "&to=/echo");
+    char* data = HeapText("a=1&b=2");
+    std::string echo = TakeBytes(网页_访问(&url, 1, nullptr, nullptr, &data));
+    EXPECT_EQ(echo.rfind(std::string(c.start) + " /echo HTTP/1.1\r\n", 0), 0u) << c.status << echo;
+    EXPECT_EQ(echo.find("Content-Length: 7\r\n") != std::string::npos, c.keepsData) << echo;
+    EXPECT_EQ(echo.size() > 7 && echo.substr(echo.size() - 7) == "a=1&b=2", c.keepsData) << echo;
+    MemFree(url);
+    MemFree(data);
+  }
+}
+
+// Pages fetched through PendingPage: the same request as 网页_访问 with the address alone, and
+// sixteen in flight at once (the stand-in answers none of them before it holds all sixteen).
+TEST_F(Http, PendingPagesAreFetchedTogether) {
+  std::string alone = Fetch(" www.baidu.com/echo");
+  {
+    web::PendingPage page(" www.baidu.com/echo");
+    web::PendingPage* one = &page;
+    while (!page.Finished()) ASSERT_TRUE(web::WaitForPages(&one, 1, 0xFFFFFFFF));
+    EXPECT_TRUE(page.Complete());
+    EXPECT_EQ(TakeBytes(page.TakeBody()), alone) << "byte for byte";
+  }
+
+  web::AllowConnectionsPerServer(16);
+  DWORD connections = 0, size = sizeof connections;
+  ASSERT_TRUE(InternetQueryOptionA(nullptr, INTERNET_OPTION_MAX_CONNS_PER_SERVER, &connections, &size));
+  EXPECT_GE(connections, 16u);
+  std::vector<std::unique_ptr<web::PendingPage>> pages;
+  std::vector<web::PendingPage*> list;
+  for (int i = 0; i < 16; ++i) {
+    pages.push_back(std::make_unique<web::PendingPage>("http://tieba.baidu.com/gather?id=sixteen&n=16"));
+    list.push_back(pages.back().get());
+  }
+  DispatchCounter counter;
+  counter.Post();
+  int waits = 0;
+  auto unfinished = [&] { return std::count_if(list.begin(), list.end(), [](auto* p) { return !p->Finished(); }); };
+  while (unfinished() > 0 && waits++ < 16) ASSERT_TRUE(web::WaitForPages(list.data(), list.size(), 0xFFFFFFFF));
+  EXPECT_EQ(unfinished(), 0) << "every wait sees at least one more page finish";
+  EXPECT_GE(counter.Dispatched(), 1);
+  for (auto* page : list) {
+    EXPECT_TRUE(page->Complete());
+    EXPECT_EQ(TakeBytes(page->TakeBody()), "together");
+  }
+}
+
+// Once the program is ending (the quit message waits), waiting gives up at once and leaves
+// the pages unfinished; a page abandoned that way is cleaned up by its helper when the server
+// answers, and the routine itself returns at once with nothing. Later requests go through.
+TEST_F(Http, ProgramEndingLeavesPagesUnfinished) {
+  {
+    web::PendingPage page("http://tieba.baidu.com/slow?ms=2000");
+    web::PendingPage* one = &page;
+    PostQuitMessage(0);
+    EXPECT_FALSE(web::WaitForPages(&one, 1, 0xFFFFFFFF));
+    EXPECT_FALSE(page.Finished());
+    EXPECT_EQ(Fetch("http://tieba.baidu.com/slow?ms=2000"), "");
+    EXPECT_FALSE(LastPageComplete());
+    MSG quit;
+    EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  }
+  EXPECT_EQ(Fetch("http://tieba.baidu.com/marker"), "<html>MARKER-PAGE</html>");
+  std::vector<std::unique_ptr<web::PendingPage>> later;
+  for (int i = 0; i < 3; ++i)
+    later.push_back(std::make_unique<web::PendingPage>("http://tieba.baidu.com/gather?id=after&n=3"));
+  std::vector<web::PendingPage*> list;
+  for (auto& p : later) list.push_back(p.get());
+  while (std::any_of(list.begin(), list.end(), [](auto* p) { return !p->Finished(); }))
+    ASSERT_TRUE(web::WaitForPages(list.data(), list.size(), 0xFFFFFFFF));
+  for (auto* p : list) EXPECT_EQ(TakeBytes(p->TakeBody()), "together");
+}
+
+// An exchange is over 60 s after its send started, however its server drips: a page whose body
+// comes a byte every 5 s ends with what was read, one whose header block does (the send itself
+// blocks then) ends empty, its call left to its helper; a later request goes through as usual.
+TEST_F(Http, DrippingPagesEndAtTheExchangeDeadline) {
+  web::PendingPage head("http://tieba.baidu.com/drip?part=head&ms=5000");
+  web::PendingPage body("http://tieba.baidu.com/drip?part=body&ms=5000");
+  web::PendingPage* both[] = {&head, &body};
+  while (!head.Finished() || !body.Finished()) ASSERT_TRUE(web::WaitForPages(both, 2, 0xFFFFFFFF));
+  EXPECT_FALSE(head.Complete());
+  EXPECT_FALSE(body.Complete());
+  EXPECT_EQ(TakeBytes(head.TakeBody()), "");
+  std::string part = TakeBytes(body.TakeBody());
+  EXPECT_LT(part.size(), 200u);
+  EXPECT_EQ(part, std::string(part.size(), 'd'));
+  EXPECT_EQ(Fetch("http://tieba.baidu.com/marker"), "<html>MARKER-PAGE</html>");
+}
+
 // Spies bound in place of the WinINet commands: they record every handle opened and closed,
 // and can make one of the three opening calls fail.
 struct HandleLog {
@@ -343,12 +464,18 @@ BOOL WINAPI SpyClose(HINTERNET handle) {
   handleLog.events.push_back(handleLog.Name(handle));
   return InternetCloseHandle(handle);
 }
-// The exchange's calls in the order they are made, whichever thread makes them: "send",
-// "read <count>", "query <level>".
+// The exchange's calls in the order they are made, on whichever thread: "send",
+// "available <count>", "read <count>", "query <level>". The helper threads call them through
+// addresses taken with GetProcAddress, so the spies are handed out there.
 std::vector<std::string> exchange;
 BOOL WINAPI SpySend(HINTERNET request, LPCSTR headers, DWORD length, LPVOID optional, DWORD optionalLength) {
   exchange.push_back("send");
   return HttpSendRequestA(request, headers, length, optional, optionalLength);
+}
+BOOL WINAPI SpyAvailable(HINTERNET file, LPDWORD available, DWORD flags, DWORD_PTR context) {
+  BOOL ok = InternetQueryDataAvailable(file, available, flags, context);
+  exchange.push_back("available " + std::to_string(ok ? *available : 0));
+  return ok;
 }
 BOOL WINAPI SpyRead(HINTERNET file, LPVOID buffer, DWORD size, LPDWORD count) {
   BOOL ok = InternetReadFile(file, buffer, size, count);
@@ -358,6 +485,16 @@ BOOL WINAPI SpyRead(HINTERNET file, LPVOID buffer, DWORD size, LPDWORD count) {
 BOOL WINAPI SpyQuery(HINTERNET request, DWORD level, LPVOID buffer, LPDWORD length, LPDWORD index) {
   exchange.push_back("query " + std::to_string(level));
   return HttpQueryInfoA(request, level, buffer, length, index);
+}
+FARPROC WINAPI SpyGetProcAddress(HMODULE module, LPCSTR name) {
+  const std::pair<const char*, void*> spies[] = {
+      {"HttpSendRequestA", reinterpret_cast<void*>(&SpySend)},
+      {"InternetQueryDataAvailable", reinterpret_cast<void*>(&SpyAvailable)},
+      {"InternetReadFile", reinterpret_cast<void*>(&SpyRead)},
+      {"HttpQueryInfoA", reinterpret_cast<void*>(&SpyQuery)}};
+  for (const auto& [spied, spy] : spies)
+    if (HIWORD(name) && std::strcmp(name, spied) == 0) return reinterpret_cast<FARPROC>(spy);
+  return GetProcAddress(module, name);
 }
 
 class HttpHandles : public Http {
@@ -372,15 +509,12 @@ class HttpHandles : public Http {
     Spy(dll::kHttpOpenRequest, reinterpret_cast<void*>(&SpyOpenRequest));
     Spy(dll::kInternetCloseHandle, reinterpret_cast<void*>(&SpyClose));
     exchange.clear();
-    Spy(dll::kHttpSendRequest, reinterpret_cast<void*>(&SpySend));
-    Spy(dll::kInternetReadFile, reinterpret_cast<void*>(&SpyRead));
-    Spy(dll::kHttpQueryInfo, reinterpret_cast<void*>(&SpyQuery));
+    Spy(dll::kGetProcAddress, reinterpret_cast<void*>(&SpyGetProcAddress));
   }
   void TearDown() override {
     // Unbound again: the next call binds the real functions.
     for (uint32_t c : {dll::kInternetOpen, dll::kInternetConnect, dll::kHttpOpenRequest,
-                       dll::kInternetCloseHandle, dll::kInternetSetCookie, dll::kHttpSendRequest,
-                       dll::kInternetReadFile, dll::kHttpQueryInfo})
+                       dll::kInternetCloseHandle, dll::kInternetSetCookie, dll::kGetProcAddress})
       rt::TheApp().dll.addresses[c] = nullptr;
     Http::TearDown();
   }
@@ -414,20 +548,52 @@ TEST_F(HttpHandles, ClosedInReverseOrderOnEveryPath) {
   EXPECT_TRUE(Closed().empty()) << "nothing opened";
 }
 
-// However the calls are spread over hand-overs between the threads, the exchange is one send,
-// 1024-byte reads up to the empty one, then the header block and the announced length.
+// Checks one leg's calls from `at` on: the send, then reads each asking for no more than was
+// available (at most 1024 bytes), up to nothing available, then the status, the Location (of a
+// redirect only), the header block and the announced length. Returns the bytes read.
+size_t CheckLeg(const Order& calls, size_t& at, bool redirect) {
+  const auto take = [&](const std::string& word) -> long {
+    if (at >= calls.size() || calls[at].rfind(word + " ", 0) != 0) {
+      ADD_FAILURE() << "call " << at << ": expected " << word << ", got "
+                    << (at < calls.size() ? calls[at] : "nothing");
+      at = calls.size();
+      return -1;
+    }
+    return std::stol(calls[at++].substr(word.size() + 1));
+  };
+  EXPECT_LT(at, calls.size());
+  EXPECT_EQ(at < calls.size() ? calls[at++] : "", "send");
+  size_t total = 0;
+  for (long available; (available = take("available")) > 0;) {
+    long read = take("read");
+    EXPECT_EQ(read, std::min<long>(available, 1024)) << "call " << at - 1;
+    total += read > 0 ? read : 0;
+  }
+  EXPECT_EQ(take("query"), 0x20000013) << "status";
+  if (redirect) EXPECT_EQ(take("query"), 33) << "location";
+  EXPECT_EQ(take("query"), 22) << "header block";
+  EXPECT_EQ(take("query"), 0x20000005) << "announced length";
+  return total;
+}
+
+// However the calls are spread over the threads, each leg is one send, reads of what is there
+// up to the end of the body, then the header queries; a redirect's leg comes first.
 TEST_F(HttpHandles, ExchangeMakesItsCallsInOrder) {
-  const size_t size = 40000;   // more reads than one hand-over makes
+  const size_t size = 40000;
   ASSERT_EQ(Fetch("http://tieba.baidu.com/big?size=" + std::to_string(size)).size(), size);
-  Order expected{"send"};
-  for (size_t left = size; left; left -= std::min<size_t>(left, 1024))
-    expected.push_back("read " + std::to_string(std::min<size_t>(left, 1024)));
-  expected.insert(expected.end(), {"read 0", "query 22", "query " + std::to_string(0x20000005)});
-  EXPECT_EQ(exchange, expected);
+  size_t at = 0;
+  EXPECT_EQ(CheckLeg(exchange, at, false), size);
+  EXPECT_EQ(at, exchange.size());
 
   exchange.clear();
-  EXPECT_EQ(Fetch("http://tieba.baidu.com/marker"), "<html>MARKER-PAGE</html>");
-  EXPECT_EQ(exchange, (Order{"send", "read 24", "read 0", "query 22", "query " + std::to_string(0x20000005)}));
+  handleLog = HandleLog{};
+  EXPECT_EQ(Fetch("http://tieba.baidu.com/redirect?to=/marker"), "<html>MARKER-PAGE</html>");
+  at = 0;
+  EXPECT_EQ(CheckLeg(exchange, at, true), 0u);
+  EXPECT_EQ(CheckLeg(exchange, at, false), 24u);
+  EXPECT_EQ(at, exchange.size());
+  EXPECT_EQ(Closed(), (Order{"request", "connection", "request", "connection", "internet"}))
+      << "each leg its connection and request, the exchange its internet handle";
 }
 
 TEST_F(HttpHandles, SetCookieLinesGoToTheCookieStoreInOrder) {

@@ -1,4 +1,4 @@
-// Address helpers: host, path, port and percent escapes.
+// Address helpers: host, path, port, redirect targets and percent escapes.
 #include <gtest/gtest.h>
 
 #include "test_support.h"
@@ -26,6 +26,18 @@ TEST_F(Url, PathStartsAtFirstSlashAfterHost) {
   EXPECT_EQ(TakeText(UrlPath("http://HOST:8080/a")), "/a");
   EXPECT_EQ(TakeText(UrlPath("https://host/s")), "/s");
   EXPECT_EQ(TakeText(UrlPath("")), "/");
+}
+
+TEST_F(Url, RedirectTargetsResolveAgainstTheAddressThatAnswered) {
+  const char* base = "http://Host:81/a/b/page?q=/x/y";
+  EXPECT_EQ(TakeText(ResolveLocation(base, "http://other/p")), "http://other/p");
+  EXPECT_EQ(TakeText(ResolveLocation(base, " HTTPS://other:82/p ")), "HTTPS://other:82/p");
+  EXPECT_EQ(TakeText(ResolveLocation(base, "//other/p")), "http://other/p");
+  EXPECT_EQ(TakeText(ResolveLocation(base, "/root?x=1")), "http://Host:81/root?x=1");
+  EXPECT_EQ(TakeText(ResolveLocation(base, "next")), "http://Host:81/a/b/next");
+  EXPECT_EQ(TakeText(ResolveLocation("http://host", "next")), "http://host/next");
+  EXPECT_EQ(TakeText(ResolveLocation("http://host?a=/b", "next")), "http://host/next");
+  EXPECT_EQ(TakeText(ResolveLocation("https://host/x/", "")), "https://host/x/");
 }
 
 TEST_F(Url, PortNamedOrDefault) {

@@ -191,8 +191,9 @@ class Checker {
   }
 
   // True when the output box answers a window message within `ms` milliseconds: the program's
-  // window thread is taking messages.
-  bool Answers(UINT ms = 1000) {
+  // window thread is taking messages. The default limit is generous: it tells a window that
+  // answers from one that hangs, not how fast it answers.
+  bool Answers(UINT ms = 30000) {
     DWORD_PTR result = 0;
     return SendMessageTimeoutA(output_, WM_NULL, 0, 0, SMTO_NORMAL, ms, &result) != 0;
   }
@@ -218,7 +219,7 @@ class Checker {
     return 0xDEAD;
   }
 
-  DWORD WaitForExit(int timeoutMs = 10000) {
+  DWORD WaitForExit(int timeoutMs = 30000) {
     DWORD code = 0xDEAD;
     if (WaitForSingleObject(pi_.hProcess, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(pi_.hProcess, &code);
     return code;

@@ -26,10 +26,12 @@ Pages (any host unless named):
   /ctrlz-cookie               a header holding 0x1A before two Set-Cookie lines
   /slow?ms=N                  the page after N milliseconds
   /reset                      the connection reset without an answer
+  (exchange pages, see EXCHANGE_PAGES: /moved, /gather, /drip)
 Overrides: a file overrides.json in the record directory, {"host/path": {"status": 200,
 "body": "text", "headers": [["Name", "value"]], "delay_ms": N}} (the whole answer after N ms),
 {"host/path": {"body": "text", "trickle_ms": N}} (the body in 1024-byte pieces, N ms apart) or
-{"host/path": {"reset": true}}, replaces any page, read at every request.
+{"host/path": {"reset": true}}, replaces any page, read at every request. "hold": "NAME" in an
+override holds its answer until the test creates the file release-NAME in the record directory.
 Delay: a file delay_ms in the record directory, holding a number of milliseconds, holds every
 answer back that long, read at every request (a slow service; absent or 0: no delay). Requests
 on different connections are answered at the same time, so delayed answers overlap.
@@ -78,6 +80,19 @@ UPDATE_MARKER = "青柚百度贴吧未注册账号检测机V1.1".encode("gbk")
 #   chunked      a chunked profile page with the marker split across two chunks
 # Anything after a further "-" is free, so one check can ask for a behaviour several times.
 HOSTILE = "hostile-"
+
+# Pages for the request engine's redirect, deadline and parallel tests:
+#   /moved?status=N&to=URL[&cookie=NAME=VALUE]
+#                  a redirect with status N (302 when not given) to URL, with a Set-Cookie
+#                  line when asked
+#   /gather?id=X&n=N
+#                  holds its answer until N requests for the same X are waiting at once, then
+#                  answers each "together"; after 30 s without them, "alone"
+#   /drip?part=head|body&ms=N
+#                  a 200-byte page whose status line and header block (head) or whose body
+#                  (body) comes one byte every N ms: a byte arrives before any receive limit
+#                  runs out, so the client never times out
+EXCHANGE_PAGES = ("/moved", "/gather", "/drip")
 
 
 def pattern_byte(i):
@@ -292,6 +307,44 @@ class Handler(socketserver.StreamRequestHandler):
             return False
         return self.send(404, b"unknown behaviour", [])
 
+    def exchange_page(self, path, query):
+        """A page of EXCHANGE_PAGES. False closes the connection."""
+        arg = lambda name, default="": query.get(name, [default])[0]
+        try:
+            if path == "/moved":
+                headers = [("Location", arg("to", "/marker"))]
+                if arg("cookie"):
+                    headers.append(("Set-Cookie", arg("cookie") + "; path=/"))
+                return self.send(int(arg("status", "302")), b"", headers, reason="Moved")
+            if path == "/gather":
+                together = self.server.gathering.join(arg("id"), int(arg("n", "2")))
+                return self.send(200, b"together" if together else b"alone", [])
+            if path == "/drip":
+                body = b"d" * 200
+                head = b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 200\r\n\r\n"
+                slow, fast = (head, body) if arg("part") == "head" else (body, head)
+                if slow is body:
+                    self.wfile.write(fast)
+                for i in range(len(slow)):
+                    self.wfile.flush()
+                    time.sleep(int(arg("ms", "2000")) / 1000.0)
+                    self.wfile.write(slow[i:i + 1])
+                if slow is head:
+                    self.wfile.write(fast)
+                self.wfile.flush()
+                return True
+        except OSError:
+            return False
+        return self.send(404, b"unknown exchange page", [])
+    def hold(self, name):
+        """Waits until the file release-<name> exists in the record directory (two minutes at
+        most), so a test decides when an answer may go."""
+        gate = os.path.join(self.server.recorder.directory, "release-" + name)
+        for _ in range(6000):
+            if os.path.exists(gate):
+                return
+            time.sleep(0.02)
+
     def answer(self, method, target, fields, raw):
         """Chooses the page by path (overrides first). False closes the connection."""
         host = fields.get("host", "").split(":")[0].lower()
@@ -309,6 +362,8 @@ class Handler(socketserver.StreamRequestHandler):
             path = UPDATE_PATH
         override = self.server.recorder.overrides().get(host + path)
         if override is not None:
+            if override.get("hold"):
+                self.hold(override["hold"])
             if override.get("delay_ms"):
                 time.sleep(override["delay_ms"] / 1000.0)
             if override.get("reset"):
@@ -319,6 +374,8 @@ class Handler(socketserver.StreamRequestHandler):
             return self.send(override.get("status", 200), body,
                              [tuple(h) for h in override.get("headers", [])])
 
+        if path in EXCHANGE_PAGES:
+            return self.exchange_page(path, query)
         if path.startswith("/p/"):
             who = path_bytes[3:].decode("utf-8", "replace")
             if who.startswith(HOSTILE):
@@ -374,6 +431,20 @@ class Handler(socketserver.StreamRequestHandler):
         return self.send(404, b"not here", html)
 
 
+class Gathering:
+    """Groups of requests that wait for each other (the /gather page)."""
+    def __init__(self):
+        self.condition = threading.Condition()
+        self.arrived = {}
+
+    def join(self, group, size):
+        """Waits until `size` requests of `group` have arrived; False after 30 s without."""
+        with self.condition:
+            self.arrived[group] = self.arrived.get(group, 0) + 1
+            self.condition.notify_all()
+            return self.condition.wait_for(lambda: self.arrived[group] >= size, timeout=30)
+
+
 class Server(socketserver.ThreadingTCPServer):
     """One thread per connection. The listen queue holds a burst of connections opened at the
     same time (a client with many requests in flight); a full queue would drop connection
@@ -392,6 +463,7 @@ def main():
     args = parser.parse_args()
     server = Server((args.address, args.port), Handler)
     server.recorder = Recorder(args.record_dir)
+    server.gathering = Gathering()
     if args.ready_file:
         open(args.ready_file, "w").close()
     server.serve_forever()

@@ -1,0 +1,32 @@
+// What the service's pages say about one ID, and the line that says it. Shared by the check
+// that asks about one ID at a time and the one that keeps several in flight, so both ask the
+// same addresses and judge the same pages the same way.
+#pragma once
+
+#include <cstdint>
+
+#include "core_commands.h"
+
+// The outcome for one ID. kAskSearch: the profile page says there is no such profile, so the
+// search page decides. kNoLine: the search page names the ID's liked forums but no identity;
+// nothing is written.
+enum class Verdict { kRegistered, kUnregistered, kFailed, kAskSearch, kNoLine };
+
+// Member i (1-based) of IdList, fetched afresh with the index checks of array access.
+const char* IdAt(int32_t i);
+
+// The addresses of ID i's profile page and search page.
+core::Text ProfileAddress(int32_t i);
+core::Text SearchAddress(int32_t i);
+
+// A page as the check judges it: its text when the page came back whole and not empty, else
+// the empty text (a failed request, never a verdict: the service's pages are never empty, and
+// a part of a page may lack a marker the whole page holds).
+core::Text PageText(core::Bytes body, bool complete);
+
+// The verdicts of a profile page and of a search page, given as PageText made them.
+Verdict JudgeProfile(const core::Text& page);
+Verdict JudgeSearch(const core::Text& page);
+
+// Writes ID i's verdict line in its colour; kNoLine (and kAskSearch) write nothing.
+void WriteVerdict(int32_t i, Verdict verdict);

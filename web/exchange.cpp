@@ -1,0 +1,248 @@
+// One HTTP exchange on the window's thread: its handles, legs, redirects, results and the
+// message-dispatching wait for several at once.
+#include "exchange.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "core_commands.h"
+#include "dll_commands.h"
+#include "exchange_thread.h"
+#include "program_values.h"
+#include "url.h"
+#include "window_routines.h"
+#include "wininet_constants.h"
+
+namespace web {
+
+namespace {
+
+constexpr const char* kUserAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
+constexpr const char* kSetCookie = "Set-Cookie: ";   // 12 bytes, blank included
+constexpr uint32_t kTimeoutMs = 30000;               // per connect, send and receive
+constexpr uint32_t kNoLimit = 0xFFFFFFFF;            // INFINITE
+constexpr uint32_t kAllInput = 0x04FF;               // QS_ALLINPUT
+constexpr uint32_t kInputAvailable = 0x0004;         // MWMO_INPUTAVAILABLE
+
+// Feeds every "Set-Cookie: " line of the response header block to the WinINet cookie store
+// under "http://" + host: the name is what stands before the first "=", the value everything
+// after it, attributes included. The lines are read from a memory file as the line reader
+// splits them. The line reader stops in front of a 0x1A byte without consuming it, so such a
+// byte in a header (servers may send one) would make it return empty lines at the same place
+// for ever: it is written to the file as a blank instead, and the reading also stops should
+// the file ever hold such a byte.
+void StoreReceivedCookies(const char* headerText, const char* host) {
+  headerText = prog::TextArgument(headerText);
+  if (core::FindText(headerText, kSetCookie, 1, true) == -1) return;
+  core::Text url = prog::JoinText("http://", host);
+  core::Text lines = core::ReplaceSubtext(headerText, "\x1A", " ", {}, {}, true);
+  int32_t file = core::OpenMemoryFile();
+  core::WriteText(file, {TextArg(lines.c_str())});
+  core::SeekToFileStart(file);
+  while (!core::IsEndOfFile(file, false) && !core::IsEndOfFile(file, true)) {
+    core::Text line = core::ReadLine(file);
+    if (core::FindText(line.c_str(), kSetCookie, 1, true) == -1) continue;
+    core::Text rest = core::TextRight(line.c_str(), core::TextLength(line.c_str()) - 12);
+    int32_t e = core::FindText(rest.c_str(), "=");
+    core::Text name = core::TextLeft(rest.c_str(), e - 1);
+    core::Text value = core::TextRight(rest.c_str(), core::TextLength(rest.c_str()) - e);
+    dll::InternetSetCookieA(url.get(), name.get(), value.get());
+  }
+  core::CloseFile(file);
+}
+
+// Whether the server sent a status line. WinINet makes up "HTTP/1.0 200 OK" for an answer
+// that starts without one, so a block of a status line and no header field is taken as such
+// an answer; a block too large for the buffer (the query failed asking for more) has fields.
+bool HasStatusLine(const ExchangeRecord& r) {
+  if (!r.headersFound) return r.headersSize > ExchangeRecord::kHeaderBufferSize;
+  const char* lineEnd = std::strstr(r.rawHeaders, "\r\n");
+  return std::strncmp(r.rawHeaders, "HTTP/", 5) == 0 && lineEnd && lineEnd[2] != '\r' &&
+         lineEnd[2] != '\0';
+}
+
+// A malloc'ed zero-terminated copy of `text`, or null when the C++ heap has no room.
+char* CopyForLeg(const std::string& text) {
+  auto* copy = static_cast<char*>(std::malloc(text.size() + 1));
+  if (copy) std::memcpy(copy, text.c_str(), text.size() + 1);
+  return copy;
+}
+
+}  // namespace
+
+Exchange::~Exchange() {
+  if (!finished_) Abandon();
+}
+
+bool Exchange::Open(const char* address, const char* proxy, bool post) {
+  post_ = postLeg_ = post;
+  address_ = prog::CopyText(address);
+  cookieHost_ = UrlHost(address);
+  record_ = new (std::nothrow) ExchangeRecord;
+  core::Text proxyCompact = core::RemoveAllSpaces(prog::TextArgument(proxy));
+  core::Text proxyText = prog::JoinText("http=", proxy);
+  if (record_)
+    record_->internet =
+        proxyCompact.empty()
+            ? dll::InternetOpenA(kUserAgent, wininet::kOpenDirect, nullptr, nullptr, 0)
+            : dll::InternetOpenA(kUserAgent, wininet::kOpenProxy, proxyText.get(), "", 0);
+  if (!record_ || !record_->internet || !TakeHelperCalls(&record_->calls) || !OpenLeg()) {
+    Fail();
+    return false;
+  }
+  return true;
+}
+
+// The connection and the request of the current leg, with the time limits of each of its
+// receives (WinINet ignores them on the internet handle, so they go on the request).
+bool Exchange::OpenLeg() {
+  core::Text host = UrlHost(address_.c_str()), path = UrlPath(address_.c_str());
+  record_->connection = dll::InternetConnectA(record_->internet, host.get(),
+                                              UrlPort(address_.c_str()), nullptr, nullptr,
+                                              wininet::kServiceHttp, 0, 0);
+  if (!record_->connection) return false;
+  record_->request = dll::HttpOpenRequestA(
+      record_->connection, postLeg_ ? "POST" : "GET", path.get(), "HTTP/1.1", nullptr, nullptr,
+      wininet::kFlagReload | wininet::kFlagNoAutoRedirect, 0);
+  if (!record_->request) return false;
+  using namespace wininet;
+  for (uint32_t option : {kOptionConnectTimeout, kOptionSendTimeout, kOptionReceiveTimeout})
+    dll::InternetSetOptionA(record_->request, option, &kTimeoutMs, sizeof kTimeoutMs);
+  return true;
+}
+
+void Exchange::Send(const char* headers, const char* getHeaders, const char* postData) {
+  if (finished_) return;
+  headerBlock_ = prog::TextArgument(headers);
+  getHeaderBlock_ = prog::TextArgument(getHeaders);
+  postData_ = post_ ? prog::TextArgument(postData) : "";
+  record_->deadline = dll::GetTickCount() + kDeadlineMs;
+  StartLeg();
+}
+
+// Hands the current leg to a helper: a POST leg sends the full block and the data, a GET leg
+// of an exchange that began as POST the block without the form lines, and no data.
+void Exchange::StartLeg() {
+  std::free(record_->headers);
+  std::free(record_->optional);
+  record_->headers = CopyForLeg(post_ && !postLeg_ ? getHeaderBlock_ : headerBlock_);
+  record_->optional = CopyForLeg(postLeg_ ? postData_ : std::string());
+  if (!record_->headers || !record_->optional) return Fail();
+  record_->headersLength = static_cast<uint32_t>(std::strlen(record_->headers));
+  record_->optionalLength = postLeg_ ? static_cast<uint32_t>(postData_.size()) : 0;
+  web::StartLeg(record_);
+  if (record_->state == kLegDone) Collect();
+}
+
+void Exchange::Advance() {
+  if (finished_) return;
+  if (record_->state.load() == kLegDone) return Collect();
+  if (PastDeadline(dll::GetTickCount(), record_->deadline)) Abandon();
+}
+
+uint32_t Exchange::TimeLeft() const {
+  if (finished_) return 1;
+  uint32_t left = record_->deadline - dll::GetTickCount();
+  return static_cast<int32_t>(left) > 0 ? left : 1;
+}
+
+// The leg is over: a redirect starts the next leg; anything else ends the exchange, on the
+// success path with the handles closed in reverse order and the received cookies stored.
+void Exchange::Collect() {
+  ReleaseHelper(record_);
+  ExchangeRecord& r = *record_;
+  bool stopped = r.timedOut || r.readFailed;
+  if (!stopped && wininet::IsRedirectStatus(r.status) && r.hasLocation) {
+    if (!FollowRedirect()) Fail();
+    return;
+  }
+  body_ = prog::NewByteSet(r.body, r.bodyLength);
+  bool shortBody = r.hasContentLength && r.bodyLength < r.contentLength;
+  complete_ = !r.timedOut && !r.readFailed && !shortBody && HasStatusLine(r);
+  if (!r.timedOut) headers_ = prog::CopyText(r.rawHeaders);
+  CloseLegHandles();
+  dll::InternetCloseHandle(r.internet);
+  delete record_;
+  record_ = nullptr;
+  finished_ = true;
+  StoreReceivedCookies(headers_.c_str(), cookieHost_.c_str());
+}
+
+// The next leg to the address the Location names, with WinINet's method rules: 303 makes any
+// method GET, 301 and 302 make POST GET, 307 and 308 keep it; a GET sends no data. False when
+// the limit of redirects is reached, the deadline has passed or the next leg cannot be opened.
+bool Exchange::FollowRedirect() {
+  using namespace wininet;
+  ExchangeRecord& r = *record_;
+  if (redirects_ == kMaxRedirects || PastDeadline(dll::GetTickCount(), r.deadline)) return false;
+  ++redirects_;
+  if (r.status == kStatusSeeOther || r.status == kStatusMovedPermanently ||
+      r.status == kStatusFound)
+    postLeg_ = false;
+  address_ = ResolveLocation(address_.c_str(), r.location);
+  CloseLegHandles();
+  if (!OpenLeg()) return false;
+  StartLeg();
+  return true;
+}
+
+void Exchange::CloseLegHandles() {
+  for (uint32_t* h : {&record_->request, &record_->connection}) {
+    if (*h) dll::InternetCloseHandle(*h);
+    *h = 0;
+  }
+}
+
+// Ends the exchange as failed, with nothing read; the record is the window's thread's here.
+void Exchange::Fail() {
+  if (record_) {
+    CloseLegHandles();
+    if (record_->internet) dll::InternetCloseHandle(record_->internet);
+    delete record_;
+    record_ = nullptr;
+  }
+  body_ = core::Bytes();
+  headers_ = core::Text();
+  complete_ = false;
+  finished_ = true;
+}
+
+void Exchange::Abandon() {
+  if (finished_) return;
+  if (record_ && record_->state.load() != kLegIdle && AbandonLeg(record_)) {
+    record_ = nullptr;   // the helper's now
+  } else if (record_ && record_->state.load() == kLegDone) {
+    ReleaseHelper(record_);
+  }
+  Fail();
+}
+
+bool WaitForExchanges(Exchange* const* exchanges, size_t count, uint32_t timeoutMs) {
+  std::vector<Exchange*> waiting;
+  for (size_t i = 0; i < count; ++i)
+    if (exchanges[i] && !exchanges[i]->Finished()) waiting.push_back(exchanges[i]);
+  const uint32_t start = dll::GetTickCount();
+  for (;;) {
+    core::ProcessEvents();
+    if (ProgramEnding()) return false;
+    uint32_t wait = timeoutMs;
+    bool any = waiting.empty();
+    for (Exchange* e : waiting) {
+      e->Advance();
+      if (e->Finished()) any = true;
+      else if (e->TimeLeft() < wait) wait = e->TimeLeft();
+    }
+    if (any) return true;
+    if (timeoutMs != kNoLimit) {
+      uint32_t elapsed = dll::GetTickCount() - start;
+      if (elapsed >= timeoutMs) return true;
+      if (timeoutMs - elapsed < wait) wait = timeoutMs - elapsed;
+    }
+    const uint32_t finished = LegFinishedEvent();
+    dll::MsgWaitForMultipleObjectsEx(1, &finished, wait, kAllInput, kInputAvailable);
+  }
+}
+
+}  // namespace web

@@ -1,0 +1,92 @@
+// One HTTP exchange of the request routine, driven from the window's thread: its own internet,
+// connection and request handles, the legs of its redirects, and its results. Everything but
+// the blocking WinINet calls runs on the window's thread (texts, the runtime heap, cookies
+// stored from Set-Cookie lines); those calls run on a helper (web/exchange_thread.h), one leg
+// per hand-over.
+//
+// Bounds: connect, send and every receive of a leg give up after 30 s (set on each request
+// handle); the exchange as a whole ends as failed when it is not over 60 s after its first
+// send started, even when a call is still blocked then (a server dripping its header block a
+// byte at a time holds HttpSendRequestA for hours, since every byte restarts the receive
+// limit): the leg is abandoned to its helper. Redirects (301, 302, 303, 307, 308 with a
+// Location) are followed here, at most ten; one more ends the exchange as failed.
+//
+// WinINet behaviour kept as it is: the body of a malformed chunked response reads as whole, and
+// a response the server ends by closing, without any length, is taken as whole.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "core_commands.h"
+
+namespace web {
+
+struct ExchangeRecord;
+
+class Exchange {
+ public:
+  static constexpr uint32_t kDeadlineMs = 60000;
+  static constexpr uint32_t kMaxRedirects = 10;
+
+  Exchange() = default;
+  Exchange(const Exchange&) = delete;
+  Exchange& operator=(const Exchange&) = delete;
+  // Abandons an unfinished exchange (see Abandon).
+  ~Exchange();
+
+  // Open: the internet handle (direct, or through the HTTP proxy host:port when `proxy` is not
+  // blank), the connection and the request for `address` ("http://" or "https://", the latter
+  // sent as plain HTTP), GET or POST. False, with whatever was opened closed again in reverse
+  // order and the exchange finished as failed, when one of them fails.
+  bool Open(const char* address, const char* proxy, bool post);
+  // Send: starts the first leg with the header block `headers` and, for POST, `postData`.
+  // `getHeaders` is the block of a later leg that a redirect turned from POST into GET.
+  void Send(const char* headers, const char* getHeaders, const char* postData);
+
+  bool Finished() const { return finished_; }
+  // Collects a leg whose helper is done and starts the next leg of a redirect, or ends the
+  // exchange when its deadline has passed.
+  void Advance();
+  // Milliseconds until the deadline, at least 1; for bounding a wait.
+  uint32_t TimeLeft() const;
+  // Stops waiting for the exchange: a running leg goes to its helper, which cleans up when its
+  // call returns; the exchange is finished as failed. Makes no call when the leg is running.
+  void Abandon();
+
+  // Once finished: the body (whatever was read, also after a failed read; null when empty),
+  // the final leg's raw header block (empty after a failure that left none), and whether the
+  // page is whole (a status line, no failed read, no shorter body than announced, in time).
+  core::Bytes TakeBody() { return std::move(body_); }
+  core::Text TakeHeaders() { return std::move(headers_); }
+  bool Complete() const { return complete_; }
+
+ private:
+  bool OpenLeg();
+  void StartLeg();
+  void Collect();
+  bool FollowRedirect();
+  void CloseLegHandles();
+  void Fail();
+
+  ExchangeRecord* record_ = nullptr;
+  core::Text address_;            // the current leg's address
+  core::Text cookieHost_;         // host of the first address: Set-Cookie lines go there
+  bool post_ = false;             // the exchange began as POST
+  bool postLeg_ = false;          // the current leg is POST
+  std::string headerBlock_, getHeaderBlock_, postData_;
+  uint32_t redirects_ = 0;
+  bool finished_ = false;
+  bool complete_ = false;
+  core::Bytes body_;
+  core::Text headers_;
+};
+
+// Waits until at least one exchange of the list that is unfinished now has finished, or
+// `timeoutMs` has passed (0xFFFFFFFF: no limit), dispatching window messages all the while.
+// Advances every exchange whose helper answered. False as soon as the program is ending; the
+// exchanges are then left unfinished.
+bool WaitForExchanges(Exchange* const* exchanges, size_t count, uint32_t timeoutMs);
+
+}  // namespace web

@@ -1,0 +1,229 @@
+// The helper threads of the exchanges, their idle pool and the one leg a hand-over runs.
+#include "exchange_thread.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "dll_commands.h"
+#include "wininet_constants.h"
+
+namespace web {
+
+// A helper thread and the event that wakes it. The window's thread writes `record` and sets
+// `go`; the helper reads `record` once it wakes. A null record tells an idle helper to end.
+struct Helper {
+  HelperCalls calls;
+  uint32_t thread = 0;
+  uint32_t go = 0;                // auto-reset
+  ExchangeRecord* record = nullptr;
+};
+
+namespace {
+
+constexpr uint32_t kInfinite = 0xFFFFFFFF;          // INFINITE
+constexpr uint32_t kMaxIdleHelpers = 16;
+
+// Idle helpers kept for the next legs; used by the window's thread only. Starting a thread and
+// its event for every leg would cost more than a small page's own work.
+Helper* idleHelpers[kMaxIdleHelpers];
+uint32_t idleCount = 0;
+uint32_t legFinished = 0;
+
+// Room for `more` further body bytes; false when the C++ heap has none.
+bool MakeRoom(ExchangeRecord* r, uint32_t more) {
+  if (r->bodyCapacity - r->bodyLength >= more) return true;
+  uint32_t capacity = r->bodyCapacity ? r->bodyCapacity : 4096;
+  while (capacity - r->bodyLength < more) capacity *= 2;
+  void* grown = std::realloc(r->body, capacity);
+  if (!grown) return false;
+  r->body = static_cast<uint8_t*>(grown);
+  r->bodyCapacity = capacity;
+  return true;
+}
+
+// Reads the body: asks how much is there (which waits at most one receive limit for the next
+// byte), then reads no more than that, so InternetReadFile never waits for a full buffer. Stops
+// at the end of the body (nothing more available), a failed call, or the deadline.
+void ReadBody(ExchangeRecord* r) {
+  const HelperCalls& c = r->calls;
+  for (;;) {
+    if (PastDeadline(c.tickCount(), r->deadline)) {
+      r->timedOut = true;
+      return;
+    }
+    uint32_t available = 0;
+    if (!c.dataAvailable(r->request, &available, 0, 0)) {
+      r->readFailed = true;
+      return;
+    }
+    if (available == 0) return;
+    uint32_t piece = available < ExchangeRecord::kPieceSize ? available : ExchangeRecord::kPieceSize;
+    uint32_t count = 0;
+    if (!MakeRoom(r, piece)) {
+      r->readFailed = true;
+      return;
+    }
+    int32_t read = c.read(r->request, r->body + r->bodyLength, piece, &count);
+    r->bodyLength += count;
+    if (!read) r->readFailed = true;
+    if (!read || count == 0) return;
+  }
+}
+
+// The header queries the routine needs: the status, the redirect target (of a redirect only),
+// the raw header block into a buffer of blanks, and the announced length.
+void QueryResponse(ExchangeRecord* r) {
+  using namespace wininet;
+  const HelperCalls& c = r->calls;
+  uint32_t size = sizeof r->status;
+  if (!c.query(r->request, kQueryStatusCode | kQueryNumber, &r->status, &size, nullptr))
+    r->status = 0;
+  if (wininet::IsRedirectStatus(r->status)) {
+    size = ExchangeRecord::kHeaderBufferSize;
+    r->hasLocation = c.query(r->request, kQueryLocation, r->location, &size, nullptr) != 0;
+  }
+  std::memset(r->rawHeaders, ' ', ExchangeRecord::kHeaderBufferSize);
+  r->headersSize = ExchangeRecord::kHeaderBufferSize;
+  r->headersFound =
+      c.query(r->request, kQueryRawHeadersCrLf, r->rawHeaders, &r->headersSize, nullptr);
+  size = sizeof r->contentLength;
+  r->hasContentLength =
+      c.query(r->request, kQueryContentLength | kQueryNumber, &r->contentLength, &size, nullptr) != 0;
+}
+
+// One leg: the send, the body, the header queries. Its result is in the record.
+void RunLeg(ExchangeRecord* r) {
+  r->calls.send(r->request, r->headers, r->headersLength, r->optional, r->optionalLength);
+  ReadBody(r);
+  if (!r->timedOut) QueryResponse(r);
+}
+
+// The end of a helper whose record was abandoned: it closes the exchange's handles in reverse
+// order of opening, frees the record, and its own handles.
+void FinishAbandoned(Helper* helper, ExchangeRecord* r) {
+  for (uint32_t h : {r->request, r->connection, r->internet})
+    if (h) r->calls.closeInternet(h);
+  delete r;
+  helper->calls.closeHandle(helper->go);
+  helper->calls.closeHandle(helper->thread);
+  delete helper;
+}
+
+// The helper thread: runs the legs it is handed until it is told to end or its record was
+// abandoned. After kBusy -> kDone it touches the record no more.
+uint32_t __stdcall RunLegs(void* parameter) {
+  auto* helper = static_cast<Helper*>(parameter);
+  for (;;) {
+    helper->calls.wait(helper->go, kInfinite);
+    ExchangeRecord* r = helper->record;
+    if (!r) {
+      helper->calls.closeHandle(helper->go);
+      helper->calls.closeHandle(helper->thread);
+      delete helper;
+      return 0;
+    }
+    RunLeg(r);
+    const uint32_t finished = r->finishedEvent;
+    auto setEvent = r->calls.setEvent;
+    uint32_t busy = kLegBusy;
+    if (r->state.compare_exchange_strong(busy, kLegDone)) {
+      setEvent(finished);
+      continue;
+    }
+    FinishAbandoned(helper, r);
+    return 0;
+  }
+}
+
+// A new helper thread, or null when the system gives none.
+Helper* StartHelper(const HelperCalls& calls) {
+  auto* helper = new (std::nothrow) Helper;
+  if (!helper) return nullptr;
+  helper->calls = calls;
+  helper->go = dll::CreateEventA(nullptr, 0, 0, nullptr);
+  if (helper->go) helper->thread = dll::CreateThread(nullptr, 0, RunLegs, helper, 0, nullptr);
+  if (helper->thread) return helper;
+  if (helper->go) dll::CloseHandle(helper->go);
+  delete helper;
+  return nullptr;
+}
+
+// The address of an export of `module`, or null.
+template <typename F>
+bool Take(uint32_t module, const char* name, F* address) {
+  *address = reinterpret_cast<F>(dll::GetProcAddress(module, name));
+  return *address != nullptr;
+}
+
+}  // namespace
+
+ExchangeRecord::~ExchangeRecord() {
+  std::free(headers);
+  std::free(optional);
+  std::free(body);
+}
+
+void ExchangeRecord::ClearResults() {
+  readFailed = timedOut = hasLocation = hasContentLength = false;
+  bodyLength = status = contentLength = headersSize = 0;
+  headersFound = 0;
+  location[0] = '\0';
+}
+
+bool TakeHelperCalls(HelperCalls* calls) {
+  static uint32_t wininet = 0, kernel = 0;
+  if (!wininet) dll::GetModuleHandleExA(wininet::kPinModule, "wininet.dll", &wininet);
+  if (!kernel) dll::GetModuleHandleExA(wininet::kPinModule, "kernel32.dll", &kernel);
+  if (!wininet || !kernel) return false;
+  return Take(wininet, "HttpSendRequestA", &calls->send) &&
+         Take(wininet, "InternetQueryDataAvailable", &calls->dataAvailable) &&
+         Take(wininet, "InternetReadFile", &calls->read) &&
+         Take(wininet, "HttpQueryInfoA", &calls->query) &&
+         Take(wininet, "InternetCloseHandle", &calls->closeInternet) &&
+         Take(kernel, "SetEvent", &calls->setEvent) &&
+         Take(kernel, "WaitForSingleObject", &calls->wait) &&
+         Take(kernel, "GetTickCount", &calls->tickCount) &&
+         Take(kernel, "CloseHandle", &calls->closeHandle);
+}
+
+uint32_t LegFinishedEvent() {
+  if (!legFinished) legFinished = dll::CreateEventA(nullptr, 0, 0, nullptr);
+  return legFinished;
+}
+
+void StartLeg(ExchangeRecord* record) {
+  record->ClearResults();
+  Helper* helper = idleCount ? idleHelpers[--idleCount] : StartHelper(record->calls);
+  if (!helper || !LegFinishedEvent()) {
+    if (helper) idleHelpers[idleCount++] = helper;
+    record->helper = nullptr;
+    RunLeg(record);
+    record->state = kLegDone;
+    return;
+  }
+  record->helper = helper;
+  record->finishedEvent = legFinished;
+  record->state = kLegBusy;
+  helper->record = record;
+  dll::SetEvent(helper->go);
+}
+
+void ReleaseHelper(ExchangeRecord* record) {
+  Helper* helper = record->helper;
+  record->helper = nullptr;
+  if (!helper) return;
+  if (idleCount < kMaxIdleHelpers) {
+    idleHelpers[idleCount++] = helper;
+    return;
+  }
+  helper->record = nullptr;
+  dll::SetEvent(helper->go);
+}
+
+bool AbandonLeg(ExchangeRecord* record) {
+  uint32_t busy = kLegBusy;
+  return record->state.compare_exchange_strong(busy, kLegAbandoned);
+}
+
+}  // namespace web

@@ -1,0 +1,104 @@
+// The helper threads that make the blocking WinINet calls of an exchange (web/exchange.h).
+//
+// One hand-over runs one leg of an exchange on a helper: the send, the whole body read in pieces
+// that never wait past a receive limit, and the header queries the routine needs, then one
+// signal. The window's thread meanwhile waits with window messages dispatched.
+//
+// A helper touches nothing of the program: not the DLL command table (the end of the program
+// empties it), not the runtime heap (it goes at the end of the program), no program state. It
+// calls WinINet and kernel32 only through the addresses in its record, taken on the window's
+// thread when the exchange starts, and writes only into its record, which lives on the C++
+// heap.
+//
+// Ownership of a record passes by one atomic state change. While a leg runs (kBusy) the helper
+// owns the record. It ends the leg with kBusy -> kDone and from then on leaves the record to the
+// window's thread. The window's thread may instead stop waiting (the program is ending, or the
+// exchange ran out of time while a call is still blocked) with kBusy -> kAbandoned: the record
+// is then the helper's for good; once its call returns, the helper closes the exchange's
+// handles, frees the record and ends normally. Exactly one of the two changes succeeds.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace web {
+
+// The functions a helper calls, as their addresses.
+struct HelperCalls {
+  int32_t(__stdcall* send)(uint32_t request, const char* headers, uint32_t headersLength,
+                           const void* optional, uint32_t optionalLength);
+  int32_t(__stdcall* dataAvailable)(uint32_t file, uint32_t* available, uint32_t flags,
+                                    uint32_t context);
+  int32_t(__stdcall* read)(uint32_t file, void* buffer, uint32_t toRead, uint32_t* read);
+  int32_t(__stdcall* query)(uint32_t request, uint32_t level, void* buffer, uint32_t* length,
+                            uint32_t* index);
+  int32_t(__stdcall* closeInternet)(uint32_t handle);
+  int32_t(__stdcall* setEvent)(uint32_t event);
+  uint32_t(__stdcall* wait)(uint32_t object, uint32_t milliseconds);
+  uint32_t(__stdcall* tickCount)();
+  int32_t(__stdcall* closeHandle)(uint32_t object);
+};
+
+// Takes the addresses through the declared GetProcAddress command, from WinINet (pinned, so it
+// stays loaded while an abandoned helper is inside it) and kernel32. False when one is missing.
+bool TakeHelperCalls(HelperCalls* calls);
+
+enum LegState : uint32_t { kLegIdle, kLegBusy, kLegDone, kLegAbandoned };
+
+struct Helper;
+
+// An exchange's record on the C++ heap: its handles, the leg to run and what the leg gave.
+struct ExchangeRecord {
+  static constexpr uint32_t kPieceSize = 1024;        // bytes asked of one InternetReadFile
+  static constexpr uint32_t kHeaderBufferSize = 2048;
+
+  HelperCalls calls;
+  std::atomic<uint32_t> state{kLegIdle};
+  Helper* helper = nullptr;       // the window's thread's note of who runs the leg
+  uint32_t finishedEvent = 0;     // set by the helper after kBusy -> kDone
+  // The exchange's handles, closed by the helper when the record is abandoned.
+  uint32_t internet = 0, connection = 0, request = 0;
+  // The leg: what is sent, and the tick count by which the exchange must be over.
+  char* headers = nullptr;        // malloc'ed copies, each zero-terminated
+  uint32_t headersLength = 0;
+  char* optional = nullptr;
+  uint32_t optionalLength = 0;
+  uint32_t deadline = 0;
+  // What the leg gave.
+  bool readFailed = false;        // a piece of the body could not be read
+  bool timedOut = false;          // the deadline passed between two calls
+  uint8_t* body = nullptr;        // malloc'ed, bodyLength bytes used of bodyCapacity
+  uint32_t bodyLength = 0, bodyCapacity = 0;
+  uint32_t status = 0;            // 0 when the query failed
+  bool hasLocation = false;       // asked only of redirect statuses
+  char location[kHeaderBufferSize + 1] = {};
+  int32_t headersFound = 0;       // what the raw header query returned
+  uint32_t headersSize = 0;       // the length word it left
+  char rawHeaders[kHeaderBufferSize + 1] = {};  // starts as blanks; a failed query leaves them
+  bool hasContentLength = false;
+  uint32_t contentLength = 0;
+
+  ~ExchangeRecord();
+  // Forgets what the last leg gave, before the next one.
+  void ClearResults();
+};
+
+// Whether the tick count `now` is at or past `deadline` (wrap-around safe).
+inline bool PastDeadline(uint32_t now, uint32_t deadline) {
+  return static_cast<int32_t>(now - deadline) >= 0;
+}
+
+// Hands the record's leg to an idle helper (starting one when none is idle) and marks it busy.
+// When no thread can be started the leg runs here, on the window's thread, and is done on
+// return.
+void StartLeg(ExchangeRecord* record);
+// Once the record is kLegDone: the helper goes back to the idle pool (of at most 16) or ends.
+void ReleaseHelper(ExchangeRecord* record);
+// kBusy -> kAbandoned. True when it succeeded: the record is no longer the caller's to touch.
+// False when the leg was done meanwhile: the record stays the caller's.
+bool AbandonLeg(ExchangeRecord* record);
+
+// The auto-reset event every helper sets after it finished a leg; never closed.
+uint32_t LegFinishedEvent();
+
+}  // namespace web

@@ -1,0 +1,48 @@
+// Pages fetched as 网页_访问 fetches an address given alone, several in flight at once, all
+// driven from the window's thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core_commands.h"
+#include "exchange.h"
+
+namespace web {
+
+// One call of 网页_访问 with only its address given, started now and collected later: the
+// same request on the wire (GET, the default Accept, Referer and Accept-Language lines, no
+// proxy, no cookie line), the same bounds, and cookies from its Set-Cookie lines stored as
+// 网页_访问 stores them. Everything but the blocking WinINet calls runs on the window's thread.
+class PendingPage {
+ public:
+  // Starts the exchange at once. A page that cannot even be opened is finished at once, empty.
+  explicit PendingPage(const char* address);
+  PendingPage(const PendingPage&) = delete;
+  PendingPage& operator=(const PendingPage&) = delete;
+  // Abandons an unfinished exchange: its helper cleans up when its call returns.
+  ~PendingPage() = default;
+
+  bool Finished() const { return exchange_.Finished(); }
+  // Once finished: the body as 网页_访问 would return it (null when empty).
+  core::Bytes TakeBody() { return exchange_.TakeBody(); }
+  // Once finished: what LastPageComplete() would say for it.
+  bool Complete() const { return exchange_.Complete(); }
+
+ private:
+  friend bool WaitForPages(PendingPage* const* pages, size_t count, uint32_t timeoutMs);
+  Exchange exchange_;
+};
+
+// Waits until at least one page among `pages` that is unfinished now has finished, or
+// `timeoutMs` has passed (0xFFFFFFFF: no limit), dispatching window messages all the while (the
+// window repaints and takes clicks). Advances every page whose helper answered; a redirect
+// starts its next leg here. Returns false as soon as the program is ending (ProgramEnding()):
+// the pages are then left unfinished.
+bool WaitForPages(PendingPage* const* pages, size_t count, uint32_t timeoutMs);
+
+// Raises WinINet's limits of connections per server (HTTP/1.1 and HTTP/1.0) for the process to
+// `connections` where they are lower, so that as many exchanges with one host can be in flight.
+void AllowConnectionsPerServer(uint32_t connections);
+
+}  // namespace web
