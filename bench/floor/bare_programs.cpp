@@ -241,6 +241,11 @@ void CheckInParallel() {
   check.pages.resize(check.ids.size());
   check.done = std::make_unique<std::atomic<bool>[]>(check.ids.size());
   check.pageDone = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  // WinINet on Windows keeps only a few connections to one server at a time; the checker
+  // raises that cap to its number of IDs in flight, and so does the floor.
+  DWORD connections = static_cast<DWORD>(g_workers);
+  for (DWORD option : {INTERNET_OPTION_MAX_CONNS_PER_SERVER, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER})
+    InternetSetOptionA(nullptr, option, &connections, sizeof connections);
   std::vector<HANDLE> workers;
   for (int w = 0; w < g_workers; ++w) workers.push_back(CreateThread(nullptr, 0, FetchPages, &check, 0, nullptr));
   for (size_t i = 0; i < check.ids.size() && WaitForPage(check, i); ++i)
