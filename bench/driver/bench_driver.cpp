@@ -2,15 +2,17 @@
 // and a bare program of our own that makes the same platform calls and nothing else
 // (bare_programs), in turn, several times; the table gives both medians, their ratio and the
 // goal for it. Only ratios count: absolute times depend on the machine and its load.
-//   bench_driver [--runs N] [check] [free] [page] [startup] [commands] [output] [memory]
+//   bench_driver [--runs N] [check] [free] [page] [parallel] [startup] [commands] [output] [memory]
 // Without names every benchmark runs. Needs the stand-in service (run-isolated.sh): its record
-// directory is cleared after every run. Progress goes to stderr, the table to stdout.
+// directory is cleared after every run, and the parallel rows slow its answers down through
+// its delay file there. Progress goes to stderr, the table to stdout.
 #include <windows.h>
 #include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <set>
@@ -51,13 +53,40 @@ double Median(std::vector<double> v) {
   return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
-// Removes what the stand-in recorded, so that its record directory stays small.
-void ClearRecords() {
+// The stand-in's record directory as a Windows path; empty without the stand-in.
+std::string RecordDirectory() {
   const char* dir = std::getenv("STANDIN_RECORD_DIR");
-  if (!dir) return;
+  if (!dir) return "";
   std::string path = std::string("Z:") + dir;
   for (char& c : path)
     if (c == '/') c = '\\';
+  return path;
+}
+
+// The directory of the driver, the checker and the bare programs.
+std::string ProgramDirectory() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, sizeof path);
+  if (char* slash = std::strrchr(path, '\\')) *slash = '\0';
+  return path;
+}
+
+// Writes `text` as the whole file at `path`, or removes the file when `text` is empty.
+void WriteOrRemove(const std::string& path, const std::string& text) {
+  if (text.empty()) {
+    DeleteFileA(path.c_str());
+    return;
+  }
+  if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+  }
+}
+
+// Removes what the stand-in recorded, so that its record directory stays small.
+void ClearRecords() {
+  const std::string path = RecordDirectory();
+  if (path.empty()) return;
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((path + "\\req-*.bin").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
@@ -149,6 +178,27 @@ double TimeOutput(const std::string& command, const char* title) {
   return Elapsed(program, start, seen, bench::LogLine(bench::kLogLines));
 }
 
+// The row "parallel=8 speed-up over parallel=1": the checker's median time at parallel=1 over
+// its median at parallel=8, with the same for the floor beside it.
+Row SpeedUpRow(const Row& sequential, const Row& eight) {
+  Row row{"  parallel=8 speed-up over parallel=1", -1, -1, 0, std::min(sequential.runs, eight.runs)};
+  row.goalText = ">= 6";
+  row.met = "failed";
+  if (sequential.ours <= 0 || eight.ours <= 0) {
+    row.found = "a row it needs failed";
+    return row;
+  }
+  const double ours = sequential.ours / eight.ours;
+  char text[64];
+  if (sequential.floor > 0 && eight.floor > 0)
+    std::snprintf(text, sizeof text, "%.2f times (floor %.2f)", ours, sequential.floor / eight.floor);
+  else
+    std::snprintf(text, sizeof text, "%.2f times", ours);
+  row.found = text;
+  row.met = ours >= 6 ? "yes" : "NO";
+  return row;
+}
+
 void CheckBenchmarks(const std::set<std::string>& chosen) {
   if (chosen.count("check")) {
     const std::string ids = Ids(1000, 0), last = "账号 taken01000 已注册！";
@@ -168,6 +218,33 @@ void CheckBenchmarks(const std::set<std::string>& chosen) {
             [&] { return TimeCheck("checker.exe", kCheckerTitle, id, 1, 10, last); },
             [&] { return TimeCheck("bare_programs.exe check 1", bench::kBareTitle, id, 1, 10, last); });
   }
+}
+
+// A check of 1,000 registered IDs whose pages the stand-in answers after 100 ms, with
+// `parallel` exchanges in flight: the checker told so by checker.ini next to it, the floor by
+// its number of worker threads. The speed-up row compares the checker's own medians.
+void ParallelBenchmarks() {
+  const std::string ids = Ids(1000, 0), last = "账号 taken01000 已注册！";
+  const std::string ini = ProgramDirectory() + "\\checker.ini";
+  WriteOrRemove(RecordDirectory() + "\\delay_ms", "100");
+  // Sequential, a run takes over 100 s a side; one pair is enough, the delay dominates.
+  const struct {
+    int parallel, minRuns, maxRuns;
+    double budget, goal;
+  } kRows[] = {{1, 1, 3, 300, 0}, {8, 3, 7, 120, 1.2}, {16, 3, 7, 120, 1.2}};
+  Row sequential, eight;
+  for (const auto& row : kRows) {
+    const std::string n = std::to_string(row.parallel), floor = "bare_programs.exe parallel " + n;
+    WriteOrRemove(ini, "[check]\r\nparallel=" + n + "\r\n");
+    Compare("parallel=" + n + ", 1,000 IDs, pages after 100 ms", row.minRuns, row.maxRuns, row.budget, row.goal,
+            [&] { return TimeCheck("checker.exe", kCheckerTitle, ids, 1000, 20, last); },
+            [&] { return TimeCheck(floor, bench::kBareTitle, ids, 1000, 20, last); });
+    WriteOrRemove(ini, "");
+    if (row.parallel == 1) sequential = g_rows.back();
+    if (row.parallel == 8) eight = g_rows.back();
+  }
+  WriteOrRemove(RecordDirectory() + "\\delay_ms", "");
+  g_rows.push_back(SpeedUpRow(sequential, eight));
 }
 
 void StartUpBenchmark() {
@@ -336,9 +413,10 @@ int main(int argc, char** argv) {
     if (arg == "--runs" && i + 1 < argc) g_runs = std::atoi(argv[++i]);
     else chosen.insert(arg);
   }
-  if (chosen.empty()) chosen = {"check", "free", "page", "startup", "commands", "output", "memory"};
+  if (chosen.empty()) chosen = {"check", "free", "page", "parallel", "startup", "commands", "output", "memory"};
   double begin = Now();
   CheckBenchmarks(chosen);
+  if (chosen.count("parallel")) ParallelBenchmarks();
   if (chosen.count("startup")) StartUpBenchmark();
   if (chosen.count("commands")) CommandBenchmarks();
   if (chosen.count("output")) OutputBenchmark();

@@ -9,6 +9,8 @@
 //   bare_programs check FETCHES   the start window's layout; "检测" fetches FETCHES pages (the
 //                                 profile page, then the search page) for every ID of the input
 //                                 box and appends one coloured verdict line per ID
+//   bare_programs parallel N      as check 1, with the pages fetched by N worker threads (see
+//                                 CheckInParallel)
 //   bare_programs output [COUNT]  "说明" appends the output benchmark's lines (or the first COUNT)
 // Every window closes on WM_CLOSE, which ends the program.
 #include <windows.h>
@@ -16,8 +18,10 @@
 #include <richedit.h>
 #include <wininet.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +44,7 @@ constexpr int kCheckId = 100, kUsageId = 101, kExitId = 102;
 HWND g_input = nullptr;
 HWND g_output = nullptr;
 int g_fetches = 1;
+int g_workers = 0;  // parallel mode: worker threads fetching the pages; 0 in the other modes
 bool g_outputMode = false;
 int g_lines = bench::kLogLines;
 
@@ -56,15 +61,22 @@ void DispatchPending() {
   }
 }
 
+// The host and path of an address "http://host/path", and the checker's three header lines for
+// a request of it.
+void SplitAddress(const std::string& url, std::string* host, std::string* path, std::string* headers) {
+  std::string_view rest = std::string_view(url).substr(7);  // after "http://"
+  size_t slash = rest.find('/');
+  *host = std::string(rest.substr(0, slash));
+  *path = std::string(slash == std::string_view::npos ? "/" : rest.substr(slash));
+  *headers = std::string(kAcceptLine) + "Referer: " + url + "\r\n" + kAcceptLanguageLine;
+}
+
 // One bare exchange: open, connect, request with the checker's three header lines, the body in
 // 1024-byte reads with waiting messages dispatched before each, the header block into 2048
 // bytes, three closes. Returns the body's length.
 size_t Fetch(const std::string& url) {
-  std::string_view rest = std::string_view(url).substr(7);  // after "http://"
-  size_t slash = rest.find('/');
-  std::string host(rest.substr(0, slash));
-  std::string path(slash == std::string_view::npos ? "/" : rest.substr(slash));
-  std::string headers = std::string(kAcceptLine) + "Referer: " + url + "\r\n" + kAcceptLanguageLine;
+  std::string host, path, headers;
+  SplitAddress(url, &host, &path, &headers);
 
   HINTERNET internet = InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
   HINTERNET connection = internet ? InternetConnectA(internet, host.c_str(), 0, nullptr, nullptr,
@@ -140,6 +152,112 @@ void Check() {
   }
 }
 
+// One exchange as a worker thread of the parallel check makes it, with no messages to
+// dispatch: open, connect, request (no automatic redirects) with the checker's three header
+// lines, the body read as it becomes available in pieces of at most 1024 bytes until a read
+// yields nothing, the status code, location, header block (2048 bytes) and content length
+// queried, three closes. Returns the body.
+std::string FetchOnWorker(const std::string& url) {
+  std::string host, path, headers;
+  SplitAddress(url, &host, &path, &headers);
+  HINTERNET internet = InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+  HINTERNET connection = internet ? InternetConnectA(internet, host.c_str(), 0, nullptr, nullptr,
+                                                     INTERNET_SERVICE_HTTP, 0, 0)
+                                  : nullptr;
+  HINTERNET request = connection ? HttpOpenRequestA(connection, "GET", path.c_str(), "HTTP/1.1", nullptr,
+                                                    nullptr, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT, 0)
+                                 : nullptr;
+  std::string body;
+  if (request && HttpSendRequestA(request, headers.c_str(), static_cast<DWORD>(headers.size()),
+                                  const_cast<char*>(""), 0)) {
+    char buffer[2048];
+    for (;;) {
+      DWORD available = 0, count = 0;
+      InternetQueryDataAvailable(request, &available, 0, 0);
+      InternetReadFile(request, buffer, available < 1024 ? available : 1024, &count);
+      if (count == 0) break;
+      body.append(buffer, count);
+    }
+    const DWORD kQueries[] = {HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, HTTP_QUERY_LOCATION,
+                              HTTP_QUERY_RAW_HEADERS_CRLF, HTTP_QUERY_CONTENT_LENGTH};
+    for (DWORD level : kQueries) {
+      DWORD length = sizeof buffer;
+      HttpQueryInfoA(request, level, buffer, &length, nullptr);
+    }
+  }
+  if (request) InternetCloseHandle(request);
+  if (connection) InternetCloseHandle(connection);
+  if (internet) InternetCloseHandle(internet);
+  return body;
+}
+
+// What the worker threads of one parallel check share. Each worker takes the next ID and
+// fetches its profile page; the page's slot is then marked done and `pageDone` set.
+struct ParallelCheck {
+  std::vector<std::string> ids;
+  std::vector<std::string> pages;
+  std::unique_ptr<std::atomic<bool>[]> done;
+  std::atomic<size_t> next{0};
+  std::atomic<bool> stop{false};  // the window is gone: take no further ID
+  HANDLE pageDone = nullptr;      // auto-reset event
+};
+
+DWORD WINAPI FetchPages(void* parameter) {
+  auto* check = static_cast<ParallelCheck*>(parameter);
+  for (;;) {
+    size_t i = check->next++;
+    if (check->stop || i >= check->ids.size()) return 0;
+    check->pages[i] = FetchOnWorker(bench::ProfileAddress(check->ids[i]));
+    check->done[i] = true;
+    SetEvent(check->pageDone);
+  }
+}
+
+// Returns once page `i` is done, dispatching messages while it waits; false when the window
+// went away meanwhile.
+bool WaitForPage(ParallelCheck& check, size_t i) {
+  while (!check.done[i]) {
+    MsgWaitForMultipleObjects(1, &check.pageDone, FALSE, INFINITE, QS_ALLINPUT);
+    DispatchPending();
+    if (!IsWindow(g_output)) return false;
+  }
+  return true;
+}
+
+// "检测" with g_workers threads: the IDs of the input box are fetched by the workers, each
+// taking the next one, while this thread appends their lines in input order as their pages
+// are done.
+void CheckInParallel() {
+  SetWindowTextA(g_output, "");
+  int length = GetWindowTextLengthA(g_input);
+  std::string input(static_cast<size_t>(length) + 1, '\0');
+  input.resize(static_cast<size_t>(GetWindowTextA(g_input, input.data(), length + 1)));
+  ParallelCheck check;
+  for (std::string_view rest = input; !rest.empty();) {
+    size_t end = rest.find("\r\n");
+    check.ids.emplace_back(rest.substr(0, end));
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 2);
+  }
+  check.pages.resize(check.ids.size());
+  check.done = std::make_unique<std::atomic<bool>[]>(check.ids.size());
+  check.pageDone = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  // WinINet on Windows keeps only a few connections to one server at a time; the checker
+  // raises that cap to its number of IDs in flight, and so does the floor.
+  DWORD connections = static_cast<DWORD>(g_workers);
+  for (DWORD option : {INTERNET_OPTION_MAX_CONNS_PER_SERVER, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER})
+    InternetSetOptionA(nullptr, option, &connections, sizeof connections);
+  std::vector<HANDLE> workers;
+  for (int w = 0; w < g_workers; ++w) workers.push_back(CreateThread(nullptr, 0, FetchPages, &check, 0, nullptr));
+  for (size_t i = 0; i < check.ids.size() && WaitForPage(check, i); ++i)
+    AppendLine("账号 " + check.ids[i] + " 已注册！", 0xFF);
+  check.stop = true;
+  for (HANDLE worker : workers) {
+    WaitForSingleObject(worker, INFINITE);
+    CloseHandle(worker);
+  }
+  CloseHandle(check.pageDone);
+}
+
 void WriteLogLines() {
   for (int i = 1; i <= g_lines && IsWindow(g_output); ++i) AppendLine(bench::LogLine(i), 0xFF);
 }
@@ -147,7 +265,8 @@ void WriteLogLines() {
 LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_COMMAND:
-      if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kCheckId && !g_outputMode) Check();
+      if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kCheckId && !g_outputMode)
+        g_workers > 0 ? CheckInParallel() : Check();
       if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kUsageId && g_outputMode) WriteLogLines();
       if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kExitId) DestroyWindow(window);
       return 0;
@@ -231,6 +350,9 @@ int main(int argc, char** argv) {
     InitialiseLikeTheRuntime();
   } else if (mode == "check") {
     g_fetches = argc > 2 ? std::atoi(argv[2]) : 1;
+  } else if (mode == "parallel") {
+    g_workers = argc > 2 ? std::atoi(argv[2]) : 0;
+    if (g_workers < 1 || g_workers > 16) return 2;
   } else if (mode == "output") {
     g_outputMode = true;
     if (argc > 2) g_lines = std::atoi(argv[2]);

@@ -32,6 +32,9 @@ Overrides: a file overrides.json in the record directory, {"host/path": {"status
 {"host/path": {"body": "text", "trickle_ms": N}} (the body in 1024-byte pieces, N ms apart) or
 {"host/path": {"reset": true}}, replaces any page, read at every request. "hold": "NAME" in an
 override holds its answer until the test creates the file release-NAME in the record directory.
+Delay: a file delay_ms in the record directory, holding a number of milliseconds, holds every
+answer back that long, read at every request (a slow service; absent or 0: no delay). Requests
+on different connections are answered at the same time, so delayed answers overlap.
 """
 
 import argparse
@@ -134,6 +137,14 @@ class Recorder:
             number = 1 + max((int(n[4:10]) for n in names), default=0)
             with open(os.path.join(self.directory, "req-%06d.bin" % number), "wb") as f:
                 f.write(raw)
+
+    def delay_ms(self):
+        """The delay before every answer, from the file delay_ms; 0 without one."""
+        try:
+            with open(os.path.join(self.directory, "delay_ms"), encoding="ascii") as f:
+                return max(0, int(f.read().strip() or 0))
+        except (OSError, ValueError):
+            return 0
 
     def overrides(self):
         path = os.path.join(self.directory, "overrides.json")
@@ -343,6 +354,9 @@ class Handler(socketserver.StreamRequestHandler):
         path = path_bytes.decode("latin-1")
         query = urllib.parse.parse_qs(parts.query, keep_blank_values=True)
         html = [("Content-Type", "text/html")]
+        delay = self.server.recorder.delay_ms()
+        if delay:
+            time.sleep(delay / 1000.0)
 
         if path_bytes in (UPDATE_PATH.encode("utf-8"), UPDATE_PATH.encode("gbk")):
             path = UPDATE_PATH
@@ -432,8 +446,12 @@ class Gathering:
 
 
 class Server(socketserver.ThreadingTCPServer):
+    """One thread per connection. The listen queue holds a burst of connections opened at the
+    same time (a client with many requests in flight); a full queue would drop connection
+    attempts, which the client only retries a second later."""
     allow_reuse_address = True
     daemon_threads = True
+    request_queue_size = 64
 
 
 def main():
