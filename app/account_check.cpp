@@ -11,9 +11,10 @@
 #include "http_request.h"
 #include "output_log.h"
 #include "parallel_check.h"
+#include "program_state.h"
 #include "runtime_interface.h"
 #include "verdict.h"
-#include "window_routines.h"
+#include "word_array.h"
 
 namespace {
 

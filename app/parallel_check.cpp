@@ -11,8 +11,8 @@
 #include "dll_commands.h"
 #include "output_log.h"
 #include "pending_page.h"
+#include "program_state.h"
 #include "verdict.h"
-#include "window_routines.h"
 
 namespace {
 

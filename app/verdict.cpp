@@ -7,6 +7,7 @@
 #include "output_log.h"
 #include "program_values.h"
 #include "url.h"
+#include "word_array.h"
 
 namespace {
 

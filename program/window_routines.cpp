@@ -5,7 +5,10 @@
 
 #include "core_commands.h"
 #include "dll_commands.h"
+#include "globals.h"
 #include "program_values.h"
+#include "window_info.h"
+#include "word_array.h"
 
 namespace {
 
@@ -52,30 +55,6 @@ core::Bytes UnitsOfGbk(const char* text) {
 }
 
 }  // namespace
-
-// A record owns its two texts, so a copy gets copies of them.
-WindowInfo* CopyWindowInfo(const WindowInfo& info) {
-  auto* copy = static_cast<WindowInfo*>(MemAlloc(sizeof(WindowInfo)));
-  *copy = info;
-  copy->title = prog::CopyText(info.title).ReleaseText();
-  copy->className = prog::CopyText(info.className).ReleaseText();
-  return copy;
-}
-
-void FreeWindowInfo(WindowInfo* info) {
-  if (!info) return;
-  MemFree(info->title);
-  MemFree(info->className);
-  MemFree(info);
-}
-
-void FreeWindowInfoArray(uint8_t* array) {
-  if (!array) return;
-  uint32_t count = WordArrayCount(array);
-  for (uint32_t i = 0; i < count; ++i)
-    FreeWindowInfo(reinterpret_cast<WindowInfo*>(WordArrayMembers(array)[i]));
-  MemFree(array);
-}
 
 // Called by EnumWindows for every top-level window. Its record is built locally and a copy
 // joins WindowList only when the window is visible; the thread id is the result of a second
@@ -145,11 +124,4 @@ int32_t ShowNotice(const char* message, std::optional<int32_t> style,
   core::Bytes wideTitle = UnitsOfGbk(title);
   return dll::MessageBoxW(window, reinterpret_cast<const char16_t*>(wideMessage.data()),
                           reinterpret_cast<const char16_t*>(wideTitle.data()), style.value_or(kDefaultStyle)) - 1;
-}
-
-bool ProgramEnding() {
-  constexpr uint32_t kQuit = 0x0012;     // WM_QUIT
-  constexpr uint32_t kNoRemove = 0;      // PM_NOREMOVE
-  dll::Message message{};
-  return dll::PeekMessageA(&message, 0, kQuit, kQuit, kNoRemove) != 0;
 }

@@ -1,11 +1,11 @@
-// The notice box of the request routine, the enumeration of visible top-level windows that
-// finds an owner for that box, and the test whether the program is ending.
+// The notice box of the request routine and the enumeration of visible top-level windows that
+// finds an owner for that box.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 
-#include "globals.h"
+#include "window_info.h"
 
 // MessageBoxW(owner, message, caption, style) - 1 (texts given as GBK), so OK gives 0 and a failed box -1.
 // Not given: style 0x40 (information icon, OK), caption "友情提醒", owner the first visible
@@ -25,13 +25,3 @@ int32_t ListVisibleWindows(uint8_t** list);
 // EnumWindows callback: appends a record for a visible window to WindowList. Always returns
 // true, so the enumeration runs to the end.
 extern "C" int32_t __stdcall CollectVisibleWindow(uint32_t window, uint32_t param);
-
-// Record helpers: a new copy (texts copied) and the release of a record or a whole array.
-WindowInfo* CopyWindowInfo(const WindowInfo& info);
-void FreeWindowInfo(WindowInfo* info);
-void FreeWindowInfoArray(uint8_t* array);
-
-// True once the program is ending because its last window is gone: the runtime then posts the
-// quit message, which message dispatch inside a handler leaves waiting for the message loop.
-// Routines that dispatch messages while they work (a check, a request) stop when it is true.
-bool ProgramEnding();

@@ -10,9 +10,9 @@
 #include "core_commands.h"
 #include "dll_commands.h"
 #include "exchange_thread.h"
+#include "program_state.h"
 #include "program_values.h"
 #include "url.h"
-#include "window_routines.h"
 #include "wininet_constants.h"
 
 namespace web {

@@ -5,6 +5,7 @@
 #include "runtime/heap.h"
 #include "test_support.h"
 #include "window_routines.h"
+#include "word_array.h"
 
 namespace {
 
