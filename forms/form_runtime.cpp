@@ -78,7 +78,7 @@ void ReleaseUnitSlots(WindowRecord& record, uint32_t unitId) {
   for (WindowRecord::ParkedInstance& instance : record.parked) {
     UnitSlots& slots = instance.slots[static_cast<uint32_t>(index)];
     if (!IsGoneObject(slots.object)) continue;
-    fw::ScopedCursor cursor(slots.cursor);
+    if (slots.cursor) DestroyCursor(slots.cursor);
     slots = UnitSlots();
     return;
   }
@@ -95,7 +95,8 @@ void* ReleaseWindowSlots(WindowRecord& record) {
                               [](const WindowRecord::ParkedInstance& p) { return IsGoneObject(p.window); });
     if (going == record.parked.end()) return nullptr;
     window = going->window;
-    for (UnitSlots& slots : going->slots) fw::ScopedCursor cursor(slots.cursor);
+    for (const UnitSlots& slots : going->slots)
+      if (slots.cursor) DestroyCursor(slots.cursor);
     record.parked.erase(going);
     return window;
   }
