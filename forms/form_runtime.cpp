@@ -58,27 +58,75 @@ void* LiveUnitObject(int32_t windowId, int32_t unitId) {
   return h && IsWindow(h) ? item.Object() : nullptr;
 }
 
-// RuntimeNotify 2000: a unit's final destruction clears its cursor and object slot; the
-// window's own (unit id 0 or the window item's id) puts back the unit list of load time and
-// ends a modal loop waiting for the window. Ignored while a unit is being re-created.
-void ReleaseUnitData(int32_t windowId, int32_t unitId) {
-  rt::RuntimeApp& app = rt::TheApp();
-  if (RecreatingUnit() || app.recreatingUnit) return;
-  WindowRecord* record = TheWindowDirectory().Find(windowId);
-  if (record == nullptr) return;
-  if (unitId != 0 && static_cast<uint32_t>(unitId) != record->units.IdAt(0)) {
-    UnitItem item = record->units.ItemById(static_cast<uint32_t>(unitId));
-    if (!item || item.IsMenuItem()) return;
+// An object whose window has had its final message: the framework detaches the handle before
+// the object's final notification (2000), so the object being released is the one in the
+// slots without a handle. Objects are deleted only later, at a safe point.
+bool IsGoneObject(void* object) { return object != nullptr && UnitWindow(object) == nullptr; }
+
+// A unit's final destruction clears its slots in the instance it belongs to: the slots of the
+// unit list, unless they hold a live object while another instance is alive, whose own slots
+// then hold the object that goes.
+void ReleaseUnitSlots(WindowRecord& record, uint32_t unitId) {
+  int32_t index = record.units.IndexOf(unitId);
+  UnitItem item = record.units.ItemById(unitId);
+  if (!item || item.IsMenuItem()) return;
+  if (record.parked.empty() || IsGoneObject(item.Object())) {
     ReplaceUnitCursor(item, nullptr);
     item.SetObject(nullptr);
     return;
   }
-  if (record->snapshot) {
-    record->RestoreSnapshot();
-  } else if (UnitItem item = record->units.ItemAt(0)) {
-    item.SetObject(nullptr);
+  for (WindowRecord::ParkedInstance& instance : record.parked) {
+    UnitSlots& slots = instance.slots[static_cast<uint32_t>(index)];
+    if (!IsGoneObject(slots.object)) continue;
+    if (slots.cursor) DestroyCursor(slots.cursor);
+    slots = UnitSlots();
+    return;
   }
-  if (app.modalWindowId == windowId) app.modalWindowId = 0;
+}
+
+// The window's final destruction: its instance's cursors go. The instance in the slots hands
+// them to the instance parked last; the last instance puts back the unit list of load time.
+// Another instance only leaves the parked ones. Returns the window object that went.
+void* ReleaseWindowSlots(WindowRecord& record) {
+  UnitList& units = record.units;
+  void* window = units.ItemAt(0).Object();
+  if (!record.parked.empty() && !IsGoneObject(window)) {
+    auto going = std::find_if(record.parked.begin(), record.parked.end(),
+                              [](const WindowRecord::ParkedInstance& p) { return IsGoneObject(p.window); });
+    if (going == record.parked.end()) return nullptr;
+    window = going->window;
+    for (const UnitSlots& slots : going->slots)
+      if (slots.cursor) DestroyCursor(slots.cursor);
+    record.parked.erase(going);
+    return window;
+  }
+  for (uint32_t i = 0; i < units.Count(); ++i)
+    if (UnitItem item = units.ItemAt(i); item && !item.IsMenuItem()) ReplaceUnitCursor(item, nullptr);
+  if (!record.parked.empty()) {
+    record.UnparkLastInstance();
+  } else if (record.snapshot) {
+    record.RestoreSnapshot();
+  } else {
+    units.ItemAt(0).SetObject(nullptr);
+  }
+  return window;
+}
+
+// RuntimeNotify 2000: a unit's or the window's (unit id 0 or the window item's id) final
+// destruction releases its slots; a modal loop waiting for the window ends when its modal
+// instance or the last instance goes. Ignored while a unit is being re-created.
+void ReleaseUnitData(int32_t windowId, int32_t unitId) {
+  rt::RuntimeApp& app = rt::TheApp();
+  if (RecreatingUnit() || app.recreatingUnit) return;
+  WindowRecord* record = TheWindowDirectory().Find(windowId);
+  if (record == nullptr || record->units.Count() == 0) return;
+  if (unitId != 0 && static_cast<uint32_t>(unitId) != record->units.IdAt(0)) {
+    ReleaseUnitSlots(*record, static_cast<uint32_t>(unitId));
+    return;
+  }
+  FormWindow* going = UnitOf<FormWindow>(ReleaseWindowSlots(*record));
+  bool lastInstance = record->parked.empty() && !IsUnitLive(record->units.ItemAt(0));
+  if (app.modalWindowId == windowId && (lastInstance || (going && going->Modal()))) app.modalWindowId = 0;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -98,6 +146,8 @@ struct WindowLoad {
   int32_t instanceFlag;
   bool modal;
   HWND owner;
+  // Another instance of the window is alive: the new one is built into emptied slots.
+  bool further;
   fw::ScopedMenu menu;                                 // until the window takes it
   std::vector<std::pair<uint32_t, void*>> created;     // (item index, object), creation order
   FormWindow* form = nullptr;
@@ -112,26 +162,30 @@ struct WindowLoad {
 };
 
 // Destroys what a failed load created: units first, then the window (which takes its menu
-// with it), and forgets the objects and the snapshot.
+// with it), and forgets the objects and the snapshot. A failed further instance leaves the
+// snapshot to the first one and gives the slots back to the instance it parked.
 void AbandonLoad(WindowLoad& load) {
   WindowRecord* record = load.record;
-  record->DiscardSnapshot();
+  if (!load.further) record->DiscardSnapshot();
   for (auto it = load.created.rbegin(); it != load.created.rend(); ++it)
     if (HWND h = UnitWindow(it->second); h && it->first != 0) DestroyWindow(h);
   for (auto& [index, object] : load.created)
     if (HWND h = UnitWindow(object); h && index == 0) DestroyWindow(h);
   for (uint32_t i = 0; i < record->units.Count(); ++i)
     if (UnitItem item = record->units.ItemAt(i); item && !item.IsMenuItem()) item.SetObject(nullptr);
+  if (load.further) record->UnparkLastInstance();
 }
 
 // Steps 3 and 12: no event reaches the program while the units are built, and the unit list
-// as it is now comes back when the window is destroyed. A load that ends before Resume() is
+// as it is now comes back when the window's last instance is destroyed. A further instance
+// parks the slots of the one loaded before it instead. A load that ends before Resume() is
 // abandoned: what it created goes, and events are resumed all the same.
 class SuspendedLoad {
  public:
   explicit SuspendedLoad(WindowLoad& load) : load_(load) {
     rt::RuntimeNotify(SVC_BLOCK_EVENTS, 0, 0);
-    load.record->TakeSnapshot();
+    if (load.further) load.record->ParkInstance();
+    else load.record->TakeSnapshot();
   }
   ~SuspendedLoad() {
     if (resumed_) return;
@@ -150,17 +204,15 @@ class SuspendedLoad {
   bool resumed_ = false;
 };
 
-// Step 1: a loaded window is only activated (restored when minimised), whatever the instance
-// flag. A window record holds one set of object slots, and units are addressed by window id
-// and unit id alone, so a window id is loaded once: a second window built from the record
-// would take over the slots of the first, and the first one's destruction would then free
-// what the second one's units still use.
-bool ActivateLoadedWindow(WindowRecord* record) {
+// Step 1: a loaded window asked for with instance flag 0 is only activated (restored when
+// minimised). The loaded window, or null when there is none.
+FormWindow* LoadedWindow(WindowRecord* record) {
   FormWindow* existing = FormWindow::Of(record);
-  if (!existing || !existing->IsWindow()) return false;
+  return existing && existing->IsWindow() ? existing : nullptr;
+}
+void ActivateLoadedWindow(FormWindow* existing) {
   if (IsIconic(existing->Handle())) ShowWindow(existing->Handle(), SW_RESTORE);
   else SetActiveWindow(existing->Handle());
-  return true;
 }
 
 // The style bits a unit's class is given: WS_DISABLED and WS_TABSTOP from the unit flags
@@ -313,7 +365,8 @@ void AnnounceShown(const WindowLoad& load) {
 
 bool LoadingModally() { return loadingModal; }
 
-// LoadWindow in its steps: activate a window already loaded; check the owner; then, with
+// LoadWindow in its steps: activate a window already loaded (or, with the instance flag set,
+// build a further instance of it, with objects of its own); check the owner; then, with
 // events suspended, build the menu, create the objects, place them and announce them, show
 // the units; then raise the load events, show the window, disable the others for a modal one
 // and tell the units they are shown. Once the window is gone a later step does not run.
@@ -321,12 +374,16 @@ int32_t LoadWindow(int32_t windowId, int32_t instanceFlag, bool modal, HWND owne
   FlushDeletedUnits();
   WindowRecord* record = TheWindowDirectory().Find(windowId);
   if (record == nullptr || record->units.Count() == 0) return 0;
-  if (ActivateLoadedWindow(record)) return 1;
+  FormWindow* loaded = LoadedWindow(record);
+  if (loaded && instanceFlag == 0) {
+    ActivateLoadedWindow(loaded);
+    return 1;
+  }
   // A modal window has no owner; a dead owner handle fails the load.
   if (modal) owner = nullptr;
   else if (owner != nullptr && !IsWindow(owner)) return 0;
 
-  WindowLoad load{record, windowId, instanceFlag, modal, owner};
+  WindowLoad load{record, windowId, instanceFlag, modal, owner, loaded != nullptr};
   {
     SuspendedLoad suspended(load);
     load.menu.Reset(BuildMenuBar(record->units));
@@ -382,12 +439,17 @@ bool AnyWindowAlive() {
   return false;
 }
 
-// End-of-program step: every live window goes; its units go with it.
+// End-of-program step: every live window goes, every instance of it; its units go with it.
+// Each instance destroyed hands the slots to the next, so the count bounds the walk.
 void DestroyAllWindows() {
   WindowDirectory& directory = TheWindowDirectory();
   for (uint32_t i = 0; i < directory.Count(); ++i) {
-    FormWindow* form = FormWindow::Of(directory.At(i));
-    if (form && form->IsWindow()) DestroyWindow(form->Handle());
+    WindowRecord* record = directory.At(i);
+    for (size_t n = record->parked.size() + 1; n > 0; --n) {
+      FormWindow* form = LoadedWindow(record);
+      if (form == nullptr) break;
+      DestroyWindow(form->Handle());
+    }
   }
   FlushDeletedUnits();
 }

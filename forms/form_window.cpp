@@ -479,18 +479,13 @@ LRESULT FormWindow::UnitProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-// Final destruction: accelerators and unit cursors go, the runtime restores the unit list
-// from its snapshot (2000 for the window), and when the message loop runs and no window is
-// left the program's loop is told to end with code 0.
+// Final destruction: the accelerators go; the runtime releases this instance's slots with
+// their cursors and, for the last instance, restores the unit list from its snapshot (2000
+// for the window); and when the message loop runs and no window is left the program's loop
+// is told to end with code 0.
 void FormWindow::PostNcDestroy() {
   ncDestroyed_ = true;
   accelerators_.Reset();
-  if (WindowRecord* record = Record()) {
-    for (uint32_t i = 0; i < record->units.Count(); ++i) {
-      UnitItem item = record->units.ItemAt(i);
-      if (item && !item.IsMenuItem()) ReplaceUnitCursor(item, nullptr);
-    }
-  }
   rt::RuntimeNotify(SVC_RELEASE_UNIT_DATA, static_cast<uint32_t>(windowId_), 0);
   if (rt::TheApp().loopStarted && !AnyWindowAlive()) PostQuitMessage(0);
   UnitDeleteQueue().Defer(this);

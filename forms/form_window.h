@@ -157,7 +157,9 @@ class FormWindow : public RecordUnit<WindowProperties> {
 
 // Loads a window: creates the form window and all its units from the record, raises the
 // created, moved and sized events and shows it. Returns 1 on success, 0 on failure. A window
-// that is already loaded is activated instead (instance flag 0).
+// that is already loaded is activated instead (instance flag 0), or loaded once more as a
+// further instance with objects of its own (flag set); units addressed by window id and unit
+// id are then those of the instance loaded last.
 int32_t LoadWindow(int32_t windowId, int32_t instanceFlag, bool modal, HWND owner);
 
 // True while LoadWindow is creating a window modally (the window's create operation reads it).

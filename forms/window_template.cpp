@@ -237,6 +237,28 @@ UnitItem UnitList::ItemById(uint32_t id) {
   return index < 0 ? UnitItem() : ItemAt(static_cast<uint32_t>(index));
 }
 
+// Menu items have no object or cursor: their words at S+0 and S+20 are left alone.
+std::vector<UnitSlots> UnitList::TakeSlots() {
+  std::vector<UnitSlots> slots(count_);
+  for (uint32_t i = 0; i < count_; ++i) {
+    UnitItem item = ItemAt(i);
+    if (!item || item.IsMenuItem()) continue;
+    slots[i] = {item.Object(), item.Cursor()};
+    item.SetObject(nullptr);
+    item.SetCursor(nullptr);
+  }
+  return slots;
+}
+
+void UnitList::PutSlots(const std::vector<UnitSlots>& slots) {
+  for (uint32_t i = 0; i < count_ && i < slots.size(); ++i) {
+    UnitItem item = ItemAt(i);
+    if (!item || item.IsMenuItem()) continue;
+    item.SetObject(slots[i].object);
+    item.SetCursor(slots[i].cursor);
+  }
+}
+
 // Every handler word of every item: the binding list of ordinary items, the single word
 // after the caption of menu items. Event numbers stay as they are.
 void UnitList::RelocateHandlers(uintptr_t codeBase) {

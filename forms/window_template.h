@@ -203,6 +203,13 @@ class UnitItem {
            flags_ = 0, bindings_ = 0, bindingCount_ = 0, props_ = 0, menuHandler_ = 0;
 };
 
+// The runtime slots of one item as one instance of a window fills them: its object (S+0) and
+// its cursor (S+20).
+struct UnitSlots {
+  void* object = nullptr;
+  HCURSOR cursor = nullptr;
+};
+
 // ---------------------------------------------------------------------------------------------
 // UnitList: one block of C unit ids, C item offsets (from the end of the offset table) and the
 // items, each a length word L then L bytes. Assign() checks the whole block once: every item
@@ -226,6 +233,11 @@ class UnitList {
   // Item by index (empty past the end) and by id (empty if absent).
   UnitItem ItemAt(uint32_t index);
   UnitItem ItemById(uint32_t id);
+
+  // The slots of every item but the menu items, by index. TakeSlots() hands them out and
+  // leaves them empty; PutSlots() writes a set taken before back in.
+  std::vector<UnitSlots> TakeSlots();
+  void PutSlots(const std::vector<UnitSlots>& slots);
 
   // Adds `codeBase` to every stored handler; a stored 0xFFFFFFFF becomes 0.
   void RelocateHandlers(uintptr_t codeBase);
@@ -263,6 +275,28 @@ struct WindowRecord {
     snapshot.reset();
   }
   void DiscardSnapshot() { snapshot.reset(); }
+
+  // A window can be loaded as further instances of itself. The slots of `units` hold the
+  // objects of the instance loaded last; every other live instance keeps its own slots here
+  // (its window object and its slots by item index), oldest first, until it takes the slots
+  // of `units` back or is destroyed. The snapshot belongs to the first instance and comes back
+  // when the last one goes.
+  struct ParkedInstance {
+    void* window;
+    std::vector<UnitSlots> slots;
+  };
+  std::vector<ParkedInstance> parked;
+
+  // A further instance is about to be built: the one in the slots keeps them aside.
+  void ParkInstance() {
+    UnitItem windowItem = units.ItemAt(0);
+    parked.push_back({windowItem ? windowItem.Object() : nullptr, units.TakeSlots()});
+  }
+  // The instance parked last takes the slots of `units` again.
+  void UnparkLastInstance() {
+    units.PutSlots(parked.back().slots);
+    parked.pop_back();
+  }
 };
 
 class WindowDirectory {

@@ -430,26 +430,74 @@ int WindowsOfClass(HWND form) {
   return search.count;
 }
 
-TEST_F(FormWindowTest, ALoadedWindowIsActivatedNotLoadedAgainEvenAsAFurtherInstance) {
-  ASSERT_EQ(1, forms::LoadWindow(kFirstWindow, 1, false, nullptr));
-  Pump();
-  HWND form = FormHandle(kFirstWindow);
-  void* edit = UnitObject(kFirstWindow, kEdit1);
-  ASSERT_NE(nullptr, edit);
+// The instance that stays behind is the one the ids address: a property written through the
+// runtime moves its button, a click reaches the button's handler, and the button's cursor is
+// still its own.
+void ExpectUnitsOfInstanceWork(HWND form) {
+  ASSERT_EQ(form, FormHandle(kFirstWindow));
+  HWND button = UnitHandle(kFirstWindow, kButton1);
+  ASSERT_TRUE(IsChild(form, button));
+  forms::WriteUnitProperty(kFirstWindow, kButton1, PROP_LEFT, -1, 33);
+  EXPECT_EQ(33, static_cast<int32_t>(forms::ReadUnitProperty(kFirstWindow, kButton1, PROP_LEFT, -1)));
+  RECT r;
+  GetWindowRect(button, &r);
+  MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&r), 2);
+  EXPECT_EQ(33, r.left);
   calls.clear();
-  EXPECT_EQ(1, forms::LoadWindow(kFirstWindow, 1, false, nullptr));
-  Pump();
-  EXPECT_FALSE(Called("Created")) << Joined();
-  EXPECT_EQ(1, WindowsOfClass(form));
-  EXPECT_EQ(form, FormHandle(kFirstWindow));
-  EXPECT_EQ(edit, UnitObject(kFirstWindow, kEdit1)) << "the units keep their objects";
+  SendMessageA(button, BM_CLICK, 0, 0);
+  EXPECT_TRUE(Called("Button1")) << Joined();
+  SetCursor(nullptr);
+  SendMessageA(form, WM_SETCURSOR, reinterpret_cast<WPARAM>(button), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  HCURSOR own = forms::TheWindowDirectory().Find(kFirstWindow)->units.ItemById(kButton1).Cursor();
+  ICONINFO info{};
+  ASSERT_TRUE(GetIconInfo(own, &info)) << "the cursor was destroyed with the other instance";
+  DeleteObject(info.hbmMask);
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  EXPECT_EQ(own, GetCursor());
+}
 
-  // Once it is gone, the window loads afresh with units of its own.
-  DestroyWindow(form);
-  Pump();
-  EXPECT_EQ(nullptr, UnitObject(kFirstWindow, kEdit1));
-  ASSERT_EQ(1, forms::LoadWindow(kFirstWindow, 1, false, nullptr));
-  EXPECT_TRUE(IsWindow(UnitHandle(kFirstWindow, kEdit1)));
+TEST_F(FormWindowTest, FurtherInstancesOwnTheirUnitsAndTheLastOneRestoresTheRecord) {
+  forms::WindowRecord* record = forms::TheWindowDirectory().Find(kFirstWindow);
+  const std::vector<uint8_t> defined = record->units.Bytes();
+  for (bool firstGoesFirst : {true, false}) {
+    SCOPED_TRACE(firstGoesFirst ? "the first instance goes first" : "the further instance goes first");
+    ASSERT_EQ(1, forms::LoadWindow(kFirstWindow, 0, false, nullptr));
+    Pump();
+    HWND first = FormHandle(kFirstWindow);
+    // Instance flag 0 only activates the loaded window.
+    calls.clear();
+    EXPECT_EQ(1, forms::LoadWindow(kFirstWindow, 0, false, nullptr));
+    Pump();
+    EXPECT_FALSE(Called("Created")) << Joined();
+    EXPECT_EQ(1, WindowsOfClass(first));
+    EXPECT_EQ(first, FormHandle(kFirstWindow));
+
+    // With the flag set a further window is built; the ids address its units from then on.
+    ASSERT_EQ(1, forms::LoadWindow(kFirstWindow, 1, false, nullptr));
+    Pump();
+    EXPECT_TRUE(Called("Created")) << Joined();
+    HWND further = FormHandle(kFirstWindow);
+    EXPECT_NE(first, further);
+    EXPECT_EQ(2, WindowsOfClass(first));
+    EXPECT_TRUE(IsChild(further, UnitHandle(kFirstWindow, kEdit1)));
+
+    // One goes and its objects are deleted; the other's units work on.
+    DestroyWindow(firstGoesFirst ? first : further);
+    Pump();
+    forms::FlushDeletedUnits();
+    HWND remaining = firstGoesFirst ? further : first;
+    ExpectUnitsOfInstanceWork(remaining);
+    EXPECT_TRUE(forms::AnyWindowAlive());
+
+    // The last one gone, the record is as a single load leaves it.
+    DestroyWindow(remaining);
+    Pump();
+    forms::FlushDeletedUnits();
+    EXPECT_EQ(nullptr, FormHandle(kFirstWindow));
+    EXPECT_FALSE(record->snapshot.has_value());
+    EXPECT_TRUE(record->parked.empty());
+    EXPECT_TRUE(defined == record->units.Bytes()) << "the unit list is back at its template state";
+  }
 }
 
 TEST_F(FormWindowTest, UpDownStepsTheNumberAndWrapsAtTheEnds) {
