@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -438,7 +439,10 @@ TEST_F(CheckerTest, InParallelLinesKeepInputOrderAndTheirVerdicts) {
   EXPECT_EQ(checker.WaitForLines(expected.size(), 30000), expected);
   EXPECT_EQ(checker.LineColours(expected.size(), kKnown),
             (std::vector<COLORREF>{kRed, kRed, kGreen, kGrey, kRed, kGrey, kGreen, kRed, kGreen}));
-  EXPECT_EQ(RequestLines().size(), 16u);
+  // WinINet may send a request again on a fresh connection when a kept-alive one is reset
+  // under it, so the reset IDs can reach the service twice: each address is counted once.
+  std::vector<std::string> sent = RequestLines();
+  EXPECT_EQ(std::set<std::string>(sent.begin(), sent.end()).size(), 16u);
 }
 
 // With every exchange in flight waiting (for the status line, or in the middle of a body), the
