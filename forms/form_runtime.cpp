@@ -13,6 +13,7 @@
 #include "forms/window_template.h"
 #include "framework/scoped_handle.h"
 #include "runtime/errors.h"
+#include "runtime/form_hooks.h"
 #include "runtime/runtime_app.h"
 #include "runtime/services.h"
 
@@ -36,16 +37,6 @@ HMENU BuildMenuBar(UnitList& units) {
     AppendMenuW(menu, flags, kMenuCommandBase + i, fw::WideFromGbk(item.MenuCaption()).c_str());
   }
   return menu;
-}
-
-// Rebuilds the menu bar of a live window from its items.
-void RebuildMenu(int32_t windowId) {
-  WindowRecord* record = TheWindowDirectory().Find(windowId);
-  FormWindow* form = FormWindow::Of(record);
-  if (form == nullptr || !form->IsWindow()) return;
-  fw::ScopedMenu old(GetMenu(form->Handle()));   // the window owned it; it goes once replaced
-  SetMenu(form->Handle(), BuildMenuBar(record->units));
-  DrawMenuBar(form->Handle());
 }
 
 // The object of unit (window, unit id; 0 = the window) while its system window lives.
@@ -411,60 +402,130 @@ int32_t RaiseIdleEvents(uint32_t elapsedMs, std::vector<HWND>& declined) {
   return result;
 }
 
-// The window and unit requests of RuntimeNotify that the runtime passes on.
-int32_t FormService(int32_t code, uint32_t a1, uint32_t a2) {
-  WindowDirectory& directory = TheWindowDirectory();
-  switch (code) {
-    case SVC_WINDOW_DIRECTORY: return static_cast<int32_t>(reinterpret_cast<uintptr_t>(&directory));
-    case SVC_IS_UNIT_WINDOW: {
-      HWND h = reinterpret_cast<HWND>(a1);
-      if (h == nullptr) return 0;
-      for (uint32_t w = 0; w < directory.Count(); ++w) {
-        UnitList& units = directory.At(w)->units;
-        for (uint32_t i = 1; i < units.Count(); ++i) {
-          UnitItem item = units.ItemAt(i);
-          if (item && !item.IsMenuItem() && UnitWindow(item.Object()) == h) return 1;
-        }
-      }
-      return 0;
-    }
-    case SVC_RELEASE_UNIT_DATA: ReleaseUnitData(static_cast<int32_t>(a1), static_cast<int32_t>(a2)); return 0;
-    case SVC_LOAD_WINDOW: {
-      const uint32_t* words = reinterpret_cast<const uint32_t*>(a1);
-      if (words == nullptr) return 0;
-      auto* parent = reinterpret_cast<fw::WindowObject*>(words[1]);
-      return LoadWindowService(static_cast<int32_t>(words[0]), parent ? parent->Handle() : nullptr,
-                               static_cast<int32_t>(words[2]));
-    }
-    case SVC_UNIT_OBJECT:
-      return static_cast<int32_t>(reinterpret_cast<uintptr_t>(LiveUnitObject(static_cast<int32_t>(a1), static_cast<int32_t>(a2))));
-    case SVC_UNIT_OBJECT_CHECKED: {
-      void* object = LiveUnitObject(static_cast<int32_t>(a1), static_cast<int32_t>(a2));
-      if (object == nullptr) rt::RuntimeError("指定窗口或窗口组件不存在或尚未载入", 0);
-      return static_cast<int32_t>(reinterpret_cast<uintptr_t>(object));
-    }
-    case SVC_DESTROY_FORM_OBJECTS: FlushDeletedUnits(); return 0;
-    case SVC_UNIT_FIRST_WORD: {
-      WindowRecord* record = directory.Find(static_cast<int32_t>(a1));
-      if (record == nullptr) return 0;
-      UnitItem item = a2 == 0 ? record->units.ItemAt(0) : record->units.ItemById(a2);
-      return item ? static_cast<int32_t>(item.TypeId()) : 0;
-    }
-    case SVC_WINDOW_COUNT: return static_cast<int32_t>(directory.Count());
-    case SVC_WINDOW_HANDLE_AT: {
-      FormWindow* form = FormWindow::Of(directory.At(a1));
-      return form && form->IsWindow() ? static_cast<int32_t>(reinterpret_cast<uintptr_t>(form->Handle())) : 0;
-    }
-    case SVC_MARK_MENU: {
-      WindowRecord* record = directory.Find(static_cast<int32_t>(a1));
-      if (record == nullptr) return 0;
-      if (UnitItem item = record->units.ItemAt(0)) item.SetFlags(item.Flags() | kWindowItemMarkedMenu);
-      RebuildMenu(static_cast<int32_t>(a1));
-      return 0;
-    }
-    case SVC_REBUILD_MENU: RebuildMenu(static_cast<int32_t>(a1)); return 0;
-    default: return 0;  // 2015, 2038, 2039: no form-runtime requests of that kind here
-  }
+// Rebuilds the menu bar of a live window from its items.
+void RebuildMenu(int32_t windowId) {
+  WindowRecord* record = TheWindowDirectory().Find(windowId);
+  FormWindow* form = FormWindow::Of(record);
+  if (form == nullptr || !form->IsWindow()) return;
+  fw::ScopedMenu old(GetMenu(form->Handle()));   // the window owned it; it goes once replaced
+  SetMenu(form->Handle(), BuildMenuBar(record->units));
+  DrawMenuBar(form->Handle());
 }
+
+namespace {
+
+// The window and unit requests of RuntimeNotify, one handler each, as the service table calls
+// them: the request's two arguments in, its result out.
+
+template <typename T>
+int32_t Word(T* pointer) {
+  return static_cast<int32_t>(reinterpret_cast<uintptr_t>(pointer));
+}
+
+// 1001: the address of the WindowDirectory.
+int32_t WindowDirectoryRequest(uint32_t, uint32_t) { return Word(&TheWindowDirectory()); }
+
+// 1014: 1 when the handle is the system window of a loaded unit (not a window's own).
+int32_t IsUnitWindowRequest(uint32_t hwnd, uint32_t) {
+  HWND h = reinterpret_cast<HWND>(hwnd);
+  if (h == nullptr) return 0;
+  WindowDirectory& directory = TheWindowDirectory();
+  for (uint32_t w = 0; w < directory.Count(); ++w) {
+    UnitList& units = directory.At(w)->units;
+    for (uint32_t i = 1; i < units.Count(); ++i) {
+      UnitItem item = units.ItemAt(i);
+      if (item && !item.IsMenuItem() && UnitWindow(item.Object()) == h) return 1;
+    }
+  }
+  return 0;
+}
+
+int32_t ReleaseUnitDataRequest(uint32_t windowId, uint32_t unitId) {
+  ReleaseUnitData(static_cast<int32_t>(windowId), static_cast<int32_t>(unitId));
+  return 0;
+}
+
+// 2005: the words are (window id, parent window object or 0, instance flag).
+int32_t LoadWindowRequest(uint32_t wordsAddress, uint32_t) {
+  const uint32_t* words = reinterpret_cast<const uint32_t*>(wordsAddress);
+  if (words == nullptr) return 0;
+  auto* parent = reinterpret_cast<fw::WindowObject*>(words[1]);
+  return LoadWindowService(static_cast<int32_t>(words[0]), parent ? parent->Handle() : nullptr,
+                           static_cast<int32_t>(words[2]));
+}
+
+int32_t UnitObjectRequest(uint32_t windowId, uint32_t unitId) {
+  return Word(LiveUnitObject(static_cast<int32_t>(windowId), static_cast<int32_t>(unitId)));
+}
+
+// 2007: as 2006, but a unit that is not there is the program's fault.
+int32_t UnitObjectCheckedRequest(uint32_t windowId, uint32_t unitId) {
+  void* object = LiveUnitObject(static_cast<int32_t>(windowId), static_cast<int32_t>(unitId));
+  if (object == nullptr) rt::RuntimeError("指定窗口或窗口组件不存在或尚未载入", 0);
+  return Word(object);
+}
+
+int32_t DestroyFormObjectsRequest(uint32_t, uint32_t) {
+  FlushDeletedUnits();
+  return 0;
+}
+
+// 2022: the unit's type id (unit id 0: the window's), 0 when there is no such unit.
+int32_t UnitTypeIdRequest(uint32_t windowId, uint32_t unitId) {
+  WindowRecord* record = TheWindowDirectory().Find(static_cast<int32_t>(windowId));
+  if (record == nullptr) return 0;
+  UnitItem item = unitId == 0 ? record->units.ItemAt(0) : record->units.ItemById(unitId);
+  return item ? static_cast<int32_t>(item.TypeId()) : 0;
+}
+
+int32_t WindowCountRequest(uint32_t, uint32_t) { return static_cast<int32_t>(TheWindowDirectory().Count()); }
+
+// 2033: the system window of the window record at this position while it lives, else 0.
+int32_t WindowHandleAtRequest(uint32_t position, uint32_t) {
+  FormWindow* form = FormWindow::Of(TheWindowDirectory().At(position));
+  return form && form->IsWindow() ? Word(form->Handle()) : 0;
+}
+
+int32_t MarkMenuRequest(uint32_t windowId, uint32_t) {
+  WindowRecord* record = TheWindowDirectory().Find(static_cast<int32_t>(windowId));
+  if (record == nullptr) return 0;
+  if (UnitItem item = record->units.ItemAt(0)) item.SetFlags(item.Flags() | kWindowItemMarkedMenu);
+  RebuildMenu(static_cast<int32_t>(windowId));
+  return 0;
+}
+
+int32_t RebuildMenuRequest(uint32_t windowId, uint32_t) {
+  RebuildMenu(static_cast<int32_t>(windowId));
+  return 0;
+}
+
+// What the runtime calls on the form runtime.
+constexpr rt::FormHooks kFormHooks = {
+    .loadWindowTemplate = LoadWindowTemplate,
+    .destroyAllWindows = DestroyAllWindows,
+    .loadStartWindow = LoadStartWindow,
+    .anyWindowAlive = AnyWindowAlive,
+    .readUnitProperty = ReadUnitProperty,
+    .writeUnitProperty = WriteUnitProperty,
+    .findHandler = FindHandler,
+    .raiseIdleEvents = RaiseIdleEvents,
+    .windowDirectory = WindowDirectoryRequest,
+    .isUnitWindow = IsUnitWindowRequest,
+    .releaseUnitData = ReleaseUnitDataRequest,
+    .loadWindow = LoadWindowRequest,
+    .unitObject = UnitObjectRequest,
+    .unitObjectChecked = UnitObjectCheckedRequest,
+    .destroyFormObjects = DestroyFormObjectsRequest,
+    .unitTypeId = UnitTypeIdRequest,
+    .windowCount = WindowCountRequest,
+    .windowHandleAt = WindowHandleAtRequest,
+    .markMenu = MarkMenuRequest,
+    .rebuildMenu = RebuildMenuRequest,
+};
+static_assert(rt::Complete(kFormHooks));
+
+}  // namespace
+
+void StartFormRuntime() { rt::RegisterFormHooks(kFormHooks); }
 
 }  // namespace forms
