@@ -72,9 +72,7 @@ void ReleaseUnitData(int32_t windowId, int32_t unitId) {
   if (app.modalWindowId == windowId) app.modalWindowId = 0;
 }
 
-// ---------------------------------------------------------------------------------------------
-// LoadWindow, step by step
-// ---------------------------------------------------------------------------------------------
+// LoadWindow and the parts it is made of, in the order it runs them.
 
 // Bit 0 of the window item's flags asks the load service (2005) for a modal load.
 constexpr uint32_t kServiceLoadsModally = 0x1;
@@ -115,9 +113,9 @@ void AbandonLoad(WindowLoad& load) {
     if (UnitItem item = record->units.ItemAt(i); item && !item.IsMenuItem()) item.SetObject(nullptr);
 }
 
-// Steps 3 and 12: no event reaches the program while the units are built, and the unit list
-// as it is now comes back when the window is destroyed. A load that ends before Resume() is
-// abandoned: what it created goes, and events are resumed all the same.
+// Suspending events around the build: no event reaches the program while the units are built, and
+// the unit list as it is now comes back when the window is destroyed. A load that ends before
+// Resume() is abandoned: what it created goes, and events are resumed all the same.
 class SuspendedLoad {
  public:
   explicit SuspendedLoad(WindowLoad& load) : load_(load) {
@@ -141,11 +139,11 @@ class SuspendedLoad {
   bool resumed_ = false;
 };
 
-// Step 1: a loaded window is only activated (restored when minimised), whatever the instance
-// flag. A window record holds one set of object slots, and units are addressed by window id
-// and unit id alone, so a window id is loaded once: a second window built from the record
-// would take over the slots of the first, and the first one's destruction would then free
-// what the second one's units still use.
+// Activating instead of loading: a loaded window is only activated (restored when minimised),
+// whatever the instance flag. A window record holds one set of object slots, and units are
+// addressed by window id and unit id alone, so a window id is loaded once: a second window built
+// from the record would take over the slots of the first, and the first one's destruction would
+// then free what the second one's units still use.
 bool ActivateLoadedWindow(WindowRecord* record) {
   FormWindow* existing = FormWindow::Of(record);
   if (!existing || !existing->IsWindow()) return false;
@@ -193,8 +191,8 @@ void* CreateObject(WindowLoad& load, uint32_t index, uint32_t& controlId) {
   return object;
 }
 
-// Step 5: the window item first, then the units from the highest index down; menu items are
-// skipped. False as soon as one cannot be made.
+// Creating the objects: the window item first, then the units from the highest index down; menu
+// items are skipped. False as soon as one cannot be made.
 bool CreateObjects(WindowLoad& load) {
   UnitList& units = load.record->units;
   std::vector<uint32_t> order{0};
@@ -214,9 +212,9 @@ bool CreateObjects(WindowLoad& load) {
   return true;
 }
 
-// Steps 6 to 9: each object goes into its item's slot; units are parented to the unit named
-// by their parent id (else they stay on the window); siblings stack in index order, the
-// lowest index on top; the cursors are built from the MousePointerBlocks.
+// Placing the units: each object goes into its item's slot; units are parented to the unit named by
+// their parent id (else they stay on the window); siblings stack in index order, the lowest index
+// on top; the cursors are built from the MousePointerBlocks.
 void PlaceUnits(WindowLoad& load) {
   UnitList& units = load.record->units;
   for (auto& [index, object] : load.created) units.ItemAt(index).SetObject(object);
@@ -243,14 +241,14 @@ void PlaceUnits(WindowLoad& load) {
   }
 }
 
-// Steps 10 and 16: a private message to every item's object, highest index first (the window
-// last), skipping objects whose window is gone.
+// Announcing to the units: a private message to every item's object, highest index first (the
+// window last), skipping objects whose window is gone.
 void AnnounceUnits(const WindowLoad& load, UINT message) {
   for (auto& [index, object] : load.HighestIndexFirst())
     if (HWND h = UnitWindow(object); h && IsWindow(h)) SendMessageA(h, message, 0, 0);
 }
 
-// Step 11: units show by their visible flags, without activation.
+// Showing the units: they show by their visible flags, without activation.
 void ShowUnits(const WindowLoad& load) {
   for (auto& [index, object] : load.created) {
     if (index == 0) continue;
@@ -258,7 +256,7 @@ void ShowUnits(const WindowLoad& load) {
   }
 }
 
-// Step 13: created, moved, sized. A handler may destroy the window: false once it is gone.
+// The load events: created, moved, sized. A handler may destroy the window: false once it is gone.
 bool RaiseLoadEvents(const WindowLoad& load) {
   auto windowItemId = static_cast<int32_t>(load.record->units.IdAt(0));
   for (int32_t event : {0, 3, 4}) {
@@ -268,9 +266,9 @@ bool RaiseLoadEvents(const WindowLoad& load) {
   return true;
 }
 
-// Step 14: a visible window (or a further instance) shows by its start position, maximised or
-// minimised only in a run mode other than 0; then the program hears which unit has the focus,
-// unless showing already told it. False once the window is gone.
+// Showing the window: a visible window (or a further instance) shows by its start position,
+// maximised or minimised only in a run mode other than 0; then the program hears which unit has the
+// focus, unless showing already told it. False once the window is gone.
 bool ShowLoadedForm(const WindowLoad& load) {
   UnitItem windowItem = load.record->units.ItemAt(0);
   if (load.instanceFlag == 0 && !(windowItem && windowItem.Visible())) return true;
@@ -293,7 +291,8 @@ bool ShowLoadedForm(const WindowLoad& load) {
   return IsWindow(load.formHandle) != FALSE;
 }
 
-// Step 16 with its focus rule: the units hear they are shown, and the focus stays where it was.
+// The shown announcement with its focus rule: the units hear they are shown, and the focus stays
+// where it was.
 void AnnounceShown(const WindowLoad& load) {
   HWND focus = GetFocus();
   AnnounceUnits(load, kMsgUnitsShown);
