@@ -13,6 +13,7 @@
 #include "forms/window_template.h"
 #include "framework/scoped_handle.h"
 #include "runtime/errors.h"
+#include "runtime/form_hooks.h"
 #include "runtime/runtime_app.h"
 #include "runtime/services.h"
 
@@ -36,16 +37,6 @@ HMENU BuildMenuBar(UnitList& units) {
     AppendMenuW(menu, flags, kMenuCommandBase + i, fw::WideFromGbk(item.MenuCaption()).c_str());
   }
   return menu;
-}
-
-// Rebuilds the menu bar of a live window from its items.
-void RebuildMenu(int32_t windowId) {
-  WindowRecord* record = TheWindowDirectory().Find(windowId);
-  FormWindow* form = FormWindow::Of(record);
-  if (form == nullptr || !form->IsWindow()) return;
-  fw::ScopedMenu old(GetMenu(form->Handle()));   // the window owned it; it goes once replaced
-  SetMenu(form->Handle(), BuildMenuBar(record->units));
-  DrawMenuBar(form->Handle());
 }
 
 // The object of unit (window, unit id; 0 = the window) while its system window lives.
@@ -129,9 +120,7 @@ void ReleaseUnitData(int32_t windowId, int32_t unitId) {
   if (app.modalWindowId == windowId && (lastInstance || (going && going->Modal()))) app.modalWindowId = 0;
 }
 
-// ---------------------------------------------------------------------------------------------
-// LoadWindow, step by step
-// ---------------------------------------------------------------------------------------------
+// LoadWindow and the parts it is made of, in the order it runs them.
 
 // Bit 0 of the window item's flags asks the load service (2005) for a modal load.
 constexpr uint32_t kServiceLoadsModally = 0x1;
@@ -176,10 +165,10 @@ void AbandonLoad(WindowLoad& load) {
   if (load.further) record->UnparkLastInstance();
 }
 
-// Steps 3 and 12: no event reaches the program while the units are built, and the unit list
-// as it is now comes back when the window's last instance is destroyed. A further instance
-// parks the slots of the one loaded before it instead. A load that ends before Resume() is
-// abandoned: what it created goes, and events are resumed all the same.
+// Suspending events around the build: no event reaches the program while the units are built,
+// and the unit list as it is now comes back when the window's last instance is destroyed. A
+// further instance parks the slots of the one loaded before it instead. A load that ends before
+// Resume() is abandoned: what it created goes, and events are resumed all the same.
 class SuspendedLoad {
  public:
   explicit SuspendedLoad(WindowLoad& load) : load_(load) {
@@ -204,8 +193,8 @@ class SuspendedLoad {
   bool resumed_ = false;
 };
 
-// Step 1: a loaded window asked for with instance flag 0 is only activated (restored when
-// minimised). The loaded window, or null when there is none.
+// Activating instead of loading: a loaded window asked for with instance flag 0 is only
+// activated (restored when minimised). The loaded window, or null when there is none.
 FormWindow* LoadedWindow(WindowRecord* record) {
   FormWindow* existing = FormWindow::Of(record);
   return existing && existing->IsWindow() ? existing : nullptr;
@@ -254,8 +243,8 @@ void* CreateObject(WindowLoad& load, uint32_t index, uint32_t& controlId) {
   return object;
 }
 
-// Step 5: the window item first, then the units from the highest index down; menu items are
-// skipped. False as soon as one cannot be made.
+// Creating the objects: the window item first, then the units from the highest index down; menu
+// items are skipped. False as soon as one cannot be made.
 bool CreateObjects(WindowLoad& load) {
   UnitList& units = load.record->units;
   std::vector<uint32_t> order{0};
@@ -275,9 +264,9 @@ bool CreateObjects(WindowLoad& load) {
   return true;
 }
 
-// Steps 6 to 9: each object goes into its item's slot; units are parented to the unit named
-// by their parent id (else they stay on the window); siblings stack in index order, the
-// lowest index on top; the cursors are built from the MousePointerBlocks.
+// Placing the units: each object goes into its item's slot; units are parented to the unit named by
+// their parent id (else they stay on the window); siblings stack in index order, the lowest index
+// on top; the cursors are built from the MousePointerBlocks.
 void PlaceUnits(WindowLoad& load) {
   UnitList& units = load.record->units;
   for (auto& [index, object] : load.created) units.ItemAt(index).SetObject(object);
@@ -304,14 +293,14 @@ void PlaceUnits(WindowLoad& load) {
   }
 }
 
-// Steps 10 and 16: a private message to every item's object, highest index first (the window
-// last), skipping objects whose window is gone.
+// Announcing to the units: a private message to every item's object, highest index first (the
+// window last), skipping objects whose window is gone.
 void AnnounceUnits(const WindowLoad& load, UINT message) {
   for (auto& [index, object] : load.HighestIndexFirst())
     if (HWND h = UnitWindow(object); h && IsWindow(h)) SendMessageA(h, message, 0, 0);
 }
 
-// Step 11: units show by their visible flags, without activation.
+// Showing the units: they show by their visible flags, without activation.
 void ShowUnits(const WindowLoad& load) {
   for (auto& [index, object] : load.created) {
     if (index == 0) continue;
@@ -319,7 +308,7 @@ void ShowUnits(const WindowLoad& load) {
   }
 }
 
-// Step 13: created, moved, sized. A handler may destroy the window: false once it is gone.
+// The load events: created, moved, sized. A handler may destroy the window: false once it is gone.
 bool RaiseLoadEvents(const WindowLoad& load) {
   auto windowItemId = static_cast<int32_t>(load.record->units.IdAt(0));
   for (int32_t event : {0, 3, 4}) {
@@ -329,9 +318,9 @@ bool RaiseLoadEvents(const WindowLoad& load) {
   return true;
 }
 
-// Step 14: a visible window (or a further instance) shows by its start position, maximised or
-// minimised only in a run mode other than 0; then the program hears which unit has the focus,
-// unless showing already told it. False once the window is gone.
+// Showing the window: a visible window (or a further instance) shows by its start position,
+// maximised or minimised only in a run mode other than 0; then the program hears which unit has the
+// focus, unless showing already told it. False once the window is gone.
 bool ShowLoadedForm(const WindowLoad& load) {
   UnitItem windowItem = load.record->units.ItemAt(0);
   if (load.instanceFlag == 0 && !(windowItem && windowItem.Visible())) return true;
@@ -354,7 +343,8 @@ bool ShowLoadedForm(const WindowLoad& load) {
   return IsWindow(load.formHandle) != FALSE;
 }
 
-// Step 16 with its focus rule: the units hear they are shown, and the focus stays where it was.
+// The shown announcement with its focus rule: the units hear they are shown, and the focus stays
+// where it was.
 void AnnounceShown(const WindowLoad& load) {
   HWND focus = GetFocus();
   AnnounceUnits(load, kMsgUnitsShown);
@@ -473,60 +463,130 @@ int32_t RaiseIdleEvents(uint32_t elapsedMs, std::vector<HWND>& declined) {
   return result;
 }
 
-// The window and unit requests of RuntimeNotify that the runtime passes on.
-int32_t FormService(int32_t code, uint32_t a1, uint32_t a2) {
-  WindowDirectory& directory = TheWindowDirectory();
-  switch (code) {
-    case SVC_WINDOW_DIRECTORY: return static_cast<int32_t>(reinterpret_cast<uintptr_t>(&directory));
-    case SVC_IS_UNIT_WINDOW: {
-      HWND h = reinterpret_cast<HWND>(a1);
-      if (h == nullptr) return 0;
-      for (uint32_t w = 0; w < directory.Count(); ++w) {
-        UnitList& units = directory.At(w)->units;
-        for (uint32_t i = 1; i < units.Count(); ++i) {
-          UnitItem item = units.ItemAt(i);
-          if (item && !item.IsMenuItem() && UnitWindow(item.Object()) == h) return 1;
-        }
-      }
-      return 0;
-    }
-    case SVC_RELEASE_UNIT_DATA: ReleaseUnitData(static_cast<int32_t>(a1), static_cast<int32_t>(a2)); return 0;
-    case SVC_LOAD_WINDOW: {
-      const uint32_t* words = reinterpret_cast<const uint32_t*>(a1);
-      if (words == nullptr) return 0;
-      auto* parent = reinterpret_cast<fw::WindowObject*>(words[1]);
-      return LoadWindowService(static_cast<int32_t>(words[0]), parent ? parent->Handle() : nullptr,
-                               static_cast<int32_t>(words[2]));
-    }
-    case SVC_UNIT_OBJECT:
-      return static_cast<int32_t>(reinterpret_cast<uintptr_t>(LiveUnitObject(static_cast<int32_t>(a1), static_cast<int32_t>(a2))));
-    case SVC_UNIT_OBJECT_CHECKED: {
-      void* object = LiveUnitObject(static_cast<int32_t>(a1), static_cast<int32_t>(a2));
-      if (object == nullptr) rt::RuntimeError("指定窗口或窗口组件不存在或尚未载入", 0);
-      return static_cast<int32_t>(reinterpret_cast<uintptr_t>(object));
-    }
-    case SVC_DESTROY_FORM_OBJECTS: FlushDeletedUnits(); return 0;
-    case SVC_UNIT_FIRST_WORD: {
-      WindowRecord* record = directory.Find(static_cast<int32_t>(a1));
-      if (record == nullptr) return 0;
-      UnitItem item = a2 == 0 ? record->units.ItemAt(0) : record->units.ItemById(a2);
-      return item ? static_cast<int32_t>(item.TypeId()) : 0;
-    }
-    case SVC_WINDOW_COUNT: return static_cast<int32_t>(directory.Count());
-    case SVC_WINDOW_HANDLE_AT: {
-      FormWindow* form = FormWindow::Of(directory.At(a1));
-      return form && form->IsWindow() ? static_cast<int32_t>(reinterpret_cast<uintptr_t>(form->Handle())) : 0;
-    }
-    case SVC_MARK_MENU: {
-      WindowRecord* record = directory.Find(static_cast<int32_t>(a1));
-      if (record == nullptr) return 0;
-      if (UnitItem item = record->units.ItemAt(0)) item.SetFlags(item.Flags() | kWindowItemMarkedMenu);
-      RebuildMenu(static_cast<int32_t>(a1));
-      return 0;
-    }
-    case SVC_REBUILD_MENU: RebuildMenu(static_cast<int32_t>(a1)); return 0;
-    default: return 0;  // 2015, 2038, 2039: no form-runtime requests of that kind here
-  }
+// Rebuilds the menu bar of a live window from its items.
+void RebuildMenu(int32_t windowId) {
+  WindowRecord* record = TheWindowDirectory().Find(windowId);
+  FormWindow* form = FormWindow::Of(record);
+  if (form == nullptr || !form->IsWindow()) return;
+  fw::ScopedMenu old(GetMenu(form->Handle()));   // the window owned it; it goes once replaced
+  SetMenu(form->Handle(), BuildMenuBar(record->units));
+  DrawMenuBar(form->Handle());
 }
+
+namespace {
+
+// The window and unit requests of RuntimeNotify, one handler each, as the service table calls
+// them: the request's two arguments in, its result out.
+
+template <typename T>
+int32_t Word(T* pointer) {
+  return static_cast<int32_t>(reinterpret_cast<uintptr_t>(pointer));
+}
+
+// 1001: the address of the WindowDirectory.
+int32_t WindowDirectoryRequest(uint32_t, uint32_t) { return Word(&TheWindowDirectory()); }
+
+// 1014: 1 when the handle is the system window of a loaded unit (not a window's own).
+int32_t IsUnitWindowRequest(uint32_t hwnd, uint32_t) {
+  HWND h = reinterpret_cast<HWND>(hwnd);
+  if (h == nullptr) return 0;
+  WindowDirectory& directory = TheWindowDirectory();
+  for (uint32_t w = 0; w < directory.Count(); ++w) {
+    UnitList& units = directory.At(w)->units;
+    for (uint32_t i = 1; i < units.Count(); ++i) {
+      UnitItem item = units.ItemAt(i);
+      if (item && !item.IsMenuItem() && UnitWindow(item.Object()) == h) return 1;
+    }
+  }
+  return 0;
+}
+
+int32_t ReleaseUnitDataRequest(uint32_t windowId, uint32_t unitId) {
+  ReleaseUnitData(static_cast<int32_t>(windowId), static_cast<int32_t>(unitId));
+  return 0;
+}
+
+// 2005: the words are (window id, parent window object or 0, instance flag).
+int32_t LoadWindowRequest(uint32_t wordsAddress, uint32_t) {
+  const uint32_t* words = reinterpret_cast<const uint32_t*>(wordsAddress);
+  if (words == nullptr) return 0;
+  auto* parent = reinterpret_cast<fw::WindowObject*>(words[1]);
+  return LoadWindowService(static_cast<int32_t>(words[0]), parent ? parent->Handle() : nullptr,
+                           static_cast<int32_t>(words[2]));
+}
+
+int32_t UnitObjectRequest(uint32_t windowId, uint32_t unitId) {
+  return Word(LiveUnitObject(static_cast<int32_t>(windowId), static_cast<int32_t>(unitId)));
+}
+
+// 2007: as 2006, but a unit that is not there is the program's fault.
+int32_t UnitObjectCheckedRequest(uint32_t windowId, uint32_t unitId) {
+  void* object = LiveUnitObject(static_cast<int32_t>(windowId), static_cast<int32_t>(unitId));
+  if (object == nullptr) rt::RuntimeError("指定窗口或窗口组件不存在或尚未载入", 0);
+  return Word(object);
+}
+
+int32_t DestroyFormObjectsRequest(uint32_t, uint32_t) {
+  FlushDeletedUnits();
+  return 0;
+}
+
+// 2022: the unit's type id (unit id 0: the window's), 0 when there is no such unit.
+int32_t UnitTypeIdRequest(uint32_t windowId, uint32_t unitId) {
+  WindowRecord* record = TheWindowDirectory().Find(static_cast<int32_t>(windowId));
+  if (record == nullptr) return 0;
+  UnitItem item = unitId == 0 ? record->units.ItemAt(0) : record->units.ItemById(unitId);
+  return item ? static_cast<int32_t>(item.TypeId()) : 0;
+}
+
+int32_t WindowCountRequest(uint32_t, uint32_t) { return static_cast<int32_t>(TheWindowDirectory().Count()); }
+
+// 2033: the system window of the window record at this position while it lives, else 0.
+int32_t WindowHandleAtRequest(uint32_t position, uint32_t) {
+  FormWindow* form = FormWindow::Of(TheWindowDirectory().At(position));
+  return form && form->IsWindow() ? Word(form->Handle()) : 0;
+}
+
+int32_t MarkMenuRequest(uint32_t windowId, uint32_t) {
+  WindowRecord* record = TheWindowDirectory().Find(static_cast<int32_t>(windowId));
+  if (record == nullptr) return 0;
+  if (UnitItem item = record->units.ItemAt(0)) item.SetFlags(item.Flags() | kWindowItemMarkedMenu);
+  RebuildMenu(static_cast<int32_t>(windowId));
+  return 0;
+}
+
+int32_t RebuildMenuRequest(uint32_t windowId, uint32_t) {
+  RebuildMenu(static_cast<int32_t>(windowId));
+  return 0;
+}
+
+// What the runtime calls on the form runtime.
+constexpr rt::FormHooks kFormHooks = {
+    .loadWindowTemplate = LoadWindowTemplate,
+    .destroyAllWindows = DestroyAllWindows,
+    .loadStartWindow = LoadStartWindow,
+    .anyWindowAlive = AnyWindowAlive,
+    .readUnitProperty = ReadUnitProperty,
+    .writeUnitProperty = WriteUnitProperty,
+    .findHandler = FindHandler,
+    .raiseIdleEvents = RaiseIdleEvents,
+    .windowDirectory = WindowDirectoryRequest,
+    .isUnitWindow = IsUnitWindowRequest,
+    .releaseUnitData = ReleaseUnitDataRequest,
+    .loadWindow = LoadWindowRequest,
+    .unitObject = UnitObjectRequest,
+    .unitObjectChecked = UnitObjectCheckedRequest,
+    .destroyFormObjects = DestroyFormObjectsRequest,
+    .unitTypeId = UnitTypeIdRequest,
+    .windowCount = WindowCountRequest,
+    .windowHandleAt = WindowHandleAtRequest,
+    .markMenu = MarkMenuRequest,
+    .rebuildMenu = RebuildMenuRequest,
+};
+static_assert(rt::Complete(kFormHooks));
+
+}  // namespace
+
+void StartFormRuntime() { rt::RegisterFormHooks(kFormHooks); }
 
 }  // namespace forms

@@ -1,6 +1,6 @@
-// The form runtime's entry points for the rest of the runtime: the window template loader,
-// window loading, event handler lookup, unit property access and the form services behind
-// RuntimeNotify.
+// The form runtime's entry points: its start, the window template loader, window loading,
+// event handler lookup, unit property access and menus. The runtime below reaches them only
+// through the hooks StartFormRuntime registers (runtime/form_hooks.h).
 #pragma once
 
 #include <windows.h>
@@ -11,6 +11,12 @@
 #include "runtime/interface/records.h"
 
 namespace forms {
+
+// Hands the runtime the form runtime's hooks: its window and unit requests, the start window,
+// events, properties and the end-of-program destruction. Called once by the process entry
+// before the runtime initialises (and by tests that run the form runtime in their own
+// process).
+void StartFormRuntime();
 
 // Reads the program's window template into the WindowDirectory and relocates its handlers by
 // the program's CodeBase. Does nothing for a template length of 0. Any read error is the fatal
@@ -37,7 +43,7 @@ void WriteUnitProperty(int32_t windowId, int32_t unitId, int32_t property, int32
 // Idle step of the application object: raises window event 7 for windows not yet declining.
 int32_t RaiseIdleEvents(uint32_t elapsedMs, std::vector<HWND>& declined);
 
-// The window and unit services of RuntimeNotify.
-int32_t FormService(int32_t code, uint32_t a1, uint32_t a2);
+// Rebuilds the menu bar of a live window from its menu items.
+void RebuildMenu(int32_t windowId);
 
 }  // namespace forms

@@ -191,7 +191,7 @@ void WriteMenuProperty(int32_t windowId, Target t, int32_t property, uint64_t va
     if (newFlags == flags) return;
     item.SetMenuFlags(newFlags);
   }
-  FormService(SVC_REBUILD_MENU, static_cast<uint32_t>(windowId), 0);
+  RebuildMenu(windowId);
 }
 
 // Common properties 0-7, read from the live window when the unit exists, else from the item.

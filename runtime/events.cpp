@@ -1,6 +1,6 @@
 #include "runtime/events.h"
 
-#include "forms/form_runtime.h"
+#include "runtime/form_hooks.h"
 #include "runtime/runtime_app.h"
 
 namespace rt {
@@ -37,7 +37,7 @@ HandlerReturn CallHandler(void* handler, const uint32_t* w) {
 }
 
 int32_t FireEvent(EventRecord* record) {
-  void* handler = forms::FindHandler(record->windowId, record->unitId, record->event, record->argCount);
+  void* handler = Forms().findHandler(record->windowId, record->unitId, record->event, record->argCount);
   return handler ? RunEventHandler(handler, record) : 0;
 }
 
@@ -68,7 +68,7 @@ uint32_t WidenTypedArg(const TypedEventArg& arg, uint32_t out[2]) {
 }
 
 int32_t FireTypedEvent(TypedEventRecord* record) {
-  void* handler = forms::FindHandler(record->windowId, record->unitId, record->event, record->argCount);
+  void* handler = Forms().findHandler(record->windowId, record->unitId, record->event, record->argCount);
   return handler ? RunTypedEventHandler(handler, record) : 0;
 }
 

@@ -4,9 +4,9 @@
 
 #include <iterator>
 
-#include "forms/form_runtime.h"
 #include "runtime/dll_binding.h"
 #include "runtime/errors.h"
+#include "runtime/form_hooks.h"
 #include "runtime/heap.h"
 #include "runtime/interface/runtime_interface.h"
 #include "runtime/other_help.h"
@@ -15,12 +15,12 @@
 namespace {
 
 uint64_t __cdecl SlotReadUnitProperty(int32_t windowId, int32_t unitId, int32_t property, int32_t index) {
-  return forms::ReadUnitProperty(windowId, unitId, property, index);
+  return rt::Forms().readUnitProperty(windowId, unitId, property, index);
 }
 
 void __cdecl SlotWriteUnitProperty(int32_t windowId, int32_t unitId, int32_t property, int32_t index,
                                    uint32_t low, uint32_t high) {
-  forms::WriteUnitProperty(windowId, unitId, property, index, (uint64_t{high} << 32) | low);
+  rt::Forms().writeUnitProperty(windowId, unitId, property, index, (uint64_t{high} << 32) | low);
 }
 
 void* __cdecl SlotMemAlloc(uint32_t size) { return rt::MemAlloc(size); }
@@ -32,12 +32,12 @@ void __cdecl SlotEndProgram(int32_t code) { rt::EndProgramNow(code); }
 void __cdecl SlotRunMessageLoop() {
   rt::RuntimeApp& app = rt::TheApp();
   app.loopStarted = 1;
-  if (!forms::AnyWindowAlive()) return;
+  if (!rt::Forms().anyWindowAlive()) return;
   app.RunLoop(0);
 }
 
 void __cdecl SlotLoadStartWindow(int32_t windowId) {
-  if (!forms::LoadStartWindow(windowId)) rt::RuntimeError("载入启动窗口失败", 0);
+  if (!rt::Forms().loadStartWindow(windowId)) rt::RuntimeError("载入启动窗口失败", 0);
 }
 
 }  // namespace

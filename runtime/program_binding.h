@@ -1,5 +1,5 @@
 // How a program is bound to the runtime: its information record and its entry routine.
-// A program's WinMain (runtime/program_main.cpp) binds the program's own symbols; a test can
+// A program's WinMain (forms/program_main.cpp) binds the program's own symbols; a test can
 // bind a program of its own making instead.
 #pragma once
 

@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
-#include "forms/form_runtime.h"
 #include "framework/gbk_text.h"
 #include "runtime/dll_binding.h"
 #include "runtime/errors.h"
+#include "runtime/form_hooks.h"
 #include "runtime/heap.h"
 #include "runtime/program_binding.h"
 #include "runtime/services.h"
@@ -103,7 +103,7 @@ void RuntimeApp::Initialise(const ProgramInfo& info) {
   }
 
   NotifyLibrariesOfStart(info);
-  forms::LoadWindowTemplate(info);
+  Forms().loadWindowTemplate(info);
 }
 
 BOOL RuntimeApp::PreTranslateMessage(MSG* msg) {
@@ -130,7 +130,7 @@ BOOL RuntimeApp::OnIdle(int32_t count) {
     return TRUE;
   }
   if (count < 2) return TRUE;
-  return forms::RaiseIdleEvents(::GetTickCount() - idleStart_, idleDeclined_) ? TRUE : FALSE;
+  return Forms().raiseIdleEvents(::GetTickCount() - idleStart_, idleDeclined_) ? TRUE : FALSE;
 }
 
 void RuntimeApp::AddIdleCallback(const IdleCallback& callback) {
@@ -202,7 +202,7 @@ void RuntimeApp::Cleanup(int32_t code) {
   ending = true;
 
   idleCallbacks.clear();
-  forms::DestroyAllWindows();
+  Forms().destroyAllWindows();
 
   if (globalsCleanup) {
     GlobalsCleanupRoutine routine = globalsCleanup;

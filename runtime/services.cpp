@@ -9,16 +9,14 @@
 #include <cstring>
 #include <iterator>
 
-#include "forms/form_runtime.h"
 #include "runtime/errors.h"
 #include "runtime/events.h"
+#include "runtime/form_hooks.h"
 #include "runtime/heap.h"
 #include "runtime/runtime_app.h"
 
 namespace rt {
 namespace {
-
-using ServiceHandler = int32_t (*)(uint32_t arg1, uint32_t arg2);
 
 struct ServiceEntry {
   int32_t code;
@@ -45,9 +43,8 @@ void CopyText(char* buffer, const std::string& text) {
   std::memcpy(buffer, text.c_str(), text.size() + 1);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Handlers of the runtime's own requests; window and unit requests go to the form runtime.
-// ---------------------------------------------------------------------------------------------
+// Handlers of the runtime's own requests follow; window and unit requests go to the form
+// runtime's handlers, through the hooks it registered.
 
 int32_t Zero(uint32_t, uint32_t) { return 0; }
 
@@ -229,17 +226,19 @@ int32_t TypeIid(uint32_t type, uint32_t out) {
   return info && info->notify ? info->notify(LIB_EVENT_TYPE_IID, (type & 0xFFFF) - 1, out) : 0;
 }
 
-// Windows, units and menus belong to the form runtime.
-template <int32_t kCode>
+// Windows, units and menus belong to the form runtime: the entry calls the handler it
+// registered for the request.
+template <ServiceHandler FormHooks::*kHandler>
 int32_t Form(uint32_t arg1, uint32_t arg2) {
-  return forms::FormService(kCode, arg1, arg2);
+  return (Forms().*kHandler)(arg1, arg2);
 }
 
 // Every request code in ascending order. Picture facilities (1003, 2034, 2035) have nothing to
 // do in this program; it starts no background threads (2016) and has no 2002 answer but 0.
+// The form runtime answers no general form, menu query or unit request (2015, 2038, 2039).
 constexpr ServiceEntry kServices[] = {
     {SVC_DEFAULT_ICONS, DefaultIconsService},
-    {SVC_WINDOW_DIRECTORY, Form<SVC_WINDOW_DIRECTORY>},
+    {SVC_WINDOW_DIRECTORY, Form<&FormHooks::windowDirectory>},
     {SVC_UNIT_CLASS_INFO, UnitClassInfoService},
     {SVC_PICTURE_CONVERT, Zero},
     {SVC_ONE, [](uint32_t, uint32_t) { return 1; }},
@@ -252,30 +251,30 @@ constexpr ServiceEntry kServices[] = {
     {SVC_ATTACH_WINDOW, AttachWindow},
     {SVC_ADD_IDLE_CALLBACK, AddIdleCallback},
     {SVC_REMOVE_IDLE_CALLBACK, RemoveIdleCallback},
-    {SVC_IS_UNIT_WINDOW, Form<SVC_IS_UNIT_WINDOW>},
-    {SVC_RELEASE_UNIT_DATA, Form<SVC_RELEASE_UNIT_DATA>},
+    {SVC_IS_UNIT_WINDOW, Form<&FormHooks::isUnitWindow>},
+    {SVC_RELEASE_UNIT_DATA, Form<&FormHooks::releaseUnitData>},
     {SVC_TO_INT, ToInt},
     {SVC_ZERO, Zero},
     {SVC_PROGRAM_DIRECTORY, ProgramDirectory},
     {SVC_PROGRAM_FILE_NAME, ProgramFileName},
-    {SVC_LOAD_WINDOW, Form<SVC_LOAD_WINDOW>},
-    {SVC_UNIT_OBJECT, Form<SVC_UNIT_OBJECT>},
-    {SVC_UNIT_OBJECT_CHECKED, Form<SVC_UNIT_OBJECT_CHECKED>},
+    {SVC_LOAD_WINDOW, Form<&FormHooks::loadWindow>},
+    {SVC_UNIT_OBJECT, Form<&FormHooks::unitObject>},
+    {SVC_UNIT_OBJECT_CHECKED, Form<&FormHooks::unitObjectChecked>},
     {SVC_FIRE_EVENT, FireEventService},
     {SVC_BLOCK_EVENTS, BlockEvents},
     {SVC_UNBLOCK_EVENTS, UnblockEvents},
     {SVC_KEY_LOOKUP, KeyLookup},
     {SVC_KEY_ADD, KeyAdd},
     {SVC_KEY_REMOVE, KeyRemove},
-    {SVC_DESTROY_FORM_OBJECTS, Form<SVC_DESTROY_FORM_OBJECTS>},
-    {SVC_FORM_REQUEST, Form<SVC_FORM_REQUEST>},
+    {SVC_DESTROY_FORM_OBJECTS, Form<&FormHooks::destroyFormObjects>},
+    {SVC_FORM_REQUEST, Zero},
     {SVC_STOP_THREADS, Zero},
     {SVC_EVENT_SOURCE, EventSource},
     {SVC_PROCESS_EVENTS, ProcessEvents},
     {SVC_ADD_ICON_RECORD, AddIconRecord},
     {SVC_REMOVE_ICON_RECORD, RemoveIconRecord},
     {SVC_HAS_ICON_RECORD, HasIconRecord},
-    {SVC_UNIT_FIRST_WORD, Form<SVC_UNIT_FIRST_WORD>},
+    {SVC_UNIT_FIRST_WORD, Form<&FormHooks::unitTypeId>},
     {SVC_FREE_ARRAY, FreeArray},
     {SVC_ALLOC, Allocate},
     {SVC_FREE, Free},
@@ -285,15 +284,15 @@ constexpr ServiceEntry kServices[] = {
     {SVC_TYPE_KIND, TypeKind},
     {SVC_RUN_MODE, RunMode},
     {SVC_FIRE_TYPED_EVENT, FireTypedEventService},
-    {SVC_WINDOW_COUNT, Form<SVC_WINDOW_COUNT>},
-    {SVC_WINDOW_HANDLE_AT, Form<SVC_WINDOW_HANDLE_AT>},
+    {SVC_WINDOW_COUNT, Form<&FormHooks::windowCount>},
+    {SVC_WINDOW_HANDLE_AT, Form<&FormHooks::windowHandleAt>},
     {SVC_PICTURE_FROM_BITMAP, Zero},
     {SVC_RELEASE_OBJECT_PAIR, Zero},
     {SVC_TYPE_IID, TypeIid},
-    {SVC_MARK_MENU, Form<SVC_MARK_MENU>},
-    {SVC_MENU_QUERY, Form<SVC_MENU_QUERY>},
-    {SVC_UNIT_REQUEST, Form<SVC_UNIT_REQUEST>},
-    {SVC_REBUILD_MENU, Form<SVC_REBUILD_MENU>},
+    {SVC_MARK_MENU, Form<&FormHooks::markMenu>},
+    {SVC_MENU_QUERY, Zero},
+    {SVC_UNIT_REQUEST, Zero},
+    {SVC_REBUILD_MENU, Form<&FormHooks::rebuildMenu>},
 };
 static_assert(std::size(kServices) == kServiceCount);
 

@@ -10,13 +10,11 @@
 
 static_assert(sizeof(void*) == 4, "the runtime and its records are 32-bit only");
 
-// ---------------------------------------------------------------------------------------------
 // Type tags. A value travels as an 8-byte payload plus a 32-bit tag. The system types live in
 // 0x80000000-0xBFFFFFFF; the six numeric tags have low words 0x0101-0x0601 with member widths
 // 1, 2, 4, 8, 4, 8. Library types use their type number (library << 16 | type, both from 1).
 // TAG_ARRAY set means the payload is the address of an ArrayBlock whose members carry the tag
 // with that bit cleared. Tag 0 marks an argument the caller left out.
-// ---------------------------------------------------------------------------------------------
 using TypeTag = uint32_t;
 
 inline constexpr TypeTag TAG_NONE = 0;
@@ -62,11 +60,9 @@ constexpr TypeClass ClassifyType(uint32_t type) {
 // Records are packed to 4 bytes: 8-byte fields sit at 4-byte offsets, as the records define.
 #pragma pack(push, 4)
 
-// ---------------------------------------------------------------------------------------------
 // ArgRecord: one argument or result of a library command.
 // The value is a scalar in its own width, zero-extended to 8 bytes, or a block address in the
 // low half with the high half 0.
-// ---------------------------------------------------------------------------------------------
 struct ArgRecord {
   union {
     uint8_t byteValue;
@@ -101,10 +97,8 @@ inline ArgRecord BytesArg(const void* v) { return MakeArg(TAG_BYTESET, reinterpr
 inline ArgRecord DoubleArg(double v) { ArgRecord r{}; r.doubleValue = v; r.tag = TAG_DOUBLE; return r; }
 inline constexpr ArgRecord OmittedArg() { return ArgRecord{}; }
 
-// ---------------------------------------------------------------------------------------------
 // ArrayBlock: int32 dimension count d, d int32 sizes, then the members without gaps.
 // A byte set is {1, length, bytes}; an empty array is {1, 0}.
-// ---------------------------------------------------------------------------------------------
 inline constexpr uint32_t kByteSetHeader = 8;
 
 inline int32_t ArrayDims(const void* block) { return static_cast<const int32_t*>(block)[0]; }
@@ -125,9 +119,7 @@ inline const uint8_t* ByteSetData(const void* set) {
   return set ? static_cast<const uint8_t*>(set) + kByteSetHeader : nullptr;
 }
 
-// ---------------------------------------------------------------------------------------------
 // Library records.
-// ---------------------------------------------------------------------------------------------
 
 // A library command: result record, argument count, first argument (records lie contiguously).
 using CommandEntry = void(__cdecl*)(ArgRecord* result, int32_t count, ArgRecord* args);
@@ -179,9 +171,7 @@ static_assert(offsetof(LibraryInfo, commands) == 0x6C);
 static_assert(offsetof(LibraryInfo, notify) == 0x78);
 static_assert(std::is_standard_layout_v<LibraryInfo> && std::is_trivially_copyable_v<LibraryInfo>);
 
-// ---------------------------------------------------------------------------------------------
 // ProgramInfo: 13 words the program carries; the runtime reads it once at initialisation.
-// ---------------------------------------------------------------------------------------------
 struct ProgramInfo {
   uint32_t runMode;                       // 1
   uint32_t reserved;                      // 2
@@ -203,9 +193,7 @@ static_assert(offsetof(ProgramInfo, templateSize) == 28);
 static_assert(offsetof(ProgramInfo, dllNames) == 48);
 static_assert(std::is_standard_layout_v<ProgramInfo> && std::is_trivially_copyable_v<ProgramInfo>);
 
-// ---------------------------------------------------------------------------------------------
 // Event records: how a library asks the runtime to run a handler of the program.
-// ---------------------------------------------------------------------------------------------
 struct EventRecord {
   int32_t windowId;
   int32_t unitId;

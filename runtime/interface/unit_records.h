@@ -13,11 +13,9 @@
 
 #include "records.h"
 
-// ---------------------------------------------------------------------------------------------
 // Property value type codes (PropertyInfo::type). The "application form" is what
 // ReadUnitProperty returns and WriteUnitProperty takes; the "class form" is the two-word
 // UnitValue exchanged with a class's read and write operations.
-// ---------------------------------------------------------------------------------------------
 enum PropertyType : uint16_t {
   PROP_TYPE_INT = 1000,           // int32                   | value
   PROP_TYPE_INT_1001 = 1001,      // int32 (positions, sizes) | value
@@ -87,9 +85,7 @@ enum FontSubItem : int32_t {
 inline constexpr uint32_t kLogFontSize = 60;   // sizeof(LOGFONTA)
 inline constexpr uint32_t kFontRecordSize = 28;
 
-// ---------------------------------------------------------------------------------------------
 // Class flags (UnitClassInfo::flags).
-// ---------------------------------------------------------------------------------------------
 enum UnitClassFlag : uint32_t {
   CLASS_EVENTS_A = 0x04,              // raises events (0x04 or 0x40)
   CLASS_NO_RECREATE = 0x10,           // cannot be re-created in place
@@ -118,12 +114,10 @@ inline constexpr uint32_t kEditBoxClassFlags = 0x80000040;
 inline constexpr uint32_t kButtonClassFlags = 0x80000840;
 inline constexpr uint32_t kRichEditClassFlags = 0x00000040;
 
-// ---------------------------------------------------------------------------------------------
 // UnitInterface: the class entry function maps an operation code to the operation's routine,
 // or null when the class lacks it. Every operation returns 0 or null for a null object.
 // The object is the unit's window object: a fw::WindowObject*, passed as void*; the runtime
 // takes only its window handle from it.
-// ---------------------------------------------------------------------------------------------
 enum UnitOperation : int32_t {
   UNIT_OP_CREATE = 1,
   UNIT_OP_QUERY = 2,          // class-specific

@@ -16,6 +16,7 @@
 #include "runtime/interface/runtime_interface.h"
 #include "runtime/interface/services.h"
 #include "runtime/runtime_app.h"
+#include "runtime/services.h"
 
 extern "C" const unsigned char kExtUiFormTemplate[];
 extern "C" const unsigned kExtUiFormTemplateSize;
@@ -51,12 +52,13 @@ namespace {
 class FormBoxTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    forms::StartFormRuntime();
     rt::TheApp().Initialise(kProgramInfo);
     ASSERT_TRUE(forms::LoadStartWindow(kWindow));
   }
   static HWND Box(int32_t unit) {
     auto* object = reinterpret_cast<fw::WindowObject*>(
-        forms::FormService(SVC_UNIT_OBJECT, kWindow, static_cast<uint32_t>(unit)));
+        rt::RuntimeNotify(SVC_UNIT_OBJECT, kWindow, static_cast<uint32_t>(unit)));
     return object ? object->Handle() : nullptr;
   }
   static void Pump() {

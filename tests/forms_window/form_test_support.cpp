@@ -6,6 +6,7 @@
 #include "forms/form_runtime.h"
 #include "forms/form_window.h"
 #include "runtime/runtime_app.h"
+#include "runtime/services.h"
 
 extern "C" const unsigned char kFormTestTemplate[];
 extern "C" const unsigned kFormTestTemplateSize;
@@ -75,6 +76,7 @@ void InitialiseTestProgram() {
   coreLibrary.typeTable = coreTypes;
   program = ProgramInfo{3, 0, 0x14805, reinterpret_cast<uintptr_t>(kHandlerBase), nullptr, 0,
                         kFormTestTemplate, kFormTestTemplateSize, 1, libraries, 0, nullptr, nullptr};
+  forms::StartFormRuntime();
   rt::TheApp().Initialise(program);
 }
 
@@ -87,7 +89,7 @@ void Pump() {
 }
 
 void* UnitObject(int32_t windowId, uint32_t unitId) {
-  return reinterpret_cast<void*>(forms::FormService(SVC_UNIT_OBJECT, static_cast<uint32_t>(windowId), unitId));
+  return reinterpret_cast<void*>(rt::RuntimeNotify(SVC_UNIT_OBJECT, static_cast<uint32_t>(windowId), unitId));
 }
 
 HWND UnitHandle(int32_t windowId, uint32_t unitId) {

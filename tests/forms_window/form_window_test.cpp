@@ -18,6 +18,7 @@
 #include "forms/keyboard.h"
 #include "forms/window_template.h"
 #include "runtime/runtime_app.h"
+#include "runtime/services.h"
 
 using namespace formtest;
 
@@ -643,7 +644,7 @@ TEST_F(FormWindowTest, ModalWindowDisablesTheOthersAndItsLoopEndsWithIt) {
   // Close the modal window from inside its own loop, once it is up.
   SetTimer(nullptr, 0, 200, &CloseModalSoon);
   uint32_t words[3] = {static_cast<uint32_t>(kModalWindow), 0, 0};
-  EXPECT_EQ(1, forms::FormService(SVC_LOAD_WINDOW, reinterpret_cast<uint32_t>(words), 0));
+  EXPECT_EQ(1, rt::RuntimeNotify(SVC_LOAD_WINDOW, reinterpret_cast<uint32_t>(words), 0));
   EXPECT_TRUE(Called("ModalCreated")) << Joined();
   EXPECT_TRUE(Called("MenuItems 1")) << Joined();
   EXPECT_TRUE(Called("Checked")) << Joined();
@@ -656,7 +657,7 @@ TEST_F(FormWindowTest, ModalWindowDisablesTheOthersAndItsLoopEndsWithIt) {
 
   // Destroyed without being closed, a modal window still gives the others back.
   SetTimer(nullptr, 0, 200, &DestroyModalSoon);
-  EXPECT_EQ(1, forms::FormService(SVC_LOAD_WINDOW, reinterpret_cast<uint32_t>(words), 0));
+  EXPECT_EQ(1, rt::RuntimeNotify(SVC_LOAD_WINDOW, reinterpret_cast<uint32_t>(words), 0));
   EXPECT_TRUE(IsWindowEnabled(FormHandle(kFirstWindow)));
   EXPECT_EQ(0, rt::TheApp().modalWindowId);
 }

@@ -3,9 +3,11 @@
 
 #include <bit>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "runtime/events.h"
+#include "runtime/form_hooks.h"
 #include "runtime/runtime_app.h"
 #include "runtime/services.h"
 
@@ -122,6 +124,62 @@ TEST(TypedEvents, EightByteResultsArriveWhole) {
   EXPECT_EQ(rt::RunTypedEventHandler(reinterpret_cast<void*>(&SilentHandler), &untouched), 1);
   EXPECT_EQ(untouched.resultPresent, 0);
   EXPECT_EQ(untouched.result, 0x1234u);
+}
+
+// A form runtime that notes which of its request handlers ran, with which arguments, and
+// answers 100 + the handler's number; its other hooks answer as a runtime without windows.
+struct FormCall {
+  int number;
+  uint32_t arg1, arg2;
+};
+std::vector<FormCall> formCalls;
+
+template <int kNumber>
+int32_t NotedRequest(uint32_t arg1, uint32_t arg2) {
+  formCalls.push_back({kNumber, arg1, arg2});
+  return 100 + kNumber;
+}
+
+void* FindSum(int32_t windowId, int32_t unitId, int32_t event, int32_t) {
+  return windowId == 7 && unitId == 8 && event == 1 ? reinterpret_cast<void*>(&SumHandler) : nullptr;
+}
+
+constexpr rt::FormHooks kNotingForms = {
+    [](const ProgramInfo&) {}, [] {}, [](int32_t) { return false; }, [] { return false; },
+    [](int32_t, int32_t, int32_t, int32_t) { return uint64_t{0}; },
+    [](int32_t, int32_t, int32_t, int32_t, uint64_t) {}, FindSum,
+    [](uint32_t, std::vector<HWND>&) { return 0; },
+    NotedRequest<0>, NotedRequest<1>, NotedRequest<2>, NotedRequest<3>, NotedRequest<4>, NotedRequest<5>,
+    NotedRequest<6>, NotedRequest<7>, NotedRequest<8>, NotedRequest<9>, NotedRequest<10>, NotedRequest<11>,
+};
+static_assert(rt::Complete(kNotingForms));
+
+// Before a form runtime registers, window and unit requests answer 0 and no handler is found;
+// once one has, each request code reaches its own handler with both arguments, and events
+// find their handlers through it.
+TEST(Services, FormRequestsReachTheRegisteredFormRuntime) {
+  const int32_t kFormCodes[] = {SVC_WINDOW_DIRECTORY, SVC_IS_UNIT_WINDOW, SVC_RELEASE_UNIT_DATA,
+                                SVC_LOAD_WINDOW, SVC_UNIT_OBJECT, SVC_UNIT_OBJECT_CHECKED,
+                                SVC_DESTROY_FORM_OBJECTS, SVC_UNIT_FIRST_WORD, SVC_WINDOW_COUNT,
+                                SVC_WINDOW_HANDLE_AT, SVC_MARK_MENU, SVC_REBUILD_MENU};
+  EventRecord event{7, 8, 1, 3, {1, 2, 3}};
+  for (int32_t code : kFormCodes) EXPECT_EQ(Notify(code, 5, 6), 0) << code;
+  EXPECT_EQ(Notify(SVC_FIRE_EVENT, reinterpret_cast<uint32_t>(&event)), 0);
+
+  rt::RegisterFormHooks(kNotingForms);
+  for (int number = 0; number < static_cast<int>(std::size(kFormCodes)); ++number) {
+    formCalls.clear();
+    EXPECT_EQ(Notify(kFormCodes[number], 40 + number, 60 + number), 100 + number) << kFormCodes[number];
+    ASSERT_EQ(formCalls.size(), 1u) << kFormCodes[number];
+    EXPECT_EQ(formCalls[0].number, number);
+    EXPECT_EQ(formCalls[0].arg1, 40u + number);
+    EXPECT_EQ(formCalls[0].arg2, 60u + number);
+  }
+  formCalls.clear();
+  for (int32_t unanswered : {SVC_FORM_REQUEST, SVC_MENU_QUERY, SVC_UNIT_REQUEST}) EXPECT_EQ(Notify(unanswered, 1, 2), 0);
+  EXPECT_TRUE(formCalls.empty());
+  EXPECT_EQ(Notify(SVC_FIRE_EVENT, reinterpret_cast<uint32_t>(&event)), 1);
+  EXPECT_EQ(event.result, 6u);
 }
 
 // Library types are found by the library and type ranges alone: a type record without a
