@@ -108,8 +108,7 @@ CHARFORMATA DefaultFormat() {
   return cf;
 }
 
-// ---- protection probe ------------------------------------------------------------------------
-
+// Set by the protection probe's parent when the probed control asks it through EN_PROTECTED.
 bool g_probeNotified = false;
 
 LRESULT CALLBACK ProbeParentProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -158,15 +157,12 @@ bool ProbeProtection() {
   return enforced;
 }
 
-// ---- deferred deletion -----------------------------------------------------------------------
-//
 // A program handler runs inside the unit's own message handling or operations (a SelText write
 // raises event 0 before it returns), and it may destroy the box, for instance by a write that
 // re-creates it. A unit whose window goes while any unit procedure or operation is still on the
 // stack is deleted later, once none is. An operation (called from outside the units) deletes
 // the waiting units when it ends as the outermost frame; a procedure cannot, so waiting units
 // go at the next outermost entry of a procedure instead.
-
 fw::DeleteQueue& Doomed() {
   static fw::DeleteQueue queue;
   return queue;
@@ -182,8 +178,6 @@ bool RichEditUnit::SystemEnforcesProtection() {
   }
   return state == 1;
 }
-
-// ---- creation --------------------------------------------------------------------------------
 
 // Builds the unit: loads the system DLL once, reads the PropertyBlock, creates the control
 // with the style the properties ask for (falling back to the older window class), then sets the
@@ -256,8 +250,6 @@ void RichEditUnit::PostNcDestroy() {
   Notify(SVC_RELEASE_UNIT_DATA, static_cast<uint32_t>(windowId_), static_cast<uint32_t>(unitId_));
   Doomed().DeleteOrDefer(this);
 }
-
-// ---- class operations ------------------------------------------------------------------------
 
 // The record alone would hold the content and selection last written or read, and a window
 // re-created from it (after a write of AllowMultiLines, AutoNextLine or ReadOnly) would lose
@@ -401,8 +393,6 @@ void RichEditUnit::ApplyCharFormat(const CharFormat& value) {
   Control(EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
 }
 
-// ---- streaming, selection, looks -------------------------------------------------------------
-
 // The whole content or the selection (SFF_SELECTION) in the given format, chunk by chunk.
 // Plain text leaves the control as UTF-16 and becomes GBK here, whatever the system's code
 // page; RTF names its own code page.
@@ -461,8 +451,6 @@ void RichEditUnit::ApplyBackColor() {
 void RichEditUnit::ApplyBorder() {
   if (hwnd_) forms::ApplyUnitBorder(hwnd_, props_.border);
 }
-
-// ---- messages --------------------------------------------------------------------------------
 
 // The control's procedure as the unit sees it: the runtime's object query, the notifications
 // its parent hands back, and, where the control itself does not enforce protection, the
@@ -555,8 +543,6 @@ void RichEditUnit::RaiseEvent(int32_t event) {
   record.event = event;
   Notify(SVC_FIRE_EVENT, reinterpret_cast<uintptr_t>(&record), 0);
 }
-
-// ---- protection where the control does not enforce it ----------------------------------------
 
 // Works out which characters a keyboard or clipboard message would change, and whether any of
 // them is protected. An insertion at an empty selection takes the insertion point's format,

@@ -248,8 +248,8 @@ BOOL CALLBACK DisableOne(HWND h, LPARAM l) {
 
 }  // namespace
 
-// Step 15 of a modal load: every other parentless top-level window of the thread is disabled
-// and its previous state remembered.
+// A modal load leaves only this window usable: every other parentless top-level window of the
+// thread is disabled and its previous state remembered.
 void FormWindow::DisableOtherWindows() {
   modal_ = true;
   disabledWindows_.clear();
