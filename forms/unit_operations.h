@@ -47,6 +47,29 @@ Unit* UnitOf(void* object) {
   return static_cast<Unit*>(static_cast<fw::WindowObject*>(object));
 }
 
+// One row of a class's operation table; `address` is null for an operation the class lacks.
+struct UnitOperationRow {
+  int32_t operation;
+  bool provided;
+  void* (*address)();
+};
+
+// A trampoline's address as the entry function hands it out. The table keeps this routine
+// rather than the address itself: a routine's address as data is no constant expression.
+template <auto kTrampoline>
+void* UnitTrampolineAddress() {
+  return reinterpret_cast<void*>(kTrampoline);
+}
+
+// The row of operation record Op; its trampoline must be exactly the routine the runtime
+// calls through.
+template <class Op>
+constexpr UnitOperationRow UnitOperationRowOf() {
+  static_assert(std::is_same_v<decltype(&Op::Call), typename Op::Routine>);
+  if constexpr (Op::kProvided) return {Op::kOperation, true, &UnitTrampolineAddress<&Op::Call>};
+  else return {Op::kOperation, false, nullptr};
+}
+
 // UnitOperations<Unit>: the UnitInterface of a class, generated from these members of Unit
 // (each one optional but Create; a missing one leaves its operation out):
 //   static Unit* Create(const UnitCreateArgs&)                         1 create
@@ -66,28 +89,6 @@ Unit* UnitOf(void* object) {
 // type the runtime calls through, and the trampoline. One constant table of them answers both
 // the entry function and the compile-time Provides; a trampoline is compiled only for a class
 // that has its member.
-
-// One row of a class's operation table; `address` is null for an operation the class lacks.
-struct UnitOperationRow {
-  int32_t operation;
-  bool provided;
-  void* (*address)();
-};
-
-template <auto kTrampoline>
-void* UnitTrampolineAddress() {
-  return reinterpret_cast<void*>(kTrampoline);
-}
-
-// The row of operation record Op; its trampoline must be exactly the routine the runtime
-// calls through.
-template <class Op>
-constexpr UnitOperationRow UnitOperationRowOf() {
-  static_assert(std::is_same_v<decltype(&Op::Call), typename Op::Routine>);
-  if constexpr (Op::kProvided) return {Op::kOperation, true, &UnitTrampolineAddress<&Op::Call>};
-  else return {Op::kOperation, false, nullptr};
-}
-
 template <class Unit>
 class UnitOperations {
  public:
