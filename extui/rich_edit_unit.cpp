@@ -108,8 +108,7 @@ CHARFORMATA DefaultFormat() {
   return cf;
 }
 
-// ---- protection probe ------------------------------------------------------------------------
-
+// Set by the protection probe's parent when the probed control asks it through EN_PROTECTED.
 bool g_probeNotified = false;
 
 LRESULT CALLBACK ProbeParentProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -158,15 +157,12 @@ bool ProbeProtection() {
   return enforced;
 }
 
-// ---- deferred deletion -----------------------------------------------------------------------
-//
 // A program handler runs inside the unit's own message handling or operations (a SelText write
 // raises event 0 before it returns), and it may destroy the box, for instance by a write that
 // re-creates it. A unit whose window goes while any unit procedure or operation is still on the
 // stack is deleted later, once none is. An operation (called from outside the units) deletes
 // the waiting units when it ends as the outermost frame; a procedure cannot, so waiting units
 // go at the next outermost entry of a procedure instead.
-
 fw::DeleteQueue& Doomed() {
   static fw::DeleteQueue queue;
   return queue;
@@ -182,8 +178,6 @@ bool RichEditUnit::SystemEnforcesProtection() {
   }
   return state == 1;
 }
-
-// ---- creation --------------------------------------------------------------------------------
 
 // Builds the unit: loads the system DLL once, reads the PropertyBlock, creates the control
 // with the style the properties ask for (falling back to the older window class), then sets the
@@ -256,8 +250,6 @@ void RichEditUnit::PostNcDestroy() {
   Notify(SVC_RELEASE_UNIT_DATA, static_cast<uint32_t>(windowId_), static_cast<uint32_t>(unitId_));
   Doomed().DeleteOrDefer(this);
 }
-
-// ---- class operations ------------------------------------------------------------------------
 
 // The record alone would hold the content and selection last written or read, and a window
 // re-created from it (after a write of AllowMultiLines, AutoNextLine or ReadOnly) would lose
@@ -401,8 +393,6 @@ void RichEditUnit::ApplyCharFormat(const CharFormat& value) {
   Control(EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
 }
 
-// ---- streaming, selection, looks -------------------------------------------------------------
-
 // The whole content or the selection (SFF_SELECTION) in the given format, chunk by chunk.
 // Plain text leaves the control as UTF-16 and becomes GBK here, whatever the system's code
 // page; RTF names its own code page.
@@ -462,8 +452,6 @@ void RichEditUnit::ApplyBorder() {
   if (hwnd_) forms::ApplyUnitBorder(hwnd_, props_.border);
 }
 
-// ---- messages --------------------------------------------------------------------------------
-
 // The control's procedure as the unit sees it: the runtime's object query, the notifications
 // its parent hands back, and, where the control itself does not enforce protection, the
 // keyboard and clipboard messages that could edit protected text.
@@ -487,12 +475,17 @@ LRESULT RichEditUnit::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_KEYDOWN:
     case WM_PASTE:
     case WM_CUT:
-    case WM_CLEAR:
-      if (!SystemEnforcesProtection() && RefusesEdit(msg, wParam, lParam)) return 0;
-      return Default();
+    case WM_CLEAR: return OnEditingMessage(msg, wParam, lParam);
     case WM_SETREDRAW: return OnSetRedraw(wParam != 0);
     default: return Default();
   }
+}
+
+// A keyboard or clipboard message that would edit protected text is dropped where the control
+// does not refuse it itself.
+LRESULT RichEditUnit::OnEditingMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (!SystemEnforcesProtection() && RefusesEdit(msg, wParam, lParam)) return 0;
+  return Default();
 }
 
 // Painting turned back on repaints the whole box, frame and scroll bar included: what was
@@ -556,51 +549,53 @@ void RichEditUnit::RaiseEvent(int32_t event) {
   Notify(SVC_FIRE_EVENT, reinterpret_cast<uintptr_t>(&record), 0);
 }
 
-// ---- protection where the control does not enforce it ----------------------------------------
-
-// Works out which characters a keyboard or clipboard message would change, and whether any of
-// them is protected. An insertion at an empty selection takes the insertion point's format,
-// which is what the typed text would get, so typing inside or right after protected text is
-// refused as well.
-bool RichEditUnit::RefusesEdit(UINT msg, WPARAM wParam, LPARAM lParam) {
-  enum Kind { kNone, kInsert, kDeleteBack, kDeleteForward, kRemove } kind = kNone;
+// What a keyboard or clipboard message does to the text, the keys with Ctrl and Shift as they
+// are held now.
+RichEditUnit::EditKind RichEditUnit::EditKindOf(UINT msg, WPARAM wParam, LPARAM lParam) {
   const bool ctrl = ::GetKeyState(VK_CONTROL) < 0;
   const bool shift = ::GetKeyState(VK_SHIFT) < 0;
   switch (msg) {
     case WM_CHAR:
-      if (wParam == '\b') kind = kDeleteBack;
-      else if (wParam >= 0x20 || wParam == '\t' || wParam == '\r' || wParam == '\n') kind = kInsert;
-      break;
-    case WM_IME_CHAR: kind = kInsert; break;
-    case WM_IME_COMPOSITION: kind = (lParam & GCS_RESULTSTR) ? kInsert : kNone; break;
-    case WM_PASTE: kind = kInsert; break;
+      if (wParam == '\b') return EditKind::kDeleteBack;
+      if (wParam >= 0x20 || wParam == '\t' || wParam == '\r' || wParam == '\n') return EditKind::kInsert;
+      return EditKind::kNone;
+    case WM_IME_CHAR: return EditKind::kInsert;
+    case WM_IME_COMPOSITION: return (lParam & GCS_RESULTSTR) ? EditKind::kInsert : EditKind::kNone;
+    case WM_PASTE: return EditKind::kInsert;
     case WM_CUT:
-    case WM_CLEAR: kind = kRemove; break;
+    case WM_CLEAR: return EditKind::kRemove;
     case WM_KEYDOWN:
       switch (wParam) {
-        case VK_BACK: kind = kDeleteBack; break;
-        case VK_DELETE: kind = shift ? kRemove : kDeleteForward; break;
-        case VK_RETURN: kind = kInsert; break;
-        case VK_INSERT: kind = shift ? kInsert : kNone; break;
-        case 'V': kind = ctrl ? kInsert : kNone; break;
-        case 'X': kind = ctrl ? kRemove : kNone; break;
-        default: break;
+        case VK_BACK: return EditKind::kDeleteBack;
+        case VK_DELETE: return shift ? EditKind::kRemove : EditKind::kDeleteForward;
+        case VK_RETURN: return EditKind::kInsert;
+        case VK_INSERT: return shift ? EditKind::kInsert : EditKind::kNone;
+        case 'V': return ctrl ? EditKind::kInsert : EditKind::kNone;
+        case 'X': return ctrl ? EditKind::kRemove : EditKind::kNone;
+        default: return EditKind::kNone;
       }
-      break;
-    default: break;
+    default: return EditKind::kNone;
   }
-  if (kind == kNone) return false;
+}
 
+// Works out which characters a keyboard or clipboard message would change, and whether any of
+// them is protected. An insertion at an empty selection takes the insertion point's format,
+// which is what the typed text would get, so typing inside or right after protected text is
+// refused as well. Ctrl with Backspace or Delete takes a word.
+bool RichEditUnit::RefusesEdit(UINT msg, WPARAM wParam, LPARAM lParam) {
+  const EditKind kind = EditKindOf(msg, wParam, lParam);
+  if (kind == EditKind::kNone) return false;
+  const bool ctrl = ::GetKeyState(VK_CONTROL) < 0;
   CHARRANGE sel{0, 0};
   Control(EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&sel));
   LONG start = sel.cpMin, end = sel.cpMax;
   if (start == end) {
-    if (kind == kRemove) return false;  // nothing selected, nothing removed
-    if (kind == kDeleteBack) {
+    if (kind == EditKind::kRemove) return false;  // nothing selected, nothing removed
+    if (kind == EditKind::kDeleteBack) {
       if (start == 0) return false;
       start = ctrl ? static_cast<LONG>(Control(EM_FINDWORDBREAK, WB_MOVEWORDLEFT, start)) : start - 1;
       start = std::clamp<LONG>(start, 0, end - 1);
-    } else if (kind == kDeleteForward) {
+    } else if (kind == EditKind::kDeleteForward) {
       GETTEXTLENGTHEX gtl{GTL_NUMCHARS | GTL_PRECISE, 1200};
       LONG length = static_cast<LONG>(Control(EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&gtl)));
       if (length <= 0) length = static_cast<LONG>(Control(WM_GETTEXTLENGTH));  // older control

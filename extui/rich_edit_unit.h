@@ -130,6 +130,9 @@ class RichEditUnit : public fw::WindowObject {
 
   // Self-enforced protection: true when the message would edit protected text and the box's
   // protection answer refuses it.
+  LRESULT OnEditingMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+  enum class EditKind { kNone, kInsert, kDeleteBack, kDeleteForward, kRemove };
+  static EditKind EditKindOf(UINT msg, WPARAM wParam, LPARAM lParam);
   bool RefusesEdit(UINT msg, WPARAM wParam, LPARAM lParam);
   bool RangeIsProtected(LONG start, LONG end);
 

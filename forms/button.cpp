@@ -73,22 +73,28 @@ bool Button::IsDefault() const {
 // handling so that the handler sees the focus already moved.
 LRESULT Button::UnitProc(UINT msg, WPARAM wParam, LPARAM) {
   switch (msg) {
-    case kReflectCommand:
-      if (HIWORD(wParam) == BN_CLICKED) Click();
-      return 0;
-    case WM_SETFOCUS: {
-      LRESULT r = Default();
-      Raise(EVENT_GOT_FOCUS);
-      return r;
-    }
-    case WM_KILLFOCUS: {
-      LRESULT r = Default();
-      Raise(EVENT_LOST_FOCUS);
-      return r;
-    }
-    default:
-      return Default();
+    case kReflectCommand: return OnReflectedCommand(HIWORD(wParam));
+    case WM_SETFOCUS: return OnSetFocus();
+    case WM_KILLFOCUS: return OnKillFocus();
+    default: return Default();
   }
+}
+
+LRESULT Button::OnReflectedCommand(WORD code) {
+  if (code == BN_CLICKED) Click();
+  return 0;
+}
+
+LRESULT Button::OnSetFocus() {
+  LRESULT result = Default();
+  Raise(EVENT_GOT_FOCUS);
+  return result;
+}
+
+LRESULT Button::OnKillFocus() {
+  LRESULT result = Default();
+  Raise(EVENT_LOST_FOCUS);
+  return result;
 }
 
 // Class-form values: blocks as (pointer, length) of the stored bytes, the caption as the

@@ -60,6 +60,10 @@ class Button : public RecordUnit<ButtonProperties> {
 
  private:
   void ApplyStyleBits(DWORD mask, DWORD bits);
+  // Handlers of UnitProc, one per message.
+  LRESULT OnReflectedCommand(WORD code);
+  LRESULT OnSetFocus();
+  LRESULT OnKillFocus();
 
   fw::ScopedFont font_;
   Picture picture_;

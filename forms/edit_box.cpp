@@ -293,63 +293,92 @@ LRESULT EditBox::OnCtlColor(HDC dc) {
 // the properties; the up-down control follows the box's position, visibility and state.
 LRESULT EditBox::UnitProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-    case WM_CHAR:
-      if (!EditCharAllowed(props_.inputMode, static_cast<uint32_t>(wParam))) return 0;
-      return Default();
-    case WM_SETFOCUS: {
-      LRESULT r = Default();
-      Raise(EVENT_GOT_FOCUS);
-      return r;
-    }
-    case WM_KILLFOCUS: {
-      Normalise();
-      LRESULT r = Default();
-      Raise(EVENT_LOST_FOCUS);
-      return r;
-    }
-    case kReflectCommand:
-      if (HIWORD(wParam) == EN_CHANGE && !quiet_) Raise(0);
-      return 0;
-    case kReflectNotify: {
-      auto* hdr = reinterpret_cast<NMHDR*>(lParam);
-      if (hdr == nullptr || hdr->code != static_cast<UINT>(UDN_DELTAPOS)) return 0;
-      OnSpin(reinterpret_cast<NMUPDOWN*>(lParam)->iDelta > 0 ? 1 : -1);
-      return 1;  // the control's own position never moves; the text is the value
-    }
+    case WM_CHAR: return OnChar(static_cast<uint32_t>(wParam));
+    case WM_SETFOCUS: return OnSetFocus();
+    case WM_KILLFOCUS: return OnKillFocus();
+    case kReflectCommand: return OnReflectedCommand(HIWORD(wParam));
+    case kReflectNotify: return OnReflectedNotify(reinterpret_cast<NMHDR*>(lParam));
     case kReflectCtlColorEdit:
-    case kReflectCtlColorStatic:
-      return OnCtlColor(reinterpret_cast<HDC>(wParam));
-    case WM_ERASEBKGND: {
-      if (props_.multiLine) return Default();
-      RECT r;
-      GetClientRect(hwnd_, &r);
-      FillRect(reinterpret_cast<HDC>(wParam), &r, brush_.Get());
-      return 1;
-    }
-    case WM_WINDOWPOSCHANGED: {
-      LRESULT r = Default();
-      PlaceUpDown();
-      return r;
-    }
-    case WM_SHOWWINDOW: {
-      // Shown or hidden while its parent is hidden, the box gets no position change: only this.
-      LRESULT r = Default();
-      if (upDown_ && lParam == 0) ShowWindow(upDown_, wParam ? SW_SHOWNA : SW_HIDE);
-      return r;
-    }
-    case WM_ENABLE:
-      if (upDown_) EnableWindow(upDown_, static_cast<BOOL>(wParam));
-      return Default();
-    case WM_DESTROY:
-      if (upDown_) {
-        RemovePropA(upDown_, kReflectTargetProp);
-        DestroyWindow(upDown_);
-        upDown_ = nullptr;
-      }
-      return Default();
-    default:
-      return Default();
+    case kReflectCtlColorStatic: return OnCtlColor(reinterpret_cast<HDC>(wParam));
+    case WM_ERASEBKGND: return OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
+    case WM_WINDOWPOSCHANGED: return OnWindowPosChanged();
+    case WM_SHOWWINDOW: return OnShowWindow(wParam != 0, static_cast<UINT>(lParam));
+    case WM_ENABLE: return OnEnable(wParam != 0);
+    case WM_DESTROY: return OnDestroy();
+    default: return Default();
   }
+}
+
+// A character the input mode does not take is dropped.
+LRESULT EditBox::OnChar(uint32_t character) {
+  return EditCharAllowed(props_.inputMode, character) ? Default() : 0;
+}
+
+LRESULT EditBox::OnSetFocus() {
+  LRESULT result = Default();
+  Raise(EVENT_GOT_FOCUS);
+  return result;
+}
+
+// The text takes its input mode's normal form before the focus moves on.
+LRESULT EditBox::OnKillFocus() {
+  Normalise();
+  LRESULT result = Default();
+  Raise(EVENT_LOST_FOCUS);
+  return result;
+}
+
+// A change of the text raises event 0, unless the runtime itself is setting it.
+LRESULT EditBox::OnReflectedCommand(WORD code) {
+  if (code == EN_CHANGE && !quiet_) Raise(0);
+  return 0;
+}
+
+// An arrow of the up-down control steps the text or raises event 1.
+LRESULT EditBox::OnReflectedNotify(NMHDR* header) {
+  if (header == nullptr || header->code != static_cast<UINT>(UDN_DELTAPOS)) return 0;
+  OnSpin(reinterpret_cast<NMUPDOWN*>(header)->iDelta > 0 ? 1 : -1);
+  return 1;  // the control's own position never moves; the text is the value
+}
+
+// A single-line box fills its background with BackColor; a multi-line one leaves it to the
+// control.
+LRESULT EditBox::OnEraseBkgnd(HDC dc) {
+  if (props_.multiLine) return Default();
+  RECT r;
+  GetClientRect(hwnd_, &r);
+  FillRect(dc, &r, brush_.Get());
+  return 1;
+}
+
+LRESULT EditBox::OnWindowPosChanged() {
+  LRESULT result = Default();
+  PlaceUpDown();
+  return result;
+}
+
+// The box itself shown or hidden (status 0) takes the up-down control along: while its parent
+// is hidden the box gets no position change, so only this tells. When the parent opens or
+// closes, the up-down control, a sibling, follows by itself.
+LRESULT EditBox::OnShowWindow(bool shown, UINT status) {
+  LRESULT result = Default();
+  if (upDown_ && status == 0) ShowWindow(upDown_, shown ? SW_SHOWNA : SW_HIDE);
+  return result;
+}
+
+LRESULT EditBox::OnEnable(bool enabled) {
+  if (upDown_) EnableWindow(upDown_, enabled);
+  return Default();
+}
+
+// The up-down control is a sibling: it goes with the box.
+LRESULT EditBox::OnDestroy() {
+  if (upDown_) {
+    RemovePropA(upDown_, kReflectTargetProp);
+    DestroyWindow(upDown_);
+    upDown_ = nullptr;
+  }
+  return Default();
 }
 
 // Class-form values. Content, the selection and the selected text come from the live

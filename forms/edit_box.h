@@ -104,7 +104,18 @@ class EditBox : public RecordUnit<EditBoxProperties> {
   void PlaceUpDown();
   void OnSpin(int32_t direction);
   void Normalise();
+  // Handlers of UnitProc, one per message.
+  LRESULT OnChar(uint32_t character);
+  LRESULT OnSetFocus();
+  LRESULT OnKillFocus();
+  LRESULT OnReflectedCommand(WORD code);
+  LRESULT OnReflectedNotify(NMHDR* header);
   LRESULT OnCtlColor(HDC dc);
+  LRESULT OnEraseBkgnd(HDC dc);
+  LRESULT OnWindowPosChanged();
+  LRESULT OnShowWindow(bool shown, UINT status);
+  LRESULT OnEnable(bool enabled);
+  LRESULT OnDestroy();
 
   fw::ScopedBrush brush_;
   fw::ScopedFont font_;         // made from props_.font; empty with DEFAULT_GUI_FONT

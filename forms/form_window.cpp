@@ -248,8 +248,8 @@ BOOL CALLBACK DisableOne(HWND h, LPARAM l) {
 
 }  // namespace
 
-// Step 15 of a modal load: every other parentless top-level window of the thread is disabled
-// and its previous state remembered.
+// A modal load leaves only this window usable: every other parentless top-level window of the
+// thread is disabled and its previous state remembered.
 void FormWindow::DisableOtherWindows() {
   modal_ = true;
   disabledWindows_.clear();
@@ -264,8 +264,8 @@ void FormWindow::ReenableOtherWindows() {
   disabledWindows_.clear();
 }
 
-// WM_CLOSE: event 1 first. A handler that returned false refuses the close of a top-level
-// window loaded with instance flag 0. The handler may have destroyed the window itself.
+// Event 1 first. A handler that returned false refuses the close of a top-level window loaded
+// with instance flag 0. The handler may have destroyed the window itself.
 LRESULT FormWindow::OnClose() {
   HWND self = hwnd_;
   EventOutcome outcome = Raise(1);
@@ -275,18 +275,18 @@ LRESULT FormWindow::OnClose() {
   return Default();
 }
 
-// WM_ACTIVATE: the first activation raises event 8 before 5; deactivation remembers the
-// focused child for the next WM_SETFOCUS and raises 6.
-LRESULT FormWindow::OnActivate(WPARAM wParam) {
+// The first activation raises event 8 before 5; deactivation remembers the focused child for
+// the next WM_SETFOCUS and raises 6.
+LRESULT FormWindow::OnActivate(bool active) {
   HWND self = hwnd_;
-  if (LOWORD(wParam) == WA_INACTIVE) {
+  if (!active) {
     HWND focus = GetFocus();
     if (focus && IsChild(hwnd_, focus)) rememberedFocus_ = focus;
   }
   LRESULT result = Default();
   if (inActivation) return result;
   inActivation = true;
-  if (LOWORD(wParam) != WA_INACTIVE) {
+  if (active) {
     if (!activatedOnce_) {
       activatedOnce_ = true;
       Raise(8);
@@ -299,17 +299,18 @@ LRESULT FormWindow::OnActivate(WPARAM wParam) {
   return result;
 }
 
-// WM_SETFOCUS: event -7 for the window, then the focus goes back to the remembered child, or
-// to the first unit in tab order.
-void FormWindow::OnSetFocus() {
+// Event -7 for the window, then the focus goes back to the remembered child, or to the first
+// unit in tab order.
+LRESULT FormWindow::OnSetFocus() {
   HWND self = hwnd_;
   Raise(EVENT_GOT_FOCUS);
-  if (!::IsWindow(self)) return;
+  if (!::IsWindow(self)) return 0;
   if (rememberedFocus_ && ::IsWindow(rememberedFocus_) && IsChild(hwnd_, rememberedFocus_)) {
     ::SetFocus(rememberedFocus_);
-    return;
+    return 0;
   }
   if (HWND first = FirstInTabOrder(*this)) ::SetFocus(first);
+  return 0;
 }
 
 void FormWindow::RaiseFocusedEvent() {
@@ -323,8 +324,9 @@ void FormWindow::RaiseFocusedEvent() {
     RaiseEvent(windowId_, unit, EVENT_GOT_FOCUS);
 }
 
-// WM_SETCURSOR over the client area or a unit: the cursor of the item's MousePointerBlock.
-bool FormWindow::OnSetCursor(HWND under, UINT hitTest) {
+// Over the client area or a unit: the cursor of the item's MousePointerBlock. False when the
+// item has none.
+bool FormWindow::ShowItemCursor(HWND under, UINT hitTest) {
   if (hitTest != HTCLIENT) return false;
   WindowRecord* record = Record();
   if (record == nullptr) return false;
@@ -412,71 +414,112 @@ void FormWindow::LayoutDockedUnits() {
 LRESULT FormWindow::UnitProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_CLOSE: return OnClose();
-    case WM_QUERYENDSESSION: {
-      LRESULT result = Default();
-      return Raise(1).Refused() ? FALSE : result;
-    }
-    case WM_DESTROY: {
-      // A modal window destroyed without WM_CLOSE must not leave the others disabled.
-      ReenableOtherWindows();
-      // The message pre-translation walk must not stop at a window that is gone.
-      if (rt::TheApp().mainWindow == hwnd_) rt::TheApp().mainWindow = nullptr;
-      Raise(2);
-      if (!helpFile_.empty()) WinHelpW(hwnd_, fw::WidePath(helpFile_.c_str()).c_str(), HELP_QUIT, 0);
-      {  // the menu bar is the window's: detached and destroyed here
-        fw::ScopedMenu menu(GetMenu(hwnd_));
-        if (menu) SetMenu(hwnd_, nullptr);
-      }
-      return Default();
-    }
-    case WM_MOVE: {
-      LRESULT result = Default();
-      Raise(3);
-      return result;
-    }
-    case WM_SIZE: {
-      LRESULT result = Default();
-      LayoutDockedUnits();
-      if (props_.shape != 0) ApplyShape();
-      Raise(4);
-      return result;
-    }
-    case WM_ACTIVATE: return OnActivate(wParam);
-    case WM_SHOWWINDOW: {
-      LRESULT result = Default();
-      Raise(wParam ? 10 : 11);
-      return result;
-    }
-    case WM_SETFOCUS: OnSetFocus(); return 0;
-    case WM_SETCURSOR:
-      if (OnSetCursor(reinterpret_cast<HWND>(wParam), LOWORD(lParam))) return TRUE;
-      return Default();
-    case WM_ERASEBKGND: PaintBackground(reinterpret_cast<HDC>(wParam)); return 1;
-    case WM_COMMAND:
-      if (lParam != 0) return SendMessageA(reinterpret_cast<HWND>(lParam), kReflectCommand, wParam, lParam);
-      if (LOWORD(wParam) >= kMenuCommandBase) RaiseMenuCommand(*this, LOWORD(wParam));
-      return 0;
-    case WM_NOTIFY: {
-      auto* hdr = reinterpret_cast<NMHDR*>(lParam);
-      if (hdr == nullptr || hdr->hwndFrom == nullptr) return Default();
-      // A unit's own control reports for itself; only a helper control (an up-down) names
-      // its unit in a window property, which would cost a trip to the window server for
-      // every notification of a unit (a rich edit box sends one per line written).
-      HWND target = hdr->hwndFrom;
-      if (!fw::WindowObject::FromHandlePermanent(target)) {
-        if (auto named = static_cast<HWND>(GetPropA(target, kReflectTargetProp))) target = named;
-      }
-      return SendMessageA(target, kReflectNotify, wParam, lParam);
-    }
+    case WM_QUERYENDSESSION: return OnQueryEndSession();
+    case WM_DESTROY: return OnDestroy();
+    case WM_MOVE: return OnMove();
+    case WM_SIZE: return OnSize();
+    case WM_ACTIVATE: return OnActivate(LOWORD(wParam) != WA_INACTIVE);
+    case WM_SHOWWINDOW: return OnShowWindow(wParam != 0);
+    case WM_SETFOCUS: return OnSetFocus();
+    case WM_SETCURSOR: return OnSetCursor(reinterpret_cast<HWND>(wParam), LOWORD(lParam));
+    case WM_ERASEBKGND: return OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
+    case WM_COMMAND: return OnCommand(wParam, reinterpret_cast<HWND>(lParam));
+    case WM_NOTIFY: return OnNotify(wParam, reinterpret_cast<NMHDR*>(lParam));
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN: {
-      LRESULT brush = SendMessageA(reinterpret_cast<HWND>(lParam), kReflectBase + msg, wParam, lParam);
-      return brush ? brush : Default();
-    }
-    case kMsgLayout: LayoutDockedUnits(); return 0;
+    case WM_CTLCOLORBTN: return OnCtlColor(msg, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case kMsgLayout: return OnLayout();
     default: return Default();
   }
+}
+
+// The session is ending: the close event may refuse it, after the system's own answer.
+LRESULT FormWindow::OnQueryEndSession() {
+  LRESULT result = Default();
+  return Raise(1).Refused() ? FALSE : result;
+}
+
+// Event 2, then what the window owns goes with it: help opened with F1 and the menu bar.
+LRESULT FormWindow::OnDestroy() {
+  // A modal window destroyed without WM_CLOSE must not leave the others disabled.
+  ReenableOtherWindows();
+  // The message pre-translation walk must not stop at a window that is gone.
+  if (rt::TheApp().mainWindow == hwnd_) rt::TheApp().mainWindow = nullptr;
+  Raise(2);
+  if (!helpFile_.empty()) WinHelpW(hwnd_, fw::WidePath(helpFile_.c_str()).c_str(), HELP_QUIT, 0);
+  {  // the menu bar is the window's: detached and destroyed here
+    fw::ScopedMenu menu(GetMenu(hwnd_));
+    if (menu) SetMenu(hwnd_, nullptr);
+  }
+  return Default();
+}
+
+// Event 3 after the system has moved the window.
+LRESULT FormWindow::OnMove() {
+  LRESULT result = Default();
+  Raise(3);
+  return result;
+}
+
+// Event 4 after the docked units and the window's shape follow the new size.
+LRESULT FormWindow::OnSize() {
+  LRESULT result = Default();
+  LayoutDockedUnits();
+  if (props_.shape != 0) ApplyShape();
+  Raise(4);
+  return result;
+}
+
+// Event 10 when the window is shown, 11 when it is hidden.
+LRESULT FormWindow::OnShowWindow(bool shown) {
+  LRESULT result = Default();
+  Raise(shown ? 10 : 11);
+  return result;
+}
+
+// The cursor of the item under the mouse, else the class cursor.
+LRESULT FormWindow::OnSetCursor(HWND under, UINT hitTest) {
+  return ShowItemCursor(under, hitTest) ? TRUE : Default();
+}
+
+// The window paints its whole background itself.
+LRESULT FormWindow::OnEraseBkgnd(HDC dc) {
+  PaintBackground(dc);
+  return 1;
+}
+
+// A control's command goes back to the unit that sent it; a menu command raises the event of
+// its menu item.
+LRESULT FormWindow::OnCommand(WPARAM wParam, HWND control) {
+  if (control != nullptr) return SendMessageA(control, kReflectCommand, wParam, reinterpret_cast<LPARAM>(control));
+  if (LOWORD(wParam) >= kMenuCommandBase) RaiseMenuCommand(*this, LOWORD(wParam));
+  return 0;
+}
+
+// A notification goes back to the unit that sent it. A unit's own control reports for itself;
+// only a helper control (an up-down) names its unit in a window property, which would cost a
+// trip to the window server for every notification of a unit (a rich edit box sends one per
+// line written).
+LRESULT FormWindow::OnNotify(WPARAM wParam, NMHDR* header) {
+  if (header == nullptr || header->hwndFrom == nullptr) return Default();
+  HWND target = header->hwndFrom;
+  if (!fw::WindowObject::FromHandlePermanent(target)) {
+    if (auto named = static_cast<HWND>(GetPropA(target, kReflectTargetProp))) target = named;
+  }
+  return SendMessageA(target, kReflectNotify, wParam, reinterpret_cast<LPARAM>(header));
+}
+
+// The control's unit chooses its colours; a unit that does not gets the system's.
+LRESULT FormWindow::OnCtlColor(UINT msg, HDC dc, HWND control) {
+  LRESULT brush =
+      SendMessageA(control, kReflectBase + msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+  return brush ? brush : Default();
+}
+
+// Posted when a unit changed in a way that may move the docked units.
+LRESULT FormWindow::OnLayout() {
+  LayoutDockedUnits();
+  return 0;
 }
 
 // Final destruction: the accelerators go; the runtime releases this instance's slots with

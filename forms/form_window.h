@@ -132,10 +132,22 @@ class FormWindow : public RecordUnit<WindowProperties> {
   void ApplyFrameStyles();
   void ApplyStartPosition();
   void ApplyTopmost();
+  // Handlers of UnitProc, one per message.
   LRESULT OnClose();
-  LRESULT OnActivate(WPARAM wParam);
-  void OnSetFocus();
-  bool OnSetCursor(HWND under, UINT hitTest);
+  LRESULT OnQueryEndSession();
+  LRESULT OnDestroy();
+  LRESULT OnMove();
+  LRESULT OnSize();
+  LRESULT OnActivate(bool active);
+  LRESULT OnShowWindow(bool shown);
+  LRESULT OnSetFocus();
+  LRESULT OnSetCursor(HWND under, UINT hitTest);
+  LRESULT OnEraseBkgnd(HDC dc);
+  LRESULT OnCommand(WPARAM wParam, HWND control);
+  LRESULT OnNotify(WPARAM wParam, NMHDR* header);
+  LRESULT OnCtlColor(UINT msg, HDC dc, HWND control);
+  LRESULT OnLayout();
+  bool ShowItemCursor(HWND under, UINT hitTest);
   void PaintBackground(HDC dc);
   void ReenableOtherWindows();
 

@@ -13,10 +13,6 @@
 
 namespace forms {
 
-// ---------------------------------------------------------------------------------------------
-// Class lookup
-// ---------------------------------------------------------------------------------------------
-
 // Library number (high half) and class number (low half) both count from 1; ids with bit 31
 // or 30 set are type tags, not classes. A record without a UnitInterface is an unused class.
 const UnitClassInfo* FindUnitClassIn(const std::vector<const LibraryInfo*>& libraries,
@@ -57,10 +53,6 @@ const PropertyInfo* FindPropertyInfo(const UnitClassInfo* cls, int32_t number) {
     return nullptr;
   return cls->properties + number;
 }
-
-// ---------------------------------------------------------------------------------------------
-// PropertyStream and the PropertyRecord helpers
-// ---------------------------------------------------------------------------------------------
 
 // The version is compared unsigned, so a stored negative version counts as too high.
 bool PropertyStream::VersionField(uint32_t& version, uint32_t max) {
@@ -159,10 +151,6 @@ HGLOBAL SavePropertyRecord(PropertyRecord& record, uint32_t* length) {
   if (memory && length) *length = static_cast<uint32_t>(bytes.size());
   return memory.Release();
 }
-
-// ---------------------------------------------------------------------------------------------
-// Mouse pointers
-// ---------------------------------------------------------------------------------------------
 
 namespace {
 
@@ -265,10 +253,6 @@ void ConvertMousePointerBlock(std::vector<uint8_t>& block, bool toId) {
   int32_t first = static_cast<int32_t>(LoadWord(block.data()));
   StoreWord(block.data(), static_cast<uint32_t>(toId ? CursorNumberToId(first) : CursorIdToNumber(first)));
 }
-
-// ---------------------------------------------------------------------------------------------
-// Re-creation in place
-// ---------------------------------------------------------------------------------------------
 
 namespace {
 

@@ -19,10 +19,6 @@
 
 namespace forms {
 
-// ---------------------------------------------------------------------------------------------
-// Class lookup and operations.
-// ---------------------------------------------------------------------------------------------
-
 // The class record of a UnitTypeId (library number << 16 | class number, both from 1), looked
 // up in the program's library list; null for ids outside 1..0x3FFFFFFF, numbers outside their
 // tables, and all-zero records.
@@ -46,12 +42,10 @@ bool IsUnitLive(const UnitItem& item);
 // The PropertyInfo of property `number` of a class, or null past its table.
 const PropertyInfo* FindPropertyInfo(const UnitClassInfo* cls, int32_t number);
 
-// ---------------------------------------------------------------------------------------------
 // PropertyRecord: the base of every class's own property record. A class resets its fields to
 // their defaults and serialises them in one routine for both directions (PropertyStream knows
 // which). The first field is the version: VersionField() stores the class's maximum and, when
 // loading, refuses a stored version above it.
-// ---------------------------------------------------------------------------------------------
 class PropertyStream {
  public:
   // A loading stream over a block, or a storing stream into a growable buffer.
@@ -120,13 +114,11 @@ bool LoadPropertyRecord(PropertyRecord& record, const void* block, int32_t lengt
 // length and returns it (with the length in *length); null and 0 on failure.
 HGLOBAL SavePropertyRecord(PropertyRecord& record, uint32_t* length = nullptr);
 
-// ---------------------------------------------------------------------------------------------
 // RecordUnit: the base of the form runtime's unit classes, which keep their own properties in a
 // PropertyRecord. It holds the record, reads it from the block at creation and saves it for
 // operation 5. A class derives as `class Button : public RecordUnit<ButtonProperties>`, keeps
 // its destructor private (units own themselves and are never made on the stack) and builds its
 // object in its create operation with NewUnit.
-// ---------------------------------------------------------------------------------------------
 template <class Props>
 class RecordUnit : public UnitObject {
  public:
@@ -161,9 +153,7 @@ class RecordUnit : public UnitObject {
   std::string readText_;
 };
 
-// ---------------------------------------------------------------------------------------------
 // Mouse pointers: cursor numbers 0..14 of the StandardCursorTable, -1 custom cursor bytes.
-// ---------------------------------------------------------------------------------------------
 inline constexpr int32_t kCursorCount = 15;
 inline constexpr int32_t kCustomCursor = -1;
 // System cursor id of a cursor number; numbers outside 0..14 (other than -1) are taken as a
@@ -182,12 +172,10 @@ void ReplaceUnitCursor(UnitItem item, HCURSOR cursor);
 // (toId) or back. Shorter blocks are left as they are.
 void ConvertMousePointerBlock(std::vector<uint8_t>& block, bool toId);
 
-// ---------------------------------------------------------------------------------------------
 // Re-creation in place: saves the unit's properties, builds a new object from them with the
 // old window's rectangle, control id and parent, stores it into the item and destroys the old
 // window. Skipped for classes flagged 0x10 and for the window item. True when a new object
 // now stands in the item.
-// ---------------------------------------------------------------------------------------------
 bool RecreateUnit(int32_t windowId, uint32_t unitIndex);
 // True while RecreateUnit is destroying the old window: its destroyed notification (2000)
 // must then leave the item alone, which now holds the new object.

@@ -47,7 +47,29 @@ Unit* UnitOf(void* object) {
   return static_cast<Unit*>(static_cast<fw::WindowObject*>(object));
 }
 
-// ---------------------------------------------------------------------------------------------
+// One row of a class's operation table; `address` is null for an operation the class lacks.
+struct UnitOperationRow {
+  int32_t operation;
+  bool provided;
+  void* (*address)();
+};
+
+// A trampoline's address as the entry function hands it out. The table keeps this routine
+// rather than the address itself: a routine's address as data is no constant expression.
+template <auto kTrampoline>
+void* UnitTrampolineAddress() {
+  return reinterpret_cast<void*>(kTrampoline);
+}
+
+// The row of operation record Op; its trampoline must be exactly the routine the runtime
+// calls through.
+template <class Op>
+constexpr UnitOperationRow UnitOperationRowOf() {
+  static_assert(std::is_same_v<decltype(&Op::Call), typename Op::Routine>);
+  if constexpr (Op::kProvided) return {Op::kOperation, true, &UnitTrampolineAddress<&Op::Call>};
+  else return {Op::kOperation, false, nullptr};
+}
+
 // UnitOperations<Unit>: the UnitInterface of a class, generated from these members of Unit
 // (each one optional but Create; a missing one leaves its operation out):
 //   static Unit* Create(const UnitCreateArgs&)                         1 create
@@ -62,42 +84,25 @@ Unit* UnitOf(void* object) {
 // The trampolines answer 0 or null for a null object (and a null value), clear the write's
 // out word, and pass global memory blocks on to the runtime, which owns them from then on.
 // The members are public, or private with UnitOperations<Unit> a friend.
-// ---------------------------------------------------------------------------------------------
+//
+// Each operation is one nested record: its number, whether Unit has the member, the routine
+// type the runtime calls through, and the trampoline. One constant table of them answers both
+// the entry function and the compile-time Provides; a trampoline is compiled only for a class
+// that has its member.
 template <class Unit>
 class UnitOperations {
  public:
   // The class's UnitInterface entry function.
   static void* __cdecl Entry(int32_t operation) {
-    switch (operation) {
-      case UNIT_OP_CREATE: return Address(&Create);
-      case UNIT_OP_QUERY: if constexpr (kQuery) return Address(&Query); break;
-      case UNIT_OP_WRITE: if constexpr (kWrite) return Address(&Write); break;
-      case UNIT_OP_SAVE: if constexpr (kSave) return Address(&Save); break;
-      case UNIT_OP_READ: if constexpr (kRead) return Address(&Read); break;
-      case UNIT_OP_CLAIMS_KEY: if constexpr (kClaimsKey) return Address(&ClaimsKey); break;
-      case UNIT_OP_TEXT_VISITOR: if constexpr (kVisitTexts) return Address(&VisitTexts); break;
-      case UNIT_OP_IS_DEFAULT: if constexpr (kIsDefault) return Address(&IsDefault); break;
-      case UNIT_OP_PRETRANSLATE: if constexpr (kPreTranslate) return Address(&PreTranslate); break;
-      default: break;
-    }
-    return nullptr;
+    const UnitOperationRow* row = Find(operation);
+    return row && row->provided ? row->address() : nullptr;
   }
 
   // Whether the class provides operation `operation`; a class file asserts the list it means
   // to have, so that a member missed by a typo cannot drop an operation unnoticed.
   static constexpr bool Provides(int32_t operation) {
-    switch (operation) {
-      case UNIT_OP_CREATE: return true;
-      case UNIT_OP_QUERY: return kQuery;
-      case UNIT_OP_WRITE: return kWrite;
-      case UNIT_OP_SAVE: return kSave;
-      case UNIT_OP_READ: return kRead;
-      case UNIT_OP_CLAIMS_KEY: return kClaimsKey;
-      case UNIT_OP_TEXT_VISITOR: return kVisitTexts;
-      case UNIT_OP_IS_DEFAULT: return kIsDefault;
-      case UNIT_OP_PRETRANSLATE: return kPreTranslate;
-      default: return false;
-    }
+    const UnitOperationRow* row = Find(operation);
+    return row && row->provided;
   }
   // Exactly the operations listed, no other.
   static constexpr bool ProvidesExactly(std::initializer_list<int32_t> operations) {
@@ -109,80 +114,108 @@ class UnitOperations {
   }
 
  private:
-  static constexpr bool kQuery = requires(Unit& u) { u.Query(int32_t{}); };
-  static constexpr bool kWrite = requires(Unit& u, const UnitValue& v) { u.WriteProperty(int32_t{}, v); };
-  static constexpr bool kSave = requires(Unit& u) { u.SaveProperties(); };
-  static constexpr bool kRead = requires(Unit& u, UnitValue* v) { u.ReadProperty(int32_t{}, v); };
-  static constexpr bool kClaimsKey = requires(Unit& u) { u.ClaimsKey(int32_t{}); };
-  static constexpr bool kVisitTexts = requires(UnitTextVisitorCallback f) {
-    Unit::VisitTexts(static_cast<const void*>(nullptr), int32_t{}, f, static_cast<void*>(nullptr));
-  };
-  static constexpr bool kIsDefault = requires(Unit& u) { u.IsDefault(); };
-  static constexpr bool kPreTranslate = requires(Unit& u, MSG* m) { u.PreTranslate(m); };
-
-  template <typename Fn>
-  static void* Address(Fn fn) {
-    return reinterpret_cast<void*>(fn);
-  }
-
-  static void* __cdecl Create(const void* block, int32_t length, uint32_t style, void* parent,
+  struct CreateOp {
+    static constexpr int32_t kOperation = UNIT_OP_CREATE;
+    static constexpr bool kProvided = true;
+    using Routine = UnitCreateFn;
+    static void* __cdecl Call(const void* block, int32_t length, uint32_t style, void* parent,
                               uint32_t controlId, void* menu, int32_t left, int32_t top,
                               int32_t width, int32_t height, int32_t windowId, int32_t unitId,
                               uint32_t classWord1, uint32_t classWord2) {
-    Unit* unit = Unit::Create(UnitCreateArgs{block, length, style, static_cast<HWND>(parent), controlId,
-                                             menu, left, top, width, height, windowId, unitId,
-                                             classWord1, classWord2});
-    return unit ? static_cast<fw::WindowObject*>(unit) : nullptr;
-  }
-  static int32_t __cdecl Query(void* object, int32_t question) {
-    Unit* unit = UnitOf<Unit>(object);
-    return unit ? unit->Query(question) : 0;
-  }
-  static int32_t __cdecl Write(void* object, int32_t index, const UnitValue* value, int32_t* out) {
-    if (out) *out = 0;
-    Unit* unit = UnitOf<Unit>(object);
-    return unit && value && unit->WriteProperty(index, *value) ? 1 : 0;
-  }
-  static void* __cdecl Save(void* object) {
-    Unit* unit = UnitOf<Unit>(object);
-    return unit ? unit->SaveProperties() : nullptr;
-  }
-  static int32_t __cdecl Read(void* object, int32_t index, UnitValue* value) {
-    Unit* unit = UnitOf<Unit>(object);
-    return unit && value && unit->ReadProperty(index, value) ? 1 : 0;
-  }
-  static int32_t __cdecl ClaimsKey(void* object, int32_t key) {
-    Unit* unit = UnitOf<Unit>(object);
-    return unit && unit->ClaimsKey(key) ? 1 : 0;
-  }
-  static void* __cdecl VisitTexts(const void* block, int32_t length, UnitTextVisitorCallback visitor,
-                                  void* user) {
-    return Unit::VisitTexts(block, length, visitor, user);
-  }
-  static int32_t __cdecl IsDefault(void* object) {
-    Unit* unit = UnitOf<Unit>(object);
-    return unit && unit->IsDefault() ? 1 : 0;
-  }
-  static int32_t __cdecl PreTranslate(void* object, void* msg) {
-    Unit* unit = UnitOf<Unit>(object);
-    return unit && unit->PreTranslate(static_cast<MSG*>(msg)) ? 1 : 0;
-  }
+      Unit* unit = Unit::Create(UnitCreateArgs{block, length, style, static_cast<HWND>(parent), controlId,
+                                               menu, left, top, width, height, windowId, unitId,
+                                               classWord1, classWord2});
+      return unit ? static_cast<fw::WindowObject*>(unit) : nullptr;
+    }
+  };
+  struct QueryOp {
+    static constexpr int32_t kOperation = UNIT_OP_QUERY;
+    static constexpr bool kProvided = requires(Unit& u) { u.Query(int32_t{}); };
+    using Routine = UnitQueryFn;
+    static int32_t __cdecl Call(void* object, int32_t question) {
+      Unit* unit = UnitOf<Unit>(object);
+      return unit ? unit->Query(question) : 0;
+    }
+  };
+  struct WriteOp {
+    static constexpr int32_t kOperation = UNIT_OP_WRITE;
+    static constexpr bool kProvided = requires(Unit& u, const UnitValue& v) { u.WriteProperty(int32_t{}, v); };
+    using Routine = UnitWriteFn;
+    static int32_t __cdecl Call(void* object, int32_t index, const UnitValue* value, int32_t* out) {
+      if (out) *out = 0;
+      Unit* unit = UnitOf<Unit>(object);
+      return unit && value && unit->WriteProperty(index, *value) ? 1 : 0;
+    }
+  };
+  struct SaveOp {
+    static constexpr int32_t kOperation = UNIT_OP_SAVE;
+    static constexpr bool kProvided = requires(Unit& u) { u.SaveProperties(); };
+    using Routine = UnitSaveFn;
+    static void* __cdecl Call(void* object) {
+      Unit* unit = UnitOf<Unit>(object);
+      return unit ? unit->SaveProperties() : nullptr;
+    }
+  };
+  struct ReadOp {
+    static constexpr int32_t kOperation = UNIT_OP_READ;
+    static constexpr bool kProvided = requires(Unit& u, UnitValue* v) { u.ReadProperty(int32_t{}, v); };
+    using Routine = UnitReadFn;
+    static int32_t __cdecl Call(void* object, int32_t index, UnitValue* value) {
+      Unit* unit = UnitOf<Unit>(object);
+      return unit && value && unit->ReadProperty(index, value) ? 1 : 0;
+    }
+  };
+  struct ClaimsKeyOp {
+    static constexpr int32_t kOperation = UNIT_OP_CLAIMS_KEY;
+    static constexpr bool kProvided = requires(Unit& u) { u.ClaimsKey(int32_t{}); };
+    using Routine = UnitClaimsKeyFn;
+    static int32_t __cdecl Call(void* object, int32_t key) {
+      Unit* unit = UnitOf<Unit>(object);
+      return unit && unit->ClaimsKey(key) ? 1 : 0;
+    }
+  };
+  struct VisitTextsOp {
+    static constexpr int32_t kOperation = UNIT_OP_TEXT_VISITOR;
+    static constexpr bool kProvided = requires(UnitTextVisitorCallback f) {
+      Unit::VisitTexts(static_cast<const void*>(nullptr), int32_t{}, f, static_cast<void*>(nullptr));
+    };
+    using Routine = UnitTextVisitorFn;
+    static void* __cdecl Call(const void* block, int32_t length, UnitTextVisitorCallback visitor, void* user) {
+      return Unit::VisitTexts(block, length, visitor, user);
+    }
+  };
+  struct IsDefaultOp {
+    static constexpr int32_t kOperation = UNIT_OP_IS_DEFAULT;
+    static constexpr bool kProvided = requires(Unit& u) { u.IsDefault(); };
+    using Routine = UnitIsDefaultFn;
+    static int32_t __cdecl Call(void* object) {
+      Unit* unit = UnitOf<Unit>(object);
+      return unit && unit->IsDefault() ? 1 : 0;
+    }
+  };
+  struct PreTranslateOp {
+    static constexpr int32_t kOperation = UNIT_OP_PRETRANSLATE;
+    static constexpr bool kProvided = requires(Unit& u, MSG* m) { u.PreTranslate(m); };
+    using Routine = UnitPreTranslateFn;
+    static int32_t __cdecl Call(void* object, void* msg) {
+      Unit* unit = UnitOf<Unit>(object);
+      return unit && unit->PreTranslate(static_cast<MSG*>(msg)) ? 1 : 0;
+    }
+  };
 
-  // The trampolines are exactly the routines the runtime calls through.
-  static_assert(std::is_same_v<decltype(&Create), UnitCreateFn>);
-  static_assert(std::is_same_v<decltype(&Query), UnitQueryFn>);
-  static_assert(std::is_same_v<decltype(&Write), UnitWriteFn>);
-  static_assert(std::is_same_v<decltype(&Save), UnitSaveFn>);
-  static_assert(std::is_same_v<decltype(&Read), UnitReadFn>);
-  static_assert(std::is_same_v<decltype(&ClaimsKey), UnitClaimsKeyFn>);
-  static_assert(std::is_same_v<decltype(&VisitTexts), UnitTextVisitorFn>);
-  static_assert(std::is_same_v<decltype(&IsDefault), UnitIsDefaultFn>);
-  static_assert(std::is_same_v<decltype(&PreTranslate), UnitPreTranslateFn>);
+  // Every operation a class may provide, by number.
+  static constexpr UnitOperationRow kOperations[] = {
+      UnitOperationRowOf<CreateOp>(),    UnitOperationRowOf<QueryOp>(),     UnitOperationRowOf<WriteOp>(),
+      UnitOperationRowOf<SaveOp>(),      UnitOperationRowOf<ReadOp>(),      UnitOperationRowOf<ClaimsKeyOp>(),
+      UnitOperationRowOf<VisitTextsOp>(), UnitOperationRowOf<IsDefaultOp>(), UnitOperationRowOf<PreTranslateOp>(),
+  };
+
+  static constexpr const UnitOperationRow* Find(int32_t operation) {
+    for (const UnitOperationRow& row : kOperations)
+      if (row.operation == operation) return &row;
+    return nullptr;
+  }
 };
-
-// ---------------------------------------------------------------------------------------------
-// Property tables and class records.
-// ---------------------------------------------------------------------------------------------
 
 // The property table of a class whose records carry only value type codes (as the core
 // library's do): the eight common properties, then the class's own, numbered from 8 on.
@@ -202,10 +235,6 @@ constexpr UnitClassInfo MakeUnitClass(const char* name, const char* englishName,
   return {name, englishName, {0, 0, 0}, flags, {0, 0, 0}, static_cast<uint32_t>(std::size(properties)),
           std::data(properties), entry, {0, 0}};
 }
-
-// ---------------------------------------------------------------------------------------------
-// Class-form values (the two words exchanged with the read and write operations).
-// ---------------------------------------------------------------------------------------------
 
 // A text value: zero-terminated text the caller owns; null is the empty text.
 inline std::string TextOf(const UnitValue& value) {
@@ -235,10 +264,8 @@ inline void PutBlock(UnitValue* value, const std::vector<uint8_t>& block) {
   value->second = static_cast<uint32_t>(block.size());
 }
 
-// ---------------------------------------------------------------------------------------------
 // Border styles of the boxes: 0 none, 1 sunken, 2 raised, 3 shallow sunken, 4 frame, 5 single
 // line (the thin WS_BORDER); values outside 0..5 are clamped.
-// ---------------------------------------------------------------------------------------------
 inline constexpr DWORD kBorderExStyleMask = WS_EX_CLIENTEDGE | WS_EX_DLGMODALFRAME | WS_EX_STATICEDGE;
 
 // Replaces the window's border bits by those of `border` and has the frame recomputed without

@@ -7,71 +7,18 @@
 #include <utility>
 
 namespace forms {
-
-// ---------------------------------------------------------------------------------------------
-// TemplateReader
-// ---------------------------------------------------------------------------------------------
-
-// Each read turns the archive's short-read failure into the one template failure, keeping
-// the offset where it happened.
-uint32_t TemplateReader::Word() {
-  try {
-    return archive_.ReadWord();
-  } catch (const fw::ArchiveError& e) {
-    throw TemplateError(e.offset);
-  }
-}
-
-uint16_t TemplateReader::Short() {
-  try {
-    return archive_.ReadHalf();
-  } catch (const fw::ArchiveError& e) {
-    throw TemplateError(e.offset);
-  }
-}
-
-std::string TemplateReader::CountedText() {
-  try {
-    return archive_.ReadCountedText();
-  } catch (const fw::ArchiveError& e) {
-    throw TemplateError(e.offset);
-  }
-}
-
-std::vector<uint8_t> TemplateReader::CountedBlock() {
-  try {
-    return archive_.ReadCountedBlock();
-  } catch (const fw::ArchiveError& e) {
-    throw TemplateError(e.offset);
-  }
-}
-
-std::string TemplateReader::ZeroText() {
-  try {
-    return archive_.ReadZeroText();
-  } catch (const fw::ArchiveError& e) {
-    throw TemplateError(e.offset);
-  }
-}
-
-// Raw bytes are checked against what is left before the vector is sized, so a corrupt
-// length cannot ask for a huge allocation.
-std::vector<uint8_t> TemplateReader::Raw(uint32_t n) {
-  if (n > Remaining()) Fail();
-  std::vector<uint8_t> bytes(n);
-  try {
-    if (n) archive_.ReadBytes(bytes.data(), n);
-  } catch (const fw::ArchiveError& e) {
-    throw TemplateError(e.offset);
-  }
-  return bytes;
-}
-
-// ---------------------------------------------------------------------------------------------
-// UnitItem walk
-// ---------------------------------------------------------------------------------------------
-
 namespace {
+
+// Runs one read of the archive and turns its short-read failure into the one template
+// failure, keeping the offset where it happened.
+template <typename Read>
+auto Checked(Read read) -> decltype(read()) {
+  try {
+    return read();
+  } catch (const fw::ArchiveError& e) {
+    throw TemplateError(e.offset);
+  }
+}
 
 // Position just past the zero terminator of the text at `pos`, or 0 when the item ends first.
 uint32_t PastText(const uint8_t* data, uint32_t length, uint32_t pos) {
@@ -87,6 +34,21 @@ uint32_t Relocate(uint32_t stored, uintptr_t codeBase) {
 }
 
 }  // namespace
+
+uint32_t TemplateReader::Word() { return Checked([&] { return archive_.ReadWord(); }); }
+uint16_t TemplateReader::Short() { return Checked([&] { return archive_.ReadHalf(); }); }
+std::string TemplateReader::CountedText() { return Checked([&] { return archive_.ReadCountedText(); }); }
+std::vector<uint8_t> TemplateReader::CountedBlock() { return Checked([&] { return archive_.ReadCountedBlock(); }); }
+std::string TemplateReader::ZeroText() { return Checked([&] { return archive_.ReadZeroText(); }); }
+
+// Raw bytes are checked against what is left before the vector is sized, so a corrupt
+// length cannot ask for a huge allocation.
+std::vector<uint8_t> TemplateReader::Raw(uint32_t n) {
+  if (n > Remaining()) Fail();
+  std::vector<uint8_t> bytes(n);
+  if (n) Checked([&] { archive_.ReadBytes(bytes.data(), n); });
+  return bytes;
+}
 
 // Walks name, comment and S block; then either the menu part (flags, caption, handler) or the
 // word list, MousePointerBlock, tag, reserved word, flags, tab order, bindings and the five
@@ -171,10 +133,6 @@ uint32_t UnitItem::HandlerFor(int32_t event) const {
   }
   return 0;
 }
-
-// ---------------------------------------------------------------------------------------------
-// UnitList
-// ---------------------------------------------------------------------------------------------
 
 // Checks the id and offset tables and every item; items must follow each other from the end
 // of the offset table without gaps, as the template stores them, so that resizing one item
@@ -329,10 +287,6 @@ bool UnitList::ReplaceMenuCaption(uint32_t index, const char* caption) {
                       reinterpret_cast<const uint8_t*>(caption), newLength);
 }
 
-// ---------------------------------------------------------------------------------------------
-// WindowDirectory
-// ---------------------------------------------------------------------------------------------
-
 // Linear search of the id half, as the directory stores it; the first match wins.
 WindowRecord* WindowDirectory::Find(int32_t windowId) {
   for (size_t i = 0; i < ids_.size(); ++i)
@@ -376,10 +330,6 @@ WindowDirectory& TheWindowDirectory() {
   static WindowDirectory* directory = new WindowDirectory;
   return *directory;
 }
-
-// ---------------------------------------------------------------------------------------------
-// Reading a whole template
-// ---------------------------------------------------------------------------------------------
 
 // Directory: word D, D bytes (W = D / 8 ids, then W record slots whose stored values mean
 // nothing). Then W records: two header words, two counted texts, unit count C and the unit

@@ -28,10 +28,6 @@
 
 namespace forms {
 
-// ---------------------------------------------------------------------------------------------
-// Unit ids and item flags.
-// ---------------------------------------------------------------------------------------------
-
 // Bits 0-23 serial (non-zero), bits 24-27 0x6 for every unit, bits 28-31 0x2 for menu items.
 constexpr bool IsLookupUnitId(uint32_t id) { return (id & 0x00FFFFFFu) != 0 && (id & 0x0F000000u) != 0; }
 constexpr bool IsMenuItemId(uint32_t id) { return (id >> 28) == 0x2 && (id >> 24 & 0xF) == 0x6; }
@@ -65,10 +61,8 @@ inline constexpr uint32_t kSObject = 0, kSLeft = 4, kSTop = 8, kSWidth = 12, kSH
 // Menu items: offsets from S.
 inline constexpr uint32_t kSMenuWord = 4, kSMenuFlags = 8, kSMenuCaption = 12;
 
-// ---------------------------------------------------------------------------------------------
 // TemplateReader: the one bounds-checked cursor over a read-only block. Every read checks the
 // remaining length first and throws TemplateError with the offset where it failed.
-// ---------------------------------------------------------------------------------------------
 class TemplateError : public std::runtime_error {
  public:
   explicit TemplateError(uint32_t offset)
@@ -114,11 +108,9 @@ class TemplateReader {
 inline uint32_t LoadWord(const uint8_t* p) { uint32_t v; std::memcpy(&v, p, 4); return v; }
 inline void StoreWord(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
 
-// ---------------------------------------------------------------------------------------------
 // UnitItem: a located item. Parse() walks the item once, checking every position against the
 // item's length; the accessors then read and write at the remembered positions. A view stays
 // valid until its unit list changes size (tag, mouse pointer or menu caption replaced).
-// ---------------------------------------------------------------------------------------------
 class UnitItem {
  public:
   UnitItem() = default;
@@ -210,12 +202,10 @@ struct UnitSlots {
   HCURSOR cursor = nullptr;
 };
 
-// ---------------------------------------------------------------------------------------------
 // UnitList: one block of C unit ids, C item offsets (from the end of the offset table) and the
 // items, each a length word L then L bytes. Assign() checks the whole block once: every item
 // lies in the block, follows its predecessor without a gap, and walks inside its length.
 // Copies are deep (the snapshot taken at window load is a copy).
-// ---------------------------------------------------------------------------------------------
 class UnitList {
  public:
   UnitList() = default;
@@ -257,9 +247,7 @@ class UnitList {
   uint32_t count_ = 0;
 };
 
-// ---------------------------------------------------------------------------------------------
-// WindowRecord and WindowDirectory.
-// ---------------------------------------------------------------------------------------------
+// One window of the template: its stored header words and texts, and its live unit list.
 struct WindowRecord {
   uint32_t headerWord1 = 0;   // kept, not read (0xFFFFFFFF in the program's template)
   uint32_t headerWord2 = 0;   // kept, not read
@@ -299,6 +287,7 @@ struct WindowRecord {
   }
 };
 
+// The windows of the template in stored order, each under its window id.
 class WindowDirectory {
  public:
   uint32_t Count() const { return static_cast<uint32_t>(records_.size()); }
