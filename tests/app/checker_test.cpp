@@ -442,7 +442,8 @@ TEST_F(CheckerTest, InParallelLinesKeepInputOrderAndTheirVerdicts) {
   // WinINet may send a request again on a fresh connection when a kept-alive one is reset
   // under it, so the reset IDs can reach the service twice: each address is counted once.
   std::vector<std::string> sent = RequestLines();
-  EXPECT_EQ(std::set<std::string>(sent.begin(), sent.end()).size(), 16u);
+  EXPECT_EQ(std::set<std::string>(sent.begin(), sent.end()).size(), 16u)
+      << ::testing::PrintToString(sent);
 }
 
 // With every exchange in flight waiting (for the status line, or in the middle of a body), the
