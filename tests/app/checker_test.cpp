@@ -7,6 +7,7 @@
 
 #include "checker_driver/checker_driver.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -442,7 +443,13 @@ TEST_F(CheckerTest, InParallelLinesKeepInputOrderAndTheirVerdicts) {
   EXPECT_EQ(checker.WaitForLines(expected.size(), 30000), expected);
   EXPECT_EQ(checker.LineColours(expected.size(), kKnown),
             (std::vector<COLORREF>{kRed, kRed, kGreen, kGrey, kRed, kGrey, kGreen, kRed, kGreen}));
-  EXPECT_EQ(RequestLines().size(), 16u);
+  // A connection reset before any answer is asked again by WinINet itself when the connection
+  // was a reused one, so down2's profile counts once however often it arrived.
+  const std::vector<std::string> requests = RequestLines();
+  const std::string down2 = "GET /p/%64%6F%77%6E%32?from=tieba HTTP/1.1";
+  const size_t down2Asks = std::count(requests.begin(), requests.end(), down2);
+  EXPECT_GE(down2Asks, 1u);
+  EXPECT_EQ(requests.size() - down2Asks + 1, 16u);
 }
 
 // With every exchange in flight waiting (for the status line, or in the middle of a body), the
