@@ -22,7 +22,7 @@ PROGRAM_CONSTANT const char kLineBreak[] = "\r\n";
 
 // Set while a check runs: the handler pumps messages during requests, so a second click can
 // arrive; it is ignored rather than replacing IdList under the running loop.
-bool checkRunning = false;
+bool g_checkRunning = false;
 
 // Fetches a page with only its address given and returns it as PageText judges it. Once the
 // program is ending (its window was closed while the check dispatched messages) nothing more
@@ -67,8 +67,8 @@ int32_t TakeInputIds() {
 }  // namespace
 
 extern "C" HandlerReturn __cdecl OnCheckClicked() {
-  if (checkRunning) return kHandlerNoValue;
-  checkRunning = true;
+  if (g_checkRunning) return kHandlerNoValue;
+  g_checkRunning = true;
   ClearLog();
   int32_t n = TakeInputIds();
   int32_t parallel = ReadParallelSetting();
@@ -79,6 +79,6 @@ extern "C" HandlerReturn __cdecl OnCheckClicked() {
   } else {
     for (int32_t i = 1; i <= n && !ProgramEnding(); ++i) CheckOne(i);
   }
-  checkRunning = false;
+  g_checkRunning = false;
   return kHandlerNoValue;
 }

@@ -5,7 +5,7 @@ namespace corelib {
 
 namespace {
 
-RuntimeNotifyFn gRuntimeNotify = nullptr;
+RuntimeNotifyFn g_runtimeNotify = nullptr;
 
 // The record read for an argument the caller did not pass.
 const ArgRecord kOmitted{};
@@ -16,10 +16,10 @@ constexpr uint64_t kLargestBlock = 0xFFFFFF00u;
 
 }  // namespace
 
-void SetRuntimeNotify(RuntimeNotifyFn fn) { gRuntimeNotify = fn; }
+void SetRuntimeNotify(RuntimeNotifyFn fn) { g_runtimeNotify = fn; }
 
 int32_t Notify(int32_t code, uint32_t arg1, uint32_t arg2) {
-  RuntimeNotifyFn fn = gRuntimeNotify;
+  RuntimeNotifyFn fn = g_runtimeNotify;
   return fn ? fn(code, arg1, arg2) : 0;
 }
 

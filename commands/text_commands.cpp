@@ -96,28 +96,29 @@ inline uint32_t BlankAt(const uint8_t* p) {
 // both cases of a letter (0 where the text has no second byte).
 struct Matcher {
   const uint8_t* sought;
-  uint32_t m;
+  uint32_t length;             // the sought text's length, in bytes
   bool fold;
-  uint8_t lead[2][2];  // [byte 0 or 1][the byte as folded, its other case]
+  uint8_t openingBytes[2][2];  // [byte 0 or 1][the byte as folded, its other case]
 
-  Matcher(const uint8_t* s, uint32_t len, bool ignoreCase) : sought(s), m(len), fold(ignoreCase) {
+  Matcher(const uint8_t* s, uint32_t len, bool ignoreCase)
+      : sought(s), length(len), fold(ignoreCase) {
     for (uint32_t i = 0; i < 2; ++i) {
       uint8_t b = i < len ? (fold ? FoldAscii(s[i]) : s[i]) : 0;
-      lead[i][0] = b;
-      lead[i][1] = fold && b >= 'a' && b <= 'z' ? b - 32 : b;
+      openingBytes[i][0] = b;
+      openingBytes[i][1] = fold && b >= 'a' && b <= 'z' ? b - 32 : b;
     }
   }
 
-  // True when the bytes after the first at p equal the rest of the sought text (m >= 1); the
+  // True when the bytes after the first at p equal the rest of the sought text (length >= 1); the
   // first byte was matched by the search. With folding, ASCII letters are folded on both
   // sides, second bytes of two-byte characters included.
   bool RestAt(const uint8_t* p) const {
     if (fold) {
-      for (uint32_t i = 1; i < m; ++i) {
+      for (uint32_t i = 1; i < length; ++i) {
         if (FoldAscii(p[i]) != FoldAscii(sought[i])) return false;
       }
     } else {
-      for (uint32_t i = 1; i < m; ++i) {
+      for (uint32_t i = 1; i < length; ++i) {
         if (p[i] != sought[i]) return false;
       }
     }
@@ -137,14 +138,15 @@ struct Matcher {
 // as occurrences.
 class Occurrences {
  public:
-  Occurrences(const uint8_t* from, const uint8_t* end, const Matcher& m)
-      : m_(m),
-        wa_(m.lead[0][0] * kLaneOnes),
-        wb_(m.lead[0][1] * kLaneOnes),
-        wc_(m.lead[1][0] * kLaneOnes),
-        wd_(m.lead[1][1] * kLaneOnes),
-        pairs_(m.m >= 2 ? 0x80000000u : ~0u),
-        limit_(static_cast<uint32_t>(end - from) >= m.m ? end - m.m + 1 : from) {
+  Occurrences(const uint8_t* from, const uint8_t* end, const Matcher& matcher)
+      : matcher_(matcher),
+        firstLanes_(matcher.openingBytes[0][0] * kLaneOnes),
+        firstOtherCaseLanes_(matcher.openingBytes[0][1] * kLaneOnes),
+        secondLanes_(matcher.openingBytes[1][0] * kLaneOnes),
+        secondOtherCaseLanes_(matcher.openingBytes[1][1] * kLaneOnes),
+        pairs_(matcher.length >= 2 ? 0x80000000u : ~0u),
+        limit_(static_cast<uint32_t>(end - from) >= matcher.length ? end - matcher.length + 1
+                                                                   : from) {
     ResumeAt(from);
   }
 
@@ -161,8 +163,8 @@ class Occurrences {
       hits_ &= hits_ - 1;
       if (c >= limit_) return nullptr;
       // A borrow can mark a lane that holds neither byte; the byte itself decides.
-      if (*c != m_.lead[0][0] && *c != m_.lead[0][1]) continue;
-      if (!m_.RestAt(c)) continue;
+      if (*c != matcher_.openingBytes[0][0] && *c != matcher_.openingBytes[0][1]) continue;
+      if (!matcher_.RestAt(c)) continue;
       if (!StartsCharacter(known_, c)) {
         known_ = c + 1;  // c is a second byte: the next character starts after it
         continue;
@@ -189,16 +191,18 @@ class Occurrences {
   uint32_t Hits(const uint8_t* w) const {
     uint32_t word;
     std::memcpy(&word, w, 4);
-    uint32_t firsts = ZeroLanes(word ^ wa_);
-    if (wb_ != wa_) firsts |= ZeroLanes(word ^ wb_);
-    uint32_t seconds = ZeroLanes(word ^ wc_);
-    if (wd_ != wc_) seconds |= ZeroLanes(word ^ wd_);
+    uint32_t firsts = ZeroLanes(word ^ firstLanes_);
+    if (firstOtherCaseLanes_ != firstLanes_) firsts |= ZeroLanes(word ^ firstOtherCaseLanes_);
+    uint32_t seconds = ZeroLanes(word ^ secondLanes_);
+    if (secondOtherCaseLanes_ != secondLanes_) seconds |= ZeroLanes(word ^ secondOtherCaseLanes_);
     return firsts & ((seconds >> 8) | pairs_);
   }
 
-  const Matcher& m_;
-  const uint32_t wa_, wb_;  // the first byte's values, repeated in every lane
-  const uint32_t wc_, wd_;  // the second byte's values
+  const Matcher& matcher_;
+  // The sought text's first byte and its other case, each repeated in every lane; then the
+  // same for its second byte.
+  const uint32_t firstLanes_, firstOtherCaseLanes_;
+  const uint32_t secondLanes_, secondOtherCaseLanes_;
   const uint32_t pairs_;    // lanes that count without a second byte
   const uint8_t* limit_;    // one past the last place an occurrence may start
   const uint8_t* known_;    // a character start at or before the next place examined
@@ -210,11 +214,11 @@ class Occurrences {
 // of a text of total length L. Tries a match at every character boundary counted from the
 // window start; a forward search returns the first match, a reverse search the last one
 // (matches may overlap). Returns the 1-based position in the whole text, or -1.
-int32_t SearchWindow(const uint8_t* text, uint32_t from, uint32_t length, const Matcher& m,
+int32_t SearchWindow(const uint8_t* text, uint32_t from, uint32_t length, const Matcher& matcher,
                      bool reverse) {
   if (length == 0) return -1;
-  if (m.m == 0) return 1;
-  Occurrences scan(text + from, text + from + length, m);
+  if (matcher.length == 0) return 1;
+  Occurrences scan(text + from, text + from + length, matcher);
   int32_t found = -1;
   while (const uint8_t* c = scan.Next()) {
     found = static_cast<int32_t>(c - text) + 1;
@@ -233,7 +237,7 @@ int64_t StartOffset(const Args& a, int32_t i, int64_t omitted) {
 void Find(ArgRecord* result, const Args& a, bool reverse) {
   Bytes text = TextBytes(a, 0);
   Bytes sought = TextBytes(a, 1);
-  Matcher m(sought.p, sought.n, a.FlagExactlyOne(3));
+  Matcher matcher(sought.p, sought.n, a.FlagExactlyOne(3));
   uint32_t from = 0, length = 0;
   if (!reverse) {
     int64_t b = StartOffset(a, 2, 0);
@@ -246,7 +250,7 @@ void Find(ArgRecord* result, const Args& a, bool reverse) {
     int64_t b = StartOffset(a, 2, text.n);
     length = static_cast<uint32_t>(b < text.n ? b : text.n);
   }
-  SetInt(result, SearchWindow(text.p, from, length, m, reverse));
+  SetInt(result, SearchWindow(text.p, from, length, matcher, reverse));
 }
 
 // Copies the text and re-cases its ASCII letters in place. A byte of 0x80 or more takes the
@@ -383,7 +387,7 @@ CORE_COMMAND(ReplaceSubtext) {
     SetPointer(result, NewText(text.p, text.n));
     return;
   }
-  Matcher m(sought.p, sought.n, !a.Flag(5));
+  Matcher matcher(sought.p, sought.n, !a.Flag(5));
   const uint8_t* run = text.p + pos;  // start of the unmatched bytes not yet copied
   const uint8_t* end = text.p + text.n;
   // A shorter or equal replacement never makes the result longer than the text. For a longer
@@ -398,12 +402,12 @@ CORE_COMMAND(ReplaceSubtext) {
   }
   out.Reserve(static_cast<uint32_t>(std::min<uint64_t>(room, 0xFFFFFFFFu)));
   out.Append(text.p, static_cast<uint32_t>(pos));
-  Occurrences scan(run, end, m);
+  Occurrences scan(run, end, matcher);
   bool scannedToEnd = true;
   while (const uint8_t* c = scan.Next()) {
     out.Append(run, static_cast<uint32_t>(c - run));
     out.Append(repl.p, repl.n);
-    run = c + m.m;
+    run = c + matcher.length;
     scan.ResumeAt(run);
     if (left > 0 && --left == 0) {
       scannedToEnd = false;
@@ -412,7 +416,7 @@ CORE_COMMAND(ReplaceSubtext) {
   }
   // A scan for a one-byte text reaches the last byte; if that is a lone first byte (it did
   // not match), the scan drops it. A longer sought text ends the scan before it.
-  if (scannedToEnd && m.m == 1 && run < end && IsLead(end[-1]) && StartsCharacter(run, end - 1)) {
+  if (scannedToEnd && matcher.length == 1 && run < end && IsLead(end[-1]) && StartsCharacter(run, end - 1)) {
     --end;
   }
   out.Append(run, static_cast<uint32_t>(end - run));
@@ -443,13 +447,13 @@ CORE_COMMAND(SplitText) {
     if (delim.n == 0) {
       add(end);
     } else {
-      Matcher m(delim.p, delim.n, false);
+      Matcher matcher(delim.p, delim.n, false);
       const uint8_t* seg = text.p;
-      Occurrences scan(seg, end, m);
+      Occurrences scan(seg, end, matcher);
       bool partsLeft = true;
       while (const uint8_t* c = scan.Next()) {
         add(c);
-        seg = c + m.m;
+        seg = c + matcher.length;
         scan.ResumeAt(seg);
         if (limited && --parts == 0) {
           partsLeft = false;

@@ -6,19 +6,19 @@
 
 namespace fw {
 namespace {
-App* theApp = nullptr;
+App* g_currentApp = nullptr;
 }
 
 App::App() {
-  assert(!theApp);
-  theApp = this;
+  assert(!g_currentApp);
+  g_currentApp = this;
 }
 
 App::~App() {
-  if (theApp == this) theApp = nullptr;
+  if (g_currentApp == this) g_currentApp = nullptr;
 }
 
-App* CurrentApp() { return theApp; }
+App* CurrentApp() { return g_currentApp; }
 
 BOOL App::OnIdle(int32_t count) {
   // The framework keeps no temporary objects; one pass of idle work is all there is.

@@ -20,7 +20,7 @@ std::unordered_map<HWND, WindowObject*>& HandleMap() {
 }
 
 // The object being created on this thread, handed to the first message of its window.
-thread_local WindowObject* pendingCreate = nullptr;
+thread_local WindowObject* g_pendingCreate = nullptr;
 
 }  // namespace
 
@@ -54,10 +54,10 @@ bool WindowObject::Create(DWORD exStyle, const char* className, const char* titl
   if (!instance) instance = ::GetModuleHandleW(nullptr);
   std::wstring wideClass = WideFromGbk(className);
   std::wstring wideTitle = WideFromGbk(title);
-  pendingCreate = this;
+  g_pendingCreate = this;
   HWND hwnd = ::CreateWindowExW(exStyle, wideClass.c_str(), title ? wideTitle.c_str() : nullptr, style, x, y,
                                 width, height, parent, menu, instance, this);
-  pendingCreate = nullptr;
+  g_pendingCreate = nullptr;
   if (!hwnd) {
     hwnd_ = nullptr;
     return false;
@@ -138,9 +138,9 @@ LRESULT WindowObject::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 LRESULT CALLBACK WindowObject::StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   WindowObject* self = FromHandlePermanent(hwnd);
-  if (!self && pendingCreate) {
-    self = pendingCreate;
-    pendingCreate = nullptr;
+  if (!self && g_pendingCreate) {
+    self = g_pendingCreate;
+    g_pendingCreate = nullptr;
     self->MapHandle(hwnd);
   }
   if (!self) return ::DefWindowProcW(hwnd, msg, wParam, lParam);

@@ -69,7 +69,7 @@ bool Measure(HWND window, FrameLayout* out) {
 }
 
 // One caption button: a soft rounded plate with its glyph drawn in lines.
-enum class Glyph { Close, Maximize, Restore, Minimize };
+enum class Glyph { kClose, kMaximize, kRestore, kMinimize };
 
 // Under the mouse the plate lights up, in red for the close button as users expect; held
 // down it darkens.
@@ -77,7 +77,7 @@ void DrawCaptionButton(HDC dc, const RECT& rc, Glyph glyph, COLORREF back, COLOR
                        bool hot, bool pressed) {
   if (rc.right - rc.left < 6 || rc.bottom - rc.top < 6) return;
   COLORREF plateColour = Mix(back, ink, 1, 6), edgeColour = Mix(back, ink, 1, 3);
-  bool close = glyph == Glyph::Close;
+  bool close = glyph == Glyph::kClose;
   if (pressed && enabled) {
     plateColour = close ? RGB(0x94, 0x1E, 0x12) : Mix(back, 0, 1, 3);
     edgeColour = close ? RGB(0xC4, 0x2B, 0x1C) : Mix(back, ink, 1, 3);
@@ -105,7 +105,7 @@ void DrawCaptionButton(HDC dc, const RECT& rc, Glyph glyph, COLORREF back, COLOR
   oldPen = SelectObject(dc, pen);
   HGDIOBJ oldFill = SelectObject(dc, GetStockObject(NULL_BRUSH));
   switch (glyph) {
-    case Glyph::Close:
+    case Glyph::kClose:
       // Two strokes a pixel apart on each diagonal give a crisp cross at small sizes.
       for (int d = 0; d < 2; ++d) {
         MoveToEx(dc, l + d, t, nullptr);
@@ -114,16 +114,16 @@ void DrawCaptionButton(HDC dc, const RECT& rc, Glyph glyph, COLORREF back, COLOR
         LineTo(dc, l - 1 + d, b + 1);
       }
       break;
-    case Glyph::Maximize:
+    case Glyph::kMaximize:
       Rectangle(dc, l, t, r + 1, b + 1);
       MoveToEx(dc, l, t + 1, nullptr);
       LineTo(dc, r + 1, t + 1);
       break;
-    case Glyph::Restore:
+    case Glyph::kRestore:
       Rectangle(dc, l + 2, t, r + 1, b - 1);
       Rectangle(dc, l, t + 2, r - 1, b + 1);
       break;
-    case Glyph::Minimize:
+    case Glyph::kMinimize:
       MoveToEx(dc, l, b, nullptr);
       LineTo(dc, r + 1, b);
       MoveToEx(dc, l, b - 1, nullptr);
@@ -220,15 +220,15 @@ void PaintCaptionFrame(HWND window, HDC target, const Palette& palette, bool act
     };
     int textRight = w - 2;
     if (l.close.right > l.close.left) {
-      DrawCaptionButton(mem, local(l.close), Glyph::Close, bottom, ink, true, hotButton == HTCLOSE,
+      DrawCaptionButton(mem, local(l.close), Glyph::kClose, bottom, ink, true, hotButton == HTCLOSE,
                         pressed && hotButton == HTCLOSE);
       textRight = local(l.close).left - 2;
     }
     if (l.hasMinMax) {
       LONG style = GetWindowLongW(window, GWL_STYLE);
-      DrawCaptionButton(mem, local(l.maximize), IsZoomed(window) ? Glyph::Restore : Glyph::Maximize, bottom, ink,
+      DrawCaptionButton(mem, local(l.maximize), IsZoomed(window) ? Glyph::kRestore : Glyph::kMaximize, bottom, ink,
                         (style & WS_MAXIMIZEBOX) != 0, hotButton == HTMAXBUTTON, pressed && hotButton == HTMAXBUTTON);
-      DrawCaptionButton(mem, local(l.minimize), Glyph::Minimize, bottom, ink, (style & WS_MINIMIZEBOX) != 0,
+      DrawCaptionButton(mem, local(l.minimize), Glyph::kMinimize, bottom, ink, (style & WS_MINIMIZEBOX) != 0,
                         hotButton == HTMINBUTTON, pressed && hotButton == HTMINBUTTON);
       textRight = local(l.minimize).left - 2;
     }

@@ -104,17 +104,17 @@ uint32_t Crc32(const uint8_t* data, size_t size, size_t skipOffset) {
 // Checks the header in order of cheapness (size, magic, version, declared size, checksum),
 // then walks the sections. The result goes to `out` only when everything checked out.
 SkinStatus ParseSkin(const uint8_t* data, uint32_t size, SkinScheme* out) {
-  if (!data || size < kSkinHeaderSize) return SkinStatus::NoData;
-  if (size > kSkinMaxSize) return SkinStatus::BadSize;
+  if (!data || size < kSkinHeaderSize) return SkinStatus::kNoData;
+  if (size > kSkinMaxSize) return SkinStatus::kBadSize;
 
   Cursor c(data, size);
-  if (c.U32() != kSkinMagic) return SkinStatus::BadMagic;
+  if (c.U32() != kSkinMagic) return SkinStatus::kBadMagic;
   uint16_t version = c.U16();
   uint16_t headerSize = c.U16();
-  if (version != kSkinVersion || headerSize != kSkinHeaderSize) return SkinStatus::BadVersion;
-  if (c.U32() != size) return SkinStatus::BadSize;
+  if (version != kSkinVersion || headerSize != kSkinHeaderSize) return SkinStatus::kBadVersion;
+  if (c.U32() != size) return SkinStatus::kBadSize;
   uint32_t checksum = c.U32();
-  if (Crc32(data, size, 12) != checksum) return SkinStatus::BadChecksum;
+  if (Crc32(data, size, 12) != checksum) return SkinStatus::kBadChecksum;
 
   SkinScheme scheme{};
   scheme.cornerRadius = 3;  // used when the block has no metrics section
@@ -131,28 +131,28 @@ SkinStatus ParseSkin(const uint8_t* data, uint32_t size, SkinScheme* out) {
     uint32_t length = c.U32();
     const uint8_t* payload = c.Bytes(length);
     c.Bytes((4 - length % 4) % 4);
-    if (c.Failed()) return SkinStatus::BadContent;
+    if (c.Failed()) return SkinStatus::kBadContent;
     switch (tag) {
       case kTagName:
-        if (length >= sizeof scheme.name) return SkinStatus::BadContent;
+        if (length >= sizeof scheme.name) return SkinStatus::kBadContent;
         std::memcpy(scheme.name, payload, length);
         scheme.name[length] = 0;
         break;
       case kTagColours:
-        if (!ReadColours(payload, length, scheme.colours)) return SkinStatus::BadContent;
+        if (!ReadColours(payload, length, scheme.colours)) return SkinStatus::kBadContent;
         haveColours = true;
         break;
       case kTagMetrics:
-        if (!ReadMetrics(payload, length, &scheme)) return SkinStatus::BadContent;
+        if (!ReadMetrics(payload, length, &scheme)) return SkinStatus::kBadContent;
         break;
       default:
         break;  // a section of a later version
     }
   }
   // Bytes after the last section mean the header's section count or sizes are wrong.
-  if (!haveColours || c.Remaining() != 0) return SkinStatus::BadContent;
+  if (!haveColours || c.Remaining() != 0) return SkinStatus::kBadContent;
   *out = scheme;
-  return SkinStatus::Ok;
+  return SkinStatus::kOk;
 }
 
 }  // namespace skin

@@ -76,15 +76,15 @@ enum SkinTag : uint16_t { kTagName = 1, kTagColours = 2, kTagMetrics = 3 };
 
 // Why a block was refused; the values are the library's results (0 = accepted).
 enum class SkinStatus : int32_t {
-  Ok = 0,
-  NoData = 1,           // null address, or fewer bytes than a header
-  BadMagic = 2,
-  BadVersion = 3,
-  BadSize = 4,          // declared size differs from the size given, or is out of range
-  BadChecksum = 5,
-  BadContent = 6,       // sections malformed, colour table missing or short, values out of range
-  Unreadable = 7,       // the given address range is not readable memory
-  HookFailed = 8,       // the block was valid but the library could not attach to the thread
+  kOk = 0,
+  kNoData = 1,          // null address, or fewer bytes than a header
+  kBadMagic = 2,
+  kBadVersion = 3,
+  kBadSize = 4,         // declared size differs from the size given, or is out of range
+  kBadChecksum = 5,
+  kBadContent = 6,      // sections malformed, colour table missing or short, values out of range
+  kUnreadable = 7,      // the given address range is not readable memory
+  kHookFailed = 8,      // the block was valid but the library could not attach to the thread
 };
 
 // A decoded scheme.

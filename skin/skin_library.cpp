@@ -46,14 +46,14 @@ extern "C" int32_t __stdcall SkinH_AttachRes(const uint8_t* data, uint32_t size,
   (void)reserved2;
   (void)reserved3;
   using skin::SkinStatus;
-  if (!data || size < skin::kSkinHeaderSize) return static_cast<int32_t>(SkinStatus::NoData);
-  if (size > skin::kSkinMaxSize) return static_cast<int32_t>(SkinStatus::BadSize);
-  if (!IsReadable(data, size)) return static_cast<int32_t>(SkinStatus::Unreadable);
+  if (!data || size < skin::kSkinHeaderSize) return static_cast<int32_t>(SkinStatus::kNoData);
+  if (size > skin::kSkinMaxSize) return static_cast<int32_t>(SkinStatus::kBadSize);
+  if (!IsReadable(data, size)) return static_cast<int32_t>(SkinStatus::kUnreadable);
   skin::SkinScheme scheme;
   SkinStatus status = skin::ParseSkin(data, size, &scheme);
-  if (status != SkinStatus::Ok) return static_cast<int32_t>(status);
-  if (!skin::AttachToThread(scheme, g_module)) return static_cast<int32_t>(SkinStatus::HookFailed);
-  return static_cast<int32_t>(SkinStatus::Ok);
+  if (status != SkinStatus::kOk) return static_cast<int32_t>(status);
+  if (!skin::AttachToThread(scheme, g_module)) return static_cast<int32_t>(SkinStatus::kHookFailed);
+  return static_cast<int32_t>(SkinStatus::kOk);
 }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {

@@ -13,7 +13,7 @@ namespace {
 // Frames answer colour requests and paint the background; buttons are painted whole; edit
 // boxes get colours and a border; rich edit boxes only the border (their colours are their
 // owner's business).
-enum class Role : uint8_t { Frame, Button, Edit, RichEditFrame };
+enum class Role : uint8_t { kFrame, kButton, kEdit, kRichEditFrame };
 
 constexpr int kMaxLevels = 4;
 
@@ -117,7 +117,7 @@ void Install(HWND window, Role role, bool created) {
     HeapFree(GetProcessHeap(), 0, state);
     return;
   }
-  if (role == Role::Frame && HasSkinnedCaption(window)) {
+  if (role == Role::kFrame && HasSkinnedCaption(window)) {
     state->ncActive = GetActiveWindow() == window;
     AllowOwnFrame(window);
   }
@@ -155,7 +155,7 @@ bool StartsWith(const wchar_t* name, const wchar_t* prefix) {
 bool CanContain(HWND parent) {
   if (!parent || !IsWindow(parent)) return false;
   WindowState* state = StateOf(parent);
-  if (state) return state->role == Role::Frame;
+  if (state) return state->role == Role::kFrame;
   wchar_t name[64] = {};
   if (!GetClassNameW(parent, name, 64)) return false;
   static const wchar_t* const kSystemPrefixes[] = {
@@ -179,21 +179,21 @@ bool Classify(HWND window, LONG style, HWND parent, Role* role) {
   if (!GetClassNameW(window, name, 64)) return false;
   if (!(style & WS_CHILD)) {
     if (ClassIs(name, L"#32770") || (style & WS_CAPTION) == WS_CAPTION) {
-      *role = Role::Frame;
+      *role = Role::kFrame;
       return !StartsWith(name, L"IME") && !ClassIs(name, L"#32768");
     }
     return false;
   }
   if (ClassIs(name, L"Button") && IsPushButtonStyle(style) && CanContain(parent)) {
-    *role = Role::Button;
+    *role = Role::kButton;
     return true;
   }
   if (ClassIs(name, L"Edit") && CanContain(parent)) {
-    *role = Role::Edit;
+    *role = Role::kEdit;
     return true;
   }
   if (StartsWith(name, L"RichEdit") && CanContain(parent)) {
-    *role = Role::RichEditFrame;
+    *role = Role::kRichEditFrame;
     return true;
   }
   return false;
@@ -202,7 +202,7 @@ bool Classify(HWND window, LONG style, HWND parent, Role* role) {
 // Styles a control's parent as a frame so that it answers the control's colour requests.
 void EnsureFrame(HWND parent) {
   if (StateOf(parent)) return;
-  Install(parent, Role::Frame, false);
+  Install(parent, Role::kFrame, false);
   InvalidateRect(parent, nullptr, TRUE);
 }
 
@@ -211,18 +211,16 @@ void EnsureFrame(HWND parent) {
 void StyleWindow(HWND window, LONG style, HWND parent, bool created) {
   Role role;
   if (!Classify(window, style, parent, &role)) return;
-  if (role != Role::Frame) EnsureFrame(parent);
+  if (role != Role::kFrame) EnsureFrame(parent);
   Install(window, role, created);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Window procedures of the three roles (run in the active layer only).
-// ---------------------------------------------------------------------------------------------
+// The window procedures of the three roles follow; they run in the active layer only.
 
 // Only edit boxes the skin styles get the edit colours (not a combo box's edit, for instance).
 bool IsStyledEdit(HWND control) {
   WindowState* state = StateOf(control);
-  return state && state->role == Role::Edit;
+  return state && state->role == Role::kEdit;
 }
 
 // Messages with which the system redraws a title bar by itself (text, icon, caption button
@@ -458,7 +456,7 @@ LRESULT ButtonProc(WindowState* state, const Level& next, HWND window, UINT mess
 // enabled state changes.
 LRESULT EditProc(WindowState* state, const Level& next, HWND window, UINT message, WPARAM wParam,
                  LPARAM lParam) {
-  if (message == WM_ERASEBKGND && state->role == Role::Edit) {
+  if (message == WM_ERASEBKGND && state->role == Role::kEdit) {
     // An owner that fills the box itself on erase would flash its own colour first.
     bool plain = IsWindowEnabled(window) && !(GetWindowLongW(window, GWL_STYLE) & ES_READONLY);
     RECT rc;
@@ -475,7 +473,7 @@ LRESULT EditProc(WindowState* state, const Level& next, HWND window, UINT messag
     case EM_SETREADONLY:
     case WM_STYLECHANGED:
       if (StateOf(window) == state && IsWindowVisible(window) && g_palette)
-        PaintEditFrame(window, *g_palette, state->role == Role::RichEditFrame);
+        PaintEditFrame(window, *g_palette, state->role == Role::kRichEditFrame);
       if (message == EM_SETREADONLY) InvalidateRect(window, nullptr, TRUE);
       break;
     default:
@@ -501,17 +499,16 @@ LRESULT Dispatch(int level, HWND window, UINT message, WPARAM wParam, LPARAM lPa
   if (!g_palette || message == WM_DESTROY || !KeepOnTop(window, state, level))
     return CallNext(next, window, message, wParam, lParam);
   switch (state->role) {
-    case Role::Frame: return FrameProc(state, next, window, message, wParam, lParam);
-    case Role::Button: return ButtonProc(state, next, window, message, wParam, lParam);
-    case Role::Edit:
-    case Role::RichEditFrame: return EditProc(state, next, window, message, wParam, lParam);
+    case Role::kFrame: return FrameProc(state, next, window, message, wParam, lParam);
+    case Role::kButton: return ButtonProc(state, next, window, message, wParam, lParam);
+    case Role::kEdit:
+    case Role::kRichEditFrame: return EditProc(state, next, window, message, wParam, lParam);
   }
   return CallNext(next, window, message, wParam, lParam);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Hooks.
-// ---------------------------------------------------------------------------------------------
+// The thread hooks follow: each new window of a hooked thread is styled as it is created, and
+// attaching styles the windows that already exist.
 
 // The calling thread's CBT hook, for passing the call on.
 HHOOK HookOfThread() {

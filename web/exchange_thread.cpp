@@ -26,9 +26,9 @@ constexpr uint32_t kMaxIdleHelpers = 16;
 
 // Idle helpers kept for the next legs; used by the window's thread only. Starting a thread and
 // its event for every leg would cost more than a small page's own work.
-Helper* idleHelpers[kMaxIdleHelpers];
-uint32_t idleCount = 0;
-uint32_t legFinished = 0;
+Helper* g_idleHelpers[kMaxIdleHelpers];
+uint32_t g_idleCount = 0;
+uint32_t g_legFinished = 0;
 
 // Room for `more` further body bytes; false when the C++ heap has none.
 bool MakeRoom(ExchangeRecord* r, uint32_t more) {
@@ -188,22 +188,22 @@ bool TakeHelperCalls(HelperCalls* calls) {
 }
 
 uint32_t LegFinishedEvent() {
-  if (!legFinished) legFinished = dll::CreateEventA(nullptr, 0, 0, nullptr);
-  return legFinished;
+  if (!g_legFinished) g_legFinished = dll::CreateEventA(nullptr, 0, 0, nullptr);
+  return g_legFinished;
 }
 
 void StartLeg(ExchangeRecord* record) {
   record->ClearResults();
-  Helper* helper = idleCount ? idleHelpers[--idleCount] : StartHelper(record->calls);
+  Helper* helper = g_idleCount ? g_idleHelpers[--g_idleCount] : StartHelper(record->calls);
   if (!helper || !LegFinishedEvent()) {
-    if (helper) idleHelpers[idleCount++] = helper;
+    if (helper) g_idleHelpers[g_idleCount++] = helper;
     record->helper = nullptr;
     RunLeg(record);
     record->state = kLegDone;
     return;
   }
   record->helper = helper;
-  record->finishedEvent = legFinished;
+  record->finishedEvent = g_legFinished;
   record->state = kLegBusy;
   helper->record = record;
   dll::SetEvent(helper->go);
@@ -213,8 +213,8 @@ void ReleaseHelper(ExchangeRecord* record) {
   Helper* helper = record->helper;
   record->helper = nullptr;
   if (!helper) return;
-  if (idleCount < kMaxIdleHelpers) {
-    idleHelpers[idleCount++] = helper;
+  if (g_idleCount < kMaxIdleHelpers) {
+    g_idleHelpers[g_idleCount++] = helper;
     return;
   }
   helper->record = nullptr;

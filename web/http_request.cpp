@@ -31,7 +31,7 @@ constexpr const char* kBadMethodNotice =
 constexpr uint32_t kNoLimit = 0xFFFFFFFF;
 
 // Whether the last call that returned read a whole response.
-bool lastPageComplete = false;
+bool g_lastPageComplete = false;
 
 // A text variable of the caller, or a local one when the parameter was not given; the local
 // one is freed at the end, which drops what the routine wrote into it.
@@ -108,7 +108,7 @@ uint8_t* 网页_访问(char** urlVariable, int32_t method, char** proxyVariable,
   // during this one.
   struct Completeness {
     bool complete = false;
-    ~Completeness() { lastPageComplete = complete; }
+    ~Completeness() { g_lastPageComplete = complete; }
   } note;
   TextParameter url(urlVariable), proxy(proxyVariable), headers(requestHeadersVariable),
       postData(postDataVariable), cookies(cookiesVariable), responseHeaders(responseHeadersVariable);
@@ -131,7 +131,7 @@ uint8_t* 网页_访问(char** urlVariable, int32_t method, char** proxyVariable,
   return ConvertBody(exchange.TakeBody(), charsetConversion);
 }
 
-bool LastPageComplete() { return lastPageComplete; }
+bool LastPageComplete() { return g_lastPageComplete; }
 
 namespace web {
 

@@ -87,7 +87,7 @@ void Release(CoreCommandId id, const ArgRecord& r) {
   Heap(SVC_FREE, reinterpret_cast<uint32_t>(r.block), 0);
 }
 
-volatile uint32_t gSink;
+volatile uint32_t g_sink;
 
 // The least a one-pass command over GBK text does: one walk over its characters, counting
 // blanks so the loop stays.
@@ -103,13 +103,13 @@ void WalkCharacters(const std::string& s) {
       ++p;
     }
   }
-  gSink = blanks;
+  g_sink = blanks;
 }
 
 // The least SplitText over GBK text can cost with its allocations: the same walk, and at each
 // CR LF at a character boundary one block for the member (none for an empty one) of the size
 // the command gives it, then the array block. The blocks are freed after the timing.
-std::vector<void*> gFloorBlocks;
+std::vector<void*> g_floorBlocks;
 
 void WalkAllocatingMembers(const std::string& s) {
   const uint8_t* p = reinterpret_cast<const uint8_t*>(s.c_str());
@@ -117,7 +117,7 @@ void WalkAllocatingMembers(const std::string& s) {
   uint32_t members = 0;
   auto add = [&](const uint8_t* end) {
     ++members;
-    if (end != member) gFloorBlocks.push_back(HeapAlloc(GetProcessHeap(), 0, end - member + 1));
+    if (end != member) g_floorBlocks.push_back(HeapAlloc(GetProcessHeap(), 0, end - member + 1));
   };
   while (*p) {
     if (*p >= 0x80) {
@@ -132,23 +132,23 @@ void WalkAllocatingMembers(const std::string& s) {
     }
   }
   if (*member) add(reinterpret_cast<const uint8_t*>(s.c_str()) + s.size());
-  gFloorBlocks.push_back(HeapAlloc(GetProcessHeap(), 0, 8 + 4 * members));
+  g_floorBlocks.push_back(HeapAlloc(GetProcessHeap(), 0, 8 + 4 * members));
 }
 
 void FreeFloorBlocks() {
-  for (void* block : gFloorBlocks) HeapFree(GetProcessHeap(), 0, block);
-  gFloorBlocks.clear();
+  for (void* block : g_floorBlocks) HeapFree(GetProcessHeap(), 0, block);
+  g_floorBlocks.clear();
 }
 
 // The string_view counterparts of the four commands over ASCII text.
-void ViewFind(std::string_view s, std::string_view what) { gSink = static_cast<uint32_t>(s.find(what)); }
-void ViewFindReverse(std::string_view s, std::string_view what) { gSink = static_cast<uint32_t>(s.rfind(what)); }
+void ViewFind(std::string_view s, std::string_view what) { g_sink = static_cast<uint32_t>(s.find(what)); }
+void ViewFindReverse(std::string_view s, std::string_view what) { g_sink = static_cast<uint32_t>(s.rfind(what)); }
 void ViewSplit(std::string_view s, std::string_view at) {
   std::vector<std::string_view> pieces;
   for (size_t end; (end = s.find(at)) != std::string_view::npos; s.remove_prefix(end + at.size()))
     pieces.push_back(s.substr(0, end));
   if (!s.empty()) pieces.push_back(s);
-  gSink = static_cast<uint32_t>(pieces.size());
+  g_sink = static_cast<uint32_t>(pieces.size());
 }
 void ViewReplace(std::string_view s, std::string_view what, std::string_view with) {
   std::string out;
@@ -158,7 +158,7 @@ void ViewReplace(std::string_view s, std::string_view what, std::string_view wit
     out.append(with);
   }
   out.append(s);
-  gSink = static_cast<uint32_t>(out.size());
+  g_sink = static_cast<uint32_t>(out.size());
 }
 
 struct Case {
@@ -226,7 +226,7 @@ int main() {
        {TextArg(h), TextArg("span"), TextArg("div"), OmittedArg(), OmittedArg(), BoolArg(true)},
        [](const std::string& s) { ViewReplace(s, "span", "div"); }, 0},
   };
-  gFloorBlocks.reserve(kTextSize / 8);
+  g_floorBlocks.reserve(kTextSize / 8);
   for (const Case& c : kCases) {
     Measure(c, c.floor == WalkCharacters || c.floor == WalkAllocatingMembers ? gbk : html);
   }

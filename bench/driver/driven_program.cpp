@@ -1,7 +1,8 @@
 #include "driven_program.h"
 
 #include <cstring>
-#include <vector>
+
+#include "process_window.h"
 
 namespace bench {
 namespace {
@@ -10,49 +11,6 @@ double Frequency() {
   LARGE_INTEGER f;
   QueryPerformanceFrequency(&f);
   return static_cast<double>(f.QuadPart);
-}
-
-struct WindowSearch {
-  DWORD pid;
-  const char* title;
-  HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<WindowSearch*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  char title[128] = {};
-  if (pid == search->pid && IsWindowVisible(window) && GetWindowTextA(window, title, sizeof title) &&
-      std::strcmp(title, search->title) == 0) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-struct ChildSearch {
-  const char* cls;
-  const char* text;
-  HWND found;
-};
-
-BOOL CALLBACK MatchChild(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<ChildSearch*>(param);
-  char cls[64] = {}, text[64] = {};
-  GetClassNameA(window, cls, sizeof cls);
-  SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-  if (!lstrcmpiA(cls, search->cls) && (!search->text || !std::strcmp(text, search->text))) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-HWND Child(HWND parent, const char* cls, const char* text = nullptr) {
-  ChildSearch search{cls, text, nullptr};
-  EnumChildWindows(parent, MatchChild, reinterpret_cast<LPARAM>(&search));
-  return search.found;
 }
 
 }  // namespace
@@ -76,18 +34,16 @@ bool DrivenProgram::Start(const std::string& commandLine) {
 bool DrivenProgram::WaitForWindow(const char* title, int pollMs, int limitMs) {
   const double limit = Now() + limitMs / 1000.0;
   for (;;) {
-    WindowSearch search{pi_.dwProcessId, title, nullptr};
-    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.found) {
+    window_ = FindWindowOfProcess(pi_.dwProcessId, [&](HWND w) { return CaptionOf(w) == title; });
+    if (window_) {
       windowSeenAt_ = Now();
-      window_ = search.found;
       break;
     }
     if (Now() > limit || WaitForSingleObject(pi_.hProcess, static_cast<DWORD>(pollMs)) == WAIT_OBJECT_0)
       return false;
   }
-  input_ = Child(window_, "Edit");
-  output_ = Child(window_, "RichEdit20A");
+  input_ = FindChildWindow(window_, "Edit");
+  output_ = FindChildWindow(window_, "RichEdit20A");
   return true;
 }
 
@@ -96,12 +52,12 @@ void DrivenProgram::Type(const std::string& text) {
 }
 
 void DrivenProgram::Click(const char* caption) {
-  PostMessageA(Child(window_, "Button", caption), BM_CLICK, 0, 0);
+  PostMessageA(FindChildWindow(window_, "Button", caption), BM_CLICK, 0, 0);
 }
 
 void DrivenProgram::ClickAndWait(const char* caption) {
   DWORD_PTR ignored;
-  SendMessageTimeoutA(Child(window_, "Button", caption), BM_CLICK, 0, 0, SMTO_NORMAL, 60000, &ignored);
+  SendMessageTimeoutA(FindChildWindow(window_, "Button", caption), BM_CLICK, 0, 0, SMTO_NORMAL, 60000, &ignored);
 }
 
 // The output box's text as another process can read it, with its line breaks counted. The

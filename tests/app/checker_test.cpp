@@ -7,10 +7,10 @@
 
 #include "checker_driver/checker_driver.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -87,6 +87,16 @@ std::string SlowPage(const char* address, int pieces, int pauseMs) {
 }
 
 using checker_driver::Checker;
+
+// The end of a check cut short: once the stand-in has received `requests` requests (the next
+// ID's page is on its way), the window still answers and the exit button ends the program with
+// code 0.
+void ExpectAnswersThenExits(Checker& checker, size_t requests) {
+  ASSERT_TRUE(WaitForRequests(requests));
+  EXPECT_TRUE(checker.Answers());
+  checker.Click("退出");
+  EXPECT_EQ(checker.WaitForExit(), 0u);
+}
 
 constexpr COLORREF kRed = 0x0000FF, kGreen = 0x00FF00, kGrey = 0xC0C0C0, kYellow = 0x00FFFF;
 const std::vector<COLORREF> kKnown = {kRed, kGreen, kGrey, kYellow};
@@ -221,10 +231,7 @@ TEST_F(CheckerTest, ASilentServerNeitherHoldsTheWindowNorTheCheckNorTheExit) {
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(checker.Answers()) << "probe " << i;
   std::vector<std::string> expected = {"账号 hostile-silent-1 检测失败！", "账号 taken6 已注册！"};
   EXPECT_EQ(checker.WaitForLines(2, 120000), expected);
-  ASSERT_TRUE(WaitForRequests(3));
-  EXPECT_TRUE(checker.Answers());
-  checker.Click("退出");
-  EXPECT_EQ(checker.WaitForExit(), 0u);
+  ExpectAnswersThenExits(checker, 3);
 }
 
 // A page that arrives one byte every 100 ms: the window answers all along,
@@ -245,10 +252,7 @@ TEST_F(CheckerTest, ADrippingPageKeepsTheWindowLiveAndTheExitImmediate) {
   EXPECT_GT(probes, 10);
   std::vector<std::string> expected = {"账号 hostile-drip-1 已注册！"};
   EXPECT_EQ(checker.Lines(), expected);
-  ASSERT_TRUE(WaitForRequests(2));
-  EXPECT_TRUE(checker.Answers());
-  checker.Click("退出");
-  EXPECT_EQ(checker.WaitForExit(), 0u);
+  ExpectAnswersThenExits(checker, 2);
 }
 
 TEST_F(CheckerTest, UsageLinesAppendOnEveryClickAndACheckClearsTheBox) {
@@ -439,11 +443,13 @@ TEST_F(CheckerTest, InParallelLinesKeepInputOrderAndTheirVerdicts) {
   EXPECT_EQ(checker.WaitForLines(expected.size(), 30000), expected);
   EXPECT_EQ(checker.LineColours(expected.size(), kKnown),
             (std::vector<COLORREF>{kRed, kRed, kGreen, kGrey, kRed, kGrey, kGreen, kRed, kGreen}));
-  // WinINet may send a request again on a fresh connection when a kept-alive one is reset
-  // under it, so the reset IDs can reach the service twice: each address is counted once.
-  std::vector<std::string> sent = RequestLines();
-  EXPECT_EQ(std::set<std::string>(sent.begin(), sent.end()).size(), 16u)
-      << ::testing::PrintToString(sent);
+  // A connection reset before any answer is asked again by WinINet itself when the connection
+  // was a reused one, so down2's profile counts once however often it arrived.
+  const std::vector<std::string> requests = RequestLines();
+  const std::string down2 = "GET /p/%64%6F%77%6E%32?from=tieba HTTP/1.1";
+  const size_t down2Asks = std::count(requests.begin(), requests.end(), down2);
+  EXPECT_GE(down2Asks, 1u);
+  EXPECT_EQ(requests.size() - down2Asks + 1, 16u) << ::testing::PrintToString(requests);
 }
 
 // With every exchange in flight waiting (for the status line, or in the middle of a body), the

@@ -30,26 +30,11 @@ std::wstring TextOf(HWND window) {
   return buffer.data();
 }
 
-struct Search {
-  std::wstring cls, text;
-  HWND found;
-};
-
-BOOL CALLBACK MatchChild(HWND hwnd, LPARAM param) {
-  auto* s = reinterpret_cast<Search*>(param);
-  wchar_t cls[64] = {};
-  GetClassNameW(hwnd, cls, 64);
-  if (!lstrcmpiW(cls, s->cls.c_str()) && (s->text.empty() || TextOf(hwnd) == s->text)) {
-    s->found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-HWND Child(HWND parent, const wchar_t* cls, const std::wstring& text = L"") {
-  Search s{cls, text, nullptr};
-  EnumChildWindows(parent, MatchChild, reinterpret_cast<LPARAM>(&s));
-  return s.found;
+// The child of `parent` of class `cls` whose text is `text` (any text when empty), or null.
+HWND Child(HWND parent, const char* cls, const std::wstring& text = L"") {
+  return FindChildWindow(parent, [&](HWND child) {
+    return ClassIs(child, cls) && (text.empty() || TextOf(child) == text);
+  });
 }
 
 // The folder the checker runs from: CHECKER_DIR when the setting gives one, else this
@@ -101,25 +86,28 @@ class WideChecker {
   // Waits (30 s at most) for the visible start window; a message box meanwhile is kept in
   // `box` and answered.
   bool WaitForWindow(std::wstring* box) {
-    for (int i = 0; i < 600 && !window_; ++i) {
+    const std::wstring title = W(kTitle);
+    auto answerBox = [&] {
       if (HWND found = FindMessageBox(pi_.dwProcessId)) {
         HWND label = GetDlgItem(found, 0xFFFF);
         *box = label ? TextOf(label) : L"?";
         PostMessageW(found, WM_COMMAND, IDOK, 0);
       }
-      HWND w = FindWindowW(nullptr, W(kTitle).c_str());
-      DWORD pid = 0;
-      if (w) GetWindowThreadProcessId(w, &pid);
-      if (w && pid == pi_.dwProcessId && IsWindowVisible(w)) window_ = w;
-      else if (WaitForSingleObject(pi_.hProcess, 50) == WAIT_OBJECT_0) return false;
-    }
-    input_ = window_ ? Child(window_, L"Edit") : nullptr;
-    output_ = window_ ? Child(window_, L"RichEdit20A") : nullptr;
+    };
+    // The caption as the system keeps it: no message that a busy program would hold.
+    auto isStartWindow = [&](HWND w) {
+      wchar_t caption[256] = {};
+      GetWindowTextW(w, caption, 256);
+      return title == caption;
+    };
+    window_ = WaitForWindowOfProcess(pi_, isStartWindow, 30000, answerBox);
+    input_ = window_ ? Child(window_, "Edit") : nullptr;
+    output_ = window_ ? Child(window_, "RichEdit20A") : nullptr;
     return input_ && output_;
   }
 
   void Type(const std::wstring& text) { SendMessageW(input_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())); }
-  void Click(const char* caption) { PostMessageW(Child(window_, L"Button", W(caption)), BM_CLICK, 0, 0); }
+  void Click(const char* caption) { PostMessageW(Child(window_, "Button", W(caption)), BM_CLICK, 0, 0); }
 
   // The output box's first line once it has one (30 s at most).
   std::wstring WaitForLine() {
@@ -169,7 +157,7 @@ TEST_F(CodePageTest, TheStartWindowAndAChineseCheckAreAsOnAChineseSystem) {
   ASSERT_TRUE(checker.WaitForWindow(&box)) << "message box: " << box.size();
   EXPECT_EQ(TextOf(checker.window()), W(kTitle));
   for (const char* caption : {"说明", "退出", "检测"})
-    EXPECT_NE(Child(checker.window(), L"Button", W(caption)), nullptr) << caption;
+    EXPECT_NE(Child(checker.window(), "Button", W(caption)), nullptr) << caption;
 
   size_t before = RequestLines().size();
   checker.Type(W("张三"));

@@ -19,7 +19,9 @@ case "$setting" in
     checker=$1
     shift
     folder=$(mktemp -d /tmp/checker-folder.XXXXXX)
-    trap 'umount "$folder" 2>/dev/null || true; rm -rf "$folder"' EXIT
+    # Detached at once even while the checker's ending still holds its file (a plain unmount
+    # then fails as busy, and the files could not be removed from a read-only folder).
+    trap 'umount -l "$folder" 2>/dev/null || true; rm -rf "$folder"' EXIT
     if [ "$setting" = hangul-folder ]; then
       folder=$folder/한국
       mkdir "$folder"

@@ -102,9 +102,9 @@ TEST_F(OnTheRuntime, RunDirectoryIsTheProgramsDirectory) {
   EXPECT_EQ(std::string(core::GetRunDirectory().c_str()), TestDirectory());
 }
 
-int gDelivered = 0;
+int g_delivered = 0;
 LRESULT CALLBACK Counting(HWND h, UINT m, WPARAM w, LPARAM l) {
-  if (m == WM_USER + 1) ++gDelivered;
+  if (m == WM_USER + 1) ++g_delivered;
   return DefWindowProcA(h, m, w, l);
 }
 
@@ -120,7 +120,7 @@ TEST_F(OnTheRuntime, ProcessEventsDispatchesAndLeavesQuitQueued) {
   PostMessageA(window, WM_USER + 1, 0, 0);
   PostMessageA(window, WM_USER + 1, 0, 0);
   core::ProcessEvents();
-  EXPECT_EQ(gDelivered, 2);
+  EXPECT_EQ(g_delivered, 2);
   PostQuitMessage(0);
   core::ProcessEvents();
   MSG msg;

@@ -13,11 +13,11 @@ namespace testrt {
 
 namespace {
 
-int32_t gLive = 0;
-std::map<int32_t, int32_t> gRequests;
-std::map<uint32_t, uint8_t> gRegistry;
-std::map<uint64_t, void*> gUnits;
-const char* gRunDirectory = nullptr;
+int32_t g_live = 0;
+std::map<int32_t, int32_t> g_requests;
+std::map<uint32_t, uint8_t> g_registry;
+std::map<uint64_t, void*> g_units;
+const char* g_runDirectory = nullptr;
 
 uint64_t UnitKey(uint32_t w, uint32_t u) { return uint64_t{w} << 32 | u; }
 
@@ -37,18 +37,18 @@ int32_t ToInt(const ArgRecord* r) {
 // Heap requests go to the runtime's own block store, so in a guarded build a command that
 // reads or writes past a block, or uses a freed one, faults in the test that makes it do so.
 int32_t __cdecl StandIn(int32_t code, uint32_t a1, uint32_t a2) {
-  ++gRequests[code];
+  ++g_requests[code];
   switch (code) {
     case SVC_ALLOC: {
       void* p = rt::blocks::Allocate(a1);
       if (!p && a2 == 0) throw FatalError("分配内存失败");
-      if (p) ++gLive;
+      if (p) ++g_live;
       return reinterpret_cast<int32_t>(p);
     }
     case SVC_FREE:
       if (a1) {
         rt::blocks::Release(reinterpret_cast<void*>(a1));
-        --gLive;
+        --g_live;
       }
       return 0;
     case SVC_REALLOC: {
@@ -59,15 +59,15 @@ int32_t __cdecl StandIn(int32_t code, uint32_t a1, uint32_t a2) {
     }
     case SVC_TO_INT: return ToInt(reinterpret_cast<const ArgRecord*>(a1));
     case SVC_KEY_LOOKUP: {
-      auto it = gRegistry.find(a1);
-      return it == gRegistry.end() ? -1 : it->second;
+      auto it = g_registry.find(a1);
+      return it == g_registry.end() ? -1 : it->second;
     }
-    case SVC_KEY_ADD: gRegistry.emplace(a1, static_cast<uint8_t>(a2)); return 0;
-    case SVC_KEY_REMOVE: return gRegistry.erase(a1) ? 1 : 0;
-    case SVC_PROGRAM_DIRECTORY: return reinterpret_cast<int32_t>(gRunDirectory);
+    case SVC_KEY_ADD: g_registry.emplace(a1, static_cast<uint8_t>(a2)); return 0;
+    case SVC_KEY_REMOVE: return g_registry.erase(a1) ? 1 : 0;
+    case SVC_PROGRAM_DIRECTORY: return reinterpret_cast<int32_t>(g_runDirectory);
     case SVC_UNIT_OBJECT_CHECKED: {
-      auto it = gUnits.find(UnitKey(a1, a2));
-      if (it == gUnits.end()) throw FatalError("指定窗口或窗口组件不存在或尚未载入");
+      auto it = g_units.find(UnitKey(a1, a2));
+      if (it == g_units.end()) throw FatalError("指定窗口或窗口组件不存在或尚未载入");
       return reinterpret_cast<int32_t>(&it->second);  // the "window object"
     }
     case SVC_WINDOW_HANDLE:
@@ -80,20 +80,20 @@ int32_t __cdecl StandIn(int32_t code, uint32_t a1, uint32_t a2) {
 }  // namespace
 
 void Attach() {
-  gRequests.clear();
-  gRegistry.clear();
-  gUnits.clear();
-  gRunDirectory = nullptr;
+  g_requests.clear();
+  g_registry.clear();
+  g_units.clear();
+  g_runDirectory = nullptr;
   CoreLibraryNotify(LIB_EVENT_START, reinterpret_cast<uint32_t>(&StandIn), 0);
 }
 
-int32_t LiveBlocks() { return gLive; }
+int32_t LiveBlocks() { return g_live; }
 uint32_t BlockSize(const void* block) { return rt::blocks::Size(block); }
 void FreeBlock(const void* block) { StandIn(SVC_FREE, reinterpret_cast<uint32_t>(block), 0); }
-int32_t RequestCount(int32_t code) { return gRequests[code]; }
-void AddUnit(int32_t w, int32_t u, void* handle) { gUnits[UnitKey(w, u)] = handle; }
-void RegisterKey(uint32_t key, uint8_t kind) { gRegistry.emplace(key, kind); }
-void SetRunDirectory(const char* dir) { gRunDirectory = dir; }
+int32_t RequestCount(int32_t code) { return g_requests[code]; }
+void AddUnit(int32_t w, int32_t u, void* handle) { g_units[UnitKey(w, u)] = handle; }
+void RegisterKey(uint32_t key, uint8_t kind) { g_registry.emplace(key, kind); }
+void SetRunDirectory(const char* dir) { g_runDirectory = dir; }
 
 ArgRecord CallWith(CoreCommandId id, const std::vector<ArgRecord>& args) {
   ArgRecord result{};

@@ -25,11 +25,11 @@ enum Command : uint32_t {
   kCount
 };
 
-char absolutePath[MAX_PATH] = "";
+char g_absolutePath[MAX_PATH] = "";
 
 const char* const kFiles[kCount] = {"bindtest.dll", "bindtest.dll", "bindtest.dll", "bindtest.dll",
                                     "nosuchlib.dll", "",            "bindtest.dll", "",
-                                    "",              absolutePath};
+                                    "",              g_absolutePath};
 const char* const kNames[kCount] = {"Add2",        "Triple",     "#9",         "NoSuchExport",
                                     "Anything",    "NoSuchFunction", "#999",   "lstrlenA",
                                     "GetSystemMetrics", "Triple"};
@@ -48,8 +48,8 @@ extern "C" const ProgramInfo kProgramInfo = {
 extern "C" int32_t __cdecl ProgramEntry() {
   ProgramOtherHelp(HELP_INITIALISE_RUNTIME, nullptr, 0);
   // The library's full path, with its drive letter: loaded only as given.
-  GetModuleFileNameA(nullptr, absolutePath, MAX_PATH);
-  std::strcpy(std::strrchr(absolutePath, '\\') + 1, "bindtest.dll");
+  GetModuleFileNameA(nullptr, g_absolutePath, MAX_PATH);
+  std::strcpy(std::strrchr(g_absolutePath, '\\') + 1, "bindtest.dll");
 
   const char* line = GetCommandLineA();
   int32_t code = 0;

@@ -29,14 +29,14 @@ constexpr int32_t kOutputBox = 0x160117D3;
 constexpr int32_t kEventBox = 0x16010002;
 constexpr int32_t kSelText = 19, kReadOnly = 14, kContent = 9;
 
-int changed = 0, selChanged = 0, focus = 0, blur = 0;
+int g_changed = 0, g_selChanged = 0, g_focus = 0, g_blur = 0;
 
 }  // namespace
 
-extern "C" HandlerReturn __cdecl OnBoxChanged() { ++changed; return kHandlerNoValue; }
-extern "C" HandlerReturn __cdecl OnBoxSelChanged() { ++selChanged; return kHandlerNoValue; }
-extern "C" HandlerReturn __cdecl OnBoxFocus() { ++focus; return kHandlerNoValue; }
-extern "C" HandlerReturn __cdecl OnBoxBlur() { ++blur; return kHandlerNoValue; }
+extern "C" HandlerReturn __cdecl OnBoxChanged() { ++g_changed; return kHandlerNoValue; }
+extern "C" HandlerReturn __cdecl OnBoxSelChanged() { ++g_selChanged; return kHandlerNoValue; }
+extern "C" HandlerReturn __cdecl OnBoxFocus() { ++g_focus; return kHandlerNoValue; }
+extern "C" HandlerReturn __cdecl OnBoxBlur() { ++g_blur; return kHandlerNoValue; }
 
 namespace {
 const LibraryInfo* const kLibraries[2] = {&kCoreLibraryInfo, &kExtUiLibraryInfo};
@@ -119,15 +119,15 @@ TEST_F(FormBoxTest, EventsReachTheProgramsHandlers) {
   HWND box = Box(kEventBox);
   ASSERT_NE(box, nullptr);
   SetFocus(Box(kOutputBox));  // the window may have given this box the focus when shown
-  changed = selChanged = focus = blur = 0;
+  g_changed = g_selChanged = g_focus = g_blur = 0;
   WriteUnitProperty(kWindow, kEventBox, kSelText, -1, reinterpret_cast<uintptr_t>("abc"), 0);
-  EXPECT_GE(changed, 1);
-  EXPECT_GE(selChanged, 1);
+  EXPECT_GE(g_changed, 1);
+  EXPECT_GE(g_selChanged, 1);
   SetFocus(box);
   SetFocus(Box(kOutputBox));
   Pump();
-  EXPECT_EQ(focus, 1);
-  EXPECT_EQ(blur, 1);
+  EXPECT_EQ(g_focus, 1);
+  EXPECT_EQ(g_blur, 1);
 }
 
 // Enter typed into a multi-line box is a line break there, although the window moves the focus

@@ -241,7 +241,7 @@ TEST_F(SkinAttach, LaterSkinReplacesEarlierAndRefusedBlockKeepsIt) {
   std::vector<uint8_t> bad = SkinCopy(5);
   bad[40] ^= 0x55;
   bool balanced = false;
-  EXPECT_EQ(static_cast<int32_t>(skin::SkinStatus::BadChecksum),
+  EXPECT_EQ(static_cast<int32_t>(skin::SkinStatus::kBadChecksum),
             AttachChecked(Attach(), bad.data(), static_cast<uint32_t>(bad.size()), &balanced));
   Pump(60);
   ExpectStyled(w_, SchemeOf(1), "after a refused block");

@@ -117,7 +117,7 @@ TEST(SkinBlobs, AllCarriedSkinsAreAcceptedDistinctAndReadable) {
     EXPECT_EQ(1u, Word(set));
     EXPECT_EQ(Word(set + 4) + 8, kSkinDataByteSetSizes[n - 1]);
     skin::SkinScheme s{};
-    ASSERT_EQ(skin::SkinStatus::Ok, skin::ParseSkin(set + 8, Word(set + 4), &s));
+    ASSERT_EQ(skin::SkinStatus::kOk, skin::ParseSkin(set + 8, Word(set + 4), &s));
     EXPECT_EQ(n, s.number);
     names.insert(s.name);
     backgrounds.insert(s.colours[skin::kWindowBack]);
@@ -156,17 +156,17 @@ TEST(SkinFormat, LaterSectionsAreSkippedAndNamesAreChecked) {
   std::vector<uint8_t> block = SkinCopy(7);
   AppendSection(&block, 40, "a section of a later version");
   skin::SkinScheme s{};
-  EXPECT_EQ(skin::SkinStatus::Ok, skin::ParseSkin(block.data(), static_cast<uint32_t>(block.size()), &s));
+  EXPECT_EQ(skin::SkinStatus::kOk, skin::ParseSkin(block.data(), static_cast<uint32_t>(block.size()), &s));
   EXPECT_EQ(SchemeOf(7).colours[skin::kAccent], s.colours[skin::kAccent]);
 
   // A second name section replaces the first; one of 64 bytes has no room for its end mark.
   AppendSection(&block, skin::kTagName, "Renamed");
-  ASSERT_EQ(skin::SkinStatus::Ok, skin::ParseSkin(block.data(), static_cast<uint32_t>(block.size()), &s));
+  ASSERT_EQ(skin::SkinStatus::kOk, skin::ParseSkin(block.data(), static_cast<uint32_t>(block.size()), &s));
   EXPECT_STREQ("Renamed", s.name);
   AppendSection(&block, skin::kTagName, std::string(64, 'n'));
   skin::SkinScheme untouched{};
   untouched.number = 999;
-  EXPECT_EQ(skin::SkinStatus::BadContent, skin::ParseSkin(block.data(), static_cast<uint32_t>(block.size()), &untouched));
+  EXPECT_EQ(skin::SkinStatus::kBadContent, skin::ParseSkin(block.data(), static_cast<uint32_t>(block.size()), &untouched));
   EXPECT_EQ(999, untouched.number) << "a refused block leaves the result alone";
 }
 

@@ -46,24 +46,24 @@ std::vector<Case> DamagedBlocks() {
   const std::vector<uint8_t> good = SkinCopy(33);
   std::vector<uint8_t> b;
 
-  add("fewer bytes than a header", SkinStatus::NoData, std::vector<uint8_t>(good.begin(), good.begin() + 31));
-  b = good; b[0] = 'X'; add("bad magic", SkinStatus::BadMagic, b);
-  b = good; b[4] = 2; Reseal(&b); add("unknown version", SkinStatus::BadVersion, b);
-  b = good; b[6] = 40; Reseal(&b); add("wrong header size", SkinStatus::BadVersion, b);
-  add("size given one short", SkinStatus::BadSize, good, static_cast<long>(good.size()) - 1);
-  b = good; b.push_back(0); add("size given one long", SkinStatus::BadSize, b);
+  add("fewer bytes than a header", SkinStatus::kNoData, std::vector<uint8_t>(good.begin(), good.begin() + 31));
+  b = good; b[0] = 'X'; add("bad magic", SkinStatus::kBadMagic, b);
+  b = good; b[4] = 2; Reseal(&b); add("unknown version", SkinStatus::kBadVersion, b);
+  b = good; b[6] = 40; Reseal(&b); add("wrong header size", SkinStatus::kBadVersion, b);
+  add("size given one short", SkinStatus::kBadSize, good, static_cast<long>(good.size()) - 1);
+  b = good; b.push_back(0); add("size given one long", SkinStatus::kBadSize, b);
   b = good; b.resize(good.size() + 4); PutU32(&b, 8, static_cast<uint32_t>(b.size())); Reseal(&b);
-  add("declared size not matching the content", SkinStatus::BadContent, b);
-  b = good; b[good.size() - 5] ^= 0x01; add("one flipped bit", SkinStatus::BadChecksum, b);
-  b = good; b[12] ^= 0xFF; add("damaged checksum", SkinStatus::BadChecksum, b);
-  b = good; b[18] = 9; Reseal(&b); add("more sections than present", SkinStatus::BadContent, b);
+  add("declared size not matching the content", SkinStatus::kBadContent, b);
+  b = good; b[good.size() - 5] ^= 0x01; add("one flipped bit", SkinStatus::kBadChecksum, b);
+  b = good; b[12] ^= 0xFF; add("damaged checksum", SkinStatus::kBadChecksum, b);
+  b = good; b[18] = 9; Reseal(&b); add("more sections than present", SkinStatus::kBadContent, b);
   const size_t colours = SectionAt(good, skin::kTagColours);  // tag, reserved, length, count, colours
   const size_t metrics = SectionAt(good, skin::kTagMetrics);
-  b = good; PutU32(&b, 36, 0x7FFFFFF0); Reseal(&b); add("section longer than the block", SkinStatus::BadContent, b);
-  b = good; PutU32(&b, colours + 8, 3); Reseal(&b); add("colour table too short", SkinStatus::BadContent, b);
-  b = good; b[colours + 15] = 0x80; Reseal(&b); add("colour with a high byte", SkinStatus::BadContent, b);
-  b = good; PutU32(&b, metrics + 12, 99); Reseal(&b); add("corner radius out of range", SkinStatus::BadContent, b);
-  b = good; b[colours] = 7; Reseal(&b); add("colour table missing", SkinStatus::BadContent, b);
+  b = good; PutU32(&b, 36, 0x7FFFFFF0); Reseal(&b); add("section longer than the block", SkinStatus::kBadContent, b);
+  b = good; PutU32(&b, colours + 8, 3); Reseal(&b); add("colour table too short", SkinStatus::kBadContent, b);
+  b = good; b[colours + 15] = 0x80; Reseal(&b); add("colour with a high byte", SkinStatus::kBadContent, b);
+  b = good; PutU32(&b, metrics + 12, 99); Reseal(&b); add("corner radius out of range", SkinStatus::kBadContent, b);
+  b = good; b[colours] = 7; Reseal(&b); add("colour table missing", SkinStatus::kBadContent, b);
   return cases;
 }
 
@@ -123,9 +123,9 @@ TEST_F(SkinReject, DamagedBlocksAreRefusedAndChangeNothing) {
 TEST_F(SkinReject, BadAddressesAreRefusedWithoutFault) {
   const std::vector<uint8_t> good = SkinCopy(33);
   const uint32_t n = static_cast<uint32_t>(good.size());
-  EXPECT_EQ(static_cast<int32_t>(SkinStatus::NoData), Call(nullptr, 0));
-  EXPECT_EQ(static_cast<int32_t>(SkinStatus::NoData), Call(nullptr, n));
-  EXPECT_EQ(static_cast<int32_t>(SkinStatus::BadSize), Call(good.data(), 0xFFFFFFFFu));
+  EXPECT_EQ(static_cast<int32_t>(SkinStatus::kNoData), Call(nullptr, 0));
+  EXPECT_EQ(static_cast<int32_t>(SkinStatus::kNoData), Call(nullptr, n));
+  EXPECT_EQ(static_cast<int32_t>(SkinStatus::kBadSize), Call(good.data(), 0xFFFFFFFFu));
 
   // A page that cannot be read, a page reserved but never committed, and a block whose end
   // runs over from a readable page into an unreadable one.
@@ -135,13 +135,13 @@ TEST_F(SkinReject, BadAddressesAreRefusedWithoutFault) {
   ASSERT_NE(pages, nullptr);
   DWORD old;
   ASSERT_TRUE(VirtualProtect(pages + si.dwPageSize, si.dwPageSize, PAGE_NOACCESS, &old));
-  EXPECT_EQ(static_cast<int32_t>(SkinStatus::Unreadable), Call(pages + si.dwPageSize, n));
+  EXPECT_EQ(static_cast<int32_t>(SkinStatus::kUnreadable), Call(pages + si.dwPageSize, n));
   uint8_t* straddle = pages + si.dwPageSize - n / 2;
   std::memcpy(straddle, good.data(), n / 2);
-  EXPECT_EQ(static_cast<int32_t>(SkinStatus::Unreadable), Call(straddle, n));
+  EXPECT_EQ(static_cast<int32_t>(SkinStatus::kUnreadable), Call(straddle, n));
   void* reserved = VirtualAlloc(nullptr, si.dwPageSize, MEM_RESERVE, PAGE_NOACCESS);
-  EXPECT_EQ(static_cast<int32_t>(SkinStatus::Unreadable), Call(reserved, n));
-  EXPECT_EQ(static_cast<int32_t>(SkinStatus::Unreadable), Call(reinterpret_cast<const void*>(0x10), n));
+  EXPECT_EQ(static_cast<int32_t>(SkinStatus::kUnreadable), Call(reserved, n));
+  EXPECT_EQ(static_cast<int32_t>(SkinStatus::kUnreadable), Call(reinterpret_cast<const void*>(0x10), n));
   VirtualFree(reserved, 0, MEM_RELEASE);
   VirtualFree(pages, 0, MEM_RELEASE);
   ExpectUntouched("after bad addresses");

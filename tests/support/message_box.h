@@ -7,7 +7,8 @@
 
 #include <cstring>
 #include <string>
-#include <vector>
+
+#include "process_window.h"
 
 // The directory of the running executable, without a trailing backslash.
 inline std::string TestDirectory() {
@@ -17,39 +18,11 @@ inline std::string TestDirectory() {
   return path;
 }
 
-namespace message_box_detail {
-struct BoxSearch {
-  DWORD pid;
-  HWND found;
-};
-
-inline BOOL CALLBACK MatchBox(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<BoxSearch*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  char cls[32] = {};
-  GetClassNameA(window, cls, sizeof cls);
-  if (owner == search->pid && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(window)) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-}  // namespace message_box_detail
-
 // A visible message box ("#32770" top-level window) of process `pid` (this process when 0),
 // or null.
 inline HWND FindMessageBox(DWORD pid) {
-  message_box_detail::BoxSearch search{pid ? pid : GetCurrentProcessId(), nullptr};
-  EnumWindows(message_box_detail::MatchBox, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-// A window's text, read with WM_GETTEXT so that it works across processes.
-inline std::string WindowTextOf(HWND window) {
-  std::vector<char> buffer(4096, 0);
-  SendMessageA(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
-  return buffer.data();
+  return FindWindowOfProcess(pid ? pid : GetCurrentProcessId(),
+                           [](HWND window) { return ClassIs(window, "#32770"); });
 }
 
 // What a message box showed: its caption, its message (the static control 0xFFFF) and its

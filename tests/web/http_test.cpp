@@ -431,22 +431,22 @@ struct HandleLog {
   std::string Name(HINTERNET h) const {
     return h == internet ? "internet" : h == connection ? "connection" : h == request ? "request" : "other";
   }
-} handleLog;
+} g_handleLog;
 
 HINTERNET WINAPI SpyOpen(LPCSTR agent, DWORD type, LPCSTR proxy, LPCSTR bypass, DWORD flags) {
-  if (handleLog.failAt == 1) return nullptr;
-  return handleLog.internet = InternetOpenA(agent, type, proxy, bypass, flags);
+  if (g_handleLog.failAt == 1) return nullptr;
+  return g_handleLog.internet = InternetOpenA(agent, type, proxy, bypass, flags);
 }
 HINTERNET WINAPI SpyConnect(HINTERNET internet, LPCSTR server, INTERNET_PORT port, LPCSTR user,
                             LPCSTR password, DWORD service, DWORD flags, DWORD_PTR context) {
-  if (handleLog.failAt == 2) return nullptr;
-  return handleLog.connection =
+  if (g_handleLog.failAt == 2) return nullptr;
+  return g_handleLog.connection =
              InternetConnectA(internet, server, port, user, password, service, flags, context);
 }
 HINTERNET WINAPI SpyOpenRequest(HINTERNET connection, LPCSTR verb, LPCSTR object, LPCSTR version,
                                 LPCSTR referrer, LPCSTR* accept, DWORD flags, DWORD_PTR context) {
-  if (handleLog.failAt == 3) return nullptr;
-  return handleLog.request =
+  if (g_handleLog.failAt == 3) return nullptr;
+  return g_handleLog.request =
              HttpOpenRequestA(connection, verb, object, version, referrer, accept, flags, context);
 }
 struct CookieCall {
@@ -454,36 +454,36 @@ struct CookieCall {
   bool operator==(const CookieCall&) const = default;
 };
 void PrintTo(const CookieCall& c, std::ostream* os) { *os << c.url << " " << c.name << "=" << c.value; }
-std::vector<CookieCall> cookieCalls;
+std::vector<CookieCall> g_cookieCalls;
 std::string Str(const char* s) { return s ? s : "(null)"; }
 BOOL WINAPI SpySetCookie(LPCSTR url, LPCSTR name, LPCSTR data) {
-  cookieCalls.push_back({Str(url), Str(name), Str(data)});
+  g_cookieCalls.push_back({Str(url), Str(name), Str(data)});
   return InternetSetCookieA(url, name, data);
 }
 BOOL WINAPI SpyClose(HINTERNET handle) {
-  handleLog.events.push_back(handleLog.Name(handle));
+  g_handleLog.events.push_back(g_handleLog.Name(handle));
   return InternetCloseHandle(handle);
 }
 // The exchange's calls in the order they are made, on whichever thread: "send",
 // "available <count>", "read <count>", "query <level>". The helper threads call them through
 // addresses taken with GetProcAddress, so the spies are handed out there.
-std::vector<std::string> exchange;
+std::vector<std::string> g_exchangeCalls;
 BOOL WINAPI SpySend(HINTERNET request, LPCSTR headers, DWORD length, LPVOID optional, DWORD optionalLength) {
-  exchange.push_back("send");
+  g_exchangeCalls.push_back("send");
   return HttpSendRequestA(request, headers, length, optional, optionalLength);
 }
 BOOL WINAPI SpyAvailable(HINTERNET file, LPDWORD available, DWORD flags, DWORD_PTR context) {
   BOOL ok = InternetQueryDataAvailable(file, available, flags, context);
-  exchange.push_back("available " + std::to_string(ok ? *available : 0));
+  g_exchangeCalls.push_back("available " + std::to_string(ok ? *available : 0));
   return ok;
 }
 BOOL WINAPI SpyRead(HINTERNET file, LPVOID buffer, DWORD size, LPDWORD count) {
   BOOL ok = InternetReadFile(file, buffer, size, count);
-  exchange.push_back("read " + std::to_string(*count));
+  g_exchangeCalls.push_back("read " + std::to_string(*count));
   return ok;
 }
 BOOL WINAPI SpyQuery(HINTERNET request, DWORD level, LPVOID buffer, LPDWORD length, LPDWORD index) {
-  exchange.push_back("query " + std::to_string(level));
+  g_exchangeCalls.push_back("query " + std::to_string(level));
   return HttpQueryInfoA(request, level, buffer, length, index);
 }
 FARPROC WINAPI SpyGetProcAddress(HMODULE module, LPCSTR name) {
@@ -501,14 +501,14 @@ class HttpHandles : public Http {
  protected:
   void SetUp() override {
     Http::SetUp();
-    handleLog = HandleLog{};
-    cookieCalls.clear();
+    g_handleLog = HandleLog{};
+    g_cookieCalls.clear();
     Spy(dll::kInternetSetCookie, reinterpret_cast<void*>(&SpySetCookie));
     Spy(dll::kInternetOpen, reinterpret_cast<void*>(&SpyOpen));
     Spy(dll::kInternetConnect, reinterpret_cast<void*>(&SpyConnect));
     Spy(dll::kHttpOpenRequest, reinterpret_cast<void*>(&SpyOpenRequest));
     Spy(dll::kInternetCloseHandle, reinterpret_cast<void*>(&SpyClose));
-    exchange.clear();
+    g_exchangeCalls.clear();
     Spy(dll::kGetProcAddress, reinterpret_cast<void*>(&SpyGetProcAddress));
   }
   void TearDown() override {
@@ -519,7 +519,7 @@ class HttpHandles : public Http {
     Http::TearDown();
   }
   static void Spy(uint32_t command, void* routine) { rt::TheApp().dll.addresses[command] = routine; }
-  std::vector<std::string> Closed() const { return handleLog.events; }
+  std::vector<std::string> Closed() const { return g_handleLog.events; }
 };
 
 using Order = std::vector<std::string>;
@@ -528,22 +528,22 @@ TEST_F(HttpHandles, ClosedInReverseOrderOnEveryPath) {
   EXPECT_EQ(Fetch("http://tieba.baidu.com/marker"), "<html>MARKER-PAGE</html>");
   EXPECT_EQ(Closed(), (Order{"request", "connection", "internet"}));
 
-  handleLog = HandleLog{};
+  g_handleLog = HandleLog{};
   EXPECT_EQ(Fetch("http://www.baidu.com:81/refused"), "");
   EXPECT_EQ(Closed(), (Order{"request", "connection", "internet"})) << "failed send";
 
-  handleLog = HandleLog{};
-  handleLog.failAt = 3;
+  g_handleLog = HandleLog{};
+  g_handleLog.failAt = 3;
   EXPECT_EQ(Fetch("http://tieba.baidu.com/marker"), "");
   EXPECT_EQ(Closed(), (Order{"connection", "internet"})) << "request not opened";
 
-  handleLog = HandleLog{};
-  handleLog.failAt = 2;
+  g_handleLog = HandleLog{};
+  g_handleLog.failAt = 2;
   EXPECT_EQ(Fetch("http://tieba.baidu.com/marker"), "");
   EXPECT_EQ(Closed(), (Order{"internet"})) << "connection not opened";
 
-  handleLog = HandleLog{};
-  handleLog.failAt = 1;
+  g_handleLog = HandleLog{};
+  g_handleLog.failAt = 1;
   EXPECT_EQ(Fetch("http://tieba.baidu.com/marker"), "");
   EXPECT_TRUE(Closed().empty()) << "nothing opened";
 }
@@ -582,39 +582,39 @@ TEST_F(HttpHandles, ExchangeMakesItsCallsInOrder) {
   const size_t size = 40000;
   ASSERT_EQ(Fetch("http://tieba.baidu.com/big?size=" + std::to_string(size)).size(), size);
   size_t at = 0;
-  EXPECT_EQ(CheckLeg(exchange, at, false), size);
-  EXPECT_EQ(at, exchange.size());
+  EXPECT_EQ(CheckLeg(g_exchangeCalls, at, false), size);
+  EXPECT_EQ(at, g_exchangeCalls.size());
 
-  exchange.clear();
-  handleLog = HandleLog{};
+  g_exchangeCalls.clear();
+  g_handleLog = HandleLog{};
   EXPECT_EQ(Fetch("http://tieba.baidu.com/redirect?to=/marker"), "<html>MARKER-PAGE</html>");
   at = 0;
-  EXPECT_EQ(CheckLeg(exchange, at, true), 0u);
-  EXPECT_EQ(CheckLeg(exchange, at, false), 24u);
-  EXPECT_EQ(at, exchange.size());
+  EXPECT_EQ(CheckLeg(g_exchangeCalls, at, true), 0u);
+  EXPECT_EQ(CheckLeg(g_exchangeCalls, at, false), 24u);
+  EXPECT_EQ(at, g_exchangeCalls.size());
   EXPECT_EQ(Closed(), (Order{"request", "connection", "request", "connection", "internet"}))
       << "each leg its connection and request, the exchange its internet handle";
 }
 
 TEST_F(HttpHandles, SetCookieLinesGoToTheCookieStoreInOrder) {
   EXPECT_EQ(Fetch("http://hi.baidu.com/setcookie"), "cookies set");
-  EXPECT_EQ(cookieCalls, (std::vector<CookieCall>{{"http://hi.baidu.com", "alpha", "1; path=/"},
+  EXPECT_EQ(g_cookieCalls, (std::vector<CookieCall>{{"http://hi.baidu.com", "alpha", "1; path=/"},
                                                   {"http://hi.baidu.com", "beta", "two; path=/"}}));
   // Without "=" the name is empty (passed as null) and the value is the whole rest.
-  cookieCalls.clear();
+  g_cookieCalls.clear();
   Fetch("http://hi.baidu.com/cookie-noeq");
-  EXPECT_EQ(cookieCalls, (std::vector<CookieCall>{{"http://hi.baidu.com", "(null)", "lonely"}}));
+  EXPECT_EQ(g_cookieCalls, (std::vector<CookieCall>{{"http://hi.baidu.com", "(null)", "lonely"}}));
   // An oversized header block reads as blanks, so none of its cookies is stored by the routine.
-  cookieCalls.clear();
+  g_cookieCalls.clear();
   Fetch("http://hi.baidu.com/bigheaders?size=4000");
-  EXPECT_TRUE(cookieCalls.empty());
+  EXPECT_TRUE(g_cookieCalls.empty());
 }
 
 TEST_F(HttpHandles, ControlByteInHeadersNeitherStallsNorLosesCookies) {
   // A header holding 0x1A stands before two Set-Cookie lines: the routine returns, and both
   // cookies after it are stored.
   EXPECT_EQ(Fetch("http://hi.baidu.com/ctrlz-cookie"), "ok");
-  EXPECT_EQ(cookieCalls, (std::vector<CookieCall>{{"http://hi.baidu.com", "gamma", "3; path=/"},
+  EXPECT_EQ(g_cookieCalls, (std::vector<CookieCall>{{"http://hi.baidu.com", "gamma", "3; path=/"},
                                                   {"http://hi.baidu.com", "delta", "4; path=/"}}));
 }
 

@@ -17,30 +17,6 @@ namespace checker_driver {
 
 inline const char kTitle[] = "青柚贴吧未注册账号检测机V1.1";
 
-struct ChildSearch {
-  const char* cls;
-  const char* text;
-  HWND found;
-};
-
-inline BOOL CALLBACK FindChild(HWND hwnd, LPARAM param) {
-  auto* s = reinterpret_cast<ChildSearch*>(param);
-  char cls[64] = {}, text[64] = {};
-  GetClassNameA(hwnd, cls, sizeof cls);
-  SendMessageA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-  if (!lstrcmpiA(cls, s->cls) && (!s->text || !strcmp(text, s->text))) {
-    s->found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-inline HWND Child(HWND parent, const char* cls, const char* text = nullptr) {
-  ChildSearch s{cls, text, nullptr};
-  EnumChildWindows(parent, FindChild, reinterpret_cast<LPARAM>(&s));
-  return s.found;
-}
-
 // The running checker: its process, its window and the units on it.
 class Checker {
  public:
@@ -64,7 +40,7 @@ class Checker {
   // The output box's text while the window exists, visible or not; "" when it does not.
   std::string OutputOfAnyWindow() {
     HWND w = FindWindowA(nullptr, kTitle);
-    HWND box = w ? Child(w, "RichEdit20A") : nullptr;
+    HWND box = w ? FindChildWindow(w, "RichEdit20A") : nullptr;
     if (!box) return "";
     std::vector<char> buffer(1 << 16);
     SendMessageA(box, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
@@ -73,17 +49,11 @@ class Checker {
 
   // Waits for the start window; false when the program ended or never showed it.
   bool WaitForWindow() {
-    for (int i = 0; i < 300 && !window_; ++i) {
-      HWND w = FindWindowA(nullptr, kTitle);
-      DWORD pid = 0;
-      if (w) GetWindowThreadProcessId(w, &pid);
-      if (w && pid == pi_.dwProcessId && IsWindowVisible(w)) window_ = w;
-      else if (WaitForSingleObject(pi_.hProcess, 50) == WAIT_OBJECT_0) return false;
-    }
+    window_ = WaitForWindowOfProcess(pi_, [](HWND w) { return CaptionOf(w) == kTitle; }, 30000);
     if (!window_) return false;
-    input_ = Child(window_, "Edit");
-    output_ = Child(window_, "RichEdit20A");
-    if (!output_) output_ = Child(window_, "RICHEDIT");
+    input_ = FindChildWindow(window_, "Edit");
+    output_ = FindChildWindow(window_, "RichEdit20A");
+    if (!output_) output_ = FindChildWindow(window_, "RICHEDIT");
     return input_ && output_;
   }
 
@@ -91,7 +61,7 @@ class Checker {
     SendMessageA(input_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
   }
   void Click(const char* caption) {
-    PostMessageA(Child(window_, "Button", caption), BM_CLICK, 0, 0);
+    PostMessageA(FindChildWindow(window_, "Button", caption), BM_CLICK, 0, 0);
   }
 
   // The output box's text. The rich edit box gives nothing at all when its text does not fit

@@ -117,10 +117,8 @@ def handler_word(value, handlers, what):
     return number(value, what) & 0xFFFFFFFF
 
 
-# ---------------------------------------------------------------------------------------------
 # PropertyBlocks of the classes. Each is (field name, kind, default, minimum version); kinds:
 # "w" word, "h" 16-bit field, "t" counted text, "b" counted block. The version word comes first.
-# ---------------------------------------------------------------------------------------------
 
 WINDOW_FIELDS = [
     ("border", "w", 2, 0), ("picture_mode", "w", 1, 0), ("back_color", "w", 0xFF000000, 0),
