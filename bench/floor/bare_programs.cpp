@@ -71,39 +71,55 @@ void SplitAddress(const std::string& url, std::string* host, std::string* path, 
   *headers = std::string(kAcceptLine) + "Referer: " + url + "\r\n" + kAcceptLanguageLine;
 }
 
+// The three handles of one bare exchange, opened in order for `url` (the request with the
+// given flags) and closed in reverse order; `headers` holds the checker's three header lines.
+struct BareExchange {
+  HINTERNET internet = nullptr, connection = nullptr, request = nullptr;
+  std::string headers;
+
+  BareExchange(const std::string& url, DWORD flags) {
+    std::string host, path;
+    SplitAddress(url, &host, &path, &headers);
+    internet = InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    if (internet)
+      connection = InternetConnectA(internet, host.c_str(), 0, nullptr, nullptr,
+                                    INTERNET_SERVICE_HTTP, 0, 0);
+    if (connection)
+      request = HttpOpenRequestA(connection, "GET", path.c_str(), "HTTP/1.1", nullptr, nullptr,
+                                 flags, 0);
+  }
+  ~BareExchange() {
+    for (HINTERNET h : {request, connection, internet})
+      if (h) InternetCloseHandle(h);
+  }
+  BareExchange(const BareExchange&) = delete;
+  BareExchange& operator=(const BareExchange&) = delete;
+  bool Send() const {
+    return request && HttpSendRequestA(request, headers.c_str(), static_cast<DWORD>(headers.size()),
+                                       const_cast<char*>(""), 0);
+  }
+};
+
 // One bare exchange: open, connect, request with the checker's three header lines, the body in
 // 1024-byte reads with waiting messages dispatched before each, the header block into 2048
 // bytes, three closes. Returns the body's length.
 size_t Fetch(const std::string& url) {
-  std::string host, path, headers;
-  SplitAddress(url, &host, &path, &headers);
-
-  HINTERNET internet = InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-  HINTERNET connection = internet ? InternetConnectA(internet, host.c_str(), 0, nullptr, nullptr,
-                                                     INTERNET_SERVICE_HTTP, 0, 0)
-                                  : nullptr;
-  HINTERNET request = connection ? HttpOpenRequestA(connection, "GET", path.c_str(), "HTTP/1.1",
-                                                    nullptr, nullptr, INTERNET_FLAG_RELOAD, 0)
-                                 : nullptr;
+  BareExchange exchange(url, INTERNET_FLAG_RELOAD);
   std::string body;
-  if (request) {
-    HttpSendRequestA(request, headers.c_str(), static_cast<DWORD>(headers.size()),
-                     const_cast<char*>(""), 0);
+  if (exchange.request) {
+    exchange.Send();
     char buffer[1024];
     for (;;) {
       DispatchPending();
       DWORD count = 0;
-      InternetReadFile(request, buffer, sizeof buffer, &count);
+      InternetReadFile(exchange.request, buffer, sizeof buffer, &count);
       if (count == 0) break;
       body.append(buffer, count);
     }
     char headerBlock[2048];
     DWORD length = sizeof headerBlock;
-    HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, headerBlock, &length, nullptr);
+    HttpQueryInfoA(exchange.request, HTTP_QUERY_RAW_HEADERS_CRLF, headerBlock, &length, nullptr);
   }
-  if (request) InternetCloseHandle(request);
-  if (connection) InternetCloseHandle(connection);
-  if (internet) InternetCloseHandle(internet);
   return body.size();
 }
 
@@ -158,23 +174,14 @@ void Check() {
 // yields nothing, the status code, location, header block (2048 bytes) and content length
 // queried, three closes. Returns the body.
 std::string FetchOnWorker(const std::string& url) {
-  std::string host, path, headers;
-  SplitAddress(url, &host, &path, &headers);
-  HINTERNET internet = InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-  HINTERNET connection = internet ? InternetConnectA(internet, host.c_str(), 0, nullptr, nullptr,
-                                                     INTERNET_SERVICE_HTTP, 0, 0)
-                                  : nullptr;
-  HINTERNET request = connection ? HttpOpenRequestA(connection, "GET", path.c_str(), "HTTP/1.1", nullptr,
-                                                    nullptr, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT, 0)
-                                 : nullptr;
+  BareExchange exchange(url, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT);
   std::string body;
-  if (request && HttpSendRequestA(request, headers.c_str(), static_cast<DWORD>(headers.size()),
-                                  const_cast<char*>(""), 0)) {
+  if (exchange.Send()) {
     char buffer[2048];
     for (;;) {
       DWORD available = 0, count = 0;
-      InternetQueryDataAvailable(request, &available, 0, 0);
-      InternetReadFile(request, buffer, available < 1024 ? available : 1024, &count);
+      InternetQueryDataAvailable(exchange.request, &available, 0, 0);
+      InternetReadFile(exchange.request, buffer, available < 1024 ? available : 1024, &count);
       if (count == 0) break;
       body.append(buffer, count);
     }
@@ -182,12 +189,9 @@ std::string FetchOnWorker(const std::string& url) {
                               HTTP_QUERY_RAW_HEADERS_CRLF, HTTP_QUERY_CONTENT_LENGTH};
     for (DWORD level : kQueries) {
       DWORD length = sizeof buffer;
-      HttpQueryInfoA(request, level, buffer, &length, nullptr);
+      HttpQueryInfoA(exchange.request, level, buffer, &length, nullptr);
     }
   }
-  if (request) InternetCloseHandle(request);
-  if (connection) InternetCloseHandle(connection);
-  if (internet) InternetCloseHandle(internet);
   return body;
 }
 

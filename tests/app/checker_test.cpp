@@ -6,6 +6,7 @@
 #include <wininet.h>
 
 #include "checker_driver/checker_driver.h"
+#include "standin_records.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -16,35 +17,9 @@
 
 namespace {
 
-// The stand-in's record directory, as a Windows path.
-std::string RecordDirectory() {
-  const char* dir = getenv("STANDIN_RECORD_DIR");
-  if (!dir) return "";
-  std::string path = std::string("Z:") + dir;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
-
 // Replaces what the stand-in answers for some addresses ("host/path" keys).
 void SetOverrides(const std::string& json) {
   std::ofstream(RecordDirectory() + "\\overrides.json") << json;
-}
-
-// Every request the stand-in received, in order, as its request line.
-std::vector<std::string> RequestLines() {
-  std::vector<std::string> lines;
-  for (int i = 1;; ++i) {
-    char name[32];
-    std::snprintf(name, sizeof name, "\\req-%06d.bin", i);
-    std::ifstream in(RecordDirectory() + name, std::ios::binary);
-    if (!in) break;
-    std::string line;
-    std::getline(in, line);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
 }
 
 // Lets the answers that wait for `gate` (an override's "hold") go.

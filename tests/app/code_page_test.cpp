@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "message_box.h"
+#include "standin_records.h"
 
 namespace {
 
@@ -45,23 +46,6 @@ std::wstring CheckerDirectory() {
   GetModuleFileNameW(nullptr, dir, MAX_PATH);
   if (wchar_t* slash = wcsrchr(dir, L'\\')) *slash = 0;
   return dir;
-}
-
-// The stand-in's requests, in order, as their request lines.
-std::vector<std::string> RequestLines() {
-  std::vector<std::string> lines;
-  const char* dir = getenv("STANDIN_RECORD_DIR");
-  for (int i = 1; dir; ++i) {
-    char name[32];
-    std::snprintf(name, sizeof name, "/req-%06d.bin", i);
-    std::ifstream in(std::string("Z:") + dir + name, std::ios::binary);
-    if (!in) break;
-    std::string line;
-    std::getline(in, line);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
 }
 
 const char kTitle[] = "青柚贴吧未注册账号检测机V1.1";
