@@ -486,17 +486,16 @@ int32_t Word(T* pointer) {
 // 1001: the address of the WindowDirectory.
 int32_t WindowDirectoryRequest(uint32_t, uint32_t) { return Word(&TheWindowDirectory()); }
 
-// 1014: 1 when the handle is the system window of a loaded unit (not a window's own).
+// 1014: 1 when the handle is the system window of a loaded unit (not a window's own), in
+// any live instance of any window.
 int32_t IsUnitWindowRequest(uint32_t hwnd, uint32_t) {
   HWND h = reinterpret_cast<HWND>(hwnd);
   if (h == nullptr) return 0;
   WindowDirectory& directory = TheWindowDirectory();
   for (uint32_t w = 0; w < directory.Count(); ++w) {
-    UnitList& units = directory.At(w)->units;
-    for (uint32_t i = 1; i < units.Count(); ++i) {
-      UnitItem item = units.ItemAt(i);
-      if (item && !item.IsMenuItem() && UnitWindow(item.Object()) == h) return 1;
-    }
+    for (const InstanceUnits& instance : InstanceUnits::AllOf(*directory.At(w)))
+      for (uint32_t i = 1; i < instance.Count(); ++i)
+        if (UnitWindow(instance.Object(i)) == h) return 1;
   }
   return 0;
 }
