@@ -14,10 +14,10 @@
 namespace forms {
 
 namespace {
-uint32_t focusEvents = 0;
+uint32_t g_focusEvents = 0;
 }
 
-uint32_t FocusEventCount() { return focusEvents; }
+uint32_t FocusEventCount() { return g_focusEvents; }
 
 // Builds the simple EventRecord and hands it to the runtime's event service (2008), as a
 // library would; arguments beyond the fifth are dropped.
@@ -31,7 +31,7 @@ EventOutcome RaiseEvent(int32_t windowId, int32_t unitId, int32_t event,
     if (record.argCount == 5) break;
     record.args[record.argCount++] = arg;
   }
-  if (event == EVENT_GOT_FOCUS) ++focusEvents;
+  if (event == EVENT_GOT_FOCUS) ++g_focusEvents;
   EventOutcome outcome;
   outcome.ran = rt::RuntimeNotify(SVC_FIRE_EVENT, reinterpret_cast<uint32_t>(&record), 0) != 0;
   outcome.hasValue = outcome.ran && record.resultPresent == 1;

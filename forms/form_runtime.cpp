@@ -20,7 +20,7 @@
 namespace forms {
 namespace {
 
-bool loadingModal = false;
+bool g_loadingModal = false;
 
 // The menu bar of a window from its menu items: one entry per item that is not hidden, with
 // command id kMenuCommandBase + index. Null when the window has no menu items.
@@ -231,10 +231,10 @@ void* CreateObject(WindowLoad& load, uint32_t index, uint32_t& controlId) {
   auto length = static_cast<int32_t>(item.PropertyBlockLength());
   auto unitId = static_cast<int32_t>(item.Id());
   if (index == 0) {
-    loadingModal = load.modal;
+    g_loadingModal = load.modal;
     void* object = create(block, length, style, load.owner, 0, load.menu.Get(), item.Left(), item.Top(),
                           item.Width(), item.Height(), load.windowId, unitId, 0, 0);
-    loadingModal = false;
+    g_loadingModal = false;
     return object;
   }
   void* object = create(block, length, style, load.formHandle, controlId, nullptr, item.Left(), item.Top(),
@@ -353,7 +353,7 @@ void AnnounceShown(const WindowLoad& load) {
 
 }  // namespace
 
-bool LoadingModally() { return loadingModal; }
+bool LoadingModally() { return g_loadingModal; }
 
 // LoadWindow in its steps: activate a window already loaded (or, with the instance flag set,
 // build a further instance of it, with objects of its own); check the owner; then, with

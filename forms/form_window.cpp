@@ -19,7 +19,7 @@ namespace {
 constexpr char kDefaultClassName[] = "WTWindow";
 
 // Guards the activation events against re-entry (a handler that activates another window).
-bool inActivation = false;
+bool g_inActivation = false;
 
 // Registers the form window class once per name: double clicks, redraw on resize, the arrow
 // cursor and no background brush (the window paints its own background).
@@ -291,8 +291,8 @@ LRESULT FormWindow::OnActivate(bool active) {
     if (focus && IsChild(hwnd_, focus)) rememberedFocus_ = focus;
   }
   LRESULT result = Default();
-  if (inActivation) return result;
-  inActivation = true;
+  if (g_inActivation) return result;
+  g_inActivation = true;
   if (active) {
     if (!activatedOnce_) {
       activatedOnce_ = true;
@@ -302,7 +302,7 @@ LRESULT FormWindow::OnActivate(bool active) {
   } else {
     Raise(6);
   }
-  inActivation = false;
+  g_inActivation = false;
   return result;
 }
 
