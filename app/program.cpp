@@ -1,11 +1,11 @@
 // The checker as a program of the runtime: its information record, its libraries and its
 // entry routine.
-#include "app_ids.h"
-#include "carried_data.h"
-#include "constant_area.h"
-#include "dll_commands.h"
-#include "globals.h"
-#include "runtime_interface.h"
+#include "app/app_ids.h"
+#include "app/carried_data.h"
+#include "program/dll_commands.h"
+#include "program/globals.h"
+#include "runtime/interface/constant_area.h"
+#include "runtime/interface/runtime_interface.h"
 
 extern "C" const LibraryInfo kCoreLibraryInfo;
 extern "C" const LibraryInfo kExtUiLibraryInfo;
@@ -42,10 +42,10 @@ extern "C" const ProgramInfo kProgramInfo = {
 // The program's entry routine: runtime initialisation, the global arrays, the start window
 // and the message loop.
 extern "C" int32_t __cdecl ProgramEntry() {
-  ProgramOtherHelp(HELP_INITIALISE_RUNTIME, nullptr, 0);
+  ProgramOtherHelp(kHelpInitialiseRuntime, nullptr, 0);
   CreateGlobals();
   uint32_t cleanup = reinterpret_cast<uint32_t>(&GlobalsCleanup);
-  ProgramOtherHelp(HELP_SET_GLOBALS_CLEANUP, &cleanup, 1);
+  ProgramOtherHelp(kHelpSetGlobalsCleanup, &cleanup, 1);
   InitialiseClasses();
   StartRoutine();
   LoadStartWindow(kStartWindowId);

@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "bench_shared.h"
-#include "driven_program.h"
-#include "heap_probe_client.h"
+#include "bench/common/bench_shared.h"
+#include "bench/driver/driven_program.h"
+#include "bench/driver/heap_probe_client.h"
 
 namespace {
 

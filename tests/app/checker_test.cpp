@@ -6,7 +6,7 @@
 #include <wininet.h>
 
 #include "checker_driver/checker_driver.h"
-#include "standin_records.h"
+#include "tests/support/standin_records.h"
 
 #include <algorithm>
 #include <cstdio>

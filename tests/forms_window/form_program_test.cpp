@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "child_program.h"
-#include "process_window.h"
+#include "tests/support/child_program.h"
+#include "tests/support/process_window.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "forms/button.h"
 #include "forms/edit_box.h"
 #include "forms/form_window.h"
-#include "runtime_interface.h"
+#include "runtime/interface/runtime_interface.h"
 #include "support/program_arguments.h"
 
 namespace {
@@ -51,7 +51,7 @@ extern "C" int32_t __cdecl ProgramEntry() {
   coreLibrary.format = kLibraryFormat;
   coreLibrary.typeCount = 51;
   coreLibrary.typeTable = coreTypes;
-  ProgramOtherHelp(HELP_INITIALISE_RUNTIME, nullptr, 0);
+  ProgramOtherHelp(kHelpInitialiseRuntime, nullptr, 0);
   LoadStartWindow(0x52010001);
   RunMessageLoop();
   return 0;

@@ -13,11 +13,11 @@
 #include <sstream>
 #include <vector>
 
-#include "dll_commands.h"
-#include "http_request.h"
-#include "pending_page.h"
+#include "program/dll_commands.h"
 #include "runtime/runtime_app.h"
-#include "test_support.h"
+#include "tests/web/test_support.h"
+#include "web/http_request.h"
+#include "web/pending_page.h"
 
 namespace {
 
