@@ -42,10 +42,10 @@ extern "C" const ProgramInfo kProgramInfo = {
 // The program's entry routine: runtime initialisation, the global arrays, the start window
 // and the message loop.
 extern "C" int32_t __cdecl ProgramEntry() {
-  ProgramOtherHelp(HELP_INITIALISE_RUNTIME, nullptr, 0);
+  ProgramOtherHelp(kHelpInitialiseRuntime, nullptr, 0);
   CreateGlobals();
   uint32_t cleanup = reinterpret_cast<uint32_t>(&GlobalsCleanup);
-  ProgramOtherHelp(HELP_SET_GLOBALS_CLEANUP, &cleanup, 1);
+  ProgramOtherHelp(kHelpSetGlobalsCleanup, &cleanup, 1);
   InitialiseClasses();
   StartRoutine();
   LoadStartWindow(kStartWindowId);

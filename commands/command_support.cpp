@@ -23,16 +23,16 @@ int32_t Notify(int32_t code, uint32_t arg1, uint32_t arg2) {
   return fn ? fn(code, arg1, arg2) : 0;
 }
 
-void* Alloc(uint32_t size) { return reinterpret_cast<void*>(Notify(SVC_ALLOC, size, 0)); }
+void* Alloc(uint32_t size) { return reinterpret_cast<void*>(Notify(kSvcAlloc, size, 0)); }
 
-void* TryAlloc(uint32_t size) { return reinterpret_cast<void*>(Notify(SVC_ALLOC, size, 1)); }
+void* TryAlloc(uint32_t size) { return reinterpret_cast<void*>(Notify(kSvcAlloc, size, 1)); }
 
 void* Realloc(void* block, uint32_t size) {
-  return reinterpret_cast<void*>(Notify(SVC_REALLOC, reinterpret_cast<uint32_t>(block), size));
+  return reinterpret_cast<void*>(Notify(kSvcRealloc, reinterpret_cast<uint32_t>(block), size));
 }
 
 void Free(const void* block) {
-  if (block) Notify(SVC_FREE, reinterpret_cast<uint32_t>(block));
+  if (block) Notify(kSvcFree, reinterpret_cast<uint32_t>(block));
 }
 
 // Result blocks are exact: a text is its bytes plus the terminator, a byte set its 8-byte
@@ -87,7 +87,7 @@ int32_t Args::Int(int32_t i, int32_t fallback) const {
     default:
       // Long, float, double and anything else: the runtime's conversion, which reports a
       // value that is not numeric.
-      return Notify(SVC_TO_INT, reinterpret_cast<uint32_t>(&r));
+      return Notify(kSvcToInt, reinterpret_cast<uint32_t>(&r));
   }
 }
 

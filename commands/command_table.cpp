@@ -30,7 +30,7 @@ static_assert(sizeof(kCoreCommands) / sizeof(kCoreCommands[0]) == 36);
 // open belong to the runtime's registry. Other events have no meaning here.
 extern "C" int32_t __cdecl CoreLibraryNotify(int32_t event, uint32_t arg1, uint32_t arg2) {
   (void)arg2;
-  if (event == LIB_EVENT_START) {
+  if (event == kLibEventStart) {
     corelib::SetRuntimeNotify(reinterpret_cast<RuntimeNotifyFn>(arg1));
   }
   return 0;

@@ -14,7 +14,7 @@ MemoryFile* MemoryFile::Open() {
   if (!file) return nullptr;
   file->data_ = nullptr;
   file->size_ = file->capacity_ = file->position_ = 0;
-  Notify(SVC_KEY_ADD, reinterpret_cast<uint32_t>(file), kMemoryFileKind);
+  Notify(kSvcKeyAdd, reinterpret_cast<uint32_t>(file), kMemoryFileKind);
   return file;
 }
 
@@ -22,7 +22,7 @@ MemoryFile* MemoryFile::Open() {
 // unknown number, a stale one, a file of another kind) is not followed.
 MemoryFile* MemoryFile::Find(int32_t number) {
   if (number == 0) return nullptr;
-  if (Notify(SVC_KEY_LOOKUP, static_cast<uint32_t>(number)) != kMemoryFileKind) return nullptr;
+  if (Notify(kSvcKeyLookup, static_cast<uint32_t>(number)) != kMemoryFileKind) return nullptr;
   return reinterpret_cast<MemoryFile*>(static_cast<uintptr_t>(static_cast<uint32_t>(number)));
 }
 
@@ -30,7 +30,7 @@ bool MemoryFile::Close(int32_t number) {
   MemoryFile* file = Find(number);
   if (!file) return false;
   // Only the caller that takes the entry out of the registry releases the object.
-  if (Notify(SVC_KEY_REMOVE, static_cast<uint32_t>(number)) != 1) return false;
+  if (Notify(kSvcKeyRemove, static_cast<uint32_t>(number)) != 1) return false;
   Free(file->data_);
   Free(file);
   return true;

@@ -32,7 +32,7 @@ int32_t ButtonNumber(int answer) { return answer >= 1 && answer <= 7 ? answer - 
 CORE_COMMAND(GetRunDirectory) {
   (void)count;
   (void)args;
-  const char* dir = reinterpret_cast<const char*>(Notify(SVC_PROGRAM_DIRECTORY));
+  const char* dir = reinterpret_cast<const char*>(Notify(kSvcProgramDirectory));
   if (dir) SetPointer(result, NewText(dir, static_cast<uint32_t>(std::strlen(dir))));
 }
 
@@ -57,7 +57,7 @@ CORE_COMMAND(ProcessEvents) {
   (void)result;
   (void)count;
   (void)args;
-  Notify(SVC_PROCESS_EVENTS);
+  Notify(kSvcProcessEvents);
 }
 
 // The unit argument carries the window id in its low word and the unit id in its high word.
@@ -67,8 +67,8 @@ CORE_COMMAND(SendUnitMessage) {
   Args a(count, args);
   const ArgRecord& unit = a[0];
   const uint32_t object =
-      static_cast<uint32_t>(Notify(SVC_UNIT_OBJECT_CHECKED, unit.words[0], unit.words[1]));
-  HWND window = object ? reinterpret_cast<HWND>(Notify(SVC_WINDOW_HANDLE, object)) : nullptr;
+      static_cast<uint32_t>(Notify(kSvcUnitObjectChecked, unit.words[0], unit.words[1]));
+  HWND window = object ? reinterpret_cast<HWND>(Notify(kSvcWindowHandle, object)) : nullptr;
   if (!window) return;
   const LRESULT answer = SendMessageA(window, static_cast<UINT>(a.Int(1)),
                                       static_cast<WPARAM>(a.Int(2)), static_cast<LPARAM>(a.Int(3)));

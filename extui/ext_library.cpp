@@ -33,7 +33,7 @@ void __cdecl SetSelCharFormat(ArgRecord*, int32_t count, ArgRecord* args) {
   const ArgRecord& unitArg = args[0];
   const ArgRecord& formatArg = args[1];
   const int32_t object =
-      Notify(SVC_UNIT_OBJECT_CHECKED, unitArg.words[0], unitArg.words[1]);
+      Notify(kSvcUnitObjectChecked, unitArg.words[0], unitArg.words[1]);
   if (!object || unitArg.tag != kRichEditType) return;
   auto* window = reinterpret_cast<fw::WindowObject*>(static_cast<uintptr_t>(object));
   auto* unit = dynamic_cast<RichEditUnit*>(window);
@@ -43,7 +43,7 @@ void __cdecl SetSelCharFormat(ArgRecord*, int32_t count, ArgRecord* args) {
 }
 
 int32_t __cdecl ExtUiLibraryNotify(int32_t event, uint32_t arg1, uint32_t) {
-  if (event != LIB_EVENT_START) return -1;
+  if (event != kLibEventStart) return -1;
   SetRuntimeNotify(reinterpret_cast<RuntimeNotifyFn>(static_cast<uintptr_t>(arg1)));
   return 0;
 }

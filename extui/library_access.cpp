@@ -18,11 +18,11 @@ int32_t Notify(int32_t code, uint32_t arg1, uint32_t arg2) {
 
 // Flag 0: the runtime's allocation never returns null (it ends the program instead).
 void* RuntimeAlloc(uint32_t size) {
-  return reinterpret_cast<void*>(static_cast<uintptr_t>(Notify(SVC_ALLOC, size, 0)));
+  return reinterpret_cast<void*>(static_cast<uintptr_t>(Notify(kSvcAlloc, size, 0)));
 }
 
 void RuntimeFree(void* block) {
-  if (block) Notify(SVC_FREE, reinterpret_cast<uintptr_t>(block), 0);
+  if (block) Notify(kSvcFree, reinterpret_cast<uintptr_t>(block), 0);
 }
 
 char* RuntimeCopyText(const char* text) {

@@ -247,7 +247,7 @@ void RichEditUnit::ApplyDefaultFormat() {
 
 // When the control's window is gone the unit tells the runtime and deletes itself.
 void RichEditUnit::PostNcDestroy() {
-  Notify(SVC_RELEASE_UNIT_DATA, static_cast<uint32_t>(windowId_), static_cast<uint32_t>(unitId_));
+  Notify(kSvcReleaseUnitData, static_cast<uint32_t>(windowId_), static_cast<uint32_t>(unitId_));
   Doomed().DeleteOrDefer(this);
 }
 
@@ -546,7 +546,7 @@ void RichEditUnit::RaiseEvent(int32_t event) {
   record.windowId = windowId_;
   record.unitId = unitId_;
   record.event = event;
-  Notify(SVC_FIRE_EVENT, reinterpret_cast<uintptr_t>(&record), 0);
+  Notify(kSvcFireEvent, reinterpret_cast<uintptr_t>(&record), 0);
 }
 
 // What a keyboard or clipboard message does to the text, the keys with Ctrl and Shift as they

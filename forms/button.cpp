@@ -87,13 +87,13 @@ LRESULT Button::OnReflectedCommand(WORD code) {
 
 LRESULT Button::OnSetFocus() {
   LRESULT result = Default();
-  Raise(EVENT_GOT_FOCUS);
+  Raise(kEventGotFocus);
   return result;
 }
 
 LRESULT Button::OnKillFocus() {
   LRESULT result = Default();
-  Raise(EVENT_LOST_FOCUS);
+  Raise(kEventLostFocus);
   return result;
 }
 
@@ -101,12 +101,12 @@ LRESULT Button::OnKillFocus() {
 // stored text (not the window text), the choices as stored.
 bool Button::ReadProperty(int32_t index, UnitValue* v) {
   switch (index) {
-    case BUTTON_PICTURE: PutBlock(v, props_.picture); return true;
-    case BUTTON_TYPE: PutWord(v, props_.buttonType); return true;
-    case BUTTON_CAPTION: PutText(v, props_.caption); return true;
-    case BUTTON_HALIGN: PutWord(v, props_.hAlign); return true;
-    case BUTTON_VALIGN: PutWord(v, props_.vAlign); return true;
-    case BUTTON_FONT: PutBlock(v, props_.font); return true;
+    case kButtonPicture: PutBlock(v, props_.picture); return true;
+    case kButtonType: PutWord(v, props_.buttonType); return true;
+    case kButtonCaption: PutText(v, props_.caption); return true;
+    case kButtonHalign: PutWord(v, props_.hAlign); return true;
+    case kButtonValign: PutWord(v, props_.vAlign); return true;
+    case kButtonFont: PutBlock(v, props_.font); return true;
     default: return false;
   }
 }
@@ -116,21 +116,21 @@ bool Button::WriteProperty(int32_t index, const UnitValue& v) {
   if (!IsWindow()) return false;
   int32_t w = static_cast<int32_t>(v.first);
   switch (index) {
-    case BUTTON_PICTURE: props_.picture = BlockOf(v); return true;
-    case BUTTON_TYPE:
+    case kButtonPicture: props_.picture = BlockOf(v); return true;
+    case kButtonType:
       props_.buttonType = std::clamp(w, 0, 1);
       ApplyStyleBits(BS_TYPEMASK, props_.buttonType == 1 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
       break;
-    case BUTTON_CAPTION:
+    case kButtonCaption:
       props_.caption = TextOf(v);
       SetText(props_.caption.c_str());
       break;
-    case BUTTON_HALIGN:
-    case BUTTON_VALIGN:
-      (index == BUTTON_HALIGN ? props_.hAlign : props_.vAlign) = std::clamp(w, 0, 2);
+    case kButtonHalign:
+    case kButtonValign:
+      (index == kButtonHalign ? props_.hAlign : props_.vAlign) = std::clamp(w, 0, 2);
       ApplyStyleBits(kAlignMask, ButtonAlignStyle(props_.hAlign, props_.vAlign));
       break;
-    case BUTTON_FONT:
+    case kButtonFont:
       props_.font = FontOf(v);
       ApplyUnitFont(*this, props_.font, font_);
       break;
@@ -152,15 +152,15 @@ namespace {
 
 // Value types of the button's own properties: 8 Picture, 9 ButtonType, 10 Caption, 11 HAlign,
 // 12 VAlign, 13 Font.
-constexpr uint16_t kOwnTypes[] = {PROP_TYPE_PICTURE, PROP_TYPE_CHOICE, PROP_TYPE_TEXT,
-                                  PROP_TYPE_CHOICE,  PROP_TYPE_CHOICE, PROP_TYPE_FONT};
+constexpr uint16_t kOwnTypes[] = {kPropTypePicture, kPropTypeChoice, kPropTypeText,
+                                  kPropTypeChoice,  kPropTypeChoice, kPropTypeFont};
 static_assert(std::size(kOwnTypes) == kButtonClassProperties);
 constexpr auto kProperties = WithCommonProperties(kOwnTypes);
 
 }  // namespace
 
 static_assert(UnitOperations<Button>::ProvidesExactly(
-    {UNIT_OP_CREATE, UNIT_OP_WRITE, UNIT_OP_SAVE, UNIT_OP_READ, UNIT_OP_TEXT_VISITOR, UNIT_OP_IS_DEFAULT}));
+    {kUnitOpCreate, kUnitOpWrite, kUnitOpSave, kUnitOpRead, kUnitOpTextVisitor, kUnitOpIsDefault}));
 constinit const UnitClassInfo kButtonClass = MakeUnitClass<Button>("按钮", "Button", kButtonClassFlags, kProperties);
 
 }  // namespace forms

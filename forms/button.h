@@ -22,7 +22,7 @@ extern const UnitClassInfo kButtonClass;
 
 // Class indexes (property number - 8).
 enum ButtonProperty : int32_t {
-  BUTTON_PICTURE = 0, BUTTON_TYPE, BUTTON_CAPTION, BUTTON_HALIGN, BUTTON_VALIGN, BUTTON_FONT,
+  kButtonPicture = 0, kButtonType, kButtonCaption, kButtonHalign, kButtonValign, kButtonFont,
   kButtonClassProperties
 };
 

@@ -67,12 +67,12 @@ struct CreationProperty {
   int32_t high;   // choices: 0..high
 };
 constexpr CreationProperty kCreationProperties[] = {
-    {EDIT_HIDE_SEL, &EditBoxProperties::hideSel, true, 1},
-    {EDIT_MULTI_LINE, &EditBoxProperties::multiLine, true, 1},
-    {EDIT_SCROLL_BARS, &EditBoxProperties::scrollBars, false, 3},
-    {EDIT_ALIGN, &EditBoxProperties::align, false, 2},
-    {EDIT_CASE, &EditBoxProperties::caseConversion, false, 2},
-    {EDIT_SPIN_MODE, &EditBoxProperties::spinMode, false, 2},
+    {kEditHideSel, &EditBoxProperties::hideSel, true, 1},
+    {kEditMultiLine, &EditBoxProperties::multiLine, true, 1},
+    {kEditScrollBars, &EditBoxProperties::scrollBars, false, 3},
+    {kEditAlign, &EditBoxProperties::align, false, 2},
+    {kEditCase, &EditBoxProperties::caseConversion, false, 2},
+    {kEditSpinMode, &EditBoxProperties::spinMode, false, 2},
 };
 
 }  // namespace
@@ -316,7 +316,7 @@ LRESULT EditBox::OnChar(uint32_t character) {
 
 LRESULT EditBox::OnSetFocus() {
   LRESULT result = Default();
-  Raise(EVENT_GOT_FOCUS);
+  Raise(kEventGotFocus);
   return result;
 }
 
@@ -324,7 +324,7 @@ LRESULT EditBox::OnSetFocus() {
 LRESULT EditBox::OnKillFocus() {
   Normalise();
   LRESULT result = Default();
-  Raise(EVENT_LOST_FOCUS);
+  Raise(kEventLostFocus);
   return result;
 }
 
@@ -388,30 +388,30 @@ bool EditBox::ReadProperty(int32_t index, UnitValue* v) {
   if (!IsWindow()) return false;
   auto text = [&](std::string t) { PutKeptText(v, std::move(t)); };
   DWORD start = 0, end = 0;
-  if (index == EDIT_SEL_START || index == EDIT_SEL_LENGTH || index == EDIT_SEL_TEXT)
+  if (index == kEditSelStart || index == kEditSelLength || index == kEditSelText)
     Send(EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
   switch (index) {
-    case EDIT_CONTENT: text(LiveText()); return true;
-    case EDIT_BORDER: PutWord(v, props_.border); return true;
-    case EDIT_TEXT_COLOR: v->first = props_.textColor; return true;
-    case EDIT_BACK_COLOR: v->first = props_.backColor; return true;
-    case EDIT_FONT: PutBlock(v, props_.font); return true;
-    case EDIT_HIDE_SEL: PutWord(v, props_.hideSel); return true;
-    case EDIT_MAX_LENGTH: PutWord(v, props_.maxLength); return true;
-    case EDIT_MULTI_LINE: PutWord(v, props_.multiLine); return true;
-    case EDIT_SCROLL_BARS: PutWord(v, props_.scrollBars); return true;
-    case EDIT_ALIGN: PutWord(v, props_.align); return true;
-    case EDIT_INPUT_MODE: PutWord(v, props_.inputMode); return true;
-    case EDIT_PASSWORD_CHAR: text(PasswordText()); return true;
-    case EDIT_CASE: PutWord(v, props_.caseConversion); return true;
-    case EDIT_SPIN_MODE: PutWord(v, props_.spinMode); return true;
-    case EDIT_SPIN_MIN: PutWord(v, props_.spinMin); return true;
-    case EDIT_SPIN_MAX: PutWord(v, props_.spinMax); return true;
-    case EDIT_SEL_START: PutWord(v, static_cast<int32_t>(start)); return true;
-    case EDIT_SEL_LENGTH: PutWord(v, static_cast<int32_t>(end - start)); return true;
-    case EDIT_SEL_TEXT: text(CharacterRange(hwnd_, start, end)); return true;
-    case EDIT_DATA_SOURCE: text(props_.dataSource); return true;
-    case EDIT_DATA_COLUMN: text(props_.dataColumn); return true;
+    case kEditContent: text(LiveText()); return true;
+    case kEditBorder: PutWord(v, props_.border); return true;
+    case kEditTextColor: v->first = props_.textColor; return true;
+    case kEditBackColor: v->first = props_.backColor; return true;
+    case kEditFont: PutBlock(v, props_.font); return true;
+    case kEditHideSel: PutWord(v, props_.hideSel); return true;
+    case kEditMaxLength: PutWord(v, props_.maxLength); return true;
+    case kEditMultiLine: PutWord(v, props_.multiLine); return true;
+    case kEditScrollBars: PutWord(v, props_.scrollBars); return true;
+    case kEditAlign: PutWord(v, props_.align); return true;
+    case kEditInputMode: PutWord(v, props_.inputMode); return true;
+    case kEditPasswordChar: text(PasswordText()); return true;
+    case kEditCase: PutWord(v, props_.caseConversion); return true;
+    case kEditSpinMode: PutWord(v, props_.spinMode); return true;
+    case kEditSpinMin: PutWord(v, props_.spinMin); return true;
+    case kEditSpinMax: PutWord(v, props_.spinMax); return true;
+    case kEditSelStart: PutWord(v, static_cast<int32_t>(start)); return true;
+    case kEditSelLength: PutWord(v, static_cast<int32_t>(end - start)); return true;
+    case kEditSelText: text(CharacterRange(hwnd_, start, end)); return true;
+    case kEditDataSource: text(props_.dataSource); return true;
+    case kEditDataColumn: text(props_.dataColumn); return true;
     default: return false;
   }
 }
@@ -446,41 +446,41 @@ bool EditBox::WriteProperty(int32_t index, const UnitValue& v) {
   bool recreate = false;
   if (WriteCreationProperty(index, w, &recreate)) return recreate;
   switch (index) {
-    case EDIT_CONTENT:  // the change event once, not once per notification
+    case kEditContent:  // the change event once, not once per notification
       SetTextQuietly(TextOf(v));
       Raise(0);
       break;
-    case EDIT_BORDER: props_.border = std::clamp(w, 0, 5); ApplyBorder(); break;
-    case EDIT_TEXT_COLOR: props_.textColor = v.first; InvalidateRect(hwnd_, nullptr, TRUE); break;
-    case EDIT_BACK_COLOR:
+    case kEditBorder: props_.border = std::clamp(w, 0, 5); ApplyBorder(); break;
+    case kEditTextColor: props_.textColor = v.first; InvalidateRect(hwnd_, nullptr, TRUE); break;
+    case kEditBackColor:
       props_.backColor = v.first;
       RemakeBrush();
       RedrawWindow(hwnd_, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE);
       break;
-    case EDIT_FONT:
+    case kEditFont:
       props_.font = FontOf(v);
       ApplyUnitFont(*this, props_.font, font_);
       ApplyMinimumHeight();
       break;
-    case EDIT_MAX_LENGTH:
+    case kEditMaxLength:
       props_.maxLength = w < 0 ? 0 : w;
       Send(EM_LIMITTEXT, static_cast<WPARAM>(props_.maxLength));
       break;
-    case EDIT_INPUT_MODE: props_.inputMode = std::clamp(w, 0, 11); ApplyInputMode(); break;
-    case EDIT_PASSWORD_CHAR: ApplyPasswordChar(TextOf(v)); break;
-    case EDIT_SPIN_MIN: props_.spinMin = w; ApplySpinRange(); break;
-    case EDIT_SPIN_MAX: props_.spinMax = w; ApplySpinRange(); break;
-    case EDIT_SEL_START: SetSelStart(w); break;
-    case EDIT_SEL_LENGTH: SetSelLength(w); break;
-    case EDIT_SEL_TEXT: {  // replaces the selection; the change event comes from the control
+    case kEditInputMode: props_.inputMode = std::clamp(w, 0, 11); ApplyInputMode(); break;
+    case kEditPasswordChar: ApplyPasswordChar(TextOf(v)); break;
+    case kEditSpinMin: props_.spinMin = w; ApplySpinRange(); break;
+    case kEditSpinMax: props_.spinMax = w; ApplySpinRange(); break;
+    case kEditSelStart: SetSelStart(w); break;
+    case kEditSelLength: SetSelLength(w); break;
+    case kEditSelText: {  // replaces the selection; the change event comes from the control
       std::wstring t = fw::WideFromGbk(TextOf(v).c_str());
       Send(EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(t.c_str()));
       break;
     }
     // Data binding needs data-source units, which this runtime does not carry: the names are
     // kept for the saved block and read back as written.
-    case EDIT_DATA_SOURCE: props_.dataSource = TextOf(v); break;
-    case EDIT_DATA_COLUMN: props_.dataColumn = TextOf(v); break;
+    case kEditDataSource: props_.dataSource = TextOf(v); break;
+    case kEditDataColumn: props_.dataColumn = TextOf(v); break;
     default: break;
   }
   return false;
@@ -564,14 +564,14 @@ namespace {
 
 // Value types of the edit box's own properties, numbered from 8 (see EditBoxProperty).
 constexpr uint16_t kOwnTypes[] = {
-    PROP_TYPE_TEXT,                                           // Content
-    PROP_TYPE_CHOICE, PROP_TYPE_COLOR, PROP_TYPE_BACK_COLOR,  // Border, TextColor, BackColor
-    PROP_TYPE_FONT, PROP_TYPE_BOOL, PROP_TYPE_INT_1001,       // Font, HideSel, MaxAllowLength
-    PROP_TYPE_BOOL, PROP_TYPE_CHOICE, PROP_TYPE_CHOICE,       // AllowMultiLines, ScrollBars, Align
-    PROP_TYPE_CHOICE, PROP_TYPE_TEXT, PROP_TYPE_CHOICE,       // InputMode, PasswordChar, CaseConversion
-    PROP_TYPE_CHOICE, PROP_TYPE_INT_1001, PROP_TYPE_INT_1001, // SpinMode, SpinMin, SpinMax
-    PROP_TYPE_INT_1001, PROP_TYPE_INT_1001, PROP_TYPE_TEXT,   // SelStart, SelLength, SelText
-    PROP_TYPE_DATA_SOURCE, PROP_TYPE_DATA_COLUMN,             // DataSource, DataColumn
+    kPropTypeText,                                           // Content
+    kPropTypeChoice, kPropTypeColor, kPropTypeBackColor,  // Border, TextColor, BackColor
+    kPropTypeFont, kPropTypeBool, kPropTypeInt1001,       // Font, HideSel, MaxAllowLength
+    kPropTypeBool, kPropTypeChoice, kPropTypeChoice,       // AllowMultiLines, ScrollBars, Align
+    kPropTypeChoice, kPropTypeText, kPropTypeChoice,       // InputMode, PasswordChar, CaseConversion
+    kPropTypeChoice, kPropTypeInt1001, kPropTypeInt1001, // SpinMode, SpinMin, SpinMax
+    kPropTypeInt1001, kPropTypeInt1001, kPropTypeText,   // SelStart, SelLength, SelText
+    kPropTypeDataSource, kPropTypeDataColumn,             // DataSource, DataColumn
 };
 static_assert(std::size(kOwnTypes) == kEditBoxClassProperties);
 constexpr auto kProperties = WithCommonProperties(kOwnTypes);
@@ -579,7 +579,7 @@ constexpr auto kProperties = WithCommonProperties(kOwnTypes);
 }  // namespace
 
 static_assert(UnitOperations<EditBox>::ProvidesExactly(
-    {UNIT_OP_CREATE, UNIT_OP_WRITE, UNIT_OP_SAVE, UNIT_OP_READ, UNIT_OP_CLAIMS_KEY, UNIT_OP_TEXT_VISITOR}));
+    {kUnitOpCreate, kUnitOpWrite, kUnitOpSave, kUnitOpRead, kUnitOpClaimsKey, kUnitOpTextVisitor}));
 constinit const UnitClassInfo kEditBoxClass =
     MakeUnitClass<EditBox>("编辑框", "EditBox", kEditBoxClassFlags, kProperties);
 

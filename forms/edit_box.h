@@ -22,10 +22,10 @@ extern const UnitClassInfo kEditBoxClass;
 
 // Class indexes (property number - 8).
 enum EditBoxProperty : int32_t {
-  EDIT_CONTENT = 0, EDIT_BORDER, EDIT_TEXT_COLOR, EDIT_BACK_COLOR, EDIT_FONT, EDIT_HIDE_SEL,
-  EDIT_MAX_LENGTH, EDIT_MULTI_LINE, EDIT_SCROLL_BARS, EDIT_ALIGN, EDIT_INPUT_MODE,
-  EDIT_PASSWORD_CHAR, EDIT_CASE, EDIT_SPIN_MODE, EDIT_SPIN_MIN, EDIT_SPIN_MAX, EDIT_SEL_START,
-  EDIT_SEL_LENGTH, EDIT_SEL_TEXT, EDIT_DATA_SOURCE, EDIT_DATA_COLUMN,
+  kEditContent = 0, kEditBorder, kEditTextColor, kEditBackColor, kEditFont, kEditHideSel,
+  kEditMaxLength, kEditMultiLine, kEditScrollBars, kEditAlign, kEditInputMode,
+  kEditPasswordChar, kEditCase, kEditSpinMode, kEditSpinMin, kEditSpinMax, kEditSelStart,
+  kEditSelLength, kEditSelText, kEditDataSource, kEditDataColumn,
   kEditBoxClassProperties
 };
 

@@ -31,9 +31,9 @@ EventOutcome RaiseEvent(int32_t windowId, int32_t unitId, int32_t event,
     if (record.argCount == 5) break;
     record.args[record.argCount++] = arg;
   }
-  if (event == EVENT_GOT_FOCUS) ++focusEvents;
+  if (event == kEventGotFocus) ++focusEvents;
   EventOutcome outcome;
-  outcome.ran = rt::RuntimeNotify(SVC_FIRE_EVENT, reinterpret_cast<uint32_t>(&record), 0) != 0;
+  outcome.ran = rt::RuntimeNotify(kSvcFireEvent, reinterpret_cast<uint32_t>(&record), 0) != 0;
   outcome.hasValue = outcome.ran && record.resultPresent == 1;
   outcome.value = record.result;
   return outcome;
@@ -74,7 +74,7 @@ LRESULT UnitObject::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 // still be inside its own window procedure, or inside its creation.
 void UnitObject::PostNcDestroy() {
   ncDestroyed_ = true;
-  rt::RuntimeNotify(SVC_RELEASE_UNIT_DATA, static_cast<uint32_t>(windowId_),
+  rt::RuntimeNotify(kSvcReleaseUnitData, static_cast<uint32_t>(windowId_),
                     static_cast<uint32_t>(unitId_));
   UnitDeleteQueue().Defer(this);
 }
@@ -149,12 +149,12 @@ bool RaiseCommonEvent(int32_t windowId, int32_t unitId, MSG* msg) {
     return RaiseEvent(windowId, unitId, event, {x, y, CurrentModifiers()}).Refused();
   };
   switch (msg->message) {
-    case WM_LBUTTONDOWN: return mouse(EVENT_LEFT_DOWN);
-    case WM_LBUTTONUP: return mouse(EVENT_LEFT_UP);
-    case WM_LBUTTONDBLCLK: return mouse(EVENT_LEFT_DOUBLE);
-    case WM_RBUTTONDOWN: return mouse(EVENT_RIGHT_DOWN);
-    case WM_RBUTTONUP: return mouse(EVENT_RIGHT_UP);
-    case WM_MOUSEMOVE: return mouse(EVENT_MOUSE_MOVE);
+    case WM_LBUTTONDOWN: return mouse(kEventLeftDown);
+    case WM_LBUTTONUP: return mouse(kEventLeftUp);
+    case WM_LBUTTONDBLCLK: return mouse(kEventLeftDouble);
+    case WM_RBUTTONDOWN: return mouse(kEventRightDown);
+    case WM_RBUTTONUP: return mouse(kEventRightUp);
+    case WM_MOUSEMOVE: return mouse(kEventMouseMove);
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
     case WM_KEYUP:
@@ -166,12 +166,12 @@ bool RaiseCommonEvent(int32_t windowId, int32_t unitId, MSG* msg) {
                      : key == VK_LSHIFT || key == VK_RSHIFT   ? VK_SHIFT
                      : key == VK_LMENU || key == VK_RMENU     ? VK_MENU
                                                               : key;
-      return RaiseEvent(windowId, unitId, down ? EVENT_KEY_DOWN : EVENT_KEY_UP,
+      return RaiseEvent(windowId, unitId, down ? kEventKeyDown : kEventKeyUp,
                         {NormaliseKey(key), CurrentModifiers(own)})
           .Refused();
     }
     case WM_CHAR: {
-      EventOutcome outcome = RaiseEvent(windowId, unitId, EVENT_CHAR, {static_cast<uint32_t>(msg->wParam)});
+      EventOutcome outcome = RaiseEvent(windowId, unitId, kEventChar, {static_cast<uint32_t>(msg->wParam)});
       if (!outcome.ran || !outcome.hasValue) return false;
       if (outcome.value == 0) return true;
       msg->wParam = outcome.value;
@@ -179,7 +179,7 @@ bool RaiseCommonEvent(int32_t windowId, int32_t unitId, MSG* msg) {
     }
     case WM_MOUSEWHEEL: {
       int32_t notches = GET_WHEEL_DELTA_WPARAM(msg->wParam) / WHEEL_DELTA;
-      return RaiseEvent(windowId, unitId, EVENT_WHEEL, {static_cast<uint32_t>(notches), CurrentModifiers()})
+      return RaiseEvent(windowId, unitId, kEventWheel, {static_cast<uint32_t>(notches), CurrentModifiers()})
           .Refused();
     }
     default:

@@ -35,18 +35,18 @@ inline constexpr UINT kMsgUnitsShown = 0x8076;
 
 // Event numbers of the common events (every unit and the window).
 enum CommonEvent : int32_t {
-  EVENT_LEFT_DOWN = -1,
-  EVENT_LEFT_UP = -2,
-  EVENT_LEFT_DOUBLE = -3,
-  EVENT_RIGHT_DOWN = -4,
-  EVENT_RIGHT_UP = -5,
-  EVENT_MOUSE_MOVE = -6,
-  EVENT_GOT_FOCUS = -7,
-  EVENT_LOST_FOCUS = -8,
-  EVENT_KEY_DOWN = -9,
-  EVENT_KEY_UP = -10,
-  EVENT_CHAR = -11,
-  EVENT_WHEEL = -12,
+  kEventLeftDown = -1,
+  kEventLeftUp = -2,
+  kEventLeftDouble = -3,
+  kEventRightDown = -4,
+  kEventRightUp = -5,
+  kEventMouseMove = -6,
+  kEventGotFocus = -7,
+  kEventLostFocus = -8,
+  kEventKeyDown = -9,
+  kEventKeyUp = -10,
+  kEventChar = -11,
+  kEventWheel = -12,
 };
 
 // What became of a raised event.

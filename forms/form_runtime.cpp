@@ -29,11 +29,11 @@ HMENU BuildMenuBar(UnitList& units) {
   for (uint32_t i = 1; i < units.Count(); ++i) {
     if (!units.IsMenuItemAt(i)) continue;
     UnitItem item = units.ItemAt(i);
-    if (!item || (item.MenuFlags() & MENU_HIDDEN)) continue;
+    if (!item || (item.MenuFlags() & kMenuHidden)) continue;
     if (menu == nullptr) menu = CreateMenu();
     UINT flags = MF_STRING;
-    if (item.MenuFlags() & MENU_DISABLED) flags |= MF_GRAYED;
-    if (item.MenuFlags() & MENU_CHECKED) flags |= MF_CHECKED;
+    if (item.MenuFlags() & kMenuDisabled) flags |= MF_GRAYED;
+    if (item.MenuFlags() & kMenuChecked) flags |= MF_CHECKED;
     AppendMenuW(menu, flags, kMenuCommandBase + i, fw::WideFromGbk(item.MenuCaption()).c_str());
   }
   return menu;
@@ -172,20 +172,20 @@ void AbandonLoad(WindowLoad& load) {
 class SuspendedLoad {
  public:
   explicit SuspendedLoad(WindowLoad& load) : load_(load) {
-    rt::RuntimeNotify(SVC_BLOCK_EVENTS, 0, 0);
+    rt::RuntimeNotify(kSvcBlockEvents, 0, 0);
     if (load.further) load.record->ParkInstance();
     else load.record->TakeSnapshot();
   }
   ~SuspendedLoad() {
     if (resumed_) return;
     AbandonLoad(load_);
-    rt::RuntimeNotify(SVC_UNBLOCK_EVENTS, 0, 0);
+    rt::RuntimeNotify(kSvcUnblockEvents, 0, 0);
   }
   SuspendedLoad(const SuspendedLoad&) = delete;
   SuspendedLoad& operator=(const SuspendedLoad&) = delete;
   void Resume() {
     resumed_ = true;
-    rt::RuntimeNotify(SVC_UNBLOCK_EVENTS, 0, 0);
+    rt::RuntimeNotify(kSvcUnblockEvents, 0, 0);
   }
 
  private:
@@ -209,13 +209,13 @@ void ActivateLoadedWindow(FormWindow* existing) {
 // and are recorded invisible.
 uint32_t CreationStyle(UnitItem item, const UnitClassInfo* cls, bool windowItem, int32_t instanceFlag) {
   uint32_t flags = item.Flags();
-  if (cls->flags & CLASS_WINDOWLESS) {
-    item.SetFlags(flags & ~UNIT_VISIBLE);
+  if (cls->flags & kClassWindowless) {
+    item.SetFlags(flags & ~kUnitVisible);
     return 0;
   }
   uint32_t style = 0;
-  if ((flags & UNIT_DISABLED) && !(windowItem && instanceFlag != 0)) style |= WS_DISABLED;
-  if (flags & UNIT_TAB_STOP) style |= WS_TABSTOP;
+  if ((flags & kUnitDisabled) && !(windowItem && instanceFlag != 0)) style |= WS_DISABLED;
+  if (flags & kUnitTabStop) style |= WS_TABSTOP;
   return style;
 }
 
@@ -224,7 +224,7 @@ uint32_t CreationStyle(UnitItem item, const UnitClassInfo* cls, bool windowItem,
 void* CreateObject(WindowLoad& load, uint32_t index, uint32_t& controlId) {
   UnitItem item = load.record->units.ItemAt(index);
   const UnitClassInfo* cls = item ? FindUnitClass(item.TypeId()) : nullptr;
-  auto create = UnitOperationOf<UnitCreateFn>(cls, UNIT_OP_CREATE);
+  auto create = UnitOperationOf<UnitCreateFn>(cls, kUnitOpCreate);
   if (create == nullptr || (index == 0 && item.TypeId() != kWindowTypeId)) return nullptr;
   uint32_t style = CreationStyle(item, cls, index == 0, load.instanceFlag);
   const void* block = item.PropertyBlock();
@@ -327,13 +327,13 @@ bool ShowLoadedForm(const WindowLoad& load) {
   const WindowProperties& p = load.form->Properties();
   bool runMode = rt::TheApp().runMode != 0;
   uint32_t focusEvents = FocusEventCount();
-  if (runMode && p.startPosition == START_MAXIMISED && SizableBorder(p.border)) {
+  if (runMode && p.startPosition == kStartMaximised && SizableBorder(p.border)) {
     ShowWindow(load.formHandle, SW_SHOWMAXIMIZED);
-  } else if (runMode && p.startPosition == START_MAXIMISED) {
+  } else if (runMode && p.startPosition == kStartMaximised) {
     SetWindowPos(load.formHandle, nullptr, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                  SWP_NOZORDER);
     ShowWindow(load.formHandle, SW_SHOW);
-  } else if (runMode && p.startPosition == START_MINIMISED) {
+  } else if (runMode && p.startPosition == kStartMinimised) {
     ShowWindow(load.formHandle, SW_SHOWMINIMIZED);
   } else {
     ShowWindow(load.formHandle, SW_SHOW);

@@ -72,8 +72,8 @@ FormStyles FormWindowStyles(const WindowProperties& p, bool hasOwner, bool child
   if (border == 5 || border == 6) st.exStyle |= WS_EX_CLIENTEDGE;
   if (p.maxButton) st.style |= WS_MAXIMIZEBOX;
   if (p.minButton) st.style |= WS_MINIMIZEBOX;
-  if (p.startPosition == START_MINIMISED) st.style |= WS_MINIMIZE;
-  if (p.startPosition == START_MAXIMISED && SizableBorder(border)) st.style |= WS_MAXIMIZE;
+  if (p.startPosition == kStartMinimised) st.style |= WS_MINIMIZE;
+  if (p.startPosition == kStartMaximised && SizableBorder(border)) st.style |= WS_MAXIMIZE;
   if (child) st.style |= WS_CHILD;
   else if (hasOwner) st.style |= WS_POPUP;
   return st;
@@ -82,7 +82,7 @@ FormStyles FormWindowStyles(const WindowProperties& p, bool hasOwner, bool child
 // Centring uses integer halves of the screen size less the window size.
 POINT FormWindowOrigin(const WindowProperties& p, int32_t left, int32_t top, int32_t width,
                        int32_t height) {
-  if (p.startPosition != START_CENTRED) return POINT{left, top};
+  if (p.startPosition != kStartCentred) return POINT{left, top};
   return POINT{(GetSystemMetrics(SM_CXSCREEN) - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2};
 }
 
@@ -171,7 +171,7 @@ void FormWindow::ApplyIcons() {
     shownSmall = small.Get();
   } else {
     uint32_t words[2] = {0, 0};
-    rt::RuntimeNotify(SVC_DEFAULT_ICONS, reinterpret_cast<uint32_t>(words), 0);
+    rt::RuntimeNotify(kSvcDefaultIcons, reinterpret_cast<uint32_t>(words), 0);
     shownBig = reinterpret_cast<HICON>(words[0]);
     shownSmall = reinterpret_cast<HICON>(words[1]);
   }
@@ -216,15 +216,15 @@ void FormWindow::ApplyTopmost() {
 void FormWindow::ApplyStartPosition() {
   if (!IsWindowVisible(hwnd_)) return;
   switch (props_.startPosition) {
-    case START_CENTRED: {
+    case kStartCentred: {
       RECT r;
       GetWindowRect(hwnd_, &r);
       POINT o = FormWindowOrigin(props_, r.left, r.top, r.right - r.left, r.bottom - r.top);
       SetWindowPos(hwnd_, nullptr, o.x, o.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
       break;
     }
-    case START_MINIMISED: ShowWindow(hwnd_, SW_MINIMIZE); break;
-    case START_MAXIMISED: ShowWindow(hwnd_, SW_MAXIMIZE); break;
+    case kStartMinimised: ShowWindow(hwnd_, SW_MINIMIZE); break;
+    case kStartMaximised: ShowWindow(hwnd_, SW_MAXIMIZE); break;
     default: ShowWindow(hwnd_, SW_RESTORE); break;
   }
 }
@@ -303,7 +303,7 @@ LRESULT FormWindow::OnActivate(bool active) {
 // unit in tab order.
 LRESULT FormWindow::OnSetFocus() {
   HWND self = hwnd_;
-  Raise(EVENT_GOT_FOCUS);
+  Raise(kEventGotFocus);
   if (!::IsWindow(self)) return 0;
   if (rememberedFocus_ && ::IsWindow(rememberedFocus_) && IsChild(hwnd_, rememberedFocus_)) {
     ::SetFocus(rememberedFocus_);
@@ -316,12 +316,12 @@ LRESULT FormWindow::OnSetFocus() {
 void FormWindow::RaiseFocusedEvent() {
   HWND focus = GetFocus();
   if (focus == hwnd_) {
-    Raise(EVENT_GOT_FOCUS);
+    Raise(kEventGotFocus);
     return;
   }
   int32_t unit = 0;
   if (focus && IsChild(hwnd_, focus) && FindUnitOfWindow(windowId_, hwnd_, focus, &unit))
-    RaiseEvent(windowId_, unit, EVENT_GOT_FOCUS);
+    RaiseEvent(windowId_, unit, kEventGotFocus);
 }
 
 // Over the client area or a unit: the cursor of the item's MousePointerBlock. False when the
@@ -392,7 +392,7 @@ void FormWindow::LayoutDockedUnits() {
     UnitItem item = units.ItemAt(i);
     const UnitClassInfo* cls = item ? FindUnitClass(item.TypeId()) : nullptr;
     HWND h = item ? UnitWindow(item.Object()) : nullptr;
-    if (cls == nullptr || !(cls->flags & CLASS_DOCKABLE) || h == nullptr || GetParent(h) != hwnd_) continue;
+    if (cls == nullptr || !(cls->flags & kClassDockable) || h == nullptr || GetParent(h) != hwnd_) continue;
     RECT r;
     GetWindowRect(h, &r);
     MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
@@ -529,7 +529,7 @@ LRESULT FormWindow::OnLayout() {
 void FormWindow::PostNcDestroy() {
   ncDestroyed_ = true;
   accelerators_.Reset();
-  rt::RuntimeNotify(SVC_RELEASE_UNIT_DATA, static_cast<uint32_t>(windowId_), 0);
+  rt::RuntimeNotify(kSvcReleaseUnitData, static_cast<uint32_t>(windowId_), 0);
   if (rt::TheApp().loopStarted && !AnyWindowAlive()) PostQuitMessage(0);
   UnitDeleteQueue().Defer(this);
 }
@@ -538,30 +538,30 @@ void FormWindow::PostNcDestroy() {
 bool FormWindow::ReadProperty(int32_t index, UnitValue* v) {
   auto text = [&](std::string t) { PutKeptText(v, std::move(t)); };
   switch (index) {
-    case WIN_CAPTION: text(props_.caption); return true;
-    case WIN_BORDER: PutWord(v, props_.border); return true;
-    case WIN_BACK_COLOR: v->first = props_.backColor; return true;
-    case WIN_BACK_PICTURE: PutBlock(v, props_.backPicture); return true;
-    case WIN_PICTURE_MODE: PutWord(v, props_.pictureMode); return true;
-    case WIN_BACK_MUSIC: PutBlock(v, props_.backMusic); return true;
-    case WIN_MUSIC_PLAY_MODE: PutWord(v, props_.musicPlayMode); return true;
-    case WIN_CONTROL_BOX: PutWord(v, props_.controlBox); return true;
-    case WIN_MAX_BUTTON: PutWord(v, props_.maxButton); return true;
-    case WIN_MIN_BUTTON: PutWord(v, props_.minButton); return true;
-    case WIN_START_POSITION: PutWord(v, props_.startPosition); return true;
-    case WIN_MOVABLE: PutWord(v, props_.movable); return true;
-    case WIN_ICON: PutBlock(v, props_.icon); return true;
-    case WIN_ENTER_MOVES_FOCUS: PutWord(v, props_.enterMovesFocus); return true;
-    case WIN_ESC_CLOSES: PutWord(v, props_.escCloses); return true;
-    case WIN_F1_HELP: PutWord(v, props_.f1Help); return true;
-    case WIN_HELP_FILE: text(props_.helpFile); return true;
-    case WIN_HELP_CONTEXT: PutWord(v, props_.helpContext); return true;
-    case WIN_SHOW_IN_TASKBAR: PutWord(v, props_.showInTaskbar); return true;
-    case WIN_DRAG_BY_CLIENT: PutWord(v, props_.dragByClient); return true;
-    case WIN_SHAPE: PutWord(v, props_.shape); return true;
-    case WIN_ALWAYS_ON_TOP: PutWord(v, props_.alwaysOnTop); return true;
-    case WIN_PROPERTY_30: PutWord(v, props_.property30); return true;
-    case WIN_CLASS_NAME: text(props_.className); return true;
+    case kWinCaption: text(props_.caption); return true;
+    case kWinBorder: PutWord(v, props_.border); return true;
+    case kWinBackColor: v->first = props_.backColor; return true;
+    case kWinBackPicture: PutBlock(v, props_.backPicture); return true;
+    case kWinPictureMode: PutWord(v, props_.pictureMode); return true;
+    case kWinBackMusic: PutBlock(v, props_.backMusic); return true;
+    case kWinMusicPlayMode: PutWord(v, props_.musicPlayMode); return true;
+    case kWinControlBox: PutWord(v, props_.controlBox); return true;
+    case kWinMaxButton: PutWord(v, props_.maxButton); return true;
+    case kWinMinButton: PutWord(v, props_.minButton); return true;
+    case kWinStartPosition: PutWord(v, props_.startPosition); return true;
+    case kWinMovable: PutWord(v, props_.movable); return true;
+    case kWinIcon: PutBlock(v, props_.icon); return true;
+    case kWinEnterMovesFocus: PutWord(v, props_.enterMovesFocus); return true;
+    case kWinEscCloses: PutWord(v, props_.escCloses); return true;
+    case kWinF1Help: PutWord(v, props_.f1Help); return true;
+    case kWinHelpFile: text(props_.helpFile); return true;
+    case kWinHelpContext: PutWord(v, props_.helpContext); return true;
+    case kWinShowInTaskbar: PutWord(v, props_.showInTaskbar); return true;
+    case kWinDragByClient: PutWord(v, props_.dragByClient); return true;
+    case kWinShape: PutWord(v, props_.shape); return true;
+    case kWinAlwaysOnTop: PutWord(v, props_.alwaysOnTop); return true;
+    case kWinProperty30: PutWord(v, props_.property30); return true;
+    case kWinClassName: text(props_.className); return true;
     default: return false;
   }
 }
@@ -571,43 +571,43 @@ bool FormWindow::WriteProperty(int32_t index, const UnitValue& v) {
   if (!IsWindow()) return false;
   int32_t w = static_cast<int32_t>(v.first);
   switch (index) {
-    case WIN_CAPTION:
+    case kWinCaption:
       props_.caption = TextOf(v);
       SetText(props_.caption.c_str());
       ApplyFrameStyles();
       break;
-    case WIN_BORDER: props_.border = std::clamp(w, 0, 6); ApplyFrameStyles(); break;
-    case WIN_BACK_COLOR: props_.backColor = v.first; InvalidateRect(hwnd_, nullptr, TRUE); break;
-    case WIN_BACK_PICTURE:
+    case kWinBorder: props_.border = std::clamp(w, 0, 6); ApplyFrameStyles(); break;
+    case kWinBackColor: props_.backColor = v.first; InvalidateRect(hwnd_, nullptr, TRUE); break;
+    case kWinBackPicture:
       props_.backPicture = BlockOf(v);
       backBitmap_.Reset();
       backDecoded_ = false;
       InvalidateRect(hwnd_, nullptr, TRUE);
       break;
-    case WIN_PICTURE_MODE: props_.pictureMode = std::clamp(w, 0, 3); InvalidateRect(hwnd_, nullptr, TRUE); break;
-    case WIN_BACK_MUSIC: props_.backMusic = BlockOf(v); break;
-    case WIN_MUSIC_PLAY_MODE: props_.musicPlayMode = std::clamp(w, 0, 2); break;
-    case WIN_CONTROL_BOX: props_.controlBox = w != 0; ApplyFrameStyles(); break;
-    case WIN_MAX_BUTTON: props_.maxButton = w != 0; ApplyFrameStyles(); break;
-    case WIN_MIN_BUTTON: props_.minButton = w != 0; ApplyFrameStyles(); break;
-    case WIN_START_POSITION: props_.startPosition = std::clamp(w, 0, 3); ApplyStartPosition(); break;
-    case WIN_MOVABLE:
+    case kWinPictureMode: props_.pictureMode = std::clamp(w, 0, 3); InvalidateRect(hwnd_, nullptr, TRUE); break;
+    case kWinBackMusic: props_.backMusic = BlockOf(v); break;
+    case kWinMusicPlayMode: props_.musicPlayMode = std::clamp(w, 0, 2); break;
+    case kWinControlBox: props_.controlBox = w != 0; ApplyFrameStyles(); break;
+    case kWinMaxButton: props_.maxButton = w != 0; ApplyFrameStyles(); break;
+    case kWinMinButton: props_.minButton = w != 0; ApplyFrameStyles(); break;
+    case kWinStartPosition: props_.startPosition = std::clamp(w, 0, 3); ApplyStartPosition(); break;
+    case kWinMovable:
       props_.movable = w != 0;
       GetSystemMenu(hwnd_, TRUE);  // back to the standard menu, Move included
       if (!props_.movable) DeleteMenu(GetSystemMenu(hwnd_, FALSE), SC_MOVE, MF_BYCOMMAND);
       break;
-    case WIN_ICON: props_.icon = BlockOf(v); ApplyIcons(); break;
-    case WIN_ENTER_MOVES_FOCUS: props_.enterMovesFocus = w != 0; break;
-    case WIN_ESC_CLOSES: props_.escCloses = w != 0; break;
-    case WIN_F1_HELP: props_.f1Help = w != 0; break;
-    case WIN_HELP_FILE: props_.helpFile = TextOf(v); break;
-    case WIN_HELP_CONTEXT: props_.helpContext = w; break;
-    case WIN_SHOW_IN_TASKBAR: props_.showInTaskbar = w != 0; break;
-    case WIN_DRAG_BY_CLIENT: props_.dragByClient = w != 0; break;
-    case WIN_SHAPE: props_.shape = std::clamp(w, 0, 29); ApplyShape(); break;
-    case WIN_ALWAYS_ON_TOP: props_.alwaysOnTop = w != 0; ApplyTopmost(); break;
-    case WIN_PROPERTY_30: props_.property30 = w != 0; break;
-    case WIN_CLASS_NAME: props_.className = TextOf(v); break;
+    case kWinIcon: props_.icon = BlockOf(v); ApplyIcons(); break;
+    case kWinEnterMovesFocus: props_.enterMovesFocus = w != 0; break;
+    case kWinEscCloses: props_.escCloses = w != 0; break;
+    case kWinF1Help: props_.f1Help = w != 0; break;
+    case kWinHelpFile: props_.helpFile = TextOf(v); break;
+    case kWinHelpContext: props_.helpContext = w; break;
+    case kWinShowInTaskbar: props_.showInTaskbar = w != 0; break;
+    case kWinDragByClient: props_.dragByClient = w != 0; break;
+    case kWinShape: props_.shape = std::clamp(w, 0, 29); ApplyShape(); break;
+    case kWinAlwaysOnTop: props_.alwaysOnTop = w != 0; ApplyTopmost(); break;
+    case kWinProperty30: props_.property30 = w != 0; break;
+    case kWinClassName: props_.className = TextOf(v); break;
     default: break;
   }
   return false;
@@ -617,22 +617,22 @@ namespace {
 
 // Value types of the window's own properties, numbered from 8 (see WindowProperty).
 constexpr uint16_t kOwnTypes[] = {
-    PROP_TYPE_TEXT, PROP_TYPE_CHOICE, PROP_TYPE_BACK_COLOR,  // Caption, Border, BackColor
-    PROP_TYPE_PICTURE, PROP_TYPE_CHOICE,                     // BackPicture, PictureMode
-    PROP_TYPE_SOUND, PROP_TYPE_CHOICE,                       // BackMusic, MusicPlayMode
-    PROP_TYPE_BOOL, PROP_TYPE_BOOL, PROP_TYPE_BOOL,          // ControlBox, MaxButton, MinButton
-    PROP_TYPE_CHOICE, PROP_TYPE_BOOL, PROP_TYPE_ICON,        // StartPosition, Movable, WindowIcon
-    PROP_TYPE_BOOL, PROP_TYPE_BOOL,                          // 回车下移输入点, EscCloses
-    PROP_TYPE_BOOL, PROP_TYPE_FILE_NAME, PROP_TYPE_INT_1001, // F1Help, HelpFile, HelpContext
-    PROP_TYPE_BOOL, PROP_TYPE_BOOL, PROP_TYPE_CHOICE,        // ShowInTaskbar, DragByClient, WindowShape
-    PROP_TYPE_BOOL, PROP_TYPE_BOOL, PROP_TYPE_TEXT,          // AlwaysOnTop, property 30, WindowClassName
+    kPropTypeText, kPropTypeChoice, kPropTypeBackColor,  // Caption, Border, BackColor
+    kPropTypePicture, kPropTypeChoice,                     // BackPicture, PictureMode
+    kPropTypeSound, kPropTypeChoice,                       // BackMusic, MusicPlayMode
+    kPropTypeBool, kPropTypeBool, kPropTypeBool,          // ControlBox, MaxButton, MinButton
+    kPropTypeChoice, kPropTypeBool, kPropTypeIcon,        // StartPosition, Movable, WindowIcon
+    kPropTypeBool, kPropTypeBool,                          // 回车下移输入点, EscCloses
+    kPropTypeBool, kPropTypeFileName, kPropTypeInt1001, // F1Help, HelpFile, HelpContext
+    kPropTypeBool, kPropTypeBool, kPropTypeChoice,        // ShowInTaskbar, DragByClient, WindowShape
+    kPropTypeBool, kPropTypeBool, kPropTypeText,          // AlwaysOnTop, property 30, WindowClassName
 };
 static_assert(std::size(kOwnTypes) == kWindowClassProperties);
 constexpr auto kProperties = WithCommonProperties(kOwnTypes);
 
 }  // namespace
 
-static_assert(UnitOperations<FormWindow>::ProvidesExactly({UNIT_OP_CREATE, UNIT_OP_WRITE, UNIT_OP_SAVE, UNIT_OP_READ}));
+static_assert(UnitOperations<FormWindow>::ProvidesExactly({kUnitOpCreate, kUnitOpWrite, kUnitOpSave, kUnitOpRead}));
 constinit const UnitClassInfo kWindowClass = MakeUnitClass<FormWindow>("窗口", "Window", kWindowClassFlags, kProperties);
 
 }  // namespace forms

@@ -24,11 +24,11 @@ extern const UnitClassInfo kWindowClass;
 
 // Class indexes of the window properties (property number - 8).
 enum WindowProperty : int32_t {
-  WIN_CAPTION = 0, WIN_BORDER, WIN_BACK_COLOR, WIN_BACK_PICTURE, WIN_PICTURE_MODE,
-  WIN_BACK_MUSIC, WIN_MUSIC_PLAY_MODE, WIN_CONTROL_BOX, WIN_MAX_BUTTON, WIN_MIN_BUTTON,
-  WIN_START_POSITION, WIN_MOVABLE, WIN_ICON, WIN_ENTER_MOVES_FOCUS, WIN_ESC_CLOSES, WIN_F1_HELP,
-  WIN_HELP_FILE, WIN_HELP_CONTEXT, WIN_SHOW_IN_TASKBAR, WIN_DRAG_BY_CLIENT, WIN_SHAPE,
-  WIN_ALWAYS_ON_TOP, WIN_PROPERTY_30, WIN_CLASS_NAME,
+  kWinCaption = 0, kWinBorder, kWinBackColor, kWinBackPicture, kWinPictureMode,
+  kWinBackMusic, kWinMusicPlayMode, kWinControlBox, kWinMaxButton, kWinMinButton,
+  kWinStartPosition, kWinMovable, kWinIcon, kWinEnterMovesFocus, kWinEscCloses, kWinF1Help,
+  kWinHelpFile, kWinHelpContext, kWinShowInTaskbar, kWinDragByClient, kWinShape,
+  kWinAlwaysOnTop, kWinProperty30, kWinClassName,
   kWindowClassProperties
 };
 
@@ -66,10 +66,10 @@ struct WindowProperties : PropertyRecord {
 
 // StartPosition choices.
 enum StartPosition : int32_t {
-  START_AS_STORED = 0,
-  START_CENTRED = 1,
-  START_MINIMISED = 2,
-  START_MAXIMISED = 3,
+  kStartAsStored = 0,
+  kStartCentred = 1,
+  kStartMinimised = 2,
+  kStartMaximised = 3,
 };
 // Borders 1, 3 and 5 are sizable (WS_THICKFRAME).
 constexpr bool SizableBorder(int32_t border) { return border == 1 || border == 3 || border == 5; }

@@ -39,8 +39,8 @@ int32_t IndexOfWindow(FormWindow& form, HWND hwnd) {
 bool IsDefaultButton(UnitList& units, uint32_t index) {
   UnitItem item;
   const UnitClassInfo* cls = ClassAt(units, index, &item);
-  if (cls == nullptr || !(cls->flags & CLASS_PUSH_BUTTON)) return false;
-  auto isDefault = UnitOperationOf<UnitIsDefaultFn>(cls, UNIT_OP_IS_DEFAULT);
+  if (cls == nullptr || !(cls->flags & kClassPushButton)) return false;
+  auto isDefault = UnitOperationOf<UnitIsDefaultFn>(cls, kUnitOpIsDefault);
   return isDefault && isDefault(item.Object()) != 0;
 }
 
@@ -95,14 +95,14 @@ bool OnHelpKey(FormWindow& form) {
 bool OnArrow(UnitList& units, int32_t focusIndex, bool forward) {
   UnitItem focusItem;
   const UnitClassInfo* focusClass = focusIndex > 0 ? ClassAt(units, focusIndex, &focusItem) : nullptr;
-  if (focusClass == nullptr || !(focusClass->flags & CLASS_OPTION_BUTTON)) return false;
+  if (focusClass == nullptr || !(focusClass->flags & kClassOptionButton)) return false;
   HWND parent = GetParent(UnitWindow(focusItem.Object()));
   std::vector<HWND> group;
   size_t at = 0;
   for (uint32_t i = 1; i < units.Count(); ++i) {
     UnitItem item;
     const UnitClassInfo* cls = ClassAt(units, i, &item);
-    HWND h = cls && (cls->flags & CLASS_OPTION_BUTTON) ? UsableWindow(item) : nullptr;
+    HWND h = cls && (cls->flags & kClassOptionButton) ? UsableWindow(item) : nullptr;
     if (h == nullptr || GetParent(h) != parent) continue;
     if (static_cast<int32_t>(i) == focusIndex) at = group.size();
     group.push_back(h);
@@ -121,19 +121,19 @@ bool OnMnemonic(FormWindow& form, UnitList& units, uint32_t key) {
   UnitItem item;
   const UnitClassInfo* cls = ClassAt(units, static_cast<uint32_t>(index), &item);
   HWND h = UnitWindow(item.Object());
-  if (cls->flags & CLASS_PUSH_BUTTON) {
+  if (cls->flags & kClassPushButton) {
     Click(form, units, static_cast<uint32_t>(index));
-  } else if (cls->flags & CLASS_CHECK_BOX) {
+  } else if (cls->flags & kClassCheckBox) {
     SendMessageA(h, BM_CLICK, 0, 0);
-  } else if (cls->flags & CLASS_OPTION_BUTTON) {
+  } else if (cls->flags & kClassOptionButton) {
     for (uint32_t i = 1; i < units.Count(); ++i) {
       UnitItem other;
       const UnitClassInfo* oc = ClassAt(units, i, &other);
-      HWND oh = oc && (oc->flags & CLASS_OPTION_BUTTON) ? UnitWindow(other.Object()) : nullptr;
+      HWND oh = oc && (oc->flags & kClassOptionButton) ? UnitWindow(other.Object()) : nullptr;
       if (oh && oh != h && GetParent(oh) == GetParent(h)) SendMessageA(oh, BM_SETCHECK, BST_UNCHECKED, 0);
     }
     SendMessageA(h, BM_CLICK, 0, 0);
-  } else if (cls->flags & CLASS_LABEL) {
+  } else if (cls->flags & kClassLabel) {
     // A label passes the focus on to the unit that follows it in tab order.
     std::vector<uint32_t> order = TabOrder(units);
     UnitItem labelItem = units.ItemAt(static_cast<uint32_t>(index));
@@ -160,7 +160,7 @@ bool OnNavigationKey(FormWindow& form, UnitList& units, MSG* msg, int32_t focusI
   uint32_t modifiers = CurrentModifiers(key);
   UnitItem focusItem;
   const UnitClassInfo* focusClass = focusIndex > 0 ? ClassAt(units, focusIndex, &focusItem) : nullptr;
-  auto claims = focusClass ? UnitOperationOf<UnitClaimsKeyFn>(focusClass, UNIT_OP_CLAIMS_KEY) : nullptr;
+  auto claims = focusClass ? UnitOperationOf<UnitClaimsKeyFn>(focusClass, kUnitOpClaimsKey) : nullptr;
   if (claims && claims(focusItem.Object(), static_cast<int32_t>(key))) return false;
   HWND target = msg->hwnd;
   if (key == VK_TAB && (modifiers == 0 || modifiers == 2)) {
@@ -189,7 +189,7 @@ std::vector<uint32_t> TabOrder(UnitList& units) {
   for (uint32_t i = 1; i < units.Count(); ++i) {
     UnitItem item;
     const UnitClassInfo* cls = ClassAt(units, i, &item);
-    if (cls == nullptr || (cls->flags & (CLASS_WINDOWLESS | CLASS_NO_FOCUS)) || !item.TabStop()) continue;
+    if (cls == nullptr || (cls->flags & (kClassWindowless | kClassNoFocus)) || !item.TabStop()) continue;
     if (UsableWindow(item) == nullptr) continue;
     order.push_back(i);
   }
@@ -235,7 +235,7 @@ int32_t FindMnemonicUnit(FormWindow& form, uint32_t key) {
   for (uint32_t i = 1; i < units.Count(); ++i) {
     UnitItem item;
     const UnitClassInfo* cls = ClassAt(units, i, &item);
-    HWND h = cls && (cls->flags & CLASS_MNEMONIC_MASK) ? UsableWindow(item) : nullptr;
+    HWND h = cls && (cls->flags & kClassMnemonicMask) ? UsableWindow(item) : nullptr;
     if (h == nullptr) continue;
     std::string text = fw::GbkWindowText(h);
     const char* caption = text.c_str();
@@ -284,8 +284,8 @@ BOOL FormWindow::PreTranslateMessage(MSG* msg) {
   for (uint32_t i = 1; i < units.Count(); ++i) {
     UnitItem item;
     const UnitClassInfo* cls = ClassAt(units, i, &item);
-    if (cls == nullptr || !(cls->flags & CLASS_PRETRANSLATE)) continue;
-    auto pretranslate = UnitOperationOf<UnitPreTranslateFn>(cls, UNIT_OP_PRETRANSLATE);
+    if (cls == nullptr || !(cls->flags & kClassPretranslate)) continue;
+    auto pretranslate = UnitOperationOf<UnitPreTranslateFn>(cls, kUnitOpPretranslate);
     if (pretranslate && pretranslate(item.Object(), msg)) return TRUE;
   }
 
@@ -294,7 +294,7 @@ BOOL FormWindow::PreTranslateMessage(MSG* msg) {
   if (msg->message == WM_LBUTTONDOWN && props_.dragByClient) {
     UnitItem item;
     const UnitClassInfo* cls = targetIndex > 0 ? ClassAt(units, targetIndex, &item) : nullptr;
-    if (targetIndex == 0 || (cls && (cls->flags & CLASS_DRAG_MOVES_WINDOW))) {
+    if (targetIndex == 0 || (cls && (cls->flags & kClassDragMovesWindow))) {
       ReleaseCapture();
       SendMessageA(hwnd_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
       return TRUE;

@@ -289,9 +289,9 @@ bool RecreateUnit(int32_t windowId, uint32_t unitIndex) {
   UnitItem item = record->units.ItemAt(unitIndex);
   if (!IsUnitLive(item)) return false;
   const UnitClassInfo* cls = FindUnitClass(item.TypeId());
-  if (!cls || (cls->flags & CLASS_NO_RECREATE)) return false;
-  auto save = UnitOperationOf<UnitSaveFn>(cls, UNIT_OP_SAVE);
-  auto create = UnitOperationOf<UnitCreateFn>(cls, UNIT_OP_CREATE);
+  if (!cls || (cls->flags & kClassNoRecreate)) return false;
+  auto save = UnitOperationOf<UnitSaveFn>(cls, kUnitOpSave);
+  auto create = UnitOperationOf<UnitCreateFn>(cls, kUnitOpCreate);
   if (!save || !create) return false;
 
   void* oldObject = item.Object();
@@ -319,7 +319,7 @@ bool RecreateUnit(int32_t windowId, uint32_t unitIndex) {
   if (!newWindow) return false;
 
   // A container's own children (units placed on it) move to the new window.
-  if (cls->flags & CLASS_CONTAINER) {
+  if (cls->flags & kClassContainer) {
     std::vector<HWND> children;
     for (HWND c = GetWindow(oldWindow, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
     for (HWND c : children) SetParent(c, newWindow);

@@ -106,7 +106,7 @@ class UnitOperations {
   }
   // Exactly the operations listed, no other.
   static constexpr bool ProvidesExactly(std::initializer_list<int32_t> operations) {
-    for (int32_t op = 0; op <= UNIT_OP_PRETRANSLATE; ++op) {
+    for (int32_t op = 0; op <= kUnitOpPretranslate; ++op) {
       bool listed = std::find(operations.begin(), operations.end(), op) != operations.end();
       if (listed != Provides(op)) return false;
     }
@@ -115,7 +115,7 @@ class UnitOperations {
 
  private:
   struct CreateOp {
-    static constexpr int32_t kOperation = UNIT_OP_CREATE;
+    static constexpr int32_t kOperation = kUnitOpCreate;
     static constexpr bool kProvided = true;
     using Routine = UnitCreateFn;
     static void* __cdecl Call(const void* block, int32_t length, uint32_t style, void* parent,
@@ -129,7 +129,7 @@ class UnitOperations {
     }
   };
   struct QueryOp {
-    static constexpr int32_t kOperation = UNIT_OP_QUERY;
+    static constexpr int32_t kOperation = kUnitOpQuery;
     static constexpr bool kProvided = requires(Unit& u) { u.Query(int32_t{}); };
     using Routine = UnitQueryFn;
     static int32_t __cdecl Call(void* object, int32_t question) {
@@ -138,7 +138,7 @@ class UnitOperations {
     }
   };
   struct WriteOp {
-    static constexpr int32_t kOperation = UNIT_OP_WRITE;
+    static constexpr int32_t kOperation = kUnitOpWrite;
     static constexpr bool kProvided = requires(Unit& u, const UnitValue& v) { u.WriteProperty(int32_t{}, v); };
     using Routine = UnitWriteFn;
     static int32_t __cdecl Call(void* object, int32_t index, const UnitValue* value, int32_t* out) {
@@ -148,7 +148,7 @@ class UnitOperations {
     }
   };
   struct SaveOp {
-    static constexpr int32_t kOperation = UNIT_OP_SAVE;
+    static constexpr int32_t kOperation = kUnitOpSave;
     static constexpr bool kProvided = requires(Unit& u) { u.SaveProperties(); };
     using Routine = UnitSaveFn;
     static void* __cdecl Call(void* object) {
@@ -157,7 +157,7 @@ class UnitOperations {
     }
   };
   struct ReadOp {
-    static constexpr int32_t kOperation = UNIT_OP_READ;
+    static constexpr int32_t kOperation = kUnitOpRead;
     static constexpr bool kProvided = requires(Unit& u, UnitValue* v) { u.ReadProperty(int32_t{}, v); };
     using Routine = UnitReadFn;
     static int32_t __cdecl Call(void* object, int32_t index, UnitValue* value) {
@@ -166,7 +166,7 @@ class UnitOperations {
     }
   };
   struct ClaimsKeyOp {
-    static constexpr int32_t kOperation = UNIT_OP_CLAIMS_KEY;
+    static constexpr int32_t kOperation = kUnitOpClaimsKey;
     static constexpr bool kProvided = requires(Unit& u) { u.ClaimsKey(int32_t{}); };
     using Routine = UnitClaimsKeyFn;
     static int32_t __cdecl Call(void* object, int32_t key) {
@@ -175,7 +175,7 @@ class UnitOperations {
     }
   };
   struct VisitTextsOp {
-    static constexpr int32_t kOperation = UNIT_OP_TEXT_VISITOR;
+    static constexpr int32_t kOperation = kUnitOpTextVisitor;
     static constexpr bool kProvided = requires(UnitTextVisitorCallback f) {
       Unit::VisitTexts(static_cast<const void*>(nullptr), int32_t{}, f, static_cast<void*>(nullptr));
     };
@@ -185,7 +185,7 @@ class UnitOperations {
     }
   };
   struct IsDefaultOp {
-    static constexpr int32_t kOperation = UNIT_OP_IS_DEFAULT;
+    static constexpr int32_t kOperation = kUnitOpIsDefault;
     static constexpr bool kProvided = requires(Unit& u) { u.IsDefault(); };
     using Routine = UnitIsDefaultFn;
     static int32_t __cdecl Call(void* object) {
@@ -194,7 +194,7 @@ class UnitOperations {
     }
   };
   struct PreTranslateOp {
-    static constexpr int32_t kOperation = UNIT_OP_PRETRANSLATE;
+    static constexpr int32_t kOperation = kUnitOpPretranslate;
     static constexpr bool kProvided = requires(Unit& u, MSG* m) { u.PreTranslate(m); };
     using Routine = UnitPreTranslateFn;
     static int32_t __cdecl Call(void* object, void* msg) {

@@ -161,9 +161,9 @@ uint64_t ReadMenuProperty(const UnitItem& item, int32_t property) {
   uint32_t flags = item.MenuFlags();
   switch (property) {
     case 0: return TextValue(item.MenuCaption());
-    case 1: return (flags & MENU_CHECKED) ? 1 : 0;
-    case 2: return (flags & MENU_DISABLED) ? 1 : 0;
-    case 3: return (flags & MENU_HIDDEN) ? 0 : 1;
+    case 1: return (flags & kMenuChecked) ? 1 : 0;
+    case 2: return (flags & kMenuDisabled) ? 1 : 0;
+    case 3: return (flags & kMenuHidden) ? 0 : 1;
     default: return 0;
   }
 }
@@ -182,9 +182,9 @@ void WriteMenuProperty(int32_t windowId, Target t, int32_t property, uint64_t va
       t.record->units.ReplaceMenuCaption(t.index, caption);
       break;
     }
-    case 1: newFlags = on ? flags | MENU_CHECKED : flags & ~MENU_CHECKED; break;
-    case 2: newFlags = on ? flags | MENU_DISABLED : flags & ~MENU_DISABLED; break;
-    case 3: newFlags = on ? flags & ~MENU_HIDDEN : flags | MENU_HIDDEN; break;
+    case 1: newFlags = on ? flags | kMenuChecked : flags & ~kMenuChecked; break;
+    case 2: newFlags = on ? flags | kMenuDisabled : flags & ~kMenuDisabled; break;
+    case 3: newFlags = on ? flags & ~kMenuHidden : flags | kMenuHidden; break;
     default: return;
   }
   if (property != 0) {
@@ -199,16 +199,16 @@ uint64_t ReadCommonProperty(const UnitItem& item, int32_t property) {
   bool live = IsUnitLive(item);
   HWND hwnd = live ? UnitWindow(item.Object()) : nullptr;
   RECT rc{};
-  if (live && property <= PROP_HEIGHT) rc = LiveRect(hwnd);
+  if (live && property <= kPropHeight) rc = LiveRect(hwnd);
   switch (property) {
-    case PROP_LEFT: return static_cast<uint32_t>(live ? rc.left : item.Left());
-    case PROP_TOP: return static_cast<uint32_t>(live ? rc.top : item.Top());
-    case PROP_WIDTH: return static_cast<uint32_t>(live ? rc.right - rc.left : item.Width());
-    case PROP_HEIGHT: return static_cast<uint32_t>(live ? rc.bottom - rc.top : item.Height());
-    case PROP_TAG: return TextValue(item.Tag());
-    case PROP_VISIBLE: return (live ? IsWindowVisible(hwnd) != 0 : item.Visible()) ? 1 : 0;
-    case PROP_DISABLED: return (live ? !IsWindowEnabled(hwnd) : item.Disabled()) ? 1 : 0;
-    case PROP_MOUSE_POINTER: return MousePointerValue(item.MousePointer(), item.MousePointerLength());
+    case kPropLeft: return static_cast<uint32_t>(live ? rc.left : item.Left());
+    case kPropTop: return static_cast<uint32_t>(live ? rc.top : item.Top());
+    case kPropWidth: return static_cast<uint32_t>(live ? rc.right - rc.left : item.Width());
+    case kPropHeight: return static_cast<uint32_t>(live ? rc.bottom - rc.top : item.Height());
+    case kPropTag: return TextValue(item.Tag());
+    case kPropVisible: return (live ? IsWindowVisible(hwnd) != 0 : item.Visible()) ? 1 : 0;
+    case kPropDisabled: return (live ? !IsWindowEnabled(hwnd) : item.Disabled()) ? 1 : 0;
+    case kPropMousePointer: return MousePointerValue(item.MousePointer(), item.MousePointerLength());
     default: return 0;
   }
 }
@@ -223,54 +223,54 @@ void WriteCommonProperty(Target t, int32_t property, uint64_t value) {
   const UINT keep = SWP_NOZORDER | SWP_NOACTIVATE;
   switch (property) {
     // Moves keep the size and z-order; the other coordinate comes from the live window.
-    case PROP_LEFT:
-    case PROP_TOP: {
+    case kPropLeft:
+    case kPropTop: {
       v = ClampPosition(v);
-      property == PROP_LEFT ? item.SetLeft(v) : item.SetTop(v);
+      property == kPropLeft ? item.SetLeft(v) : item.SetTop(v);
       if (!live) return;
       RECT rc = LiveRect(hwnd);
-      SetWindowPos(hwnd, nullptr, property == PROP_LEFT ? v : rc.left, property == PROP_TOP ? v : rc.top,
+      SetWindowPos(hwnd, nullptr, property == kPropLeft ? v : rc.left, property == kPropTop ? v : rc.top,
                    0, 0, keep | SWP_NOSIZE);
       return;
     }
     // Resizes keep the position and z-order.
-    case PROP_WIDTH:
-    case PROP_HEIGHT: {
+    case kPropWidth:
+    case kPropHeight: {
       v = ClampSize(v);
-      property == PROP_WIDTH ? item.SetWidth(v) : item.SetHeight(v);
+      property == kPropWidth ? item.SetWidth(v) : item.SetHeight(v);
       if (!live) return;
       RECT rc = LiveRect(hwnd);
-      SetWindowPos(hwnd, nullptr, 0, 0, property == PROP_WIDTH ? v : rc.right - rc.left,
-                   property == PROP_HEIGHT ? v : rc.bottom - rc.top, keep | SWP_NOMOVE);
+      SetWindowPos(hwnd, nullptr, 0, 0, property == kPropWidth ? v : rc.right - rc.left,
+                   property == kPropHeight ? v : rc.bottom - rc.top, keep | SWP_NOMOVE);
       return;
     }
     // The tag lives only in the item: the unit list grows or shrinks with it.
-    case PROP_TAG:
+    case kPropTag:
       units.ReplaceTag(t.index, reinterpret_cast<const char*>(static_cast<uintptr_t>(Low(value))));
       return;
     // Hiding always hides; showing leaves windowless classes alone, shows the window item
     // normally and a unit without activating it.
-    case PROP_VISIBLE: {
+    case kPropVisible: {
       bool show = v != 0;
-      item.SetFlags(show ? item.Flags() | UNIT_VISIBLE : item.Flags() & ~UNIT_VISIBLE);
+      item.SetFlags(show ? item.Flags() | kUnitVisible : item.Flags() & ~kUnitVisible);
       if (!live) return;
       if (!show) {
         ShowWindow(hwnd, SW_HIDE);
         return;
       }
       const UnitClassInfo* cls = FindUnitClass(item.TypeId());
-      if (cls && (cls->flags & CLASS_WINDOWLESS)) return;
+      if (cls && (cls->flags & kClassWindowless)) return;
       ShowWindow(hwnd, t.index == 0 ? SW_SHOW : SW_SHOWNA);
       return;
     }
-    case PROP_DISABLED: {
+    case kPropDisabled: {
       bool disable = v != 0;
-      item.SetFlags(disable ? item.Flags() | UNIT_DISABLED : item.Flags() & ~UNIT_DISABLED);
+      item.SetFlags(disable ? item.Flags() | kUnitDisabled : item.Flags() & ~kUnitDisabled);
       if (live) EnableWindow(hwnd, !disable);
       return;
     }
     // The item keeps a cursor id in the block's first word; the program gives a number.
-    case PROP_MOUSE_POINTER: {
+    case kPropMousePointer: {
       const uint8_t* data;
       uint32_t length;
       ArrayBytes(reinterpret_cast<const void*>(static_cast<uintptr_t>(Low(value))), &data, &length);
@@ -300,22 +300,22 @@ int32_t ClampSize(int32_t v) { return std::clamp(v, 0, kMaxCoordinate); }
 // A font sub-item as the program reads it; -1 gives a new 28-byte record.
 uint64_t ReadFontSubItem(const LOGFONTA& font, int32_t subItem, int dpi) {
   switch (subItem) {
-    case FONT_ANGLE: return static_cast<uint32_t>(font.lfOrientation);
-    case FONT_BOLD: return font.lfWeight >= FW_BOLD ? 1 : 0;
-    case FONT_ITALIC: return font.lfItalic ? 1 : 0;
-    case FONT_STRIKEOUT: return font.lfStrikeOut ? 1 : 0;
-    case FONT_UNDERLINE: return font.lfUnderline ? 1 : 0;
-    case FONT_SIZE: return static_cast<uint32_t>(MulDiv(std::abs(font.lfHeight), 72, dpi));
-    case FONT_FACE: {
+    case kFontAngle: return static_cast<uint32_t>(font.lfOrientation);
+    case kFontBold: return font.lfWeight >= FW_BOLD ? 1 : 0;
+    case kFontItalic: return font.lfItalic ? 1 : 0;
+    case kFontStrikeout: return font.lfStrikeOut ? 1 : 0;
+    case kFontUnderline: return font.lfUnderline ? 1 : 0;
+    case kFontSize: return static_cast<uint32_t>(MulDiv(std::abs(font.lfHeight), 72, dpi));
+    case kFontFace: {
       char face[LF_FACESIZE];
       std::memcpy(face, font.lfFaceName, LF_FACESIZE);
       face[LF_FACESIZE - 1] = 0;
       return TextValue(face);
     }
-    case FONT_WHOLE: {
+    case kFontWhole: {
       uint32_t* record = static_cast<uint32_t*>(rt::MemAlloc(kFontRecordSize));
-      for (int32_t i = FONT_ANGLE; i < FONT_FACE; ++i) record[i] = Low(ReadFontSubItem(font, i, dpi));
-      record[FONT_FACE] = Low(ReadFontSubItem(font, FONT_FACE, dpi));
+      for (int32_t i = kFontAngle; i < kFontFace; ++i) record[i] = Low(ReadFontSubItem(font, i, dpi));
+      record[kFontFace] = Low(ReadFontSubItem(font, kFontFace, dpi));
       return Address(record);
     }
     default: return 0;
@@ -327,22 +327,22 @@ uint64_t ReadFontSubItem(const LOGFONTA& font, int32_t subItem, int dpi) {
 bool WriteFontSubItem(LOGFONTA& font, int32_t subItem, uint64_t value, int dpi) {
   int32_t v = static_cast<int32_t>(Low(value));
   switch (subItem) {
-    case FONT_ANGLE: {
+    case kFontAngle: {
       int32_t angle = v % 3600;
       if (angle < 0) angle += 3600;
       font.lfEscapement = font.lfOrientation = angle;
       return true;
     }
-    case FONT_BOLD: font.lfWeight = v ? FW_BOLD : 0; return true;
-    case FONT_ITALIC: font.lfItalic = v ? 1 : 0; return true;
-    case FONT_STRIKEOUT: font.lfStrikeOut = v ? 1 : 0; return true;
-    case FONT_UNDERLINE: font.lfUnderline = v ? 1 : 0; return true;
-    case FONT_SIZE: {
+    case kFontBold: font.lfWeight = v ? FW_BOLD : 0; return true;
+    case kFontItalic: font.lfItalic = v ? 1 : 0; return true;
+    case kFontStrikeout: font.lfStrikeOut = v ? 1 : 0; return true;
+    case kFontUnderline: font.lfUnderline = v ? 1 : 0; return true;
+    case kFontSize: {
       int32_t points = v == INT32_MIN ? INT32_MAX : std::abs(v);
       font.lfHeight = -MulDiv(points, dpi, 72);
       return true;
     }
-    case FONT_FACE: {
+    case kFontFace: {
       const char* face = reinterpret_cast<const char*>(static_cast<uintptr_t>(Low(value)));
       size_t n = face ? std::strlen(face) : 0;
       if (n == 0 || n >= LF_FACESIZE) face = kDefaultFace, n = std::strlen(kDefaultFace);
@@ -350,10 +350,10 @@ bool WriteFontSubItem(LOGFONTA& font, int32_t subItem, uint64_t value, int dpi) 
       std::memcpy(font.lfFaceName, face, n);
       return true;
     }
-    case FONT_WHOLE: {
+    case kFontWhole: {
       const uint32_t* record = reinterpret_cast<const uint32_t*>(static_cast<uintptr_t>(Low(value)));
       if (!record) return false;
-      for (int32_t i = FONT_ANGLE; i <= FONT_FACE; ++i) WriteFontSubItem(font, i, record[i], dpi);
+      for (int32_t i = kFontAngle; i <= kFontFace; ++i) WriteFontSubItem(font, i, record[i], dpi);
       return true;
     }
     default: return false;
@@ -370,7 +370,7 @@ uint64_t ReadUnitProperty(int32_t windowId, int32_t unitId, int32_t property, in
   if (!IsUnitLive(item)) rt::RuntimeError(kNotLoadedText, 0);
   const UnitClassInfo* cls = FindUnitClass(item.TypeId());
   const PropertyInfo* info = FindPropertyInfo(cls, property);
-  auto read = UnitOperationOf<UnitReadFn>(cls, UNIT_OP_READ);
+  auto read = UnitOperationOf<UnitReadFn>(cls, kUnitOpRead);
   if (!info || !read) return 0;
   // Class properties number from 0 in the class; fonts are read whole, then by sub-item.
   int32_t classIndex = property - kCommonPropertyCount;
@@ -400,7 +400,7 @@ void WriteUnitProperty(int32_t windowId, int32_t unitId, int32_t property, int32
   if (!IsUnitLive(item)) rt::RuntimeError(kNotLoadedText, 0);
   const UnitClassInfo* cls = FindUnitClass(item.TypeId());
   const PropertyInfo* info = FindPropertyInfo(cls, property);
-  auto write = UnitOperationOf<UnitWriteFn>(cls, UNIT_OP_WRITE);
+  auto write = UnitOperationOf<UnitWriteFn>(cls, kUnitOpWrite);
   if (!info || !write) return;
   int32_t classIndex = property - kCommonPropertyCount;
   PropertyKind kind = KindOfPropertyType(info->type);
@@ -411,7 +411,7 @@ void WriteUnitProperty(int32_t windowId, int32_t unitId, int32_t property, int32
   LOGFONTA font;
   UnitValue v;
   if (kind == PropertyKind::Font) {
-    font = CurrentFont(UnitOperationOf<UnitReadFn>(cls, UNIT_OP_READ), object, classIndex);
+    font = CurrentFont(UnitOperationOf<UnitReadFn>(cls, kUnitOpRead), object, classIndex);
     if (!WriteFontSubItem(font, index, value, ScreenPixelsPerInch())) return;
     v = {static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&font)), kLogFontSize};
   } else {

@@ -18,12 +18,12 @@ int32_t ClampSize(int32_t value);
 
 // A font sub-item (FontSubItem) as the program reads it: logicals 0/1, the angle in tenths of
 // a degree, the size in points at `dpi`, the face name as a new heap text (null when empty);
-// FONT_WHOLE gives a new 28-byte heap record (angle, bold, italic, strike-out, underline,
+// kFontWhole gives a new 28-byte heap record (angle, bold, italic, strike-out, underline,
 // size, face-name text). Unknown sub-items read 0.
 uint64_t ReadFontSubItem(const LOGFONTA& font, int32_t subItem, int dpi);
 // Changes a sub-item of `font`: the angle modulo 3600 (made non-negative) into escapement and
 // orientation; bold as weight 700 or 0; the size as -MulDiv(|points|, dpi, 72); a face name of
-// 1 to 31 bytes (anything else becomes "宋体"); FONT_WHOLE from a 28-byte record. False, with
+// 1 to 31 bytes (anything else becomes "宋体"); kFontWhole from a 28-byte record. False, with
 // `font` unchanged, for an unknown sub-item or a null record.
 bool WriteFontSubItem(LOGFONTA& font, int32_t subItem, uint64_t value, int dpi);
 

@@ -33,14 +33,14 @@ constexpr bool IsLookupUnitId(uint32_t id) { return (id & 0x00FFFFFFu) != 0 && (
 constexpr bool IsMenuItemId(uint32_t id) { return (id >> 28) == 0x2 && (id >> 24 & 0xF) == 0x6; }
 
 enum UnitFlagBits : uint32_t {
-  UNIT_VISIBLE = 1,    // 可视
-  UNIT_DISABLED = 2,   // 禁止
-  UNIT_TAB_STOP = 4,
+  kUnitVisible = 1,    // 可视
+  kUnitDisabled = 2,   // 禁止
+  kUnitTabStop = 4,
 };
 enum MenuFlagBits : uint32_t {
-  MENU_HIDDEN = 1,
-  MENU_DISABLED = 2,
-  MENU_CHECKED = 4,
+  kMenuHidden = 1,
+  kMenuDisabled = 2,
+  kMenuChecked = 4,
 };
 
 // A stored handler word meaning "no handler"; after loading, no handler is 0.
@@ -156,9 +156,9 @@ class UnitItem {
 
   uint32_t Flags() const { return LoadWord(data_ + flags_); }
   void SetFlags(uint32_t flags) { StoreWord(data_ + flags_, flags); }
-  bool Visible() const { return Flags() & UNIT_VISIBLE; }
-  bool Disabled() const { return Flags() & UNIT_DISABLED; }
-  bool TabStop() const { return Flags() & UNIT_TAB_STOP; }
+  bool Visible() const { return Flags() & kUnitVisible; }
+  bool Disabled() const { return Flags() & kUnitDisabled; }
+  bool TabStop() const { return Flags() & kUnitTabStop; }
   int32_t TabOrder() const { return static_cast<int32_t>(LoadWord(data_ + flags_ + 4)); }
 
   uint32_t BindingCount() const { return bindingCount_; }

@@ -79,7 +79,7 @@ void RuntimeApp::NotifyLibrariesOfStart(const ProgramInfo& info) {
   if (static_cast<int32_t>(info.libraryCount) <= 0) return;
   for (uint32_t i = 0; i < info.libraryCount; ++i) {
     const LibraryInfo* lib = info.libraries[i];
-    if (lib && lib->notify) lib->notify(LIB_EVENT_START, reinterpret_cast<uint32_t>(&RuntimeNotify), 0);
+    if (lib && lib->notify) lib->notify(kLibEventStart, reinterpret_cast<uint32_t>(&RuntimeNotify), 0);
   }
   libraries.assign(info.libraries, info.libraries + info.libraryCount);
   libraryValues.assign(info.libraryCount, 0);
@@ -211,7 +211,7 @@ void RuntimeApp::Cleanup(int32_t code) {
   }
 
   for (size_t i = 0; i < libraries.size(); ++i) {
-    if (libraries[i] && libraries[i]->notify) libraries[i]->notify(LIB_EVENT_END, libraryValues[i], 0);
+    if (libraries[i] && libraries[i]->notify) libraries[i]->notify(kLibEventEnd, libraryValues[i], 0);
   }
   libraries.clear();
   libraryValues.clear();

@@ -27,9 +27,9 @@ constexpr int kRuns = 41;
 int32_t __cdecl Heap(int32_t code, uint32_t a1, uint32_t a2) {
   HANDLE heap = GetProcessHeap();
   switch (code) {
-    case SVC_ALLOC: return reinterpret_cast<int32_t>(HeapAlloc(heap, 0, a1 ? a1 : 1));
-    case SVC_FREE: HeapFree(heap, 0, reinterpret_cast<void*>(a1)); return 0;
-    case SVC_REALLOC:
+    case kSvcAlloc: return reinterpret_cast<int32_t>(HeapAlloc(heap, 0, a1 ? a1 : 1));
+    case kSvcFree: HeapFree(heap, 0, reinterpret_cast<void*>(a1)); return 0;
+    case kSvcRealloc:
       return reinterpret_cast<int32_t>(a1 ? HeapReAlloc(heap, 0, reinterpret_cast<void*>(a1), a2)
                                           : HeapAlloc(heap, 0, a2));
     default: return 0;
@@ -75,16 +75,16 @@ double Now() {
 // Frees whatever block a command returned (texts; arrays with their members).
 void Release(CoreCommandId id, const ArgRecord& r) {
   if (!r.block) return;
-  if (id == CMD_SPLIT_TEXT) {
+  if (id == kCmdSplitText) {
     int32_t n;
     std::memcpy(&n, r.block + 4, 4);
     for (int32_t i = 0; i < n; ++i) {
       void* m;
       std::memcpy(&m, r.block + 8 + 4 * i, 4);
-      Heap(SVC_FREE, reinterpret_cast<uint32_t>(m), 0);
+      Heap(kSvcFree, reinterpret_cast<uint32_t>(m), 0);
     }
   }
-  Heap(SVC_FREE, reinterpret_cast<uint32_t>(r.block), 0);
+  Heap(kSvcFree, reinterpret_cast<uint32_t>(r.block), 0);
 }
 
 volatile uint32_t g_sink;
@@ -204,25 +204,25 @@ void Measure(const Case& c, const std::string& text) {
 }  // namespace
 
 int main() {
-  CoreLibraryNotify(LIB_EVENT_START, reinterpret_cast<uint32_t>(&Heap), 0);
+  CoreLibraryNotify(kLibEventStart, reinterpret_cast<uint32_t>(&Heap), 0);
   const std::string gbk = GbkText(kTextSize), html = HtmlText(kTextSize);
   const char* g = gbk.c_str();
   const char* h = html.c_str();
   const Case kCases[] = {
-      {"FindText, 1 MB GBK", CMD_FIND_TEXT, false, {TextArg(g), TextArg("Keyz")}, WalkCharacters, 2},
-      {"FindTextReverse, 1 MB GBK", CMD_FIND_TEXT_REVERSE, false, {TextArg(g), TextArg("Keyz")}, WalkCharacters, 2},
-      {"SplitText, 1 MB GBK", CMD_SPLIT_TEXT, true, {TextArg(g), TextArg("\r\n")}, WalkCharacters, 2},
-      {"  the same, floor with the members' blocks", CMD_SPLIT_TEXT, true,
+      {"FindText, 1 MB GBK", kCmdFindText, false, {TextArg(g), TextArg("Keyz")}, WalkCharacters, 2},
+      {"FindTextReverse, 1 MB GBK", kCmdFindTextReverse, false, {TextArg(g), TextArg("Keyz")}, WalkCharacters, 2},
+      {"SplitText, 1 MB GBK", kCmdSplitText, true, {TextArg(g), TextArg("\r\n")}, WalkCharacters, 2},
+      {"  the same, floor with the members' blocks", kCmdSplitText, true,
        {TextArg(g), TextArg("\r\n")}, WalkAllocatingMembers, 0, FreeFloorBlocks},
-      {"ReplaceSubtext, 1 MB GBK", CMD_REPLACE_SUBTEXT, true,
+      {"ReplaceSubtext, 1 MB GBK", kCmdReplaceSubtext, true,
        {TextArg(g), TextArg("abc"), TextArg("<x>"), OmittedArg(), OmittedArg(), BoolArg(true)}, WalkCharacters, 2},
-      {"FindText, 1 MB HTML", CMD_FIND_TEXT, false, {TextArg(h), TextArg("<table>")},
+      {"FindText, 1 MB HTML", kCmdFindText, false, {TextArg(h), TextArg("<table>")},
        [](const std::string& s) { ViewFind(s, "<table>"); }, 0},
-      {"FindTextReverse, 1 MB HTML", CMD_FIND_TEXT_REVERSE, false, {TextArg(h), TextArg("<table>")},
+      {"FindTextReverse, 1 MB HTML", kCmdFindTextReverse, false, {TextArg(h), TextArg("<table>")},
        [](const std::string& s) { ViewFindReverse(s, "<table>"); }, 0},
-      {"SplitText, 1 MB HTML", CMD_SPLIT_TEXT, true, {TextArg(h), TextArg("\r\n")},
+      {"SplitText, 1 MB HTML", kCmdSplitText, true, {TextArg(h), TextArg("\r\n")},
        [](const std::string& s) { ViewSplit(s, "\r\n"); }, 0},
-      {"ReplaceSubtext, 1 MB HTML", CMD_REPLACE_SUBTEXT, true,
+      {"ReplaceSubtext, 1 MB HTML", kCmdReplaceSubtext, true,
        {TextArg(h), TextArg("span"), TextArg("div"), OmittedArg(), OmittedArg(), BoolArg(true)},
        [](const std::string& s) { ViewReplace(s, "span", "div"); }, 0},
   };

@@ -50,7 +50,7 @@ extern "C" const ProgramInfo kProgramInfo = {};
 extern "C" int32_t __cdecl ProgramEntry() { return 0; }
 
 int main() {
-  ProgramOtherHelp(HELP_INITIALISE_RUNTIME, nullptr, 0);
+  ProgramOtherHelp(kHelpInitialiseRuntime, nullptr, 0);
   std::vector<uint8_t> chunk(kChunk);
   for (uint32_t i = 0; i < kChunk; ++i) chunk[i] = static_cast<uint8_t>(i * 7);
   std::printf("%10s %14s %14s %8s\n", "page", "builder ms", "concat ms", "ratio");

@@ -75,91 +75,91 @@ const char* TextArray::operator[](uint32_t i) const {
   return member ? member : "";
 }
 
-int32_t TextLength(const char* text) { return AsInt(Call(CMD_TEXT_LENGTH, {Txt(text)})); }
+int32_t TextLength(const char* text) { return AsInt(Call(kCmdTextLength, {Txt(text)})); }
 
 Text TextLeft(const char* text, int32_t count) {
-  return AsText(Call(CMD_TEXT_LEFT, {Txt(text), IntArg(count)}));
+  return AsText(Call(kCmdTextLeft, {Txt(text), IntArg(count)}));
 }
 
 Text TextRight(const char* text, int32_t count) {
-  return AsText(Call(CMD_TEXT_RIGHT, {Txt(text), IntArg(count)}));
+  return AsText(Call(kCmdTextRight, {Txt(text), IntArg(count)}));
 }
 
 Text TextMid(const char* text, int32_t start, int32_t count) {
-  return AsText(Call(CMD_TEXT_MID, {Txt(text), IntArg(start), IntArg(count)}));
+  return AsText(Call(kCmdTextMid, {Txt(text), IntArg(start), IntArg(count)}));
 }
 
-Text CharText(uint8_t code) { return AsText(Call(CMD_CHAR_TEXT, {MakeArg(TAG_BYTE, code)})); }
+Text CharText(uint8_t code) { return AsText(Call(kCmdCharText, {MakeArg(TAG_BYTE, code)})); }
 
-Text SpaceText(int32_t count) { return AsText(Call(CMD_SPACE_TEXT, {IntArg(count)})); }
+Text SpaceText(int32_t count) { return AsText(Call(kCmdSpaceText, {IntArg(count)})); }
 
 int32_t FindText(const char* text, const char* sought, OptInt start, bool ignoreCase) {
-  return AsInt(Call(CMD_FIND_TEXT, {Txt(text), Txt(sought), Opt(start), BoolArg(ignoreCase)}));
+  return AsInt(Call(kCmdFindText, {Txt(text), Txt(sought), Opt(start), BoolArg(ignoreCase)}));
 }
 
 int32_t FindTextReverse(const char* text, const char* sought, OptInt start, bool ignoreCase) {
   return AsInt(
-      Call(CMD_FIND_TEXT_REVERSE, {Txt(text), Txt(sought), Opt(start), BoolArg(ignoreCase)}));
+      Call(kCmdFindTextReverse, {Txt(text), Txt(sought), Opt(start), BoolArg(ignoreCase)}));
 }
 
 Text ReplaceText(const char* text, int32_t start, int32_t length, const char* replacement) {
   return AsText(
-      Call(CMD_REPLACE_TEXT, {Txt(text), IntArg(start), IntArg(length), OptTxt(replacement)}));
+      Call(kCmdReplaceText, {Txt(text), IntArg(start), IntArg(length), OptTxt(replacement)}));
 }
 
 Text ReplaceSubtext(const char* text, const char* sought, const char* replacement, OptInt start,
                     OptInt count, bool caseSensitive) {
-  return AsText(Call(CMD_REPLACE_SUBTEXT, {Txt(text), Txt(sought), OptTxt(replacement), Opt(start),
+  return AsText(Call(kCmdReplaceSubtext, {Txt(text), Txt(sought), OptTxt(replacement), Opt(start),
                                            Opt(count), BoolArg(caseSensitive)}));
 }
 
 TextArray SplitText(const char* text, const char* delimiter, OptInt maxParts) {
-  return TextArray(AsBlock(Call(CMD_SPLIT_TEXT, {Txt(text), OptTxt(delimiter), Opt(maxParts)})));
+  return TextArray(AsBlock(Call(kCmdSplitText, {Txt(text), OptTxt(delimiter), Opt(maxParts)})));
 }
 
-Text TrimSpaces(const char* text) { return AsText(Call(CMD_TRIM_SPACES, {Txt(text)})); }
+Text TrimSpaces(const char* text) { return AsText(Call(kCmdTrimSpaces, {Txt(text)})); }
 
-Text RemoveAllSpaces(const char* text) { return AsText(Call(CMD_REMOVE_ALL_SPACES, {Txt(text)})); }
+Text RemoveAllSpaces(const char* text) { return AsText(Call(kCmdRemoveAllSpaces, {Txt(text)})); }
 
-Text ToUpper(const char* text) { return AsText(Call(CMD_TO_UPPER, {Txt(text)})); }
+Text ToUpper(const char* text) { return AsText(Call(kCmdToUpper, {Txt(text)})); }
 
-Text ToLower(const char* text) { return AsText(Call(CMD_TO_LOWER, {Txt(text)})); }
+Text ToLower(const char* text) { return AsText(Call(kCmdToLower, {Txt(text)})); }
 
 int32_t CompareText(const char* text1, const char* text2, bool caseSensitive) {
-  return AsInt(Call(CMD_COMPARE_TEXT, {Txt(text1), Txt(text2), BoolArg(caseSensitive)}));
+  return AsInt(Call(kCmdCompareText, {Txt(text1), Txt(text2), BoolArg(caseSensitive)}));
 }
 
 int32_t ByteSetLength(const void* byteSet) {
-  return AsInt(Call(CMD_BYTE_SET_LENGTH, {Set(byteSet)}));
+  return AsInt(Call(kCmdByteSetLength, {Set(byteSet)}));
 }
 
 Bytes ByteSetLeft(const void* byteSet, int32_t count) {
-  return AsBytes(Call(CMD_BYTE_SET_LEFT, {Set(byteSet), IntArg(count)}));
+  return AsBytes(Call(kCmdByteSetLeft, {Set(byteSet), IntArg(count)}));
 }
 
-Bytes ZeroByteSet(int32_t count) { return AsBytes(Call(CMD_ZERO_BYTE_SET, {IntArg(count)})); }
+Bytes ZeroByteSet(int32_t count) { return AsBytes(Call(kCmdZeroByteSet, {IntArg(count)})); }
 
-Text ToText(const ArgRecord& value) { return AsText(Call(CMD_TO_TEXT, &value, 1)); }
+Text ToText(const ArgRecord& value) { return AsText(Call(kCmdToText, &value, 1)); }
 
 // The command leaves a double in the result value; its 8 bytes are taken as they are.
 double ToNumber(const ArgRecord& value) {
-  const uint64_t v = Call(CMD_TO_NUMBER, &value, 1);
+  const uint64_t v = Call(kCmdToNumber, &value, 1);
   double d;
   static_assert(sizeof(d) == sizeof(v));
   __builtin_memcpy(&d, &v, sizeof(d));
   return d;
 }
 
-Bytes ToByteSet(const ArgRecord& value) { return AsBytes(Call(CMD_TO_BYTE_SET, &value, 1)); }
+Bytes ToByteSet(const ArgRecord& value) { return AsBytes(Call(kCmdToByteSet, &value, 1)); }
 
-Text ToHexText(int32_t value) { return AsText(Call(CMD_TO_HEX_TEXT, {IntArg(value)})); }
+Text ToHexText(int32_t value) { return AsText(Call(kCmdToHexText, {IntArg(value)})); }
 
-Text GetRunDirectory() { return AsText(Call(CMD_GET_RUN_DIRECTORY, nullptr, 0)); }
+Text GetRunDirectory() { return AsText(Call(kCmdGetRunDirectory, nullptr, 0)); }
 
-bool FileExists(const char* path) { return AsBool(Call(CMD_FILE_EXISTS, {Txt(path)})); }
+bool FileExists(const char* path) { return AsBool(Call(kCmdFileExists, {Txt(path)})); }
 
 bool SetFileAttributes(const char* path, int32_t attributes) {
-  return AsBool(Call(CMD_SET_FILE_ATTRIBUTES, {Txt(path), IntArg(attributes)}));
+  return AsBool(Call(kCmdSetFileAttributes, {Txt(path), IntArg(attributes)}));
 }
 
 // A command's first argument followed by a list of further ones, laid out contiguously as
@@ -188,37 +188,37 @@ class RecordList {
 bool WriteToFile(const char* path, std::initializer_list<const void*> byteSets) {
   RecordList records(Txt(path), static_cast<uint32_t>(byteSets.size()));
   for (const void* set : byteSets) records.Add(Set(set));
-  return AsBool(records.Call(CMD_WRITE_TO_FILE));
+  return AsBool(records.Call(kCmdWriteToFile));
 }
 
-int32_t OpenMemoryFile() { return AsInt(Call(CMD_OPEN_MEMORY_FILE, nullptr, 0)); }
+int32_t OpenMemoryFile() { return AsInt(Call(kCmdOpenMemoryFile, nullptr, 0)); }
 
-void CloseFile(int32_t file) { Call(CMD_CLOSE_FILE, {IntArg(file)}); }
+void CloseFile(int32_t file) { Call(kCmdCloseFile, {IntArg(file)}); }
 
-bool SeekToFileStart(int32_t file) { return AsBool(Call(CMD_SEEK_TO_FILE_START, {IntArg(file)})); }
+bool SeekToFileStart(int32_t file) { return AsBool(Call(kCmdSeekToFileStart, {IntArg(file)})); }
 
-Text ReadLine(int32_t file) { return AsText(Call(CMD_READ_LINE, {IntArg(file)})); }
+Text ReadLine(int32_t file) { return AsText(Call(kCmdReadLine, {IntArg(file)})); }
 
 bool WriteText(int32_t file, std::initializer_list<ArgRecord> values) {
   RecordList records(IntArg(file), static_cast<uint32_t>(values.size()));
   for (const ArgRecord& v : values) records.Add(v);
-  return AsBool(records.Call(CMD_WRITE_TEXT));
+  return AsBool(records.Call(kCmdWriteText));
 }
 
 bool IsEndOfFile(int32_t file, std::optional<bool> textMode) {
   return AsBool(
-      Call(CMD_IS_END_OF_FILE, {IntArg(file), textMode ? BoolArg(*textMode) : OmittedArg()}));
+      Call(kCmdIsEndOfFile, {IntArg(file), textMode ? BoolArg(*textMode) : OmittedArg()}));
 }
 
 int32_t MessageBox(const ArgRecord& message, int32_t buttons, const char* caption) {
-  return AsInt(Call(CMD_MESSAGE_BOX, {message, IntArg(buttons), OptTxt(caption)}));
+  return AsInt(Call(kCmdMessageBox, {message, IntArg(buttons), OptTxt(caption)}));
 }
 
-void ProcessEvents() { Call(CMD_PROCESS_EVENTS, nullptr, 0); }
+void ProcessEvents() { Call(kCmdProcessEvents, nullptr, 0); }
 
 int32_t SendUnitMessage(const ArgRecord& unit, int32_t message, int32_t wParam, int32_t lParam) {
   return AsInt(
-      Call(CMD_SEND_UNIT_MESSAGE, {unit, IntArg(message), IntArg(wParam), IntArg(lParam)}));
+      Call(kCmdSendUnitMessage, {unit, IntArg(message), IntArg(wParam), IntArg(lParam)}));
 }
 
 }  // namespace core

@@ -130,9 +130,9 @@ using LibraryNotifyFn = int32_t(__cdecl*)(int32_t event, uint32_t arg1, uint32_t
 
 // Events the runtime sends to a library's LibraryNotify.
 enum LibraryEvent : int32_t {
-  LIB_EVENT_START = 1,      // arg1: RuntimeNotifyFn
-  LIB_EVENT_END = 6,        // arg1: the library's per-library value
-  LIB_EVENT_TYPE_IID = 8,   // arg1: 0-based type index, arg2: address of 16 bytes
+  kLibEventStart = 1,      // arg1: RuntimeNotifyFn
+  kLibEventEnd = 6,        // arg1: the library's per-library value
+  kLibEventTypeIid = 8,   // arg1: 0-based type index, arg2: address of 16 bytes
 };
 
 inline constexpr uint32_t kLibraryFormat = 20000101;  // 0x01312D65

@@ -9,32 +9,32 @@
 
 // Slots of the runtime interface table, in their fixed order.
 enum RuntimeSlot : uint32_t {
-  SLOT_REPORT_RUNTIME_ERROR,
-  SLOT_CALL_DLL_COMMAND,
-  SLOT_CALL_EXTENSION_COMMAND,
-  SLOT_CALL_CORE_COMMAND,
-  SLOT_READ_UNIT_PROPERTY,
-  SLOT_WRITE_UNIT_PROPERTY,
-  SLOT_MEM_ALLOC,
-  SLOT_MEM_REALLOC,
-  SLOT_MEM_FREE,
-  SLOT_END_PROGRAM,
-  SLOT_RUN_MESSAGE_LOOP,
-  SLOT_LOAD_START_WINDOW,
-  SLOT_OTHER_HELP,
+  kSlotReportRuntimeError,
+  kSlotCallDllCommand,
+  kSlotCallExtensionCommand,
+  kSlotCallCoreCommand,
+  kSlotReadUnitProperty,
+  kSlotWriteUnitProperty,
+  kSlotMemAlloc,
+  kSlotMemRealloc,
+  kSlotMemFree,
+  kSlotEndProgram,
+  kSlotRunMessageLoop,
+  kSlotLoadStartWindow,
+  kSlotOtherHelp,
   kRuntimeSlotCount
 };
 static_assert(kRuntimeSlotCount == 13);
 
 // Helper numbers behind OtherHelp.
 enum OtherHelpNumber : uint32_t {
-  HELP_FIND_FILE,
-  HELP_CLOSE_SEARCH,
-  HELP_MAKE_ARRAY_WRITABLE,
-  HELP_SET_GLOBALS_CLEANUP,
-  HELP_READ_OBJECT_PROPERTY,
-  HELP_WRITE_OBJECT_PROPERTY,
-  HELP_INITIALISE_RUNTIME,
+  kHelpFindFile,
+  kHelpCloseSearch,
+  kHelpMakeArrayWritable,
+  kHelpSetGlobalsCleanup,
+  kHelpReadObjectProperty,
+  kHelpWriteObjectProperty,
+  kHelpInitialiseRuntime,
   kOtherHelpCount
 };
 static_assert(kOtherHelpCount == 7);

@@ -17,26 +17,26 @@
 // ReadUnitProperty returns and WriteUnitProperty takes; the "class form" is the two-word
 // UnitValue exchanged with a class's read and write operations.
 enum PropertyType : uint16_t {
-  PROP_TYPE_INT = 1000,           // int32                   | value
-  PROP_TYPE_INT_1001 = 1001,      // int32 (positions, sizes) | value
-  PROP_TYPE_DOUBLE = 1002,        // 8 bytes                 | two words
-  PROP_TYPE_BOOL = 1003,          // 0 / 1                   | value (read: true only when 1)
-  PROP_TYPE_DATETIME = 1004,      // 8 bytes                 | two words
-  PROP_TYPE_TEXT = 1005,          // heap text or null       | pointer to class-owned text
-  PROP_TYPE_CHOICE = 1006,        // int32 index             | value, negative written as 0
-  PROP_TYPE_PICTURE = 1009,       // byte set or null        | (pointer, length)
-  PROP_TYPE_ICON = 1010,          // byte set                | (pointer, length)
-  PROP_TYPE_MOUSE_POINTER = 1011, // byte set, cursor number | (pointer, length), cursor id
-  PROP_TYPE_SOUND = 1012,         // byte set                | (pointer, length)
-  PROP_TYPE_FONT = 1013,          // by sub-item             | (pointer to LOGFONTA, 60)
-  PROP_TYPE_COLOR = 1014,         // COLORREF                | value
-  PROP_TYPE_COLOR_1015 = 1015,    // COLORREF                | value
-  PROP_TYPE_FILE_NAME = 1016,     // text                    | pointer
-  PROP_TYPE_BACK_COLOR = 1017,    // COLORREF (0xFF000000 = system default) | value
-  PROP_TYPE_DATA_SOURCE = 1018,   // text                    | pointer
-  PROP_TYPE_DATA_COLUMN = 1020,   // text                    | pointer
-  PROP_TYPE_BLOCK = 1023,         // byte set                | (pointer, length)
-  PROP_TYPE_ANIMATED_PICTURE = 1024,  // byte set            | (pointer, length)
+  kPropTypeInt = 1000,           // int32                   | value
+  kPropTypeInt1001 = 1001,      // int32 (positions, sizes) | value
+  kPropTypeDouble = 1002,        // 8 bytes                 | two words
+  kPropTypeBool = 1003,          // 0 / 1                   | value (read: true only when 1)
+  kPropTypeDatetime = 1004,      // 8 bytes                 | two words
+  kPropTypeText = 1005,          // heap text or null       | pointer to class-owned text
+  kPropTypeChoice = 1006,        // int32 index             | value, negative written as 0
+  kPropTypePicture = 1009,       // byte set or null        | (pointer, length)
+  kPropTypeIcon = 1010,          // byte set                | (pointer, length)
+  kPropTypeMousePointer = 1011, // byte set, cursor number | (pointer, length), cursor id
+  kPropTypeSound = 1012,         // byte set                | (pointer, length)
+  kPropTypeFont = 1013,          // by sub-item             | (pointer to LOGFONTA, 60)
+  kPropTypeColor = 1014,         // COLORREF                | value
+  kPropTypeColor1015 = 1015,    // COLORREF                | value
+  kPropTypeFileName = 1016,     // text                    | pointer
+  kPropTypeBackColor = 1017,    // COLORREF (0xFF000000 = system default) | value
+  kPropTypeDataSource = 1018,   // text                    | pointer
+  kPropTypeDataColumn = 1020,   // text                    | pointer
+  kPropTypeBlock = 1023,         // byte set                | (pointer, length)
+  kPropTypeAnimatedPicture = 1024,  // byte set            | (pointer, length)
 };
 
 // Which conversion a value type code takes. Codes the runtime does not know pass both words
@@ -60,53 +60,53 @@ constexpr PropertyKind KindOfPropertyType(uint32_t type) {
 
 // The common properties every unit has, kept by the runtime in the unit's template item.
 enum CommonProperty : int32_t {
-  PROP_LEFT = 0,           // 左边, pixels
-  PROP_TOP = 1,            // 顶边, pixels
-  PROP_WIDTH = 2,          // 宽度, pixels
-  PROP_HEIGHT = 3,         // 高度, pixels
-  PROP_TAG = 4,            // 标记, text
-  PROP_VISIBLE = 5,        // 可视, logical
-  PROP_DISABLED = 6,       // 禁止, logical
-  PROP_MOUSE_POINTER = 7,  // 鼠标指针, mouse-pointer block
+  kPropLeft = 0,           // 左边, pixels
+  kPropTop = 1,            // 顶边, pixels
+  kPropWidth = 2,          // 宽度, pixels
+  kPropHeight = 3,         // 高度, pixels
+  kPropTag = 4,            // 标记, text
+  kPropVisible = 5,        // 可视, logical
+  kPropDisabled = 6,       // 禁止, logical
+  kPropMousePointer = 7,  // 鼠标指针, mouse-pointer block
   kCommonPropertyCount = 8 // class properties start here; class index = number - 8
 };
 
 // Font sub-items of a font property (the fourth word of a property access).
 enum FontSubItem : int32_t {
-  FONT_WHOLE = -1,      // 28-byte record: angle, bold, italic, strike-out, underline, size, face
-  FONT_ANGLE = 0,       // tenths of a degree
-  FONT_BOLD = 1,
-  FONT_ITALIC = 2,
-  FONT_STRIKEOUT = 3,
-  FONT_UNDERLINE = 4,
-  FONT_SIZE = 5,        // points
-  FONT_FACE = 6,        // text
+  kFontWhole = -1,      // 28-byte record: angle, bold, italic, strike-out, underline, size, face
+  kFontAngle = 0,       // tenths of a degree
+  kFontBold = 1,
+  kFontItalic = 2,
+  kFontStrikeout = 3,
+  kFontUnderline = 4,
+  kFontSize = 5,        // points
+  kFontFace = 6,        // text
 };
 inline constexpr uint32_t kLogFontSize = 60;   // sizeof(LOGFONTA)
 inline constexpr uint32_t kFontRecordSize = 28;
 
 // Class flags (UnitClassInfo::flags).
 enum UnitClassFlag : uint32_t {
-  CLASS_EVENTS_A = 0x04,              // raises events (0x04 or 0x40)
-  CLASS_NO_RECREATE = 0x10,           // cannot be re-created in place
-  CLASS_PRETRANSLATE = 0x20,          // pre-translates window messages (operation 11)
-  CLASS_EVENTS = 0x40,                // raises events
-  CLASS_CONTAINER = 0x80,             // children move to the new object on re-creation
-  CLASS_PAGED_CONTAINER = 0x100,      // the item's word list names the units on its pages
-  CLASS_CHILD_ROUTING_A = 0x200,
-  CLASS_OPTION_BUTTON = 0x400,
-  CLASS_PUSH_BUTTON = 0x800,          // Enter key candidate (operation 10)
-  CLASS_CHECK_BOX = 0x1000,
-  CLASS_LABEL = 0x2000,
-  CLASS_MNEMONIC_MASK = 0x7C00,       // captions are searched for mnemonics
-  CLASS_WINDOWLESS = 0x8000,          // never shown, never focused
-  CLASS_NO_FOCUS = 0x10000,
-  CLASS_MEDIA_PLAYER = 0x80000,
-  CLASS_DOCKABLE = 0x100000,          // stacked along the window's top or bottom edge
-  CLASS_CHILD_ROUTING = 0x200000,
-  CLASS_DRAG_MOVES_WINDOW = 0x4000000,
+  kClassEventsA = 0x04,              // raises events (0x04 or 0x40)
+  kClassNoRecreate = 0x10,           // cannot be re-created in place
+  kClassPretranslate = 0x20,          // pre-translates window messages (operation 11)
+  kClassEvents = 0x40,                // raises events
+  kClassContainer = 0x80,             // children move to the new object on re-creation
+  kClassPagedContainer = 0x100,      // the item's word list names the units on its pages
+  kClassChildRoutingA = 0x200,
+  kClassOptionButton = 0x400,
+  kClassPushButton = 0x800,          // Enter key candidate (operation 10)
+  kClassCheckBox = 0x1000,
+  kClassLabel = 0x2000,
+  kClassMnemonicMask = 0x7C00,       // captions are searched for mnemonics
+  kClassWindowless = 0x8000,          // never shown, never focused
+  kClassNoFocus = 0x10000,
+  kClassMediaPlayer = 0x80000,
+  kClassDockable = 0x100000,          // stacked along the window's top or bottom edge
+  kClassChildRouting = 0x200000,
+  kClassDragMovesWindow = 0x4000000,
 };
-constexpr bool ClassRaisesEvents(uint32_t flags) { return (flags & (CLASS_EVENTS_A | CLASS_EVENTS)) != 0; }
+constexpr bool ClassRaisesEvents(uint32_t flags) { return (flags & (kClassEventsA | kClassEvents)) != 0; }
 
 // Flags of the classes the program uses.
 inline constexpr uint32_t kWindowClassFlags = 0x800000D0;
@@ -119,16 +119,16 @@ inline constexpr uint32_t kRichEditClassFlags = 0x00000040;
 // The object is the unit's window object: a fw::WindowObject*, passed as void*; the runtime
 // takes only its window handle from it.
 enum UnitOperation : int32_t {
-  UNIT_OP_CREATE = 1,
-  UNIT_OP_QUERY = 2,          // class-specific
-  UNIT_OP_WRITE = 4,
-  UNIT_OP_SAVE = 5,
-  UNIT_OP_READ = 6,
-  UNIT_OP_CLASS_7 = 7,        // class-specific
-  UNIT_OP_CLAIMS_KEY = 8,
-  UNIT_OP_TEXT_VISITOR = 9,
-  UNIT_OP_IS_DEFAULT = 10,
-  UNIT_OP_PRETRANSLATE = 11,
+  kUnitOpCreate = 1,
+  kUnitOpQuery = 2,          // class-specific
+  kUnitOpWrite = 4,
+  kUnitOpSave = 5,
+  kUnitOpRead = 6,
+  kUnitOpClass7 = 7,        // class-specific
+  kUnitOpClaimsKey = 8,
+  kUnitOpTextVisitor = 9,
+  kUnitOpIsDefault = 10,
+  kUnitOpPretranslate = 11,
 };
 
 using UnitInterfaceFn = void*(__cdecl*)(int32_t operation);
@@ -214,14 +214,14 @@ static_assert(std::is_standard_layout_v<UnitClassInfo> && std::is_trivially_copy
 // The eight common property records every class table starts with (type codes only, as the
 // core library's tables carry them). Library tables may use their own named copies.
 inline constexpr PropertyInfo kCommonPropertyInfos[kCommonPropertyCount] = {
-    {nullptr, nullptr, nullptr, PROP_TYPE_INT_1001, 0, nullptr},
-    {nullptr, nullptr, nullptr, PROP_TYPE_INT_1001, 0, nullptr},
-    {nullptr, nullptr, nullptr, PROP_TYPE_INT_1001, 0, nullptr},
-    {nullptr, nullptr, nullptr, PROP_TYPE_INT_1001, 0, nullptr},
-    {nullptr, nullptr, nullptr, PROP_TYPE_TEXT, 0, nullptr},
-    {nullptr, nullptr, nullptr, PROP_TYPE_BOOL, 0, nullptr},
-    {nullptr, nullptr, nullptr, PROP_TYPE_BOOL, 0, nullptr},
-    {nullptr, nullptr, nullptr, PROP_TYPE_MOUSE_POINTER, 0, nullptr},
+    {nullptr, nullptr, nullptr, kPropTypeInt1001, 0, nullptr},
+    {nullptr, nullptr, nullptr, kPropTypeInt1001, 0, nullptr},
+    {nullptr, nullptr, nullptr, kPropTypeInt1001, 0, nullptr},
+    {nullptr, nullptr, nullptr, kPropTypeInt1001, 0, nullptr},
+    {nullptr, nullptr, nullptr, kPropTypeText, 0, nullptr},
+    {nullptr, nullptr, nullptr, kPropTypeBool, 0, nullptr},
+    {nullptr, nullptr, nullptr, kPropTypeBool, 0, nullptr},
+    {nullptr, nullptr, nullptr, kPropTypeMousePointer, 0, nullptr},
 };
 
 // Unit type ids: library number << 16 | class number, both from 1.

@@ -26,9 +26,9 @@ ArgRecord Date(double days) {
 }
 ArgRecord Long(int64_t v) { return MakeArg(TAG_LONG, static_cast<uint64_t>(v)); }
 
-std::optional<std::string> ToText(const ArgRecord& v) { return TakeText(Call(CMD_TO_TEXT, {v})); }
+std::optional<std::string> ToText(const ArgRecord& v) { return TakeText(Call(kCmdToText, {v})); }
 std::string Form(const ArgRecord& v) { return ToText(v).value_or(""); }
-double ToNumber(const ArgRecord& v) { return Call(CMD_TO_NUMBER, {v}).doubleValue; }
+double ToNumber(const ArgRecord& v) { return Call(kCmdToNumber, {v}).doubleValue; }
 
 // An array block of 4-byte members built by the test.
 struct IntArray {
@@ -130,28 +130,28 @@ TEST_F(Conversions, ToNumberReadsLikeTheClassicReader) {
 }
 
 TEST_F(Conversions, ToByteSetGivesStoredBytes) {
-  EXPECT_EQ(TakeBytes(Call(CMD_TO_BYTE_SET, {Txt("ab")})), "ab");
-  EXPECT_EQ(TakeBytes(Call(CMD_TO_BYTE_SET, {Txt("")})), std::nullopt);
-  EXPECT_EQ(TakeBytes(Call(CMD_TO_BYTE_SET, {Int(0x01020304)})), std::string("\x04\x03\x02\x01"));
-  EXPECT_EQ(TakeBytes(Call(CMD_TO_BYTE_SET, {MakeArg(TAG_SHORT, 0x4142)})), "BA");
-  EXPECT_EQ(TakeBytes(Call(CMD_TO_BYTE_SET, {MakeArg(TAG_BYTE, 0)})), std::string(1, '\0'));
-  EXPECT_EQ(TakeBytes(Call(CMD_TO_BYTE_SET, {DoubleArg(1.0)}))->size(), 8u);
-  EXPECT_EQ(TakeBytes(Call(CMD_TO_BYTE_SET, {Date(1.0)}))->size(), 8u);
-  EXPECT_EQ(TakeBytes(Call(CMD_TO_BYTE_SET, {MakeArg(TAG_BOOL, 1)}))->size(), 4u);
+  EXPECT_EQ(TakeBytes(Call(kCmdToByteSet, {Txt("ab")})), "ab");
+  EXPECT_EQ(TakeBytes(Call(kCmdToByteSet, {Txt("")})), std::nullopt);
+  EXPECT_EQ(TakeBytes(Call(kCmdToByteSet, {Int(0x01020304)})), std::string("\x04\x03\x02\x01"));
+  EXPECT_EQ(TakeBytes(Call(kCmdToByteSet, {MakeArg(TAG_SHORT, 0x4142)})), "BA");
+  EXPECT_EQ(TakeBytes(Call(kCmdToByteSet, {MakeArg(TAG_BYTE, 0)})), std::string(1, '\0'));
+  EXPECT_EQ(TakeBytes(Call(kCmdToByteSet, {DoubleArg(1.0)}))->size(), 8u);
+  EXPECT_EQ(TakeBytes(Call(kCmdToByteSet, {Date(1.0)}))->size(), 8u);
+  EXPECT_EQ(TakeBytes(Call(kCmdToByteSet, {MakeArg(TAG_BOOL, 1)}))->size(), 4u);
   ByteSet xyz("xyz");
-  EXPECT_EQ(TakeBytes(Call(CMD_TO_BYTE_SET, {xyz.Arg()})), "xyz");
+  EXPECT_EQ(TakeBytes(Call(kCmdToByteSet, {xyz.Arg()})), "xyz");
   IntArray numbers{0x64636261, 0};
-  EXPECT_EQ(TakeBytes(Call(CMD_TO_BYTE_SET, {numbers.Arg(TAG_INT)})),
+  EXPECT_EQ(TakeBytes(Call(kCmdToByteSet, {numbers.Arg(TAG_INT)})),
             std::string("abcd\0\0\0\0", 8));
-  EXPECT_EQ(TakeBytes(Call(CMD_TO_BYTE_SET, {numbers.Arg(TAG_TEXT)})), std::nullopt);
-  EXPECT_EQ(TakeBytes(Call(CMD_TO_BYTE_SET, {MakeArg(0x00020004, 0x1000)})), std::nullopt);
-  EXPECT_EQ(TakeBytes(Call(CMD_TO_BYTE_SET, {})), std::nullopt);
+  EXPECT_EQ(TakeBytes(Call(kCmdToByteSet, {numbers.Arg(TAG_TEXT)})), std::nullopt);
+  EXPECT_EQ(TakeBytes(Call(kCmdToByteSet, {MakeArg(0x00020004, 0x1000)})), std::nullopt);
+  EXPECT_EQ(TakeBytes(Call(kCmdToByteSet, {})), std::nullopt);
 }
 
 TEST_F(Conversions, HexTextIsUpperCaseTwosComplement) {
-  EXPECT_EQ(Text(Call(CMD_TO_HEX_TEXT, {Int(255)})), "FF");
-  EXPECT_EQ(Text(Call(CMD_TO_HEX_TEXT, {Int(-1)})), "FFFFFFFF");
-  EXPECT_EQ(Text(Call(CMD_TO_HEX_TEXT, {Int(0)})), "0");
+  EXPECT_EQ(Text(Call(kCmdToHexText, {Int(255)})), "FF");
+  EXPECT_EQ(Text(Call(kCmdToHexText, {Int(-1)})), "FFFFFFFF");
+  EXPECT_EQ(Text(Call(kCmdToHexText, {Int(0)})), "0");
 }
 
 }  // namespace

@@ -15,11 +15,11 @@ class MemoryFiles : public LeakCheckedTest {
  protected:
   void SetUp() override {
     LeakCheckedTest::SetUp();
-    file_ = Call(CMD_OPEN_MEMORY_FILE, {}).intValue;
+    file_ = Call(kCmdOpenMemoryFile, {}).intValue;
     ASSERT_NE(file_, 0);
   }
   void TearDown() override {
-    Call(CMD_CLOSE_FILE, {Int(file_)});
+    Call(kCmdCloseFile, {Int(file_)});
     LeakCheckedTest::TearDown();
   }
   // Puts raw bytes into the file and rewinds it (texts cannot carry a zero byte).
@@ -27,11 +27,11 @@ class MemoryFiles : public LeakCheckedTest {
     corelib::MemoryFile* f = corelib::MemoryFile::Find(file_);
     ASSERT_NE(f, nullptr);
     ASSERT_TRUE(f->Write(bytes.data(), static_cast<uint32_t>(bytes.size())));
-    ASSERT_EQ(Call(CMD_SEEK_TO_FILE_START, {Int(file_)}).intValue, 1);
+    ASSERT_EQ(Call(kCmdSeekToFileStart, {Int(file_)}).intValue, 1);
   }
-  std::optional<std::string> Line() { return TakeText(Call(CMD_READ_LINE, {Int(file_)})); }
+  std::optional<std::string> Line() { return TakeText(Call(kCmdReadLine, {Int(file_)})); }
   bool AtEnd(std::optional<bool> textMode = {}) {
-    return Call(CMD_IS_END_OF_FILE, {Int(file_), textMode ? Bool(*textMode) : Omitted()}).intValue;
+    return Call(kCmdIsEndOfFile, {Int(file_), textMode ? Bool(*textMode) : Omitted()}).intValue;
   }
   uint32_t Position() { return corelib::MemoryFile::Find(file_)->Position(); }
 
@@ -118,47 +118,47 @@ TEST_F(MemoryFiles, FirstByteBeforeATerminatorStaysInTheLine) {
 
 TEST_F(MemoryFiles, WriteTextWritesTextFormsAtThePosition) {
   ByteSet bytes("zz");
-  EXPECT_EQ(Call(CMD_WRITE_TEXT, {Int(file_), Int(1), Txt("x"), bytes.Arg(), Txt("")}).intValue, 1);
-  EXPECT_EQ(Call(CMD_WRITE_TEXT, {Int(file_), MakeArg(TAG_BOOL, 1)}).intValue, 1);
-  Call(CMD_SEEK_TO_FILE_START, {Int(file_)});
+  EXPECT_EQ(Call(kCmdWriteText, {Int(file_), Int(1), Txt("x"), bytes.Arg(), Txt("")}).intValue, 1);
+  EXPECT_EQ(Call(kCmdWriteText, {Int(file_), MakeArg(TAG_BOOL, 1)}).intValue, 1);
+  Call(kCmdSeekToFileStart, {Int(file_)});
   EXPECT_EQ(Line(), "1x真");
-  Call(CMD_SEEK_TO_FILE_START, {Int(file_)});
-  EXPECT_EQ(Call(CMD_WRITE_TEXT, {Int(file_), Txt("Y")}).intValue, 1);
-  Call(CMD_SEEK_TO_FILE_START, {Int(file_)});
+  Call(kCmdSeekToFileStart, {Int(file_)});
+  EXPECT_EQ(Call(kCmdWriteText, {Int(file_), Txt("Y")}).intValue, 1);
+  Call(kCmdSeekToFileStart, {Int(file_)});
   EXPECT_EQ(Line(), "Yx真");
 }
 
 TEST_F(MemoryFiles, LargeWritesGrowTheBuffer) {
   std::string chunk(700, 'q');
-  for (int i = 0; i < 20; ++i) Call(CMD_WRITE_TEXT, {Int(file_), Txt(chunk)});
-  Call(CMD_SEEK_TO_FILE_START, {Int(file_)});
+  for (int i = 0; i < 20; ++i) Call(kCmdWriteText, {Int(file_), Txt(chunk)});
+  Call(kCmdSeekToFileStart, {Int(file_)});
   EXPECT_EQ(Line()->size(), 14000u);
 }
 
 TEST_F(MemoryFiles, UnknownNumbersGetTheFailureValue) {
   for (int32_t bad : {0, 12345, file_ + 4}) {
-    EXPECT_EQ(Call(CMD_READ_LINE, {Int(bad)}).text, nullptr);
-    EXPECT_EQ(Call(CMD_WRITE_TEXT, {Int(bad), Txt("x")}).intValue, 0);
-    EXPECT_EQ(Call(CMD_SEEK_TO_FILE_START, {Int(bad)}).intValue, 0);
-    EXPECT_EQ(Call(CMD_IS_END_OF_FILE, {Int(bad)}).intValue, 1);
-    Call(CMD_CLOSE_FILE, {Int(bad)});
+    EXPECT_EQ(Call(kCmdReadLine, {Int(bad)}).text, nullptr);
+    EXPECT_EQ(Call(kCmdWriteText, {Int(bad), Txt("x")}).intValue, 0);
+    EXPECT_EQ(Call(kCmdSeekToFileStart, {Int(bad)}).intValue, 0);
+    EXPECT_EQ(Call(kCmdIsEndOfFile, {Int(bad)}).intValue, 1);
+    Call(kCmdCloseFile, {Int(bad)});
   }
   // A registered object of another kind is not this library's to touch.
   RegisterKey(0x1234, 1);
-  EXPECT_EQ(Call(CMD_IS_END_OF_FILE, {Int(0x1234)}).intValue, 1);
-  Call(CMD_CLOSE_FILE, {Int(0x1234)});
-  EXPECT_EQ(RequestCount(SVC_KEY_REMOVE), 0);
+  EXPECT_EQ(Call(kCmdIsEndOfFile, {Int(0x1234)}).intValue, 1);
+  Call(kCmdCloseFile, {Int(0x1234)});
+  EXPECT_EQ(RequestCount(kSvcKeyRemove), 0);
 }
 
 TEST(MemoryFileLifetime, CloseTwiceDoesNothing) {
   Attach();
   int32_t live = LiveBlocks();
-  int32_t f = Call(CMD_OPEN_MEMORY_FILE, {}).intValue;
-  Call(CMD_WRITE_TEXT, {Int(f), Txt("abc")});
-  Call(CMD_CLOSE_FILE, {Int(f)});
+  int32_t f = Call(kCmdOpenMemoryFile, {}).intValue;
+  Call(kCmdWriteText, {Int(f), Txt("abc")});
+  Call(kCmdCloseFile, {Int(f)});
   EXPECT_EQ(LiveBlocks(), live);
-  Call(CMD_CLOSE_FILE, {Int(f)});
-  EXPECT_EQ(RequestCount(SVC_KEY_REMOVE), 1);
+  Call(kCmdCloseFile, {Int(f)});
+  EXPECT_EQ(RequestCount(kSvcKeyRemove), 1);
   EXPECT_EQ(LiveBlocks(), live);
 }
 
@@ -194,40 +194,40 @@ class DiskFiles : public ::testing::Test {
 
 TEST_F(DiskFiles, WriteToFileWritesEveryByteSetAndReplaces) {
   ByteSet a("abc"), none(""), b("de");
-  EXPECT_EQ(Call(CMD_WRITE_TO_FILE, {Txt(path_), a.Arg(), none.Arg(), b.Arg()}).intValue, 1);
+  EXPECT_EQ(Call(kCmdWriteToFile, {Txt(path_), a.Arg(), none.Arg(), b.Arg()}).intValue, 1);
   EXPECT_EQ(Contents(), "abcde");
-  EXPECT_EQ(Call(CMD_WRITE_TO_FILE, {Txt(path_), b.Arg()}).intValue, 1);
+  EXPECT_EQ(Call(kCmdWriteToFile, {Txt(path_), b.Arg()}).intValue, 1);
   EXPECT_EQ(Contents(), "de");
-  EXPECT_EQ(Call(CMD_WRITE_TO_FILE, {Txt(path_)}).intValue, 1);
+  EXPECT_EQ(Call(kCmdWriteToFile, {Txt(path_)}).intValue, 1);
   EXPECT_EQ(Contents(), "");
 }
 
 TEST_F(DiskFiles, WriteToFileFailures) {
   ByteSet a("abc");
-  EXPECT_EQ(Call(CMD_WRITE_TO_FILE, {Txt(""), a.Arg()}).intValue, 0);
-  EXPECT_EQ(Call(CMD_WRITE_TO_FILE, {Txt(dir_), a.Arg()}).intValue, 0);  // a directory
-  EXPECT_EQ(Call(CMD_WRITE_TO_FILE, {Txt(dir_ + "\\no\\such\\x"), a.Arg()}).intValue, 0);
+  EXPECT_EQ(Call(kCmdWriteToFile, {Txt(""), a.Arg()}).intValue, 0);
+  EXPECT_EQ(Call(kCmdWriteToFile, {Txt(dir_), a.Arg()}).intValue, 0);  // a directory
+  EXPECT_EQ(Call(kCmdWriteToFile, {Txt(dir_ + "\\no\\such\\x"), a.Arg()}).intValue, 0);
 }
 
 TEST_F(DiskFiles, FileExistsMatchesFilesDirectoriesAndPatterns) {
-  EXPECT_EQ(Call(CMD_FILE_EXISTS, {Txt(path_)}).intValue, 0);
+  EXPECT_EQ(Call(kCmdFileExists, {Txt(path_)}).intValue, 0);
   ByteSet a("x");
-  Call(CMD_WRITE_TO_FILE, {Txt(path_), a.Arg()});
-  EXPECT_EQ(Call(CMD_FILE_EXISTS, {Txt(path_)}).intValue, 1);
-  EXPECT_EQ(Call(CMD_FILE_EXISTS, {Txt(dir_)}).intValue, 1);
-  EXPECT_EQ(Call(CMD_FILE_EXISTS, {Txt(dir_ + "\\*.bin")}).intValue, 1);
-  EXPECT_EQ(Call(CMD_FILE_EXISTS, {Txt("")}).intValue, 0);
+  Call(kCmdWriteToFile, {Txt(path_), a.Arg()});
+  EXPECT_EQ(Call(kCmdFileExists, {Txt(path_)}).intValue, 1);
+  EXPECT_EQ(Call(kCmdFileExists, {Txt(dir_)}).intValue, 1);
+  EXPECT_EQ(Call(kCmdFileExists, {Txt(dir_ + "\\*.bin")}).intValue, 1);
+  EXPECT_EQ(Call(kCmdFileExists, {Txt("")}).intValue, 0);
 }
 
 TEST_F(DiskFiles, SetFileAttributesKeepsOnlyTheFileBits) {
   ByteSet a("x");
-  Call(CMD_WRITE_TO_FILE, {Txt(path_), a.Arg()});
+  Call(kCmdWriteToFile, {Txt(path_), a.Arg()});
   // 0x12 asks for hidden and directory; only hidden may reach the file.
-  EXPECT_EQ(Call(CMD_SET_FILE_ATTRIBUTES, {Txt(path_), Int(0x12)}).intValue, 1);
+  EXPECT_EQ(Call(kCmdSetFileAttributes, {Txt(path_), Int(0x12)}).intValue, 1);
   DWORD attributes = GetFileAttributesA(path_.c_str());
   EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN);
   EXPECT_FALSE(attributes & FILE_ATTRIBUTE_DIRECTORY);
-  EXPECT_EQ(Call(CMD_SET_FILE_ATTRIBUTES, {Txt(dir_ + "\\missing"), Int(2)}).intValue, 0);
+  EXPECT_EQ(Call(kCmdSetFileAttributes, {Txt(dir_ + "\\missing"), Int(2)}).intValue, 0);
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ class OnTheRuntime : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     rt::BindProgram(&kProgramInfo, nullptr);
-    ProgramOtherHelp(HELP_INITIALISE_RUNTIME, nullptr, 0);
+    ProgramOtherHelp(kHelpInitialiseRuntime, nullptr, 0);
   }
 };
 
@@ -69,7 +69,7 @@ TEST_F(OnTheRuntime, ConversionsAndByteSets) {
 TEST_F(OnTheRuntime, NumericArgumentsUseTheRuntimesConversion) {
   ArgRecord count = DoubleArg(3.9);
   uint64_t v = ProgramCallCommand(
-      CallCoreCommand, kProgramInfo.libraries[0]->commands[CMD_SPACE_TEXT], 1, &count, nullptr);
+      CallCoreCommand, kProgramInfo.libraries[0]->commands[kCmdSpaceText], 1, &count, nullptr);
   core::Text spaces(reinterpret_cast<void*>(static_cast<uint32_t>(v)));
   EXPECT_STREQ(spaces.c_str(), "   ");
 }

@@ -18,16 +18,16 @@ class SystemCommands : public ::testing::Test {
 TEST_F(SystemCommands, RunDirectoryIsACopy) {
   static const char kDir[] = "C:\\prog";
   SetRunDirectory(kDir);
-  ArgRecord r = Call(CMD_GET_RUN_DIRECTORY, {});
+  ArgRecord r = Call(kCmdGetRunDirectory, {});
   EXPECT_NE(r.text, kDir);
   EXPECT_EQ(Text(r), "C:\\prog");
   SetRunDirectory("");
-  EXPECT_EQ(TakeText(Call(CMD_GET_RUN_DIRECTORY, {})), std::nullopt);
+  EXPECT_EQ(TakeText(Call(kCmdGetRunDirectory, {})), std::nullopt);
 }
 
 TEST_F(SystemCommands, ProcessEventsAsksTheRuntime) {
-  Call(CMD_PROCESS_EVENTS, {});
-  EXPECT_EQ(RequestCount(SVC_PROCESS_EVENTS), 1);
+  Call(kCmdProcessEvents, {});
+  EXPECT_EQ(RequestCount(kSvcProcessEvents), 1);
 }
 
 LRESULT CALLBACK Answering(HWND h, UINT m, WPARAM w, LPARAM l) {
@@ -46,10 +46,10 @@ TEST_F(SystemCommands, SendUnitMessageReachesTheUnitsWindow) {
   ASSERT_NE(window, nullptr);
   AddUnit(0x52010001, 7, window);
   ArgRecord unit = MakeArg(0x00020006, uint64_t{7} << 32 | 0x52010001);
-  EXPECT_EQ(Call(CMD_SEND_UNIT_MESSAGE, {unit, Int(WM_USER + 5), Int(3), Int(4)}).intValue, 3004);
+  EXPECT_EQ(Call(kCmdSendUnitMessage, {unit, Int(WM_USER + 5), Int(3), Int(4)}).intValue, 3004);
   // A unit that is not loaded is the runtime's fatal error.
   ArgRecord missing = MakeArg(0x00020006, uint64_t{8} << 32 | 0x52010001);
-  EXPECT_THROW(Call(CMD_SEND_UNIT_MESSAGE, {missing, Int(WM_USER + 5), Int(0), Int(0)}),
+  EXPECT_THROW(Call(kCmdSendUnitMessage, {missing, Int(WM_USER + 5), Int(0), Int(0)}),
                FatalError);
   DestroyWindow(window);
 }
@@ -103,7 +103,7 @@ BoxWatch Show(std::initializer_list<ArgRecord> args, int answer, int32_t* result
   watch.other = CreateWindowA("STATIC", "other", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr,
                               nullptr, nullptr, nullptr);
   HANDLE watcher = CreateThread(nullptr, 0, Watch, &watch, 0, nullptr);
-  *result = Call(CMD_MESSAGE_BOX, args).intValue;
+  *result = Call(kCmdMessageBox, args).intValue;
   WaitForSingleObject(watcher, INFINITE);
   CloseHandle(watcher);
   DestroyWindow(watch.other);

@@ -39,40 +39,40 @@ int32_t ToInt(const ArgRecord* r) {
 int32_t __cdecl StandIn(int32_t code, uint32_t a1, uint32_t a2) {
   ++g_requests[code];
   switch (code) {
-    case SVC_ALLOC: {
+    case kSvcAlloc: {
       void* p = rt::blocks::Allocate(a1);
       if (!p && a2 == 0) throw FatalError("分配内存失败");
       if (p) ++g_live;
       return reinterpret_cast<int32_t>(p);
     }
-    case SVC_FREE:
+    case kSvcFree:
       if (a1) {
         rt::blocks::Release(reinterpret_cast<void*>(a1));
         --g_live;
       }
       return 0;
-    case SVC_REALLOC: {
-      if (!a1) return StandIn(SVC_ALLOC, a2, 0);
+    case kSvcRealloc: {
+      if (!a1) return StandIn(kSvcAlloc, a2, 0);
       void* p = rt::blocks::Reallocate(reinterpret_cast<void*>(a1), a2);
       if (!p) throw FatalError("分配内存失败");
       return reinterpret_cast<int32_t>(p);
     }
-    case SVC_TO_INT: return ToInt(reinterpret_cast<const ArgRecord*>(a1));
-    case SVC_KEY_LOOKUP: {
+    case kSvcToInt: return ToInt(reinterpret_cast<const ArgRecord*>(a1));
+    case kSvcKeyLookup: {
       auto it = g_registry.find(a1);
       return it == g_registry.end() ? -1 : it->second;
     }
-    case SVC_KEY_ADD: g_registry.emplace(a1, static_cast<uint8_t>(a2)); return 0;
-    case SVC_KEY_REMOVE: return g_registry.erase(a1) ? 1 : 0;
-    case SVC_PROGRAM_DIRECTORY: return reinterpret_cast<int32_t>(g_runDirectory);
-    case SVC_UNIT_OBJECT_CHECKED: {
+    case kSvcKeyAdd: g_registry.emplace(a1, static_cast<uint8_t>(a2)); return 0;
+    case kSvcKeyRemove: return g_registry.erase(a1) ? 1 : 0;
+    case kSvcProgramDirectory: return reinterpret_cast<int32_t>(g_runDirectory);
+    case kSvcUnitObjectChecked: {
       auto it = g_units.find(UnitKey(a1, a2));
       if (it == g_units.end()) throw FatalError("指定窗口或窗口组件不存在或尚未载入");
       return reinterpret_cast<int32_t>(&it->second);  // the "window object"
     }
-    case SVC_WINDOW_HANDLE:
+    case kSvcWindowHandle:
       return a1 ? reinterpret_cast<int32_t>(*reinterpret_cast<void**>(a1)) : 0;
-    case SVC_ERROR: throw FatalError(reinterpret_cast<const char*>(a1));
+    case kSvcError: throw FatalError(reinterpret_cast<const char*>(a1));
     default: return 0;
   }
 }
@@ -84,12 +84,12 @@ void Attach() {
   g_registry.clear();
   g_units.clear();
   g_runDirectory = nullptr;
-  CoreLibraryNotify(LIB_EVENT_START, reinterpret_cast<uint32_t>(&StandIn), 0);
+  CoreLibraryNotify(kLibEventStart, reinterpret_cast<uint32_t>(&StandIn), 0);
 }
 
 int32_t LiveBlocks() { return g_live; }
 uint32_t BlockSize(const void* block) { return rt::blocks::Size(block); }
-void FreeBlock(const void* block) { StandIn(SVC_FREE, reinterpret_cast<uint32_t>(block), 0); }
+void FreeBlock(const void* block) { StandIn(kSvcFree, reinterpret_cast<uint32_t>(block), 0); }
 int32_t RequestCount(int32_t code) { return g_requests[code]; }
 void AddUnit(int32_t w, int32_t u, void* handle) { g_units[UnitKey(w, u)] = handle; }
 void RegisterKey(uint32_t key, uint8_t kind) { g_registry.emplace(key, kind); }

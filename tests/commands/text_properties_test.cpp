@@ -231,7 +231,7 @@ class HeapText {
  public:
   HeapText(const std::string& s, size_t shift) : shift_(shift) {
     std::string padded = std::string(shift, '#') + s;
-    block_ = Call(CMD_TEXT_LEFT, {Txt(padded), Int(static_cast<int32_t>(padded.size()))}).text;
+    block_ = Call(kCmdTextLeft, {Txt(padded), Int(static_cast<int32_t>(padded.size()))}).text;
   }
   HeapText(const HeapText&) = delete;
   HeapText& operator=(const HeapText&) = delete;
@@ -263,7 +263,7 @@ TEST_F(TextProperties, FindBothDirectionsMatchModel) {
     for (auto start : Starts(s)) {
       for (bool fold : {false, true}) {
         for (bool reverse : {false, true}) {
-          auto got = Call(reverse ? CMD_FIND_TEXT_REVERSE : CMD_FIND_TEXT,
+          auto got = Call(reverse ? kCmdFindTextReverse : kCmdFindText,
                           {held.Arg(), Txt(q), OptInt(start), Bool(fold)})
                          .intValue;
           ASSERT_EQ(got, ModelFind(s, q, start, fold, reverse))
@@ -286,7 +286,7 @@ TEST_F(TextProperties, ReplaceSubtextMatchesModel) {
     bool caseSensitive = m.Pick(2);
     HeapText held(s, t % 4);
     for (auto start : Starts(s)) {
-      auto got = TakeText(Call(CMD_REPLACE_SUBTEXT, {held.Arg(), Txt(q), Txt(r), OptInt(start),
+      auto got = TakeText(Call(kCmdReplaceSubtext, {held.Arg(), Txt(q), Txt(r), OptInt(start),
                                                      OptInt(count), Bool(caseSensitive)}));
       std::string want = ModelReplace(s, q, r, start, count, !caseSensitive);
       ASSERT_EQ(got.value_or(""), want)
@@ -304,7 +304,7 @@ TEST_F(TextProperties, SplitTextMatchesModel) {
     std::optional<int32_t> most;
     if (m.Pick(2)) most = static_cast<int32_t>(m.Pick(6)) - 1;
     HeapText held(s, t % 4);
-    ASSERT_EQ(TakeTextArray(Call(CMD_SPLIT_TEXT, {held.Arg(), Txt(d), OptInt(most)})),
+    ASSERT_EQ(TakeTextArray(Call(kCmdSplitText, {held.Arg(), Txt(d), OptInt(most)})),
               ModelSplit(s, d, most))
         << "text " << ::testing::PrintToString(s) << " delimiter " << ::testing::PrintToString(d);
   }
@@ -315,10 +315,10 @@ TEST_F(TextProperties, BlanksAndCaseMatchModel) {
   for (int t = 0; t < kTexts; ++t) {
     std::string s = m.Text(24);
     SCOPED_TRACE(::testing::PrintToString(s));
-    ASSERT_EQ(TakeText(Call(CMD_TRIM_SPACES, {Txt(s)})).value_or(""), ModelTrim(s));
-    ASSERT_EQ(TakeText(Call(CMD_REMOVE_ALL_SPACES, {Txt(s)})).value_or(""), ModelRemoveBlanks(s));
-    ASSERT_EQ(TakeText(Call(CMD_TO_UPPER, {Txt(s)})).value_or(""), ModelCase(s, true));
-    ASSERT_EQ(TakeText(Call(CMD_TO_LOWER, {Txt(s)})).value_or(""), ModelCase(s, false));
+    ASSERT_EQ(TakeText(Call(kCmdTrimSpaces, {Txt(s)})).value_or(""), ModelTrim(s));
+    ASSERT_EQ(TakeText(Call(kCmdRemoveAllSpaces, {Txt(s)})).value_or(""), ModelRemoveBlanks(s));
+    ASSERT_EQ(TakeText(Call(kCmdToUpper, {Txt(s)})).value_or(""), ModelCase(s, true));
+    ASSERT_EQ(TakeText(Call(kCmdToLower, {Txt(s)})).value_or(""), ModelCase(s, false));
   }
 }
 
@@ -335,19 +335,19 @@ TEST_F(TextProperties, LongTextsMatchModel) {
     std::optional<int32_t> count;
     if (t % 4 == 3) count = static_cast<int32_t>(1 + m.Pick(60));
     bool caseSensitive = t % 2;
-    auto got = TakeText(Call(CMD_REPLACE_SUBTEXT, {held.Arg(), Txt(q), Txt(r), Omitted(),
+    auto got = TakeText(Call(kCmdReplaceSubtext, {held.Arg(), Txt(q), Txt(r), Omitted(),
                                                    OptInt(count), Bool(caseSensitive)}));
     ASSERT_EQ(got.value_or(""), ModelReplace(s, q, r, std::nullopt, count, !caseSensitive))
         << "sought " << ::testing::PrintToString(q) << " replacement " << r;
-    ASSERT_EQ(TakeText(Call(CMD_REMOVE_ALL_SPACES, {held.Arg()})).value_or(""),
+    ASSERT_EQ(TakeText(Call(kCmdRemoveAllSpaces, {held.Arg()})).value_or(""),
               ModelRemoveBlanks(s));
-    ASSERT_EQ(TakeTextArray(Call(CMD_SPLIT_TEXT, {held.Arg(), Txt(q)})),
+    ASSERT_EQ(TakeTextArray(Call(kCmdSplitText, {held.Arg(), Txt(q)})),
               ModelSplit(s, q, std::nullopt));
-    ASSERT_EQ(Call(CMD_FIND_TEXT_REVERSE, {held.Arg(), Txt(q)}).intValue,
+    ASSERT_EQ(Call(kCmdFindTextReverse, {held.Arg(), Txt(q)}).intValue,
               ModelFind(s, q, std::nullopt, false, true));
   }
   // Everything replaced by nothing: the empty text, and the room set aside is released.
-  EXPECT_EQ(TakeText(Call(CMD_REPLACE_SUBTEXT, {Txt(std::string(1000, 'a')), Txt("a"), Omitted(),
+  EXPECT_EQ(TakeText(Call(kCmdReplaceSubtext, {Txt(std::string(1000, 'a')), Txt("a"), Omitted(),
                                                 Omitted(), Omitted(), Bool(true)})),
             std::nullopt);
 }

@@ -46,7 +46,7 @@ extern "C" const ProgramInfo kProgramInfo = {
     3, 0, 0x14805, 0, nullptr, 0, nullptr, 0, 0, nullptr, kCount, kFiles, kNames};
 
 extern "C" int32_t __cdecl ProgramEntry() {
-  ProgramOtherHelp(HELP_INITIALISE_RUNTIME, nullptr, 0);
+  ProgramOtherHelp(kHelpInitialiseRuntime, nullptr, 0);
   // The library's full path, with its drive letter: loaded only as given.
   GetModuleFileNameA(nullptr, g_absolutePath, MAX_PATH);
   std::strcpy(std::strrchr(g_absolutePath, '\\') + 1, "bindtest.dll");

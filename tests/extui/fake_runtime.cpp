@@ -25,29 +25,29 @@ int32_t __cdecl FakeNotify(int32_t code, uint32_t a1, uint32_t a2) {
   switch (code) {
     // Blocks come from the runtime's own store, uninitialised as the runtime gives them, so
     // in a guarded build the library's overreads and uses after free fault here too.
-    case SVC_ALLOC:
+    case kSvcAlloc:
       ++rt.allocations;
       return static_cast<int32_t>(reinterpret_cast<uintptr_t>(::rt::blocks::Allocate(a1)));
-    case SVC_FREE:
+    case kSvcFree:
       ++rt.frees;
       if (a1) ::rt::blocks::Release(reinterpret_cast<void*>(static_cast<uintptr_t>(a1)));
       return 0;
-    case SVC_FIRE_EVENT: {
+    case kSvcFireEvent: {
       const auto* rec = reinterpret_cast<const EventRecord*>(static_cast<uintptr_t>(a1));
       rt.events.push_back({rec->windowId, rec->unitId, rec->event});
       if (rt.onEvent) rt.onEvent(rt.events.back());
       return 0;
     }
-    case SVC_RELEASE_UNIT_DATA:
+    case kSvcReleaseUnitData:
       rt.released.emplace_back(static_cast<int32_t>(a1), static_cast<int32_t>(a2));
       rt.units.erase({static_cast<int32_t>(a1), static_cast<int32_t>(a2)});
       return 0;
-    case SVC_UNIT_OBJECT:
-    case SVC_UNIT_OBJECT_CHECKED: {
+    case kSvcUnitObject:
+    case kSvcUnitObjectChecked: {
       auto it = rt.units.find({static_cast<int32_t>(a1), static_cast<int32_t>(a2)});
       if (it != rt.units.end()) return static_cast<int32_t>(reinterpret_cast<uintptr_t>(it->second));
       // The real runtime shows the error box and ends the program here.
-      if (code == SVC_UNIT_OBJECT_CHECKED) rt.errors.push_back(extui::kUnitNotLoaded);
+      if (code == kSvcUnitObjectChecked) rt.errors.push_back(extui::kUnitNotLoaded);
       return 0;
     }
     default:
@@ -68,7 +68,7 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void InstallFakeRuntime() {
   Runtime().Reset();
-  kExtUiLibraryInfo.notify(LIB_EVENT_START, reinterpret_cast<uintptr_t>(&FakeNotify), 0);
+  kExtUiLibraryInfo.notify(kLibEventStart, reinterpret_cast<uintptr_t>(&FakeNotify), 0);
 }
 
 HWND CreateHostWindow() {
@@ -93,7 +93,7 @@ HWND CreateHostWindow() {
 
 extui::RichEditUnit* CreateBox(HWND host, const void* block, int32_t length, int32_t unitId,
                                uint32_t designFlag) {
-  auto create = reinterpret_cast<UnitCreateFn>(extui::RichEditUnitInterface(UNIT_OP_CREATE));
+  auto create = reinterpret_cast<UnitCreateFn>(extui::RichEditUnitInterface(kUnitOpCreate));
   void* object = create(block, length, WS_VISIBLE | WS_TABSTOP, host, 140, nullptr, 10, 10, 300,
                         200, 1, unitId, 0, designFlag);
   if (!object) return nullptr;
@@ -102,7 +102,7 @@ extui::RichEditUnit* CreateBox(HWND host, const void* block, int32_t length, int
 }
 
 int32_t WriteProp(extui::RichEditUnit* unit, int32_t classIndex, uint32_t value) {
-  auto write = reinterpret_cast<UnitWriteFn>(extui::RichEditUnitInterface(UNIT_OP_WRITE));
+  auto write = reinterpret_cast<UnitWriteFn>(extui::RichEditUnitInterface(kUnitOpWrite));
   UnitValue v{value, 0};
   int32_t out = 77;
   const int32_t r = write(static_cast<fw::WindowObject*>(unit), classIndex, &v, &out);
@@ -114,14 +114,14 @@ int32_t WriteText(extui::RichEditUnit* unit, int32_t classIndex, const char* tex
 }
 
 int32_t ReadInt(extui::RichEditUnit* unit, int32_t classIndex) {
-  auto read = reinterpret_cast<UnitReadFn>(extui::RichEditUnitInterface(UNIT_OP_READ));
+  auto read = reinterpret_cast<UnitReadFn>(extui::RichEditUnitInterface(kUnitOpRead));
   UnitValue v{0, 0};
   read(static_cast<fw::WindowObject*>(unit), classIndex, &v);
   return static_cast<int32_t>(v.first);
 }
 
 std::string ReadText(extui::RichEditUnit* unit, int32_t classIndex) {
-  auto read = reinterpret_cast<UnitReadFn>(extui::RichEditUnitInterface(UNIT_OP_READ));
+  auto read = reinterpret_cast<UnitReadFn>(extui::RichEditUnitInterface(kUnitOpRead));
   UnitValue v{0, 0};
   read(static_cast<fw::WindowObject*>(unit), classIndex, &v);
   const char* text = reinterpret_cast<const char*>(static_cast<uintptr_t>(v.first));

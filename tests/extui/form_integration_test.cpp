@@ -58,7 +58,7 @@ class FormBoxTest : public ::testing::Test {
   }
   static HWND Box(int32_t unit) {
     auto* object = reinterpret_cast<fw::WindowObject*>(
-        rt::RuntimeNotify(SVC_UNIT_OBJECT, kWindow, static_cast<uint32_t>(unit)));
+        rt::RuntimeNotify(kSvcUnitObject, kWindow, static_cast<uint32_t>(unit)));
     return object ? object->Handle() : nullptr;
   }
   static void Pump() {

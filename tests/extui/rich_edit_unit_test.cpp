@@ -128,7 +128,7 @@ TEST_F(RichEditTest, DefaultBoxIsMultiLineSunkenNinePointWithoutLimit) {
   EXPECT_NE(GetWindowLongA(edit, GWL_STYLE) & WS_VSCROLL, 0u);
 
   // Enter stays in a multi-line box.
-  auto claims = reinterpret_cast<UnitClaimsKeyFn>(RichEditUnitInterface(UNIT_OP_CLAIMS_KEY));
+  auto claims = reinterpret_cast<UnitClaimsKeyFn>(RichEditUnitInterface(kUnitOpClaimsKey));
   EXPECT_EQ(claims(static_cast<fw::WindowObject*>(box), VK_RETURN), 1);
 
   // Destroying the window tells the runtime (2000) and deletes the unit.
@@ -156,11 +156,11 @@ TEST_F(RichEditTest, TemplateBlocksDecideCreation) {
   EXPECT_NE(style & WS_BORDER, 0u) << "single-line border style";
   EXPECT_EQ(SendMessageA(single->Handle(), EM_GETLIMITTEXT, 0, 0), 50);
   EXPECT_EQ(ControlText(single->Handle()), "abc");
-  auto query = reinterpret_cast<UnitQueryFn>(RichEditUnitInterface(UNIT_OP_QUERY));
+  auto query = reinterpret_cast<UnitQueryFn>(RichEditUnitInterface(kUnitOpQuery));
   EXPECT_EQ(query(static_cast<fw::WindowObject*>(single), 5), 0);
 
   // Saving writes the current record back, version 1, exactly 48 bytes + content.
-  auto save = reinterpret_cast<UnitSaveFn>(RichEditUnitInterface(UNIT_OP_SAVE));
+  auto save = reinterpret_cast<UnitSaveFn>(RichEditUnitInterface(kUnitOpSave));
   HGLOBAL saved = static_cast<HGLOBAL>(save(static_cast<fw::WindowObject*>(single)));
   ASSERT_NE(saved, nullptr);
   ASSERT_EQ(GlobalSize(saved), 51u);
@@ -337,7 +337,7 @@ TEST_F(RichEditTest, PropertyWritesClampAndAnswerRecreation) {
 
   // Unknown indexes: ignored on write, unknown on read.
   EXPECT_EQ(WriteProp(box, 13, 1), 0);
-  auto read = reinterpret_cast<UnitReadFn>(RichEditUnitInterface(UNIT_OP_READ));
+  auto read = reinterpret_cast<UnitReadFn>(RichEditUnitInterface(kUnitOpRead));
   UnitValue v{5, 5};
   EXPECT_EQ(read(static_cast<fw::WindowObject*>(box), 13, &v), 0);
   EXPECT_EQ(v.first, 0u);
@@ -359,7 +359,7 @@ TEST_F(RichEditTest, DesignModeAnswersFromTheRecord) {
   EXPECT_EQ(ReadInt(box, kPropModified), 0);
 
   // The text visitor sees the content and may replace it.
-  auto visit = reinterpret_cast<UnitTextVisitorFn>(RichEditUnitInterface(UNIT_OP_TEXT_VISITOR));
+  auto visit = reinterpret_cast<UnitTextVisitorFn>(RichEditUnitInterface(kUnitOpTextVisitor));
   std::string seen;
   HGLOBAL out = static_cast<HGLOBAL>(visit(
       block.data(), static_cast<int32_t>(block.size()),
@@ -402,7 +402,7 @@ TEST_F(RichEditTest, RecreationKeepsTheLinesAndTheCaret) {
   WriteText(box, kPropSelText, "line 1\r\n");
   WriteText(box, kPropSelText, "line 2\r\n");
   ASSERT_EQ(WriteProp(box, kPropReadOnly, 1), 1);
-  auto save = reinterpret_cast<UnitSaveFn>(RichEditUnitInterface(UNIT_OP_SAVE));
+  auto save = reinterpret_cast<UnitSaveFn>(RichEditUnitInterface(kUnitOpSave));
   HGLOBAL block = static_cast<HGLOBAL>(save(static_cast<fw::WindowObject*>(box)));
   ASSERT_NE(block, nullptr);
   RichEditUnit* again = CreateBox(host_, GlobalLock(block), static_cast<int32_t>(GlobalSize(block)), 8);

@@ -29,7 +29,7 @@ TEST(CoreDataTypes, HoldTheThreeClassesOfTheProgram) {
     EXPECT_EQ(e.flags, cls->flags) << e.english;
     EXPECT_EQ(e.properties, cls->propertyCount) << e.english;
     EXPECT_STREQ(e.english, cls->englishName);
-    EXPECT_NE(nullptr, forms::UnitOperationEntry(cls, UNIT_OP_CREATE)) << e.english;
+    EXPECT_NE(nullptr, forms::UnitOperationEntry(cls, kUnitOpCreate)) << e.english;
     EXPECT_TRUE(ClassRaisesEvents(cls->flags)) << e.english;
   }
   const UnitClassInfo zero{};

@@ -58,16 +58,16 @@ bool Unit::WriteProperty(int32_t index, const UnitValue& v) {
     to.assign(p, p ? p + v.second : p);
   };
   switch (index) {
-    case P_INT: r.number = static_cast<int32_t>(v.first); return false;
-    case P_DOUBLE: r.low = v.first; r.high = v.second; return false;
-    case P_BOOL: r.flag = static_cast<int32_t>(v.first); return false;
-    case P_TEXT: r.text = reinterpret_cast<const char*>(static_cast<uintptr_t>(v.first)); return false;
-    case P_CHOICE: r.choice = static_cast<int32_t>(v.first); return false;
-    case P_BLOCK: bytes(r.block); return false;
-    case P_POINTER: bytes(r.pointer); return false;
-    case P_FONT: bytes(r.font); return false;
-    case P_COLOR: r.color = v.first; return false;
-    case P_RECREATE: {
+    case kPInt: r.number = static_cast<int32_t>(v.first); return false;
+    case kPDouble: r.low = v.first; r.high = v.second; return false;
+    case kPBool: r.flag = static_cast<int32_t>(v.first); return false;
+    case kPText: r.text = reinterpret_cast<const char*>(static_cast<uintptr_t>(v.first)); return false;
+    case kPChoice: r.choice = static_cast<int32_t>(v.first); return false;
+    case kPBlock: bytes(r.block); return false;
+    case kPPointer: bytes(r.pointer); return false;
+    case kPFont: bytes(r.font); return false;
+    case kPColor: r.color = v.first; return false;
+    case kPRecreate: {
       bool changed = r.recreate != static_cast<int32_t>(v.first);
       r.recreate = static_cast<int32_t>(v.first);
       return changed;
@@ -80,19 +80,19 @@ bool Unit::ReadProperty(int32_t index, UnitValue* v) {
   Record& r = props;
   auto pointer = [](const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); };
   switch (index) {
-    case P_INT: *v = {static_cast<uint32_t>(r.number), 0}; return true;
-    case P_DOUBLE: *v = {r.low, r.high}; return true;
-    case P_BOOL: *v = {static_cast<uint32_t>(r.flag), 0}; return true;
-    case P_TEXT: *v = {pointer(r.text.c_str()), 0}; return true;
-    case P_CHOICE: *v = {static_cast<uint32_t>(r.choice), 0}; return true;
-    case P_BLOCK: *v = {pointer(r.block.data()), static_cast<uint32_t>(r.block.size())}; return true;
-    case P_POINTER: *v = {pointer(r.pointer.data()), static_cast<uint32_t>(r.pointer.size())}; return true;
-    case P_FONT:
+    case kPInt: *v = {static_cast<uint32_t>(r.number), 0}; return true;
+    case kPDouble: *v = {r.low, r.high}; return true;
+    case kPBool: *v = {static_cast<uint32_t>(r.flag), 0}; return true;
+    case kPText: *v = {pointer(r.text.c_str()), 0}; return true;
+    case kPChoice: *v = {static_cast<uint32_t>(r.choice), 0}; return true;
+    case kPBlock: *v = {pointer(r.block.data()), static_cast<uint32_t>(r.block.size())}; return true;
+    case kPPointer: *v = {pointer(r.pointer.data()), static_cast<uint32_t>(r.pointer.size())}; return true;
+    case kPFont:
       if (r.font.size() != kLogFontSize) return false;
       *v = {pointer(r.font.data()), kLogFontSize};
       return true;
-    case P_COLOR: *v = {r.color, 0}; return true;
-    case P_RECREATE: *v = {static_cast<uint32_t>(r.recreate), 0}; return true;
+    case kPColor: *v = {r.color, 0}; return true;
+    case kPRecreate: *v = {static_cast<uint32_t>(r.recreate), 0}; return true;
     default: return false;
   }
 }
@@ -109,7 +109,7 @@ const PropertyInfo kProperties[kTotal] = {
 };
 
 const UnitClassInfo kTypes[2] = {
-    {"测试", "Test", {}, CLASS_EVENTS, {}, kTotal, kProperties,
+    {"测试", "Test", {}, kClassEvents, {}, kTotal, kProperties,
      &forms::UnitOperations<Unit>::Entry, {}},
     {},
 };

@@ -16,7 +16,7 @@ namespace testunit {
 
 // Class indexes (property number - 8).
 enum : int32_t {
-  P_INT, P_DOUBLE, P_BOOL, P_TEXT, P_CHOICE, P_BLOCK, P_POINTER, P_FONT, P_COLOR, P_RECREATE,
+  kPInt, kPDouble, kPBool, kPText, kPChoice, kPBlock, kPPointer, kPFont, kPColor, kPRecreate,
   kPropertyCount
 };
 

@@ -26,11 +26,11 @@ TEST(UnitClassLookup, ResolvesOnlyRealClasses) {
   EXPECT_EQ(nullptr, forms::FindUnitClassIn(libraries, 0x40010001));  // bit 30: a type tag
   EXPECT_EQ(nullptr, forms::FindUnitClassIn(libraries, TAG_INT));
   EXPECT_EQ(nullptr, forms::FindUnitClassIn(libraries, 0));
-  EXPECT_EQ(nullptr, forms::UnitOperationEntry(nullptr, UNIT_OP_CREATE));
-  EXPECT_EQ(nullptr, forms::UnitOperationEntry(&table[0], UNIT_OP_IS_DEFAULT));
-  EXPECT_NE(nullptr, forms::UnitOperationEntry(&table[0], UNIT_OP_SAVE));
+  EXPECT_EQ(nullptr, forms::UnitOperationEntry(nullptr, kUnitOpCreate));
+  EXPECT_EQ(nullptr, forms::UnitOperationEntry(&table[0], kUnitOpIsDefault));
+  EXPECT_NE(nullptr, forms::UnitOperationEntry(&table[0], kUnitOpSave));
   EXPECT_EQ(nullptr, forms::FindPropertyInfo(&table[0], 18));
-  EXPECT_EQ(PROP_TYPE_FONT, forms::FindPropertyInfo(&table[0], 15)->type);
+  EXPECT_EQ(kPropTypeFont, forms::FindPropertyInfo(&table[0], 15)->type);
 }
 
 std::vector<uint8_t> Saved(testunit::Record& record) {
@@ -174,41 +174,41 @@ TEST(MousePointer, CursorsFromBlocks) {
 TEST(FontSubItems, WritesClampAndReadBack) {
   LOGFONTA f{};
   const int dpi = 96;
-  ASSERT_TRUE(forms::WriteFontSubItem(f, FONT_ANGLE, static_cast<uint32_t>(-10), dpi));
+  ASSERT_TRUE(forms::WriteFontSubItem(f, kFontAngle, static_cast<uint32_t>(-10), dpi));
   EXPECT_EQ(3590, f.lfEscapement);
   EXPECT_EQ(3590, f.lfOrientation);
-  forms::WriteFontSubItem(f, FONT_ANGLE, 7205, dpi);
-  EXPECT_EQ(5u, forms::ReadFontSubItem(f, FONT_ANGLE, dpi));
-  forms::WriteFontSubItem(f, FONT_BOLD, 3, dpi);
+  forms::WriteFontSubItem(f, kFontAngle, 7205, dpi);
+  EXPECT_EQ(5u, forms::ReadFontSubItem(f, kFontAngle, dpi));
+  forms::WriteFontSubItem(f, kFontBold, 3, dpi);
   EXPECT_EQ(700, f.lfWeight);
-  EXPECT_EQ(1u, forms::ReadFontSubItem(f, FONT_BOLD, dpi));
-  forms::WriteFontSubItem(f, FONT_BOLD, 0, dpi);
+  EXPECT_EQ(1u, forms::ReadFontSubItem(f, kFontBold, dpi));
+  forms::WriteFontSubItem(f, kFontBold, 0, dpi);
   EXPECT_EQ(0, f.lfWeight);
-  forms::WriteFontSubItem(f, FONT_SIZE, static_cast<uint32_t>(-9), dpi);
+  forms::WriteFontSubItem(f, kFontSize, static_cast<uint32_t>(-9), dpi);
   EXPECT_EQ(-12, f.lfHeight);
-  EXPECT_EQ(9u, forms::ReadFontSubItem(f, FONT_SIZE, dpi));
-  forms::WriteFontSubItem(f, FONT_UNDERLINE, 1, dpi);
-  EXPECT_EQ(1u, forms::ReadFontSubItem(f, FONT_UNDERLINE, dpi));
+  EXPECT_EQ(9u, forms::ReadFontSubItem(f, kFontSize, dpi));
+  forms::WriteFontSubItem(f, kFontUnderline, 1, dpi);
+  EXPECT_EQ(1u, forms::ReadFontSubItem(f, kFontUnderline, dpi));
 
   std::string longest(31, 'a'), tooLong(32, 'a');
-  forms::WriteFontSubItem(f, FONT_FACE, reinterpret_cast<uintptr_t>(longest.c_str()), dpi);
+  forms::WriteFontSubItem(f, kFontFace, reinterpret_cast<uintptr_t>(longest.c_str()), dpi);
   EXPECT_EQ(longest, f.lfFaceName);
   for (const char* face : {tooLong.c_str(), "", static_cast<const char*>(nullptr)}) {
-    forms::WriteFontSubItem(f, FONT_FACE, reinterpret_cast<uintptr_t>(face), dpi);
+    forms::WriteFontSubItem(f, kFontFace, reinterpret_cast<uintptr_t>(face), dpi);
     EXPECT_STREQ("宋体", f.lfFaceName);
   }
-  char* face = reinterpret_cast<char*>(static_cast<uintptr_t>(forms::ReadFontSubItem(f, FONT_FACE, dpi)));
+  char* face = reinterpret_cast<char*>(static_cast<uintptr_t>(forms::ReadFontSubItem(f, kFontFace, dpi)));
   EXPECT_STREQ("宋体", face);
   rt::MemFree(face);
 
   LOGFONTA before = f;
   EXPECT_FALSE(forms::WriteFontSubItem(f, 7, 1, dpi));
-  EXPECT_FALSE(forms::WriteFontSubItem(f, FONT_WHOLE, 0, dpi));   // a null record
+  EXPECT_FALSE(forms::WriteFontSubItem(f, kFontWhole, 0, dpi));   // a null record
   EXPECT_EQ(0, std::memcmp(&before, &f, sizeof f));
 
   uint32_t record[7] = {900, 1, 1, 0, 0, 12, static_cast<uint32_t>(reinterpret_cast<uintptr_t>("黑体"))};
-  ASSERT_TRUE(forms::WriteFontSubItem(f, FONT_WHOLE, reinterpret_cast<uintptr_t>(record), dpi));
-  uint32_t* back = reinterpret_cast<uint32_t*>(static_cast<uintptr_t>(forms::ReadFontSubItem(f, FONT_WHOLE, dpi)));
+  ASSERT_TRUE(forms::WriteFontSubItem(f, kFontWhole, reinterpret_cast<uintptr_t>(record), dpi));
+  uint32_t* back = reinterpret_cast<uint32_t*>(static_cast<uintptr_t>(forms::ReadFontSubItem(f, kFontWhole, dpi)));
   ASSERT_NE(nullptr, back);
   EXPECT_EQ(900u, back[0]);
   EXPECT_EQ(1u, back[1]);

@@ -26,9 +26,9 @@ int main(int argc, char** argv) {
   if (!std::strcmp(mode, "empty")) info.templateSize = 0;
   forms::LoadWindowTemplate(info);
   const int32_t window = 0x52010010, unit = 0x16010002;
-  if (!std::strcmp(mode, "nowindow")) forms::ReadUnitProperty(0x52019999, unit, PROP_LEFT, -1);
-  if (!std::strcmp(mode, "nowindow-write")) forms::WriteUnitProperty(0x52019999, unit, PROP_LEFT, -1, 1);
-  if (!std::strcmp(mode, "nounit")) forms::ReadUnitProperty(window, 0x16019999, PROP_LEFT, -1);
+  if (!std::strcmp(mode, "nowindow")) forms::ReadUnitProperty(0x52019999, unit, kPropLeft, -1);
+  if (!std::strcmp(mode, "nowindow-write")) forms::WriteUnitProperty(0x52019999, unit, kPropLeft, -1, 1);
+  if (!std::strcmp(mode, "nounit")) forms::ReadUnitProperty(window, 0x16019999, kPropLeft, -1);
   if (!std::strcmp(mode, "notloaded")) forms::ReadUnitProperty(window, unit, kCommonPropertyCount, -1);
   if (!std::strcmp(mode, "notloaded-write")) forms::WriteUnitProperty(window, unit, kCommonPropertyCount, -1, 1);
   std::printf("windows=%u\n", forms::TheWindowDirectory().Count());

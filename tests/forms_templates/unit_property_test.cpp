@@ -75,7 +75,7 @@ class UnitProperties : public ::testing::Test {
                                nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, frame_);
     const UnitClassInfo* cls = forms::FindUnitClass(testunit::kTypeId);
-    auto create = forms::UnitOperationOf<UnitCreateFn>(cls, UNIT_OP_CREATE);
+    auto create = forms::UnitOperationOf<UnitCreateFn>(cls, kUnitOpCreate);
     ASSERT_NE(nullptr, create);
     uint32_t controlId = 100;
     for (uint32_t i = 1; i <= 3; ++i, controlId += 10) {
@@ -99,42 +99,42 @@ class UnitProperties : public ::testing::Test {
 HWND UnitProperties::frame_ = nullptr;
 
 TEST_F(UnitProperties, CommonPropertiesOfAUnitNotLoadedLiveInTheItem) {
-  Write(kUnit1, PROP_LEFT, 40000);
-  Write(kUnit1, PROP_TOP, static_cast<uint32_t>(-40000));
-  Write(kUnit1, PROP_WIDTH, static_cast<uint32_t>(-5));
-  Write(kUnit1, PROP_HEIGHT, 32628);
-  EXPECT_EQ(32627u, Read(kUnit1, PROP_LEFT));
-  EXPECT_EQ(static_cast<uint32_t>(-32627), Read(kUnit1, PROP_TOP));
-  EXPECT_EQ(0u, Read(kUnit1, PROP_WIDTH));
-  EXPECT_EQ(32627u, Read(kUnit1, PROP_HEIGHT));
+  Write(kUnit1, kPropLeft, 40000);
+  Write(kUnit1, kPropTop, static_cast<uint32_t>(-40000));
+  Write(kUnit1, kPropWidth, static_cast<uint32_t>(-5));
+  Write(kUnit1, kPropHeight, 32628);
+  EXPECT_EQ(32627u, Read(kUnit1, kPropLeft));
+  EXPECT_EQ(static_cast<uint32_t>(-32627), Read(kUnit1, kPropTop));
+  EXPECT_EQ(0u, Read(kUnit1, kPropWidth));
+  EXPECT_EQ(32627u, Read(kUnit1, kPropHeight));
 
-  uint64_t tag = Read(kUnit1, PROP_TAG);
+  uint64_t tag = Read(kUnit1, kPropTag);
   EXPECT_STREQ("原标记", AsText(tag));
   Free(tag);
-  Write(kUnit1, PROP_TAG, Text("新的更长的标记"));
-  tag = Read(kUnit1, PROP_TAG);
+  Write(kUnit1, kPropTag, Text("新的更长的标记"));
+  tag = Read(kUnit1, kPropTag);
   EXPECT_STREQ("新的更长的标记", AsText(tag));
   Free(tag);
-  Write(kUnit1, PROP_TAG, 0);                      // a null text is the empty text
-  EXPECT_EQ(0u, Read(kUnit1, PROP_TAG));           // and an empty text reads as null
+  Write(kUnit1, kPropTag, 0);                      // a null text is the empty text
+  EXPECT_EQ(0u, Read(kUnit1, kPropTag));           // and an empty text reads as null
 
-  Write(kUnit1, PROP_VISIBLE, 0);
-  Write(kUnit1, PROP_DISABLED, 1);
-  EXPECT_EQ(0u, Read(kUnit1, PROP_VISIBLE));
-  EXPECT_EQ(1u, Read(kUnit1, PROP_DISABLED));
-  EXPECT_EQ(forms::UNIT_DISABLED | forms::UNIT_TAB_STOP, record_->units.ItemById(kUnit1).Flags());
+  Write(kUnit1, kPropVisible, 0);
+  Write(kUnit1, kPropDisabled, 1);
+  EXPECT_EQ(0u, Read(kUnit1, kPropVisible));
+  EXPECT_EQ(1u, Read(kUnit1, kPropDisabled));
+  EXPECT_EQ(forms::kUnitDisabled | forms::kUnitTabStop, record_->units.ItemById(kUnit1).Flags());
 
   // The stored block holds the system cursor id; the program sees the cursor number.
-  uint64_t pointer = Read(kUnit1, PROP_MOUSE_POINTER);
+  uint64_t pointer = Read(kUnit1, kPropMousePointer);
   EXPECT_EQ((std::vector<uint8_t>{3, 0, 0, 0}), Bytes(pointer));
   Free(pointer);
-  Write(kUnit1, PROP_MOUSE_POINTER, Set({14, 0, 0, 0}));
+  Write(kUnit1, kPropMousePointer, Set({14, 0, 0, 0}));
   EXPECT_EQ(1032u, forms::LoadWord(record_->units.ItemById(kUnit1).MousePointer()));
   EXPECT_EQ(nullptr, record_->units.ItemById(kUnit1).Cursor());   // built when loaded
-  pointer = Read(kUnit1, PROP_MOUSE_POINTER);
+  pointer = Read(kUnit1, kPropMousePointer);
   EXPECT_EQ((std::vector<uint8_t>{14, 0, 0, 0}), Bytes(pointer));
   Free(pointer);
-  Write(kUnit1, PROP_MOUSE_POINTER, 0);
+  Write(kUnit1, kPropMousePointer, 0);
   EXPECT_EQ(0u, record_->units.ItemById(kUnit1).MousePointerLength());
   EXPECT_EQ(nullptr, record_->units.ItemById(kUnit1).Cursor());
 
@@ -149,13 +149,13 @@ TEST_F(UnitProperties, CommonPropertiesOfALiveUnitFollowItsWindow) {
   HWND hwnd = UnitHwnd(kUnit1);
   ASSERT_NE(nullptr, hwnd);
   SetWindowPos(hwnd, nullptr, 33, 44, 55, 66, SWP_NOZORDER);
-  EXPECT_EQ(33u, Read(kUnit1, PROP_LEFT));
-  EXPECT_EQ(44u, Read(kUnit1, PROP_TOP));
-  EXPECT_EQ(55u, Read(kUnit1, PROP_WIDTH));
-  EXPECT_EQ(66u, Read(kUnit1, PROP_HEIGHT));
+  EXPECT_EQ(33u, Read(kUnit1, kPropLeft));
+  EXPECT_EQ(44u, Read(kUnit1, kPropTop));
+  EXPECT_EQ(55u, Read(kUnit1, kPropWidth));
+  EXPECT_EQ(66u, Read(kUnit1, kPropHeight));
 
-  Write(kUnit1, PROP_LEFT, 70);
-  Write(kUnit1, PROP_HEIGHT, 40000);
+  Write(kUnit1, kPropLeft, 70);
+  Write(kUnit1, kPropHeight, 40000);
   RECT rc;
   GetWindowRect(hwnd, &rc);
   MapWindowPoints(nullptr, frame_, reinterpret_cast<POINT*>(&rc), 2);
@@ -165,18 +165,18 @@ TEST_F(UnitProperties, CommonPropertiesOfALiveUnitFollowItsWindow) {
   EXPECT_EQ(70, record_->units.ItemById(kUnit1).Left());
   EXPECT_EQ(32627, record_->units.ItemById(kUnit1).Height());
 
-  Write(kUnit1, PROP_VISIBLE, 0);
+  Write(kUnit1, kPropVisible, 0);
   EXPECT_FALSE(IsWindowVisible(hwnd));
-  EXPECT_EQ(0u, Read(kUnit1, PROP_VISIBLE));
-  Write(kUnit1, PROP_VISIBLE, 1);
+  EXPECT_EQ(0u, Read(kUnit1, kPropVisible));
+  Write(kUnit1, kPropVisible, 1);
   EXPECT_TRUE(IsWindowVisible(hwnd));
-  Write(kUnit1, PROP_DISABLED, 1);
+  Write(kUnit1, kPropDisabled, 1);
   EXPECT_FALSE(IsWindowEnabled(hwnd));
   std::vector<uint8_t> pointer = {2, 0, 0, 0};
-  Write(kUnit1, PROP_MOUSE_POINTER, Set(pointer));
+  Write(kUnit1, kPropMousePointer, Set(pointer));
   EXPECT_NE(nullptr, record_->units.ItemById(kUnit1).Cursor());   // live: built at once
   EnableWindow(hwnd, TRUE);
-  EXPECT_EQ(0u, Read(kUnit1, PROP_DISABLED));   // live: the window's state, not the item's
+  EXPECT_EQ(0u, Read(kUnit1, kPropDisabled));   // live: the window's state, not the item's
 }
 
 TEST_F(UnitProperties, ClassPropertiesConvertByTheirTypeCode) {
@@ -184,88 +184,88 @@ TEST_F(UnitProperties, ClassPropertiesConvertByTheirTypeCode) {
   testunit::Record& r = Props(kUnit1);
   constexpr int32_t P = kCommonPropertyCount;
 
-  Write(kUnit1, P + testunit::P_INT, static_cast<uint32_t>(-42));
+  Write(kUnit1, P + testunit::kPInt, static_cast<uint32_t>(-42));
   EXPECT_EQ(-42, r.number);
-  EXPECT_EQ(static_cast<uint32_t>(-42), Read(kUnit1, P + testunit::P_INT));
+  EXPECT_EQ(static_cast<uint32_t>(-42), Read(kUnit1, P + testunit::kPInt));
 
-  Write(kUnit1, P + testunit::P_DOUBLE, 0x400921FB54442D18ull);
+  Write(kUnit1, P + testunit::kPDouble, 0x400921FB54442D18ull);
   EXPECT_EQ(0x54442D18u, r.low);
   EXPECT_EQ(0x400921FBu, r.high);
-  EXPECT_EQ(0x400921FB54442D18ull, Read(kUnit1, P + testunit::P_DOUBLE));
+  EXPECT_EQ(0x400921FB54442D18ull, Read(kUnit1, P + testunit::kPDouble));
 
-  Write(kUnit1, P + testunit::P_BOOL, 5);
+  Write(kUnit1, P + testunit::kPBool, 5);
   EXPECT_EQ(1, r.flag);
   r.flag = 2;                                      // only exactly 1 reads as true
-  EXPECT_EQ(0u, Read(kUnit1, P + testunit::P_BOOL));
+  EXPECT_EQ(0u, Read(kUnit1, P + testunit::kPBool));
 
-  Write(kUnit1, P + testunit::P_TEXT, Text("检测"));
+  Write(kUnit1, P + testunit::kPText, Text("检测"));
   EXPECT_EQ("检测", r.text);
-  uint64_t text = Read(kUnit1, P + testunit::P_TEXT);
+  uint64_t text = Read(kUnit1, P + testunit::kPText);
   ASSERT_NE(0u, text);
   EXPECT_NE(r.text.c_str(), AsText(text));        // a copy owned by the caller
   const_cast<char*>(AsText(text))[0] = 'x';
   EXPECT_EQ("检测", r.text);
   Free(text);
-  Write(kUnit1, P + testunit::P_TEXT, 0);
+  Write(kUnit1, P + testunit::kPText, 0);
   EXPECT_EQ("", r.text);
-  EXPECT_EQ(0u, Read(kUnit1, P + testunit::P_TEXT));
+  EXPECT_EQ(0u, Read(kUnit1, P + testunit::kPText));
 
-  Write(kUnit1, P + testunit::P_CHOICE, static_cast<uint32_t>(-3));
+  Write(kUnit1, P + testunit::kPChoice, static_cast<uint32_t>(-3));
   EXPECT_EQ(0, r.choice);
-  Write(kUnit1, P + testunit::P_CHOICE, 2);
-  EXPECT_EQ(2u, Read(kUnit1, P + testunit::P_CHOICE));
+  Write(kUnit1, P + testunit::kPChoice, 2);
+  EXPECT_EQ(2u, Read(kUnit1, P + testunit::kPChoice));
 
   uint64_t set = Set({1, 2, 3, 4, 5});
-  Write(kUnit1, P + testunit::P_BLOCK, set);
+  Write(kUnit1, P + testunit::kPBlock, set);
   Free(set);
   EXPECT_EQ((std::vector<uint8_t>{1, 2, 3, 4, 5}), r.block);
-  uint64_t block = Read(kUnit1, P + testunit::P_BLOCK);
+  uint64_t block = Read(kUnit1, P + testunit::kPBlock);
   EXPECT_EQ(r.block, Bytes(block));
   Free(block);
-  Write(kUnit1, P + testunit::P_BLOCK, 0);
+  Write(kUnit1, P + testunit::kPBlock, 0);
   EXPECT_TRUE(r.block.empty());
-  EXPECT_EQ(0u, Read(kUnit1, P + testunit::P_BLOCK));
+  EXPECT_EQ(0u, Read(kUnit1, P + testunit::kPBlock));
 
-  Write(kUnit1, P + testunit::P_POINTER, Set({2, 0, 0, 0, 7}));
+  Write(kUnit1, P + testunit::kPPointer, Set({2, 0, 0, 0, 7}));
   EXPECT_EQ(32515u, forms::LoadWord(r.pointer.data()));
-  uint64_t pointer = Read(kUnit1, P + testunit::P_POINTER);
+  uint64_t pointer = Read(kUnit1, P + testunit::kPPointer);
   EXPECT_EQ((std::vector<uint8_t>{2, 0, 0, 0, 7}), Bytes(pointer));
   Free(pointer);
 
-  Write(kUnit1, P + testunit::P_COLOR, 0xFF000000u);
+  Write(kUnit1, P + testunit::kPColor, 0xFF000000u);
   EXPECT_EQ(0xFF000000u, r.color);
 }
 
 TEST_F(UnitProperties, FontSubItemsStartFromTheDefaultFontAndWriteTheWholeFont) {
   CreateUnits();
   testunit::Record& r = Props(kUnit1);
-  constexpr int32_t font = int32_t{kCommonPropertyCount} + testunit::P_FONT;
-  EXPECT_EQ(0u, Read(kUnit1, font, FONT_BOLD));   // the default GUI font is not bold
-  Write(kUnit1, font, 1, FONT_BOLD);
+  constexpr int32_t font = int32_t{kCommonPropertyCount} + testunit::kPFont;
+  EXPECT_EQ(0u, Read(kUnit1, font, kFontBold));   // the default GUI font is not bold
+  Write(kUnit1, font, 1, kFontBold);
   ASSERT_EQ(kLogFontSize, r.font.size());
   LOGFONTA written;
   std::memcpy(&written, r.font.data(), sizeof written);
   EXPECT_EQ(700, written.lfWeight);
-  Write(kUnit1, font, static_cast<uint32_t>(-10), FONT_ANGLE);
-  EXPECT_EQ(3590u, Read(kUnit1, font, FONT_ANGLE));
-  EXPECT_EQ(1u, Read(kUnit1, font, FONT_BOLD));    // the earlier change was kept
-  Write(kUnit1, font, 0, FONT_WHOLE);              // a null record changes nothing
-  EXPECT_EQ(1u, Read(kUnit1, font, FONT_BOLD));
+  Write(kUnit1, font, static_cast<uint32_t>(-10), kFontAngle);
+  EXPECT_EQ(3590u, Read(kUnit1, font, kFontAngle));
+  EXPECT_EQ(1u, Read(kUnit1, font, kFontBold));    // the earlier change was kept
+  Write(kUnit1, font, 0, kFontWhole);              // a null record changes nothing
+  EXPECT_EQ(1u, Read(kUnit1, font, kFontBold));
 }
 
 TEST_F(UnitProperties, RecreationReplacesTheObjectInPlace) {
   CreateUnits();
   constexpr int32_t P = kCommonPropertyCount;
-  Write(kUnit1, P + testunit::P_TEXT, Text("保留"));
+  Write(kUnit1, P + testunit::kPText, Text("保留"));
   HWND before = UnitHwnd(kUnit1);
   HWND below = UnitHwnd(kUnit3);
   SetFocus(before);
   int created = testunit::Unit::created;
   int during = testunit::Unit::destroyedWhileRecreating;
 
-  Write(kUnit1, P + testunit::P_RECREATE, 0);      // unchanged: no re-creation
+  Write(kUnit1, P + testunit::kPRecreate, 0);      // unchanged: no re-creation
   EXPECT_EQ(created, testunit::Unit::created);
-  Write(kUnit1, P + testunit::P_RECREATE, 1);
+  Write(kUnit1, P + testunit::kPRecreate, 1);
   EXPECT_EQ(created + 1, testunit::Unit::created);
   HWND after = UnitHwnd(kUnit1);
   ASSERT_NE(nullptr, after);
@@ -298,7 +298,7 @@ TEST_F(UnitProperties, MenuItemsUseTheirFlagsAndCaption) {
   Write(kMenu, 3, 0);
   Write(kMenu, 2, 1);
   Write(kMenu, 1, 0);
-  EXPECT_EQ(forms::MENU_HIDDEN | forms::MENU_DISABLED, record_->units.ItemById(kMenu).MenuFlags());
+  EXPECT_EQ(forms::kMenuHidden | forms::kMenuDisabled, record_->units.ItemById(kMenu).MenuFlags());
   Write(kMenu, 0, Text("编辑(&E)"));
   caption = Read(kMenu, 0);
   EXPECT_STREQ("编辑(&E)", AsText(caption));
@@ -309,8 +309,8 @@ TEST_F(UnitProperties, MenuItemsUseTheirFlagsAndCaption) {
 }
 
 TEST_F(UnitProperties, UnitIdZeroIsTheWindowItem) {
-  EXPECT_EQ(400u, Read(0, PROP_WIDTH));
-  Write(0, PROP_LEFT, 5);
+  EXPECT_EQ(400u, Read(0, kPropWidth));
+  Write(0, kPropLeft, 5);
   EXPECT_EQ(5, record_->units.ItemAt(0).Left());
 }
 

@@ -31,7 +31,7 @@ void Raise(int32_t windowId, int32_t unitId) {
   EventRecord record{};
   record.windowId = windowId;
   record.unitId = unitId;
-  rt::RuntimeNotify(SVC_FIRE_EVENT, reinterpret_cast<uint32_t>(&record), 0);
+  rt::RuntimeNotify(kSvcFireEvent, reinterpret_cast<uint32_t>(&record), 0);
 }
 
 }  // namespace
@@ -63,7 +63,7 @@ extern "C" int32_t __cdecl ProgramEntry() {
   coreLibrary.typeCount = 51;
   coreLibrary.typeTable = coreTypes;
 
-  ProgramOtherHelp(HELP_INITIALISE_RUNTIME, nullptr, 0);
+  ProgramOtherHelp(kHelpInitialiseRuntime, nullptr, 0);
   if (!std::strcmp(mode, "nowindow")) Raise(0x5201FFFF, 0);
   if (!std::strcmp(mode, "nounit")) Raise(0x52010011, 0x1601FFFF);
   if (!std::strcmp(mode, "badclass")) Raise(0x52010011, 0x16010002);

@@ -48,9 +48,9 @@ void* __cdecl CreateBar(const void* block, int32_t length, uint32_t style, void*
   return bar;
 }
 
-void* __cdecl BarInterface(int32_t op) { return op == UNIT_OP_CREATE ? reinterpret_cast<void*>(&CreateBar) : nullptr; }
+void* __cdecl BarInterface(int32_t op) { return op == kUnitOpCreate ? reinterpret_cast<void*>(&CreateBar) : nullptr; }
 
-const UnitClassInfo kBarClass = {"停靠条", "DockBar", {0, 0, 0}, CLASS_DOCKABLE | CLASS_EVENTS, {0, 0, 0},
+const UnitClassInfo kBarClass = {"停靠条", "DockBar", {0, 0, 0}, kClassDockable | kClassEvents, {0, 0, 0},
                                  8, kCommonPropertyInfos, &BarInterface, {0, 0}};
 LibraryInfo coreLibrary;
 const LibraryInfo* libraries[1] = {&coreLibrary};
@@ -89,7 +89,7 @@ void Pump() {
 }
 
 void* UnitObject(int32_t windowId, uint32_t unitId) {
-  return reinterpret_cast<void*>(rt::RuntimeNotify(SVC_UNIT_OBJECT, static_cast<uint32_t>(windowId), unitId));
+  return reinterpret_cast<void*>(rt::RuntimeNotify(kSvcUnitObject, static_cast<uint32_t>(windowId), unitId));
 }
 
 HWND UnitHandle(int32_t windowId, uint32_t unitId) {

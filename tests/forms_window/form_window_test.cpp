@@ -288,18 +288,18 @@ TEST_F(FormWindowTest, WritingContentRaisesTheChangeEventExactlyOnce) {
   Pump();
   calls.clear();
   void* object = UnitObject(kFirstWindow, kEdit1);
-  auto write = forms::UnitOperationOf<UnitWriteFn>(&forms::kEditBoxClass, UNIT_OP_WRITE);
+  auto write = forms::UnitOperationOf<UnitWriteFn>(&forms::kEditBoxClass, kUnitOpWrite);
   UnitValue value{reinterpret_cast<uint32_t>("第一行\r\n第二行"), 0};
-  EXPECT_EQ(0, write(object, forms::EDIT_CONTENT, &value, nullptr));
+  EXPECT_EQ(0, write(object, forms::kEditContent, &value, nullptr));
   Pump();
   EXPECT_EQ(1, std::count(calls.begin(), calls.end(), std::string("EditChanged"))) << Joined();
   EXPECT_EQ("第一行\r\n第二行", WindowText(UnitHandle(kFirstWindow, kEdit1)));
 
   // SelStart -1 then SelText appends at the end.
   UnitValue end{static_cast<uint32_t>(-1), 0};
-  write(object, forms::EDIT_SEL_START, &end, nullptr);
+  write(object, forms::kEditSelStart, &end, nullptr);
   UnitValue tail{reinterpret_cast<uint32_t>("!"), 0};
-  write(object, forms::EDIT_SEL_TEXT, &tail, nullptr);
+  write(object, forms::kEditSelText, &tail, nullptr);
   EXPECT_EQ("第一行\r\n第二行!", WindowText(UnitHandle(kFirstWindow, kEdit1)));
 }
 
@@ -348,7 +348,7 @@ TEST_F(FormWindowTest, EnterClicksTheDefaultButtonUnlessAMultiLineBoxClaimsIt) {
   EXPECT_EQ("\r\n", WindowText(multi));
 
   // With 回车下移输入点 set, Enter outside a default button moves on in Tab order instead.
-  forms::WriteUnitProperty(kSecondWindow, 0, 8 + forms::WIN_ENTER_MOVES_FOCUS, -1, 1);
+  forms::WriteUnitProperty(kSecondWindow, 0, 8 + forms::kWinEnterMovesFocus, -1, 1);
   SetFocus(UnitHandle(kSecondWindow, kSingleLine));
   Pump();
   calls.clear();
@@ -438,8 +438,8 @@ void ExpectUnitsOfInstanceWork(HWND form) {
   ASSERT_EQ(form, FormHandle(kFirstWindow));
   HWND button = UnitHandle(kFirstWindow, kButton1);
   ASSERT_TRUE(IsChild(form, button));
-  forms::WriteUnitProperty(kFirstWindow, kButton1, PROP_LEFT, -1, 33);
-  EXPECT_EQ(33, static_cast<int32_t>(forms::ReadUnitProperty(kFirstWindow, kButton1, PROP_LEFT, -1)));
+  forms::WriteUnitProperty(kFirstWindow, kButton1, kPropLeft, -1, 33);
+  EXPECT_EQ(33, static_cast<int32_t>(forms::ReadUnitProperty(kFirstWindow, kButton1, kPropLeft, -1)));
   RECT r;
   GetWindowRect(button, &r);
   MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&r), 2);
@@ -534,13 +534,13 @@ TEST_F(FormWindowTest, UpDownStepsTheNumberAndWrapsAtTheEnds) {
   // Loaded with a hidden window, the up-down control still shows with it, and then follows
   // the box: hidden, shown, disabled and moved together.
   EXPECT_TRUE(IsWindowVisible(spin));
-  forms::WriteUnitProperty(kFirstWindow, kEdit2, PROP_VISIBLE, -1, 0);
+  forms::WriteUnitProperty(kFirstWindow, kEdit2, kPropVisible, -1, 0);
   EXPECT_FALSE(IsWindowVisible(spin));
-  forms::WriteUnitProperty(kFirstWindow, kEdit2, PROP_VISIBLE, -1, 1);
+  forms::WriteUnitProperty(kFirstWindow, kEdit2, kPropVisible, -1, 1);
   EXPECT_TRUE(IsWindowVisible(spin));
-  forms::WriteUnitProperty(kFirstWindow, kEdit2, PROP_DISABLED, -1, 1);
+  forms::WriteUnitProperty(kFirstWindow, kEdit2, kPropDisabled, -1, 1);
   EXPECT_FALSE(IsWindowEnabled(spin));
-  forms::WriteUnitProperty(kFirstWindow, kEdit2, PROP_LEFT, -1, 30);
+  forms::WriteUnitProperty(kFirstWindow, kEdit2, kPropLeft, -1, 30);
   GetWindowRect(edit, &box);
   GetWindowRect(spin, &arrows);
   EXPECT_EQ(box.right, arrows.left);
@@ -552,7 +552,7 @@ TEST_F(FormWindowTest, SpinModeTwoRaisesEventOneAfterTheBoxIsRecreated) {
   Pump();
   HWND oldBox = UnitHandle(kFirstWindow, kEdit2);
   SetWindowTextA(oldBox, "42");
-  forms::WriteUnitProperty(kFirstWindow, kEdit2, 8 + forms::EDIT_SPIN_MODE, -1, 2);
+  forms::WriteUnitProperty(kFirstWindow, kEdit2, 8 + forms::kEditSpinMode, -1, 2);
   Pump();
   HWND box = UnitHandle(kFirstWindow, kEdit2);
   ASSERT_NE(nullptr, box);
@@ -580,7 +580,7 @@ TEST_F(FormWindowTest, ANewPictureRecreatesTheButtonWhichStillClicks) {
   std::vector<uint8_t> set = {1, 0, 0, 0, 70, 0, 0, 0, 'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,
                               40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 16, 0, 0, 0};
   set.resize(8 + 70, 0x80);
-  forms::WriteUnitProperty(kFirstWindow, kButton1, 8 + forms::BUTTON_PICTURE, -1, reinterpret_cast<uintptr_t>(set.data()));
+  forms::WriteUnitProperty(kFirstWindow, kButton1, 8 + forms::kButtonPicture, -1, reinterpret_cast<uintptr_t>(set.data()));
   Pump();
   HWND button = UnitHandle(kFirstWindow, kButton1);
   ASSERT_NE(nullptr, button);
@@ -644,7 +644,7 @@ TEST_F(FormWindowTest, ModalWindowDisablesTheOthersAndItsLoopEndsWithIt) {
   // Close the modal window from inside its own loop, once it is up.
   SetTimer(nullptr, 0, 200, &CloseModalSoon);
   uint32_t words[3] = {static_cast<uint32_t>(kModalWindow), 0, 0};
-  EXPECT_EQ(1, rt::RuntimeNotify(SVC_LOAD_WINDOW, reinterpret_cast<uint32_t>(words), 0));
+  EXPECT_EQ(1, rt::RuntimeNotify(kSvcLoadWindow, reinterpret_cast<uint32_t>(words), 0));
   EXPECT_TRUE(Called("ModalCreated")) << Joined();
   EXPECT_TRUE(Called("MenuItems 1")) << Joined();
   EXPECT_TRUE(Called("Checked")) << Joined();
@@ -657,7 +657,7 @@ TEST_F(FormWindowTest, ModalWindowDisablesTheOthersAndItsLoopEndsWithIt) {
 
   // Destroyed without being closed, a modal window still gives the others back.
   SetTimer(nullptr, 0, 200, &DestroyModalSoon);
-  EXPECT_EQ(1, rt::RuntimeNotify(SVC_LOAD_WINDOW, reinterpret_cast<uint32_t>(words), 0));
+  EXPECT_EQ(1, rt::RuntimeNotify(kSvcLoadWindow, reinterpret_cast<uint32_t>(words), 0));
   EXPECT_TRUE(IsWindowEnabled(FormHandle(kFirstWindow)));
   EXPECT_EQ(0, rt::TheApp().modalWindowId);
 }
@@ -671,17 +671,17 @@ TEST_F(FormWindowTest, AUnitWhoseBlockCannotBeReadFailsTheLoadAndLeavesNothingBe
 
 TEST_F(FormWindowTest, CommonPropertyWritesClampAndAreDiscardedWhenTheWindowGoes) {
   // A write while the window is not loaded changes the stored item: the next load uses it.
-  forms::WriteUnitProperty(kFirstWindow, kButton3, PROP_LEFT, -1, 12);
+  forms::WriteUnitProperty(kFirstWindow, kButton3, kPropLeft, -1, 12);
   ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
   Pump();
-  EXPECT_EQ(12u, static_cast<uint32_t>(forms::ReadUnitProperty(kFirstWindow, kButton3, PROP_LEFT, -1)));
+  EXPECT_EQ(12u, static_cast<uint32_t>(forms::ReadUnitProperty(kFirstWindow, kButton3, kPropLeft, -1)));
 
   // Writes to the live window clamp and move it.
-  forms::WriteUnitProperty(kFirstWindow, kButton1, PROP_LEFT, -1, 40000);
-  EXPECT_EQ(32627, static_cast<int32_t>(forms::ReadUnitProperty(kFirstWindow, kButton1, PROP_LEFT, -1)));
-  forms::WriteUnitProperty(kFirstWindow, kButton1, PROP_WIDTH, -1, static_cast<uint32_t>(-5));
-  EXPECT_EQ(0, static_cast<int32_t>(forms::ReadUnitProperty(kFirstWindow, kButton1, PROP_WIDTH, -1)));
-  forms::WriteUnitProperty(kFirstWindow, kButton1, PROP_LEFT, -1, 33);
+  forms::WriteUnitProperty(kFirstWindow, kButton1, kPropLeft, -1, 40000);
+  EXPECT_EQ(32627, static_cast<int32_t>(forms::ReadUnitProperty(kFirstWindow, kButton1, kPropLeft, -1)));
+  forms::WriteUnitProperty(kFirstWindow, kButton1, kPropWidth, -1, static_cast<uint32_t>(-5));
+  EXPECT_EQ(0, static_cast<int32_t>(forms::ReadUnitProperty(kFirstWindow, kButton1, kPropWidth, -1)));
+  forms::WriteUnitProperty(kFirstWindow, kButton1, kPropLeft, -1, 33);
   RECT r;
   GetWindowRect(UnitHandle(kFirstWindow, kButton1), &r);
   MapWindowPoints(nullptr, FormHandle(kFirstWindow), reinterpret_cast<POINT*>(&r), 2);
@@ -693,11 +693,11 @@ TEST_F(FormWindowTest, CommonPropertyWritesClampAndAreDiscardedWhenTheWindowGoes
   Pump();
   ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
   Pump();
-  EXPECT_EQ(200, static_cast<int32_t>(forms::ReadUnitProperty(kFirstWindow, kButton1, PROP_LEFT, -1)));
-  EXPECT_EQ(60, static_cast<int32_t>(forms::ReadUnitProperty(kFirstWindow, kButton1, PROP_WIDTH, -1)));
-  EXPECT_EQ(12, static_cast<int32_t>(forms::ReadUnitProperty(kFirstWindow, kButton3, PROP_LEFT, -1)));
+  EXPECT_EQ(200, static_cast<int32_t>(forms::ReadUnitProperty(kFirstWindow, kButton1, kPropLeft, -1)));
+  EXPECT_EQ(60, static_cast<int32_t>(forms::ReadUnitProperty(kFirstWindow, kButton1, kPropWidth, -1)));
+  EXPECT_EQ(12, static_cast<int32_t>(forms::ReadUnitProperty(kFirstWindow, kButton3, kPropLeft, -1)));
   DestroyWindow(FormHandle(kFirstWindow));
-  forms::WriteUnitProperty(kFirstWindow, kButton3, PROP_LEFT, -1, 200);
+  forms::WriteUnitProperty(kFirstWindow, kButton3, kPropLeft, -1, 200);
 }
 
 TEST_F(FormWindowTest, UnitsShowTheMousePointerOfTheirBlock) {

@@ -51,7 +51,7 @@ extern "C" int32_t __cdecl ProgramEntry() {
   coreLibrary.format = kLibraryFormat;
   coreLibrary.typeCount = 51;
   coreLibrary.typeTable = coreTypes;
-  ProgramOtherHelp(HELP_INITIALISE_RUNTIME, nullptr, 0);
+  ProgramOtherHelp(kHelpInitialiseRuntime, nullptr, 0);
   LoadStartWindow(0x52010001);
   RunMessageLoop();
   return 0;

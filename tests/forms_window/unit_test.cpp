@@ -63,7 +63,7 @@ class UnitTest : public ::testing::Test {
   }
   void TearDown() override { DestroyWindow(parent_); formtest::Pump(); }
   void* MakeButton(const std::vector<uint8_t>& block) {
-    auto create = forms::UnitOperationOf<UnitCreateFn>(&forms::kButtonClass, UNIT_OP_CREATE);
+    auto create = forms::UnitOperationOf<UnitCreateFn>(&forms::kButtonClass, kUnitOpCreate);
     return create(block.data(), static_cast<int32_t>(block.size()), 0, parent_, 100, nullptr, 0, 0, 60, 24,
                   0x5201FFFF, 0x16010001, 0, 0);
   }
@@ -156,35 +156,35 @@ TEST(EditRules, PropertyBlockVersionsAndRoundTrip) {
 TEST_F(UnitTest, ButtonWritesClampAndCaptionReadsTheStoredText) {
   void* button = MakeButton(ButtonBlock(1, {}, "确定"));
   ASSERT_NE(nullptr, button);
-  auto write = forms::UnitOperationOf<UnitWriteFn>(&forms::kButtonClass, UNIT_OP_WRITE);
-  auto read = forms::UnitOperationOf<UnitReadFn>(&forms::kButtonClass, UNIT_OP_READ);
-  auto isDefault = forms::UnitOperationOf<UnitIsDefaultFn>(&forms::kButtonClass, UNIT_OP_IS_DEFAULT);
+  auto write = forms::UnitOperationOf<UnitWriteFn>(&forms::kButtonClass, kUnitOpWrite);
+  auto read = forms::UnitOperationOf<UnitReadFn>(&forms::kButtonClass, kUnitOpRead);
+  auto isDefault = forms::UnitOperationOf<UnitIsDefaultFn>(&forms::kButtonClass, kUnitOpIsDefault);
   HWND h = static_cast<fw::WindowObject*>(button)->Handle();
 
   UnitValue five{5, 0};
-  EXPECT_EQ(0, write(button, forms::BUTTON_TYPE, &five, nullptr));
+  EXPECT_EQ(0, write(button, forms::kButtonType, &five, nullptr));
   UnitValue got{};
-  read(button, forms::BUTTON_TYPE, &got);
+  read(button, forms::kButtonType, &got);
   EXPECT_EQ(1u, got.first);
   EXPECT_EQ(1, isDefault(button));
   EXPECT_EQ(static_cast<DWORD>(BS_DEFPUSHBUTTON), static_cast<DWORD>(GetWindowLongA(h, GWL_STYLE)) & BS_TYPEMASK);
 
   UnitValue minusThree{static_cast<uint32_t>(-3), 0};
-  write(button, forms::BUTTON_HALIGN, &minusThree, nullptr);
-  read(button, forms::BUTTON_HALIGN, &got);
+  write(button, forms::kButtonHalign, &minusThree, nullptr);
+  read(button, forms::kButtonHalign, &got);
   EXPECT_EQ(0u, got.first);
   EXPECT_EQ(static_cast<DWORD>(BS_LEFT), static_cast<DWORD>(GetWindowLongA(h, GWL_STYLE)) & (BS_LEFT | BS_RIGHT | BS_CENTER));
 
   UnitValue caption{reinterpret_cast<uint32_t>("新标题"), 0};
-  write(button, forms::BUTTON_CAPTION, &caption, nullptr);
+  write(button, forms::kButtonCaption, &caption, nullptr);
   SetWindowTextA(h, "别的");
-  read(button, forms::BUTTON_CAPTION, &got);
+  read(button, forms::kButtonCaption, &got);
   EXPECT_STREQ("新标题", reinterpret_cast<const char*>(got.first));
 
   // A new picture needs a new control.
   std::vector<uint8_t> bmp = SmallBitmap();
   UnitValue picture{reinterpret_cast<uint32_t>(bmp.data()), static_cast<uint32_t>(bmp.size())};
-  EXPECT_EQ(1, write(button, forms::BUTTON_PICTURE, &picture, nullptr));
+  EXPECT_EQ(1, write(button, forms::kButtonPicture, &picture, nullptr));
 }
 
 TEST_F(UnitTest, ButtonPicturesDecodeOrFallBackToTheCaption) {

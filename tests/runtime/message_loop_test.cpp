@@ -25,7 +25,7 @@ HWND NewWindow() {
 
 void AddIdle(HWND hwnd, void(__cdecl* routine)(uint32_t), uint32_t argument) {
   uint32_t words[3] = {reinterpret_cast<uint32_t>(hwnd), reinterpret_cast<uint32_t>(routine), argument};
-  rt::RuntimeNotify(SVC_ADD_IDLE_CALLBACK, reinterpret_cast<uint32_t>(words), 0);
+  rt::RuntimeNotify(kSvcAddIdleCallback, reinterpret_cast<uint32_t>(words), 0);
 }
 
 TEST(MessageLoop, IdleWorkOfTheFrameworkComesFirstThenWindowsFromCountTwo) {
@@ -52,8 +52,8 @@ TEST(MessageLoop, IdleCallbacksRunLastToFirstAndDeadWindowsDropOut) {
   EXPECT_EQ(app.idleCallbacks[0].window, first);
   EXPECT_EQ(app.idleCallbacks[1].window, second);
   EXPECT_EQ(app.idleCallbacks[1].argument, 2u);
-  rt::RuntimeNotify(SVC_REMOVE_IDLE_CALLBACK, reinterpret_cast<uint32_t>(first), 0);
-  rt::RuntimeNotify(SVC_REMOVE_IDLE_CALLBACK, reinterpret_cast<uint32_t>(second), 0);
+  rt::RuntimeNotify(kSvcRemoveIdleCallback, reinterpret_cast<uint32_t>(first), 0);
+  rt::RuntimeNotify(kSvcRemoveIdleCallback, reinterpret_cast<uint32_t>(second), 0);
   EXPECT_TRUE(app.idleCallbacks.empty());
   DestroyWindow(first);
   DestroyWindow(second);
@@ -68,7 +68,7 @@ TEST(MessageLoop, ModalLoopEndsWithItsWindowAndLeavesAQuitQueued) {
   AddIdle(window, EndModal, 0);
   app.RunLoop(1);
   EXPECT_EQ(app.modalWindowId, 0);
-  rt::RuntimeNotify(SVC_REMOVE_IDLE_CALLBACK, reinterpret_cast<uint32_t>(window), 0);
+  rt::RuntimeNotify(kSvcRemoveIdleCallback, reinterpret_cast<uint32_t>(window), 0);
 
   // A quit arriving while a modal window runs is left for the main loop.
   app.modalWindowId = 0x52010002;

@@ -16,34 +16,34 @@ namespace {
 int32_t Notify(int32_t code, uint32_t a = 0, uint32_t b = 0) { return rt::RuntimeNotify(code, a, b); }
 
 TEST(Services, ConstantAnswersAndNumericConversion) {
-  EXPECT_EQ(Notify(SVC_ONE), 1);
-  EXPECT_EQ(Notify(SVC_FIVE), 5);
-  EXPECT_EQ(Notify(SVC_ZERO), 0);
+  EXPECT_EQ(Notify(kSvcOne), 1);
+  EXPECT_EQ(Notify(kSvcFive), 5);
+  EXPECT_EQ(Notify(kSvcZero), 0);
   for (int32_t unknown : {999, 1015, 1999, 2041, 9999}) EXPECT_EQ(Notify(unknown), 0) << unknown;
   ArgRecord b = MakeArg(TAG_BYTE, 0xFF), s = MakeArg(TAG_SHORT, 0xFFFF);
   ArgRecord l = MakeArg(TAG_LONG, 0x1234567800000005ull), d = DoubleArg(-2.9);
   ArgRecord huge = DoubleArg(1e30);
-  EXPECT_EQ(Notify(SVC_TO_INT, reinterpret_cast<uint32_t>(&b)), 255);
-  EXPECT_EQ(Notify(SVC_TO_INT, reinterpret_cast<uint32_t>(&s)), -1);
-  EXPECT_EQ(Notify(SVC_TO_INT, reinterpret_cast<uint32_t>(&l)), 5);
-  EXPECT_EQ(Notify(SVC_TO_INT, reinterpret_cast<uint32_t>(&d)), -2);
-  EXPECT_EQ(Notify(SVC_TO_INT, reinterpret_cast<uint32_t>(&huge)), INT32_MIN);
+  EXPECT_EQ(Notify(kSvcToInt, reinterpret_cast<uint32_t>(&b)), 255);
+  EXPECT_EQ(Notify(kSvcToInt, reinterpret_cast<uint32_t>(&s)), -1);
+  EXPECT_EQ(Notify(kSvcToInt, reinterpret_cast<uint32_t>(&l)), 5);
+  EXPECT_EQ(Notify(kSvcToInt, reinterpret_cast<uint32_t>(&d)), -2);
+  EXPECT_EQ(Notify(kSvcToInt, reinterpret_cast<uint32_t>(&huge)), INT32_MIN);
 }
 
 TEST(Services, KeyListAndEventBlocking) {
-  EXPECT_EQ(Notify(SVC_KEY_LOOKUP, 77), -1);
-  Notify(SVC_KEY_ADD, 77, 0xAB);
-  Notify(SVC_KEY_ADD, 77, 0x01);  // present: not replaced
-  EXPECT_EQ(Notify(SVC_KEY_LOOKUP, 77), 0xAB);
-  EXPECT_EQ(Notify(SVC_KEY_REMOVE, 77), 1);
-  EXPECT_EQ(Notify(SVC_KEY_REMOVE, 77), 0);
+  EXPECT_EQ(Notify(kSvcKeyLookup, 77), -1);
+  Notify(kSvcKeyAdd, 77, 0xAB);
+  Notify(kSvcKeyAdd, 77, 0x01);  // present: not replaced
+  EXPECT_EQ(Notify(kSvcKeyLookup, 77), 0xAB);
+  EXPECT_EQ(Notify(kSvcKeyRemove, 77), 1);
+  EXPECT_EQ(Notify(kSvcKeyRemove, 77), 0);
 
   rt::RuntimeApp& app = rt::TheApp();
   int32_t before = app.eventBlockCount;
-  Notify(SVC_BLOCK_EVENTS);
+  Notify(kSvcBlockEvents);
   EXPECT_EQ(app.eventBlockCount, before + 1);
-  Notify(SVC_UNBLOCK_EVENTS);
-  Notify(SVC_UNBLOCK_EVENTS);
+  Notify(kSvcUnblockEvents);
+  Notify(kSvcUnblockEvents);
   EXPECT_EQ(app.eventBlockCount, before > 0 ? before - 1 : 0);  // never below 0
 }
 
@@ -52,22 +52,22 @@ TEST(Services, PathsWithAndWithoutBackslash) {
   app.paths.programDirectory = "C:\\prog";
   app.paths.programFileName = "a.exe";
   char buffer[64];
-  Notify(SVC_PATH_INTO_BUFFER, 1, reinterpret_cast<uint32_t>(buffer));
+  Notify(kSvcPathIntoBuffer, 1, reinterpret_cast<uint32_t>(buffer));
   EXPECT_STREQ(buffer, "C:\\prog\\");
-  Notify(SVC_PATH_INTO_BUFFER, 2002, reinterpret_cast<uint32_t>(buffer));
+  Notify(kSvcPathIntoBuffer, 2002, reinterpret_cast<uint32_t>(buffer));
   EXPECT_STREQ(buffer, "a.exe");
-  Notify(SVC_PATH_INTO_BUFFER, 5, reinterpret_cast<uint32_t>(buffer));
+  Notify(kSvcPathIntoBuffer, 5, reinterpret_cast<uint32_t>(buffer));
   EXPECT_STREQ(buffer, "");
-  EXPECT_STREQ(reinterpret_cast<const char*>(Notify(SVC_PROGRAM_DIRECTORY)), "C:\\prog");
+  EXPECT_STREQ(reinterpret_cast<const char*>(Notify(kSvcProgramDirectory)), "C:\\prog");
 }
 
 TEST(Services, AllocationRequests) {
-  void* block = reinterpret_cast<void*>(Notify(SVC_ALLOC, 16, 0));
+  void* block = reinterpret_cast<void*>(Notify(kSvcAlloc, 16, 0));
   ASSERT_NE(block, nullptr);
-  block = reinterpret_cast<void*>(Notify(SVC_REALLOC, reinterpret_cast<uint32_t>(block), 4096));
+  block = reinterpret_cast<void*>(Notify(kSvcRealloc, reinterpret_cast<uint32_t>(block), 4096));
   ASSERT_NE(block, nullptr);
-  Notify(SVC_FREE, reinterpret_cast<uint32_t>(block));
-  EXPECT_EQ(Notify(SVC_ALLOC, 0x7FFFFFF0, 1), 0);  // plain allocation may fail softly
+  Notify(kSvcFree, reinterpret_cast<uint32_t>(block));
+  EXPECT_EQ(Notify(kSvcAlloc, 0x7FFFFFF0, 1), 0);  // plain allocation may fail softly
 }
 
 TEST(TypedEvents, ArgumentsWidenByTagAndFlags) {
@@ -158,13 +158,13 @@ static_assert(rt::Complete(kNotingForms));
 // once one has, each request code reaches its own handler with both arguments, and events
 // find their handlers through it.
 TEST(Services, FormRequestsReachTheRegisteredFormRuntime) {
-  const int32_t kFormCodes[] = {SVC_WINDOW_DIRECTORY, SVC_IS_UNIT_WINDOW, SVC_RELEASE_UNIT_DATA,
-                                SVC_LOAD_WINDOW, SVC_UNIT_OBJECT, SVC_UNIT_OBJECT_CHECKED,
-                                SVC_DESTROY_FORM_OBJECTS, SVC_UNIT_FIRST_WORD, SVC_WINDOW_COUNT,
-                                SVC_WINDOW_HANDLE_AT, SVC_MARK_MENU, SVC_REBUILD_MENU};
+  const int32_t kFormCodes[] = {kSvcWindowDirectory, kSvcIsUnitWindow, kSvcReleaseUnitData,
+                                kSvcLoadWindow, kSvcUnitObject, kSvcUnitObjectChecked,
+                                kSvcDestroyFormObjects, kSvcUnitFirstWord, kSvcWindowCount,
+                                kSvcWindowHandleAt, kSvcMarkMenu, kSvcRebuildMenu};
   EventRecord event{7, 8, 1, 3, {1, 2, 3}};
   for (int32_t code : kFormCodes) EXPECT_EQ(Notify(code, 5, 6), 0) << code;
-  EXPECT_EQ(Notify(SVC_FIRE_EVENT, reinterpret_cast<uint32_t>(&event)), 0);
+  EXPECT_EQ(Notify(kSvcFireEvent, reinterpret_cast<uint32_t>(&event)), 0);
 
   rt::RegisterFormHooks(kNotingForms);
   for (int number = 0; number < static_cast<int>(std::size(kFormCodes)); ++number) {
@@ -176,9 +176,9 @@ TEST(Services, FormRequestsReachTheRegisteredFormRuntime) {
     EXPECT_EQ(formCalls[0].arg2, 60u + number);
   }
   formCalls.clear();
-  for (int32_t unanswered : {SVC_FORM_REQUEST, SVC_MENU_QUERY, SVC_UNIT_REQUEST}) EXPECT_EQ(Notify(unanswered, 1, 2), 0);
+  for (int32_t unanswered : {kSvcFormRequest, kSvcMenuQuery, kSvcUnitRequest}) EXPECT_EQ(Notify(unanswered, 1, 2), 0);
   EXPECT_TRUE(formCalls.empty());
-  EXPECT_EQ(Notify(SVC_FIRE_EVENT, reinterpret_cast<uint32_t>(&event)), 1);
+  EXPECT_EQ(Notify(kSvcFireEvent, reinterpret_cast<uint32_t>(&event)), 1);
   EXPECT_EQ(event.result, 6u);
 }
 
@@ -196,17 +196,17 @@ TEST(Services, LibraryTypesByRangeOnly) {
   rt::RuntimeApp& app = rt::TheApp();
   std::vector<const LibraryInfo*> saved = app.libraries;
   app.libraries = {&first, &second, nullptr};
-  auto info = [](uint32_t type) { return reinterpret_cast<const UnitClassInfo*>(Notify(SVC_UNIT_CLASS_INFO, type)); };
+  auto info = [](uint32_t type) { return reinterpret_cast<const UnitClassInfo*>(Notify(kSvcUnitClassInfo, type)); };
   EXPECT_EQ(info(0x00020001), &kTypes[0]);
   EXPECT_EQ(info(0x00020002), &kTypes[1]);
   EXPECT_EQ(info(0x00020003), &kTypes[2]);
-  EXPECT_EQ(Notify(SVC_TYPE_KIND, 0x00020001), 2);
-  EXPECT_EQ(Notify(SVC_TYPE_KIND, 0x00020002), 1);
-  EXPECT_EQ(Notify(SVC_TYPE_KIND, 0x00020003), 0);
+  EXPECT_EQ(Notify(kSvcTypeKind, 0x00020001), 2);
+  EXPECT_EQ(Notify(kSvcTypeKind, 0x00020002), 1);
+  EXPECT_EQ(Notify(kSvcTypeKind, 0x00020003), 0);
   for (uint32_t outside : {0x00020000u, 0x00020004u, 0x00010001u, 0x00030001u, 0x00040001u,
                            0x80000301u, 0x40020001u, 0u}) {
     EXPECT_EQ(info(outside), nullptr) << std::hex << outside;
-    EXPECT_EQ(Notify(SVC_TYPE_KIND, outside), 0) << std::hex << outside;
+    EXPECT_EQ(Notify(kSvcTypeKind, outside), 0) << std::hex << outside;
   }
   app.libraries = saved;
 }

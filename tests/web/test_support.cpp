@@ -46,7 +46,7 @@ void StartTestRuntime() {
   static std::once_flag once;
   std::call_once(once, [] {
     rt::BindProgram(&kProgramInfo, nullptr);
-    ProgramOtherHelp(HELP_INITIALISE_RUNTIME, nullptr, 0);
+    ProgramOtherHelp(kHelpInitialiseRuntime, nullptr, 0);
   });
 }
 

@@ -62,9 +62,9 @@ extern "C" const ProgramInfo kProgramInfo = {
 extern "C" int32_t __cdecl ProgramEntry() {
   char mode[32];
   test_support::ReadModeAndPath(mode, sizeof mode, logPath, sizeof logPath);
-  ProgramOtherHelp(HELP_INITIALISE_RUNTIME, nullptr, 0);
+  ProgramOtherHelp(kHelpInitialiseRuntime, nullptr, 0);
   uint32_t routine = reinterpret_cast<uint32_t>(&GlobalsCleanup);
-  ProgramOtherHelp(HELP_SET_GLOBALS_CLEANUP, &routine, 1);
+  ProgramOtherHelp(kHelpSetGlobalsCleanup, &routine, 1);
   if (!std::strcmp(mode, "constants")) CheckConstants();
   if (!std::strcmp(mode, "error6")) ReportRuntimeError(6);
   if (!std::strcmp(mode, "oom")) MemAlloc(0x7FFFFFF0);
