@@ -1,20 +1,20 @@
 // The account check: one verdict line per ID of the input box.
-#include "account_check.h"
+#include "app/account_check.h"
 
 #include <optional>
 
-#include "app_ids.h"
-#include "check_settings.h"
-#include "constant_area.h"
-#include "core_commands.h"
-#include "globals.h"
-#include "http_request.h"
-#include "output_log.h"
-#include "parallel_check.h"
-#include "program_state.h"
-#include "runtime_interface.h"
-#include "verdict.h"
-#include "word_array.h"
+#include "app/app_ids.h"
+#include "app/check_settings.h"
+#include "app/output_log.h"
+#include "app/parallel_check.h"
+#include "app/verdict.h"
+#include "program/globals.h"
+#include "program/program_state.h"
+#include "program/word_array.h"
+#include "runtime/interface/constant_area.h"
+#include "runtime/interface/core_commands.h"
+#include "runtime/interface/runtime_interface.h"
+#include "web/http_request.h"
 
 namespace {
 

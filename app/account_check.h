@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "records.h"
+#include "runtime/interface/records.h"
 
 // Clears the output box, splits the input box's text into IdList at CR LF and writes one
 // verdict line per ID: registered in red, unregistered in green, and in grey when the

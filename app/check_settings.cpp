@@ -1,13 +1,13 @@
 // Reading the check's settings file.
-#include "check_settings.h"
+#include "app/check_settings.h"
 
 #include <vector>
 
-#include "core_commands.h"
-#include "constant_area.h"
-#include "dll_commands.h"
-#include "encodings.h"
-#include "program_values.h"
+#include "program/dll_commands.h"
+#include "program/program_values.h"
+#include "runtime/interface/constant_area.h"
+#include "runtime/interface/core_commands.h"
+#include "web/encodings.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "output_log.h"
+#include "app/output_log.h"
 
-#include "app_ids.h"
-#include "constant_area.h"
-#include "core_commands.h"
-#include "ext_commands.h"
-#include "program_values.h"
-#include "runtime_interface.h"
+#include "app/app_ids.h"
+#include "program/program_values.h"
+#include "runtime/interface/constant_area.h"
+#include "runtime/interface/core_commands.h"
+#include "runtime/interface/ext_commands.h"
+#include "runtime/interface/runtime_interface.h"
 
 namespace {
 

@@ -1,18 +1,18 @@
 // The check with several IDs in flight: a window of IDs in input order, the first undecided
 // one at its front. Pages are judged and freed as they arrive; decided lines leave from the
 // front.
-#include "parallel_check.h"
+#include "app/parallel_check.h"
 
 #include <deque>
 #include <memory>
 #include <optional>
 #include <vector>
 
-#include "dll_commands.h"
-#include "output_log.h"
-#include "pending_page.h"
-#include "program_state.h"
-#include "verdict.h"
+#include "app/output_log.h"
+#include "app/verdict.h"
+#include "program/dll_commands.h"
+#include "program/program_state.h"
+#include "web/pending_page.h"
 
 namespace {
 

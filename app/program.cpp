@@ -1,11 +1,11 @@
 // The checker as a program of the runtime: its information record, its libraries and its
 // entry routine.
-#include "app_ids.h"
-#include "carried_data.h"
-#include "constant_area.h"
-#include "dll_commands.h"
-#include "globals.h"
-#include "runtime_interface.h"
+#include "app/app_ids.h"
+#include "app/carried_data.h"
+#include "program/dll_commands.h"
+#include "program/globals.h"
+#include "runtime/interface/constant_area.h"
+#include "runtime/interface/runtime_interface.h"
 
 extern "C" const LibraryInfo kCoreLibraryInfo;
 extern "C" const LibraryInfo kExtUiLibraryInfo;

@@ -1,18 +1,18 @@
 // Start-up of the checker (skin and update check), and the instructions and exit buttons.
-#include "start_up.h"
+#include "app/start_up.h"
 
 #include <cstring>
 
-#include "app_ids.h"
-#include "carried_data.h"
-#include "constant_area.h"
-#include "core_commands.h"
-#include "dll_commands.h"
-#include "encodings.h"
-#include "http_request.h"
-#include "output_log.h"
-#include "program_values.h"
-#include "runtime_interface.h"
+#include "app/app_ids.h"
+#include "app/carried_data.h"
+#include "app/output_log.h"
+#include "program/dll_commands.h"
+#include "program/program_values.h"
+#include "runtime/interface/constant_area.h"
+#include "runtime/interface/core_commands.h"
+#include "runtime/interface/runtime_interface.h"
+#include "web/encodings.h"
+#include "web/http_request.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "core_commands.h"
-#include "records.h"
+#include "runtime/interface/core_commands.h"
+#include "runtime/interface/records.h"
 
 // Writes the carried skin library next to the program as a hidden file, unless a file of that
 // name is already there; where the program's folder cannot take it, into the user's own

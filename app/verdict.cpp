@@ -1,13 +1,13 @@
 // The markers, addresses and lines of the account check.
-#include "verdict.h"
+#include "app/verdict.h"
 
-#include "app_ids.h"
-#include "constant_area.h"
-#include "globals.h"
-#include "output_log.h"
-#include "program_values.h"
-#include "url.h"
-#include "word_array.h"
+#include "app/app_ids.h"
+#include "app/output_log.h"
+#include "program/globals.h"
+#include "program/program_values.h"
+#include "program/word_array.h"
+#include "runtime/interface/constant_area.h"
+#include "web/url.h"
 
 namespace {
 

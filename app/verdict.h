@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "core_commands.h"
+#include "runtime/interface/core_commands.h"
 
 // The outcome for one ID. kAskSearch: the profile page says there is no such profile, so the
 // search page decides. kNoLine: the search page names the ID's liked forums but no identity;

@@ -15,7 +15,7 @@ bool RichEditProps::Load(const void* block, int32_t length) {
   if (!block || length < 1) return true;
   try {
     fw::MemFile file(block, static_cast<uint32_t>(length));
-    fw::Archive in(file, fw::Archive::Load);
+    fw::Archive in(file, fw::Archive::kLoad);
     const int32_t version = static_cast<int32_t>(in.ReadWord());
     if (version > kRichEditBlockVersion) return false;
     contextType = static_cast<int32_t>(in.ReadWord());
@@ -41,7 +41,7 @@ bool RichEditProps::Load(const void* block, int32_t length) {
 std::string RichEditProps::Serialize() const {
   fw::MemFile file(4096);
   {
-    fw::Archive out(file, fw::Archive::Store);
+    fw::Archive out(file, fw::Archive::kStore);
     out.WriteWord(static_cast<uint32_t>(kRichEditBlockVersion));
     out.WriteWord(static_cast<uint32_t>(contextType));
     out.WriteWord(static_cast<uint32_t>(border));

@@ -77,7 +77,7 @@ class TemplateReader {
  public:
   // A loading archive over `size` bytes at `data`; the block is not copied.
   TemplateReader(const void* data, uint32_t size)
-      : file_(data, data ? size : 0), archive_(file_, fw::Archive::Load) {}
+      : file_(data, data ? size : 0), archive_(file_, fw::Archive::kLoad) {}
   TemplateReader(const TemplateReader&) = delete;
   TemplateReader& operator=(const TemplateReader&) = delete;
 

@@ -1,5 +1,5 @@
 // Declarations and typed wrappers of the program's DLL commands.
-#include "dll_commands.h"
+#include "program/dll_commands.h"
 
 #include <initializer_list>
 

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "runtime_interface.h"
+#include "runtime/interface/runtime_interface.h"
 
 namespace dll {
 

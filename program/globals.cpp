@@ -1,8 +1,8 @@
 // Global arrays of the application.
-#include "globals.h"
+#include "program/globals.h"
 
-#include "window_info.h"
-#include "word_array.h"
+#include "program/window_info.h"
+#include "program/word_array.h"
 
 uint8_t* IdList = nullptr;
 uint8_t* WindowList = nullptr;

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "runtime_interface.h"
+#include "runtime/interface/runtime_interface.h"
 
 // Global arrays as ArrayBlocks {1, count, members}: IdList holds texts (the IDs of the last
 // check), WindowList holds addresses of WindowInfo records.

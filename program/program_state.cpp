@@ -1,7 +1,7 @@
 // The program's state as the message queue tells it.
-#include "program_state.h"
+#include "program/program_state.h"
 
-#include "dll_commands.h"
+#include "program/dll_commands.h"
 
 bool ProgramEnding() {
   constexpr uint32_t kQuit = 0x0012;     // WM_QUIT

@@ -1,5 +1,5 @@
 // Texts and byte sets on the runtime's heap.
-#include "program_values.h"
+#include "program/program_values.h"
 
 #include <cstring>
 

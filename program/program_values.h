@@ -8,8 +8,8 @@
 
 #include <cstdint>
 
-#include "core_commands.h"
-#include "runtime_interface.h"
+#include "runtime/interface/core_commands.h"
+#include "runtime/interface/runtime_interface.h"
 
 namespace prog {
 

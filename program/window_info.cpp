@@ -1,9 +1,9 @@
 // The records of visible top-level windows.
-#include "window_info.h"
+#include "program/window_info.h"
 
-#include "program_values.h"
-#include "runtime_interface.h"
-#include "word_array.h"
+#include "program/program_values.h"
+#include "program/word_array.h"
+#include "runtime/interface/runtime_interface.h"
 
 // A record owns its two texts, so a copy gets copies of them.
 WindowInfo* CopyWindowInfo(const WindowInfo& info) {

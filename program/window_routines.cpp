@@ -1,14 +1,14 @@
 // The notice box and the enumeration of visible top-level windows.
-#include "window_routines.h"
+#include "program/window_routines.h"
 
 #include <cstring>
 
-#include "core_commands.h"
-#include "dll_commands.h"
-#include "globals.h"
-#include "program_values.h"
-#include "window_info.h"
-#include "word_array.h"
+#include "program/dll_commands.h"
+#include "program/globals.h"
+#include "program/program_values.h"
+#include "program/window_info.h"
+#include "program/word_array.h"
+#include "runtime/interface/core_commands.h"
 
 namespace {
 

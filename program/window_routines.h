@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "window_info.h"
+#include "program/window_info.h"
 
 // MessageBoxW(owner, message, caption, style) - 1 (texts given as GBK), so OK gives 0 and a failed box -1.
 // Not given: style 0x40 (information icon, OK), caption "友情提醒", owner the first visible

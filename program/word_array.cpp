@@ -1,7 +1,7 @@
 // One-dimensional arrays of 4-byte members on the runtime heap.
-#include "word_array.h"
+#include "program/word_array.h"
 
-#include "runtime_interface.h"
+#include "runtime/interface/runtime_interface.h"
 
 uint8_t* NewWordArray() {
   auto* block = static_cast<uint32_t*>(MemAlloc(8));

@@ -1,5 +1,5 @@
 // Frame and title bar painting (see skin_caption.h).
-#include "skin_caption.h"
+#include "skin/skin_caption.h"
 
 namespace skin {
 namespace {

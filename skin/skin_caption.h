@@ -8,7 +8,7 @@
 
 #include <windows.h>
 
-#include "skin_paint.h"
+#include "skin/skin_paint.h"
 
 namespace skin {
 

@@ -1,5 +1,5 @@
 // Checked reader of skin blocks (layout in skin_format.h).
-#include "skin_format.h"
+#include "skin/skin_format.h"
 
 #include <cstring>
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "skin_format.h"
-#include "skin_windows.h"
+#include "skin/skin_format.h"
+#include "skin/skin_windows.h"
 
 namespace {
 

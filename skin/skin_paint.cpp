@@ -1,5 +1,5 @@
 // Drawing routines of the skin library (see skin_paint.h).
-#include "skin_paint.h"
+#include "skin/skin_paint.h"
 
 namespace skin {
 namespace {

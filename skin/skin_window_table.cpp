@@ -1,5 +1,5 @@
 // Handle-to-state table of the styled windows (see skin_window_table.h).
-#include "skin_window_table.h"
+#include "skin/skin_window_table.h"
 
 #include <cstdint>
 

@@ -1,11 +1,11 @@
 // Hooks and window procedures that apply the current skin (see skin_windows.h).
-#include "skin_windows.h"
+#include "skin/skin_windows.h"
 
 #include <windowsx.h>
 
-#include "skin_caption.h"
-#include "skin_paint.h"
-#include "skin_window_table.h"
+#include "skin/skin_caption.h"
+#include "skin/skin_paint.h"
+#include "skin/skin_window_table.h"
 
 namespace skin {
 namespace {

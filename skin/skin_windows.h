@@ -23,7 +23,7 @@
 
 #include <windows.h>
 
-#include "skin_format.h"
+#include "skin/skin_format.h"
 
 namespace skin {
 

@@ -1,10 +1,10 @@
 // Code-page conversions through UTF-16, by the declared DLL commands.
-#include "encodings.h"
+#include "web/encodings.h"
 
 #include <cstring>
 
-#include "dll_commands.h"
-#include "program_values.h"
+#include "program/dll_commands.h"
+#include "program/program_values.h"
 
 using prog::NewByteSet;
 using prog::NewText;

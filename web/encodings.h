@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "core_commands.h"
+#include "runtime/interface/core_commands.h"
 
 // UTF-16 units of `text` in code page `codePage` as a byte set, terminating zero unit
 // included; null when the text cannot be converted (the empty text included).

@@ -1,19 +1,19 @@
 // One HTTP exchange on the window's thread: its handles, legs, redirects, results and the
 // message-dispatching wait for several at once.
-#include "exchange.h"
+#include "web/exchange.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <vector>
 
-#include "core_commands.h"
-#include "dll_commands.h"
-#include "exchange_thread.h"
-#include "program_state.h"
-#include "program_values.h"
-#include "url.h"
-#include "wininet_constants.h"
+#include "program/dll_commands.h"
+#include "program/program_state.h"
+#include "program/program_values.h"
+#include "runtime/interface/core_commands.h"
+#include "web/exchange_thread.h"
+#include "web/url.h"
+#include "web/wininet_constants.h"
 
 namespace web {
 

@@ -19,7 +19,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core_commands.h"
+#include "runtime/interface/core_commands.h"
 
 namespace web {
 

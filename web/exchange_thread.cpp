@@ -1,12 +1,12 @@
 // The helper threads of the exchanges, their idle pool and the one leg a hand-over runs.
-#include "exchange_thread.h"
+#include "web/exchange_thread.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
-#include "dll_commands.h"
-#include "wininet_constants.h"
+#include "program/dll_commands.h"
+#include "web/wininet_constants.h"
 
 namespace web {
 

@@ -1,16 +1,16 @@
 // 网页_访问: one HTTP exchange over WinINet (web/exchange.h), its parameters and its result.
-#include "http_request.h"
+#include "web/http_request.h"
 
 #include <cstdio>
 #include <cstring>
 #include <utility>
 
-#include "core_commands.h"
-#include "encodings.h"
-#include "exchange.h"
-#include "program_values.h"
-#include "request_steps.h"
-#include "window_routines.h"
+#include "program/program_values.h"
+#include "program/window_routines.h"
+#include "runtime/interface/core_commands.h"
+#include "web/encodings.h"
+#include "web/exchange.h"
+#include "web/request_steps.h"
 
 using prog::AppendText;
 using prog::AssignText;

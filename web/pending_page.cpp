@@ -1,12 +1,12 @@
 // Pages fetched with only their address, several at once.
-#include "pending_page.h"
+#include "web/pending_page.h"
 
 #include <vector>
 
-#include "dll_commands.h"
-#include "program_values.h"
-#include "request_steps.h"
-#include "wininet_constants.h"
+#include "program/dll_commands.h"
+#include "program/program_values.h"
+#include "web/request_steps.h"
+#include "web/wininet_constants.h"
 
 namespace web {
 

@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core_commands.h"
-#include "exchange.h"
+#include "runtime/interface/core_commands.h"
+#include "web/exchange.h"
 
 namespace web {
 

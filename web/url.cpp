@@ -1,5 +1,5 @@
 // URL helpers, built on the core text commands.
-#include "url.h"
+#include "web/url.h"
 
 #include <climits>
 #include <cctype>
@@ -7,9 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "core_commands.h"
-#include "encodings.h"
-#include "program_values.h"
+#include "program/program_values.h"
+#include "runtime/interface/core_commands.h"
+#include "web/encodings.h"
 
 using prog::TextArgument;
 

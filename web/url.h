@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "core_commands.h"
+#include "runtime/interface/core_commands.h"
 
 // Host name in lower case, without scheme, port, path and query.
 core::Text UrlHost(const char* url);

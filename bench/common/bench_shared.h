@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app_ids.h"
+#include "app/app_ids.h"
 
 namespace bench {
 

@@ -1,8 +1,8 @@
-#include "driven_program.h"
+#include "bench/driver/driven_program.h"
 
 #include <cstring>
 
-#include "process_window.h"
+#include "tests/support/process_window.h"
 
 namespace bench {
 namespace {

@@ -1,4 +1,4 @@
-#include "heap_probe_client.h"
+#include "bench/driver/heap_probe_client.h"
 
 #include <cstring>
 #include <string>

@@ -26,7 +26,7 @@
 #include <string_view>
 #include <vector>
 
-#include "bench_shared.h"
+#include "bench/common/bench_shared.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <vector>
 
-#include "program_values.h"
-#include "runtime_interface.h"
+#include "program/program_values.h"
+#include "runtime/interface/runtime_interface.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The two markers around the program's constant area.
-#include "constant_area.h"
+#include "runtime/interface/constant_area.h"
 
 extern "C" {
 extern const uint8_t kConstantAreaStart[4];

@@ -1,8 +1,8 @@
 // The typed command layer: argument records in, CallCoreCommand through the runtime
 // interface, owned results out.
-#include "core_commands.h"
+#include "runtime/interface/core_commands.h"
 
-#include "runtime_interface.h"
+#include "runtime/interface/runtime_interface.h"
 
 namespace core {
 

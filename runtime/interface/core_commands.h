@@ -15,8 +15,8 @@
 #include <initializer_list>
 #include <optional>
 
-#include "core_command_ids.h"
-#include "records.h"
+#include "runtime/interface/core_command_ids.h"
+#include "runtime/interface/records.h"
 
 namespace core {
 

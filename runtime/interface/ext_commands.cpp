@@ -1,8 +1,8 @@
-#include "ext_commands.h"
+#include "runtime/interface/ext_commands.h"
 
 #include <cstring>
 
-#include "runtime_interface.h"
+#include "runtime/interface/runtime_interface.h"
 
 namespace {
 

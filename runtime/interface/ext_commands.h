@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "records.h"
+#include "runtime/interface/records.h"
 
 // Type numbers of the library's types, used as argument tags.
 inline constexpr TypeTag kCharFormatTag = 0x00020004;  // 字符格式 value: address of the record

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "records.h"
+#include "runtime/interface/records.h"
 
 // Slots of the runtime interface table, in their fixed order.
 enum RuntimeSlot : uint32_t {

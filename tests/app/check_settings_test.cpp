@@ -5,8 +5,8 @@
 #include <fstream>
 #include <string>
 
-#include "check_settings.h"
-#include "test_support.h"
+#include "app/check_settings.h"
+#include "tests/web/test_support.h"
 
 namespace {
 

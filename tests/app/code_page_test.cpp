@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "message_box.h"
-#include "standin_records.h"
+#include "tests/support/message_box.h"
+#include "tests/support/standin_records.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "test_runtime.h"
+#include "tests/commands/test_runtime.h"
 
 using namespace testrt;
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "commands/memory_file.h"
-#include "test_runtime.h"
+#include "tests/commands/test_runtime.h"
 
 using namespace testrt;
 

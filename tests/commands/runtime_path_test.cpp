@@ -9,11 +9,11 @@
 #include <string>
 
 #include "commands/commands.h"
-#include "core_library_record.h"
-#include "message_box.h"
 #include "runtime/interface/core_commands.h"
 #include "runtime/interface/runtime_interface.h"
 #include "runtime/program_binding.h"
+#include "tests/support/core_library_record.h"
+#include "tests/support/message_box.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "test_runtime.h"
+#include "tests/commands/test_runtime.h"
 
 using namespace testrt;
 

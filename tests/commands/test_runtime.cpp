@@ -1,5 +1,5 @@
 // The test stand-in for the runtime's service function.
-#include "test_runtime.h"
+#include "tests/commands/test_runtime.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

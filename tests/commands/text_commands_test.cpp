@@ -1,7 +1,7 @@
 // Edge cases of the text and byte-set commands, called through their command entries.
 #include <gtest/gtest.h>
 
-#include "test_runtime.h"
+#include "tests/commands/test_runtime.h"
 
 using namespace testrt;
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "test_runtime.h"
+#include "tests/commands/test_runtime.h"
 
 using namespace testrt;
 

@@ -8,11 +8,11 @@
 #include <initializer_list>
 #include <string>
 
-#include "../web/test_support.h"
-#include "child_program.h"
 #include "runtime/dll_binding.h"
+#include "runtime/interface/runtime_interface.h"
 #include "runtime/runtime_app.h"
-#include "runtime_interface.h"
+#include "tests/support/child_program.h"
+#include "tests/web/test_support.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "runtime_interface.h"
+#include "runtime/interface/runtime_interface.h"
 
 namespace {
 

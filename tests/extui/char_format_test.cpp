@@ -6,7 +6,7 @@
 
 #include "extui/char_format.h"
 #include "extui/library_access.h"
-#include "fake_runtime.h"
+#include "tests/extui/fake_runtime.h"
 
 using namespace extui;
 using extui_test::Runtime;

@@ -1,4 +1,4 @@
-#include "fake_runtime.h"
+#include "tests/extui/fake_runtime.h"
 
 #include "extui/ext_library.h"
 #include "extui/rich_edit_class.h"

@@ -7,7 +7,7 @@
 
 #include "extui/char_format.h"
 #include "extui/rich_edit_unit.h"
-#include "fake_runtime.h"
+#include "tests/extui/fake_runtime.h"
 
 using namespace extui;
 using namespace extui_test;

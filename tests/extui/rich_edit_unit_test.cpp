@@ -11,7 +11,7 @@
 #include "extui/ext_library.h"
 #include "extui/rich_edit_class.h"
 #include "extui/rich_edit_unit.h"
-#include "fake_runtime.h"
+#include "tests/extui/fake_runtime.h"
 
 using namespace extui;
 using namespace extui_test;

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "message_box.h"
+#include "tests/support/message_box.h"
 
 extern "C" const unsigned char kStartWindowTemplate[];
 extern "C" const unsigned kStartWindowTemplateSize;

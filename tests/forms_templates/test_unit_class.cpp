@@ -1,4 +1,4 @@
-#include "test_unit_class.h"
+#include "tests/forms_templates/test_unit_class.h"
 
 #include <cstring>
 

@@ -10,7 +10,7 @@
 #include "forms/unit_class.h"
 #include "forms/unit_property.h"
 #include "runtime/heap.h"
-#include "test_unit_class.h"
+#include "tests/forms_templates/test_unit_class.h"
 
 namespace {
 

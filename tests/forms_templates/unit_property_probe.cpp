@@ -9,7 +9,7 @@
 #include "forms/form_runtime.h"
 #include "forms/window_template.h"
 #include "runtime/interface/unit_records.h"
-#include "test_unit_class.h"
+#include "tests/forms_templates/test_unit_class.h"
 
 extern "C" const unsigned char kUnitWindowsTemplate[];
 extern "C" const unsigned kUnitWindowsTemplateSize;

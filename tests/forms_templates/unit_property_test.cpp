@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "child_program.h"
 #include "forms/form_runtime.h"
 #include "forms/unit_class.h"
 #include "forms/window_template.h"
 #include "runtime/heap.h"
 #include "runtime/runtime_app.h"
-#include "test_unit_class.h"
+#include "tests/forms_templates/test_unit_class.h"
+#include "tests/support/child_program.h"
 
 extern "C" const unsigned char kUnitWindowsTemplate[];
 extern "C" const unsigned kUnitWindowsTemplateSize;

@@ -9,9 +9,9 @@
 #include "forms/button.h"
 #include "forms/edit_box.h"
 #include "forms/form_window.h"
+#include "runtime/interface/runtime_interface.h"
 #include "runtime/services.h"
-#include "runtime_interface.h"
-#include "support/program_arguments.h"
+#include "tests/support/program_arguments.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ void Raise(int32_t windowId, int32_t unitId) {
 // Every handler of the list logs its own name.
 #define HANDLER(name, offset) \
   extern "C" HandlerReturn __cdecl name() { return Note(#name); }
-#include "handlers.def"
+#include "tests/forms_window/handlers.def"
 #undef HANDLER
 
 extern "C" const unsigned char kFormTestTemplate[];

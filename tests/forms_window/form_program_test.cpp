@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "child_program.h"
+#include "tests/support/child_program.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "form_test_support.h"
+#include "tests/forms_window/form_test_support.h"
 
 #include "forms/button.h"
-#include "framework/window.h"
 #include "forms/edit_box.h"
 #include "forms/form_runtime.h"
 #include "forms/form_window.h"
+#include "framework/window.h"
 #include "runtime/runtime_app.h"
 #include "runtime/services.h"
 

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "form_test_support.h"
 #include "forms/button.h"
 #include "forms/edit_box.h"
 #include "forms/form_runtime.h"
@@ -19,6 +18,7 @@
 #include "forms/window_template.h"
 #include "runtime/runtime_app.h"
 #include "runtime/services.h"
+#include "tests/forms_window/form_test_support.h"
 
 using namespace formtest;
 

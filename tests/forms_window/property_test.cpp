@@ -8,11 +8,11 @@
 
 #include <string>
 
-#include "form_test_support.h"
 #include "forms/edit_box.h"
 #include "forms/form_runtime.h"
 #include "forms/form_window.h"
 #include "runtime/heap.h"
+#include "tests/forms_window/form_test_support.h"
 
 using namespace formtest;
 

@@ -9,8 +9,8 @@
 #include "forms/button.h"
 #include "forms/edit_box.h"
 #include "forms/form_window.h"
-#include "runtime_interface.h"
-#include "support/program_arguments.h"
+#include "runtime/interface/runtime_interface.h"
+#include "tests/support/program_arguments.h"
 
 namespace {
 

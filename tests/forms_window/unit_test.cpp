@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "form_test_support.h"
 #include "forms/button.h"
 #include "forms/edit_box.h"
 #include "forms/form_window.h"
 #include "forms/picture.h"
+#include "tests/forms_window/form_test_support.h"
 
 namespace {
 

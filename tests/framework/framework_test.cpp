@@ -17,7 +17,7 @@ TEST(Archive, RoundTripsEveryKindAcrossBufferBoundaries) {
   std::string big(5000, 'x');
   big[4095] = '\xB0';
   {
-    fw::Archive out(file, fw::Archive::Store);
+    fw::Archive out(file, fw::Archive::kStore);
     out.WriteWord(0x12345678);
     out.WriteCountedText(big);
     out.WriteCountedBlock("\0\1\2", 3);
@@ -28,7 +28,7 @@ TEST(Archive, RoundTripsEveryKindAcrossBufferBoundaries) {
   }
   EXPECT_EQ(file.Length(), 4u + 4 + 5000 + 4 + 3 + 5 + 4 + 2);
   file.Seek(0, FILE_BEGIN);
-  fw::Archive in(file, fw::Archive::Load);
+  fw::Archive in(file, fw::Archive::kLoad);
   EXPECT_EQ(in.ReadWord(), 0x12345678u);
   EXPECT_EQ(in.ReadCountedText(), big);
   EXPECT_EQ(in.ReadCountedBlock(), (std::vector<uint8_t>{0, 1, 2}));
@@ -42,7 +42,7 @@ TEST(Archive, ShortAndHostileDataThrowsWithTheOffset) {
   // A counted text announcing more than the data holds must fail before allocating it.
   const uint8_t huge[] = {0xFF, 0xFF, 0xFF, 0x7F, 'a'};
   fw::MemFile file(huge, sizeof huge);
-  fw::Archive in(file, fw::Archive::Load);
+  fw::Archive in(file, fw::Archive::kLoad);
   try {
     in.ReadCountedText();
     FAIL() << "no exception";
@@ -52,12 +52,12 @@ TEST(Archive, ShortAndHostileDataThrowsWithTheOffset) {
   // A negative count is an empty text, not an error.
   const uint8_t negative[] = {0xFE, 0xFF, 0xFF, 0xFF};
   fw::MemFile file2(negative, sizeof negative);
-  fw::Archive in2(file2, fw::Archive::Load);
+  fw::Archive in2(file2, fw::Archive::kLoad);
   EXPECT_EQ(in2.ReadCountedText(), "");
   // A zero-terminated text without its terminator is short.
   const uint8_t open[] = {'a', 'b'};
   fw::MemFile file3(open, sizeof open);
-  fw::Archive in3(file3, fw::Archive::Load);
+  fw::Archive in3(file3, fw::Archive::kLoad);
   EXPECT_THROW(in3.ReadZeroText(), fw::ArchiveError);
 }
 

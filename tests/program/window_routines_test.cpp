@@ -1,11 +1,11 @@
 // The notice box, window enumeration and the release of the global arrays.
 #include <gtest/gtest.h>
 
-#include "globals.h"
+#include "program/globals.h"
+#include "program/window_routines.h"
+#include "program/word_array.h"
 #include "runtime/heap.h"
-#include "test_support.h"
-#include "window_routines.h"
-#include "word_array.h"
+#include "tests/web/test_support.h"
 
 namespace {
 

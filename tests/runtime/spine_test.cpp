@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "child_program.h"
+#include "tests/support/child_program.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // still take clicks, keys and focus. Later skins replace it; refused blocks leave it in place.
 #include <gtest/gtest.h>
 
-#include "skin_test_support.h"
+#include "tests/skin/skin_test_support.h"
 
 using namespace skintest;
 

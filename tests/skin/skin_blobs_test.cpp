@@ -11,9 +11,9 @@
 #include <set>
 #include <string>
 
-#include "constant_area.h"
-#include "skin_blobs.h"
-#include "skin_test_support.h"
+#include "runtime/interface/constant_area.h"
+#include "skin/skin_blobs.h"
+#include "tests/skin/skin_test_support.h"
 
 using namespace skintest;
 

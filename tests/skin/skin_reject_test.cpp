@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "skin_test_support.h"
+#include "tests/skin/skin_test_support.h"
 
 using namespace skintest;
 using skin::SkinStatus;

@@ -1,10 +1,10 @@
 // Shared pieces of the skin library tests (see skin_test_support.h).
-#include "skin_test_support.h"
+#include "tests/skin/skin_test_support.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "skin_blobs.h"
+#include "skin/skin_blobs.h"
 
 namespace skintest {
 namespace {

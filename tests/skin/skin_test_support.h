@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "skin_format.h"
+#include "skin/skin_format.h"
 
 namespace skintest {
 

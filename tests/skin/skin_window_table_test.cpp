@@ -6,7 +6,7 @@
 #include <map>
 #include <random>
 
-#include "skin_window_table.h"
+#include "skin/skin_window_table.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Starting a test program and answering its message boxes until it ends.
-#include "child_program.h"
+#include "tests/support/child_program.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "message_box.h"
+#include "tests/support/message_box.h"
 
 struct ChildRun {
   bool started = false;  // false: the program could not be started

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "process_window.h"
+#include "tests/support/process_window.h"
 
 // The directory of the running executable, without a trailing backslash.
 inline std::string TestDirectory() {

@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
-#include "encodings.h"
-#include "test_support.h"
+#include "tests/web/test_support.h"
+#include "web/encodings.h"
 
 namespace {
 

@@ -1,15 +1,15 @@
 // Shared set-up of the program-code tests.
-#include "test_support.h"
+#include "tests/web/test_support.h"
 
 #include <chrono>
 #include <cstring>
 #include <mutex>
 
 #include "commands/commands.h"
-#include "core_library_record.h"
-#include "dll_commands.h"
+#include "program/dll_commands.h"
+#include "runtime/interface/runtime_interface.h"
 #include "runtime/program_binding.h"
-#include "runtime_interface.h"
+#include "tests/support/core_library_record.h"
 
 namespace {
 // The core library's commands; its unit types are not needed by program code tests.

@@ -10,9 +10,9 @@
 #include <string>
 #include <thread>
 
-#include "core_commands.h"
-#include "message_box.h"
-#include "runtime_interface.h"
+#include "runtime/interface/core_commands.h"
+#include "runtime/interface/runtime_interface.h"
+#include "tests/support/message_box.h"
 
 // Initialises the runtime once per process with the program's own DLL declarations and no
 // windows or libraries, as the program's entry routine would.

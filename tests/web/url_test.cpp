@@ -1,8 +1,8 @@
 // Address helpers: host, path, port, redirect targets and percent escapes.
 #include <gtest/gtest.h>
 
-#include "test_support.h"
-#include "url.h"
+#include "tests/web/test_support.h"
+#include "web/url.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "message_box.h"
+#include "tests/support/message_box.h"
 
 namespace checker_driver {
 

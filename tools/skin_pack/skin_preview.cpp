@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "skin_blobs.h"
+#include "skin/skin_blobs.h"
 
 namespace {
 

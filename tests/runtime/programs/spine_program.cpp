@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "constant_area.h"
-#include "runtime_interface.h"
-#include "support/program_arguments.h"
+#include "runtime/interface/constant_area.h"
+#include "runtime/interface/runtime_interface.h"
+#include "tests/support/program_arguments.h"
 
 namespace {
 
