@@ -113,25 +113,25 @@ uint64_t MousePointerValue(const uint8_t* bytes, uint32_t length) {
 // sets become (bytes, length), and a mouse pointer's cursor number becomes a cursor id.
 UnitValue ToClassForm(PropertyKind kind, uint64_t value, std::vector<uint8_t>& keep) {
   switch (kind) {
-    case PropertyKind::Choice: {
+    case PropertyKind::kChoice: {
       int32_t v = static_cast<int32_t>(Low(value));
       return {static_cast<uint32_t>(v < 0 ? 0 : v), 0};
     }
-    case PropertyKind::Bool: return {Low(value) != 0 ? 1u : 0u, 0};
-    case PropertyKind::Double:
-    case PropertyKind::Raw: return {Low(value), High(value)};
-    case PropertyKind::Text: {
+    case PropertyKind::kBool: return {Low(value) != 0 ? 1u : 0u, 0};
+    case PropertyKind::kDouble:
+    case PropertyKind::kRaw: return {Low(value), High(value)};
+    case PropertyKind::kText: {
       const char* text = reinterpret_cast<const char*>(static_cast<uintptr_t>(Low(value)));
       return {static_cast<uint32_t>(reinterpret_cast<uintptr_t>(text ? text : "")), 0};
     }
-    case PropertyKind::Block:
-    case PropertyKind::MousePointer: {
+    case PropertyKind::kBlock:
+    case PropertyKind::kMousePointer: {
       const uint8_t* data;
       uint32_t length;
       ArrayBytes(reinterpret_cast<const void*>(static_cast<uintptr_t>(Low(value))), &data, &length);
       if (length == 0) return {0, 0};
       keep.assign(data, data + length);
-      if (kind == PropertyKind::MousePointer) ConvertMousePointerBlock(keep, true);
+      if (kind == PropertyKind::kMousePointer) ConvertMousePointerBlock(keep, true);
       return {static_cast<uint32_t>(reinterpret_cast<uintptr_t>(keep.data())), length};
     }
     default: return {Low(value), 0};
@@ -143,14 +143,14 @@ UnitValue ToClassForm(PropertyKind kind, uint64_t value, std::vector<uint8_t>& k
 // empty ones read as null; a mouse pointer's cursor id becomes its cursor number again.
 uint64_t ToApplicationForm(PropertyKind kind, const UnitValue& v) {
   switch (kind) {
-    case PropertyKind::Bool: return v.first == 1 ? 1 : 0;
-    case PropertyKind::Double:
-    case PropertyKind::Raw: return Pack(v.first, v.second);
-    case PropertyKind::Text: return TextValue(reinterpret_cast<const char*>(static_cast<uintptr_t>(v.first)));
-    case PropertyKind::Block:
+    case PropertyKind::kBool: return v.first == 1 ? 1 : 0;
+    case PropertyKind::kDouble:
+    case PropertyKind::kRaw: return Pack(v.first, v.second);
+    case PropertyKind::kText: return TextValue(reinterpret_cast<const char*>(static_cast<uintptr_t>(v.first)));
+    case PropertyKind::kBlock:
       if (!v.first || v.second == 0) return 0;
       return Address(rt::NewByteSet(reinterpret_cast<const void*>(static_cast<uintptr_t>(v.first)), v.second));
-    case PropertyKind::MousePointer:
+    case PropertyKind::kMousePointer:
       return MousePointerValue(reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(v.first)), v.second);
     default: return v.first;
   }
@@ -375,7 +375,7 @@ uint64_t ReadUnitProperty(int32_t windowId, int32_t unitId, int32_t property, in
   // Class properties number from 0 in the class; fonts are read whole, then by sub-item.
   int32_t classIndex = property - kCommonPropertyCount;
   PropertyKind kind = KindOfPropertyType(info->type);
-  if (kind == PropertyKind::Font)
+  if (kind == PropertyKind::kFont)
     return ReadFontSubItem(CurrentFont(read, item.Object(), classIndex), index, ScreenPixelsPerInch());
   UnitValue v{0, 0};
   if (!read(item.Object(), classIndex, &v)) return 0;
@@ -410,7 +410,7 @@ void WriteUnitProperty(int32_t windowId, int32_t unitId, int32_t property, int32
   std::vector<uint8_t> keep;
   LOGFONTA font;
   UnitValue v;
-  if (kind == PropertyKind::Font) {
+  if (kind == PropertyKind::kFont) {
     font = CurrentFont(UnitOperationOf<UnitReadFn>(cls, kUnitOpRead), object, classIndex);
     if (!WriteFontSubItem(font, index, value, ScreenPixelsPerInch())) return;
     v = {static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&font)), kLogFontSize};

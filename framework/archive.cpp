@@ -7,7 +7,7 @@ namespace fw {
 Archive::Archive(MemFile& file, Mode mode) : file_(file), mode_(mode) {}
 
 Archive::~Archive() {
-  if (mode_ == Store) {
+  if (mode_ == kStore) {
     try {
       Flush();
     } catch (...) {
@@ -87,7 +87,7 @@ std::string Archive::ReadZeroText() {
 }
 
 void Archive::Flush() {
-  if (mode_ != Store || end_ == 0) return;
+  if (mode_ != kStore || end_ == 0) return;
   if (!file_.Write(buffer_, end_)) throw ArchiveError("write failed", consumed_);
   end_ = 0;
 }

@@ -20,7 +20,7 @@ class ArchiveError : public std::runtime_error {
 
 class Archive {
  public:
-  enum Mode { Load, Store };
+  enum Mode { kLoad, kStore };
   static constexpr uint32_t kBufferSize = 4096;
 
   Archive(MemFile& file, Mode mode);
@@ -28,7 +28,7 @@ class Archive {
   Archive(const Archive&) = delete;
   Archive& operator=(const Archive&) = delete;
 
-  bool IsLoading() const { return mode_ == Load; }
+  bool IsLoading() const { return mode_ == kLoad; }
   // Offset of the next byte to be read or written, from where the archive started.
   uint32_t Offset() const { return consumed_; }
 

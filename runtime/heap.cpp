@@ -20,7 +20,7 @@ std::vector<std::pair<uintptr_t, uintptr_t>>& Ranges() {
 }
 
 // Blocks handed out minus blocks handed back; changed only where the block store is asked.
-volatile LONG busyBlocks = 0;
+volatile LONG g_busyBlocks = 0;
 
 [[noreturn]] void OutOfMemory(uint32_t size) {
   char message[100];
@@ -44,11 +44,11 @@ void AddConstantRange(const void* start, uint32_t size) {
 
 void ClearConstantRanges() { Ranges().clear(); }
 
-int32_t BusyBlockCount() { return busyBlocks; }
+int32_t BusyBlockCount() { return g_busyBlocks; }
 
 void* PlainAlloc(uint32_t size) {
   void* block = blocks::Allocate(size);
-  if (block) ::InterlockedIncrement(&busyBlocks);
+  if (block) ::InterlockedIncrement(&g_busyBlocks);
   return block;
 }
 
@@ -74,7 +74,7 @@ void* MemRealloc(void* block, uint32_t size) {
 
 void MemFree(void* block) {
   if (!block || ConstantAreaEnd(block)) return;
-  ::InterlockedDecrement(&busyBlocks);
+  ::InterlockedDecrement(&g_busyBlocks);
   blocks::Release(block);
 }
 

@@ -319,7 +319,7 @@ int32_t ArgToInt(const ArgRecord& arg) {
 }
 
 const LibraryInfo* LibraryOfType(uint32_t type) {
-  if (ClassifyType(type) != TypeClass::Library) return nullptr;
+  if (ClassifyType(type) != TypeClass::kLibrary) return nullptr;
   const std::vector<const LibraryInfo*>& libraries = TheApp().libraries;
   uint32_t library = type >> 16, number = type & 0xFFFF;
   if (library < 1 || library > libraries.size() || number < 1) return nullptr;

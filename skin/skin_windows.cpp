@@ -345,6 +345,32 @@ LRESULT CaptionProc(WindowState* state, const Level& next, HWND window, UINT mes
   return result;
 }
 
+// The colours a frame hands a child that asks for them.
+LRESULT ChildColours(HDC dc, COLORREF text, COLORREF back, HBRUSH brush) {
+  SetTextColor(dc, text);
+  SetBkColor(dc, back);
+  return reinterpret_cast<LRESULT>(brush);
+}
+
+LRESULT WindowColours(HDC dc, const Palette& p) {
+  return ChildColours(dc, p.Colour(kWindowText), p.Colour(kWindowBack), p.windowBrush);
+}
+
+LRESULT EditColours(HDC dc, const Palette& p) {
+  return ChildColours(dc, p.Colour(kEditText), p.Colour(kEditBack), p.editBrush);
+}
+
+// Read-only and disabled edit boxes ask as static controls; they keep the edit look, dimmed.
+LRESULT StaticColours(HWND child, HDC dc, const Palette& p) {
+  if (!IsStyledEdit(child)) return WindowColours(dc, p);
+  return ChildColours(dc, p.Colour(kEditDisabledText), p.Colour(kEditDisabledBack), p.editDisabledBrush);
+}
+
+LRESULT EraseFrame(HWND window, HDC dc, const Palette& p) {
+  FillBackground(window, dc, p);
+  return 1;
+}
+
 // Colour requests of a frame's children: edit boxes get the edit colours, every other child
 // that asks (labels, check boxes, group boxes, read-only edits) the window colours.
 LRESULT FrameProc(WindowState* state, const Level& next, HWND window, UINT message, WPARAM wParam,
@@ -357,30 +383,12 @@ LRESULT FrameProc(WindowState* state, const Level& next, HWND window, UINT messa
   HDC dc = reinterpret_cast<HDC>(wParam);
   HWND child = reinterpret_cast<HWND>(lParam);
   switch (message) {
-    case WM_ERASEBKGND:
-      FillBackground(window, dc, p);
-      return 1;
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORBTN:
-      SetTextColor(dc, p.Colour(kWindowText));
-      SetBkColor(dc, p.Colour(kWindowBack));
-      return reinterpret_cast<LRESULT>(p.windowBrush);
-    case WM_CTLCOLOREDIT:
-      if (!IsStyledEdit(child)) break;
-      SetTextColor(dc, p.Colour(kEditText));
-      SetBkColor(dc, p.Colour(kEditBack));
-      return reinterpret_cast<LRESULT>(p.editBrush);
-    case WM_CTLCOLORSTATIC:
-      if (IsStyledEdit(child)) {
-        SetTextColor(dc, p.Colour(kEditDisabledText));
-        SetBkColor(dc, p.Colour(kEditDisabledBack));
-        return reinterpret_cast<LRESULT>(p.editDisabledBrush);
-      }
-      SetTextColor(dc, p.Colour(kWindowText));
-      SetBkColor(dc, p.Colour(kWindowBack));
-      return reinterpret_cast<LRESULT>(p.windowBrush);
-    default:
-      break;
+    case WM_ERASEBKGND: return EraseFrame(window, dc, p);
+    case WM_CTLCOLORDLG: return WindowColours(dc, p);
+    case WM_CTLCOLORBTN: return WindowColours(dc, p);
+    case WM_CTLCOLOREDIT: if (IsStyledEdit(child)) return EditColours(dc, p); break;
+    case WM_CTLCOLORSTATIC: return StaticColours(child, dc, p);
+    default: break;
   }
   return CallNext(next, window, message, wParam, lParam);
 }
@@ -408,6 +416,28 @@ void PaintButtonNow(HWND button, const WindowState& state) {
   ReleaseDC(button, dc);
 }
 
+// WM_PAINT of a push button: the skinned face in its current state.
+LRESULT PaintButtonFace(HWND button, const WindowState& state) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(button, &ps);
+  if (dc) PaintPushButton(button, dc, *g_palette, ReadButtonLook(button, state.hot));
+  EndPaint(button, &ps);
+  return 0;
+}
+
+LRESULT PrintButtonFace(HWND button, HDC dc, const WindowState& state) {
+  PaintPushButton(button, dc, *g_palette, ReadButtonLook(button, state.hot));
+  return 0;
+}
+
+// The first move over a button makes it hot and asks to hear when the mouse leaves.
+void TrackHotButton(HWND button, WindowState* state) {
+  if (state->hot) return;
+  state->hot = true;
+  TRACKMOUSEEVENT track = {sizeof track, TME_LEAVE, button, 0};
+  TrackMouseEvent(&track);
+}
+
 // Push buttons are painted here in every state. The system procedure still handles every
 // message (clicks, keys, focus, notifications); when it may have drawn its own face, the
 // skinned face is drawn over it as soon as the message returns. A click handler can run for
@@ -417,30 +447,12 @@ LRESULT ButtonProc(WindowState* state, const Level& next, HWND window, UINT mess
   if (!IsPushButtonStyle(GetWindowLongW(window, GWL_STYLE)))
     return CallNext(next, window, message, wParam, lParam);
   switch (message) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(window, &ps);
-      if (dc) PaintPushButton(window, dc, *g_palette, ReadButtonLook(window, state->hot));
-      EndPaint(window, &ps);
-      return 0;
-    }
-    case WM_PRINTCLIENT:
-      PaintPushButton(window, reinterpret_cast<HDC>(wParam), *g_palette, ReadButtonLook(window, state->hot));
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_MOUSEMOVE:
-      if (!state->hot) {
-        state->hot = true;
-        TRACKMOUSEEVENT track = {sizeof track, TME_LEAVE, window, 0};
-        TrackMouseEvent(&track);
-      }
-      break;
-    case WM_MOUSELEAVE:
-      state->hot = false;
-      break;
-    default:
-      break;
+    case WM_PAINT: return PaintButtonFace(window, *state);
+    case WM_PRINTCLIENT: return PrintButtonFace(window, reinterpret_cast<HDC>(wParam), *state);
+    case WM_ERASEBKGND: return 1;
+    case WM_MOUSEMOVE: TrackHotButton(window, state); break;
+    case WM_MOUSELEAVE: state->hot = false; break;
+    default: break;
   }
   if (!ButtonMayHavePainted(message) && message != WM_MOUSELEAVE)
     return CallNext(next, window, message, wParam, lParam);
@@ -449,6 +461,17 @@ LRESULT ButtonProc(WindowState* state, const Level& next, HWND window, UINT mess
   // The message may have destroyed the button (a click that closes the window).
   if (StateOf(window) == state) PaintButtonNow(window, *state);
   return result;
+}
+
+// Messages after which the system has drawn an edit box's border, or its look has changed.
+bool EditFrameMayHaveChanged(UINT message) {
+  switch (message) {
+    case WM_NCPAINT: case WM_SETFOCUS: case WM_KILLFOCUS: case WM_ENABLE: case EM_SETREADONLY:
+    case WM_STYLECHANGED:
+      return true;
+    default:
+      return false;
+  }
 }
 
 // Edit boxes take their text colours from the frame; here the background is erased and the
@@ -465,20 +488,10 @@ LRESULT EditProc(WindowState* state, const Level& next, HWND window, UINT messag
     return 1;
   }
   LRESULT result = CallNext(next, window, message, wParam, lParam);
-  switch (message) {
-    case WM_NCPAINT:
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-    case WM_ENABLE:
-    case EM_SETREADONLY:
-    case WM_STYLECHANGED:
-      if (StateOf(window) == state && IsWindowVisible(window) && g_palette)
-        PaintEditFrame(window, *g_palette, state->role == Role::kRichEditFrame);
-      if (message == EM_SETREADONLY) InvalidateRect(window, nullptr, TRUE);
-      break;
-    default:
-      break;
-  }
+  if (!EditFrameMayHaveChanged(message)) return result;
+  if (StateOf(window) == state && IsWindowVisible(window) && g_palette)
+    PaintEditFrame(window, *g_palette, state->role == Role::kRichEditFrame);
+  if (message == EM_SETREADONLY) InvalidateRect(window, nullptr, TRUE);
   return result;
 }
 

@@ -22,6 +22,7 @@
 #include "bench/common/bench_shared.h"
 #include "bench/driver/driven_program.h"
 #include "bench/driver/heap_probe_client.h"
+#include "tests/support/standin_records.h"
 
 namespace {
 
@@ -51,16 +52,6 @@ double Median(std::vector<double> v) {
   if (v.empty()) return -1;
   std::sort(v.begin(), v.end());
   return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
-// The stand-in's record directory as a Windows path; empty without the stand-in.
-std::string RecordDirectory() {
-  const char* dir = std::getenv("STANDIN_RECORD_DIR");
-  if (!dir) return "";
-  std::string path = std::string("Z:") + dir;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
 }
 
 // The directory of the driver, the checker and the bare programs.

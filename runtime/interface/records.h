@@ -48,13 +48,13 @@ constexpr uint32_t NumericWidth(TypeTag tag) {
 }
 
 // Classification of a 32-bit data-type number.
-enum class TypeClass : uint32_t { None = 0, System = 1, Program = 2, Library = 3 };
+enum class TypeClass : uint32_t { kNone = 0, kSystem = 1, kProgram = 2, kLibrary = 3 };
 
 constexpr TypeClass ClassifyType(uint32_t type) {
-  if (type == 0) return TypeClass::None;
-  if (type >= 0x80000000u && type <= 0xBFFFFFFFu) return TypeClass::System;
-  if (type >= 0x00000001u && type <= 0x3FFFFFFFu) return TypeClass::Library;
-  return TypeClass::Program;
+  if (type == 0) return TypeClass::kNone;
+  if (type >= 0x80000000u && type <= 0xBFFFFFFFu) return TypeClass::kSystem;
+  if (type >= 0x00000001u && type <= 0x3FFFFFFFu) return TypeClass::kLibrary;
+  return TypeClass::kProgram;
 }
 
 // Records are packed to 4 bytes: 8-byte fields sit at 4-byte offsets, as the records define.

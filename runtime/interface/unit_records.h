@@ -41,20 +41,20 @@ enum PropertyType : uint16_t {
 
 // Which conversion a value type code takes. Codes the runtime does not know pass both words
 // through unchanged (no pointer is followed).
-enum class PropertyKind { Raw, Int, Double, Bool, Text, Choice, Block, MousePointer, Font, Color };
+enum class PropertyKind { kRaw, kInt, kDouble, kBool, kText, kChoice, kBlock, kMousePointer, kFont, kColor };
 
 constexpr PropertyKind KindOfPropertyType(uint32_t type) {
   switch (type) {
-    case 1000: case 1001: return PropertyKind::Int;
-    case 1002: case 1004: return PropertyKind::Double;
-    case 1003: return PropertyKind::Bool;
-    case 1005: case 1016: case 1018: case 1020: return PropertyKind::Text;
-    case 1006: return PropertyKind::Choice;
-    case 1009: case 1010: case 1012: case 1023: case 1024: return PropertyKind::Block;
-    case 1011: return PropertyKind::MousePointer;
-    case 1013: return PropertyKind::Font;
-    case 1014: case 1015: case 1017: return PropertyKind::Color;
-    default: return PropertyKind::Raw;
+    case 1000: case 1001: return PropertyKind::kInt;
+    case 1002: case 1004: return PropertyKind::kDouble;
+    case 1003: return PropertyKind::kBool;
+    case 1005: case 1016: case 1018: case 1020: return PropertyKind::kText;
+    case 1006: return PropertyKind::kChoice;
+    case 1009: case 1010: case 1012: case 1023: case 1024: return PropertyKind::kBlock;
+    case 1011: return PropertyKind::kMousePointer;
+    case 1013: return PropertyKind::kFont;
+    case 1014: case 1015: case 1017: return PropertyKind::kColor;
+    default: return PropertyKind::kRaw;
   }
 }
 

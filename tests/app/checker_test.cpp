@@ -5,8 +5,8 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include "checker_driver/checker_driver.h"
 #include "tests/support/standin_records.h"
+#include "tools/checker_driver/checker_driver.h"
 
 #include <algorithm>
 #include <cstdio>

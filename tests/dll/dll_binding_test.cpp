@@ -8,11 +8,11 @@
 #include <initializer_list>
 #include <string>
 
-#include "../web/test_support.h"
 #include "runtime/dll_binding.h"
 #include "runtime/interface/runtime_interface.h"
 #include "runtime/runtime_app.h"
 #include "tests/support/child_program.h"
+#include "tests/web/test_support.h"
 
 namespace {
 

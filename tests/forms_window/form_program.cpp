@@ -11,7 +11,7 @@
 #include "forms/form_window.h"
 #include "runtime/interface/runtime_interface.h"
 #include "runtime/services.h"
-#include "support/program_arguments.h"
+#include "tests/support/program_arguments.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "forms/edit_box.h"
 #include "forms/form_window.h"
 #include "runtime/interface/runtime_interface.h"
-#include "support/program_arguments.h"
+#include "tests/support/program_arguments.h"
 
 namespace {
 

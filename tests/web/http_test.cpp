@@ -570,7 +570,9 @@ size_t CheckLeg(const Order& calls, size_t& at, bool redirect) {
     total += read > 0 ? read : 0;
   }
   EXPECT_EQ(take("query"), 0x20000013) << "status";
-  if (redirect) EXPECT_EQ(take("query"), 33) << "location";
+  if (redirect) {
+    EXPECT_EQ(take("query"), 33) << "location";
+  }
   EXPECT_EQ(take("query"), 22) << "header block";
   EXPECT_EQ(take("query"), 0x20000005) << "announced length";
   return total;

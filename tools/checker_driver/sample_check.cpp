@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "checker_driver/checker_driver.h"
+#include "tools/checker_driver/checker_driver.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 # add_skin_blobs(target [SECTION name])
 #   Builds the skin library (target skin_library) and adds to `target` a generated C++ source
 #   that defines the library and the 33 skin blocks as constant byte sets; the symbols are
-#   declared in skin/skin_blobs.h, whose folder joins the target's include path. With SECTION
+#   declared in skin/skin_blobs.h, which joins the target's include path. With SECTION
 #   every array is placed in that linker section, so that a program keeps them inside its
 #   constant area: add_skin_blobs(program SECTION ".rdata$program_constants_m") puts them
 #   between the markers of runtime/interface/constant_area.h.
@@ -24,5 +24,5 @@ function(add_skin_blobs target)
     COMMENT "Packing the skin library and skin blocks for ${target}"
     VERBATIM)
   target_sources(${target} PRIVATE ${out})
-  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/skin)
+  add_include_root(${target} PRIVATE skin_blobs skin/skin_blobs.h)
 endfunction()

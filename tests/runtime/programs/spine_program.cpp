@@ -8,7 +8,7 @@
 
 #include "runtime/interface/constant_area.h"
 #include "runtime/interface/runtime_interface.h"
-#include "support/program_arguments.h"
+#include "tests/support/program_arguments.h"
 
 namespace {
 
