@@ -40,8 +40,8 @@ Button* Button::Create(const UnitCreateArgs& a) {
   Picture& picture = button->picture_;
   if (!p.picture.empty()) {
     picture = DecodePicture(p.picture.data(), static_cast<uint32_t>(p.picture.size()));
-    if (picture.kind == PictureKind::Icon) s |= BS_ICON;
-    if (picture.kind == PictureKind::Bitmap) s |= BS_BITMAP;
+    if (picture.kind == PictureKind::kIcon) s |= BS_ICON;
+    if (picture.kind == PictureKind::kBitmap) s |= BS_BITMAP;
   }
   if (!button->fw::WindowObject::Create(0, "BUTTON", p.caption.c_str(), s, a.left, a.top, a.width, a.height,
                                         a.parent, reinterpret_cast<HMENU>(static_cast<uintptr_t>(a.controlId)))) {
@@ -49,9 +49,9 @@ Button* Button::Create(const UnitCreateArgs& a) {
     return nullptr;
   }
   ApplyUnitFont(*button, p.font, button->font_);
-  if (picture.kind == PictureKind::Icon)
+  if (picture.kind == PictureKind::kIcon)
     button->Send(BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(picture.icon.Get()));
-  if (picture.kind == PictureKind::Bitmap)
+  if (picture.kind == PictureKind::kBitmap)
     button->Send(BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture.bitmap.Get()));
   return button;
 }

@@ -14,10 +14,10 @@
 namespace forms {
 
 namespace {
-uint32_t focusEvents = 0;
+uint32_t g_focusEvents = 0;
 }
 
-uint32_t FocusEventCount() { return focusEvents; }
+uint32_t FocusEventCount() { return g_focusEvents; }
 
 // Builds the simple EventRecord and hands it to the runtime's event service (2008), as a
 // library would; arguments beyond the fifth are dropped.
@@ -31,7 +31,7 @@ EventOutcome RaiseEvent(int32_t windowId, int32_t unitId, int32_t event,
     if (record.argCount == 5) break;
     record.args[record.argCount++] = arg;
   }
-  if (event == kEventGotFocus) ++focusEvents;
+  if (event == kEventGotFocus) ++g_focusEvents;
   EventOutcome outcome;
   outcome.ran = rt::RuntimeNotify(kSvcFireEvent, reinterpret_cast<uint32_t>(&record), 0) != 0;
   outcome.hasValue = outcome.ran && record.resultPresent == 1;
@@ -116,21 +116,15 @@ void* FindHandler(int32_t windowId, int32_t unitId, int32_t event, int32_t /*arg
   return reinterpret_cast<void*>(handler);
 }
 
-// Looks the window up among the live unit objects of the window record.
-bool FindUnitOfWindow(int32_t windowId, HWND form, HWND hwnd, int32_t* unitId) {
+// Looks the window up among the unit objects of the instance.
+bool FindUnitOfWindow(const InstanceUnits& units, HWND form, HWND hwnd, int32_t* unitId) {
   if (hwnd == nullptr || hwnd == form) return false;
-  WindowRecord* record = TheWindowDirectory().Find(windowId);
-  if (record == nullptr) return false;
-  UnitList& units = record->units;
   // The message's own window first, then its ancestors below the form: a container's child
   // windows (an edit inside a combination unit) count as the unit.
   for (HWND h = hwnd; h != nullptr && h != form; h = GetParent(h)) {
     for (uint32_t i = 1; i < units.Count(); ++i) {
-      if (units.IsMenuItemAt(i)) continue;
-      UnitItem item = units.ItemAt(i);
-      auto* object = static_cast<fw::WindowObject*>(item ? item.Object() : nullptr);
-      if (object != nullptr && object->Handle() == h) {
-        *unitId = static_cast<int32_t>(units.IdAt(i));
+      if (UnitWindow(units.Object(i)) == h) {
+        *unitId = static_cast<int32_t>(units.List().IdAt(i));
         return true;
       }
     }

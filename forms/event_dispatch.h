@@ -112,9 +112,12 @@ class UnitObject : public fw::WindowObject {
 fw::DeleteQueue& UnitDeleteQueue();
 inline void FlushDeletedUnits() { UnitDeleteQueue().Flush(); }
 
-// The unit that `hwnd` belongs to inside the window `form`: the unit whose window it is, or
-// whose container holds it. Returns false when it belongs to none (or to the window itself).
-bool FindUnitOfWindow(int32_t windowId, HWND form, HWND hwnd, int32_t* unitId);
+class InstanceUnits;
+
+// The unit that `hwnd` belongs to inside the window `form`, among the units of form's own
+// instance: the unit whose window it is, or whose container holds it. Returns false when it
+// belongs to none (or to the window itself).
+bool FindUnitOfWindow(const InstanceUnits& units, HWND form, HWND hwnd, int32_t* unitId);
 
 // Raises the common event for a key, character, mouse-button, mouse-move or wheel message of
 // a unit (or the window, unit id 0). Returns true when the handler swallowed the message; a

@@ -20,7 +20,7 @@
 namespace forms {
 namespace {
 
-bool loadingModal = false;
+bool g_loadingModal = false;
 
 // The menu bar of a window from its menu items: one entry per item that is not hidden, with
 // command id kMenuCommandBase + index. Null when the window has no menu items.
@@ -231,10 +231,10 @@ void* CreateObject(WindowLoad& load, uint32_t index, uint32_t& controlId) {
   auto length = static_cast<int32_t>(item.PropertyBlockLength());
   auto unitId = static_cast<int32_t>(item.Id());
   if (index == 0) {
-    loadingModal = load.modal;
+    g_loadingModal = load.modal;
     void* object = create(block, length, style, load.owner, 0, load.menu.Get(), item.Left(), item.Top(),
                           item.Width(), item.Height(), load.windowId, unitId, 0, 0);
-    loadingModal = false;
+    g_loadingModal = false;
     return object;
   }
   void* object = create(block, length, style, load.formHandle, controlId, nullptr, item.Left(), item.Top(),
@@ -353,7 +353,7 @@ void AnnounceShown(const WindowLoad& load) {
 
 }  // namespace
 
-bool LoadingModally() { return loadingModal; }
+bool LoadingModally() { return g_loadingModal; }
 
 // LoadWindow in its steps: activate a window already loaded (or, with the instance flag set,
 // build a further instance of it, with objects of its own); check the owner; then, with
@@ -486,17 +486,16 @@ int32_t Word(T* pointer) {
 // 1001: the address of the WindowDirectory.
 int32_t WindowDirectoryRequest(uint32_t, uint32_t) { return Word(&TheWindowDirectory()); }
 
-// 1014: 1 when the handle is the system window of a loaded unit (not a window's own).
+// 1014: 1 when the handle is the system window of a loaded unit (not a window's own), in
+// any live instance of any window.
 int32_t IsUnitWindowRequest(uint32_t hwnd, uint32_t) {
   HWND h = reinterpret_cast<HWND>(hwnd);
   if (h == nullptr) return 0;
   WindowDirectory& directory = TheWindowDirectory();
   for (uint32_t w = 0; w < directory.Count(); ++w) {
-    UnitList& units = directory.At(w)->units;
-    for (uint32_t i = 1; i < units.Count(); ++i) {
-      UnitItem item = units.ItemAt(i);
-      if (item && !item.IsMenuItem() && UnitWindow(item.Object()) == h) return 1;
-    }
+    for (const InstanceUnits& instance : InstanceUnits::AllOf(*directory.At(w)))
+      for (uint32_t i = 1; i < instance.Count(); ++i)
+        if (UnitWindow(instance.Object(i)) == h) return 1;
   }
   return 0;
 }

@@ -19,7 +19,7 @@ namespace {
 constexpr char kDefaultClassName[] = "WTWindow";
 
 // Guards the activation events against re-entry (a handler that activates another window).
-bool inActivation = false;
+bool g_inActivation = false;
 
 // Registers the form window class once per name: double clicks, redraw on resize, the arrow
 // cursor and no background brush (the window paints its own background).
@@ -96,6 +96,13 @@ FormWindow* FormWindow::Of(WindowRecord* record) {
 
 // The window's record, looked up again each time: the directory owns it.
 WindowRecord* FormWindow::Record() const { return TheWindowDirectory().Find(windowId_); }
+
+// The record's slots hold each instance under its window object.
+std::optional<InstanceUnits> FormWindow::Units() const {
+  WindowRecord* record = Record();
+  if (record == nullptr) return std::nullopt;
+  return InstanceUnits(*record, static_cast<const fw::WindowObject*>(this));
+}
 
 // Operation 1 of the window class. The owner (parent argument) makes a pop-up; a window
 // loaded modally or kept off the taskbar is owned by the runtime's helper window when the
@@ -284,8 +291,8 @@ LRESULT FormWindow::OnActivate(bool active) {
     if (focus && IsChild(hwnd_, focus)) rememberedFocus_ = focus;
   }
   LRESULT result = Default();
-  if (inActivation) return result;
-  inActivation = true;
+  if (g_inActivation) return result;
+  g_inActivation = true;
   if (active) {
     if (!activatedOnce_) {
       activatedOnce_ = true;
@@ -295,7 +302,7 @@ LRESULT FormWindow::OnActivate(bool active) {
   } else {
     Raise(6);
   }
-  inActivation = false;
+  g_inActivation = false;
   return result;
 }
 
@@ -319,8 +326,9 @@ void FormWindow::RaiseFocusedEvent() {
     Raise(kEventGotFocus);
     return;
   }
+  std::optional<InstanceUnits> units = Units();
   int32_t unit = 0;
-  if (focus && IsChild(hwnd_, focus) && FindUnitOfWindow(windowId_, hwnd_, focus, &unit))
+  if (focus && units && IsChild(hwnd_, focus) && FindUnitOfWindow(*units, hwnd_, focus, &unit))
     RaiseEvent(windowId_, unit, kEventGotFocus);
 }
 
@@ -328,14 +336,14 @@ void FormWindow::RaiseFocusedEvent() {
 // item has none.
 bool FormWindow::ShowItemCursor(HWND under, UINT hitTest) {
   if (hitTest != HTCLIENT) return false;
-  WindowRecord* record = Record();
-  if (record == nullptr) return false;
-  UnitItem item;
-  int32_t unit = 0;
-  if (under == hwnd_) item = record->units.ItemAt(0);
-  else if (FindUnitOfWindow(windowId_, hwnd_, under, &unit)) item = record->units.ItemById(static_cast<uint32_t>(unit));
-  if (!item || item.Cursor() == nullptr) return false;
-  SetCursor(item.Cursor());
+  std::optional<InstanceUnits> units = Units();
+  if (!units) return false;
+  int32_t index = -1, unit = 0;
+  if (under == hwnd_) index = 0;
+  else if (FindUnitOfWindow(*units, hwnd_, under, &unit)) index = units->List().IndexOf(static_cast<uint32_t>(unit));
+  HCURSOR cursor = index >= 0 ? units->Cursor(static_cast<uint32_t>(index)) : nullptr;
+  if (cursor == nullptr) return false;
+  SetCursor(cursor);
   return true;
 }
 
@@ -381,17 +389,16 @@ void FormWindow::PaintBackground(HDC dc) {
 // Units of dockable classes: style type 1 stacks from the top down, type 3 from the bottom
 // up; each keeps its left edge, width and height.
 void FormWindow::LayoutDockedUnits() {
-  WindowRecord* record = Record();
-  if (record == nullptr) return;
+  std::optional<InstanceUnits> units = Units();
+  if (!units) return;
   RECT client;
   GetClientRect(hwnd_, &client);
   int topEdge = 0, bottomEdge = client.bottom;
-  UnitList& units = record->units;
-  for (uint32_t i = 1; i < units.Count(); ++i) {
-    if (units.IsMenuItemAt(i)) continue;
-    UnitItem item = units.ItemAt(i);
+  for (uint32_t i = 1; i < units->Count(); ++i) {
+    if (units->List().IsMenuItemAt(i)) continue;
+    UnitItem item = units->List().ItemAt(i);
     const UnitClassInfo* cls = item ? FindUnitClass(item.TypeId()) : nullptr;
-    HWND h = item ? UnitWindow(item.Object()) : nullptr;
+    HWND h = UnitWindow(units->Object(i));
     if (cls == nullptr || !(cls->flags & kClassDockable) || h == nullptr || GetParent(h) != hwnd_) continue;
     RECT r;
     GetWindowRect(h, &r);

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -103,6 +104,8 @@ class FormWindow : public RecordUnit<WindowProperties> {
   BOOL PreTranslateMessage(MSG* msg) override;
 
   WindowRecord* Record() const;
+  // The units of this instance of the window (see InstanceUnits); none without a record.
+  std::optional<InstanceUnits> Units() const;
   bool Loaded() const { return loaded_; }
   bool Modal() const { return modal_; }
   bool ChildFlag() const { return child_; }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <string>
 
 #include "forms/event_dispatch.h"
@@ -15,43 +16,42 @@ namespace forms {
 namespace {
 
 // The class of the unit at `index`, with its item; null for menu items and missing classes.
-const UnitClassInfo* ClassAt(UnitList& units, uint32_t index, UnitItem* item) {
-  if (units.IsMenuItemAt(index)) return nullptr;
-  *item = units.ItemAt(index);
+const UnitClassInfo* ClassAt(const InstanceUnits& units, uint32_t index, UnitItem* item) {
+  if (units.List().IsMenuItemAt(index)) return nullptr;
+  *item = units.List().ItemAt(index);
   return *item ? FindUnitClass(item->TypeId()) : nullptr;
 }
 
-// A live, visible, enabled unit window, or null.
-HWND UsableWindow(const UnitItem& item) {
-  HWND h = UnitWindow(item.Object());
+// The instance's unit window at `index` when it is live, visible and enabled, or null.
+HWND UsableWindow(const InstanceUnits& units, uint32_t index) {
+  HWND h = UnitWindow(units.Object(index));
   return h && IsWindowVisible(h) && IsWindowEnabled(h) ? h : nullptr;
 }
 
-// The unit index of a window inside the form, or -1.
-int32_t IndexOfWindow(FormWindow& form, HWND hwnd) {
+// The unit index of a window inside the form's instance, or -1.
+int32_t IndexOfWindow(FormWindow& form, const InstanceUnits& units, HWND hwnd) {
   int32_t unit = 0;
-  if (!FindUnitOfWindow(form.WindowId(), form.Handle(), hwnd, &unit)) return -1;
-  WindowRecord* record = form.Record();
-  return record ? record->units.IndexOf(static_cast<uint32_t>(unit)) : -1;
+  if (!FindUnitOfWindow(units, form.Handle(), hwnd, &unit)) return -1;
+  return units.List().IndexOf(static_cast<uint32_t>(unit));
 }
 
 // A push-button class whose operation 10 says the unit is the default button.
-bool IsDefaultButton(UnitList& units, uint32_t index) {
+bool IsDefaultButton(const InstanceUnits& units, uint32_t index) {
   UnitItem item;
   const UnitClassInfo* cls = ClassAt(units, index, &item);
   if (cls == nullptr || !(cls->flags & kClassPushButton)) return false;
   auto isDefault = UnitOperationOf<UnitIsDefaultFn>(cls, kUnitOpIsDefault);
-  return isDefault && isDefault(item.Object()) != 0;
+  return isDefault && isDefault(units.Object(index)) != 0;
 }
 
 // A click by the keyboard is event 0 of the unit; the focus does not move.
-void Click(FormWindow& form, UnitList& units, uint32_t index) {
-  RaiseEvent(form.WindowId(), static_cast<int32_t>(units.IdAt(index)), 0);
+void Click(FormWindow& form, const InstanceUnits& units, uint32_t index) {
+  RaiseEvent(form.WindowId(), static_cast<int32_t>(units.List().IdAt(index)), 0);
 }
 
 // Enter: the focused default button, else the next unit when Enter moves the focus, else the
 // first default button in index order. False when nothing took the key.
-bool OnEnter(FormWindow& form, UnitList& units, int32_t focusIndex, HWND from) {
+bool OnEnter(FormWindow& form, const InstanceUnits& units, int32_t focusIndex, HWND from) {
   if (focusIndex > 0 && IsDefaultButton(units, static_cast<uint32_t>(focusIndex))) {
     Click(form, units, static_cast<uint32_t>(focusIndex));
     return true;
@@ -62,7 +62,7 @@ bool OnEnter(FormWindow& form, UnitList& units, int32_t focusIndex, HWND from) {
   }
   for (uint32_t i = 1; i < units.Count(); ++i) {
     UnitItem item;
-    if (ClassAt(units, i, &item) && UsableWindow(item) && IsDefaultButton(units, i)) {
+    if (ClassAt(units, i, &item) && UsableWindow(units, i) && IsDefaultButton(units, i)) {
       Click(form, units, i);
       return true;
     }
@@ -92,17 +92,17 @@ bool OnHelpKey(FormWindow& form) {
 
 // Arrow keys inside a group of option buttons (the option units with the same parent window)
 // move to the previous or next one and select it.
-bool OnArrow(UnitList& units, int32_t focusIndex, bool forward) {
+bool OnArrow(const InstanceUnits& units, int32_t focusIndex, bool forward) {
   UnitItem focusItem;
   const UnitClassInfo* focusClass = focusIndex > 0 ? ClassAt(units, focusIndex, &focusItem) : nullptr;
   if (focusClass == nullptr || !(focusClass->flags & kClassOptionButton)) return false;
-  HWND parent = GetParent(UnitWindow(focusItem.Object()));
+  HWND parent = GetParent(UnitWindow(units.Object(static_cast<uint32_t>(focusIndex))));
   std::vector<HWND> group;
   size_t at = 0;
   for (uint32_t i = 1; i < units.Count(); ++i) {
     UnitItem item;
     const UnitClassInfo* cls = ClassAt(units, i, &item);
-    HWND h = cls && (cls->flags & kClassOptionButton) ? UsableWindow(item) : nullptr;
+    HWND h = cls && (cls->flags & kClassOptionButton) ? UsableWindow(units, i) : nullptr;
     if (h == nullptr || GetParent(h) != parent) continue;
     if (static_cast<int32_t>(i) == focusIndex) at = group.size();
     group.push_back(h);
@@ -115,12 +115,12 @@ bool OnArrow(UnitList& units, int32_t focusIndex, bool forward) {
 }
 
 // Alt + letter or digit: activates the unit whose caption carries the mnemonic.
-bool OnMnemonic(FormWindow& form, UnitList& units, uint32_t key) {
+bool OnMnemonic(FormWindow& form, const InstanceUnits& units, uint32_t key) {
   int32_t index = FindMnemonicUnit(form, key);
   if (index < 0) return false;
   UnitItem item;
   const UnitClassInfo* cls = ClassAt(units, static_cast<uint32_t>(index), &item);
-  HWND h = UnitWindow(item.Object());
+  HWND h = UnitWindow(units.Object(static_cast<uint32_t>(index)));
   if (cls->flags & kClassPushButton) {
     Click(form, units, static_cast<uint32_t>(index));
   } else if (cls->flags & kClassCheckBox) {
@@ -129,20 +129,20 @@ bool OnMnemonic(FormWindow& form, UnitList& units, uint32_t key) {
     for (uint32_t i = 1; i < units.Count(); ++i) {
       UnitItem other;
       const UnitClassInfo* oc = ClassAt(units, i, &other);
-      HWND oh = oc && (oc->flags & kClassOptionButton) ? UnitWindow(other.Object()) : nullptr;
+      HWND oh = oc && (oc->flags & kClassOptionButton) ? UnitWindow(units.Object(i)) : nullptr;
       if (oh && oh != h && GetParent(oh) == GetParent(h)) SendMessageA(oh, BM_SETCHECK, BST_UNCHECKED, 0);
     }
     SendMessageA(h, BM_CLICK, 0, 0);
   } else if (cls->flags & kClassLabel) {
     // A label passes the focus on to the unit that follows it in tab order.
     std::vector<uint32_t> order = TabOrder(units);
-    UnitItem labelItem = units.ItemAt(static_cast<uint32_t>(index));
+    UnitItem labelItem = units.List().ItemAt(static_cast<uint32_t>(index));
     for (uint32_t candidate : order) {
-      UnitItem c = units.ItemAt(candidate);
+      UnitItem c = units.List().ItemAt(candidate);
       bool after = c.TabOrder() > labelItem.TabOrder() ||
                    (c.TabOrder() == labelItem.TabOrder() && candidate < static_cast<uint32_t>(index));
       if (after) {
-        SetFocus(UnitWindow(c.Object()));
+        SetFocus(UnitWindow(units.Object(candidate)));
         return true;
       }
     }
@@ -155,13 +155,13 @@ bool OnMnemonic(FormWindow& form, UnitList& units, uint32_t key) {
 // Navigation keys with exactly their modifiers, unless the focused unit claims the key
 // (operation 8: a multi-line, writable edit box keeps Enter). A key message goes to the
 // focused window, so its target names the focused unit. True when the key was handled.
-bool OnNavigationKey(FormWindow& form, UnitList& units, MSG* msg, int32_t focusIndex) {
+bool OnNavigationKey(FormWindow& form, const InstanceUnits& units, MSG* msg, int32_t focusIndex) {
   uint32_t key = NormaliseKey(static_cast<uint32_t>(msg->wParam));
   uint32_t modifiers = CurrentModifiers(key);
   UnitItem focusItem;
   const UnitClassInfo* focusClass = focusIndex > 0 ? ClassAt(units, focusIndex, &focusItem) : nullptr;
   auto claims = focusClass ? UnitOperationOf<UnitClaimsKeyFn>(focusClass, kUnitOpClaimsKey) : nullptr;
-  if (claims && claims(focusItem.Object(), static_cast<int32_t>(key))) return false;
+  if (claims && claims(units.Object(static_cast<uint32_t>(focusIndex)), static_cast<int32_t>(key))) return false;
   HWND target = msg->hwnd;
   if (key == VK_TAB && (modifiers == 0 || modifiers == 2)) {
     MoveFocus(form, modifiers == 0, target);
@@ -184,17 +184,17 @@ bool OnNavigationKey(FormWindow& form, UnitList& units, MSG* msg, int32_t focusI
 
 // Candidates must be live, visible, enabled, tab stops and of a focusable class. The sort is
 // stable, and equal tab words put the higher index first.
-std::vector<uint32_t> TabOrder(UnitList& units) {
+std::vector<uint32_t> TabOrder(const InstanceUnits& units) {
   std::vector<uint32_t> order;
   for (uint32_t i = 1; i < units.Count(); ++i) {
     UnitItem item;
     const UnitClassInfo* cls = ClassAt(units, i, &item);
     if (cls == nullptr || (cls->flags & (kClassWindowless | kClassNoFocus)) || !item.TabStop()) continue;
-    if (UsableWindow(item) == nullptr) continue;
+    if (UsableWindow(units, i) == nullptr) continue;
     order.push_back(i);
   }
   std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-    int32_t ta = units.ItemAt(a).TabOrder(), tb = units.ItemAt(b).TabOrder();
+    int32_t ta = units.List().ItemAt(a).TabOrder(), tb = units.List().ItemAt(b).TabOrder();
     return ta != tb ? ta < tb : a > b;
   });
   return order;
@@ -202,20 +202,20 @@ std::vector<uint32_t> TabOrder(UnitList& units) {
 
 // The unit that gets the focus when the window gets it and no child is remembered.
 HWND FirstInTabOrder(FormWindow& form) {
-  WindowRecord* record = form.Record();
-  if (record == nullptr) return nullptr;
-  std::vector<uint32_t> order = TabOrder(record->units);
-  return order.empty() ? nullptr : UnitWindow(record->units.ItemAt(order.front()).Object());
+  std::optional<InstanceUnits> units = form.Units();
+  if (!units) return nullptr;
+  std::vector<uint32_t> order = TabOrder(*units);
+  return order.empty() ? nullptr : UnitWindow(units->Object(order.front()));
 }
 
 // From the focused unit to its neighbour in Tab order; from outside the order, to its first
 // (forward) or last (backward) unit.
 void MoveFocus(FormWindow& form, bool forward, HWND from) {
-  WindowRecord* record = form.Record();
-  if (record == nullptr) return;
-  std::vector<uint32_t> order = TabOrder(record->units);
+  std::optional<InstanceUnits> units = form.Units();
+  if (!units) return;
+  std::vector<uint32_t> order = TabOrder(*units);
   if (order.empty()) return;
-  int32_t current = IndexOfWindow(form, from ? from : GetFocus());
+  int32_t current = IndexOfWindow(form, *units, from ? from : GetFocus());
   auto at = std::find(order.begin(), order.end(), static_cast<uint32_t>(current));
   size_t next;
   if (at == order.end()) next = forward ? 0 : order.size() - 1;
@@ -223,19 +223,18 @@ void MoveFocus(FormWindow& form, bool forward, HWND from) {
     size_t pos = static_cast<size_t>(at - order.begin());
     next = forward ? (pos + 1) % order.size() : (pos + order.size() - 1) % order.size();
   }
-  SetFocus(UnitWindow(record->units.ItemAt(order[next]).Object()));
+  SetFocus(UnitWindow(units->Object(order[next])));
 }
 
 // Scans the captions of visible, enabled units of captioned classes in index order.
 int32_t FindMnemonicUnit(FormWindow& form, uint32_t key) {
-  WindowRecord* record = form.Record();
-  if (record == nullptr) return -1;
-  UnitList& units = record->units;
+  std::optional<InstanceUnits> units = form.Units();
+  if (!units) return -1;
   uint32_t upper = static_cast<uint32_t>(std::toupper(static_cast<int>(key)));
-  for (uint32_t i = 1; i < units.Count(); ++i) {
+  for (uint32_t i = 1; i < units->Count(); ++i) {
     UnitItem item;
-    const UnitClassInfo* cls = ClassAt(units, i, &item);
-    HWND h = cls && (cls->flags & kClassMnemonicMask) ? UsableWindow(item) : nullptr;
+    const UnitClassInfo* cls = ClassAt(*units, i, &item);
+    HWND h = cls && (cls->flags & kClassMnemonicMask) ? UsableWindow(*units, i) : nullptr;
     if (h == nullptr) continue;
     std::string text = fw::GbkWindowText(h);
     const char* caption = text.c_str();
@@ -274,9 +273,9 @@ BOOL FormWindow::PreTranslateMessage(MSG* msg) {
     auto* other = dynamic_cast<FormWindow*>(fw::WindowObject::FromHandlePermanent(h));
     if (other && other != this) return FALSE;
   }
-  WindowRecord* record = Record();
-  if (record == nullptr) return FALSE;
-  UnitList& units = record->units;
+  std::optional<InstanceUnits> instance = Units();
+  if (!instance) return FALSE;
+  const InstanceUnits& units = *instance;
   const int32_t windowId = windowId_;
   const HWND self = hwnd_;
 
@@ -286,11 +285,11 @@ BOOL FormWindow::PreTranslateMessage(MSG* msg) {
     const UnitClassInfo* cls = ClassAt(units, i, &item);
     if (cls == nullptr || !(cls->flags & kClassPretranslate)) continue;
     auto pretranslate = UnitOperationOf<UnitPreTranslateFn>(cls, kUnitOpPretranslate);
-    if (pretranslate && pretranslate(item.Object(), msg)) return TRUE;
+    if (pretranslate && pretranslate(units.Object(i), msg)) return TRUE;
   }
 
   // Dragging by the client area: the press becomes a press on the caption.
-  int32_t targetIndex = target == hwnd_ ? 0 : IndexOfWindow(*this, target);
+  int32_t targetIndex = target == hwnd_ ? 0 : IndexOfWindow(*this, units, target);
   if (msg->message == WM_LBUTTONDOWN && props_.dragByClient) {
     UnitItem item;
     const UnitClassInfo* cls = targetIndex > 0 ? ClassAt(units, targetIndex, &item) : nullptr;
@@ -307,8 +306,8 @@ BOOL FormWindow::PreTranslateMessage(MSG* msg) {
   // Common events: the unit the message's window belongs to, or the window item itself.
   if (!::IsWindow(self)) return FALSE;
   int32_t unit = 0;
-  if (target == self) unit = static_cast<int32_t>(units.IdAt(0));
-  else if (!FindUnitOfWindow(windowId, self, target, &unit)) return FALSE;
+  if (target == self) unit = static_cast<int32_t>(units.List().IdAt(0));
+  else if (!FindUnitOfWindow(units, self, target, &unit)) return FALSE;
   return RaiseCommonEvent(windowId, unit, msg) ? TRUE : FALSE;
 }
 

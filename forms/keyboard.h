@@ -16,10 +16,10 @@ class FormWindow;
 // Menu commands carry the item index plus this base as their command id.
 inline constexpr uint32_t kMenuCommandBase = 20000;
 
-// Unit indexes of the focus candidates of a window in Tab order: visible, enabled, tab-stop
-// units of focusable classes, by tab-order word ascending and, among equal words, by
-// descending index.
-std::vector<uint32_t> TabOrder(UnitList& units);
+// Unit indexes of the focus candidates of one instance of a window in Tab order: visible,
+// enabled, tab-stop units of focusable classes, by tab-order word ascending and, among equal
+// words, by descending index.
+std::vector<uint32_t> TabOrder(const InstanceUnits& units);
 // The window of the first unit in Tab order, or null.
 HWND FirstInTabOrder(FormWindow& form);
 // Moves the focus from the unit of `from` (the focused window when null) to the next (or

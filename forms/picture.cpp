@@ -166,11 +166,11 @@ Picture DecodePicture(const uint8_t* bytes, uint32_t length) {
   if (!entries.empty()) {
     const DirEntry& first = entries.front();
     picture.icon.Reset(ImageToHandle(bytes, first, true, first.width, first.height));
-    if (picture.icon) picture.kind = PictureKind::Icon;
+    if (picture.icon) picture.kind = PictureKind::kIcon;
     return picture;
   }
   picture.bitmap.Reset(BitmapFromFileBytes(bytes, length));
-  if (picture.bitmap) picture.kind = PictureKind::Bitmap;
+  if (picture.bitmap) picture.kind = PictureKind::kBitmap;
   return picture;
 }
 

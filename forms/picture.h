@@ -12,11 +12,11 @@
 namespace forms {
 
 // What a picture decoded to.
-enum class PictureKind { None, Icon, Bitmap };
+enum class PictureKind { kNone, kIcon, kBitmap };
 
 // A decoded picture: exactly one of the handles is set unless kind is None. It owns them.
 struct Picture {
-  PictureKind kind = PictureKind::None;
+  PictureKind kind = PictureKind::kNone;
   fw::ScopedIcon icon;
   fw::ScopedBitmap bitmap;
 };

@@ -217,6 +217,28 @@ void UnitList::PutSlots(const std::vector<UnitSlots>& slots) {
   }
 }
 
+// The list's slots first; menu items keep no slots, a parked instance its own by item index.
+UnitSlots InstanceUnits::SlotsAt(uint32_t index) const {
+  UnitList& list = record_->units;
+  if (window_ == nullptr || list.IsMenuItemAt(index)) return UnitSlots();
+  if (UnitItem windowItem = list.ItemAt(0); windowItem && windowItem.Object() == window_) {
+    UnitItem item = list.ItemAt(index);
+    return item ? UnitSlots{item.Object(), item.Cursor()} : UnitSlots();
+  }
+  for (const WindowRecord::ParkedInstance& instance : record_->parked)
+    if (instance.window == window_) return index < instance.slots.size() ? instance.slots[index] : UnitSlots();
+  return UnitSlots();
+}
+
+// The instance in the list's slots is the one whose object item 0 holds (none while nothing is
+// loaded).
+std::vector<InstanceUnits> InstanceUnits::AllOf(WindowRecord& record) {
+  UnitItem windowItem = record.units.ItemAt(0);
+  std::vector<InstanceUnits> all{InstanceUnits(record, windowItem ? windowItem.Object() : nullptr)};
+  for (const WindowRecord::ParkedInstance& instance : record.parked) all.emplace_back(record, instance.window);
+  return all;
+}
+
 // Every handler word of every item: the binding list of ordinary items, the single word
 // after the caption of menu items. Event numbers stay as they are.
 void UnitList::RelocateHandlers(uintptr_t codeBase) {

@@ -287,6 +287,36 @@ struct WindowRecord {
   }
 };
 
+// The units of one live instance of a window as that instance holds them: the slots of the
+// record's unit list while it is the instance loaded last, else its parked entry, found by the
+// instance's window object (the address its window item's slot holds). Whatever a form window
+// does for itself (its focus order, the unit under the mouse or a key, the unit's cursor) reads
+// objects and cursors through this view, so an older instance never reaches the objects of the
+// newest; what is addressed by window id and unit id stays with the slots of the list. A window
+// that is in neither place (not yet placed by its load, or already released) has no objects.
+// The instance is looked for at every read: a view held while handlers run, which may load or
+// destroy instances and so move the parked slots, reads where the slots are now.
+class InstanceUnits {
+ public:
+  InstanceUnits(WindowRecord& record, const void* window) : record_(&record), window_(window) {}
+  // Every live instance of the record: the one in the list's slots, then the parked ones.
+  static std::vector<InstanceUnits> AllOf(WindowRecord& record);
+
+  // The shared description of the units (ids, types, flags, bindings).
+  UnitList& List() const { return record_->units; }
+  uint32_t Count() const { return record_->units.Count(); }
+  // The object and cursor of item `index` in this instance; null for menu items and past the
+  // end.
+  void* Object(uint32_t index) const { return SlotsAt(index).object; }
+  HCURSOR Cursor(uint32_t index) const { return SlotsAt(index).cursor; }
+
+ private:
+  UnitSlots SlotsAt(uint32_t index) const;
+
+  WindowRecord* record_;
+  const void* window_;
+};
+
 // The windows of the template in stored order, each under its window id.
 class WindowDirectory {
  public:

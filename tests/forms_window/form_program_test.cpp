@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstring>
 #include <string>
 
 #include "tests/support/child_program.h"
+#include "tests/support/process_window.h"
 
 namespace {
 
@@ -15,34 +15,6 @@ struct Outcome {
   std::string boxText;   // empty when no error box appeared
   std::string log;
 };
-
-struct Search {
-  DWORD pid;
-  const char* className;
-  const char* title;
-  HWND found;
-};
-
-BOOL CALLBACK FindWindowOf(HWND hwnd, LPARAM param) {
-  auto* s = reinterpret_cast<Search*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  char cls[64] = {}, title[128] = {};
-  GetClassNameA(hwnd, cls, sizeof cls);
-  SendMessageA(hwnd, WM_GETTEXT, sizeof title, reinterpret_cast<LPARAM>(title));
-  if (pid == s->pid && !strcmp(cls, s->className) && (!s->title || !strcmp(title, s->title)) &&
-      IsWindowVisible(hwnd)) {
-    s->found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-HWND FindOf(DWORD pid, const char* className, const char* title = nullptr) {
-  Search s{pid, className, title, nullptr};
-  EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&s));
-  return s.found;
-}
 
 // Starts the program with a mode; `drive` acts on its window once it is up. An error box is
 // read and closed. Gives up after fifteen seconds.
@@ -55,7 +27,8 @@ Outcome RunProgram(const char* program, const char* mode, const char* title, Dri
   bool driven = false;
   ChildRun child = RunChild(command, 15000, [&](DWORD pid) {
     if (driven) return;
-    if (HWND form = FindOf(pid, "WTWindow", title)) {
+    HWND form = FindWindowOfProcess(pid, [&](HWND w) { return ClassIs(w, "WTWindow") && WindowTextOf(w) == title; });
+    if (form) {
       driven = true;
       drive(form);
     }

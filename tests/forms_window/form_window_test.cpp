@@ -321,7 +321,7 @@ TEST_F(FormWindowTest, TabMovesByTabWordThenDescendingIndex) {
   Pump();
   forms::FormWindow* second = forms::FormWindow::Of(forms::TheWindowDirectory().Find(kSecondWindow));
   ASSERT_NE(nullptr, second);
-  std::vector<uint32_t> order = forms::TabOrder(second->Record()->units);
+  std::vector<uint32_t> order = forms::TabOrder(*second->Units());
   EXPECT_EQ((std::vector<uint32_t>{3, 2, 1, 4}), order);
   // Kept off the taskbar: owned by the runtime's hidden helper window.
   EXPECT_EQ(rt::TheApp().helperWindow->Handle(), GetWindow(FormHandle(kSecondWindow), GW_OWNER));
@@ -457,6 +457,33 @@ void ExpectUnitsOfInstanceWork(HWND form) {
   EXPECT_EQ(own, GetCursor());
 }
 
+// While a newer instance is alive, the older one acts on its own units: Tab moves among its
+// own windows, a key in its edit box reaches the edit box's handler, its button shows its own
+// cursor, and its unit windows are known as unit windows (1014).
+void ExpectOlderInstanceActsOnItsOwnUnits(HWND older, HWND newer) {
+  HWND edit1 = GetDlgItem(older, 100), edit2 = GetDlgItem(older, 110), button1 = GetDlgItem(older, 120);
+  ASSERT_TRUE(edit1 && edit2 && button1);
+  ASSERT_NE(edit1, UnitHandle(kFirstWindow, kEdit1)) << "the ids address the newer instance";
+  PressKey(edit1, VK_TAB);
+  EXPECT_EQ(edit2, Focused(older));
+  calls.clear();
+  PressKey(edit1, 'Q');
+  EXPECT_TRUE(Called("EditKey 81 0")) << Joined();
+
+  forms::WindowRecord* record = forms::TheWindowDirectory().Find(kFirstWindow);
+  ASSERT_EQ(1u, record->parked.size());
+  HCURSOR own = record->parked.front().slots[static_cast<uint32_t>(record->units.IndexOf(kButton1))].cursor;
+  ASSERT_NE(nullptr, own);
+  SetCursor(nullptr);
+  SendMessageA(older, WM_SETCURSOR, reinterpret_cast<WPARAM>(button1), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_EQ(own, GetCursor());
+
+  auto isUnitWindow = [](HWND h) { return rt::RuntimeNotify(kSvcIsUnitWindow, reinterpret_cast<uint32_t>(h), 0); };
+  EXPECT_EQ(1, isUnitWindow(edit1));
+  EXPECT_EQ(1, isUnitWindow(GetDlgItem(newer, 100)));
+  EXPECT_EQ(0, isUnitWindow(older)) << "a window is not a unit window";
+}
+
 TEST_F(FormWindowTest, FurtherInstancesOwnTheirUnitsAndTheLastOneRestoresTheRecord) {
   forms::WindowRecord* record = forms::TheWindowDirectory().Find(kFirstWindow);
   const std::vector<uint8_t> defined = record->units.Bytes();
@@ -481,6 +508,7 @@ TEST_F(FormWindowTest, FurtherInstancesOwnTheirUnitsAndTheLastOneRestoresTheReco
     EXPECT_NE(first, further);
     EXPECT_EQ(2, WindowsOfClass(first));
     EXPECT_TRUE(IsChild(further, UnitHandle(kFirstWindow, kEdit1)));
+    ExpectOlderInstanceActsOnItsOwnUnits(first, further);
 
     // One goes and its objects are deleted; the other's units work on.
     DestroyWindow(firstGoesFirst ? first : further);

@@ -211,16 +211,16 @@ TEST_F(UnitTest, ButtonPicturesDecodeOrFallBackToTheCaption) {
 TEST(Picture, DamagedBytesDecodeToNothing) {
   std::vector<uint8_t> icon = SmallIcon();
   forms::Picture good = forms::DecodePicture(icon.data(), static_cast<uint32_t>(icon.size()));
-  EXPECT_EQ(forms::PictureKind::Icon, good.kind);
+  EXPECT_EQ(forms::PictureKind::kIcon, good.kind);
   // Every truncation of the icon and the bitmap: nothing, never a crash.
   for (uint32_t n = 0; n < icon.size(); n += 7) {
     forms::Picture p = forms::DecodePicture(icon.data(), n);
-    EXPECT_EQ(forms::PictureKind::None, p.kind) << n;
+    EXPECT_EQ(forms::PictureKind::kNone, p.kind) << n;
   }
   std::vector<uint8_t> bmp = SmallBitmap();
   for (uint32_t n = 0; n < bmp.size(); ++n) {
     forms::Picture p = forms::DecodePicture(bmp.data(), n);
-    EXPECT_EQ(forms::PictureKind::None, p.kind) << n;
+    EXPECT_EQ(forms::PictureKind::kNone, p.kind) << n;
   }
   // Dimensions that would overrun the buffer.
   std::vector<uint8_t> huge = bmp;
