@@ -132,52 +132,66 @@ bool FindUnitOfWindow(const InstanceUnits& units, HWND form, HWND hwnd, int32_t*
   return false;
 }
 
+namespace {
+
+// Mouse events carry x and y (the low and high 16 bits of the position word, sign-extended)
+// and the modifiers.
+bool RaiseMouseEvent(int32_t windowId, int32_t unitId, int32_t event, const MSG& msg) {
+  uint32_t x = static_cast<uint32_t>(GET_X_LPARAM(msg.lParam));
+  uint32_t y = static_cast<uint32_t>(GET_Y_LPARAM(msg.lParam));
+  return RaiseEvent(windowId, unitId, event, {x, y, CurrentModifiers()}).Refused();
+}
+
+// Key events carry the normalised key code and the modifiers; the generic modifier codes stand
+// for either side's key.
+bool RaiseKeyEvent(int32_t windowId, int32_t unitId, const MSG& msg) {
+  bool down = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
+  uint32_t key = static_cast<uint32_t>(msg.wParam);
+  uint32_t own = key == VK_LCONTROL || key == VK_RCONTROL ? VK_CONTROL
+                 : key == VK_LSHIFT || key == VK_RSHIFT   ? VK_SHIFT
+                 : key == VK_LMENU || key == VK_RMENU     ? VK_MENU
+                                                          : key;
+  return RaiseEvent(windowId, unitId, down ? kEventKeyDown : kEventKeyUp,
+                    {NormaliseKey(key), CurrentModifiers(own)})
+      .Refused();
+}
+
+// The character event: a handler's value other than 0 replaces the character, 0 swallows it.
+bool RaiseCharEvent(int32_t windowId, int32_t unitId, MSG* msg) {
+  EventOutcome outcome = RaiseEvent(windowId, unitId, kEventChar, {static_cast<uint32_t>(msg->wParam)});
+  if (!outcome.ran || !outcome.hasValue) return false;
+  if (outcome.value == 0) return true;
+  msg->wParam = outcome.value;
+  return false;
+}
+
+// The wheel event carries the notches turned and the modifiers.
+bool RaiseWheelEvent(int32_t windowId, int32_t unitId, const MSG& msg) {
+  int32_t notches = GET_WHEEL_DELTA_WPARAM(msg.wParam) / WHEEL_DELTA;
+  return RaiseEvent(windowId, unitId, kEventWheel, {static_cast<uint32_t>(notches), CurrentModifiers()})
+      .Refused();
+}
+
+}  // namespace
+
 // Common events -1 to -6 carry x, y and the modifiers; -9 and -10 the normalised key code and
 // the modifiers; -11 the character; -12 the wheel notches and the modifiers. A handler that
 // returns false swallows the message; for -11 a value other than 0 replaces the character.
 bool RaiseCommonEvent(int32_t windowId, int32_t unitId, MSG* msg) {
-  // Mouse positions: the low and high 16 bits of the position word, sign-extended.
-  auto mouse = [&](int32_t event) {
-    uint32_t x = static_cast<uint32_t>(GET_X_LPARAM(msg->lParam));
-    uint32_t y = static_cast<uint32_t>(GET_Y_LPARAM(msg->lParam));
-    return RaiseEvent(windowId, unitId, event, {x, y, CurrentModifiers()}).Refused();
-  };
   switch (msg->message) {
-    case WM_LBUTTONDOWN: return mouse(kEventLeftDown);
-    case WM_LBUTTONUP: return mouse(kEventLeftUp);
-    case WM_LBUTTONDBLCLK: return mouse(kEventLeftDouble);
-    case WM_RBUTTONDOWN: return mouse(kEventRightDown);
-    case WM_RBUTTONUP: return mouse(kEventRightUp);
-    case WM_MOUSEMOVE: return mouse(kEventMouseMove);
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-    case WM_KEYUP:
-    case WM_SYSKEYUP: {
-      bool down = msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN;
-      uint32_t key = static_cast<uint32_t>(msg->wParam);
-      // The generic modifier codes stand for either side's key.
-      uint32_t own = key == VK_LCONTROL || key == VK_RCONTROL ? VK_CONTROL
-                     : key == VK_LSHIFT || key == VK_RSHIFT   ? VK_SHIFT
-                     : key == VK_LMENU || key == VK_RMENU     ? VK_MENU
-                                                              : key;
-      return RaiseEvent(windowId, unitId, down ? kEventKeyDown : kEventKeyUp,
-                        {NormaliseKey(key), CurrentModifiers(own)})
-          .Refused();
-    }
-    case WM_CHAR: {
-      EventOutcome outcome = RaiseEvent(windowId, unitId, kEventChar, {static_cast<uint32_t>(msg->wParam)});
-      if (!outcome.ran || !outcome.hasValue) return false;
-      if (outcome.value == 0) return true;
-      msg->wParam = outcome.value;
-      return false;
-    }
-    case WM_MOUSEWHEEL: {
-      int32_t notches = GET_WHEEL_DELTA_WPARAM(msg->wParam) / WHEEL_DELTA;
-      return RaiseEvent(windowId, unitId, kEventWheel, {static_cast<uint32_t>(notches), CurrentModifiers()})
-          .Refused();
-    }
-    default:
-      return false;
+    case WM_LBUTTONDOWN: return RaiseMouseEvent(windowId, unitId, kEventLeftDown, *msg);
+    case WM_LBUTTONUP: return RaiseMouseEvent(windowId, unitId, kEventLeftUp, *msg);
+    case WM_LBUTTONDBLCLK: return RaiseMouseEvent(windowId, unitId, kEventLeftDouble, *msg);
+    case WM_RBUTTONDOWN: return RaiseMouseEvent(windowId, unitId, kEventRightDown, *msg);
+    case WM_RBUTTONUP: return RaiseMouseEvent(windowId, unitId, kEventRightUp, *msg);
+    case WM_MOUSEMOVE: return RaiseMouseEvent(windowId, unitId, kEventMouseMove, *msg);
+    case WM_KEYDOWN: return RaiseKeyEvent(windowId, unitId, *msg);
+    case WM_SYSKEYDOWN: return RaiseKeyEvent(windowId, unitId, *msg);
+    case WM_KEYUP: return RaiseKeyEvent(windowId, unitId, *msg);
+    case WM_SYSKEYUP: return RaiseKeyEvent(windowId, unitId, *msg);
+    case WM_CHAR: return RaiseCharEvent(windowId, unitId, msg);
+    case WM_MOUSEWHEEL: return RaiseWheelEvent(windowId, unitId, *msg);
+    default: return false;
   }
 }
 
