@@ -34,9 +34,10 @@ std::optional<core::Text> FetchPage(core::Text address) {
   char* url = address.ReleaseText();
   core::Bytes body(网页_访问(&url));
   bool complete = LastPageComplete();
+  uint32_t status = LastPageStatus();
   const core::Text usedAddress(url);   // what the routine left in the variable is ours to free
   if (ProgramEnding()) return std::nullopt;
-  return PageText(std::move(body), complete);
+  return PageText(std::move(body), complete, status);
 }
 
 // Checks one ID: the profile page first; only when it says the address is wrong, the search

@@ -1,4 +1,5 @@
-// The check's one setting, read from `checker.ini` in the program's folder when a check starts:
+// The check's settings, read from `checker.ini` in the program's folder when a check starts
+// (app/settings_file.h):
 //
 //   [check]
 //   parallel=8
@@ -8,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 inline constexpr int32_t kMinParallel = 1;
 inline constexpr int32_t kMaxParallel = 16;
@@ -16,6 +18,6 @@ inline constexpr int32_t kMaxParallel = 16;
 // key, or a value that is not a whole number; a whole number outside 1..16 is clamped into it.
 int32_t ReadParallelSetting();
 
-// The same rule for a value as the profile reader hands it over (blanks around it removed):
-// optional sign, then decimal digits, nothing else; any number of digits.
-int32_t ParallelFromText(const wchar_t* value);
+// The same rule for a value as the file gives it (blanks around it removed): optional sign,
+// then decimal digits, nothing else; any number of digits.
+int32_t ParallelFromText(std::u16string_view value);

@@ -22,12 +22,11 @@ constexpr int32_t kAheadPerRequest = 4;
 // Lines decided in quick succession are written together, at most this often, with the output
 // box painted once per batch: painting a visible line costs as much as a fast request.
 constexpr uint32_t kBatchIntervalMs = 50;
-constexpr uint32_t kNoTimeLimit = 0xFFFFFFFF;
 
 // One ID of the window: the page in flight for it, or its verdict once decided.
 struct IdCheck {
   int32_t index;                            // the ID's place in IdList
-  std::unique_ptr<web::PendingPage> page;   // null once decided
+  std::unique_ptr<web::PendingPage> page;   // null once decided (or when none could start)
   bool searching = false;                   // the page in flight is the search page
   std::optional<Verdict> verdict;
 };
@@ -54,40 +53,52 @@ class ParallelCheck {
 };
 
 // Starts IDs in input order while fewer than `parallel` are in flight and the window is not
-// too far ahead of its first undecided ID.
+// too far ahead of its first undecided ID. Building an address dispatches window messages, so
+// the program may be ending after it: then nothing more is started.
 void ParallelCheck::StartMore() {
   while (next_ <= n_ && inFlight_ < parallel_ &&
          static_cast<int32_t>(window_.size()) < kAheadPerRequest * parallel_) {
-    IdCheck check{next_++, nullptr};
-    check.page = std::make_unique<web::PendingPage>(ProfileAddress(check.index).c_str());
-    window_.push_back(std::move(check));
+    core::Text address = ProfileAddress(next_);
+    if (ProgramEnding()) return;
+    IdCheck& check = window_.emplace_back(IdCheck{next_++, nullptr});
     ++inFlight_;
+    check.page = std::make_unique<web::PendingPage>(address.c_str());
+    Judge(check);
   }
 }
 
-// A page has arrived for `check`: the profile page decides, or starts the search page, which
-// then decides. The page's text is freed here.
+// Judges the page of `check` if it has arrived (a page that could not even be opened arrives at
+// once): the profile page decides, or starts the search page, which then decides. The page's
+// text is freed here. Once the program is ending no search page is started.
 void ParallelCheck::Judge(IdCheck& check) {
-  core::Text page = PageText(check.page->TakeBody(), check.page->Complete());
-  Verdict verdict = check.searching ? JudgeSearch(page) : JudgeProfile(page);
-  if (verdict == Verdict::kAskSearch) {
-    check.searching = true;
-    check.page = std::make_unique<web::PendingPage>(SearchAddress(check.index).c_str());
-    return;
+  while (check.page && check.page->Finished()) {
+    uint32_t status = check.page->Status();
+    bool complete = check.page->Complete();
+    core::Text page = PageText(check.page->TakeBody(), complete, status);
+    Verdict verdict = check.searching ? JudgeSearch(page) : JudgeProfile(page);
+    check.page.reset();
+    if (verdict == Verdict::kAskSearch) {
+      core::Text address = SearchAddress(check.index);
+      if (ProgramEnding()) return;
+      check.searching = true;
+      check.page = std::make_unique<web::PendingPage>(address.c_str());
+      continue;
+    }
+    check.verdict = verdict;
+    --inFlight_;
   }
-  check.page.reset();
-  check.verdict = verdict;
-  --inFlight_;
 }
 
 void ParallelCheck::AdvanceFinished() {
-  for (IdCheck& check : window_)
-    if (check.page && check.page->Finished()) Judge(check);
+  for (IdCheck& check : window_) {
+    if (ProgramEnding()) return;
+    Judge(check);
+  }
 }
 
 // How long decided lines may wait for the next batch: none when nothing else is in flight.
 uint32_t ParallelCheck::BatchWait() const {
-  if (!LinesWaiting()) return kNoTimeLimit;
+  if (!LinesWaiting()) return web::kNoTimeLimit;
   if (inFlight_ == 0 || !wroteBatch_) return 0;
   uint32_t since = dll::GetTickCount() - lastBatch_;
   return since >= kBatchIntervalMs ? 0 : kBatchIntervalMs - since;
@@ -100,10 +111,14 @@ void ParallelCheck::WriteDecidedLines() {
   wroteBatch_ = true;
 }
 
+// Every step that can dispatch window messages (building an address, starting a page, waiting)
+// is followed by asking whether the program is ending: its window may be gone, and with it the
+// output box, so the check then starts and writes nothing more.
 void ParallelCheck::Run() {
   std::vector<web::PendingPage*> pages;
-  while (!ProgramEnding()) {
+  for (;;) {
     StartMore();
+    if (ProgramEnding()) return;
     uint32_t wait = BatchWait();
     if (wait == 0) {
       WriteDecidedLines();
@@ -115,6 +130,7 @@ void ParallelCheck::Run() {
       if (check.page) pages.push_back(check.page.get());
     if (!web::WaitForPages(pages.data(), pages.size(), wait)) return;
     AdvanceFinished();
+    if (ProgramEnding()) return;
   }
 }
 

@@ -49,8 +49,8 @@ core::Text SearchAddress(int32_t i) {
   return prog::JoinText(kSearchPrefix, PercentEncode(IdAt(i), true).get());
 }
 
-core::Text PageText(core::Bytes body, bool complete) {
-  if (!complete || body.empty()) return core::Text();
+core::Text PageText(core::Bytes body, bool complete, uint32_t status) {
+  if (!complete || body.empty() || IsRefusal(status)) return core::Text();
   return core::ToText(BytesArg(body.get()));
 }
 

@@ -19,10 +19,15 @@ const char* IdAt(int32_t i);
 core::Text ProfileAddress(int32_t i);
 core::Text SearchAddress(int32_t i);
 
-// A page as the check judges it: its text when the page came back whole and not empty, else
-// the empty text (a failed request, never a verdict: the service's pages are never empty, and
-// a part of a page may lack a marker the whole page holds).
-core::Text PageText(core::Bytes body, bool complete);
+// Whether a status code is the service refusing to answer now: 429 (too many requests) or any
+// 5xx. Such a page says nothing about the ID, whatever its text holds.
+constexpr bool IsRefusal(uint32_t status) { return status == 429 || (status >= 500 && status <= 599); }
+
+// A page as the check judges it: its text when the page came back whole, not empty and not a
+// refusal, else the empty text (a failed request, never a verdict: the service's pages are
+// never empty, a part of a page may lack a marker the whole page holds, and a refusal page
+// lacks every marker).
+core::Text PageText(core::Bytes body, bool complete, uint32_t status);
 
 // The verdicts of a profile page and of a search page, given as PageText made them.
 Verdict JudgeProfile(const core::Text& page);

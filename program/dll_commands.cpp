@@ -15,12 +15,12 @@ const char* const kFiles[kCommandCount] = {
     "user32.dll",   "wininet.dll", "kernel32.dll", "kernel32.dll", "kernel32.dll",
     "kernel32.dll", "kernel32.dll", "kernel32.dll", "user32.dll",   "kernel32.dll",
     "wininet.dll",  "wininet.dll", "kernel32.dll", "kernel32.dll", "kernel32.dll",
-    "shell32.dll",  "kernel32.dll",
+    "shell32.dll",  "kernel32.dll", "kernel32.dll", "kernel32.dll",
 };
 
 const char* const kNames[kCommandCount] = {
-    "SkinH_AttachRes",     "InternetOpenA",    "InternetConnectA",
-    "HttpOpenRequestA",    "HttpSendRequestA", "InternetReadFile",
+    "SkinH_AttachRes",     "InternetOpenW",    "InternetConnectW",
+    "HttpOpenRequestW",    "HttpSendRequestW", "InternetReadFile",
     "HttpQueryInfoA",      "InternetCloseHandle", "InternetSetCookieA",
     "GetCurrentProcessId", "MessageBoxW",      "EnumWindows",
     "IsWindowVisible",     "GetWindowThreadProcessId", "GetWindowTextW",
@@ -30,8 +30,8 @@ const char* const kNames[kCommandCount] = {
     "SetEvent",            "WaitForSingleObject", "CloseHandle",
     "GetModuleHandleExA",  "MsgWaitForMultipleObjectsEx", "GetProcAddress",
     "InternetQueryDataAvailable", "InternetQueryOptionA", "GetTickCount",
-    "GetPrivateProfileStringW", "LoadLibraryW", "SHGetFolderPathW",
-    "CreateDirectoryW",
+    "CreateFileW",         "LoadLibraryW",     "SHGetFolderPathW",
+    "CreateDirectoryW",    "ReadFile",         "GetFileSize",
 };
 
 namespace {
@@ -53,25 +53,26 @@ int32_t SkinH_AttachRes(const void* data, uint32_t size, const char* options, ui
   return Call(kSkinAttachRes, {Word(data), size, Word(options), a, b, c});
 }
 
-Handle InternetOpenA(const char* agent, uint32_t accessType, const char* proxy,
-                     const char* bypass, uint32_t flags) {
+Handle InternetOpenW(const char16_t* agent, uint32_t accessType, const char16_t* proxy,
+                     const char16_t* bypass, uint32_t flags) {
   return Call(kInternetOpen, {Word(agent), accessType, Word(proxy), Word(bypass), flags});
 }
 
-Handle InternetConnectA(Handle internet, const char* server, uint32_t port, const char* user,
-                        const char* password, uint32_t service, uint32_t flags, uint32_t context) {
+Handle InternetConnectW(Handle internet, const char16_t* server, uint32_t port,
+                        const char16_t* user, const char16_t* password, uint32_t service,
+                        uint32_t flags, uint32_t context) {
   return Call(kInternetConnect, {internet, Word(server), port, Word(user), Word(password), service,
                                  flags, context});
 }
 
-Handle HttpOpenRequestA(Handle connection, const char* verb, const char* object,
-                        const char* version, const char* referrer, const char* const* accept,
-                        uint32_t flags, uint32_t context) {
+Handle HttpOpenRequestW(Handle connection, const char16_t* verb, const char16_t* object,
+                        const char16_t* version, const char16_t* referrer,
+                        const char16_t* const* accept, uint32_t flags, uint32_t context) {
   return Call(kHttpOpenRequest, {connection, Word(verb), Word(object), Word(version),
                                  Word(referrer), Word(accept), flags, context});
 }
 
-int32_t HttpSendRequestA(Handle request, const char* headers, uint32_t headersLength,
+int32_t HttpSendRequestW(Handle request, const char16_t* headers, uint32_t headersLength,
                          const void* optional, uint32_t optionalLength) {
   return Call(kHttpSendRequest,
               {request, Word(headers), headersLength, Word(optional), optionalLength});
@@ -197,11 +198,16 @@ int32_t InternetQueryOptionA(Handle handle, uint32_t option, void* buffer, uint3
 
 uint32_t GetTickCount() { return Call(kGetTickCount, {}); }
 
-uint32_t GetPrivateProfileStringW(const wchar_t* section, const wchar_t* key,
-                                  const wchar_t* fallback, wchar_t* buffer, uint32_t size,
-                                  const wchar_t* file) {
-  return Call(kGetPrivateProfileString,
-              {Word(section), Word(key), Word(fallback), Word(buffer), size, Word(file)});
+Handle CreateFileW(const char16_t* path, uint32_t access, uint32_t share, const void* security,
+                   uint32_t disposition, uint32_t attributes, Handle templateFile) {
+  return Call(kCreateFile,
+              {Word(path), access, share, Word(security), disposition, attributes, templateFile});
+}
+
+uint32_t GetFileSize(Handle file, uint32_t* high) { return Call(kGetFileSize, {file, Word(high)}); }
+
+int32_t ReadFile(Handle file, void* buffer, uint32_t toRead, uint32_t* read, void* overlapped) {
+  return Call(kReadFile, {file, Word(buffer), toRead, Word(read), Word(overlapped)});
 }
 
 int32_t SHGetFolderPathW(Handle owner, int32_t folder, Handle token, uint32_t flags, char16_t* path) {

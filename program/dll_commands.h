@@ -46,13 +46,15 @@ enum Command : uint32_t {
   kInternetQueryDataAvailable,  // wininet.dll
   kInternetQueryOption,        // wininet.dll
   kGetTickCount,               // kernel32.dll
-  kGetPrivateProfileString,    // kernel32.dll (the wide variant)
+  kCreateFile,                 // kernel32.dll (the wide variant)
   kLoadLibrary,                // kernel32.dll (the wide variant)
   kGetFolderPath,              // shell32.dll
   kCreateDirectory,            // kernel32.dll (the wide variant)
+  kReadFile,                   // kernel32.dll
+  kGetFileSize,                // kernel32.dll
   kCommandCount
 };
-static_assert(kCommandCount == 37);
+static_assert(kCommandCount == 39);
 
 // Library file and exported name per command, for the program's information record.
 extern const char* const kFiles[kCommandCount];
@@ -77,14 +79,17 @@ static_assert(offsetof(Message, message) == 4 && offsetof(Message, time) == 16);
 
 int32_t SkinH_AttachRes(const void* data, uint32_t size, const char* options, uint32_t a,
                         uint32_t b, uint32_t c);
-Handle InternetOpenA(const char* agent, uint32_t accessType, const char* proxy,
-                     const char* bypass, uint32_t flags);
-Handle InternetConnectA(Handle internet, const char* server, uint32_t port, const char* user,
-                        const char* password, uint32_t service, uint32_t flags, uint32_t context);
-Handle HttpOpenRequestA(Handle connection, const char* verb, const char* object,
-                        const char* version, const char* referrer, const char* const* accept,
+// The wide variants: addresses and header lines cross into WinINet as UTF-16 converted from GBK
+// with code page 936, so the same request goes out whatever the system's own code page is.
+Handle InternetOpenW(const char16_t* agent, uint32_t accessType, const char16_t* proxy,
+                     const char16_t* bypass, uint32_t flags);
+Handle InternetConnectW(Handle internet, const char16_t* server, uint32_t port,
+                        const char16_t* user, const char16_t* password, uint32_t service,
                         uint32_t flags, uint32_t context);
-int32_t HttpSendRequestA(Handle request, const char* headers, uint32_t headersLength,
+Handle HttpOpenRequestW(Handle connection, const char16_t* verb, const char16_t* object,
+                        const char16_t* version, const char16_t* referrer,
+                        const char16_t* const* accept, uint32_t flags, uint32_t context);
+int32_t HttpSendRequestW(Handle request, const char16_t* headers, uint32_t headersLength,
                          const void* optional, uint32_t optionalLength);
 int32_t InternetReadFile(Handle file, void* buffer, uint32_t toRead, uint32_t* read);
 int32_t HttpQueryInfoA(Handle request, uint32_t level, void* buffer, uint32_t* length,
@@ -133,8 +138,10 @@ int32_t InternetQueryDataAvailable(Handle file, uint32_t* available, uint32_t fl
                                    uint32_t context);
 int32_t InternetQueryOptionA(Handle handle, uint32_t option, void* buffer, uint32_t* length);
 uint32_t GetTickCount();
-uint32_t GetPrivateProfileStringW(const wchar_t* section, const wchar_t* key,
-                                  const wchar_t* fallback, wchar_t* buffer, uint32_t size,
-                                  const wchar_t* file);
+// Reading a small file whole: opened for reading (shared), its size, its bytes.
+Handle CreateFileW(const char16_t* path, uint32_t access, uint32_t share, const void* security,
+                   uint32_t disposition, uint32_t attributes, Handle templateFile);
+uint32_t GetFileSize(Handle file, uint32_t* high);
+int32_t ReadFile(Handle file, void* buffer, uint32_t toRead, uint32_t* read, void* overlapped);
 
 }  // namespace dll

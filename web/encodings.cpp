@@ -47,6 +47,16 @@ core::Bytes MultiByteToUtf16(const char* text, uint32_t codePage) {
   return units;
 }
 
+std::u16string GbkToWide(std::string_view text) {
+  if (text.empty()) return {};
+  const auto length = static_cast<int32_t>(text.size());
+  int32_t n = dll::MultiByteToWideChar(kGbk, 0, text.data(), length, nullptr, 0);
+  if (n <= 0) return {};
+  std::u16string units(static_cast<size_t>(n), u'\0');
+  dll::MultiByteToWideChar(kGbk, 0, text.data(), length, units.data(), n);
+  return units;
+}
+
 // The byte set's own length bounds the conversion: units without a terminating zero unit
 // (a byte set made elsewhere) are converted up to their end instead of read past it.
 core::Text Utf16ToMultiByte(const uint8_t* units, uint32_t codePage) {

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "runtime/interface/core_commands.h"
 
@@ -15,6 +17,9 @@ core::Bytes MultiByteToUtf16(const char* text, uint32_t codePage = 65001);
 // The text in code page `codePage` (0: the system's ANSI code page) of a UTF-16 byte set.
 // Characters the code page lacks become its default character.
 core::Text Utf16ToMultiByte(const uint8_t* units, uint32_t codePage = 0);
+// UTF-16 of a GBK text, for handing a text to the system's wide functions: the same units on
+// every system code page. Empty for the empty text.
+std::u16string GbkToWide(std::string_view text);
 core::Text GbkToUtf8(const char* text);
 core::Text Utf8ToGbk(const char* text);
 // Big5 to GBK keeping the (traditional) characters. A character GBK cannot hold ends the

@@ -11,6 +11,7 @@
 #include "program/program_state.h"
 #include "program/program_values.h"
 #include "runtime/interface/core_commands.h"
+#include "web/encodings.h"
 #include "web/exchange_thread.h"
 #include "web/url.h"
 #include "web/wininet_constants.h"
@@ -19,10 +20,9 @@ namespace web {
 
 namespace {
 
-constexpr const char* kUserAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
+constexpr const char16_t* kUserAgent = u"Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 constexpr const char* kSetCookie = "Set-Cookie: ";   // 12 bytes, blank included
 constexpr uint32_t kTimeoutMs = 30000;               // per connect, send and receive
-constexpr uint32_t kNoLimit = 0xFFFFFFFF;            // INFINITE
 constexpr uint32_t kAllInput = 0x04FF;               // QS_ALLINPUT
 constexpr uint32_t kInputAvailable = 0x0004;         // MWMO_INPUTAVAILABLE
 
@@ -64,9 +64,10 @@ bool HasStatusLine(const ExchangeRecord& r) {
 }
 
 // A malloc'ed zero-terminated copy of `text`, or null when the C++ heap has no room.
-char* CopyForLeg(const std::string& text) {
-  auto* copy = static_cast<char*>(std::malloc(text.size() + 1));
-  if (copy) std::memcpy(copy, text.c_str(), text.size() + 1);
+template <typename Char>
+Char* CopyForLeg(const std::basic_string<Char>& text) {
+  auto* copy = static_cast<Char*>(std::malloc((text.size() + 1) * sizeof(Char)));
+  if (copy) std::memcpy(copy, text.c_str(), (text.size() + 1) * sizeof(Char));
   return copy;
 }
 
@@ -78,34 +79,38 @@ Exchange::~Exchange() {
 
 bool Exchange::Open(const char* address, const char* proxy, bool post) {
   post_ = postLeg_ = post;
-  address_ = prog::CopyText(address);
+  address_ = prog::TextArgument(address);
   cookieHost_ = UrlHost(address);
   record_ = new (std::nothrow) ExchangeRecord;
   core::Text proxyCompact = core::RemoveAllSpaces(prog::TextArgument(proxy));
-  core::Text proxyText = prog::JoinText("http=", proxy);
+  std::u16string proxyText = GbkToWide(std::string("http=") + prog::TextArgument(proxy));
   if (record_)
     record_->internet =
         proxyCompact.empty()
-            ? dll::InternetOpenA(kUserAgent, wininet::kOpenDirect, nullptr, nullptr, 0)
-            : dll::InternetOpenA(kUserAgent, wininet::kOpenProxy, proxyText.get(), "", 0);
-  if (!record_ || !record_->internet || !TakeHelperCalls(&record_->calls) || !OpenLeg()) {
+            ? dll::InternetOpenW(kUserAgent, wininet::kOpenDirect, nullptr, nullptr, 0)
+            : dll::InternetOpenW(kUserAgent, wininet::kOpenProxy, proxyText.c_str(), u"", 0);
+  // The first leg goes exactly where the address names, an "https://" one as plain HTTP.
+  LegTarget first{false, UrlHost(address).c_str(), static_cast<uint32_t>(UrlPort(address)),
+                  UrlPath(address).c_str()};
+  if (!record_ || !record_->internet || !TakeHelperCalls(&record_->calls) || !OpenLeg(first)) {
     Fail();
     return false;
   }
   return true;
 }
 
-// The connection and the request of the current leg, with the time limits of each of its
-// receives (WinINet ignores them on the internet handle, so they go on the request).
-bool Exchange::OpenLeg() {
-  core::Text host = UrlHost(address_.c_str()), path = UrlPath(address_.c_str());
-  record_->connection = dll::InternetConnectA(record_->internet, host.get(),
-                                              UrlPort(address_.c_str()), nullptr, nullptr,
-                                              wininet::kServiceHttp, 0, 0);
+// The connection and the request of a leg, with the time limits of each of its receives
+// (WinINet ignores them on the internet handle, so they go on the request). A leg to an
+// "https://" address is made over TLS, with WinINet's own checks of the server's certificate.
+bool Exchange::OpenLeg(const LegTarget& target) {
+  std::u16string host = GbkToWide(target.host), object = GbkToWide(target.object);
+  record_->connection = dll::InternetConnectW(record_->internet, host.c_str(), target.port, nullptr,
+                                              nullptr, wininet::kServiceHttp, 0, 0);
   if (!record_->connection) return false;
-  record_->request = dll::HttpOpenRequestA(
-      record_->connection, postLeg_ ? "POST" : "GET", path.get(), "HTTP/1.1", nullptr, nullptr,
-      wininet::kFlagReload | wininet::kFlagNoAutoRedirect, 0);
+  uint32_t flags = wininet::kFlagReload | wininet::kFlagNoAutoRedirect;
+  if (target.secure) flags |= wininet::kFlagSecure;
+  record_->request = dll::HttpOpenRequestW(record_->connection, postLeg_ ? u"POST" : u"GET",
+                                           object.c_str(), u"HTTP/1.1", nullptr, nullptr, flags, 0);
   if (!record_->request) return false;
   using namespace wininet;
   for (uint32_t option : {kOptionConnectTimeout, kOptionSendTimeout, kOptionReceiveTimeout})
@@ -115,25 +120,26 @@ bool Exchange::OpenLeg() {
 
 void Exchange::Send(const char* headers, const char* getHeaders, const char* postData) {
   if (finished_) return;
-  headerBlock_ = prog::TextArgument(headers);
-  getHeaderBlock_ = prog::TextArgument(getHeaders);
+  headerBlock_ = GbkToWide(prog::TextArgument(headers));
+  getHeaderBlock_ = GbkToWide(prog::TextArgument(getHeaders));
   postData_ = post_ ? prog::TextArgument(postData) : "";
   record_->deadline = dll::GetTickCount() + kDeadlineMs;
   StartLeg();
 }
 
 // Hands the current leg to a helper: a POST leg sends the full block and the data, a GET leg
-// of an exchange that began as POST the block without the form lines, and no data.
+// of an exchange that began as POST the block without the form lines, and no data. A leg no
+// helper can take fails the exchange at once.
 void Exchange::StartLeg() {
   std::free(record_->headers);
   std::free(record_->optional);
-  record_->headers = CopyForLeg(post_ && !postLeg_ ? getHeaderBlock_ : headerBlock_);
+  const std::u16string& block = post_ && !postLeg_ ? getHeaderBlock_ : headerBlock_;
+  record_->headers = CopyForLeg(block);
   record_->optional = CopyForLeg(postLeg_ ? postData_ : std::string());
   if (!record_->headers || !record_->optional) return Fail();
-  record_->headersLength = static_cast<uint32_t>(std::strlen(record_->headers));
+  record_->headersLength = static_cast<uint32_t>(block.size());
   record_->optionalLength = postLeg_ ? static_cast<uint32_t>(postData_.size()) : 0;
-  web::StartLeg(record_);
-  if (record_->state == kLegDone) Collect();
+  if (!HandLegToHelper(record_)) Fail();
 }
 
 void Exchange::Advance() {
@@ -151,16 +157,18 @@ uint32_t Exchange::TimeLeft() const {
 // The leg is over: a redirect starts the next leg; anything else ends the exchange, on the
 // success path with the handles closed in reverse order and the received cookies stored.
 void Exchange::Collect() {
-  ReleaseHelper(record_);
+  ReleaseHelper(record_->helper);
+  record_->helper = nullptr;
   ExchangeRecord& r = *record_;
   bool stopped = r.timedOut || r.readFailed;
-  if (!stopped && wininet::IsRedirectStatus(r.status) && r.hasLocation) {
+  if (!stopped && wininet::IsRedirectStatus(r.status) && (r.hasLocation || r.locationTooLong)) {
     if (!FollowRedirect()) Fail();
     return;
   }
   body_ = prog::NewByteSet(r.body, r.bodyLength);
   bool shortBody = r.hasContentLength && r.bodyLength < r.contentLength;
-  complete_ = !r.timedOut && !r.readFailed && !shortBody && HasStatusLine(r);
+  complete_ = r.sent && !r.timedOut && !r.readFailed && !shortBody && HasStatusLine(r);
+  status_ = r.status;
   if (!r.timedOut) headers_ = prog::CopyText(r.rawHeaders);
   CloseLegHandles();
   dll::InternetCloseHandle(r.internet);
@@ -170,9 +178,12 @@ void Exchange::Collect() {
   StoreReceivedCookies(headers_.c_str(), cookieHost_.c_str());
 }
 
-// The next leg to the address the Location names, with WinINet's method rules: 303 makes any
-// method GET, 301 and 302 make POST GET, 307 and 308 keep it; a GET sends no data. False when
-// the limit of redirects is reached, the deadline has passed or the next leg cannot be opened.
+// The next leg to the address the Location names, resolved against the current leg's address,
+// with WinINet's method rules: 303 makes any method GET, 301 and 302 make POST GET, 307 and 308
+// keep it; a GET sends no data. A Location to "https://" makes the next leg TLS, one back to
+// "http://" a plain leg, as WinINet's own following does by default. False when the limit of
+// redirects is reached, the deadline has passed, the Location is too long or names no usable
+// address, or the next leg cannot be opened.
 bool Exchange::FollowRedirect() {
   using namespace wininet;
   ExchangeRecord& r = *record_;
@@ -181,9 +192,14 @@ bool Exchange::FollowRedirect() {
   if (r.status == kStatusSeeOther || r.status == kStatusMovedPermanently ||
       r.status == kStatusFound)
     postLeg_ = false;
-  address_ = ResolveLocation(address_.c_str(), r.location);
+  std::optional<std::string> next;
+  if (r.hasLocation) next = ResolveLocation(address_, r.location);
+  std::optional<LegTarget> target;
+  if (next) target = SplitLegAddress(*next);
+  if (!target) return false;
+  address_ = std::move(*next);
   CloseLegHandles();
-  if (!OpenLeg()) return false;
+  if (!OpenLeg(*target)) return false;
   StartLeg();
   return true;
 }
@@ -206,6 +222,7 @@ void Exchange::Fail() {
   body_ = core::Bytes();
   headers_ = core::Text();
   complete_ = false;
+  status_ = 0;
   finished_ = true;
 }
 
@@ -214,7 +231,8 @@ void Exchange::Abandon() {
   if (record_ && record_->state.load() != kLegIdle && AbandonLeg(record_)) {
     record_ = nullptr;   // the helper's now
   } else if (record_ && record_->state.load() == kLegDone) {
-    ReleaseHelper(record_);
+    ReleaseHelper(record_->helper);
+    record_->helper = nullptr;
   }
   Fail();
 }
@@ -235,7 +253,7 @@ bool WaitForExchanges(Exchange* const* exchanges, size_t count, uint32_t timeout
       else if (e->TimeLeft() < wait) wait = e->TimeLeft();
     }
     if (any) return true;
-    if (timeoutMs != kNoLimit) {
+    if (timeoutMs != kNoTimeLimit) {
       uint32_t elapsed = dll::GetTickCount() - start;
       if (elapsed >= timeoutMs) return true;
       if (timeoutMs - elapsed < wait) wait = timeoutMs - elapsed;

@@ -9,7 +9,10 @@
 // send started, even when a call is still blocked then (a server dripping its header block a
 // byte at a time holds HttpSendRequestA for hours, since every byte restarts the receive
 // limit): the leg is abandoned to its helper. Redirects (301, 302, 303, 307, 308 with a
-// Location) are followed here, at most ten; one more ends the exchange as failed.
+// Location) are followed here, at most ten; one more ends the exchange as failed. Each further
+// leg is the request WinINet's own following would make: to the Location resolved against the
+// address that answered, over TLS on 443 (or the port named) for an "https://" one, with the
+// same header lines; cookies the redirects set are WinINet's to store and send.
 //
 // WinINet behaviour kept as it is: the body of a malformed chunked response reads as whole, and
 // a response the server ends by closing, without any length, is taken as whole.
@@ -20,10 +23,10 @@
 #include <string>
 
 #include "runtime/interface/core_commands.h"
+#include "web/exchange_thread.h"
+#include "web/url.h"
 
 namespace web {
-
-struct ExchangeRecord;
 
 class Exchange {
  public:
@@ -38,7 +41,7 @@ class Exchange {
 
   // Open: the internet handle (direct, or through the HTTP proxy host:port when `proxy` is not
   // blank), the connection and the request for `address` ("http://" or "https://", the latter
-  // sent as plain HTTP), GET or POST. False, with whatever was opened closed again in reverse
+  // sent as plain HTTP on the port UrlPort names), GET or POST. False, with whatever was opened closed again in reverse
   // order and the exchange finished as failed, when one of them fails.
   bool Open(const char* address, const char* proxy, bool post);
   // Send: starts the first leg with the header block `headers` and, for POST, `postData`.
@@ -61,9 +64,11 @@ class Exchange {
   core::Bytes TakeBody() { return std::move(body_); }
   core::Text TakeHeaders() { return std::move(headers_); }
   bool Complete() const { return complete_; }
+  // Once finished: the status code of the final leg; 0 when it gave none.
+  uint32_t Status() const { return status_; }
 
  private:
-  bool OpenLeg();
+  bool OpenLeg(const LegTarget& target);
   void StartLeg();
   void Collect();
   bool FollowRedirect();
@@ -71,20 +76,22 @@ class Exchange {
   void Fail();
 
   ExchangeRecord* record_ = nullptr;
-  core::Text address_;            // the current leg's address
+  std::string address_;           // the current leg's address
   core::Text cookieHost_;         // host of the first address: Set-Cookie lines go there
   bool post_ = false;             // the exchange began as POST
   bool postLeg_ = false;          // the current leg is POST
-  std::string headerBlock_, getHeaderBlock_, postData_;
+  std::u16string headerBlock_, getHeaderBlock_;
+  std::string postData_;
   uint32_t redirects_ = 0;
   bool finished_ = false;
   bool complete_ = false;
+  uint32_t status_ = 0;
   core::Bytes body_;
   core::Text headers_;
 };
 
 // Waits until at least one exchange of the list that is unfinished now has finished, or
-// `timeoutMs` has passed (0xFFFFFFFF: no limit), dispatching window messages all the while.
+// `timeoutMs` has passed (kNoTimeLimit: no limit), dispatching window messages all the while.
 // Advances every exchange whose helper answered. False as soon as the program is ending; the
 // exchanges are then left unfinished.
 bool WaitForExchanges(Exchange* const* exchanges, size_t count, uint32_t timeoutMs);

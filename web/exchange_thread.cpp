@@ -1,6 +1,7 @@
 // The helper threads of the exchanges, their idle pool and the one leg a hand-over runs.
 #include "web/exchange_thread.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -21,7 +22,6 @@ struct Helper {
 
 namespace {
 
-constexpr uint32_t kInfinite = 0xFFFFFFFF;          // INFINITE
 constexpr uint32_t kMaxIdleHelpers = 16;
 
 // Idle helpers kept for the next legs; used by the window's thread only. Starting a thread and
@@ -29,6 +29,9 @@ constexpr uint32_t kMaxIdleHelpers = 16;
 Helper* g_idleHelpers[kMaxIdleHelpers];
 uint32_t g_idleCount = 0;
 uint32_t g_legFinished = 0;
+// Counted up by the window's thread when it abandons a running leg, down by the helper as it
+// ends.
+std::atomic<uint32_t> g_abandonedHelpers{0};
 
 // Room for `more` further body bytes; false when the C++ heap has none.
 bool MakeRoom(ExchangeRecord* r, uint32_t more) {
@@ -71,6 +74,32 @@ void ReadBody(ExchangeRecord* r) {
   }
 }
 
+// The Location of a redirect, of any length up to kLongestLocation: a query that finds the
+// buffer too small reports the size it needs, and is asked again with that much room.
+void QueryLocation(ExchangeRecord* r) {
+  uint32_t capacity = ExchangeRecord::kHeaderBufferSize;
+  for (;;) {
+    if (capacity > r->locationCapacity) {
+      void* grown = std::realloc(r->location, capacity + 1);
+      if (!grown) return;
+      r->location = static_cast<char*>(grown);
+      r->locationCapacity = capacity;
+    }
+    uint32_t size = r->locationCapacity;
+    if (r->calls.query(r->request, wininet::kQueryLocation, r->location, &size, nullptr)) {
+      r->location[size < r->locationCapacity ? size : r->locationCapacity] = '\0';
+      r->hasLocation = true;
+      return;
+    }
+    if (size <= r->locationCapacity) return;   // no Location at all
+    if (size > ExchangeRecord::kLongestLocation) {
+      r->locationTooLong = true;
+      return;
+    }
+    capacity = size;
+  }
+}
+
 // The header queries the routine needs: the status, the redirect target (of a redirect only),
 // the raw header block into a buffer of blanks, and the announced length.
 void QueryResponse(ExchangeRecord* r) {
@@ -79,10 +108,7 @@ void QueryResponse(ExchangeRecord* r) {
   uint32_t size = sizeof r->status;
   if (!c.query(r->request, kQueryStatusCode | kQueryNumber, &r->status, &size, nullptr))
     r->status = 0;
-  if (wininet::IsRedirectStatus(r->status)) {
-    size = ExchangeRecord::kHeaderBufferSize;
-    r->hasLocation = c.query(r->request, kQueryLocation, r->location, &size, nullptr) != 0;
-  }
+  if (wininet::IsRedirectStatus(r->status)) QueryLocation(r);
   std::memset(r->rawHeaders, ' ', ExchangeRecord::kHeaderBufferSize);
   r->headersSize = ExchangeRecord::kHeaderBufferSize;
   r->headersFound =
@@ -94,7 +120,7 @@ void QueryResponse(ExchangeRecord* r) {
 
 // One leg: the send, the body, the header queries. Its result is in the record.
 void RunLeg(ExchangeRecord* r) {
-  r->calls.send(r->request, r->headers, r->headersLength, r->optional, r->optionalLength);
+  r->sent = r->calls.send(r->request, r->headers, r->headersLength, r->optional, r->optionalLength) != 0;
   ReadBody(r);
   if (!r->timedOut) QueryResponse(r);
 }
@@ -108,6 +134,7 @@ void FinishAbandoned(Helper* helper, ExchangeRecord* r) {
   helper->calls.closeHandle(helper->go);
   helper->calls.closeHandle(helper->thread);
   delete helper;
+  g_abandonedHelpers.fetch_sub(1);
 }
 
 // The helper thread: runs the legs it is handed until it is told to end or its record was
@@ -115,7 +142,7 @@ void FinishAbandoned(Helper* helper, ExchangeRecord* r) {
 uint32_t __stdcall RunLegs(void* parameter) {
   auto* helper = static_cast<Helper*>(parameter);
   for (;;) {
-    helper->calls.wait(helper->go, kInfinite);
+    helper->calls.wait(helper->go, kNoTimeLimit);
     ExchangeRecord* r = helper->record;
     if (!r) {
       helper->calls.closeHandle(helper->go);
@@ -162,13 +189,14 @@ ExchangeRecord::~ExchangeRecord() {
   std::free(headers);
   std::free(optional);
   std::free(body);
+  std::free(location);
 }
 
 void ExchangeRecord::ClearResults() {
-  readFailed = timedOut = hasLocation = hasContentLength = false;
+  sent = readFailed = timedOut = hasLocation = locationTooLong = hasContentLength = false;
   bodyLength = status = contentLength = headersSize = 0;
   headersFound = 0;
-  location[0] = '\0';
+  if (location) location[0] = '\0';
 }
 
 bool TakeHelperCalls(HelperCalls* calls) {
@@ -176,7 +204,7 @@ bool TakeHelperCalls(HelperCalls* calls) {
   if (!wininet) dll::GetModuleHandleExA(wininet::kPinModule, "wininet.dll", &wininet);
   if (!kernel) dll::GetModuleHandleExA(wininet::kPinModule, "kernel32.dll", &kernel);
   if (!wininet || !kernel) return false;
-  return Take(wininet, "HttpSendRequestA", &calls->send) &&
+  return Take(wininet, "HttpSendRequestW", &calls->send) &&
          Take(wininet, "InternetQueryDataAvailable", &calls->dataAvailable) &&
          Take(wininet, "InternetReadFile", &calls->read) &&
          Take(wininet, "HttpQueryInfoA", &calls->query) &&
@@ -192,26 +220,20 @@ uint32_t LegFinishedEvent() {
   return g_legFinished;
 }
 
-void StartLeg(ExchangeRecord* record) {
-  record->ClearResults();
+bool HandLegToHelper(ExchangeRecord* record) {
+  if (g_abandonedHelpers.load() >= kMaxAbandonedHelpers || !LegFinishedEvent()) return false;
   Helper* helper = g_idleCount ? g_idleHelpers[--g_idleCount] : StartHelper(record->calls);
-  if (!helper || !LegFinishedEvent()) {
-    if (helper) g_idleHelpers[g_idleCount++] = helper;
-    record->helper = nullptr;
-    RunLeg(record);
-    record->state = kLegDone;
-    return;
-  }
+  if (!helper) return false;
+  record->ClearResults();
   record->helper = helper;
   record->finishedEvent = g_legFinished;
   record->state = kLegBusy;
   helper->record = record;
   dll::SetEvent(helper->go);
+  return true;
 }
 
-void ReleaseHelper(ExchangeRecord* record) {
-  Helper* helper = record->helper;
-  record->helper = nullptr;
+void ReleaseHelper(Helper* helper) {
   if (!helper) return;
   if (g_idleCount < kMaxIdleHelpers) {
     g_idleHelpers[g_idleCount++] = helper;
@@ -222,8 +244,14 @@ void ReleaseHelper(ExchangeRecord* record) {
 }
 
 bool AbandonLeg(ExchangeRecord* record) {
+  // Counted before the change, so that the helper's count down never comes first.
+  g_abandonedHelpers.fetch_add(1);
   uint32_t busy = kLegBusy;
-  return record->state.compare_exchange_strong(busy, kLegAbandoned);
+  if (record->state.compare_exchange_strong(busy, kLegAbandoned)) return true;
+  g_abandonedHelpers.fetch_sub(1);
+  return false;
 }
+
+uint32_t AbandonedHelpers() { return g_abandonedHelpers.load(); }
 
 }  // namespace web

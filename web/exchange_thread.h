@@ -10,6 +10,10 @@
 // thread when the exchange starts, and writes only into its record, which lives on the C++
 // heap.
 //
+// A helper is never replaced by the window's thread itself: when no helper can be had (the
+// system gives no thread, or too many abandoned helpers are still inside their calls) the leg
+// fails at once, so no blocking WinINet call ever runs on the window's thread.
+//
 // Ownership of a record passes by one atomic state change. While a leg runs (kBusy) the helper
 // owns the record. It ends the leg with kBusy -> kDone and from then on leaves the record to the
 // window's thread. The window's thread may instead stop waiting (the program is ending, or the
@@ -23,9 +27,12 @@
 
 namespace web {
 
+// A wait without a time limit (INFINITE).
+inline constexpr uint32_t kNoTimeLimit = 0xFFFFFFFF;
+
 // The functions a helper calls, as their addresses.
 struct HelperCalls {
-  int32_t(__stdcall* send)(uint32_t request, const char* headers, uint32_t headersLength,
+  int32_t(__stdcall* send)(uint32_t request, const char16_t* headers, uint32_t headersLength,
                            const void* optional, uint32_t optionalLength);
   int32_t(__stdcall* dataAvailable)(uint32_t file, uint32_t* available, uint32_t flags,
                                     uint32_t context);
@@ -51,6 +58,8 @@ struct Helper;
 struct ExchangeRecord {
   static constexpr uint32_t kPieceSize = 1024;        // bytes asked of one InternetReadFile
   static constexpr uint32_t kHeaderBufferSize = 2048;
+  // The longest Location read; a redirect naming a longer one fails the exchange.
+  static constexpr uint32_t kLongestLocation = 64 * 1024;
 
   HelperCalls calls;
   std::atomic<uint32_t> state{kLegIdle};
@@ -59,19 +68,22 @@ struct ExchangeRecord {
   // The exchange's handles, closed by the helper when the record is abandoned.
   uint32_t internet = 0, connection = 0, request = 0;
   // The leg: what is sent, and the tick count by which the exchange must be over.
-  char* headers = nullptr;        // malloc'ed copies, each zero-terminated
-  uint32_t headersLength = 0;
+  char16_t* headers = nullptr;    // malloc'ed copies, each zero-terminated
+  uint32_t headersLength = 0;     // UTF-16 units
   char* optional = nullptr;
   uint32_t optionalLength = 0;
   uint32_t deadline = 0;
   // What the leg gave.
+  bool sent = false;              // the send succeeded: a response came
   bool readFailed = false;        // a piece of the body could not be read
   bool timedOut = false;          // the deadline passed between two calls
   uint8_t* body = nullptr;        // malloc'ed, bodyLength bytes used of bodyCapacity
   uint32_t bodyLength = 0, bodyCapacity = 0;
   uint32_t status = 0;            // 0 when the query failed
   bool hasLocation = false;       // asked only of redirect statuses
-  char location[kHeaderBufferSize + 1] = {};
+  bool locationTooLong = false;   // longer than kLongestLocation
+  char* location = nullptr;       // malloc'ed, zero-terminated; locationCapacity bytes
+  uint32_t locationCapacity = 0;
   int32_t headersFound = 0;       // what the raw header query returned
   uint32_t headersSize = 0;       // the length word it left
   char rawHeaders[kHeaderBufferSize + 1] = {};  // starts as blanks; a failed query leaves them
@@ -88,15 +100,20 @@ inline bool PastDeadline(uint32_t now, uint32_t deadline) {
   return static_cast<int32_t>(now - deadline) >= 0;
 }
 
+// The most helpers that may be left inside calls of abandoned exchanges at once; past it a new
+// leg fails at once instead of starting another thread.
+inline constexpr uint32_t kMaxAbandonedHelpers = 32;
+
 // Hands the record's leg to an idle helper (starting one when none is idle) and marks it busy.
-// When no thread can be started the leg runs here, on the window's thread, and is done on
-// return.
-void StartLeg(ExchangeRecord* record);
-// Once the record is kLegDone: the helper goes back to the idle pool (of at most 16) or ends.
-void ReleaseHelper(ExchangeRecord* record);
+// False, with the record untouched and still idle, when no helper can be had.
+bool HandLegToHelper(ExchangeRecord* record);
+// Once the record is kLegDone: its helper goes back to the idle pool (of at most 16) or ends.
+void ReleaseHelper(Helper* helper);
 // kBusy -> kAbandoned. True when it succeeded: the record is no longer the caller's to touch.
 // False when the leg was done meanwhile: the record stays the caller's.
 bool AbandonLeg(ExchangeRecord* record);
+// Helpers of abandoned exchanges still inside their calls.
+uint32_t AbandonedHelpers();
 
 // The auto-reset event every helper sets after it finished a leg; never closed.
 uint32_t LegFinishedEvent();

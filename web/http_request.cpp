@@ -28,10 +28,10 @@ constexpr const char* kAcceptLanguageLine = "Accept-Language: zh-cn\r\n";
 constexpr const char* kFormLine = "Content-Type: application/x-www-form-urlencoded\r\n";
 constexpr const char* kBadMethodNotice =
     "【网页_访问】命令的第二个【访问方式】参数有误,请返回修改";
-constexpr uint32_t kNoLimit = 0xFFFFFFFF;
 
-// Whether the last call that returned read a whole response.
+// Whether the last call that returned read a whole response, and its final status code.
 bool g_lastPageComplete = false;
+uint32_t g_lastPageStatus = 0;
 
 // A text variable of the caller, or a local one when the parameter was not given; the local
 // one is freed at the end, which drops what the routine wrote into it.
@@ -56,36 +56,12 @@ void AddDefaultHeader(char** headers, const char* key, const char* line) {
   if (core::FindText(TextArgument(*headers), key, 1, true) == -1) AppendText(headers, line);
 }
 
-// Send: the routine's own lines go into the caller's header variable (for POST with data the
-// form and length lines, then for any method the Cookie line when cookies are given), and the
-// first leg starts. A redirect that turns the POST into a GET sends the block without the form
-// and length lines, as WinINet's own following did. The send's result is not tested: a failed
-// send shows up as a failed first read.
-void SendStep(web::Exchange& exchange, char** lines, bool post, TextParameter& postData,
-              TextParameter& cookies) {
-  core::Text cookieLine = JoinText("Cookie: ", cookies.Get(), "\r\n\r\n");
-  char* getBlock = prog::CopyText(*lines).ReleaseText();
-  if (post && !postData.Empty()) {
-    char length[16];
-    std::snprintf(length, sizeof length, "%u", TextLength(postData.Get()));
-    AppendText(lines, kFormLine);
-    core::Text lengthLine = JoinText("Content-Length: ", length, "\r\n");
-    AppendText(lines, lengthLine.get());
-  }
-  if (!cookies.Empty()) {
-    AppendText(lines, cookieLine.get());
-    AppendText(&getBlock, cookieLine.get());
-  }
-  exchange.Send(*lines, getBlock, postData.Get());
-  core::Text done(getBlock);
-}
-
 // Collect: waits for the exchange with window messages dispatched. Once the program is ending
 // it is abandoned, and the call returns at once with nothing.
 void CollectStep(web::Exchange& exchange) {
   web::Exchange* one = &exchange;
   while (!exchange.Finished())
-    if (!web::WaitForExchanges(&one, 1, kNoLimit)) exchange.Abandon();
+    if (!web::WaitForExchanges(&one, 1, web::kNoTimeLimit)) exchange.Abandon();
 }
 
 // The body converted through its text form, which ends at the first zero byte; the converted
@@ -108,7 +84,11 @@ uint8_t* 网页_访问(char** urlVariable, int32_t method, char** proxyVariable,
   // during this one.
   struct Completeness {
     bool complete = false;
-    ~Completeness() { g_lastPageComplete = complete; }
+    uint32_t status = 0;
+    ~Completeness() {
+      g_lastPageComplete = complete;
+      g_lastPageStatus = status;
+    }
   } note;
   TextParameter url(urlVariable), proxy(proxyVariable), headers(requestHeadersVariable),
       postData(postDataVariable), cookies(cookiesVariable), responseHeaders(responseHeadersVariable);
@@ -118,24 +98,27 @@ uint8_t* 网页_访问(char** urlVariable, int32_t method, char** proxyVariable,
     ShowNotice(kBadMethodNotice);
     return nullptr;
   }
-  web::AddScheme(url.Variable());
-
   web::Exchange exchange;
-  if (!exchange.Open(url.Get(), proxy.Get(), method == 1)) return nullptr;
-  web::AddDefaultHeaders(headers.Variable(), url.Get());
-  SendStep(exchange, headers.Variable(), method == 1, postData, cookies);
+  if (!web::StartExchange(exchange, url.Variable(), proxy.Get(), headers.Variable(), method == 1,
+                          postData.Get(), cookies.Get()))
+    return nullptr;
   CollectStep(exchange);
 
   AssignText(responseHeaders.Variable(), exchange.TakeHeaders());
   note.complete = exchange.Complete();
+  note.status = exchange.Status();
   return ConvertBody(exchange.TakeBody(), charsetConversion);
 }
 
 bool LastPageComplete() { return g_lastPageComplete; }
 
+uint32_t LastPageStatus() { return g_lastPageStatus; }
+
 namespace web {
 
 void TrimAddress(char** url) { AssignText(url, core::TrimSpaces(TextArgument(*url))); }
+
+namespace {
 
 void AddScheme(char** url) {
   bool http = std::strcmp(core::TextLeft(TextArgument(*url), 7).c_str(), "http://") == 0;
@@ -148,6 +131,37 @@ void AddDefaultHeaders(char** headers, const char* url) {
   core::Text referer = JoinText("Referer: ", url, "\r\n");
   AddDefaultHeader(headers, "Referer: ", referer.get());
   AddDefaultHeader(headers, "Accept-Language: ", kAcceptLanguageLine);
+}
+
+// The send: the result of HttpSendRequest is not tested here; a failed send shows up as a page
+// that is empty and not whole.
+void Send(Exchange& exchange, char** lines, bool post, const char* postData, const char* cookies) {
+  core::Text cookieLine = JoinText("Cookie: ", cookies, "\r\n\r\n");
+  char* getBlock = prog::CopyText(*lines).ReleaseText();
+  if (post && TextLength(postData) != 0) {
+    char length[16];
+    std::snprintf(length, sizeof length, "%u", TextLength(postData));
+    AppendText(lines, kFormLine);
+    core::Text lengthLine = JoinText("Content-Length: ", length, "\r\n");
+    AppendText(lines, lengthLine.get());
+  }
+  if (TextLength(cookies) != 0) {
+    AppendText(lines, cookieLine.get());
+    AppendText(&getBlock, cookieLine.get());
+  }
+  exchange.Send(*lines, getBlock, postData);
+  core::Text done(getBlock);
+}
+
+}  // namespace
+
+bool StartExchange(Exchange& exchange, char** url, const char* proxy, char** headers, bool post,
+                   const char* postData, const char* cookies) {
+  AddScheme(url);
+  if (!exchange.Open(*url, proxy, post)) return false;
+  AddDefaultHeaders(headers, *url);
+  Send(exchange, headers, post, postData, cookies);
+  return true;
 }
 
 }  // namespace web

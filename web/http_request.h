@@ -33,3 +33,6 @@ uint8_t* 网页_访问(char** url, int32_t method = 0, char** proxy = nullptr,
 // the call still returns what it read, and a caller that must not take a part for the whole
 // page asks here right after the call.
 bool LastPageComplete();
+// The status code of the final response of the last finished call of 网页_访问 (after its
+// redirects); 0 when there was none (the exchange failed before a status line came).
+uint32_t LastPageStatus();

@@ -10,17 +10,13 @@
 
 namespace web {
 
-// The steps of 网页_访问 for an address given alone: trimmed, given a scheme, GET with the
-// default header lines and nothing else.
-PendingPage::PendingPage(const char* address) {
+// The steps of 网页_访问 for an address given alone (and a proxy): GET with the default header
+// lines and nothing else.
+PendingPage::PendingPage(const char* address, const char* proxy) {
   char* url = prog::CopyText(address).ReleaseText();
-  TrimAddress(&url);
-  AddScheme(&url);
   char* headers = nullptr;
-  if (exchange_.Open(url, nullptr, false)) {
-    AddDefaultHeaders(&headers, url);
-    exchange_.Send(headers, headers, nullptr);
-  }
+  TrimAddress(&url);
+  StartExchange(exchange_, &url, proxy, &headers, false, nullptr, nullptr);
   core::Text done(url), sent(headers);
 }
 

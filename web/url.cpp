@@ -80,31 +80,150 @@ core::Text PercentEncode(const char* text, bool keepUnreserved) {
 
 namespace {
 
-bool StartsWithNoCase(const std::string& text, const char* prefix) {
-  size_t n = std::strlen(prefix);
-  if (text.size() < n) return false;
-  for (size_t i = 0; i < n; ++i)
-    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
-  return true;
+// A reference taken apart as RFC 3986's appendix B does; a part not given is nullopt.
+struct Reference {
+  std::optional<std::string> scheme, authority, query;
+  std::string path;
+};
+
+Reference TakeApart(std::string_view text) {
+  Reference r;
+  text = text.substr(0, text.find('#'));
+  size_t colon = text.find(':');
+  if (colon != std::string_view::npos && colon > 0 && colon < text.find_first_of("/?") &&
+      std::isalpha(static_cast<unsigned char>(text[0])) &&
+      text.substr(0, colon).find_first_not_of(
+          "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-.") == std::string_view::npos) {
+    std::string scheme(text.substr(0, colon));
+    for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    r.scheme = scheme;
+    text.remove_prefix(colon + 1);
+  }
+  if (text.substr(0, 2) == "//") {
+    size_t end = text.find_first_of("/?", 2);
+    r.authority = std::string(text.substr(2, end == std::string_view::npos ? end : end - 2));
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end);
+  }
+  size_t question = text.find('?');
+  r.path = std::string(text.substr(0, question));
+  if (question != std::string_view::npos) r.query = std::string(text.substr(question + 1));
+  return r;
+}
+
+// RFC 3986, 5.2.4: "." and ".." segments removed.
+std::string RemoveDotSegments(std::string_view in) {
+  std::string out;
+  while (!in.empty()) {
+    if (in.substr(0, 3) == "../") in.remove_prefix(3);
+    else if (in.substr(0, 2) == "./") in.remove_prefix(2);
+    else if (in.substr(0, 3) == "/./") in.remove_prefix(2);
+    else if (in == "/.") in = "/";
+    else if (in.substr(0, 4) == "/../" || in == "/..") {
+      in = in.size() == 3 ? std::string_view("/") : in.substr(3);
+      size_t cut = out.rfind('/');
+      out.erase(cut == std::string::npos ? 0 : cut);
+      if (in.empty()) break;
+    } else if (in == "." || in == "..") {
+      in = {};
+    } else {
+      size_t next = in.find('/', in[0] == '/' ? 1 : 0);
+      out += in.substr(0, next);
+      in.remove_prefix(next == std::string_view::npos ? in.size() : next);
+    }
+  }
+  return out;
+}
+
+// Spaces, control bytes and bytes above 0x7F as %XX; every other byte as it is.
+std::string EscapeUnsafe(std::string_view text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (char c : text) {
+    auto b = static_cast<uint8_t>(c);
+    if (b > 0x20 && b < 0x7F) {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[b >> 4];
+      out += kHex[b & 0x0F];
+    }
+  }
+  return out;
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+  size_t first = s.find_first_not_of(" \t"), last = s.find_last_not_of(" \t");
+  return first == std::string_view::npos ? std::string_view() : s.substr(first, last - first + 1);
+}
+
+bool IsWebScheme(const std::optional<std::string>& scheme) {
+  return scheme == "http" || scheme == "https";
 }
 
 }  // namespace
 
-// `base` is an address the routine made, so it starts with "http://" or "https://".
-core::Text ResolveLocation(const char* base, const char* location) {
-  std::string to = TextArgument(location), from = TextArgument(base);
-  size_t first = to.find_first_not_of(" \t"), last = to.find_last_not_of(" \t");
-  to = first == std::string::npos ? "" : to.substr(first, last - first + 1);
-  if (StartsWithNoCase(to, "http://") || StartsWithNoCase(to, "https://"))
-    return prog::CopyText(to.c_str());
-  if (to.rfind("//", 0) == 0) return prog::JoinText("http:", to.c_str());
-  size_t scheme = from.find("://");
-  size_t pathStart = from.find_first_of("/?#", scheme == std::string::npos ? 0 : scheme + 3);
-  std::string origin = from.substr(0, pathStart);
-  if (to.rfind("/", 0) == 0) return prog::JoinText(origin.c_str(), to.c_str());
-  std::string path = pathStart == std::string::npos ? "/" : from.substr(pathStart);
-  path = path.substr(0, path.find_first_of("?#"));
-  if (path.empty() || path[0] != '/') path = "/" + path;
-  std::string folder = path.substr(0, path.rfind('/') + 1);
-  return prog::JoinText(origin.c_str(), folder.c_str(), to.c_str());
+std::optional<std::string> ResolveLocation(std::string_view base, std::string_view location) {
+  Reference b = TakeApart(base), r = TakeApart(TrimBlanks(location)), t;
+  if (r.scheme && !IsWebScheme(r.scheme)) return std::nullopt;
+  if (r.scheme) {
+    t = r;
+    t.path = RemoveDotSegments(r.path);
+  } else {
+    if (r.authority) {
+      t.authority = r.authority;
+      t.path = RemoveDotSegments(r.path);
+      t.query = r.query;
+    } else {
+      if (r.path.empty()) {
+        t.path = b.path;
+        t.query = r.query ? r.query : b.query;
+      } else {
+        if (r.path[0] == '/') {
+          t.path = RemoveDotSegments(r.path);
+        } else if (b.authority && b.path.empty()) {
+          t.path = RemoveDotSegments("/" + r.path);
+        } else {
+          size_t slash = b.path.rfind('/');
+          t.path = RemoveDotSegments(
+              (slash == std::string::npos ? std::string() : b.path.substr(0, slash + 1)) + r.path);
+        }
+        t.query = r.query;
+      }
+      t.authority = b.authority;
+    }
+    t.scheme = b.scheme;
+  }
+  if (!IsWebScheme(t.scheme) || !t.authority) return std::nullopt;
+  std::string address = *t.scheme + "://" + *t.authority + t.path;
+  if (t.query) address += "?" + *t.query;
+  address = EscapeUnsafe(address);
+  if (!SplitLegAddress(address)) return std::nullopt;
+  return address;
+}
+
+std::optional<LegTarget> SplitLegAddress(std::string_view address) {
+  Reference parts = TakeApart(address);
+  if (!IsWebScheme(parts.scheme) || !parts.authority) return std::nullopt;
+  LegTarget target;
+  target.secure = *parts.scheme == "https";
+  std::string_view authority = *parts.authority;
+  size_t at = authority.rfind('@');
+  if (at != std::string_view::npos) authority.remove_prefix(at + 1);
+  size_t colon = authority.rfind(':');
+  if (colon != std::string_view::npos && authority.find(']', colon) != std::string_view::npos)
+    colon = std::string_view::npos;   // a colon inside an IPv6 literal
+  std::string_view host = authority.substr(0, colon), port;
+  if (colon != std::string_view::npos) port = authority.substr(colon + 1);
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  if (host.empty()) return std::nullopt;
+  target.port = target.secure ? 443 : 80;
+  if (!port.empty()) {
+    if (port.size() > 5 || port.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
+    target.port = static_cast<uint32_t>(std::stoul(std::string(port)));
+    if (target.port < 1 || target.port > 65535) return std::nullopt;
+  }
+  for (char c : host) target.host += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  target.object = parts.path.empty() ? "/" : parts.path;
+  if (parts.query) target.object += "?" + *parts.query;
+  return target;
 }

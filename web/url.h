@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "runtime/interface/core_commands.h"
 
@@ -16,8 +19,27 @@ int32_t UrlPort(const char* url);
 // the bytes 0x2C-0x39, A-Z and a-z stay literal. Waiting window messages are dispatched after
 // every byte, so the window stays responsive during long texts.
 core::Text PercentEncode(const char* text, bool keepUnreserved = false);
-// The address a redirect's Location names, seen from the address `base` that answered with it:
-// an absolute "http://" or "https://" address as it is, "//host/path" with "http:" before it,
-// "/path" on the host and port of `base`, and any other text relative to the folder of
-// `base`'s path (its query left out). Blanks around the location are dropped.
-core::Text ResolveLocation(const char* base, const char* location);
+// Where one leg of an exchange goes: TLS or not, the host, the port and the object (path and
+// query) of the request line.
+struct LegTarget {
+  bool secure = false;
+  std::string host;
+  uint32_t port = 0;
+  std::string object;
+};
+
+// The address a redirect's Location names, seen from the address `base` that answered with it,
+// resolved as RFC 3986 resolves a reference (section 5.2): absolute addresses, "//host/path",
+// "/path", "path" against the folder of the base, "?query" against the base's path, the empty
+// reference as the base, with "." and ".." segments removed. The scheme is compared without
+// regard to letter case and written in lower case; the fragment is dropped; blanks around the
+// location are dropped, and spaces, control bytes and bytes above 0x7F left in it are escaped
+// as %XX. Nothing when the location names a scheme other than http or https, or the result
+// names no host.
+std::optional<std::string> ResolveLocation(std::string_view base, std::string_view location);
+
+// An absolute "http://" or "https://" address (as ResolveLocation makes them) taken apart for a
+// leg: the host in lower case without user information or brackets, the port it names or the
+// scheme's own (80, 443), and "/" for an empty path. Nothing for any other address, an empty
+// host or a port outside 1..65535.
+std::optional<LegTarget> SplitLegAddress(std::string_view address);

@@ -15,6 +15,7 @@ constexpr uint32_t kServiceHttp = 3;                // INTERNET_SERVICE_HTTP
 // routine, which follows them itself so that their number is bounded.
 constexpr uint32_t kFlagReload = 0x80000000;        // INTERNET_FLAG_RELOAD
 constexpr uint32_t kFlagNoAutoRedirect = 0x00200000;  // INTERNET_FLAG_NO_AUTO_REDIRECT
+constexpr uint32_t kFlagSecure = 0x00800000;        // INTERNET_FLAG_SECURE: the leg over TLS
 
 // Options, set on a request handle or (with a null handle) for the process.
 constexpr uint32_t kOptionConnectTimeout = 2;       // INTERNET_OPTION_CONNECT_TIMEOUT

@@ -61,4 +61,19 @@ TEST_F(CheckSettings, WholeNumbersAreTakenAndClampedIntoOneToSixteen) {
       << "5,000 digits and a letter";
 }
 
+// The same settings saved with a byte-order mark (UTF-8 as Notepad saves it, UTF-16 either way
+// round) read as without one; later sections and keys of the same name do not count.
+TEST_F(CheckSettings, ByteOrderMarksAndRepeatsAreReadAsTheProfileReaderReadsThem) {
+  const std::string plain = "[check]\r\nparallel=\"6\"\r\n[check]\r\nparallel=9\r\nparallel=2\r\n";
+  auto utf16 = [&](bool little) {
+    std::string out = little ? "\xFF\xFE" : "\xFE\xFF";
+    for (char c : plain) out += little ? std::string{c, '\0'} : std::string{'\0', c};
+    return out;
+  };
+  EXPECT_EQ(ReadWith(plain), 6) << "quoted, first of each";
+  EXPECT_EQ(ReadWith("\xEF\xBB\xBF" + plain), 6) << "UTF-8 mark";
+  EXPECT_EQ(ReadWith(utf16(true)), 6) << "UTF-16LE mark";
+  EXPECT_EQ(ReadWith(utf16(false)), 6) << "UTF-16BE mark";
+}
+
 }  // namespace

@@ -426,28 +426,28 @@ TEST_F(Http, DrippingPagesEndAtTheExchangeDeadline) {
 // and can make one of the three opening calls fail.
 struct HandleLog {
   std::vector<std::string> events;
-  int failAt = 0;   // 1: InternetOpenA, 2: InternetConnectA, 3: HttpOpenRequestA
+  int failAt = 0;   // 1: InternetOpenW, 2: InternetConnectW, 3: HttpOpenRequestW
   HINTERNET internet = nullptr, connection = nullptr, request = nullptr;
   std::string Name(HINTERNET h) const {
     return h == internet ? "internet" : h == connection ? "connection" : h == request ? "request" : "other";
   }
 } g_handleLog;
 
-HINTERNET WINAPI SpyOpen(LPCSTR agent, DWORD type, LPCSTR proxy, LPCSTR bypass, DWORD flags) {
+HINTERNET WINAPI SpyOpen(LPCWSTR agent, DWORD type, LPCWSTR proxy, LPCWSTR bypass, DWORD flags) {
   if (g_handleLog.failAt == 1) return nullptr;
-  return g_handleLog.internet = InternetOpenA(agent, type, proxy, bypass, flags);
+  return g_handleLog.internet = InternetOpenW(agent, type, proxy, bypass, flags);
 }
-HINTERNET WINAPI SpyConnect(HINTERNET internet, LPCSTR server, INTERNET_PORT port, LPCSTR user,
-                            LPCSTR password, DWORD service, DWORD flags, DWORD_PTR context) {
+HINTERNET WINAPI SpyConnect(HINTERNET internet, LPCWSTR server, INTERNET_PORT port, LPCWSTR user,
+                            LPCWSTR password, DWORD service, DWORD flags, DWORD_PTR context) {
   if (g_handleLog.failAt == 2) return nullptr;
   return g_handleLog.connection =
-             InternetConnectA(internet, server, port, user, password, service, flags, context);
+             InternetConnectW(internet, server, port, user, password, service, flags, context);
 }
-HINTERNET WINAPI SpyOpenRequest(HINTERNET connection, LPCSTR verb, LPCSTR object, LPCSTR version,
-                                LPCSTR referrer, LPCSTR* accept, DWORD flags, DWORD_PTR context) {
+HINTERNET WINAPI SpyOpenRequest(HINTERNET connection, LPCWSTR verb, LPCWSTR object, LPCWSTR version,
+                                LPCWSTR referrer, LPCWSTR* accept, DWORD flags, DWORD_PTR context) {
   if (g_handleLog.failAt == 3) return nullptr;
   return g_handleLog.request =
-             HttpOpenRequestA(connection, verb, object, version, referrer, accept, flags, context);
+             HttpOpenRequestW(connection, verb, object, version, referrer, accept, flags, context);
 }
 struct CookieCall {
   std::string url, name, value;
@@ -468,9 +468,9 @@ BOOL WINAPI SpyClose(HINTERNET handle) {
 // "available <count>", "read <count>", "query <level>". The helper threads call them through
 // addresses taken with GetProcAddress, so the spies are handed out there.
 std::vector<std::string> g_exchangeCalls;
-BOOL WINAPI SpySend(HINTERNET request, LPCSTR headers, DWORD length, LPVOID optional, DWORD optionalLength) {
+BOOL WINAPI SpySend(HINTERNET request, LPCWSTR headers, DWORD length, LPVOID optional, DWORD optionalLength) {
   g_exchangeCalls.push_back("send");
-  return HttpSendRequestA(request, headers, length, optional, optionalLength);
+  return HttpSendRequestW(request, headers, length, optional, optionalLength);
 }
 BOOL WINAPI SpyAvailable(HINTERNET file, LPDWORD available, DWORD flags, DWORD_PTR context) {
   BOOL ok = InternetQueryDataAvailable(file, available, flags, context);
@@ -488,7 +488,7 @@ BOOL WINAPI SpyQuery(HINTERNET request, DWORD level, LPVOID buffer, LPDWORD leng
 }
 FARPROC WINAPI SpyGetProcAddress(HMODULE module, LPCSTR name) {
   const std::pair<const char*, void*> spies[] = {
-      {"HttpSendRequestA", reinterpret_cast<void*>(&SpySend)},
+      {"HttpSendRequestW", reinterpret_cast<void*>(&SpySend)},
       {"InternetQueryDataAvailable", reinterpret_cast<void*>(&SpyAvailable)},
       {"InternetReadFile", reinterpret_cast<void*>(&SpyRead)},
       {"HttpQueryInfoA", reinterpret_cast<void*>(&SpyQuery)}};

@@ -28,16 +28,46 @@ TEST_F(Url, PathStartsAtFirstSlashAfterHost) {
   EXPECT_EQ(TakeText(UrlPath("")), "/");
 }
 
-TEST_F(Url, RedirectTargetsResolveAgainstTheAddressThatAnswered) {
-  const char* base = "http://Host:81/a/b/page?q=/x/y";
-  EXPECT_EQ(TakeText(ResolveLocation(base, "http://other/p")), "http://other/p");
-  EXPECT_EQ(TakeText(ResolveLocation(base, " HTTPS://other:82/p ")), "HTTPS://other:82/p");
-  EXPECT_EQ(TakeText(ResolveLocation(base, "//other/p")), "http://other/p");
-  EXPECT_EQ(TakeText(ResolveLocation(base, "/root?x=1")), "http://Host:81/root?x=1");
-  EXPECT_EQ(TakeText(ResolveLocation(base, "next")), "http://Host:81/a/b/next");
-  EXPECT_EQ(TakeText(ResolveLocation("http://host", "next")), "http://host/next");
-  EXPECT_EQ(TakeText(ResolveLocation("http://host?a=/b", "next")), "http://host/next");
-  EXPECT_EQ(TakeText(ResolveLocation("https://host/x/", "")), "https://host/x/");
+// Locations resolve as RFC 3986 resolves references (its own examples against its base), with
+// the scheme in any letter case, the fragment dropped, unsafe bytes escaped, and only web
+// addresses with a host and a usable port accepted.
+TEST_F(Url, RedirectTargetsResolveAsReferencesDo) {
+  const std::pair<const char*, const char*> rfc[] = {
+      {"g", "http://a/b/c/g"},          {"./g", "http://a/b/c/g"},       {"g/", "http://a/b/c/g/"},
+      {"/g", "http://a/g"},             {"//g", "http://g"},             {"?y", "http://a/b/c/d;p?y"},
+      {"g?y", "http://a/b/c/g?y"},      {"#s", "http://a/b/c/d;p?q"},    {"g#s", "http://a/b/c/g"},
+      {";x", "http://a/b/c/;x"},        {"", "http://a/b/c/d;p?q"},      {".", "http://a/b/c/"},
+      {"..", "http://a/b/"},            {"../g", "http://a/b/g"},        {"../..", "http://a/"},
+      {"../../../g", "http://a/g"},     {"/./g", "http://a/g"},          {"/../g", "http://a/g"},
+      {"g.", "http://a/b/c/g."},        {"..g", "http://a/b/c/..g"},     {"./../g", "http://a/b/g"},
+      {"g/./h", "http://a/b/c/g/h"},    {"g/../h", "http://a/b/c/h"},    {"g;x=1/../y", "http://a/b/c/y"},
+      {"HTTPS://Other:82/p#f", "https://Other:82/p"}, {" /sp ace?\xD5\xC5 ", "http://a/sp%20ace?%D5%C5"},
+  };
+  for (const auto& [location, expected] : rfc)
+    EXPECT_EQ(ResolveLocation("http://a/b/c/d;p?q", location).value_or("(none)"), expected) << location;
+  EXPECT_EQ(ResolveLocation("http://host/p/%61?from=tieba", "?a=1").value_or(""), "http://host/p/%61?a=1");
+  EXPECT_EQ(ResolveLocation("http://host?a=/b", "next").value_or(""), "http://host/next");
+  for (const char* refused : {"ftp://a/b", "mailto:x@y", "http:///nohost", "http://a:0/", "http://a:70000/", "http://a:8x/"})
+    EXPECT_FALSE(ResolveLocation("http://a/b", refused)) << refused;
+}
+
+// A leg's target: TLS for https, the port named or the scheme's own, the host in lower case
+// without user information or brackets, "/" for an empty path, the query kept.
+TEST_F(Url, LegAddressesSplitIntoTheirTargets) {
+  struct Case { const char* address; bool secure; const char* host; uint32_t port; const char* object; };
+  for (const Case& c : {Case{"https://Www.Baidu.com/p/x?from=tieba", true, "www.baidu.com", 443, "/p/x?from=tieba"},
+                        Case{"http://user:pw@host:8080", false, "host", 8080, "/"},
+                        Case{"https://[::1]:4443/a", true, "::1", 4443, "/a"},
+                        Case{"http://host?q", false, "host", 80, "/?q"}}) {
+    std::optional<LegTarget> t = SplitLegAddress(c.address);
+    ASSERT_TRUE(t) << c.address;
+    EXPECT_EQ(t->secure, c.secure) << c.address;
+    EXPECT_EQ(t->host, c.host) << c.address;
+    EXPECT_EQ(t->port, c.port) << c.address;
+    EXPECT_EQ(t->object, c.object) << c.address;
+  }
+  EXPECT_FALSE(SplitLegAddress("host/x"));
+  EXPECT_FALSE(SplitLegAddress("http://:80/"));
 }
 
 TEST_F(Url, PortNamedOrDefault) {
