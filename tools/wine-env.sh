@@ -28,8 +28,12 @@ wine_env_start() {
     # providers that check TLS certificates among them.
     wineserver -w
   fi
-  # A persistent wineserver makes each test process start in a fraction of a second.
+  # A persistent wineserver makes each test process start in a fraction of a second. The
+  # prefix's system processes (services, devices) start with the first program that server
+  # runs: started here, they do not inherit the output of a test, which ctest would wait on
+  # until they end.
   wineserver -p >/dev/null 2>&1 || true
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
 # Starts Xvfb on the first free display number from $1 to $2 and waits until it listens; sets
