@@ -9,6 +9,7 @@
 #include "app/parallel_check.h"
 #include "app/verdict.h"
 #include "program/globals.h"
+#include "program/program_values.h"
 #include "program/program_state.h"
 #include "program/word_array.h"
 #include "runtime/interface/constant_area.h"
@@ -28,11 +29,13 @@ bool g_checkRunning = false;
 // program is ending (its window was closed while the check dispatched messages) nothing more
 // is fetched and a page still arriving is dropped: the result is then nothing at all, and the
 // check stops.
-std::optional<core::Text> FetchPage(core::Text address) {
+std::optional<core::Text> FetchPage(core::Text address, const ProxySetting& proxy) {
   if (ProgramEnding()) return std::nullopt;
   // The address goes into the routine's variable, which may get a new text in its place.
   char* url = address.ReleaseText();
-  core::Bytes body(网页_访问(&url));
+  core::Text proxyText = prog::CopyText(proxy.Argument());
+  char* proxyVariable = proxyText.get();
+  core::Bytes body(网页_访问(&url, 0, &proxyVariable));
   bool complete = LastPageComplete();
   uint32_t status = LastPageStatus();
   const core::Text usedAddress(url);   // what the routine left in the variable is ours to free
@@ -42,12 +45,12 @@ std::optional<core::Text> FetchPage(core::Text address) {
 
 // Checks one ID: the profile page first; only when it says the address is wrong, the search
 // page. Nothing is written once the program is ending.
-void CheckOne(int32_t i) {
-  std::optional<core::Text> profile = FetchPage(ProfileAddress(i));
+void CheckOne(int32_t i, const ProxySetting& proxy) {
+  std::optional<core::Text> profile = FetchPage(ProfileAddress(i), proxy);
   if (!profile) return;
   Verdict verdict = JudgeProfile(*profile);
   if (verdict == Verdict::kAskSearch) {
-    std::optional<core::Text> search = FetchPage(SearchAddress(i));
+    std::optional<core::Text> search = FetchPage(SearchAddress(i), proxy);
     if (!search) return;
     verdict = JudgeSearch(*search);
   }
@@ -70,15 +73,24 @@ int32_t TakeInputIds() {
 extern "C" HandlerReturn __cdecl OnCheckClicked() {
   if (g_checkRunning) return kHandlerNoValue;
   g_checkRunning = true;
+  const CheckSettings settings = ReadCheckSettings();
+  // A proxy setting that names no usable proxy stops the check before it asks anything (and
+  // before the box is cleared): a direct connection would go around the proxy the user asked
+  // for. Clicks while the notice is up are ignored like those during a check.
+  if (settings.proxy.kind == ProxyKind::kInvalid) {
+    ShowInvalidProxyNotice();
+    g_checkRunning = false;
+    return kHandlerNoValue;
+  }
   ClearLog();
   int32_t n = TakeInputIds();
-  int32_t parallel = ReadParallelSetting();
   // Closing the window during the check ends the program: the check stops and the message
-  // loop ends the program as it does for any closed last window.
-  if (parallel > 1) {
-    CheckInParallel(n, parallel);
+  // loop ends the program as it does for any closed last window. Without settings for several
+  // IDs in flight, retries or `auto` the IDs are asked one after the other, as always.
+  if (settings.Windowed()) {
+    CheckInParallel(n, settings);
   } else {
-    for (int32_t i = 1; i <= n && !ProgramEnding(); ++i) CheckOne(i);
+    for (int32_t i = 1; i <= n && !ProgramEnding(); ++i) CheckOne(i, settings.proxy);
   }
   g_checkRunning = false;
   return kHandlerNoValue;

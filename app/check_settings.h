@@ -1,23 +1,72 @@
-// The check's settings, read from `checker.ini` in the program's folder when a check starts
-// (app/settings_file.h):
+// The check's settings, read from `checker.ini` in the program's folder (app/settings_file.h):
 //
 //   [check]
-//   parallel=8
+//   parallel=8        ; 1..16 IDs in flight at once, or auto
+//   retries=2         ; 0..5 more tries for an ID whose exchange failed
+//   [network]
+//   proxy=host:port   ; or system, or empty
 //
-// `parallel` is how many IDs may have their requests in flight at once. The program only reads
-// the file, never writes it.
+// The check reads them when it starts, the start-up the proxy before its update check. The
+// program only reads the file, never writes it; without it every value is the default and the
+// program behaves exactly as without these settings.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 inline constexpr int32_t kMinParallel = 1;
 inline constexpr int32_t kMaxParallel = 16;
+inline constexpr int32_t kMaxRetries = 5;
+// `retries` when `parallel=auto` names none: a refusal costs a try, and adapting to a service
+// means being refused now and then.
+inline constexpr int32_t kAutoRetries = 3;
 
-// The `parallel` value of the settings file: 1 when there is no file, no [check] section, no
-// key, or a value that is not a whole number; a whole number outside 1..16 is clamped into it.
-int32_t ReadParallelSetting();
+// How requests reach the service. kInvalid: the value is none of the accepted forms; then no
+// request is made at all (the user asked for a proxy, and a direct connection would go around
+// it): the start-up and a check say so in a notice instead.
+enum class ProxyKind { kDirect, kServer, kSystem, kInvalid };
 
-// The same rule for a value as the file gives it (blanks around it removed): optional sign,
-// then decimal digits, nothing else; any number of digits.
-int32_t ParallelFromText(std::u16string_view value);
+struct ProxySetting {
+  ProxyKind kind = ProxyKind::kDirect;
+  std::string server;   // kServer: "host:port" as written, ASCII
+
+  // The proxy argument of 网页_访问 and PendingPage for it: "" (direct), "host:port", or
+  // web::kSystemProxy. Not for kInvalid.
+  const char* Argument() const;
+};
+
+struct CheckSettings {
+  // Fixed: how many IDs may be in flight at once. With `adaptive` the allowance starts low and
+  // follows the service's answers, up to kMaxParallel.
+  int32_t parallel = kMinParallel;
+  bool adaptive = false;
+  int32_t retries = 0;
+  ProxySetting proxy;
+
+  // Whether the check runs the windowed engine (app/parallel_check.h) rather than asking one
+  // ID after the other: for more than one ID in flight, for retries, and for `auto`.
+  bool Windowed() const { return parallel > 1 || adaptive || retries > 0; }
+};
+
+// Every setting of the file, by the rules below; the defaults when there is no file.
+CheckSettings ReadCheckSettings();
+// The proxy setting alone, for the start-up's update check.
+ProxySetting ReadProxySetting();
+
+// Tells the user, in a message box, that the proxy setting is none of the accepted forms and
+// that nothing was asked of the service.
+void ShowInvalidProxyNotice();
+
+// The proxy setting of one value, by the rule below.
+ProxySetting ProxyFromText(std::u16string_view value);
+
+// The rules for the values as the file gives them (blanks around them removed):
+//   parallel: "auto" in any letter case; else a whole number (optional sign, then decimal
+//     digits, nothing else, any number of digits) clamped into 1..16; anything else is 1.
+//   retries: a whole number clamped into 0..5; anything else, and a missing key, is the
+//     default: 0, or 3 with `parallel=auto`.
+//   proxy: empty is a direct connection; "system" in any letter case the system's proxy
+//     settings; "host:port" an HTTP proxy, where the host is a name or an IPv4 address of
+//     letters, digits, '.', '-' and '_' (not starting or ending with '.' or '-') and the port
+//     a decimal number from 1 to 65535 without sign; anything else is kInvalid.

@@ -1,13 +1,16 @@
-// The check with several IDs in flight: a window of IDs in input order, the first undecided
-// one at its front. Pages are judged and freed as they arrive; decided lines leave from the
-// front.
+// The windowed check: a window of IDs in input order, the first undecided one at its front.
+// Pages are judged and freed as they arrive; decided lines leave from the front. An ID whose
+// page failed waits in its place for its next try, holding no page meanwhile.
 #include "app/parallel_check.h"
 
+#include <algorithm>
 #include <deque>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
+#include "app/check_pace.h"
 #include "app/output_log.h"
 #include "app/verdict.h"
 #include "program/dll_commands.h"
@@ -23,28 +26,46 @@ constexpr int32_t kAheadPerRequest = 4;
 // box painted once per batch: painting a visible line costs as much as a fast request.
 constexpr uint32_t kBatchIntervalMs = 50;
 
-// One ID of the window: the page in flight for it, or its verdict once decided.
+// One ID of the window: the page in flight for it, its next try, or its verdict once decided.
 struct IdCheck {
   int32_t index;                            // the ID's place in IdList
-  std::unique_ptr<web::PendingPage> page;   // null once decided (or when none could start)
-  bool searching = false;                   // the page in flight is the search page
+  std::unique_ptr<web::PendingPage> page;   // null once decided, while waiting, or before a start
+  bool searching = false;                   // the ID's page is the search page
+  bool waiting = false;                     // its last page failed; the next try is due at retryAt
+  int32_t failedTries = 0;
+  uint32_t retryAt = 0;                     // tick count
+  uint32_t startNumber = 0;                 // the allowance's number of the page in flight
   std::optional<Verdict> verdict;
 };
 
+// Whether tick count `at` has come by `now` (tick counts wrap after 49 days).
+bool HasCome(uint32_t at, uint32_t now) { return static_cast<int32_t>(now - at) >= 0; }
+
 class ParallelCheck {
  public:
-  ParallelCheck(int32_t n, int32_t parallel) : n_(n), parallel_(parallel) {}
+  ParallelCheck(int32_t n, const CheckSettings& settings)
+      : n_(n), parallel_(settings.parallel), adaptive_(settings.adaptive), retries_(settings.retries),
+        proxy_(settings.proxy.Argument()), allowance_(settings.parallel), seed_(dll::GetTickCount()) {}
   void Run();
 
  private:
+  int32_t Limit() const { return adaptive_ ? allowance_.Current() : parallel_; }
   void StartMore();
+  bool StartPage(IdCheck& check);
   void AdvanceFinished();
   void Judge(IdCheck& check);
+  void Failed(IdCheck& check, const core::Text& headers);
   bool LinesWaiting() const { return !window_.empty() && window_.front().verdict; }
   uint32_t BatchWait() const;
+  uint32_t RetryWait() const;
   void WriteDecidedLines();
 
   int32_t n_, parallel_;
+  bool adaptive_;
+  int32_t retries_;
+  std::string proxy_;
+  Allowance allowance_;
+  uint32_t seed_;           // for the jitter of retry pauses
   int32_t next_ = 1;        // the next ID to start
   int32_t inFlight_ = 0;    // IDs of the window with a page in flight
   uint32_t lastBatch_ = 0;  // tick count of the last batch of lines written
@@ -52,41 +73,73 @@ class ParallelCheck {
   std::deque<IdCheck> window_;
 };
 
-// Starts IDs in input order while fewer than `parallel` are in flight and the window is not
-// too far ahead of its first undecided ID. Building an address dispatches window messages, so
-// the program may be ending after it: then nothing more is started.
+// Starts IDs while fewer than the limit are in flight: first those whose next try has come, in
+// input order, then new ones while the window is not too far ahead of its first undecided ID.
+// The window's bound follows the limit, so when `auto` lowers it no ID leaves the window: new
+// ones only wait longer to enter.
 void ParallelCheck::StartMore() {
-  while (next_ <= n_ && inFlight_ < parallel_ &&
-         static_cast<int32_t>(window_.size()) < kAheadPerRequest * parallel_) {
-    core::Text address = ProfileAddress(next_);
-    if (ProgramEnding()) return;
+  const uint32_t now = dll::GetTickCount();
+  for (IdCheck& check : window_) {
+    if (inFlight_ >= Limit()) return;
+    if (!check.waiting || !HasCome(check.retryAt, now)) continue;
+    check.waiting = false;
+    if (!StartPage(check)) return;
+    Judge(check);
+  }
+  while (next_ <= n_ && inFlight_ < Limit() &&
+         static_cast<int32_t>(window_.size()) < kAheadPerRequest * Limit()) {
     IdCheck& check = window_.emplace_back(IdCheck{next_++, nullptr});
-    ++inFlight_;
-    check.page = std::make_unique<web::PendingPage>(address.c_str());
+    if (!StartPage(check)) return;
     Judge(check);
   }
 }
 
+// Starts the ID's profile page, or its search page once the profile sent it there. Building an
+// address dispatches window messages, so the program may be ending after it: then nothing is
+// started and the result is false.
+bool ParallelCheck::StartPage(IdCheck& check) {
+  core::Text address = check.searching ? SearchAddress(check.index) : ProfileAddress(check.index);
+  if (ProgramEnding()) return false;
+  check.page = std::make_unique<web::PendingPage>(address.c_str(), proxy_.c_str());
+  check.startNumber = allowance_.StartNumber();
+  ++inFlight_;
+  return true;
+}
+
 // Judges the page of `check` if it has arrived (a page that could not even be opened arrives at
-// once): the profile page decides, or starts the search page, which then decides. The page's
-// text is freed here. Once the program is ending no search page is started.
+// once): the profile page decides, or starts the search page, which then decides. A failed page
+// makes the ID wait for its next try while it has tries left. The page's text is freed here.
 void ParallelCheck::Judge(IdCheck& check) {
   while (check.page && check.page->Finished()) {
     uint32_t status = check.page->Status();
     bool complete = check.page->Complete();
     core::Text page = PageText(check.page->TakeBody(), complete, status);
-    Verdict verdict = check.searching ? JudgeSearch(page) : JudgeProfile(page);
+    core::Text headers = check.page->TakeHeaders();
     check.page.reset();
+    --inFlight_;
+    if (page.empty()) {
+      allowance_.Failed(check.startNumber);
+      if (check.failedTries < retries_) return Failed(check, headers);
+    } else {
+      allowance_.Succeeded();
+    }
+    Verdict verdict = check.searching ? JudgeSearch(page) : JudgeProfile(page);
     if (verdict == Verdict::kAskSearch) {
-      core::Text address = SearchAddress(check.index);
-      if (ProgramEnding()) return;
       check.searching = true;
-      check.page = std::make_unique<web::PendingPage>(address.c_str());
+      if (!StartPage(check)) return;
       continue;
     }
     check.verdict = verdict;
-    --inFlight_;
   }
+}
+
+// Sets the ID's next try after the pause the service asked for, or after the growing pause.
+void ParallelCheck::Failed(IdCheck& check, const core::Text& headers) {
+  ++check.failedTries;
+  seed_ = seed_ * 1664525u + 1013904223u;
+  uint32_t pause = RetryPauseMs(RetryAfterSeconds(headers.c_str()), check.failedTries, seed_ >> 8);
+  check.waiting = true;
+  check.retryAt = dll::GetTickCount() + pause;
 }
 
 void ParallelCheck::AdvanceFinished() {
@@ -104,6 +157,17 @@ uint32_t ParallelCheck::BatchWait() const {
   return since >= kBatchIntervalMs ? 0 : kBatchIntervalMs - since;
 }
 
+// How long until the next try of a waiting ID may start: no limit while the requests in flight
+// are at the limit, since then only a finished page makes room.
+uint32_t ParallelCheck::RetryWait() const {
+  uint32_t wait = web::kNoTimeLimit;
+  if (inFlight_ >= Limit()) return wait;
+  const uint32_t now = dll::GetTickCount();
+  for (const IdCheck& check : window_)
+    if (check.waiting) wait = std::min(wait, HasCome(check.retryAt, now) ? 0 : check.retryAt - now);
+  return wait;
+}
+
 void ParallelCheck::WriteDecidedLines() {
   HeldRepaints held;
   for (; LinesWaiting(); window_.pop_front()) WriteVerdict(window_.front().index, *window_.front().verdict);
@@ -113,7 +177,8 @@ void ParallelCheck::WriteDecidedLines() {
 
 // Every step that can dispatch window messages (building an address, starting a page, waiting)
 // is followed by asking whether the program is ending: its window may be gone, and with it the
-// output box, so the check then starts and writes nothing more.
+// output box, so the check then starts and writes nothing more. While IDs only wait for their
+// next try the wait has no page to watch: it dispatches messages until the try is due.
 void ParallelCheck::Run() {
   std::vector<web::PendingPage*> pages;
   for (;;) {
@@ -125,9 +190,12 @@ void ParallelCheck::Run() {
       continue;
     }
     if (window_.empty()) return;
+    wait = std::min(wait, RetryWait());
+    if (wait == 0) continue;
     pages.clear();
     for (IdCheck& check : window_)
       if (check.page) pages.push_back(check.page.get());
+    if (pages.empty() && wait == web::kNoTimeLimit) return;   // nothing could make progress
     if (!web::WaitForPages(pages.data(), pages.size(), wait)) return;
     AdvanceFinished();
     if (ProgramEnding()) return;
@@ -136,7 +204,7 @@ void ParallelCheck::Run() {
 
 }  // namespace
 
-void CheckInParallel(int32_t n, int32_t parallel) {
-  web::AllowConnectionsPerServer(static_cast<uint32_t>(parallel));
-  ParallelCheck(n, parallel).Run();
+void CheckInParallel(int32_t n, const CheckSettings& settings) {
+  web::AllowConnectionsPerServer(static_cast<uint32_t>(settings.parallel));
+  ParallelCheck(n, settings).Run();
 }

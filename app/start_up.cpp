@@ -5,6 +5,7 @@
 
 #include "app/app_ids.h"
 #include "app/carried_data.h"
+#include "app/check_settings.h"
 #include "app/output_log.h"
 #include "program/dll_commands.h"
 #include "program/program_values.h"
@@ -101,9 +102,19 @@ void ApplySkin(int32_t number) {
 
 extern "C" HandlerReturn __cdecl OnStartWindowCreated() {
   ApplySkin(kSkinNumber);
+  // The update check goes through the proxy of the settings file, as the check's requests do;
+  // a proxy setting that names no usable proxy ends the program with a notice instead, as a
+  // failed update check does, without a request made around the proxy.
+  const ProxySetting proxy = ReadProxySetting();
+  if (proxy.kind == ProxyKind::kInvalid) {
+    ShowInvalidProxyNotice();
+    EndProgram(0);
+  }
+  core::Text proxyText = prog::CopyText(proxy.Argument());
+  char* proxyVariable = proxyText.get();
   // The routine's address variable holds a copy: the routine may give it a new text.
   char* url = prog::CopyText(kUpdateCheckPage).ReleaseText();
-  core::Bytes body(网页_访问(&url));
+  core::Bytes body(网页_访问(&url, 0, &proxyVariable));
   core::Text finalAddress(url);
   core::Text page = body.empty() ? core::Text() : core::ToText(BytesArg(body.get()));
   if (core::FindTextReverse(page.c_str(), kUpdateMarker) == -1) {

@@ -84,7 +84,9 @@ bool Exchange::Open(const char* address, const char* proxy, bool post) {
   record_ = new (std::nothrow) ExchangeRecord;
   core::Text proxyCompact = core::RemoveAllSpaces(prog::TextArgument(proxy));
   std::u16string proxyText = GbkToWide(std::string("http=") + prog::TextArgument(proxy));
-  if (record_)
+  if (record_ && std::strcmp(prog::TextArgument(proxy), kSystemProxy) == 0)
+    record_->internet = dll::InternetOpenW(kUserAgent, wininet::kOpenPreconfig, nullptr, nullptr, 0);
+  else if (record_)
     record_->internet =
         proxyCompact.empty()
             ? dll::InternetOpenW(kUserAgent, wininet::kOpenDirect, nullptr, nullptr, 0)
@@ -246,7 +248,7 @@ bool WaitForExchanges(Exchange* const* exchanges, size_t count, uint32_t timeout
     core::ProcessEvents();
     if (ProgramEnding()) return false;
     uint32_t wait = timeoutMs;
-    bool any = waiting.empty();
+    bool any = waiting.empty() && timeoutMs == kNoTimeLimit;
     for (Exchange* e : waiting) {
       e->Advance();
       if (e->Finished()) any = true;

@@ -28,6 +28,10 @@
 
 namespace web {
 
+// The proxy value that asks for the system's own proxy settings (WinINet's preconfigured
+// access) instead of naming a proxy: no host:port is spelt so.
+inline constexpr char kSystemProxy[] = "<system>";
+
 class Exchange {
  public:
   static constexpr uint32_t kDeadlineMs = 60000;
@@ -39,10 +43,11 @@ class Exchange {
   // Abandons an unfinished exchange (see Abandon).
   ~Exchange();
 
-  // Open: the internet handle (direct, or through the HTTP proxy host:port when `proxy` is not
-  // blank), the connection and the request for `address` ("http://" or "https://", the latter
-  // sent as plain HTTP on the port UrlPort names), GET or POST. False, with whatever was opened closed again in reverse
-  // order and the exchange finished as failed, when one of them fails.
+  // Open: the internet handle (direct, through the HTTP proxy host:port when `proxy` is not
+  // blank, or as the system's settings say for kSystemProxy), the connection and the request
+  // for `address` ("http://" or "https://", the latter sent as plain HTTP on the port UrlPort
+  // names), GET or POST. False, with whatever was opened closed again in reverse order and the
+  // exchange finished as failed, when one of them fails.
   bool Open(const char* address, const char* proxy, bool post);
   // Send: starts the first leg with the header block `headers` and, for POST, `postData`.
   // `getHeaders` is the block of a later leg that a redirect turned from POST into GET.
@@ -92,7 +97,8 @@ class Exchange {
 
 // Waits until at least one exchange of the list that is unfinished now has finished, or
 // `timeoutMs` has passed (kNoTimeLimit: no limit), dispatching window messages all the while.
-// Advances every exchange whose helper answered. False as soon as the program is ending; the
+// Advances every exchange whose helper answered. A list with nothing unfinished waits out the
+// time limit (and returns at once without one). False as soon as the program is ending; the
 // exchanges are then left unfinished.
 bool WaitForExchanges(Exchange* const* exchanges, size_t count, uint32_t timeoutMs);
 

@@ -7,6 +7,7 @@
 namespace web::wininet {
 
 // InternetOpenA access types and InternetConnectA services.
+constexpr uint32_t kOpenPreconfig = 0;              // INTERNET_OPEN_TYPE_PRECONFIG
 constexpr uint32_t kOpenDirect = 1;                 // INTERNET_OPEN_TYPE_DIRECT
 constexpr uint32_t kOpenProxy = 3;                  // INTERNET_OPEN_TYPE_PROXY
 constexpr uint32_t kServiceHttp = 3;                // INTERNET_SERVICE_HTTP

@@ -1,12 +1,16 @@
-// The check's settings file: every form it may take gives a usable `parallel` value.
+// The check's settings file: every form it may take gives usable settings; and the pace they
+// set: the pause before a retry and the adaptive allowance of requests in flight.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <fstream>
 #include <string>
+#include <vector>
 
+#include "app/check_pace.h"
 #include "app/check_settings.h"
 #include "tests/web/test_support.h"
+#include "web/exchange.h"
 
 namespace {
 
@@ -21,44 +25,92 @@ class CheckSettings : public ::testing::Test {
  protected:
   void SetUp() override { StartTestRuntime(); }
   void TearDown() override { DeleteFileA(SettingsPath().c_str()); }
-  static int32_t ReadWith(const std::string& content) {
+  static ::CheckSettings ReadWith(const std::string& content) {
     std::ofstream(SettingsPath(), std::ios::binary) << content;
-    return ReadParallelSetting();
+    return ReadCheckSettings();
   }
 };
 
-TEST_F(CheckSettings, MissingOrUnusableValuesMeanOne) {
+// No file, no section, no key, or a value that is no whole number: the program as it is
+// without settings, one ID at a time, no retries, a direct connection.
+TEST_F(CheckSettings, MissingOrUnusableValuesMeanTheDefaults) {
   DeleteFileA(SettingsPath().c_str());
-  EXPECT_EQ(ReadParallelSetting(), 1) << "no file";
-  const char* const unusable[] = {
-      "",                                       // empty file
-      "parallel=8\r\n",                         // no section
-      "[other]\r\nparallel=8\r\n",              // another section
-      "[check]\r\nserial=8\r\n",                // no key
-      "[check]\r\nparallel=\r\n",               // no value
-      "[check]\r\nparallel=abc\r\n",
-      "[check]\r\nparallel=8x\r\n",
-      "[check]\r\nparallel=1.5\r\n",
-      "[check]\r\nparallel=- 4\r\n",
-      "[check]\r\nparallel=\xD5\xC5\r\n",       // a Chinese character
+  auto expectDefaults = [](const ::CheckSettings& s, const std::string& what) {
+    EXPECT_EQ(s.parallel, 1) << what;
+    EXPECT_FALSE(s.adaptive) << what;
+    EXPECT_EQ(s.retries, 0) << what;
+    EXPECT_EQ(s.proxy.kind, ProxyKind::kDirect) << what;
+    EXPECT_FALSE(s.Windowed()) << what;
   };
-  for (const char* content : unusable) EXPECT_EQ(ReadWith(content), 1) << content;
+  expectDefaults(ReadCheckSettings(), "no file");
+  for (const char* content : {"", "parallel=8\r\nretries=2\r\n", "[other]\r\nparallel=8\r\nretries=2\r\n",
+                              "[check]\r\nserial=8\r\n", "[network]\r\nproxy=\r\n", "[network]\r\nproxy=\"\"\r\n"})
+    expectDefaults(ReadWith(content), content);
+  for (const char* value : {"", "abc", "8x", "1.5", "- 4", "autox", "\xD5\xC5" /* a Chinese character */}) {
+    std::string content = std::string("[check]\r\nparallel=") + value + "\r\nretries=" + value + "\r\n";
+    expectDefaults(ReadWith(content), content);
+  }
   std::string binary(4096, '\0');
   for (size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>(i * 37 + 11);
-  EXPECT_EQ(ReadWith(binary), 1) << "binary";
+  expectDefaults(ReadWith(binary), "binary");
 }
 
-TEST_F(CheckSettings, WholeNumbersAreTakenAndClampedIntoOneToSixteen) {
-  const std::pair<const char*, int32_t> cases[] = {
+TEST_F(CheckSettings, WholeNumbersAreTakenAndClampedIntoTheirRanges) {
+  const std::pair<const char*, int32_t> parallel[] = {
       {"[check]\r\nparallel=8\r\n", 8},      {"[CHECK]\r\nParallel = 12 \r\n", 12},
       {"[check]\nparallel=+3", 3},           {"[check]\r\nparallel=016\r\n", 16},
       {"[check]\r\nparallel=0\r\n", 1},      {"[check]\r\nparallel=-7\r\n", 1},
       {"[check]\r\nparallel=17\r\n", 16},    {"[check]\r\nparallel=4294967297\r\n", 16},
   };
-  for (const auto& [content, expected] : cases) EXPECT_EQ(ReadWith(content), expected) << content;
-  EXPECT_EQ(ReadWith("[check]\r\nparallel=" + std::string(5000, '9') + "\r\n"), 16) << "5,000 digits";
-  EXPECT_EQ(ReadWith("[check]\r\nparallel=" + std::string(5000, '9') + "x\r\n"), 1)
+  for (const auto& [content, expected] : parallel) EXPECT_EQ(ReadWith(content).parallel, expected) << content;
+  EXPECT_EQ(ReadWith("[check]\r\nparallel=" + std::string(5000, '9') + "\r\n").parallel, 16) << "5,000 digits";
+  EXPECT_EQ(ReadWith("[check]\r\nparallel=" + std::string(5000, '9') + "x\r\n").parallel, 1)
       << "5,000 digits and a letter";
+  const std::pair<const char*, int32_t> retries[] = {
+      {"[check]\r\nretries=2\r\n", 2},  {"[check]\r\nRETRIES=+5\r\n", 5}, {"[check]\r\nretries=6\r\n", 5},
+      {"[check]\r\nretries=-1\r\n", 0}, {"[check]\r\nretries=0\r\n", 0},  {"[check]\r\nretries=4294967301\r\n", 5},
+  };
+  for (const auto& [content, expected] : retries) EXPECT_EQ(ReadWith(content).retries, expected) << content;
+  EXPECT_TRUE(ReadWith("[check]\r\nretries=1\r\n").Windowed()) << "retries alone run the windowed check";
+  EXPECT_EQ(ReadWith("[check]\r\nretries=1\r\n").parallel, 1);
+}
+
+// `auto` in any letter case grows up to sixteen in flight and brings three retries unless the
+// file names a usable number of them.
+TEST_F(CheckSettings, AutoBringsItsCeilingAndRetries) {
+  const std::pair<const char*, int32_t> cases[] = {
+      {"[check]\r\nparallel=auto\r\n", 3},
+      {"[check]\r\nparallel = AUTO \r\nretries=0\r\n", 0},
+      {"[check]\r\nretries=1\r\nparallel=Auto\r\n", 1},
+      {"[check]\r\nparallel=auto\r\nretries=many\r\n", 3},
+  };
+  for (const auto& [content, retries] : cases) {
+    ::CheckSettings s = ReadWith(content);
+    EXPECT_TRUE(s.adaptive) << content;
+    EXPECT_EQ(s.parallel, 16) << content;
+    EXPECT_EQ(s.retries, retries) << content;
+    EXPECT_TRUE(s.Windowed()) << content;
+  }
+}
+
+// host:port with a plain host and a port of 1..65535, "system", or empty; anything else is
+// unusable, so that no request goes around the proxy the user meant.
+TEST_F(CheckSettings, ProxyValuesAreAServerTheSystemOrUnusable) {
+  for (const char* value : {"127.0.0.1:8080", "proxy.example-1.test:3128", "a_b:1", "H:65535", "host:080"}) {
+    ProxySetting p = ReadWith(std::string("[Network]\r\nproxy= ") + value + " \r\n").proxy;
+    EXPECT_EQ(p.kind, ProxyKind::kServer) << value;
+    EXPECT_STREQ(p.Argument(), value);
+  }
+  for (const char* value : {"system", "SYSTEM", "\"System\""}) {
+    ProxySetting p = ReadWith(std::string("[network]\r\nproxy=") + value + "\r\n").proxy;
+    EXPECT_EQ(p.kind, ProxyKind::kSystem) << value;
+    EXPECT_STREQ(p.Argument(), web::kSystemProxy);
+  }
+  for (const char* value : {"host", ":80", "host:", "host:0", "host:65536", "host:99999999999", "host:+80",
+                            "host:-1", "host:8o", "-host:80", "host.:80", "ho st:80", "http://host:80",
+                            "[::1]:80", "host:80:90", "systemd", "\xD6\xF7\xBB\xFA:80" /* Chinese */})
+    EXPECT_EQ(ReadWith(std::string("[network]\r\nproxy=") + value + "\r\n").proxy.kind, ProxyKind::kInvalid)
+        << value;
 }
 
 // The same settings saved with a byte-order mark (UTF-8 as Notepad saves it, UTF-16 either way
@@ -70,10 +122,55 @@ TEST_F(CheckSettings, ByteOrderMarksAndRepeatsAreReadAsTheProfileReaderReadsThem
     for (char c : plain) out += little ? std::string{c, '\0'} : std::string{'\0', c};
     return out;
   };
-  EXPECT_EQ(ReadWith(plain), 6) << "quoted, first of each";
-  EXPECT_EQ(ReadWith("\xEF\xBB\xBF" + plain), 6) << "UTF-8 mark";
-  EXPECT_EQ(ReadWith(utf16(true)), 6) << "UTF-16LE mark";
-  EXPECT_EQ(ReadWith(utf16(false)), 6) << "UTF-16BE mark";
+  EXPECT_EQ(ReadWith(plain).parallel, 6) << "quoted, first of each";
+  EXPECT_EQ(ReadWith("\xEF\xBB\xBF" + plain).parallel, 6) << "UTF-8 mark";
+  EXPECT_EQ(ReadWith(utf16(true)).parallel, 6) << "UTF-16LE mark";
+  EXPECT_EQ(ReadWith(utf16(false)).parallel, 6) << "UTF-16BE mark";
+}
+
+// The service's Retry-After in seconds is the pause, at most two minutes; a date, or no field,
+// gives 2, 4, 8 ... s with at most an eighth more.
+TEST(CheckPace, RetryPausesFollowTheServiceElseDouble) {
+  EXPECT_EQ(RetryAfterSeconds("HTTP/1.1 429 Too Many Requests\r\nretry-AFTER:  7 \r\n\r\n"), 7u);
+  EXPECT_EQ(RetryAfterSeconds("HTTP/1.1 503 x\r\nRetry-After: 0\r\nRetry-After: 9\r\n"), 0u) << "the first";
+  EXPECT_EQ(RetryAfterSeconds("HTTP/1.1 503 x\r\nRetry-After: 86400000000\r\n"), 120u);
+  for (const char* none : {"", "HTTP/1.1 503 x\r\n\r\n", "HTTP/1.1 503 x\r\nX-Retry-After: 5\r\n",
+                           "HTTP/1.1 503 x\r\nRetry-After: Wed, 21 Oct 2026 07:28:00 GMT\r\n",
+                           "HTTP/1.1 503 x\r\nRetry-After: -5\r\n", "HTTP/1.1 503 x\r\nRetry-After:\r\n"})
+    EXPECT_EQ(RetryAfterSeconds(none), std::nullopt) << none;
+
+  EXPECT_EQ(RetryPauseMs(7u, 3, 12345), 7000u);
+  EXPECT_EQ(RetryPauseMs(0u, 1, 12345), 0u);
+  for (uint32_t seed : {0u, 1u, 250u, 0xFFFFFFFFu}) {
+    const std::pair<int32_t, uint32_t> tries[] = {{1, 2000}, {2, 4000}, {3, 8000}, {7, 120000}, {40, 120000}};
+    for (const auto& [failed, base] : tries) {
+      uint32_t pause = RetryPauseMs(std::nullopt, failed, seed);
+      EXPECT_GE(pause, base) << failed << " " << seed;
+      EXPECT_LE(pause, base + base / 8) << failed << " " << seed;
+    }
+  }
+}
+
+// The allowance grows by one after as many whole pages as it allows and halves on a failure,
+// once for all the requests that were in flight then; it stays within 1..its ceiling.
+TEST(CheckPace, TheAllowanceGrowsSlowlyAndHalvesOncePerBurst) {
+  Allowance a(5);
+  EXPECT_EQ(a.Current(), 2);
+  for (int i = 0; i < 20; ++i) {
+    a.StartNumber();
+    a.Succeeded();
+  }
+  EXPECT_EQ(a.Current(), 5) << "2 + 3 + 4 successes reach 5; no further";
+  std::vector<uint32_t> burst;
+  for (int i = 0; i < 5; ++i) burst.push_back(a.StartNumber());
+  for (uint32_t number : burst) a.Failed(number);
+  EXPECT_EQ(a.Current(), 2) << "five refusals of one burst halve once";
+  a.Failed(a.StartNumber());
+  EXPECT_EQ(a.Current(), 1) << "a request started after the halving halves again";
+  a.Failed(a.StartNumber());
+  EXPECT_EQ(a.Current(), 1);
+  a.Succeeded();
+  EXPECT_EQ(a.Current(), 2);
 }
 
 }  // namespace

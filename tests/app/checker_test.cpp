@@ -28,20 +28,32 @@ void Release(const char* gate) {
 }
 
 // The checker's settings file, next to it; empty content removes it.
-void SetParallel(const std::string& content) {
+void SetSettings(const std::string& content) {
   std::string path = TestDirectory() + "\\checker.ini";
   if (content.empty()) DeleteFileA(path.c_str());
   else std::ofstream(path, std::ios::binary) << content;
 }
 
-void ClearRecords() {
-  for (int i = 1; DeleteFileA((RecordDirectory() + [&] {
-         char name[32];
-         std::snprintf(name, sizeof name, "\\req-%06d.bin", i);
-         return std::string(name);
-       }()).c_str());
-       ++i) {
+// A mode file of the stand-in's record directory (limit_concurrent, delay_ms), read at every
+// request; empty text removes it.
+void SetStandInMode(const char* name, const std::string& text) {
+  std::string path = RecordDirectory() + "\\" + name;
+  if (text.empty()) DeleteFileA(path.c_str());
+  else std::ofstream(path, std::ios::binary) << text;
+}
+
+// Removes the records of the requests the stand-in received, so that it counts from 1 again.
+void ClearRequests() {
+  for (int i = 1;; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "\\req-%06d.", i);
+    DeleteFileA((RecordDirectory() + name + "json").c_str());
+    if (!DeleteFileA((RecordDirectory() + name + "bin").c_str())) break;
   }
+}
+
+void ClearRecords() {
+  ClearRequests();
   DeleteFileA((RecordDirectory() + "\\overrides.json").c_str());
   for (const char* gate : {"g1", "never"}) DeleteFileA((RecordDirectory() + "\\release-" + gate).c_str());
 }
@@ -53,6 +65,59 @@ bool WaitForRequests(size_t count, int timeoutMs = 10000) {
     Sleep(50);
   }
   return false;
+}
+
+// Lets every held answer of earlier tests go and waits until the stand-in has nothing else in
+// flight: a request of this process then arrives alone. For tests that count the requests in
+// flight.
+bool WaitForIdleStandIn() {
+  Release("g1");
+  Release("never");
+  for (int probe = 0; probe < 600; ++probe) {
+    HINTERNET internet = InternetOpenA("probe", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    HINTERNET request = InternetOpenUrlA(internet, "http://www.baidu.com/marker", nullptr, 0, INTERNET_FLAG_RELOAD, 0);
+    if (request) InternetCloseHandle(request);
+    InternetCloseHandle(internet);
+    std::vector<RequestArrival> arrivals = RequestArrivals();
+    ClearRequests();
+    if (!arrivals.empty() && arrivals.back().inFlight == 1) return true;
+    Sleep(200);
+  }
+  return false;
+}
+
+// Request lines as the stand-in received them, with an absolute target's ":80" dropped (Wine's
+// WinINet names the port in a request to a proxy; the target is the same without it).
+std::vector<std::string> ProxiedRequestLines() {
+  std::vector<std::string> lines = RequestLines();
+  const std::string absolute = "GET http://";
+  for (std::string& line : lines) {
+    size_t path = line.find('/', absolute.size());
+    if (line.rfind(absolute, 0) == 0 && path != std::string::npos && line.compare(path - 3, 3, ":80") == 0)
+      line.erase(path - 3, 3);
+  }
+  return lines;
+}
+
+// The request line of ID `id`'s profile page, every byte escaped as the check escapes it, with
+// `prefix` before the path ("http://host" through a proxy).
+std::string ProfileRequest(const std::string& id, const std::string& prefix = "") {
+  std::string line = "GET " + prefix + "/p/";
+  char escaped[4];
+  for (unsigned char c : id) {
+    std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+    line += escaped;
+  }
+  return line + "?from=tieba HTTP/1.1";
+}
+
+std::string SearchRequest(const std::string& id, const std::string& prefix = "") {
+  return "GET " + prefix + "/f/search/res?ie=utf-8&qw=" + id + " HTTP/1.1";
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> lines) {
+  std::sort(lines.begin(), lines.end());
+  return lines;
 }
 
 // A page of `pieces` KB that the stand-in delivers one piece every `pauseMs`.
@@ -83,8 +148,10 @@ class CheckerTest : public ::testing::Test {
     ClearRecords();
   }
   void TearDown() override {
-    SetParallel("");
-    if (!RecordDirectory().empty()) ClearRecords();
+    SetSettings("");
+    if (RecordDirectory().empty()) return;
+    for (const char* mode : {"limit_concurrent", "delay_ms"}) SetStandInMode(mode, "");
+    ClearRecords();
   }
 };
 
@@ -398,7 +465,7 @@ TEST_F(CheckerTest, ClosingTheWindowDuringACheckEndsTheProgramCleanly) {
 // with the verdict the one-at-a-time check gives: one request or two, failures grey, and no
 // line where the search page names liked forums only.
 TEST_F(CheckerTest, InParallelLinesKeepInputOrderAndTheirVerdicts) {
-  SetParallel("[check]\r\nparallel=8\r\n");
+  SetSettings("[check]\r\nparallel=8\r\n");
   Checker checker;
   ASSERT_TRUE(checker.WaitForWindow());
   ClearRecords();
@@ -431,7 +498,7 @@ TEST_F(CheckerTest, InParallelLinesKeepInputOrderAndTheirVerdicts) {
 // exit button, the close box and Escape each end the program at once: code 0, no error box,
 // and no request for an ID after those in flight.
 TEST_F(CheckerTest, InParallelExitAndCloseEndTheProgramWithEveryExchangeWaiting) {
-  SetParallel("[check]\r\nparallel=4\r\n");
+  SetSettings("[check]\r\nparallel=4\r\n");
   for (int way = 0; way < 3; ++way) {
     SCOPED_TRACE(way == 0 ? "exit button" : way == 1 ? "close box" : "Escape");
     Checker checker;
@@ -459,7 +526,7 @@ TEST_F(CheckerTest, InParallelExitAndCloseEndTheProgramWithEveryExchangeWaiting)
 // program with code 0 every time: nothing of a request still running on its thread outlives
 // the end of the program into an error.
 TEST_F(CheckerTest, FiveQuickExitsWhilePagesStreamEndCleanly) {
-  SetParallel("[check]\r\nparallel=8\r\n");
+  SetSettings("[check]\r\nparallel=8\r\n");
   std::string overrides = "{";
   std::string typed;
   for (int i = 1; i <= 8; ++i) {
@@ -483,6 +550,169 @@ TEST_F(CheckerTest, FiveQuickExitsWhilePagesStreamEndCleanly) {
     EXPECT_EQ(checker.WaitForExitAnsweringBoxes(&box, 30000), 0u);
     EXPECT_EQ(box, "");
   }
+}
+
+// With two retries, IDs the service refuses once and twice (503, Retry-After: 1) get their
+// verdicts; one refused three times gets the grey line after its third try. The service sees
+// exactly the tries, a later ID is asked while the refused ones wait, and the lines keep input
+// order.
+TEST_F(CheckerTest, RetriesAskAFailedIdAgainUntilItsTriesAreSpent) {
+  SetSettings("[check]\r\nretries=2\r\n");
+  Checker checker;
+  ASSERT_TRUE(checker.WaitForWindow());
+  ClearRecords();
+  checker.Type("flaky1-taken14\r\nflaky2-freeG\r\nflaky3-taken15\r\ntaken16");
+  checker.Click("检测");
+  std::vector<std::string> expected = {"账号 flaky1-taken14 已注册！", "账号 flaky2-freeG 未注册！",
+                                       "账号 flaky3-taken15 检测失败！", "账号 taken16 已注册！"};
+  EXPECT_EQ(checker.WaitForLines(expected.size(), 60000), expected);
+  EXPECT_EQ(checker.LineColours(expected.size(), kKnown), (std::vector<COLORREF>{kRed, kGreen, kGrey, kRed}));
+  const std::string once = ProfileRequest("flaky1-taken14"), twice = ProfileRequest("flaky2-freeG"),
+                    thrice = ProfileRequest("flaky3-taken15");
+  std::vector<std::string> tries = {once,   once,   twice,  twice, twice, SearchRequest("flaky2-freeG"),
+                                    thrice, thrice, thrice, ProfileRequest("taken16")};
+  EXPECT_EQ(Sorted(RequestLines()), Sorted(tries));
+}
+
+// With parallel=auto against a service that refuses a fifth request at once (429,
+// Retry-After: 1) and answers each page after 100 ms: the number in flight grows until the
+// service refuses, then stays around its limit, neither collapsing to one nor overrunning it;
+// every refused request is asked again and every ID gets its verdict, in input order.
+TEST_F(CheckerTest, AutoFindsTheServicesLimitAndEveryIdGetsItsVerdict) {
+  SetSettings("[check]\r\nparallel=auto\r\n");
+  Checker checker;
+  ASSERT_TRUE(checker.WaitForWindow());
+  ASSERT_TRUE(WaitForIdleStandIn());
+  SetStandInMode("limit_concurrent", "4");
+  SetStandInMode("delay_ms", "100");
+  std::string typed;
+  std::vector<std::string> expected;
+  for (int i = 1; i <= 60; ++i) {
+    std::string id = "limit" + std::to_string(i);
+    typed += id + "\r\n";
+    expected.push_back("账号 " + id + " 已注册！");
+  }
+  checker.Type(typed.c_str());
+  checker.Click("检测");
+  EXPECT_EQ(checker.WaitForLines(expected.size(), 120000), expected);
+  const std::vector<RequestArrival> arrivals = RequestArrivals();
+  size_t refused = 0, first = arrivals.size();
+  int most = 0;
+  for (size_t i = 0; i < arrivals.size(); ++i) {
+    if (arrivals[i].refused) ++refused, first = std::min(first, i);
+    if (first < arrivals.size()) most = std::max(most, arrivals[i].inFlight);
+  }
+  ASSERT_LT(first, arrivals.size()) << "the number in flight never reached the service's limit";
+  EXPECT_GT(most, 1) << "after the first refusal";
+  EXPECT_LE(most, 6) << "after the first refusal";
+  EXPECT_EQ(arrivals.size(), expected.size() + refused) << "every refused request asked once more";
+}
+
+// While an ID waits for its next try (the service asked for two minutes) and no page is in
+// flight, the exit button, the close box and Escape each end the program at once: code 0, no
+// error box. The IDs after the waiting one are asked only as far as the window reaches (four
+// IDs at one in flight), and nothing after.
+TEST_F(CheckerTest, ExitAndCloseEndTheProgramWhileAnIdWaitsForItsNextTry) {
+  SetSettings("[check]\r\nretries=5\r\n");
+  for (int way = 0; way < 3; ++way) {
+    SCOPED_TRACE(way == 0 ? "exit button" : way == 1 ? "close box" : "Escape");
+    Checker checker;
+    ASSERT_TRUE(checker.WaitForWindow());
+    ClearRecords();
+    SetOverrides(R"({"www.baidu.com/p/busy1": {"status": 503, "headers": [["Retry-After", "120"]],
+                     "body": "busy"}})");
+    checker.Type("busy1\r\ntaken21\r\ntaken22\r\ntaken23\r\ntaken24\r\ntaken25");
+    checker.Click("检测");
+    ASSERT_TRUE(WaitForRequests(4));
+    EXPECT_TRUE(checker.Answers());
+    if (way == 0) checker.Click("退出");
+    else if (way == 1) checker.CloseWindow();
+    else checker.PressEscape();
+    std::string box;
+    EXPECT_EQ(checker.WaitForExitAnsweringBoxes(&box), 0u);
+    EXPECT_EQ(box, "");
+    EXPECT_EQ(RequestLines(), (std::vector<std::string>{ProfileRequest("busy1"), ProfileRequest("taken21"),
+                                                         ProfileRequest("taken22"), ProfileRequest("taken23")}));
+  }
+}
+
+// The settings file's proxy. host:port: the start-up's update check and the requests of both
+// checks (one at a time, and several in flight) go to that proxy in absolute form; the stand-in
+// plays the proxy. "system": through the proxy the system's settings name while they name one,
+// directly otherwise. A value that is neither: a notice and not one request, at a click on
+// 检测 (the box keeps its lines) and at start-up, which then ends with code 0.
+TEST_F(CheckerTest, TheProxySettingRoutesEveryRequestOrStopsThemAll) {
+  const std::string proxy = "[network]\r\nproxy=127.0.0.1:80\r\n";
+  SetSettings(proxy);
+  Checker checker;
+  ASSERT_TRUE(checker.WaitForWindow());
+  std::vector<std::string> requests = ProxiedRequestLines();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].rfind("GET http://hi.baidu.com/", 0), 0u) << requests[0];
+  const std::vector<std::string> expected = {"账号 taken18 已注册！", "账号 freeH 未注册！"};
+  for (const std::string& settings : {proxy, "[check]\r\nparallel=4\r\n" + proxy}) {
+    SCOPED_TRACE(settings);
+    ClearRecords();
+    SetSettings(settings);
+    checker.Type("taken18\r\nfreeH");
+    checker.Click("检测");
+    // Once its first request went out the box has been cleared, so the next lines are this check's.
+    ASSERT_TRUE(WaitForRequests(3));
+    EXPECT_EQ(checker.WaitForLines(2), expected);
+    EXPECT_EQ(Sorted(ProxiedRequestLines()),
+              Sorted({ProfileRequest("taken18", "http://www.baidu.com"), ProfileRequest("freeH", "http://www.baidu.com"),
+                      SearchRequest("freeH", "http://tieba.baidu.com")}));
+  }
+
+  // The system's settings as Windows keeps them for the user; no proxy in the environment.
+  SetEnvironmentVariableA("http_proxy", nullptr);
+  struct SystemProxy {
+    HKEY key = nullptr;
+    ~SystemProxy() {
+      if (!key) return;
+      RegDeleteValueA(key, "ProxyEnable");
+      RegDeleteValueA(key, "ProxyServer");
+      RegCloseKey(key);
+    }
+  } system;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
+                            0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &system.key, nullptr),
+            ERROR_SUCCESS);
+  const HKEY key = system.key;
+  const char server[] = "127.0.0.1:80";
+  RegSetValueExA(key, "ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server), sizeof server);
+  SetSettings("[network]\r\nproxy=system\r\n");
+  for (DWORD enabled : {1, 0}) {
+    SCOPED_TRACE(enabled ? "system proxy on" : "system proxy off");
+    RegSetValueExA(key, "ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enabled), sizeof enabled);
+    ClearRecords();
+    checker.Type("taken19");
+    checker.Click("检测");
+    ASSERT_TRUE(WaitForRequests(1));
+    EXPECT_EQ(checker.WaitForLines(1), std::vector<std::string>{"账号 taken19 已注册！"});
+    EXPECT_EQ(ProxiedRequestLines(), std::vector<std::string>{ProfileRequest("taken19", enabled ? "http://www.baidu.com" : "")});
+  }
+
+  const std::string notice =
+      "checker.ini 中 [network] 的 proxy 设置无效，未向网站发出任何请求。请填写 主机:端口（如 127.0.0.1:8080）、system，或留空直接连接。";
+  SetSettings("[network]\r\nproxy=localhost\r\n");
+  ClearRecords();
+  checker.Type("taken20");
+  checker.Click("检测");
+  std::string caption, text;
+  ASSERT_TRUE(checker.AnswerBox(&caption, &text));
+  EXPECT_EQ(text, notice);
+  EXPECT_TRUE(checker.Answers());
+  EXPECT_EQ(checker.Lines(), std::vector<std::string>{"账号 taken19 已注册！"});
+  checker.Click("退出");
+  EXPECT_EQ(checker.WaitForExit(), 0u);
+
+  Checker atStart;
+  caption = text = "";
+  ASSERT_TRUE(atStart.AnswerBox(&caption, &text));
+  EXPECT_EQ(text, notice);
+  EXPECT_EQ(atStart.WaitForExit(), 0u);
+  EXPECT_EQ(RequestLines(), std::vector<std::string>{});
 }
 
 }  // namespace

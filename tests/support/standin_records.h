@@ -4,7 +4,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -33,4 +35,31 @@ inline std::vector<std::string> RequestLines() {
     lines.push_back(line);
   }
   return lines;
+}
+
+// How each request the stand-in received arrived, in order, from its side file: the requests
+// in flight then (itself included; for a refused one, those it would have joined) and the
+// refusal status it got (0 when it was answered).
+struct RequestArrival {
+  int inFlight = 0;
+  int refused = 0;
+};
+
+inline std::vector<RequestArrival> RequestArrivals() {
+  std::vector<RequestArrival> arrivals;
+  const std::string directory = RecordDirectory();
+  auto number = [](const std::string& json, const char* key) {
+    size_t at = json.find(std::string("\"") + key + "\":");
+    return at == std::string::npos ? -1 : std::atoi(json.c_str() + at + std::strlen(key) + 3);
+  };
+  for (int i = 1; !directory.empty(); ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "\\req-%06d.bin", i);
+    if (!std::ifstream(directory + name)) break;
+    std::snprintf(name, sizeof name, "\\req-%06d.json", i);
+    std::ifstream in(directory + name, std::ios::binary);
+    std::string json((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    arrivals.push_back({number(json, "in_flight"), number(json, "refused")});
+  }
+  return arrivals;
 }
