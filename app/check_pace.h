@@ -1,5 +1,5 @@
 // How fast the windowed check asks a service that limits its clients: the pause before an ID
-// is asked again, and, for `parallel=auto`, how many requests may be in flight.
+// is asked again, and how many requests may be in flight.
 #pragma once
 
 #include <cstdint>
@@ -21,16 +21,16 @@ std::optional<uint32_t> RetryAfterSeconds(std::string_view headerBlock);
 // refused together do not all come back at the same moment.
 uint32_t RetryPauseMs(std::optional<uint32_t> retryAfter, int32_t failedTries, uint32_t seed);
 
-// The number of requests that may be in flight for `parallel=auto`, adapted to the service as
-// TCP adapts its congestion window: it starts at 2, grows by one after as many pages in a row
-// came back whole as it allows, and halves (down to 1) when a page failed, refused or out of
-// time. Pages in flight when it halved say nothing about the new allowance, so their failures
-// do not halve it again: one burst of refusals halves it once.
+// The number of requests that may be in flight, adapted to the service as TCP adapts its
+// congestion window: it grows by one after as many pages in a row came back whole as it
+// allows, up to its ceiling, and halves (down to 1) when a page failed: refused, out of time or
+// cut off. Pages in flight when it halved say nothing about the new allowance, so their
+// failures do not halve it again: one burst of refusals halves it once. `parallel=auto` starts
+// it at 2 below a ceiling of 16; a fixed `parallel` with retries starts it at that number as
+// its ceiling, so that the retries of refused IDs find the service with room.
 class Allowance {
  public:
-  static constexpr int32_t kStart = 2;
-
-  explicit Allowance(int32_t most) : most_(most) {}
+  Allowance(int32_t start, int32_t most) : most_(most), current_(start) {}
 
   int32_t Current() const { return current_; }
   // The number a request started now carries, for telling its outcome later.
@@ -41,7 +41,7 @@ class Allowance {
 
  private:
   int32_t most_;
-  int32_t current_ = kStart;
+  int32_t current_;
   int32_t successes_ = 0;   // pages come back whole since the last change
   uint32_t started_ = 0;    // requests started so far
   uint32_t halvedAt_ = 0;   // requests started when the allowance last halved

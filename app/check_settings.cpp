@@ -70,11 +70,15 @@ ProxySetting ProxyFromText(std::u16string_view value) {
   if (!number || *number < 1 || *number > kMaxPort) return setting;
   setting.kind = ProxyKind::kServer;
   for (char16_t c : value) setting.server.push_back(static_cast<char>(c));
+  // The request routine names its proxy for http:// addresses ("http=" before the value), and
+  // WinINet on Windows sends an https:// leg of a redirect directly unless the list names a
+  // proxy for it as well.
+  setting.argument = setting.server + " https=" + setting.server;
   return setting;
 }
 
 const char* ProxySetting::Argument() const {
-  return kind == ProxyKind::kSystem ? web::kSystemProxy : server.c_str();
+  return kind == ProxyKind::kSystem ? web::kSystemProxy : argument.c_str();
 }
 
 CheckSettings ReadCheckSettings() {

@@ -18,6 +18,8 @@
 inline constexpr int32_t kMinParallel = 1;
 inline constexpr int32_t kMaxParallel = 16;
 inline constexpr int32_t kMaxRetries = 5;
+// The allowance of requests in flight that `parallel=auto` starts with.
+inline constexpr int32_t kAutoStart = 2;
 // `retries` when `parallel=auto` names none: a refusal costs a try, and adapting to a service
 // means being refused now and then.
 inline constexpr int32_t kAutoRetries = 3;
@@ -29,16 +31,18 @@ enum class ProxyKind { kDirect, kServer, kSystem, kInvalid };
 
 struct ProxySetting {
   ProxyKind kind = ProxyKind::kDirect;
-  std::string server;   // kServer: "host:port" as written, ASCII
+  std::string server;     // kServer: "host:port" as written, ASCII
+  std::string argument;   // kServer: what Argument() gives
 
-  // The proxy argument of 网页_访问 and PendingPage for it: "" (direct), "host:port", or
-  // web::kSystemProxy. Not for kInvalid.
+  // The proxy argument of 网页_访问 and PendingPage for it: "" (direct), web::kSystemProxy, or
+  // the server for plain and TLS legs alike ("host:port https=host:port"). Not for kInvalid.
   const char* Argument() const;
 };
 
 struct CheckSettings {
-  // Fixed: how many IDs may be in flight at once. With `adaptive` the allowance starts low and
-  // follows the service's answers, up to kMaxParallel.
+  // How many IDs may be in flight at once. With `adaptive` (parallel=auto) this is the ceiling
+  // of an allowance that starts at kAutoStart and follows the service's answers; with retries
+  // a failed page also lowers a fixed number for a while (app/check_pace.h).
   int32_t parallel = kMinParallel;
   bool adaptive = false;
   int32_t retries = 0;

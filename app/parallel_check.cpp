@@ -44,12 +44,16 @@ bool HasCome(uint32_t at, uint32_t now) { return static_cast<int32_t>(now - at) 
 class ParallelCheck {
  public:
   ParallelCheck(int32_t n, const CheckSettings& settings)
-      : n_(n), parallel_(settings.parallel), adaptive_(settings.adaptive), retries_(settings.retries),
-        proxy_(settings.proxy.Argument()), allowance_(settings.parallel), seed_(dll::GetTickCount()) {}
+      : n_(n), parallel_(settings.parallel), paced_(settings.adaptive || settings.retries > 0),
+        retries_(settings.retries), proxy_(settings.proxy.Argument()),
+        allowance_(settings.adaptive ? kAutoStart : settings.parallel, settings.parallel),
+        seed_(dll::GetTickCount()) {}
   void Run();
 
  private:
-  int32_t Limit() const { return adaptive_ ? allowance_.Current() : parallel_; }
+  // The number of IDs that may be in flight now: the allowance, or `parallel` as it is when
+  // there are neither retries nor `auto` (a failed page then gives its grey line at once).
+  int32_t Limit() const { return paced_ ? allowance_.Current() : parallel_; }
   void StartMore();
   bool StartPage(IdCheck& check);
   void AdvanceFinished();
@@ -61,7 +65,7 @@ class ParallelCheck {
   void WriteDecidedLines();
 
   int32_t n_, parallel_;
-  bool adaptive_;
+  bool paced_;
   int32_t retries_;
   std::string proxy_;
   Allowance allowance_;
@@ -75,8 +79,9 @@ class ParallelCheck {
 
 // Starts IDs while fewer than the limit are in flight: first those whose next try has come, in
 // input order, then new ones while the window is not too far ahead of its first undecided ID.
-// The window's bound follows the limit, so when `auto` lowers it no ID leaves the window: new
-// ones only wait longer to enter.
+// The window's bound is a few times `parallel` (the ceiling, for `auto`), not the limit of the
+// moment: shrinking the limit never leaves IDs outside the window, and an ID waiting a second
+// at the front for its next try does not stop the IDs behind it.
 void ParallelCheck::StartMore() {
   const uint32_t now = dll::GetTickCount();
   for (IdCheck& check : window_) {
@@ -87,7 +92,7 @@ void ParallelCheck::StartMore() {
     Judge(check);
   }
   while (next_ <= n_ && inFlight_ < Limit() &&
-         static_cast<int32_t>(window_.size()) < kAheadPerRequest * Limit()) {
+         static_cast<int32_t>(window_.size()) < kAheadPerRequest * parallel_) {
     IdCheck& check = window_.emplace_back(IdCheck{next_++, nullptr});
     if (!StartPage(check)) return;
     Judge(check);

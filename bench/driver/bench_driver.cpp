@@ -2,7 +2,8 @@
 // and a bare program of our own that makes the same platform calls and nothing else
 // (bare_programs), in turn, several times; the table gives both medians, their ratio and the
 // goal for it. Only ratios count: absolute times depend on the machine and its load.
-//   bench_driver [--runs N] [check] [free] [page] [parallel] [startup] [commands] [output] [memory]
+//   bench_driver [--runs N] [check] [free] [page] [parallel] [limits] [startup] [commands] [output]
+//                [memory]
 // Without names every benchmark runs. Needs the stand-in service (run-isolated.sh): its record
 // directory is cleared after every run, and the parallel rows slow its answers down through
 // its delay file there. Progress goes to stderr, the table to stdout.
@@ -45,6 +46,7 @@ struct Row {
 };
 
 std::vector<Row> g_rows;
+std::string Seconds(double s);
 int g_runs = 0;  // runs per side given on the command line, 0 for each benchmark's own
 
 double Median(std::vector<double> v) {
@@ -74,12 +76,13 @@ void WriteOrRemove(const std::string& path, const std::string& text) {
   }
 }
 
-// Removes what the stand-in recorded, so that its record directory stays small.
+// Removes what the stand-in recorded (each request's bytes and how it arrived), so that its
+// record directory stays small.
 void ClearRecords() {
   const std::string path = RecordDirectory();
   if (path.empty()) return;
   WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((path + "\\req-*.bin").c_str(), &found);
+  HANDLE search = FindFirstFileA((path + "\\req-*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do DeleteFileA((path + "\\" + found.cFileName).c_str());
   while (FindNextFileA(search, &found));
@@ -133,17 +136,21 @@ double Elapsed(const DrivenProgram& program, double start, double seen, const st
 }
 
 // A whole check from the click to the last line: the program is started, the IDs typed, then
-// "检测" clicked. Seconds, negative on failure.
+// "检测" clicked. Seconds, negative on failure. `failedLines`, when given, gets the number of
+// grey failure lines; `beforeClick`, when given, runs once the program's window is there.
 double TimeCheck(const std::string& command, const char* title, const std::string& ids, int lines, int pollMs,
-                 const std::string& lastLine) {
+                 const std::string& lastLine, int* failedLines = nullptr,
+                 const std::function<void()>& beforeClick = {}) {
   DrivenProgram program;
   if (!program.Start(command) || !program.WaitForWindow(title, 20, 60000)) return -1;
   program.Type(ids);
   program.WaitUntilAnswering();
+  if (beforeClick) beforeClick();
   double start = Now();
   program.Click("检测");
   double seen = program.WaitForLines(lines, pollMs, 30 * 60 * 1000);
   program.End();
+  if (failedLines) *failedLines = program.LinesHolding("检测失败");
   return Elapsed(program, start, seen, lastLine);
 }
 
@@ -236,6 +243,76 @@ void ParallelBenchmarks() {
   }
   WriteOrRemove(RecordDirectory() + "\\delay_ms", "");
   g_rows.push_back(SpeedUpRow(sequential, eight));
+}
+
+// A check of 2,000 registered IDs, pages after 100 ms, against a stand-in that limits its
+// clients (its limit files) and refuses with 429 and Retry-After: 1 what goes beyond:
+// - parallel=auto against 6 requests in flight at most, set against the checker itself at
+//   parallel=6 against a stand-in that refuses nothing, the best a client knowing the limit
+//   could do;
+// - parallel=auto against 20 requests a second at most, set against the list's length over
+//   that rate, the least time any client can take;
+// - parallel=8 with retries=3 against 6 in flight at most, only reported.
+// Every row counts the grey lines of its runs: a refusal must cost a retry, never a verdict.
+void LimitBenchmarks() {
+  const int kIds = 2000;
+  const std::string ids = Ids(kIds, 0), last = "账号 taken02000 已注册！";
+  const std::string ini = ProgramDirectory() + "\\checker.ini";
+  const std::string limitConcurrent = RecordDirectory() + "\\limit_concurrent";
+  const std::string limitRate = RecordDirectory() + "\\limit_rate";
+  WriteOrRemove(RecordDirectory() + "\\delay_ms", "100");
+  int grey = 0;
+  // One check with the given settings and stand-in limits; the grey lines add up in `grey`.
+  // The limits hold from the click on: the start-up's update check, right after the last run's
+  // requests, would be refused by the rate limit.
+  auto limited = [&](const std::string& settings, const std::string& concurrent, const std::string& rate) {
+    WriteOrRemove(ini, settings);
+    int failed = 0;
+    double t = TimeCheck("checker.exe", kCheckerTitle, ids, kIds, 50, last, &failed, [&] {
+      WriteOrRemove(limitConcurrent, concurrent);
+      WriteOrRemove(limitRate, rate);
+    });
+    grey += failed;
+    WriteOrRemove(ini, "");
+    WriteOrRemove(limitConcurrent, "");
+    WriteOrRemove(limitRate, "");
+    return t;
+  };
+  auto greyRow = [&](const char* name, int runs) {
+    Row row{name, -1, -1, 0, runs, std::to_string(grey) + " grey lines", "0", grey == 0 ? "yes" : "NO"};
+    g_rows.push_back(row);
+    grey = 0;
+  };
+
+  Compare("auto, 6 at once, vs parallel=6 unlimited", 2, 5, 300, 1.25,
+          [&] { return limited("[check]\r\nparallel=auto\r\n", "6", ""); },
+          [&] { return limited("[check]\r\nparallel=6\r\n", "", ""); });
+  // The baseline's runs add no grey lines: it is never refused.
+  greyRow("  grey lines of auto, 6 at once", g_rows.back().runs);
+
+  // The rate's floor is arithmetic: no client gets 2,000 pages in under 100 s from it.
+  const double floor = kIds / 20.0;
+  std::vector<double> times;
+  const int rateRuns = g_runs > 0 ? g_runs : 2;
+  for (int run = 0; run < rateRuns; ++run) {
+    times.push_back(limited("[check]\r\nparallel=auto\r\n", "", "20"));
+    ClearRecords();
+    std::fprintf(stderr, "  auto, 20 a second: run %d %.3f s\n", run + 1, times.back());
+  }
+  g_rows.push_back({"auto, 20 a second, vs 2,000 / 20 per s", Median(times), floor, 1.25, rateRuns});
+  greyRow("  grey lines of auto, 20 a second", rateRuns);
+
+  times.clear();
+  for (int run = 0; run < rateRuns; ++run) {
+    times.push_back(limited("[check]\r\nparallel=8\r\nretries=3\r\n", "6", ""));
+    ClearRecords();
+    std::fprintf(stderr, "  parallel=8 retries=3, 6 at once: run %d %.3f s\n", run + 1, times.back());
+  }
+  Row fixed{"parallel=8 retries=3, 6 at once", -1, -1, 0, rateRuns, "failed", "report", "-"};
+  if (Median(times) > 0) fixed.found = Seconds(Median(times));
+  g_rows.push_back(fixed);
+  greyRow("  grey lines of parallel=8 retries=3", rateRuns);
+  WriteOrRemove(RecordDirectory() + "\\delay_ms", "");
 }
 
 void StartUpBenchmark() {
@@ -404,10 +481,12 @@ int main(int argc, char** argv) {
     if (arg == "--runs" && i + 1 < argc) g_runs = std::atoi(argv[++i]);
     else chosen.insert(arg);
   }
-  if (chosen.empty()) chosen = {"check", "free", "page", "parallel", "startup", "commands", "output", "memory"};
+  if (chosen.empty())
+    chosen = {"check", "free", "page", "parallel", "limits", "startup", "commands", "output", "memory"};
   double begin = Now();
   CheckBenchmarks(chosen);
   if (chosen.count("parallel")) ParallelBenchmarks();
+  if (chosen.count("limits")) LimitBenchmarks();
   if (chosen.count("startup")) StartUpBenchmark();
   if (chosen.count("commands")) CommandBenchmarks();
   if (chosen.count("output")) OutputBenchmark();

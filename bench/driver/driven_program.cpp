@@ -1,6 +1,7 @@
 #include "bench/driver/driven_program.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "tests/support/process_window.h"
 
@@ -77,6 +78,17 @@ std::string DrivenProgram::LastLine() const {
   if (end == std::string::npos) return "";
   size_t start = text_.find_last_of("\r\n", end);
   return text_.substr(start == std::string::npos ? 0 : start + 1, end + 1 - (start == std::string::npos ? 0 : start + 1));
+}
+
+int DrivenProgram::LinesHolding(const std::string& part) const {
+  int lines = 0;
+  for (size_t start = 0; start < text_.size();) {
+    size_t end = text_.find('\r', start);
+    if (end == std::string::npos) end = text_.size();
+    lines += std::string_view(text_).substr(start, end - start).find(part) != std::string_view::npos;
+    start = end + 2;
+  }
+  return lines;
 }
 
 double DrivenProgram::WaitForLines(int count, int pollMs, int limitMs) {

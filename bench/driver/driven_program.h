@@ -36,6 +36,8 @@ class DrivenProgram {
   double WaitForLines(int count, int pollMs, int limitMs);
   // The last line of the output box as WaitForLines last read it.
   std::string LastLine() const;
+  // The number of lines of the output box, as WaitForLines last read it, that hold `part`.
+  int LinesHolding(const std::string& part) const;
   // Returns once the program's window thread has answered a message, that is once it is back
   // in a message loop.
   void WaitUntilAnswering();

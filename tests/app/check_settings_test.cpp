@@ -99,7 +99,8 @@ TEST_F(CheckSettings, ProxyValuesAreAServerTheSystemOrUnusable) {
   for (const char* value : {"127.0.0.1:8080", "proxy.example-1.test:3128", "a_b:1", "H:65535", "host:080"}) {
     ProxySetting p = ReadWith(std::string("[Network]\r\nproxy= ") + value + " \r\n").proxy;
     EXPECT_EQ(p.kind, ProxyKind::kServer) << value;
-    EXPECT_STREQ(p.Argument(), value);
+    EXPECT_EQ(p.server, value);
+    EXPECT_EQ(p.Argument(), p.server + " https=" + p.server) << "the proxy for TLS legs too";
   }
   for (const char* value : {"system", "SYSTEM", "\"System\""}) {
     ProxySetting p = ReadWith(std::string("[network]\r\nproxy=") + value + "\r\n").proxy;
@@ -154,7 +155,7 @@ TEST(CheckPace, RetryPausesFollowTheServiceElseDouble) {
 // The allowance grows by one after as many whole pages as it allows and halves on a failure,
 // once for all the requests that were in flight then; it stays within 1..its ceiling.
 TEST(CheckPace, TheAllowanceGrowsSlowlyAndHalvesOncePerBurst) {
-  Allowance a(5);
+  Allowance a(2, 5);
   EXPECT_EQ(a.Current(), 2);
   for (int i = 0; i < 20; ++i) {
     a.StartNumber();

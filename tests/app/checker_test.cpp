@@ -34,8 +34,8 @@ void SetSettings(const std::string& content) {
   else std::ofstream(path, std::ios::binary) << content;
 }
 
-// A mode file of the stand-in's record directory (limit_concurrent, delay_ms), read at every
-// request; empty text removes it.
+// A mode file of the stand-in's record directory (limit_concurrent, delay_ms, https_redirect),
+// read at every request; empty text removes it.
 void SetStandInMode(const char* name, const std::string& text) {
   std::string path = RecordDirectory() + "\\" + name;
   if (text.empty()) DeleteFileA(path.c_str());
@@ -150,7 +150,7 @@ class CheckerTest : public ::testing::Test {
   void TearDown() override {
     SetSettings("");
     if (RecordDirectory().empty()) return;
-    for (const char* mode : {"limit_concurrent", "delay_ms"}) SetStandInMode(mode, "");
+    for (const char* mode : {"limit_concurrent", "delay_ms", "https_redirect"}) SetStandInMode(mode, "");
     ClearRecords();
   }
 };
@@ -637,8 +637,8 @@ TEST_F(CheckerTest, ExitAndCloseEndTheProgramWhileAnIdWaitsForItsNextTry) {
 }
 
 // The settings file's proxy. host:port: the start-up's update check and the requests of both
-// checks (one at a time, and several in flight) go to that proxy in absolute form; the stand-in
-// plays the proxy. "system": through the proxy the system's settings name while they name one,
+// checks (one at a time, and several in flight) go to that proxy in absolute form, and so does
+// a redirect's https:// leg; the stand-in plays the proxy. "system": through the proxy the system's settings name while they name one,
 // directly otherwise. A value that is neither: a notice and not one request, at a click on
 // 检测 (the box keeps its lines) and at start-up, which then ends with code 0.
 TEST_F(CheckerTest, TheProxySettingRoutesEveryRequestOrStopsThemAll) {
@@ -663,6 +663,21 @@ TEST_F(CheckerTest, TheProxySettingRoutesEveryRequestOrStopsThemAll) {
               Sorted({ProfileRequest("taken18", "http://www.baidu.com"), ProfileRequest("freeH", "http://www.baidu.com"),
                       SearchRequest("freeH", "http://tieba.baidu.com")}));
   }
+  // A redirect to https:// stays on the proxy: it is asked for a tunnel (which the stand-in does
+  // not open; its answer is judged as any page is), and nothing reaches the service over TLS
+  // directly.
+  ClearRecords();
+  SetStandInMode("https_redirect", "302");
+  checker.Type("taken26");
+  checker.Click("检测");
+  ASSERT_TRUE(WaitForRequests(2));
+  EXPECT_EQ(checker.WaitForLines(1).size(), 1u);
+  SetStandInMode("https_redirect", "");
+  requests = ProxiedRequestLines();
+  ASSERT_GE(requests.size(), 2u);
+  EXPECT_EQ(requests[0], ProfileRequest("taken26", "http://www.baidu.com"));
+  for (size_t i = 1; i < requests.size(); ++i) EXPECT_EQ(requests[i].rfind("CONNECT ", 0), 0u) << requests[i];
+  for (const RequestArrival& arrival : RequestArrivals()) EXPECT_FALSE(arrival.secure);
 
   // The system's settings as Windows keeps them for the user; no proxy in the environment.
   SetEnvironmentVariableA("http_proxy", nullptr);

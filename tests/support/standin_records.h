@@ -38,11 +38,12 @@ inline std::vector<std::string> RequestLines() {
 }
 
 // How each request the stand-in received arrived, in order, from its side file: the requests
-// in flight then (itself included; for a refused one, those it would have joined) and the
-// refusal status it got (0 when it was answered).
+// in flight then (itself included; for a refused one, those it would have joined), the refusal
+// status it got (0 when it was answered), and whether it came over TLS.
 struct RequestArrival {
   int inFlight = 0;
   int refused = 0;
+  bool secure = false;
 };
 
 inline std::vector<RequestArrival> RequestArrivals() {
@@ -59,7 +60,8 @@ inline std::vector<RequestArrival> RequestArrivals() {
     std::snprintf(name, sizeof name, "\\req-%06d.json", i);
     std::ifstream in(directory + name, std::ios::binary);
     std::string json((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    arrivals.push_back({number(json, "in_flight"), number(json, "refused")});
+    arrivals.push_back({number(json, "in_flight"), number(json, "refused"),
+                        json.find("\"scheme\": \"https\"") != std::string::npos});
   }
   return arrivals;
 }
