@@ -43,15 +43,23 @@ std::optional<uint32_t> RetryAfterSeconds(std::string_view headerBlock) {
 }
 
 uint32_t RetryPauseMs(std::optional<uint32_t> retryAfter, int32_t failedTries, uint32_t seed) {
-  if (retryAfter) return *retryAfter * 1000;
   uint32_t pause = kFirstBackoffMs;
   for (int32_t i = 1; i < failedTries && pause < kLongestRetryPause * 1000; ++i) pause *= 2;
   if (pause > kLongestRetryPause * 1000) pause = kLongestRetryPause * 1000;
-  return pause + seed % (pause / 8 + 1);
+  if (retryAfter) pause = *retryAfter * 1000;
+  pause += seed % (pause / 8 + 1);
+  return pause < kLongestRetryPause * 1000 ? pause : kLongestRetryPause * 1000;
 }
 
-void Allowance::Succeeded() {
-  if (++successes_ < current_) return;
+void Allowance::Succeeded(bool retriesWaiting) {
+  // Below the level that last failed, the allowance climbs back one a page; from just below it
+  // on, one a run, but not while refused requests wait to be asked again: they need the room.
+  if (current_ < failedLevel_ - 1) {
+    ++current_;
+    successes_ = 0;
+    return;
+  }
+  if (retriesWaiting || ++successes_ < current_) return;
   successes_ = 0;
   if (current_ < most_) ++current_;
 }
@@ -59,6 +67,7 @@ void Allowance::Succeeded() {
 void Allowance::Failed(uint32_t startNumber) {
   // Started before the last halving (the numbers only grow): already accounted for.
   if (startNumber < halvedAt_) return;
+  failedLevel_ = current_;
   current_ = current_ > 1 ? current_ / 2 : 1;
   successes_ = 0;
   halvedAt_ = started_;

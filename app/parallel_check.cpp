@@ -34,6 +34,8 @@ struct IdCheck {
   bool waiting = false;                     // its last page failed; the next try is due at retryAt
   int32_t failedTries = 0;
   uint32_t retryAt = 0;                     // tick count
+  uint32_t holdsSlotUntil = 0;              // tick count: while waiting, its page's slot is kept
+  uint32_t startedAt = 0;                   // tick count the page in flight started
   uint32_t startNumber = 0;                 // the allowance's number of the page in flight
   std::optional<Verdict> verdict;
 };
@@ -59,9 +61,10 @@ class ParallelCheck {
   void AdvanceFinished();
   void Judge(IdCheck& check);
   void Failed(IdCheck& check, const core::Text& headers);
+  int32_t Busy(uint32_t now) const;
   bool LinesWaiting() const { return !window_.empty() && window_.front().verdict; }
   uint32_t BatchWait() const;
-  uint32_t RetryWait() const;
+  uint32_t StartWait() const;
   void WriteDecidedLines();
 
   int32_t n_, parallel_;
@@ -72,6 +75,7 @@ class ParallelCheck {
   uint32_t seed_;           // for the jitter of retry pauses
   int32_t next_ = 1;        // the next ID to start
   int32_t inFlight_ = 0;    // IDs of the window with a page in flight
+  uint32_t pageTimeMs_ = 0; // smoothed time a page takes to come back whole; 0 before one did
   uint32_t lastBatch_ = 0;  // tick count of the last batch of lines written
   bool wroteBatch_ = false;
   std::deque<IdCheck> window_;
@@ -85,13 +89,13 @@ class ParallelCheck {
 void ParallelCheck::StartMore() {
   const uint32_t now = dll::GetTickCount();
   for (IdCheck& check : window_) {
-    if (inFlight_ >= Limit()) return;
+    if (Busy(now) >= Limit()) return;
     if (!check.waiting || !HasCome(check.retryAt, now)) continue;
     check.waiting = false;
     if (!StartPage(check)) return;
     Judge(check);
   }
-  while (next_ <= n_ && inFlight_ < Limit() &&
+  while (next_ <= n_ && Busy(now) < Limit() &&
          static_cast<int32_t>(window_.size()) < kAheadPerRequest * parallel_) {
     IdCheck& check = window_.emplace_back(IdCheck{next_++, nullptr});
     if (!StartPage(check)) return;
@@ -106,6 +110,7 @@ bool ParallelCheck::StartPage(IdCheck& check) {
   core::Text address = check.searching ? SearchAddress(check.index) : ProfileAddress(check.index);
   if (ProgramEnding()) return false;
   check.page = std::make_unique<web::PendingPage>(address.c_str(), proxy_.c_str());
+  check.startedAt = dll::GetTickCount();
   check.startNumber = allowance_.StartNumber();
   ++inFlight_;
   return true;
@@ -126,7 +131,9 @@ void ParallelCheck::Judge(IdCheck& check) {
       allowance_.Failed(check.startNumber);
       if (check.failedTries < retries_) return Failed(check, headers);
     } else {
-      allowance_.Succeeded();
+      allowance_.Succeeded(std::any_of(window_.begin(), window_.end(), [](const IdCheck& c) { return c.waiting; }));
+      uint32_t took = dll::GetTickCount() - check.startedAt;
+      pageTimeMs_ = pageTimeMs_ == 0 ? took + 1 : (7 * pageTimeMs_ + took) / 8 + 1;
     }
     Verdict verdict = check.searching ? JudgeSearch(page) : JudgeProfile(page);
     if (verdict == Verdict::kAskSearch) {
@@ -139,12 +146,25 @@ void ParallelCheck::Judge(IdCheck& check) {
 }
 
 // Sets the ID's next try after the pause the service asked for, or after the growing pause.
+// Its page keeps its slot among those in flight for as long as a page takes to come back: a
+// refusal comes back at once, and the room it made would at once go to another request, which
+// a service counting requests a second refuses too, and so on through the list.
 void ParallelCheck::Failed(IdCheck& check, const core::Text& headers) {
   ++check.failedTries;
   seed_ = seed_ * 1664525u + 1013904223u;
   uint32_t pause = RetryPauseMs(RetryAfterSeconds(headers.c_str()), check.failedTries, seed_ >> 8);
+  const uint32_t now = dll::GetTickCount();
   check.waiting = true;
-  check.retryAt = dll::GetTickCount() + pause;
+  check.retryAt = now + pause;
+  check.holdsSlotUntil = now + pageTimeMs_;
+}
+
+// The slots in use at tick count `now`: pages in flight, and the slots failed pages still keep.
+int32_t ParallelCheck::Busy(uint32_t now) const {
+  int32_t busy = inFlight_;
+  for (const IdCheck& check : window_)
+    busy += check.waiting && !HasCome(check.holdsSlotUntil, now);
+  return busy;
 }
 
 void ParallelCheck::AdvanceFinished() {
@@ -162,14 +182,17 @@ uint32_t ParallelCheck::BatchWait() const {
   return since >= kBatchIntervalMs ? 0 : kBatchIntervalMs - since;
 }
 
-// How long until the next try of a waiting ID may start: no limit while the requests in flight
-// are at the limit, since then only a finished page makes room.
-uint32_t ParallelCheck::RetryWait() const {
-  uint32_t wait = web::kNoTimeLimit;
-  if (inFlight_ >= Limit()) return wait;
+// How long until a waiting ID may make a difference: a slot a failed page keeps comes free, or,
+// while there is room, a next try is due. Without room only time or a finished page makes some.
+uint32_t ParallelCheck::StartWait() const {
   const uint32_t now = dll::GetTickCount();
-  for (const IdCheck& check : window_)
-    if (check.waiting) wait = std::min(wait, HasCome(check.retryAt, now) ? 0 : check.retryAt - now);
+  const bool room = Busy(now) < Limit();
+  uint32_t wait = web::kNoTimeLimit;
+  for (const IdCheck& check : window_) {
+    if (!check.waiting) continue;
+    if (!HasCome(check.holdsSlotUntil, now)) wait = std::min(wait, check.holdsSlotUntil - now);
+    if (room) wait = std::min(wait, HasCome(check.retryAt, now) ? 0 : check.retryAt - now);
+  }
   return wait;
 }
 
@@ -195,7 +218,7 @@ void ParallelCheck::Run() {
       continue;
     }
     if (window_.empty()) return;
-    wait = std::min(wait, RetryWait());
+    wait = std::min(wait, StartWait());
     if (wait == 0) continue;
     pages.clear();
     for (IdCheck& check : window_)
