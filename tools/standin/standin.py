@@ -700,7 +700,9 @@ def tls_context(cert_dir):
     """The TLS set-up from the files in cert_dir (see run-isolated.sh): server.pem, signed by
     the trusted test CA for the service's names, for every name the client asks for, except
     UNTRUSTED_HOST, which gets untrusted-chain.pem (its certificate and the CA that signed it,
-    a CA nobody trusts)."""
+    a CA nobody trusts). WinINet refuses untrusted.test with 12045 (ERROR_INTERNET_INVALID_CA)
+    and wrongname.test, which gets the trusted certificate, with 12038
+    (ERROR_INTERNET_SEC_CERT_CN_INVALID)."""
     def context(chain, key):
         made = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         made.load_cert_chain(os.path.join(cert_dir, chain), os.path.join(cert_dir, key))
