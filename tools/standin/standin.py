@@ -478,11 +478,13 @@ class Handler(socketserver.StreamRequestHandler):
                     self.wfile.write(body[i:i + 1])
                     self.wfile.flush()
                 return True
+            # Redirects keep the scheme they were asked on.
+            scheme = self.server.scheme
             if behaviour == "loop":
-                return self.send(302, b"", [("Location", "%s://%s%s" % (self.server.scheme, host, target))])
+                return self.send(302, b"", [("Location", "%s://%s%s" % (scheme, host, target))])
             if behaviour == "redirect":
                 rest = who[len(HOSTILE) + len("redirect-"):]
-                location = "%s://%s/p/%s?from=tieba" % (self.server.scheme, host, urllib.parse.quote(rest))
+                location = "%s://%s/p/%s?from=tieba" % (scheme, host, urllib.parse.quote(rest))
                 return self.send(302, b"", [("Location", location)])
             if behaviour in ("reset", "resetmarker"):
                 body = b"<html><body>" + (PROFILE_MISSING if behaviour == "resetmarker" else page)
@@ -581,7 +583,8 @@ class Handler(socketserver.StreamRequestHandler):
                 headers.append(("Set-Cookie", cookie + "; path=/"))
             return self.send(status, b"", headers)
         if refused:
-            return self.refuse(refused, retry_after=not request.scripted_id().startswith("refuse503"))
+            refuse503 = request.scripted_id().startswith("refuse503")
+            return self.refuse(refused, retry_after=not refuse503)
 
         override = self.server.recorder.overrides().get(host + path)
         if override is not None:
