@@ -19,7 +19,8 @@ Pages (any host unless named):
   /p/<id>?from=tieba          profile page; ids beginning "free" get the address-error page,
                               ids beginning "hostile-" a hostile answer (see HOSTILE)
                               ids "big<N>" a profile page of N bytes
-                              ids "flaky<K>-<rest>", "refuse429...", "refuse503..." are refused
+                              ids "flaky<K>-<rest>" are refused K times, then answered as
+                              <rest>; ids "refuse429...", "refuse503..." are always refused
                               (see FLAKY and REFUSE)
   /f/search/res?ie=utf-8&qw=  search page; ids containing "taken" get both search markers,
                               "half" only the first, others neither; "refuse429...",
