@@ -133,8 +133,8 @@ class CodePageTest : public ::testing::Test {
   }
 };
 
-// The window's title, its buttons' captions and the check of a Chinese ID read as on a
-// Chinese system: the same UTF-8 bytes reach the service and the same line is printed.
+// The window's title, its buttons' captions, the update request and the check of a Chinese ID
+// are as on a Chinese system: the same bytes reach the service and the same line is printed.
 TEST_F(CodePageTest, TheStartWindowAndAChineseCheckAreAsOnAChineseSystem) {
   WideChecker checker;
   std::wstring box;
@@ -143,6 +143,11 @@ TEST_F(CodePageTest, TheStartWindowAndAChineseCheckAreAsOnAChineseSystem) {
   for (const char* caption : {"说明", "退出", "检测"})
     EXPECT_NE(Child(checker.window(), "Button", W(caption)), nullptr) << caption;
 
+  // The update request's path holds GBK bytes: they reach the service as a Chinese system
+  // sends them.
+  std::vector<std::string> start = RequestLines();
+  ASSERT_FALSE(start.empty());
+  EXPECT_EQ(start[0], "GET /柚工坊/item/1121dbf01dc7637dc9f337a5 HTTP/1.1");
   size_t before = RequestLines().size();
   checker.Type(W("张三"));
   checker.Click("检测");

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -33,4 +34,21 @@ inline std::vector<std::string> RequestLines() {
     lines.push_back(line);
   }
   return lines;
+}
+
+// The whole of recorded request `i` (1-based), and whether it came over TLS (from the side file
+// the stand-in writes beside it); empty and false when there is none.
+inline std::string RecordedRequest(int i) {
+  char name[32];
+  std::snprintf(name, sizeof name, "\\req-%06d.bin", i);
+  std::ifstream in(RecordDirectory() + name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+inline bool RecordedOverTls(int i) {
+  char name[32];
+  std::snprintf(name, sizeof name, "\\req-%06d.json", i);
+  std::ifstream in(RecordDirectory() + name);
+  std::string side((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return side.find("\"scheme\": \"https\"") != std::string::npos &&
+         side.find("\"port\": 443") != std::string::npos;
 }
