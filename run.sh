@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the checker and starts it under Wine.
 #   ./run.sh          against the bundled stand-in of the account service, in a private network
-#                     namespace: it works offline and sends nothing to the real service
+#                     namespace: it works offline and sends nothing to the real service; like
+#                     the real hosts, the stand-in sends plain-HTTP page requests to HTTPS by a
+#                     302 (STANDIN_HTTPS_REDIRECT, see tools/standin/run-isolated.sh; empty: none)
 #   ./run.sh --live   against the real service
 # With a display (DISPLAY set) the window opens there. Without one the checker runs on a private
 # Xvfb display, performs one sample check, saves a screenshot and prints its path and the
@@ -13,7 +15,7 @@ live=0
 for arg in "$@"; do
   case "$arg" in
     --live) live=1 ;;
-    -h|--help) sed -n 2,8p "$0"; exit 0 ;;
+    -h|--help) sed -n 2,10p "$0"; exit 0 ;;
     *) echo "run.sh: unknown argument $arg (see ./run.sh --help)" >&2; exit 2 ;;
   esac
 done
@@ -37,6 +39,7 @@ else
   echo "run.sh: the checker talks to the local stand-in service in a private network namespace;"
   echo "        nothing leaves this machine. Use ./run.sh --live for the real service."
   network=(tools/standin/run-isolated.sh)
+  export STANDIN_HTTPS_REDIRECT=${STANDIN_HTTPS_REDIRECT-302}
   ids="taken1,freeA,freetaken,张三"
 fi
 

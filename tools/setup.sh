@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(cmake make g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
           wine wine32:i386 xvfb xdotool imagemagick googletest python3 fonts-wqy-microhei
-          locales iproute2 util-linux procps x11-utils)
+          locales iproute2 util-linux procps x11-utils openssl ca-certificates)
 # Locales, as NAME.UTF-8. zh_CN: Wine needs it for GBK file names, captions and arguments.
 locales=(zh_CN.UTF-8 zh_TW.UTF-8 en_US.UTF-8)
 

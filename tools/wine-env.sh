@@ -23,6 +23,10 @@ wine_env_start() {
     fi
     # An unhandled exception must not open a modal crash dialog that hangs a test.
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    # Waits until that server has ended and written the registry out: a copy of the prefix
+    # taken before (run-isolated.sh's private view) would lack most of it, the crypto
+    # providers that check TLS certificates among them.
+    wineserver -w
   fi
   # A persistent wineserver makes each test process start in a fraction of a second.
   wineserver -p >/dev/null 2>&1 || true

@@ -1,13 +1,28 @@
 #!/usr/bin/env bash
 # Runs a command inside a private network and mount namespace in which the forum service's
-# host names resolve to the local stand-in service on 127.0.0.1:80. Nothing leaves the machine:
-# the namespace has only its loopback interface.
+# host names resolve to the local stand-in service, on 127.0.0.1:80 (plain HTTP) and
+# 127.0.0.1:443 (HTTPS). Nothing leaves the machine: the namespace has only its loopback
+# interface.
 #   run-isolated.sh COMMAND [ARGS...]
-# The command sees STANDIN_RECORD_DIR (a fresh directory where every received request is
-# recorded; Wine programs reach it as Z: plus the path).
+# The command sees
+#   STANDIN_RECORD_DIR  a fresh directory where every received request is recorded and where
+#                       mode files steer the stand-in (see standin.py); Wine programs reach it
+#                       as Z: plus the path
+#   STANDIN_CA_FILE     the test CA's certificate (PEM), the one CA trusted in here
+# Names in the namespace: www.baidu.com, tieba.baidu.com, hi.baidu.com and other.test (all
+# in the trusted server certificate); untrusted.test (served with a certificate of a CA that
+# is not trusted) and wrongname.test (served with the trusted certificate, which does not name
+# it), for failure tests. The CA and the certificates are made afresh for each run, and only
+# this namespace trusts the CA: its certificate is mounted over the system's CA bundle here,
+# before the namespace's wineserver starts (Wine reads that bundle once per wineserver).
+# Mode files written before the command starts, from the environment:
+#   STANDIN_HTTPS_REDIRECT=301|302|307[ NAME=VALUE]   -> https_redirect
+#   STANDIN_LIMIT_CONCURRENT=C[ 429|503]              -> limit_concurrent
+#   STANDIN_LIMIT_RATE=R[ 429|503]                    -> limit_rate
 # Root is not needed: an ordinary user enters the namespaces through a user namespace of its
 # own, in which it keeps its user id (so its files, its Wine prefix and Wine's per-user server
-# folder stay its own) and holds the capabilities for loopback, port 80 and the mounts.
+# folder stay its own) and holds the capabilities for loopback, ports 80 and 443 and the
+# mounts.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
@@ -46,10 +61,62 @@ if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
 fi
 cat > "$work/hosts" <<HOSTS
 127.0.0.1 localhost
-127.0.0.1 www.baidu.com tieba.baidu.com hi.baidu.com
+127.0.0.1 www.baidu.com tieba.baidu.com hi.baidu.com other.test
+127.0.0.1 untrusted.test wrongname.test
 ::1 localhost
 HOSTS
 mount --bind "$work/hosts" /etc/hosts
+
+# Makes the run's certificates in $1: ca.pem (the test CA), server.pem and server.key (signed
+# by it for the service's names and other.test), untrusted-chain.pem and untrusted.key
+# (untrusted.test's certificate and its own CA's, a CA that nothing trusts). EC keys take
+# milliseconds to make, so every run gets its own and no CA key outlives the run: a key kept
+# on the machine could sign for the service's names for anyone who trusts a stale copy of the
+# CA. Wine's TLS accepts them (P-256, ECDSA with SHA-256).
+make_certificates() {
+  local dir=$1
+  mkdir -p "$dir"
+  ca() {   # NAME COMMON-NAME
+    openssl req -x509 -new -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes \
+      -keyout "$dir/$1.key" -out "$dir/$1.pem" -days 2 -subj "/CN=$2" \
+      -set_serial "0x$(openssl rand -hex 8)" \
+      -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign"
+  }
+  leaf() {   # NAME CA COMMON-NAME SUBJECT-ALT-NAMES
+    printf '%s\n' "basicConstraints=CA:FALSE" "keyUsage=critical,digitalSignature" \
+      "extendedKeyUsage=serverAuth" "subjectAltName=$4" >"$dir/$1.ext"
+    openssl req -new -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes \
+      -keyout "$dir/$1.key" -subj "/CN=$3" -out "$dir/$1.csr"
+    openssl x509 -req -in "$dir/$1.csr" -CA "$dir/$2.pem" -CAkey "$dir/$2.key" -days 2 \
+      -set_serial "0x$(openssl rand -hex 8)" -extfile "$dir/$1.ext" -out "$dir/$1.pem"
+  }
+  ca ca "Stand-in test CA"
+  ca untrusted-ca "Stand-in untrusted CA"
+  leaf server ca www.baidu.com \
+    "DNS:www.baidu.com,DNS:tieba.baidu.com,DNS:hi.baidu.com,DNS:other.test"
+  leaf untrusted untrusted-ca untrusted.test "DNS:untrusted.test"
+  cat "$dir/untrusted.pem" "$dir/untrusted-ca.pem" >"$dir/untrusted-chain.pem"
+}
+tls="$work/tls"
+if ! make_certificates "$tls" >"$work/openssl.log" 2>&1; then
+  echo "run-isolated.sh: could not make the test certificates with openssl" >&2
+  cat "$work/openssl.log" >&2
+  exit 1
+fi
+export STANDIN_CA_FILE="$tls/ca.pem"
+# The test CA alone is the bundle in here (a smaller bundle also makes a process's first
+# HTTPS request faster under Wine). Without a bundle file on the machine, a private empty
+# folder takes the place of /etc/ssl/certs to hold one.
+bundle=/etc/ssl/certs/ca-certificates.crt
+if [ -f "$bundle" ]; then
+  mount --bind "$STANDIN_CA_FILE" "$bundle"
+elif [ -d "${bundle%/*}" ]; then
+  mount -t tmpfs -o mode=755 tmpfs "${bundle%/*}"
+  cp "$STANDIN_CA_FILE" "$bundle"
+else
+  echo "run-isolated.sh: no ${bundle%/*} to hold the test CA (tools/setup.sh installs ca-certificates)" >&2
+  exit 1
+fi
 
 # A display of its own as well, so the private wineserver's desktop does not share one with
 # programs of the machine's other wineservers. STANDIN_KEEP_DISPLAY=1 keeps the caller's
@@ -67,8 +134,12 @@ fi
 
 export STANDIN_RECORD_DIR="$work/records"
 mkdir -p "$STANDIN_RECORD_DIR"
-python3 "$here/standin.py" --port 80 --record-dir "$STANDIN_RECORD_DIR" \
-  --ready-file "$work/ready" >"$work/server.log" 2>&1 &
+write_mode() { [ -z "$2" ] || printf '%s\n' "$2" >"$STANDIN_RECORD_DIR/$1"; }
+write_mode https_redirect "${STANDIN_HTTPS_REDIRECT:-}"
+write_mode limit_concurrent "${STANDIN_LIMIT_CONCURRENT:-}"
+write_mode limit_rate "${STANDIN_LIMIT_RATE:-}"
+python3 "$here/standin.py" --port 80 --tls-port 443 --cert-dir "$tls" \
+  --record-dir "$STANDIN_RECORD_DIR" --ready-file "$work/ready" >"$work/server.log" 2>&1 &
 server=$!
 for _ in $(seq 1 100); do [ -e "$work/ready" ] && break; sleep 0.05; done
 if [ ! -e "$work/ready" ]; then

@@ -38,11 +38,14 @@ on different connections are answered at the same time, so delayed answers overl
 """
 
 import argparse
+import collections
 import functools
 import json
 import os
+import re
 import socket
 import socketserver
+import ssl
 import struct
 import threading
 import time
@@ -80,6 +83,18 @@ UPDATE_MARKER = "青柚百度贴吧未注册账号检测机V1.1".encode("gbk")
 #   chunked      a chunked profile page with the marker split across two chunks
 # Anything after a further "-" is free, so one check can ask for a behaviour several times.
 HOSTILE = "hostile-"
+
+# Profile IDs "flaky<K>-<rest>" (K from 1 to 9): the first K requests for exactly that path
+# are answered 503 with Retry-After: 1, later ones as the profile page of <rest>.
+FLAKY = re.compile(r"flaky([1-9])-(.*)", re.S)
+# Profile IDs beginning "refuse429-" are always answered 429 with Retry-After: 1, those
+# beginning "refuse503-" 503 without it; search words (qw) beginning "refuse429" or
+# "refuse503" likewise.
+REFUSE = ("refuse429", "refuse503")
+
+# The host served with a certificate from a CA nobody trusts (chosen by SNI). Every other name
+# gets the trusted certificate, whose names are the service's hosts and other.test only.
+UNTRUSTED_HOST = "untrusted.test"
 
 # Pages for the request engine's redirect, deadline and parallel tests:
 #   /moved?status=N&to=URL[&cookie=NAME=VALUE]
@@ -125,26 +140,63 @@ def large_profile(who, size):
 
 
 class Recorder:
-    """Stores each received request as req-NNNNNN.bin and reads the optional overrides."""
+    """Stores each received request as req-NNNNNN.json (how it arrived) and req-NNNNNN.bin (its
+    bytes), and reads the files a test puts in the record directory: overrides, delay and
+    modes."""
     def __init__(self, directory):
         self.directory = directory
         self.lock = threading.Lock()
+        self.last = 0
         os.makedirs(directory, exist_ok=True)
 
-    def record(self, raw):
+    def path(self, name):
+        return os.path.join(self.directory, name)
+
+    def record(self, raw, arrival):
+        """Writes the side file, then the request's bytes, under the next number. Tests may
+        delete the .bin files to start again at 1: the number follows the highest .bin file
+        there is, and the directory is read again only when the last one written is gone."""
         with self.lock:
-            names = [n for n in os.listdir(self.directory) if n.startswith("req-")]
-            number = 1 + max((int(n[4:10]) for n in names), default=0)
-            with open(os.path.join(self.directory, "req-%06d.bin" % number), "wb") as f:
+            if not os.path.exists(self.path("req-%06d.bin" % self.last)):
+                names = [n for n in os.listdir(self.directory)
+                         if n.startswith("req-") and n.endswith(".bin")]
+                self.last = max((int(n[4:10]) for n in names), default=0)
+            self.last += 1
+            with open(self.path("req-%06d.json" % self.last), "w", encoding="utf-8") as f:
+                json.dump(arrival, f)
+            with open(self.path("req-%06d.bin" % self.last), "wb") as f:
                 f.write(raw)
+
+    def write(self, name, text):
+        """Replaces a file of the record directory at once, so a reader never sees it half
+        written."""
+        with open(self.path(name + ".new"), "w", encoding="ascii") as f:
+            f.write(text)
+        os.replace(self.path(name + ".new"), self.path(name))
+
+    def mode(self, name):
+        """The words of the mode file `name`; None without one."""
+        try:
+            with open(self.path(name), encoding="latin-1") as f:
+                return f.read().split()
+        except OSError:
+            return None
 
     def delay_ms(self):
         """The delay before every answer, from the file delay_ms; 0 without one."""
         try:
-            with open(os.path.join(self.directory, "delay_ms"), encoding="ascii") as f:
+            with open(self.path("delay_ms"), encoding="ascii") as f:
                 return max(0, int(f.read().strip() or 0))
         except (OSError, ValueError):
             return 0
+
+    def limit(self, name):
+        """A limit file (limit_concurrent, limit_rate) as (number, refusal status); None
+        without one or when it does not start with a number."""
+        words = self.mode(name)
+        if not words or not words[0].isdigit():
+            return None
+        return int(words[0]), 503 if words[1:2] == ["503"] else 429
 
     def overrides(self):
         path = os.path.join(self.directory, "overrides.json")
@@ -155,11 +207,93 @@ class Recorder:
             return {}
 
 
+class Traffic:
+    """The requests in flight, counted on both ports together, and the limits on them. A
+    request is in flight from the moment it was read until its answer was written; a refused
+    one never is."""
+    def __init__(self, recorder):
+        self.recorder = recorder
+        self.lock = threading.Lock()
+        self.in_flight = 0
+        self.highest = 0
+        self.accepted = collections.deque()   # when the requests of the last second came in
+
+    def arrive(self):
+        """Admits a request just read, or refuses it when a limit is reached. Returns the
+        number in flight with this one and the refusal status (0: admitted)."""
+        concurrent = self.recorder.limit("limit_concurrent")
+        rate = self.recorder.limit("limit_rate")
+        with self.lock:
+            now = time.monotonic()
+            while self.accepted and now - self.accepted[0] >= 1.0:
+                self.accepted.popleft()
+            count = self.in_flight + 1
+            if concurrent and self.in_flight >= concurrent[0]:
+                return count, concurrent[1]
+            if rate and len(self.accepted) >= rate[0]:
+                return count, rate[1]
+            self.in_flight = count
+            self.accepted.append(now)
+            if count > self.highest:
+                self.highest = count
+                self.recorder.write("max_in_flight", str(count))
+            return count, 0
+
+    def depart(self):
+        with self.lock:
+            self.in_flight -= 1
+
+
+class Flakes:
+    """How often each flaky profile address has been asked (see FLAKY)."""
+    def __init__(self):
+        self.lock = threading.Lock()
+        self.asked = collections.Counter()
+
+    def fails(self, path, times):
+        """Counts one more request for path; True while it is among the first `times`."""
+        with self.lock:
+            self.asked[path] += 1
+            return self.asked[path] <= times
+
+
+class Request:
+    """One request as read, with the parts the pages are chosen by."""
+    def __init__(self, method, target, fields, raw):
+        self.method, self.target, self.fields, self.raw = method, target, fields, raw
+        self.host = fields.get("host", "").split(":")[0].lower()
+        parts = urllib.parse.urlsplit(target)
+        # The path may arrive escaped or as raw bytes (GBK or UTF-8); compare it as bytes.
+        self.path_bytes = urllib.parse.unquote_to_bytes(parts.path.encode("latin-1"))
+        self.path = self.path_bytes.decode("latin-1")
+        if self.path_bytes in (UPDATE_PATH.encode("utf-8"), UPDATE_PATH.encode("gbk")):
+            self.path = UPDATE_PATH
+        self.query = urllib.parse.parse_qs(parts.query, keep_blank_values=True)
+
+    def profile_id(self):
+        """The ID of a profile page (/p/<id>), None for other pages."""
+        if not self.path.startswith("/p/"):
+            return None
+        return self.path_bytes[3:].decode("utf-8", "replace")
+
+    def scripted_id(self):
+        """The ID the profile page or the search page (its qw) is asked for; None for other
+        pages."""
+        if self.path == "/f/search/res":
+            return self.query.get("qw", [""])[0]
+        return self.profile_id()
+
+
 class Handler(socketserver.StreamRequestHandler):
     """One connection: requests are answered in turn while the client keeps it open."""
     timeout = 120
 
     def handle(self):
+        if isinstance(self.connection, ssl.SSLSocket):
+            try:
+                self.connection.do_handshake()
+            except OSError:
+                return   # the client refused the certificate, or left
         while True:
             try:
                 request = self.read_request()
@@ -167,13 +301,12 @@ class Handler(socketserver.StreamRequestHandler):
                 return
             if request is None:
                 return
-            if not self.answer(*request):
+            if not self.serve(request):
                 return
 
     def read_request(self):
-        """Reads one request byte for byte (request line, header lines, a sized body) and
-        records it. Returns (method, target, lower-case header fields, raw bytes) or None at
-        the end of the connection."""
+        """Reads one request byte for byte (request line, header lines, a sized body).
+        Returns it as a Request, or None at the end of the connection."""
         raw = bytearray()
         line = self.rfile.readline(65537)
         while line in (b"\r\n", b"\n"):
@@ -196,13 +329,70 @@ class Handler(socketserver.StreamRequestHandler):
         if "content-length" in fields:
             body = self.rfile.read(int(fields["content-length"]))
         raw += body
-        self.server.recorder.record(bytes(raw))
-        method, target, _ = line.decode("latin-1").split(" ", 2)
-        return method, target, fields, bytes(raw)
+        words = line.decode("latin-1").split(" ", 2)
+        if len(words) < 3:
+            words = ["", "", ""]   # recorded, then the connection closes unanswered
+        return Request(words[0], words[1], fields, bytes(raw))
+
+    def serve(self, request):
+        """Admits the request (or refuses it at once when a limit is reached), records it with
+        how it arrived and answers it. False closes the connection."""
+        server = self.server
+        in_flight, refused = server.traffic.arrive()
+        admitted = not refused
+        try:
+            redirect = self.https_redirect(request) if admitted else None
+            if admitted and not redirect:
+                refused = self.page_refusal(request)
+            server.recorder.record(request.raw, {
+                "scheme": server.scheme, "port": server.server_address[1], "host": request.host,
+                "in_flight": in_flight, "refused": refused})
+            if not request.method:
+                return False
+            if not admitted:
+                return self.refuse(refused, retry_after=True)
+            return self.answer(request, redirect, refused)
+        finally:
+            if admitted:
+                server.traffic.depart()
+
+    def https_redirect(self, request):
+        """The https_redirect mode: the redirect answer's status and Set-Cookie value for a
+        plain-HTTP request of a page the service's hosts serve only over HTTPS; None for other
+        requests or without the mode."""
+        if self.server.scheme != "http":
+            return None
+        if not (request.path.startswith("/p/") or request.path in ("/f/search/res", UPDATE_PATH)):
+            return None
+        words = self.server.recorder.mode("https_redirect")
+        if not words or not words[0].isdigit() or not 300 <= int(words[0]) < 400:
+            return None
+        return int(words[0]), (words[1] if len(words) > 1 else None)
+
+    def page_refusal(self, request):
+        """The refusal a scripted ID asks for (see REFUSE and FLAKY): its status, 0 for none.
+        A flaky address counts this request here, unless an override replaces its page."""
+        who = request.scripted_id()
+        if who is None:
+            return 0
+        for word in REFUSE:
+            if who.startswith(word):
+                return int(word[-3:])
+        flaky = FLAKY.match(who) if request.path.startswith("/p/") else None
+        if not flaky or (request.host + request.path) in self.server.recorder.overrides():
+            return 0
+        return 503 if self.server.flakes.fails(request.path, int(flaky.group(1))) else 0
+
+    def refuse(self, status, retry_after):
+        """A refusal: the status, a short body and, when asked, Retry-After: 1."""
+        headers = [("Content-Type", "text/plain")] + ([("Retry-After", "1")] if retry_after else [])
+        return self.send(status, b"refused", headers)
 
     def send(self, status, body, headers=(), chunked=False, reason=None):
         """Writes a response with a Content-Length, or chunked in 64 KiB pieces."""
-        reasons = {200: "OK", 302: "Found", 404: "Not Found"}
+        reasons = {200: "OK", 301: "Moved Permanently", 302: "Found", 303: "See Other",
+                   307: "Temporary Redirect", 308: "Permanent Redirect", 404: "Not Found",
+                   429: "Too Many Requests", 503: "Service Unavailable"}
         head = "HTTP/1.1 %d %s\r\n" % (status, reason or reasons.get(status, "Status"))
         out = bytearray(head.encode("latin-1"))
         for name, value in headers:
@@ -259,10 +449,10 @@ class Handler(socketserver.StreamRequestHandler):
                     self.wfile.flush()
                 return True
             if behaviour == "loop":
-                return self.send(302, b"", [("Location", "http://%s%s" % (host, target))])
+                return self.send(302, b"", [("Location", "%s://%s%s" % (self.server.scheme, host, target))])
             if behaviour == "redirect":
                 rest = who[len(HOSTILE) + len("redirect-"):]
-                location = "http://%s/p/%s?from=tieba" % (host, urllib.parse.quote(rest))
+                location = "%s://%s/p/%s?from=tieba" % (self.server.scheme, host, urllib.parse.quote(rest))
                 return self.send(302, b"", [("Location", location)])
             if behaviour in ("reset", "resetmarker"):
                 body = b"<html><body>" + (PROFILE_MISSING if behaviour == "resetmarker" else page)
@@ -345,21 +535,24 @@ class Handler(socketserver.StreamRequestHandler):
                 return
             time.sleep(0.02)
 
-    def answer(self, method, target, fields, raw):
-        """Chooses the page by path (overrides first). False closes the connection."""
-        host = fields.get("host", "").split(":")[0].lower()
-        parts = urllib.parse.urlsplit(target)
-        # The path may arrive escaped or as raw bytes (GBK or UTF-8); compare it as bytes.
-        path_bytes = urllib.parse.unquote_to_bytes(parts.path.encode("latin-1"))
-        path = path_bytes.decode("latin-1")
-        query = urllib.parse.parse_qs(parts.query, keep_blank_values=True)
+    def answer(self, request, redirect, refused):
+        """Chooses the page by path (overrides first), after the delay: the redirect and the
+        scripted refusal decided on arrival come first. False closes the connection."""
+        host, target, path, path_bytes, query = (request.host, request.target, request.path,
+                                                 request.path_bytes, request.query)
         html = [("Content-Type", "text/html")]
         delay = self.server.recorder.delay_ms()
         if delay:
             time.sleep(delay / 1000.0)
+        if redirect:
+            status, cookie = redirect
+            headers = [("Location", "https://%s%s" % (host, target))]
+            if cookie:
+                headers.append(("Set-Cookie", cookie + "; path=/"))
+            return self.send(status, b"", headers)
+        if refused:
+            return self.refuse(refused, retry_after=not request.scripted_id().startswith("refuse503"))
 
-        if path_bytes in (UPDATE_PATH.encode("utf-8"), UPDATE_PATH.encode("gbk")):
-            path = UPDATE_PATH
         override = self.server.recorder.overrides().get(host + path)
         if override is not None:
             if override.get("hold"):
@@ -377,7 +570,10 @@ class Handler(socketserver.StreamRequestHandler):
         if path in EXCHANGE_PAGES:
             return self.exchange_page(path, query)
         if path.startswith("/p/"):
-            who = path_bytes[3:].decode("utf-8", "replace")
+            who = request.profile_id()
+            flaky = FLAKY.match(who)
+            if flaky:
+                who = flaky.group(2)
             if who.startswith(HOSTILE):
                 return self.hostile(who, host, target)
             if who.startswith("free"):
@@ -396,7 +592,7 @@ class Handler(socketserver.StreamRequestHandler):
         if path == UPDATE_PATH:
             return self.send(200, b"<html><body>" + UPDATE_MARKER + b"</body></html>", html)
         if path == "/echo":
-            return self.send(200, raw, [("Content-Type", "application/octet-stream")])
+            return self.send(200, request.raw, [("Content-Type", "application/octet-stream")])
         if path == "/marker":
             return self.send(200, b"<html>MARKER-PAGE</html>", html)
         if path == "/setcookie":
@@ -452,21 +648,65 @@ class Server(socketserver.ThreadingTCPServer):
     allow_reuse_address = True
     daemon_threads = True
     request_queue_size = 64
+    scheme = "http"
+
+
+class TlsServer(Server):
+    """The same pages over TLS. The handshake is made on the connection's own thread (see
+    Handler.handle), so a client that is slow or refuses the certificate holds up no other."""
+    scheme = "https"
+
+    def __init__(self, address, context):
+        super().__init__(address, Handler)
+        self.context = context
+
+    def get_request(self):
+        connection, peer = super().get_request()
+        return self.context.wrap_socket(connection, server_side=True,
+                                        do_handshake_on_connect=False), peer
+
+
+def tls_context(cert_dir):
+    """The TLS set-up from the files in cert_dir (see run-isolated.sh): server.pem, signed by
+    the trusted test CA for the service's names, for every name the client asks for, except
+    UNTRUSTED_HOST, which gets untrusted-chain.pem (its certificate and the CA that signed it,
+    a CA nobody trusts)."""
+    def context(chain, key):
+        made = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        made.load_cert_chain(os.path.join(cert_dir, chain), os.path.join(cert_dir, key))
+        return made
+    trusted = context("server.pem", "server.key")
+    untrusted = context("untrusted-chain.pem", "untrusted.key")
+
+    def choose(connection, name, _):
+        if name == UNTRUSTED_HOST:
+            connection.context = untrusted
+    trusted.sni_callback = choose
+    return trusted
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--port", type=int, default=80)
+    parser.add_argument("--tls-port", type=int, default=443)
+    parser.add_argument("--cert-dir", help="serve TLS on --tls-port with the certificates here")
     parser.add_argument("--address", default="127.0.0.1")
     parser.add_argument("--record-dir", required=True)
     parser.add_argument("--ready-file", help="created once the server listens")
     args = parser.parse_args()
-    server = Server((args.address, args.port), Handler)
-    server.recorder = Recorder(args.record_dir)
-    server.gathering = Gathering()
+    servers = [Server((args.address, args.port), Handler)]
+    if args.cert_dir:
+        servers.append(TlsServer((args.address, args.tls_port), tls_context(args.cert_dir)))
+    recorder = Recorder(args.record_dir)
+    shared = {"recorder": recorder, "gathering": Gathering(), "traffic": Traffic(recorder),
+              "flakes": Flakes()}
+    for server in servers:
+        server.__dict__.update(shared)
     if args.ready_file:
         open(args.ready_file, "w").close()
-    server.serve_forever()
+    for server in servers[1:]:
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+    servers[0].serve_forever()
 
 
 if __name__ == "__main__":
