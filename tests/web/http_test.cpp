@@ -406,7 +406,8 @@ struct Legs { std::string ours, platforms; };
 
 // Redirect targets as WinINet's own following requests them, with the differences that its
 // implementation here has from RFC 3986 (an empty reference, a lone query, a fragment sent on the
-// request line) asserted as RFC 3986 resolves them. A Location of any length is read.
+// request line) asserted as RFC 3986 resolves them. A Location longer than the first buffer
+// is read whole.
 TEST_F(Http, LocationsResolveAsWinInetsOwnFollowingResolvesThem) {
   auto legs = [&](const std::string& location) {
     std::string json = "{\"www.baidu.com/go/here\": {\"status\": 302, \"headers\": [[\"Location\", \"" + location + "\"]]}}";
@@ -416,7 +417,7 @@ TEST_F(Http, LocationsResolveAsWinInetsOwnFollowingResolvesThem) {
     Restart();
     Fetch(address);
     std::vector<std::string> ours = NewRequests();
-    out.ours = ours.size() == 2 ? Target(ours[1]) : "(" + std::to_string(ours.size()) + " requests)";
+    out.ours = ours.size() >= 2 ? Target(ours[1]) : "(none)";
     Restart();
     HINTERNET internet = InternetOpenA("probe", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     if (HINTERNET page = InternetOpenUrlA(internet, address.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0)) {
@@ -431,28 +432,21 @@ TEST_F(Http, LocationsResolveAsWinInetsOwnFollowingResolvesThem) {
     DeleteFileA((RecordDirectory() + "\\overrides.json").c_str());
     return out;
   };
-  const std::string longPath = "/marker?" + std::string(4096, 'q');
-  for (const std::string& location : {std::string("/marker?x=1"), std::string("sibling"), std::string("./sibling"),
-                                      std::string("../up"), std::string("//www.baidu.com/marker"),
-                                      std::string("HTTP://www.baidu.com/Marker"), std::string("/sp ace"), longPath}) {
+  for (const char* location : {"/marker?x=1", "sibling", "./sibling", "../up", "//www.baidu.com/marker",
+                               "HTTP://www.baidu.com/Marker", "/sp ace"}) {
     Legs l = legs(location);
     EXPECT_EQ(l.ours, l.platforms) << location;
   }
-  struct Rfc { const char* location; const char* expected; };
+  // Longer than the 2048 bytes first asked for; Wine's WinINet cuts a header line at 4 KB.
+  const std::string longPath = "/marker?" + std::string(3000, 'q');
+  struct Rfc { std::string location, expected; };
   for (const Rfc& c : {Rfc{"?a=1", "/go/here?a=1"}, Rfc{"", "/go/here?from=x"}, Rfc{"/marker#part", "/marker"},
-                       Rfc{"/\\u00d5\\u00c5", "/%D5%C5"}}) {
+                       Rfc{"/\\u00d5\\u00c5", "/%D5%C5"}, Rfc{longPath, longPath}}) {
     Legs l = legs(c.location);
-    EXPECT_EQ(l.ours, c.expected) << c.location;
-    if (l.platforms != c.expected) std::printf("platform difference: %s -> %s\n", c.location, l.platforms.c_str());
+    EXPECT_EQ(l.ours, c.expected) << c.location.substr(0, 20) << " (" << l.ours.size() << " bytes)";
+    if (l.platforms != c.expected)
+      std::printf("platform difference: %s -> %s\n", c.location.substr(0, 20).c_str(), l.platforms.substr(0, 20).c_str());
   }
-  std::string json = "{\"www.baidu.com/go/far\": {\"status\": 302, \"headers\": [[\"Location\", \"/marker?" +
-                     std::string(70 * 1024, 'q') + "\"]]}}";
-  std::ofstream(RecordDirectory() + "\\overrides.json", std::ios::binary) << json;
-  Restart();
-  EXPECT_EQ(Fetch("http://www.baidu.com/go/far"), "") << "a Location past the limit is a failure";
-  EXPECT_FALSE(LastPageComplete());
-  EXPECT_EQ(NewRequests().size(), 1u);
-  DeleteFileA((RecordDirectory() + "\\overrides.json").c_str());
 }
 
 // Pages fetched through PendingPage: the same request as 网页_访问 with the address alone, and
@@ -551,12 +545,13 @@ size_t ThreadsOfThisProcess() {
 TEST_F(Http, AbandonedHelpersAreBounded) {
   web::AllowConnectionsPerServer(64);
   size_t threadsBefore = ThreadsOfThisProcess();
+  const uint32_t more = web::kMaxAbandonedHelpers - web::AbandonedHelpers();   // earlier tests leave some
   {
     std::vector<std::unique_ptr<web::PendingPage>> dripping;
-    for (uint32_t i = 0; i < web::kMaxAbandonedHelpers; ++i)
+    for (uint32_t i = 0; i < more; ++i)
       dripping.push_back(std::make_unique<web::PendingPage>(("http://tieba.baidu.com/drip?part=head&ms=150&n=" + std::to_string(i)).c_str()));
-    for (int waited = 0; NewRequests().size() < web::kMaxAbandonedHelpers && waited < 60000; waited += 50) Sleep(50);
-    ASSERT_EQ(NewRequests().size(), web::kMaxAbandonedHelpers);
+    for (int waited = 0; NewRequests().size() < more && waited < 60000; waited += 50) Sleep(50);
+    ASSERT_EQ(NewRequests().size(), more);
   }
   EXPECT_EQ(web::AbandonedHelpers(), web::kMaxAbandonedHelpers);
   Restart();
@@ -564,9 +559,10 @@ TEST_F(Http, AbandonedHelpersAreBounded) {
   EXPECT_TRUE(refused.Finished());
   EXPECT_FALSE(refused.Complete());
   EXPECT_TRUE(NewRequests().empty());
-  EXPECT_LE(ThreadsOfThisProcess(), threadsBefore + web::kMaxAbandonedHelpers + 1);
-  for (int waited = 0; web::AbandonedHelpers() > 0 && waited < 120000; waited += 100) Sleep(100);
-  EXPECT_EQ(web::AbandonedHelpers(), 0u);
+  EXPECT_LE(ThreadsOfThisProcess(), threadsBefore + more + 1);
+  const uint32_t left = web::kMaxAbandonedHelpers - more;
+  for (int waited = 0; web::AbandonedHelpers() > left && waited < 120000; waited += 100) Sleep(100);
+  EXPECT_EQ(web::AbandonedHelpers(), left);
   EXPECT_EQ(Fetch("http://tieba.baidu.com/marker"), "<html>MARKER-PAGE</html>");
 }
 
@@ -630,8 +626,15 @@ BOOL WINAPI SpyRead(HINTERNET file, LPVOID buffer, DWORD size, LPDWORD count) {
   g_exchangeCalls.push_back("read " + std::to_string(*count));
   return ok;
 }
+// When set, a Location query answers that it needs this many bytes.
+DWORD g_locationNeeds = 0;
 BOOL WINAPI SpyQuery(HINTERNET request, DWORD level, LPVOID buffer, LPDWORD length, LPDWORD index) {
   g_exchangeCalls.push_back("query " + std::to_string(level));
+  if (level == HTTP_QUERY_LOCATION && g_locationNeeds > *length) {
+    *length = g_locationNeeds;
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
   return HttpQueryInfoA(request, level, buffer, length, index);
 }
 FARPROC WINAPI SpyGetProcAddress(HMODULE module, LPCSTR name) {
@@ -744,6 +747,17 @@ TEST_F(HttpHandles, ExchangeMakesItsCallsInOrder) {
   EXPECT_EQ(at, g_exchangeCalls.size());
   EXPECT_EQ(Closed(), (Order{"request", "connection", "request", "connection", "internet"}))
       << "each leg its connection and request, the exchange its internet handle";
+}
+
+// A Location longer than the buffer is asked again with the room the query names, up to a
+// limit; a longer one fails the exchange rather than letting the redirect's own page be judged.
+TEST_F(HttpHandles, LocationsOfAnyLengthAreReadUpToTheLimit) {
+  g_locationNeeds = 3000;
+  EXPECT_EQ(Fetch("http://tieba.baidu.com/redirect?to=/marker"), "<html>MARKER-PAGE</html>");
+  g_locationNeeds = 1u << 20;
+  EXPECT_EQ(Fetch("http://tieba.baidu.com/redirect?to=/marker"), "");
+  EXPECT_FALSE(LastPageComplete());
+  g_locationNeeds = 0;
 }
 
 TEST_F(HttpHandles, SetCookieLinesGoToTheCookieStoreInOrder) {
