@@ -69,10 +69,11 @@ mount --bind "$work/hosts" /etc/hosts
 
 # Makes the run's certificates in $1: ca.pem (the test CA), server.pem and server.key (signed
 # by it for the service's names and other.test), untrusted-chain.pem and untrusted.key
-# (untrusted.test's certificate and its own CA's, a CA that nothing trusts). EC keys take
-# milliseconds to make, so every run gets its own and no CA key outlives the run: a key kept
-# on the machine could sign for the service's names for anyone who trusts a stale copy of the
-# CA. Wine's TLS accepts them (P-256, ECDSA with SHA-256).
+# (untrusted.test's certificate and its own CA's, a CA that nothing trusts). They are made
+# afresh in the run's private folder rather than kept: EC keys take milliseconds (all of this
+# about 0.2 s), a kept CA key would have to live in a place that another user of the machine
+# cannot read or replace, and nothing can expire between runs. Wine's TLS accepts them (P-256,
+# ECDSA with SHA-256).
 make_certificates() {
   local dir=$1
   mkdir -p "$dir"

@@ -3,16 +3,27 @@
 
 An HTTP/1.1 server (keep-alive, Content-Length or chunked bodies) that answers as the forum
 service's main web host (profile pages under /p/), its forum host (/f/search/res) and its blog
-host (the update page), plus scripted test pages on any host. Every request it receives is
-recorded byte for byte as a numbered file in the record directory, so tests can check exactly
-what was sent.
+host (the update page), plus scripted test pages on any host. One process serves the same pages
+over plain HTTP (--port, 80) and, given --cert-dir, over TLS (--tls-port, 443); run-isolated.sh
+makes the certificates (see tls_context) and the names resolve to it. Every request it receives
+is recorded as two numbered files in the record directory, so tests can check exactly what was
+sent and how:
+  req-NNNNNN.json   written first: {"scheme": "http"|"https", "port": 80|443, "host": the Host
+                    header's name, "in_flight": the requests in flight when it arrived, itself
+                    included, "refused": the refusal status it got (limit or scripted ID), or 0}
+  req-NNNNNN.bin    the request byte for byte
+Numbers follow the highest .bin file there is, so a test that deletes the .bin files starts
+again at 1 (a .json file is that of the .bin file beside it).
 
 Pages (any host unless named):
   /p/<id>?from=tieba          profile page; ids beginning "free" get the address-error page,
                               ids beginning "hostile-" a hostile answer (see HOSTILE)
                               ids "big<N>" a profile page of N bytes
+                              ids "flaky<K>-<rest>", "refuse429...", "refuse503..." are refused
+                              (see FLAKY and REFUSE)
   /f/search/res?ie=utf-8&qw=  search page; ids containing "taken" get both search markers,
-                              "half" only the first, others neither
+                              "half" only the first, others neither; "refuse429...",
+                              "refuse503..." are refused (see REFUSE)
   <update page path>          the update page with the product marker
   /echo                       the raw request as the body
   /marker                     a small page holding MARKER-PAGE
@@ -35,6 +46,26 @@ override holds its answer until the test creates the file release-NAME in the re
 Delay: a file delay_ms in the record directory, holding a number of milliseconds, holds every
 answer back that long, read at every request (a slow service; absent or 0: no delay). Requests
 on different connections are answered at the same time, so delayed answers overlap.
+
+Modes: files in the record directory, read at every request (absent: the mode is off).
+  https_redirect     "301", "302" or "307", optionally followed by " NAME=VALUE": plain-HTTP
+                     requests for the profile pages, the search page and the update page are
+                     answered, as the real hosts answer them, by a redirect of that status to
+                     the same address over HTTPS (Location: https://<host><target as received>)
+                     with an empty body, and with "Set-Cookie: NAME=VALUE; path=/" when given.
+                     HTTPS requests and other pages are answered as without the mode.
+  limit_concurrent   "C" or "C STATUS": a request that arrives while C requests are in flight
+                     is refused at once.
+  limit_rate         "R" or "R STATUS": a request that arrives when R requests were accepted
+                     within the last second is refused at once; refusals do not count.
+A refusal by a limit has the STATUS given, 429 (Too Many Requests, the default) or 503, with
+Retry-After: 1 and a short body, and the connection stays open. The limits count every request
+on both ports alike, whatever its page (redirect answers, scripted refusals and overrides too):
+a request is in flight from the moment it was read until its answer was written (the delay and
+a held override included); a refused one never is. The stand-in writes the highest number of
+requests in flight so far into the file max_in_flight whenever it rises.
+A flaky ID counts its requests only when they reach its page: a plain-HTTP request that the
+redirect mode redirects, or one refused by a limit, counts for nothing.
 """
 
 import argparse
@@ -87,9 +118,8 @@ HOSTILE = "hostile-"
 # Profile IDs "flaky<K>-<rest>" (K from 1 to 9): the first K requests for exactly that path
 # are answered 503 with Retry-After: 1, later ones as the profile page of <rest>.
 FLAKY = re.compile(r"flaky([1-9])-(.*)", re.S)
-# Profile IDs beginning "refuse429-" are always answered 429 with Retry-After: 1, those
-# beginning "refuse503-" 503 without it; search words (qw) beginning "refuse429" or
-# "refuse503" likewise.
+# Profile IDs and search words (qw) beginning "refuse429" (as "refuse429-<rest>") are always
+# answered 429 with Retry-After: 1, those beginning "refuse503" 503 without it.
 REFUSE = ("refuse429", "refuse503")
 
 # The host served with a certificate from a CA nobody trusts (chosen by SNI). Every other name
@@ -670,7 +700,9 @@ def tls_context(cert_dir):
     """The TLS set-up from the files in cert_dir (see run-isolated.sh): server.pem, signed by
     the trusted test CA for the service's names, for every name the client asks for, except
     UNTRUSTED_HOST, which gets untrusted-chain.pem (its certificate and the CA that signed it,
-    a CA nobody trusts)."""
+    a CA nobody trusts). WinINet refuses untrusted.test with 12045 (ERROR_INTERNET_INVALID_CA)
+    and wrongname.test, which gets the trusted certificate, with 12038
+    (ERROR_INTERNET_SEC_CERT_CN_INVALID)."""
     def context(chain, key):
         made = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         made.load_cert_chain(os.path.join(cert_dir, chain), os.path.join(cert_dir, key))
