@@ -28,8 +28,11 @@ wine_env_start() {
     # providers that check TLS certificates among them.
     wineserver -w
   fi
-  # A persistent wineserver makes each test process start in a fraction of a second.
+  # A persistent wineserver makes each test process start in a fraction of a second. Its
+  # services start with the first program it runs and live as long as it does: they start here,
+  # with no output of a test to hold open.
   wineserver -p >/dev/null 2>&1 || true
+  wine reg query 'HKCU\Software\Wine\WineDbg' </dev/null >/dev/null 2>&1 || true
 }
 
 # Starts Xvfb on the first free display number from $1 to $2 and waits until it listens; sets
