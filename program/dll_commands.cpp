@@ -15,7 +15,8 @@ const char* const kFiles[kCommandCount] = {
     "user32.dll",   "wininet.dll", "kernel32.dll", "kernel32.dll", "kernel32.dll",
     "kernel32.dll", "kernel32.dll", "kernel32.dll", "user32.dll",   "kernel32.dll",
     "wininet.dll",  "wininet.dll", "kernel32.dll", "kernel32.dll", "kernel32.dll",
-    "shell32.dll",  "kernel32.dll",
+    "shell32.dll",  "kernel32.dll", "kernel32.dll", "kernel32.dll", "kernel32.dll",
+    "kernel32.dll", "kernel32.dll", "kernel32.dll",
 };
 
 const char* const kNames[kCommandCount] = {
@@ -31,7 +32,9 @@ const char* const kNames[kCommandCount] = {
     "GetModuleHandleExA",  "MsgWaitForMultipleObjectsEx", "GetProcAddress",
     "InternetQueryDataAvailable", "InternetQueryOptionA", "GetTickCount",
     "GetPrivateProfileStringW", "LoadLibraryW", "SHGetFolderPathW",
-    "CreateDirectoryW",
+    "CreateDirectoryW",    "SetErrorMode",     "CreateFileW",
+    "GetFileSize",         "ReadFile",         "MoveFileExW",
+    "DeleteFileW",
 };
 
 namespace {
@@ -211,5 +214,25 @@ int32_t SHGetFolderPathW(Handle owner, int32_t folder, Handle token, uint32_t fl
 int32_t CreateDirectoryW(const char16_t* path, const void* security) {
   return Call(kCreateDirectory, {Word(path), Word(security)});
 }
+
+uint32_t SetErrorMode(uint32_t mode) { return Call(kSetErrorMode, {mode}); }
+
+Handle CreateFileW(const char16_t* path, uint32_t access, uint32_t share, const void* security,
+                   uint32_t disposition, uint32_t attributes, Handle templateFile) {
+  return Call(kCreateFile,
+              {Word(path), access, share, Word(security), disposition, attributes, templateFile});
+}
+
+uint32_t GetFileSize(Handle file, uint32_t* high) { return Call(kGetFileSize, {file, Word(high)}); }
+
+int32_t ReadFile(Handle file, void* buffer, uint32_t toRead, uint32_t* read, void* overlapped) {
+  return Call(kReadFile, {file, Word(buffer), toRead, Word(read), Word(overlapped)});
+}
+
+int32_t MoveFileExW(const char16_t* from, const char16_t* to, uint32_t flags) {
+  return Call(kMoveFileEx, {Word(from), Word(to), flags});
+}
+
+int32_t DeleteFileW(const char16_t* path) { return Call(kDeleteFile, {Word(path)}); }
 
 }  // namespace dll

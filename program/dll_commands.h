@@ -50,9 +50,15 @@ enum Command : uint32_t {
   kLoadLibrary,                // kernel32.dll (the wide variant)
   kGetFolderPath,              // shell32.dll
   kCreateDirectory,            // kernel32.dll (the wide variant)
+  kSetErrorMode,               // kernel32.dll
+  kCreateFile,                 // kernel32.dll (the wide variant)
+  kGetFileSize,                // kernel32.dll
+  kReadFile,                   // kernel32.dll
+  kMoveFileEx,                 // kernel32.dll (the wide variant)
+  kDeleteFile,                 // kernel32.dll (the wide variant)
   kCommandCount
 };
-static_assert(kCommandCount == 37);
+static_assert(kCommandCount == 43);
 
 // Library file and exported name per command, for the program's information record.
 extern const char* const kFiles[kCommandCount];
@@ -126,6 +132,16 @@ int32_t GetModuleHandleExA(uint32_t flags, const char* name, Handle* module);
 Handle LoadLibraryW(const char16_t* path);
 int32_t SHGetFolderPathW(Handle owner, int32_t folder, Handle token, uint32_t flags, char16_t* path);
 int32_t CreateDirectoryW(const char16_t* path, const void* security);
+// The checked per-user copy of the skin library: the error mode around loading the program's
+// own files, a file opened so that nobody else may change it while it is compared and loaded,
+// its size and bytes, and the new copy's rename over the old one (or its removal).
+uint32_t SetErrorMode(uint32_t mode);
+Handle CreateFileW(const char16_t* path, uint32_t access, uint32_t share, const void* security,
+                   uint32_t disposition, uint32_t attributes, Handle templateFile);
+uint32_t GetFileSize(Handle file, uint32_t* high);
+int32_t ReadFile(Handle file, void* buffer, uint32_t toRead, uint32_t* read, void* overlapped);
+int32_t MoveFileExW(const char16_t* from, const char16_t* to, uint32_t flags);
+int32_t DeleteFileW(const char16_t* path);
 uint32_t MsgWaitForMultipleObjectsEx(uint32_t count, const Handle* objects, uint32_t milliseconds,
                                      uint32_t wakeMask, uint32_t flags);
 uint32_t GetProcAddress(Handle module, const char* name);
