@@ -173,9 +173,8 @@ core::Text EnsureSkinLibraryFile() {
 }
 
 // The library next to the program is loaded as it is. Where the program's folder takes no
-// file, the checked copy in the user's own folder is loaded instead; nothing of that name is
-// then next to the program, so the skin command, whose binding looks there first, goes on to
-// the module loaded here.
+// file, the checked copy in the user's own folder is loaded instead. Either way the skin
+// command's binding then takes the module loaded here, by its name, and searches no folder.
 bool LoadSkinLibrary() {
   core::Text path = EnsureSkinLibraryFile();
   if (!path.empty()) return SkinLibraryLoads(path.c_str());
