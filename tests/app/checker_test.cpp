@@ -73,6 +73,17 @@ void ExpectAnswersThenExits(Checker& checker, size_t requests) {
   EXPECT_EQ(checker.WaitForExit(), 0u);
 }
 
+// Ends the program one of the user's three ways (0: the exit button, 1: the close box,
+// 2: Escape) and expects it to end at once with code 0 and no box.
+void EndsCleanly(Checker& checker, int way) {
+  if (way == 0) checker.Click("退出");
+  else if (way == 1) checker.CloseWindow();
+  else checker.PressEscape();
+  std::string box;
+  EXPECT_EQ(checker.WaitForExitAnsweringBoxes(&box, 30000), 0u);
+  EXPECT_EQ(box, "");
+}
+
 constexpr COLORREF kRed = 0x0000FF, kGreen = 0x00FF00, kGrey = 0xC0C0C0, kYellow = 0x00FFFF;
 const std::vector<COLORREF> kKnown = {kRed, kGreen, kGrey, kYellow};
 
@@ -504,12 +515,7 @@ TEST_F(CheckerTest, InParallelExitAndCloseEndTheProgramWithEveryExchangeWaiting)
     checker.Type("w1\r\nw2\r\nw3\r\nw4\r\ntaken10");
     checker.Click("检测");
     ASSERT_TRUE(WaitForRequests(4, 30000));
-    if (way == 0) checker.Click("退出");
-    else if (way == 1) checker.CloseWindow();
-    else checker.PressEscape();
-    std::string box;
-    EXPECT_EQ(checker.WaitForExitAnsweringBoxes(&box, 30000), 0u);
-    EXPECT_EQ(box, "");
+    EndsCleanly(checker, way);
     EXPECT_EQ(RequestLines().size(), 4u) << "nothing asked about the later ID";
   }
 }
@@ -530,12 +536,7 @@ TEST_F(CheckerTest, InParallelALongFastCheckEndsCleanlyAtAnyMoment) {
     checker.Type(typed.c_str());
     checker.Click("检测");
     ASSERT_GE(checker.WaitForLines(lines, 60000).size(), lines);
-    if (way == 0) checker.Click("退出");
-    else if (way == 1) checker.CloseWindow();
-    else checker.PressEscape();
-    std::string box;
-    EXPECT_EQ(checker.WaitForExitAnsweringBoxes(&box, 30000), 0u);
-    EXPECT_EQ(box, "");
+    EndsCleanly(checker, way);
   }
 }
 
