@@ -70,15 +70,17 @@ mount --bind "$work/hosts" /etc/hosts
 # Makes the run's certificates in $1: ca.pem (the test CA), server.pem and server.key (signed
 # by it for the service's names and other.test), untrusted-chain.pem and untrusted.key
 # (untrusted.test's certificate and its own CA's, a CA that nothing trusts). They are made
-# afresh in the run's private folder rather than kept: EC keys take milliseconds (all of this
-# about 0.2 s), a kept CA key would have to live in a place that another user of the machine
-# cannot read or replace, and nothing can expire between runs. Wine's TLS accepts them (P-256,
-# ECDSA with SHA-256).
+# afresh in the run's private folder rather than kept (about 1 s): a kept CA key would have to
+# live in a place that another user of the machine cannot read or replace, and nothing can
+# expire between runs. The CAs sign with RSA keys: Wine 8's crypt32 rejects an ECDSA signature
+# whose r or s is shorter than 32 bytes (one signature in about 128), so EC-signed certificates
+# would fail now and then. The servers keep EC keys (P-256, quick to make): their handshake
+# signatures are checked by Wine's TLS library, which has no such fault.
 make_certificates() {
   local dir=$1
   mkdir -p "$dir"
   ca() {   # NAME COMMON-NAME
-    openssl req -x509 -new -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes \
+    openssl req -x509 -new -newkey rsa:2048 -nodes \
       -keyout "$dir/$1.key" -out "$dir/$1.pem" -days 2 -subj "/CN=$2" \
       -set_serial "0x$(openssl rand -hex 8)" \
       -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign"

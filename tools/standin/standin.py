@@ -19,7 +19,8 @@ Pages (any host unless named):
   /p/<id>?from=tieba          profile page; ids beginning "free" get the address-error page,
                               ids beginning "hostile-" a hostile answer (see HOSTILE)
                               ids "big<N>" a profile page of N bytes
-                              ids "flaky<K>-<rest>", "refuse429...", "refuse503..." are refused
+                              ids "flaky<K>-<rest>" are refused K times, then answered as
+                              <rest>; ids "refuse429...", "refuse503..." are always refused
                               (see FLAKY and REFUSE)
   /f/search/res?ie=utf-8&qw=  search page; ids containing "taken" get both search markers,
                               "half" only the first, others neither; "refuse429...",
@@ -478,11 +479,13 @@ class Handler(socketserver.StreamRequestHandler):
                     self.wfile.write(body[i:i + 1])
                     self.wfile.flush()
                 return True
+            # Redirects keep the scheme they were asked on.
+            scheme = self.server.scheme
             if behaviour == "loop":
-                return self.send(302, b"", [("Location", "%s://%s%s" % (self.server.scheme, host, target))])
+                return self.send(302, b"", [("Location", "%s://%s%s" % (scheme, host, target))])
             if behaviour == "redirect":
                 rest = who[len(HOSTILE) + len("redirect-"):]
-                location = "%s://%s/p/%s?from=tieba" % (self.server.scheme, host, urllib.parse.quote(rest))
+                location = "%s://%s/p/%s?from=tieba" % (scheme, host, urllib.parse.quote(rest))
                 return self.send(302, b"", [("Location", location)])
             if behaviour in ("reset", "resetmarker"):
                 body = b"<html><body>" + (PROFILE_MISSING if behaviour == "resetmarker" else page)
@@ -581,7 +584,8 @@ class Handler(socketserver.StreamRequestHandler):
                 headers.append(("Set-Cookie", cookie + "; path=/"))
             return self.send(status, b"", headers)
         if refused:
-            return self.refuse(refused, retry_after=not request.scripted_id().startswith("refuse503"))
+            refuse503 = request.scripted_id().startswith("refuse503")
+            return self.refuse(refused, retry_after=not refuse503)
 
         override = self.server.recorder.overrides().get(host + path)
         if override is not None:
