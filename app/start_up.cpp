@@ -20,6 +20,8 @@ namespace {
 PROGRAM_CONSTANT const char kSkinFileName[] = "\\SkinH_QX.dll";
 PROGRAM_CONSTANT const char kSkinExport[] = "SkinH_AttachRes";
 PROGRAM_CONSTANT const char kUserSkinFolder[] = "\\柚工坊";
+PROGRAM_CONSTANT const char kSkinTemporaryName[] = "\\SkinH_QX.";
+PROGRAM_CONSTANT const char kTemporaryEnd[] = ".tmp";
 PROGRAM_CONSTANT const char kSubstitute[] = "?";
 PROGRAM_CONSTANT const char kEmpty[] = "";
 PROGRAM_CONSTANT const char kUpdateCheckPage[] = "http://" SERVICE_BLOG_HOST "/柚工坊/item/1121dbf01dc7637dc9f337a5";
@@ -35,6 +37,22 @@ constexpr int32_t kSkinNumber = 33;
 constexpr int32_t kLocalAppData = 0x1C;  // CSIDL_LOCAL_APPDATA
 constexpr uint32_t kGbk = 936;
 constexpr uint32_t kPathUnits = 260;     // MAX_PATH
+// No "bad image" or "insert disk" box of the system while the program loads its own files
+// (SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX): a damaged file just fails to load.
+constexpr uint32_t kQuietErrorMode = 0x0001 | 0x8000;
+constexpr uint32_t kGenericRead = 0x80000000;
+constexpr uint32_t kShareRead = 0x1;
+constexpr uint32_t kOpenExisting = 3;
+constexpr uint32_t kNormalAttributes = 0x80;
+constexpr dll::Handle kInvalidHandle = 0xFFFFFFFF;
+constexpr uint32_t kReplaceExisting = 0x1;   // MOVEFILE_REPLACE_EXISTING
+constexpr uint32_t kWriteThrough = 0x8;      // MOVEFILE_WRITE_THROUGH
+constexpr uint32_t kCompareChunk = 4096;     // bytes read per step of the comparison
+
+// A GBK path as the zero-terminated UTF-16 the wide functions take (empty when it cannot be
+// converted).
+core::Bytes WidePath(const char* path) { return MultiByteToUtf16(path, kGbk); }
+const char16_t* Units(const core::Bytes& wide) { return reinterpret_cast<const char16_t*>(wide.data()); }
 
 // Writes the carried library to `path` as a hidden file unless a file of that name is there;
 // true when one is there afterwards.
@@ -58,41 +76,117 @@ core::Text UserSkinDirectory() {
   core::Text base = Utf16ToMultiByte(wide.get(), kGbk);
   if (base.empty() || core::FindText(base.c_str(), kSubstitute) != -1) return core::Text();
   core::Text directory = prog::JoinText(base.c_str(), kUserSkinFolder);
-  core::Bytes path = MultiByteToUtf16(directory.c_str(), kGbk);
-  if (!path.empty()) dll::CreateDirectoryW(reinterpret_cast<const char16_t*>(path.data()), nullptr);
+  core::Bytes path = WidePath(directory.c_str());
+  if (!path.empty()) dll::CreateDirectoryW(Units(path), nullptr);
   return directory;
 }
 
 // Loads the library from exactly `path` and keeps it loaded, so that the skin command binds
-// to this very module; false when the file is no library or lacks the skin's export.
+// to this very module; false when the file is no library or lacks the skin's export. A
+// damaged file makes no system box appear.
 bool SkinLibraryLoads(const char* path) {
-  core::Bytes wide = MultiByteToUtf16(path, kGbk);
+  core::Bytes wide = WidePath(path);
   if (wide.empty()) return false;
-  dll::Handle module = dll::LoadLibraryW(reinterpret_cast<const char16_t*>(wide.data()));
+  uint32_t previous = dll::SetErrorMode(kQuietErrorMode);
+  dll::Handle module = dll::LoadLibraryW(Units(wide));
+  dll::SetErrorMode(previous);
   return module != 0 && dll::GetProcAddress(module, kSkinExport) != 0;
+}
+
+// A file opened for reading that nobody may write, rename or delete while it is open.
+class HeldFile {
+ public:
+  explicit HeldFile(const char* path) {
+    core::Bytes wide = WidePath(path);
+    if (!wide.empty())
+      handle_ = dll::CreateFileW(Units(wide), kGenericRead, kShareRead, nullptr, kOpenExisting,
+                                 kNormalAttributes, 0);
+  }
+  ~HeldFile() {
+    if (IsOpen()) dll::CloseHandle(handle_);
+  }
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  bool IsOpen() const { return handle_ != kInvalidHandle; }
+
+  // True when the file holds exactly the bytes of `byteSet`: the size first, then the bytes.
+  bool Holds(const uint8_t* byteSet) const {
+    uint32_t high = 0;
+    uint32_t size = dll::GetFileSize(handle_, &high);
+    if (high != 0 || size != ByteSetLength(byteSet)) return false;
+    const uint8_t* expected = ByteSetData(byteSet);
+    uint8_t chunk[kCompareChunk];
+    for (uint32_t at = 0; at < size;) {
+      uint32_t wanted = size - at < kCompareChunk ? size - at : kCompareChunk;
+      uint32_t read = 0;
+      if (!dll::ReadFile(handle_, chunk, wanted, &read, nullptr) || read != wanted) return false;
+      if (std::memcmp(chunk, expected + at, read) != 0) return false;
+      at += read;
+    }
+    return true;
+  }
+
+ private:
+  dll::Handle handle_ = kInvalidHandle;
+};
+
+// Puts a fresh copy of the carried library at `path` in one step: written to a file of this
+// process's own in the same folder, then renamed over whatever is at `path`, so no reader
+// ever meets a half-written library. False when the folder takes no file or the old one
+// cannot be replaced (a read-only folder, or a copy another running program has loaded).
+bool ReplaceWithCarriedLibrary(const char* directory, const char* path) {
+  core::Text process = core::ToText(IntArg(static_cast<int32_t>(dll::GetCurrentProcessId())));
+  core::Text temporary = prog::JoinText(directory, kSkinTemporaryName, process.c_str(), kTemporaryEnd);
+  core::Bytes from = WidePath(temporary.c_str());
+  core::Bytes to = WidePath(path);
+  if (from.empty() || to.empty()) return false;
+  bool written = core::WriteToFile(temporary.c_str(), {kSkinLibraryByteSet});
+  if (written) core::SetFileAttributes(temporary.c_str(), kHiddenAttribute);
+  if (written && dll::MoveFileExW(Units(from), Units(to), kReplaceExisting | kWriteThrough)) return true;
+  dll::DeleteFileW(Units(from));
+  return false;
+}
+
+// The per-user library is a fixed path that any program of the user can write, so it is
+// loaded only while it holds exactly the carried library, and held open against changes from
+// the comparison until it is loaded. Anything else there (another build's library, a damaged
+// copy, a planted file) is replaced by a fresh copy, which is checked in the same way.
+bool LoadUserSkinLibrary(const char* directory) {
+  core::Text path = prog::JoinText(directory, kSkinFileName);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (attempt == 1 && !ReplaceWithCarriedLibrary(directory, path.c_str())) return false;
+    HeldFile file(path.c_str());
+    if (file.IsOpen() && file.Holds(kSkinLibraryByteSet)) return SkinLibraryLoads(path.c_str());
+  }
+  return false;
 }
 
 }  // namespace
 
-// Next to the program when its folder takes the file; otherwise in the user's own folder, and
-// only when nothing of that name is next to the program, so that the skin command, which looks
-// there first, finds the module loaded from the user's folder.
+// Next to the program, as a hidden file written only when no file of that name is there (one
+// that is there is left as it is, whatever it holds). The file's path, or the empty text when
+// the program's folder takes no file.
 core::Text EnsureSkinLibraryFile() {
   core::Text directory = core::GetRunDirectory();
   core::Text path = prog::JoinText(directory.c_str(), kSkinFileName);
-  if (PlaceSkinLibrary(path.c_str())) return path;
-  core::Text user = UserSkinDirectory();
-  if (user.empty()) return core::Text();
-  path = prog::JoinText(user.c_str(), kSkinFileName);
   if (!PlaceSkinLibrary(path.c_str())) return core::Text();
   return path;
 }
 
-// The skin is optional: a library that cannot be written or loaded leaves the window as the
+// The library next to the program is loaded as it is. Where the program's folder takes no
+// file, the checked copy in the user's own folder is loaded instead. Either way the skin
+// command's binding then takes the module loaded here, by its name, and searches no folder.
+bool LoadSkinLibrary() {
+  core::Text path = EnsureSkinLibraryFile();
+  if (!path.empty()) return SkinLibraryLoads(path.c_str());
+  core::Text user = UserSkinDirectory();
+  return !user.empty() && LoadUserSkinLibrary(user.c_str());
+}
+
+// The skin is optional: a library that cannot be placed or loaded leaves the window as the
 // system draws it, with no message.
 void ApplySkin(int32_t number) {
-  core::Text library = EnsureSkinLibraryFile();
-  if (library.empty() || !SkinLibraryLoads(library.c_str())) return;
+  if (!LoadSkinLibrary()) return;
   const uint8_t* block = number >= 1 && number <= static_cast<int32_t>(kSkinDataCount)
                              ? kSkinDataByteSets[number - 1]
                              : nullptr;

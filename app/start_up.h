@@ -6,10 +6,15 @@
 #include "runtime/interface/core_commands.h"
 #include "runtime/interface/records.h"
 
-// Writes the carried skin library next to the program as a hidden file, unless a file of that
-// name is already there; where the program's folder cannot take it, into the user's own
-// folder. Gives the library's path, or the empty text when no place takes it.
+// Writes the carried skin library next to the program as a hidden file, unless a file of
+// that name is already there. Gives the file's path, or the empty text when the program's
+// folder takes no file (read-only, or a path GBK cannot hold).
 core::Text EnsureSkinLibraryFile();
+// Loads a skin library: the file next to the program as it is; where there is none, the copy
+// in the user's own folder (%LOCALAPPDATA%\柚工坊), loaded only when its bytes are exactly the
+// carried library and written again otherwise. True when a library with the skin's export is
+// loaded.
+bool LoadSkinLibrary();
 // Attaches skin `number` (1-33) of the carried skins; any other number attaches none. Without
 // a library that loads, nothing is attached and the program goes on unskinned.
 void ApplySkin(int32_t number);

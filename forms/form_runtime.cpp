@@ -419,12 +419,18 @@ bool LoadStartWindow(int32_t windowId) {
   return true;
 }
 
-// True while some window record's window object has a live system window.
+// True while some window object has a live system window: the instance in a record's slots,
+// or an older instance parked beside it. While a further instance is being built the older
+// ones are parked and the slots may hold nothing alive; a failed build destroys what it made
+// before it gives the slots back, and that must not end the loop under the older windows.
 bool AnyWindowAlive() {
   WindowDirectory& directory = TheWindowDirectory();
   for (uint32_t i = 0; i < directory.Count(); ++i) {
-    FormWindow* form = FormWindow::Of(directory.At(i));
+    WindowRecord* record = directory.At(i);
+    FormWindow* form = FormWindow::Of(record);
     if (form && form->IsWindow()) return true;
+    for (const WindowRecord::ParkedInstance& instance : record->parked)
+      if (HWND h = UnitWindow(instance.window); h && IsWindow(h)) return true;
   }
   return false;
 }

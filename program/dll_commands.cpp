@@ -14,8 +14,9 @@ const char* const kFiles[kCommandCount] = {
     "user32.dll",   "",            "kernel32.dll", "kernel32",    "kernel32",
     "user32.dll",   "wininet.dll", "kernel32.dll", "kernel32.dll", "kernel32.dll",
     "kernel32.dll", "kernel32.dll", "kernel32.dll", "user32.dll",   "kernel32.dll",
-    "wininet.dll",  "wininet.dll", "kernel32.dll", "kernel32.dll", "kernel32.dll",
-    "shell32.dll",  "kernel32.dll", "kernel32.dll", "kernel32.dll",
+    "wininet.dll",  "wininet.dll", "kernel32.dll", "kernel32.dll",
+    "shell32.dll",  "kernel32.dll", "kernel32.dll", "kernel32.dll", "kernel32.dll",
+    "kernel32.dll", "kernel32.dll", "kernel32.dll",
 };
 
 const char* const kNames[kCommandCount] = {
@@ -30,8 +31,10 @@ const char* const kNames[kCommandCount] = {
     "SetEvent",            "WaitForSingleObject", "CloseHandle",
     "GetModuleHandleExA",  "MsgWaitForMultipleObjectsEx", "GetProcAddress",
     "InternetQueryDataAvailable", "InternetQueryOptionA", "GetTickCount",
-    "CreateFileW",         "LoadLibraryW",     "SHGetFolderPathW",
-    "CreateDirectoryW",    "ReadFile",         "GetFileSize",
+    "LoadLibraryW",        "SHGetFolderPathW",
+    "CreateDirectoryW",    "SetErrorMode",     "CreateFileW",
+    "GetFileSize",         "ReadFile",         "MoveFileExW",
+    "DeleteFileW",
 };
 
 namespace {
@@ -198,6 +201,16 @@ int32_t InternetQueryOptionA(Handle handle, uint32_t option, void* buffer, uint3
 
 uint32_t GetTickCount() { return Call(kGetTickCount, {}); }
 
+int32_t SHGetFolderPathW(Handle owner, int32_t folder, Handle token, uint32_t flags, char16_t* path) {
+  return Call(kGetFolderPath, {owner, Word(folder), token, flags, Word(path)});
+}
+
+int32_t CreateDirectoryW(const char16_t* path, const void* security) {
+  return Call(kCreateDirectory, {Word(path), Word(security)});
+}
+
+uint32_t SetErrorMode(uint32_t mode) { return Call(kSetErrorMode, {mode}); }
+
 Handle CreateFileW(const char16_t* path, uint32_t access, uint32_t share, const void* security,
                    uint32_t disposition, uint32_t attributes, Handle templateFile) {
   return Call(kCreateFile,
@@ -210,12 +223,10 @@ int32_t ReadFile(Handle file, void* buffer, uint32_t toRead, uint32_t* read, voi
   return Call(kReadFile, {file, Word(buffer), toRead, Word(read), Word(overlapped)});
 }
 
-int32_t SHGetFolderPathW(Handle owner, int32_t folder, Handle token, uint32_t flags, char16_t* path) {
-  return Call(kGetFolderPath, {owner, Word(folder), token, flags, Word(path)});
+int32_t MoveFileExW(const char16_t* from, const char16_t* to, uint32_t flags) {
+  return Call(kMoveFileEx, {Word(from), Word(to), flags});
 }
 
-int32_t CreateDirectoryW(const char16_t* path, const void* security) {
-  return Call(kCreateDirectory, {Word(path), Word(security)});
-}
+int32_t DeleteFileW(const char16_t* path) { return Call(kDeleteFile, {Word(path)}); }
 
 }  // namespace dll

@@ -46,15 +46,18 @@ enum Command : uint32_t {
   kInternetQueryDataAvailable,  // wininet.dll
   kInternetQueryOption,        // wininet.dll
   kGetTickCount,               // kernel32.dll
-  kCreateFile,                 // kernel32.dll (the wide variant)
   kLoadLibrary,                // kernel32.dll (the wide variant)
   kGetFolderPath,              // shell32.dll
   kCreateDirectory,            // kernel32.dll (the wide variant)
-  kReadFile,                   // kernel32.dll
+  kSetErrorMode,               // kernel32.dll
+  kCreateFile,                 // kernel32.dll (the wide variant)
   kGetFileSize,                // kernel32.dll
+  kReadFile,                   // kernel32.dll
+  kMoveFileEx,                 // kernel32.dll (the wide variant)
+  kDeleteFile,                 // kernel32.dll (the wide variant)
   kCommandCount
 };
-static_assert(kCommandCount == 39);
+static_assert(kCommandCount == 42);
 
 // Library file and exported name per command, for the program's information record.
 extern const char* const kFiles[kCommandCount];
@@ -79,8 +82,8 @@ static_assert(offsetof(Message, message) == 4 && offsetof(Message, time) == 16);
 
 int32_t SkinH_AttachRes(const void* data, uint32_t size, const char* options, uint32_t a,
                         uint32_t b, uint32_t c);
-// The wide variants: addresses and header lines cross into WinINet as UTF-16 converted from GBK
-// with code page 936, so the same request goes out whatever the system's own code page is.
+// The wide variants: addresses and header lines are handed over as web/encodings.h's
+// TextForWinINet makes them, so that the bytes WinINet sends are those of a Chinese system.
 Handle InternetOpenW(const char16_t* agent, uint32_t accessType, const char16_t* proxy,
                      const char16_t* bypass, uint32_t flags);
 Handle InternetConnectW(Handle internet, const char16_t* server, uint32_t port,
@@ -131,6 +134,16 @@ int32_t GetModuleHandleExA(uint32_t flags, const char* name, Handle* module);
 Handle LoadLibraryW(const char16_t* path);
 int32_t SHGetFolderPathW(Handle owner, int32_t folder, Handle token, uint32_t flags, char16_t* path);
 int32_t CreateDirectoryW(const char16_t* path, const void* security);
+// The checked per-user copy of the skin library: the error mode around loading the program's
+// own files, a file opened so that nobody else may change it while it is compared and loaded,
+// its size and bytes, and the new copy's rename over the old one (or its removal).
+uint32_t SetErrorMode(uint32_t mode);
+Handle CreateFileW(const char16_t* path, uint32_t access, uint32_t share, const void* security,
+                   uint32_t disposition, uint32_t attributes, Handle templateFile);
+uint32_t GetFileSize(Handle file, uint32_t* high);
+int32_t ReadFile(Handle file, void* buffer, uint32_t toRead, uint32_t* read, void* overlapped);
+int32_t MoveFileExW(const char16_t* from, const char16_t* to, uint32_t flags);
+int32_t DeleteFileW(const char16_t* path);
 uint32_t MsgWaitForMultipleObjectsEx(uint32_t count, const Handle* objects, uint32_t milliseconds,
                                      uint32_t wakeMask, uint32_t flags);
 uint32_t GetProcAddress(Handle module, const char* name);
@@ -138,10 +151,4 @@ int32_t InternetQueryDataAvailable(Handle file, uint32_t* available, uint32_t fl
                                    uint32_t context);
 int32_t InternetQueryOptionA(Handle handle, uint32_t option, void* buffer, uint32_t* length);
 uint32_t GetTickCount();
-// Reading a small file whole: opened for reading (shared), its size, its bytes.
-Handle CreateFileW(const char16_t* path, uint32_t access, uint32_t share, const void* security,
-                   uint32_t disposition, uint32_t attributes, Handle templateFile);
-uint32_t GetFileSize(Handle file, uint32_t* high);
-int32_t ReadFile(Handle file, void* buffer, uint32_t toRead, uint32_t* read, void* overlapped);
-
 }  // namespace dll

@@ -40,18 +40,32 @@ void* BindFromSystemList(LPCSTR key, HMODULE& module) {
   return nullptr;
 }
 
-// Named library: a relative name is tried next to the program, then in the module directory,
-// and only then along the system's own search order; a name with a drive letter (any ':')
-// is loaded only as given. A library found early that lacks the export is not passed over
-// for a later location: the first library that loads is the one that binds.
+// Loads a library file with the system's error boxes off for the call (a damaged file just
+// fails to load) and the caller's error mode back afterwards.
+HMODULE LoadQuietly(const std::string& path) {
+  UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  HMODULE h = LoadLibraryW(fw::WidePath(path.c_str()).c_str());
+  SetErrorMode(previous);
+  return h;
+}
+
+// Named library: a plain file name (no folder in it) of a library the process has already
+// loaded binds to that very module, as the system's loader would give it for the name, so a
+// library the program loaded and checked itself is never joined by a second file of the same
+// name. Otherwise a relative name is tried next to the program, then in the module directory,
+// and only then along the system's own search order; a name with a drive letter (any ':') is
+// loaded only as given. A library found early that lacks the export is not passed over for a
+// later location: the first library that loads is the one that binds.
 HMODULE LoadNamedLibrary(const RuntimeApp& app, const char* file) {
   HMODULE h = nullptr;
+  if (!std::strpbrk(file, ":\\/") &&
+      GetModuleHandleExW(0, fw::WidePath(file).c_str(), &h))   // takes a reference
+    return h;
   if (!std::strchr(file, ':')) {
-    h = LoadLibraryW(fw::WidePath((app.paths.programDirectory + "\\" + file).c_str()).c_str());
-    if (!h && !app.paths.moduleDirectory.empty())
-      h = LoadLibraryW(fw::WidePath((app.paths.moduleDirectory + file).c_str()).c_str());
+    h = LoadQuietly(app.paths.programDirectory + "\\" + file);
+    if (!h && !app.paths.moduleDirectory.empty()) h = LoadQuietly(app.paths.moduleDirectory + file);
   }
-  if (!h) h = LoadLibraryW(fw::WidePath(file).c_str());
+  if (!h) h = LoadQuietly(file);
   return h;
 }
 

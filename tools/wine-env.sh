@@ -10,7 +10,6 @@ wine_env_start() {
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   : "${WINEPREFIX:?}"
   export WINEPREFIX
-  local fresh=0
   if [ -z "${DISPLAY:-}" ] && ! wine_env_start_xvfb 90 140; then
     echo "wine-env.sh: could not start a private Xvfb display (numbers 90 to 140)" >&2
     return 1
@@ -28,14 +27,12 @@ wine_env_start() {
     # taken before (run-isolated.sh's private view) would lack most of it, the crypto
     # providers that check TLS certificates among them.
     wineserver -w
-    fresh=1
   fi
-  # A persistent wineserver makes each test process start in a fraction of a second.
+  # A persistent wineserver makes each test process start in a fraction of a second. Its
+  # services start with the first program it runs and live as long as it does: they start here,
+  # with no output of a test to hold open.
   wineserver -p >/dev/null 2>&1 || true
-  # A new server's first program starts Wine's services, which live on with the server and keep
-  # that program's output open: started here, they hold no test's output (ctest would wait for
-  # it to close until the test's time runs out).
-  [ "$fresh" = 0 ] || wineboot >/dev/null 2>&1 || true
+  wine reg query 'HKCU\Software\Wine\WineDbg' </dev/null >/dev/null 2>&1 || true
 }
 
 # Starts Xvfb on the first free display number from $1 to $2 and waits until it listens; sets

@@ -47,14 +47,49 @@ core::Bytes MultiByteToUtf16(const char* text, uint32_t codePage) {
   return units;
 }
 
-std::u16string GbkToWide(std::string_view text) {
+namespace {
+
+// UTF-16 of `text` in code page `codePage`; empty for the empty text.
+std::u16string Widen(std::string_view text, uint32_t codePage) {
   if (text.empty()) return {};
   const auto length = static_cast<int32_t>(text.size());
-  int32_t n = dll::MultiByteToWideChar(kGbk, 0, text.data(), length, nullptr, 0);
+  int32_t n = dll::MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0);
   if (n <= 0) return {};
   std::u16string units(static_cast<size_t>(n), u'\0');
-  dll::MultiByteToWideChar(kGbk, 0, text.data(), length, units.data(), n);
+  dll::MultiByteToWideChar(codePage, 0, text.data(), length, units.data(), n);
   return units;
+}
+
+// Whether `units` turn back into exactly `text` in code page `codePage`, no substitute used.
+bool NarrowsTo(const std::u16string& units, std::string_view text, uint32_t codePage) {
+  const auto count = static_cast<int32_t>(units.size());
+  int32_t m = dll::WideCharToMultiByte(codePage, 0, units.data(), count, nullptr, 0, nullptr, nullptr);
+  if (m != static_cast<int32_t>(text.size())) return false;
+  std::string back(static_cast<size_t>(m), '\0');
+  int32_t usedDefault = 0;
+  dll::WideCharToMultiByteDefault(codePage, 0, units.data(), count, back.data(), m, "?", &usedDefault);
+  return !usedDefault && back == text;
+}
+
+}  // namespace
+
+std::u16string TextForWinINet(std::string_view text) {
+  constexpr uint32_t kSystemCodePage = 0;   // CP_ACP
+  std::u16string units = Widen(text, kSystemCodePage);
+  if (text.empty() || NarrowsTo(units, text, kSystemCodePage)) return units;
+  static const char kHex[] = "0123456789ABCDEF";
+  std::u16string escaped;
+  for (char c : text) {
+    auto b = static_cast<uint8_t>(c);
+    if (b < 0x80) {
+      escaped += static_cast<char16_t>(b);
+    } else {
+      escaped += u'%';
+      escaped += static_cast<char16_t>(kHex[b >> 4]);
+      escaped += static_cast<char16_t>(kHex[b & 0x0F]);
+    }
+  }
+  return escaped;
 }
 
 // The byte set's own length bounds the conversion: units without a terminating zero unit

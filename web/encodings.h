@@ -17,9 +17,14 @@ core::Bytes MultiByteToUtf16(const char* text, uint32_t codePage = 65001);
 // The text in code page `codePage` (0: the system's ANSI code page) of a UTF-16 byte set.
 // Characters the code page lacks become its default character.
 core::Text Utf16ToMultiByte(const uint8_t* units, uint32_t codePage = 0);
-// UTF-16 of a GBK text, for handing a text to the system's wide functions: the same units on
-// every system code page. Empty for the empty text.
-std::u16string GbkToWide(std::string_view text);
+// What to hand WinINet's wide functions for a GBK address or header block. WinINet turns the
+// units back into bytes with the system's code page before they go on the wire, so the text is
+// converted with that code page: wherever it carries the text's bytes unchanged (936 itself,
+// and the bytes of most GBK texts on 950 and 1252) the wire holds exactly the bytes a Chinese
+// system sends. Where it cannot (UTF-8 as the system code page, for one), the bytes above 0x7F
+// are escaped as %XX first, so the wire holds the same address in escaped form instead of
+// substitute characters. Empty for the empty text.
+std::u16string TextForWinINet(std::string_view text);
 core::Text GbkToUtf8(const char* text);
 core::Text Utf8ToGbk(const char* text);
 // Big5 to GBK keeping the (traditional) characters. A character GBK cannot hold ends the

@@ -83,7 +83,7 @@ bool Exchange::Open(const char* address, const char* proxy, bool post) {
   cookieHost_ = UrlHost(address);
   record_ = new (std::nothrow) ExchangeRecord;
   core::Text proxyCompact = core::RemoveAllSpaces(prog::TextArgument(proxy));
-  std::u16string proxyText = GbkToWide(std::string("http=") + prog::TextArgument(proxy));
+  std::u16string proxyText = TextForWinINet(std::string("http=") + prog::TextArgument(proxy));
   if (record_ && std::strcmp(prog::TextArgument(proxy), kSystemProxy) == 0)
     record_->internet = dll::InternetOpenW(kUserAgent, wininet::kOpenPreconfig, nullptr, nullptr, 0);
   else if (record_)
@@ -105,7 +105,7 @@ bool Exchange::Open(const char* address, const char* proxy, bool post) {
 // (WinINet ignores them on the internet handle, so they go on the request). A leg to an
 // "https://" address is made over TLS, with WinINet's own checks of the server's certificate.
 bool Exchange::OpenLeg(const LegTarget& target) {
-  std::u16string host = GbkToWide(target.host), object = GbkToWide(target.object);
+  std::u16string host = TextForWinINet(target.host), object = TextForWinINet(target.object);
   record_->connection = dll::InternetConnectW(record_->internet, host.c_str(), target.port, nullptr,
                                               nullptr, wininet::kServiceHttp, 0, 0);
   if (!record_->connection) return false;
@@ -122,8 +122,8 @@ bool Exchange::OpenLeg(const LegTarget& target) {
 
 void Exchange::Send(const char* headers, const char* getHeaders, const char* postData) {
   if (finished_) return;
-  headerBlock_ = GbkToWide(prog::TextArgument(headers));
-  getHeaderBlock_ = GbkToWide(prog::TextArgument(getHeaders));
+  headerBlock_ = TextForWinINet(prog::TextArgument(headers));
+  getHeaderBlock_ = TextForWinINet(prog::TextArgument(getHeaders));
   postData_ = post_ ? prog::TextArgument(postData) : "";
   record_->deadline = dll::GetTickCount() + kDeadlineMs;
   StartLeg();

@@ -92,6 +92,24 @@ struct BareExchange {
     for (HINTERNET h : {request, connection, internet})
       if (h) InternetCloseHandle(h);
   }
+  // The next leg of a redirect to `location` ("http://" or "https://" host and path): the
+  // connection and request of the last leg closed, new ones opened, over TLS for https.
+  bool Redirect(const std::string& location, DWORD flags) {
+    for (HINTERNET* h : {&request, &connection}) {
+      if (*h) InternetCloseHandle(*h);
+      *h = nullptr;
+    }
+    const bool secure = location.rfind("https://", 0) == 0;
+    std::string_view rest = std::string_view(location).substr(secure ? 8 : 7);
+    size_t slash = rest.find('/');
+    std::string host(rest.substr(0, slash)), path(slash == std::string_view::npos ? "/" : rest.substr(slash));
+    connection = InternetConnectA(internet, host.c_str(), secure ? 443 : 80, nullptr, nullptr,
+                                  INTERNET_SERVICE_HTTP, 0, 0);
+    if (connection)
+      request = HttpOpenRequestA(connection, "GET", path.c_str(), "HTTP/1.1", nullptr, nullptr,
+                                 flags | (secure ? INTERNET_FLAG_SECURE : 0), 0);
+    return request != nullptr;
+  }
   BareExchange(const BareExchange&) = delete;
   BareExchange& operator=(const BareExchange&) = delete;
   bool Send() const {
@@ -172,12 +190,15 @@ void Check() {
 // dispatch: open, connect, request (no automatic redirects) with the checker's three header
 // lines, the body read as it becomes available in pieces of at most 1024 bytes until a read
 // yields nothing, the status code, location, header block (2048 bytes) and content length
-// queried, three closes. Returns the body.
+// queried; a redirect opens the next leg to its Location (over TLS for https) and does the
+// same; three closes. Returns the last leg's body.
 std::string FetchOnWorker(const std::string& url) {
-  BareExchange exchange(url, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT);
+  const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT;
+  BareExchange exchange(url, flags);
   std::string body;
-  if (exchange.Send()) {
+  for (int leg = 0; leg <= 10 && exchange.Send(); ++leg) {
     char buffer[2048];
+    body.clear();
     for (;;) {
       DWORD available = 0, count = 0;
       InternetQueryDataAvailable(exchange.request, &available, 0, 0);
@@ -185,12 +206,17 @@ std::string FetchOnWorker(const std::string& url) {
       if (count == 0) break;
       body.append(buffer, count);
     }
-    const DWORD kQueries[] = {HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, HTTP_QUERY_LOCATION,
-                              HTTP_QUERY_RAW_HEADERS_CRLF, HTTP_QUERY_CONTENT_LENGTH};
-    for (DWORD level : kQueries) {
-      DWORD length = sizeof buffer;
+    DWORD status = 0, length = sizeof status;
+    HttpQueryInfoA(exchange.request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr);
+    char location[2048] = {};
+    length = sizeof location - 1;
+    bool redirect = status >= 301 && status <= 308 &&
+                    HttpQueryInfoA(exchange.request, HTTP_QUERY_LOCATION, location, &length, nullptr);
+    for (DWORD level : {HTTP_QUERY_RAW_HEADERS_CRLF, HTTP_QUERY_CONTENT_LENGTH}) {
+      length = sizeof buffer;
       HttpQueryInfoA(exchange.request, level, buffer, &length, nullptr);
     }
+    if (!redirect || !exchange.Redirect(location, flags)) break;
   }
   return body;
 }

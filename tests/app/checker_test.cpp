@@ -54,7 +54,7 @@ void ClearRequests() {
 
 void ClearRecords() {
   ClearRequests();
-  DeleteFileA((RecordDirectory() + "\\overrides.json").c_str());
+  for (const char* file : {"overrides.json", "https_redirect"}) DeleteFileA((RecordDirectory() + "\\" + file).c_str());
   for (const char* gate : {"g1", "never"}) DeleteFileA((RecordDirectory() + "\\release-" + gate).c_str());
 }
 
@@ -136,6 +136,17 @@ void ExpectAnswersThenExits(Checker& checker, size_t requests) {
   EXPECT_TRUE(checker.Answers());
   checker.Click("退出");
   EXPECT_EQ(checker.WaitForExit(), 0u);
+}
+
+// Ends the program one of the user's three ways (0: the exit button, 1: the close box,
+// 2: Escape) and expects it to end at once with code 0 and no box.
+void EndsCleanly(Checker& checker, int way) {
+  if (way == 0) checker.Click("退出");
+  else if (way == 1) checker.CloseWindow();
+  else checker.PressEscape();
+  std::string box;
+  EXPECT_EQ(checker.WaitForExitAnsweringBoxes(&box, 30000), 0u);
+  EXPECT_EQ(box, "");
 }
 
 constexpr COLORREF kRed = 0x0000FF, kGreen = 0x00FF00, kGrey = 0xC0C0C0, kYellow = 0x00FFFF;
@@ -240,7 +251,66 @@ TEST_F(CheckerTest, AFailedRequestIsReportedAsAFailureNotAVerdict) {
   EXPECT_EQ(seen, colours);
 }
 
-// WinINet follows redirects on its own; a server that redirects to the very address asked for
+// A service that refuses (429, or any 5xx) says nothing about the ID: on the profile page and
+// on the search page alike the line is grey, whatever the refusal's text lacks. Any other status
+// is judged by the markers: a 404 with the "wrong address" marker asks the search page, one
+// without it is a registered profile.
+TEST_F(CheckerTest, RefusalsAreFailuresAndOtherStatusesAreJudgedByTheirMarkers) {
+  Checker checker;
+  ASSERT_TRUE(checker.WaitForWindow());
+  SetOverrides(R"({"www.baidu.com/p/busy1": {"status": 429, "body": "<html>busy</html>", "headers": [["Retry-After", "1"]]},
+                   "www.baidu.com/p/busy2": {"status": 503, "body": "<html>down</html>"},
+                   "www.baidu.com/p/gone1": {"status": 404, "body": "<html>not here</html>"}})");
+  checker.Type("busy1\r\nbusy2\r\nhostile-e500\r\nhostile-e404\r\ngone1");
+  checker.Click("检测");
+  std::vector<std::string> expected = {"账号 busy1 检测失败！", "账号 busy2 检测失败！", "账号 hostile-e500 检测失败！",
+                                       "账号 hostile-e404 未注册！", "账号 gone1 已注册！"};
+  EXPECT_EQ(checker.WaitForLines(5), expected);
+  EXPECT_EQ(checker.LineColours(5, kKnown), (std::vector<COLORREF>{kGrey, kGrey, kGrey, kGreen, kRed}));
+  for (int status : {429, 503}) {
+    ClearRecords();
+    SetOverrides(R"({"tieba.baidu.com/f/search/res": {"status": )" + std::to_string(status) + R"(, "body": "<html>no</html>"}})");
+    checker.Type("freeS");
+    checker.Click("检测");
+    ASSERT_TRUE(WaitForRequests(2)) << "the profile page, then the search page";
+    EXPECT_EQ(checker.WaitForLines(1), std::vector<std::string>{"账号 freeS 检测失败！"}) << status;
+  }
+}
+
+// Against hosts that send plain HTTP to HTTPS, as the service's do: the update check and every
+// page are asked over plain HTTP first, as given, then over TLS on 443 with the same request
+// line (bytes above 0x7F escaped, as in every Location) and header lines and the cookie the
+// redirect set; the window opens and the verdicts are those of the pages.
+TEST_F(CheckerTest, BehindRedirectsToHttpsEveryPageIsAskedOverTls) {
+  std::ofstream(RecordDirectory() + "\\https_redirect") << "302 BAIDUID=abc";
+  Checker checker;
+  ASSERT_TRUE(checker.WaitForWindow());
+  checker.Type("taken1\r\nfreeA");
+  checker.Click("检测");
+  std::vector<std::string> expected = {"账号 taken1 已注册！", "账号 freeA 未注册！"};
+  EXPECT_EQ(checker.WaitForLines(2), expected);
+  std::vector<std::string> lines = RequestLines();
+  ASSERT_EQ(lines.size(), 8u) << "update, two profiles and a search page, two legs each";
+  for (int i = 1; i <= 8; i += 2) {
+    std::string plain = RecordedRequest(i), secure = RecordedRequest(i + 1);
+    EXPECT_FALSE(RecordedOverTls(i)) << lines[i - 1];
+    EXPECT_TRUE(RecordedOverTls(i + 1)) << lines[i];
+    std::string escaped;
+    for (unsigned char c : lines[i - 1]) {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", c);
+      escaped += c > 0x7F ? std::string(hex) : std::string(1, static_cast<char>(c));
+    }
+    EXPECT_EQ(escaped, lines[i]);
+    size_t referer = plain.find("\r\nReferer: ");
+    ASSERT_NE(referer, std::string::npos);
+    std::string refererLine = plain.substr(referer, plain.find("\r\n", referer + 2) - referer);
+    EXPECT_NE(secure.find(refererLine), std::string::npos) << secure;
+    EXPECT_NE(secure.find("\r\nCookie: BAIDUID=abc"), std::string::npos) << secure;
+  }
+}
+
+// The checker follows redirects itself; a server that redirects to the very address asked for
 // is left after ten redirects with the grey failure line, while a single ordinary redirect
 // leads to the page's usual verdict.
 TEST_F(CheckerTest, ARedirectLoopEndsInAFailedLineAndOrdinaryRedirectsStillLeadToVerdicts) {
@@ -512,13 +582,28 @@ TEST_F(CheckerTest, InParallelExitAndCloseEndTheProgramWithEveryExchangeWaiting)
     checker.Type("w1\r\nw2\r\nw3\r\nw4\r\ntaken10");
     checker.Click("检测");
     ASSERT_TRUE(WaitForRequests(4, 30000));
-    if (way == 0) checker.Click("退出");
-    else if (way == 1) checker.CloseWindow();
-    else checker.PressEscape();
-    std::string box;
-    EXPECT_EQ(checker.WaitForExitAnsweringBoxes(&box, 30000), 0u);
-    EXPECT_EQ(box, "");
+    EndsCleanly(checker, way);
     EXPECT_EQ(RequestLines().size(), 4u) << "nothing asked about the later ID";
+  }
+}
+
+// A long list of fast pages checked eight at a time ends cleanly whenever the window is closed,
+// Escape pressed or 退出 clicked: between building an address and starting its page, between
+// pages and lines, the check starts and writes nothing more once the window is gone.
+TEST_F(CheckerTest, InParallelALongFastCheckEndsCleanlyAtAnyMoment) {
+  SetSettings("[check]\r\nparallel=8\r\n");
+  std::string typed;
+  for (int i = 1; i <= 3000; ++i) typed += "taken" + std::to_string(i) + "\r\n";
+  const std::pair<int, size_t> moments[] = {{1, 1}, {1, 40}, {1, 300}, {2, 1}, {2, 150}, {0, 80}};
+  for (const auto& [way, lines] : moments) {
+    SCOPED_TRACE((way == 0 ? "exit button after " : way == 1 ? "close box after " : "Escape after ") +
+                 std::to_string(lines) + " lines");
+    Checker checker;
+    ASSERT_TRUE(checker.WaitForWindow());
+    checker.Type(typed.c_str());
+    checker.Click("检测");
+    ASSERT_GE(checker.WaitForLines(lines, 60000).size(), lines);
+    EndsCleanly(checker, way);
   }
 }
 
@@ -625,12 +710,7 @@ TEST_F(CheckerTest, ExitAndCloseEndTheProgramWhileAnIdWaitsForItsNextTry) {
     checker.Click("检测");
     ASSERT_TRUE(WaitForRequests(4));
     EXPECT_TRUE(checker.Answers());
-    if (way == 0) checker.Click("退出");
-    else if (way == 1) checker.CloseWindow();
-    else checker.PressEscape();
-    std::string box;
-    EXPECT_EQ(checker.WaitForExitAnsweringBoxes(&box), 0u);
-    EXPECT_EQ(box, "");
+    EndsCleanly(checker, way);
     EXPECT_EQ(RequestLines(), (std::vector<std::string>{ProfileRequest("busy1"), ProfileRequest("taken21"),
                                                          ProfileRequest("taken22"), ProfileRequest("taken23")}));
   }
@@ -677,7 +757,7 @@ TEST_F(CheckerTest, TheProxySettingRoutesEveryRequestOrStopsThemAll) {
   ASSERT_GE(requests.size(), 2u);
   EXPECT_EQ(requests[0], ProfileRequest("taken26", "http://www.baidu.com"));
   for (size_t i = 1; i < requests.size(); ++i) EXPECT_EQ(requests[i].rfind("CONNECT ", 0), 0u) << requests[i];
-  for (const RequestArrival& arrival : RequestArrivals()) EXPECT_FALSE(arrival.secure);
+  for (size_t i = 1; i <= requests.size(); ++i) EXPECT_FALSE(RecordedOverTls(static_cast<int>(i))) << requests[i - 1];
 
   // The system's settings as Windows keeps them for the user; no proxy in the environment.
   SetEnvironmentVariableA("http_proxy", nullptr);

@@ -60,9 +60,11 @@ class WideChecker {
     if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi_))
       WaitForInputIdle(pi_.hProcess, 10000);
   }
+  // Ends the checker and waits until it is gone, so that its files are free again.
   ~WideChecker() {
     if (!pi_.hProcess) return;
     TerminateProcess(pi_.hProcess, 1);
+    WaitForSingleObject(pi_.hProcess, 30000);
     CloseHandle(pi_.hProcess);
     CloseHandle(pi_.hThread);
   }
@@ -104,18 +106,20 @@ class WideChecker {
     return L"";
   }
 
-  // The full path of the skin library module loaded in the checker, or "" when none is.
-  std::wstring SkinModule() const {
+  // The full paths of the modules named SkinH_QX.dll loaded in the checker ("?" when they
+  // cannot be listed).
+  std::vector<std::wstring> SkinModules() const {
     HMODULE modules[512];
     DWORD bytes = 0;
-    if (!EnumProcessModules(pi_.hProcess, modules, sizeof modules, &bytes)) return L"?";
+    if (!EnumProcessModules(pi_.hProcess, modules, sizeof modules, &bytes)) return {L"?"};
+    std::vector<std::wstring> found;
     for (DWORD i = 0; i < bytes / sizeof(HMODULE); ++i) {
       wchar_t path[MAX_PATH] = {};
       GetModuleFileNameExW(pi_.hProcess, modules[i], path, MAX_PATH);
       const wchar_t* name = wcsrchr(path, L'\\');
-      if (name && !lstrcmpiW(name + 1, L"SkinH_QX.dll")) return path;
+      if (name && !lstrcmpiW(name + 1, L"SkinH_QX.dll")) found.push_back(path);
     }
-    return L"";
+    return found;
   }
 
   HWND window() const { return window_; }
@@ -125,6 +129,69 @@ class WideChecker {
   HWND window_ = nullptr, input_ = nullptr, output_ = nullptr;
 };
 
+// The skin library of the user's own folder.
+std::wstring UserSkinLibrary() {
+  wchar_t local[MAX_PATH] = {};
+  GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH);
+  return std::wstring(local) + L"\\" + W("柚工坊") + L"\\SkinH_QX.dll";
+}
+
+// The checker loaded exactly one skin library, and from `path`.
+void ExpectSkinLibraryLoadedFrom(const WideChecker& checker, const std::wstring& path) {
+  std::vector<std::wstring> loaded = checker.SkinModules();
+  ASSERT_EQ(loaded.size(), 1u);
+  EXPECT_EQ(lstrcmpiW(loaded[0].c_str(), path.c_str()), 0);
+}
+
+// A foreign library with the skin's export leaves this event behind when it is loaded.
+bool ForeignLibraryWasLoaded() {
+  HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, L"ForeignSkinLibraryLoaded");
+  if (event) CloseHandle(event);
+  return event != nullptr;
+}
+
+std::wstring EnvironmentPath(const wchar_t* name) {
+  wchar_t value[MAX_PATH] = {};
+  GetEnvironmentVariableW(name, value, MAX_PATH);
+  return value;
+}
+
+std::vector<char> ReadBytes(const std::wstring& path) {
+  std::vector<char> bytes;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return bytes;
+  bytes.resize(GetFileSize(file, nullptr));
+  DWORD read = 0;
+  if (!ReadFile(file, bytes.data(), bytes.size(), &read, nullptr)) read = 0;
+  bytes.resize(read);
+  CloseHandle(file);
+  return bytes;
+}
+
+// Replaces whatever is at `path` with `bytes`.
+bool WriteBytes(const std::wstring& path, const std::vector<char>& bytes) {
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = WriteFile(file, bytes.data(), bytes.size(), &written, nullptr) && written == bytes.size();
+  return CloseHandle(file) && ok;
+}
+
+// The names of the files in `folder` other than "." and "..".
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L"..")) names.push_back(found.cFileName);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
 class CodePageTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -133,8 +200,8 @@ class CodePageTest : public ::testing::Test {
   }
 };
 
-// The window's title, its buttons' captions and the check of a Chinese ID read as on a
-// Chinese system: the same UTF-8 bytes reach the service and the same line is printed.
+// The window's title, its buttons' captions, the update request and the check of a Chinese ID
+// are as on a Chinese system: the same bytes reach the service and the same line is printed.
 TEST_F(CodePageTest, TheStartWindowAndAChineseCheckAreAsOnAChineseSystem) {
   WideChecker checker;
   std::wstring box;
@@ -143,6 +210,11 @@ TEST_F(CodePageTest, TheStartWindowAndAChineseCheckAreAsOnAChineseSystem) {
   for (const char* caption : {"说明", "退出", "检测"})
     EXPECT_NE(Child(checker.window(), "Button", W(caption)), nullptr) << caption;
 
+  // The update request's path holds GBK bytes: they reach the service as a Chinese system
+  // sends them.
+  std::vector<std::string> start = RequestLines();
+  ASSERT_FALSE(start.empty());
+  EXPECT_EQ(start[0], "GET /柚工坊/item/1121dbf01dc7637dc9f337a5 HTTP/1.1");
   size_t before = RequestLines().size();
   checker.Type(W("张三"));
   checker.Click("检测");
@@ -160,23 +232,57 @@ TEST_F(CodePageTest, AFolderThatTakesNoLibraryPutsTheSkinInTheUsersFolder) {
   std::wstring box;
   ASSERT_TRUE(checker.WaitForWindow(&box)) << "a message box showed";
   EXPECT_EQ(GetFileAttributesW((CheckerDirectory() + L"\\SkinH_QX.dll").c_str()), INVALID_FILE_ATTRIBUTES);
-  wchar_t local[MAX_PATH] = {};
-  ASSERT_EQ(GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH) > 0, true);
-  std::wstring expected = std::wstring(local) + L"\\" + W("柚工坊") + L"\\SkinH_QX.dll";
-  EXPECT_EQ(lstrcmpiW(checker.SkinModule().c_str(), expected.c_str()), 0);
+  ExpectSkinLibraryLoadedFrom(checker, UserSkinLibrary());
   checker.Type(L"taken1");
   checker.Click("检测");
   EXPECT_EQ(checker.WaitForLine(), W("账号 taken1 已注册！"));
 }
 
-// A library file that is no library (damaged, or emptied by a scanner): no skin, no error
-// box, a working window.
+// Any program of the user can write the user's folder, and another build leaves its own
+// library there: whatever is not byte for byte the carried library (a foreign library with the
+// skin's export, a copy cut short, a copy of the right size with one byte changed) is never
+// loaded. The window is skinned from a fresh copy, which is what the file holds afterwards,
+// and no temporary file is left beside it.
+TEST_F(CodePageTest, AnythingElseInTheUsersFolderIsReplacedBeforeTheSkinLoads) {
+  const std::vector<char> carried = ReadBytes(EnvironmentPath(L"CARRIED_SKIN_LIBRARY"));
+  const std::vector<char> foreign = ReadBytes(EnvironmentPath(L"FOREIGN_SKIN_LIBRARY"));
+  ASSERT_GT(carried.size(), 1024u);
+  ASSERT_FALSE(foreign.empty());
+  std::vector<char> shortened(carried.begin(), carried.begin() + carried.size() / 2);
+  std::vector<char> changed = carried;
+  changed.back() ^= 0x5A;
+  const std::wstring library = UserSkinLibrary();
+  CreateDirectoryW(library.substr(0, library.rfind(L'\\')).c_str(), nullptr);
+
+  struct Planted {
+    const char* what;
+    const std::vector<char>& bytes;
+  } cases[] = {{"a foreign library", foreign}, {"the library cut short", shortened},
+               {"the library with one byte changed", changed}};
+  for (const Planted& planted : cases) {
+    SCOPED_TRACE(planted.what);
+    ASSERT_TRUE(WriteBytes(library, planted.bytes));
+    WideChecker checker;
+    std::wstring box;
+    ASSERT_TRUE(checker.WaitForWindow(&box)) << "a message box showed";
+    EXPECT_TRUE(box.empty());
+    EXPECT_FALSE(ForeignLibraryWasLoaded());
+    ExpectSkinLibraryLoadedFrom(checker, library);
+    EXPECT_TRUE(ReadBytes(library) == carried) << "the file is not the carried library";
+    EXPECT_EQ(FilesIn(library.substr(0, library.rfind(L'\\'))), std::vector<std::wstring>{L"SkinH_QX.dll"});
+  }
+}
+
+// No skin, no error box and a working window when no good library can be had: the library
+// next to the program is the carried one cut short (loaded as it is, it fails), or the user's
+// folder holds a foreign library and cannot be written, so it is not replaced and not loaded.
 TEST_F(CodePageTest, ALibraryThatDoesNotLoadLeavesTheWindowUnskinned) {
   WideChecker checker;
   std::wstring box;
   ASSERT_TRUE(checker.WaitForWindow(&box)) << "a message box showed";
   EXPECT_TRUE(box.empty());
-  EXPECT_EQ(checker.SkinModule(), L"");
+  EXPECT_EQ(checker.SkinModules(), std::vector<std::wstring>{});
+  EXPECT_FALSE(ForeignLibraryWasLoaded());
   checker.Type(L"freeA");
   checker.Click("检测");
   EXPECT_EQ(checker.WaitForLine(), W("账号 freeA 未注册！"));

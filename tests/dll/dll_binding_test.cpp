@@ -160,6 +160,14 @@ TEST_F(DllTable, RelativeNamesSearchProgramThenModuleDirectoryThenSystem) {
   EXPECT_EQ(bind(programDir.path.c_str(), "", "order.dll"), 30u);
   // A name with a drive letter is loaded only as given.
   EXPECT_EQ(bind(programDir.path.c_str(), "", (moduleDir.path + "\\order.dll").c_str()), 40u);
+  // A library of that name the process has loaded already is the one that binds, though the
+  // program's directory holds another file of the name; its own reference outlives the binding.
+  HMODULE loaded = LoadLibraryA((moduleDir.path + "\\order.dll").c_str());
+  ASSERT_NE(nullptr, loaded);
+  EXPECT_EQ(bind(programDir.path.c_str(), "", "order.dll"), 40u);
+  EXPECT_EQ(loaded, GetModuleHandleA("order.dll"));
+  FreeLibrary(loaded);
+  EXPECT_EQ(nullptr, GetModuleHandleA("order.dll"));
 }
 
 }  // namespace

@@ -52,6 +52,15 @@ void* __cdecl BarInterface(int32_t op) { return op == kUnitOpCreate ? reinterpre
 
 const UnitClassInfo kBarClass = {"停靠条", "DockBar", {0, 0, 0}, kClassDockable | kClassEvents, {0, 0, 0},
                                  8, kCommonPropertyInfos, &BarInterface, {0, 0}};
+// The button class with a create operation that makes nothing.
+void* __cdecl CreateNothing(const void*, int32_t, uint32_t, void*, uint32_t, void*, int32_t, int32_t, int32_t,
+                            int32_t, int32_t, int32_t, uint32_t, uint32_t) {
+  return nullptr;
+}
+void* __cdecl FailingButtonInterface(int32_t op) {
+  return op == kUnitOpCreate ? reinterpret_cast<void*>(&CreateNothing) : forms::kButtonClass.unitInterface(op);
+}
+
 LibraryInfo coreLibrary;
 const LibraryInfo* libraries[1] = {&coreLibrary};
 ProgramInfo program;
@@ -62,6 +71,9 @@ std::vector<std::pair<UINT, uint32_t>>& PrivateMessages() {
   static std::vector<std::pair<UINT, uint32_t>> messages;
   return messages;
 }
+
+ButtonsFailToCreate::ButtonsFailToCreate() { coreTypes[10].unitInterface = &FailingButtonInterface; }
+ButtonsFailToCreate::~ButtonsFailToCreate() { coreTypes[10].unitInterface = forms::kButtonClass.unitInterface; }
 
 void InitialiseTestProgram() {
   static bool done = false;

@@ -32,6 +32,16 @@ inline constexpr uint32_t kDefault = 0x16010011, kSingleLine = 0x16010012, kOthe
 // (message, unit id), in order.
 std::vector<std::pair<UINT, uint32_t>>& PrivateMessages();
 
+// While one lives, units of the button class cannot be created: their class's create
+// operation gives nothing, as when the system refuses a control.
+class ButtonsFailToCreate {
+ public:
+  ButtonsFailToCreate();
+  ~ButtonsFailToCreate();
+  ButtonsFailToCreate(const ButtonsFailToCreate&) = delete;
+  ButtonsFailToCreate& operator=(const ButtonsFailToCreate&) = delete;
+};
+
 // Initialises the runtime once with the test program record.
 void InitialiseTestProgram();
 // Lets posted messages run through the runtime's pre-translation and dispatch.

@@ -529,6 +529,56 @@ TEST_F(FormWindowTest, FurtherInstancesOwnTheirUnitsAndTheLastOneRestoresTheReco
   }
 }
 
+// Steps run by the running message loop: a further instance of the first window whose buttons
+// cannot be made, then, once the loop has gone on, the older instance used and destroyed.
+HWND olderInstance = nullptr;
+int32_t furtherLoadResult = -1;
+UINT_PTR pendingStep = 0;
+
+void CALLBACK UseThenDestroyOlderInstance(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  pendingStep = 0;
+  forms::WindowRecord* record = forms::TheWindowDirectory().Find(kFirstWindow);
+  EXPECT_TRUE(record->parked.empty());
+  EXPECT_EQ(1, WindowsOfClass(olderInstance)) << "what the failed load made is gone";
+  EXPECT_EQ(0, rt::TheApp().eventBlockCount);
+  ExpectUnitsOfInstanceWork(olderInstance);
+  DestroyWindow(olderInstance);
+}
+
+void CALLBACK LoadFurtherInstanceThatFails(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  {
+    ButtonsFailToCreate failing;
+    furtherLoadResult = forms::LoadWindow(kFirstWindow, 1, false, nullptr);
+  }
+  pendingStep = SetTimer(nullptr, 0, 0, &UseThenDestroyOlderInstance);
+}
+
+// A further instance that fails while its units are made (the window and two edit boxes
+// exist by then) is taken down again; the older instance keeps its units and the running loop
+// goes on until that window goes.
+TEST_F(FormWindowTest, AFailedFurtherInstanceLeavesTheOlderOneWorkingAndTheLoopRunning) {
+  forms::WindowRecord* record = forms::TheWindowDirectory().Find(kFirstWindow);
+  const std::vector<uint8_t> defined = record->units.Bytes();
+  ASSERT_EQ(1, forms::LoadWindow(kFirstWindow, 0, false, nullptr));
+  Pump();
+  olderInstance = FormHandle(kFirstWindow);
+  furtherLoadResult = -1;
+  calls.clear();
+  rt::TheApp().loopStarted = 1;
+  SetTimer(nullptr, 0, 0, &LoadFurtherInstanceThatFails);
+  rt::TheApp().RunLoop(0);
+  if (pendingStep) KillTimer(nullptr, pendingStep);
+  EXPECT_EQ(0, furtherLoadResult);
+  EXPECT_TRUE(Called("Button1")) << "the loop ended before the older window was used";
+  EXPECT_FALSE(IsWindow(olderInstance)) << "the loop ended while the older window was alive";
+  forms::FlushDeletedUnits();
+  EXPECT_TRUE(record->parked.empty());
+  EXPECT_FALSE(record->snapshot.has_value());
+  EXPECT_TRUE(defined == record->units.Bytes()) << "the unit list is back at its template state";
+}
+
 TEST_F(FormWindowTest, UpDownStepsTheNumberAndWrapsAtTheEnds) {
   ASSERT_TRUE(forms::LoadStartWindow(kFirstWindow));
   Pump();

@@ -37,13 +37,29 @@ inline std::vector<std::string> RequestLines() {
   return lines;
 }
 
+// The whole of recorded request `i` (1-based), and whether it came over TLS (from the side file
+// the stand-in writes beside it); empty and false when there is none.
+inline std::string RecordedRequest(int i) {
+  char name[32];
+  std::snprintf(name, sizeof name, "\\req-%06d.bin", i);
+  std::ifstream in(RecordDirectory() + name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+inline bool RecordedOverTls(int i) {
+  char name[32];
+  std::snprintf(name, sizeof name, "\\req-%06d.json", i);
+  std::ifstream in(RecordDirectory() + name);
+  std::string side((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return side.find("\"scheme\": \"https\"") != std::string::npos &&
+         side.find("\"port\": 443") != std::string::npos;
+}
+
 // How each request the stand-in received arrived, in order, from its side file: the requests
-// in flight then (itself included; for a refused one, those it would have joined), the refusal
-// status it got (0 when it was answered), and whether it came over TLS.
+// in flight then (itself included; for a refused one, those it would have joined) and the
+// refusal status it got (0 when it was answered).
 struct RequestArrival {
   int inFlight = 0;
   int refused = 0;
-  bool secure = false;
 };
 
 inline std::vector<RequestArrival> RequestArrivals() {
@@ -60,8 +76,7 @@ inline std::vector<RequestArrival> RequestArrivals() {
     std::snprintf(name, sizeof name, "\\req-%06d.json", i);
     std::ifstream in(directory + name, std::ios::binary);
     std::string json((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    arrivals.push_back({number(json, "in_flight"), number(json, "refused"),
-                        json.find("\"scheme\": \"https\"") != std::string::npos});
+    arrivals.push_back({number(json, "in_flight"), number(json, "refused")});
   }
   return arrivals;
 }

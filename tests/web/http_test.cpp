@@ -5,8 +5,10 @@
 
 #include <windows.h>
 #include <wininet.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -58,6 +60,30 @@ std::vector<std::string> RecordedRequests() {
   return out;
 }
 
+// How each request the stand-in recorded so far arrived ("http 80", "https 443"), oldest first,
+// from the side file beside each request.
+std::vector<std::string> RecordedSchemes() {
+  std::vector<std::string> out;
+  for (int i = 1;; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "\\req-%06d.json", i);
+    std::ifstream f(RecordDirectory() + name);
+    if (!f) break;
+    std::stringstream s;
+    s << f.rdbuf();
+    bool tls = s.str().find("\"scheme\": \"https\"") != std::string::npos;
+    out.push_back(tls ? "https 443" : "http 80");
+    if (tls != (s.str().find("\"port\": 443") != std::string::npos)) out.back() += " (port?)";
+  }
+  return out;
+}
+
+// The request line's target of a recorded request.
+std::string Target(const std::string& request) {
+  size_t start = request.find(' ') + 1, end = request.find(' ', start);
+  return request.substr(start, end - start);
+}
+
 // Deletes the prefix's persisted cookies, so nothing from an earlier run is sent.
 void ClearPersistedCookies() {
   char profile[MAX_PATH] = {};
@@ -85,11 +111,16 @@ class Http : public ::testing::Test {
     before_ = RecordedRequests().size();
   }
   void TearDown() override { ClearPersistedCookies(); }
-  // Requests recorded since the test began.
+  // Requests recorded since the test began, and how they arrived.
   std::vector<std::string> NewRequests() {
     std::vector<std::string> all = RecordedRequests();
     return std::vector<std::string>(all.begin() + std::min(before_, all.size()), all.end());
   }
+  std::vector<std::string> NewSchemes() {
+    std::vector<std::string> all = RecordedSchemes();
+    return std::vector<std::string>(all.begin() + std::min(before_, all.size()), all.end());
+  }
+  void Restart() { before_ = RecordedRequests().size(); }
   // Fetches an address given alone and returns the body.
   std::string Fetch(const std::string& address, int32_t conversion = 0) {
     char* url = HeapText(address);
@@ -346,6 +377,80 @@ TEST_F(Http, RedirectsAreFollowedWithTheSameLines) {
   }
 }
 
+// A redirect to https is followed over TLS on 443 with the same lines, the cookie the redirect
+// set and Host without a port, as WinINet's own following makes it; back to http the next leg
+// is plain again. A server whose certificate is not trusted, or does not name it, is a failure.
+TEST_F(Http, RedirectsToHttpsAreFollowedOverTls) {
+  const std::string first = "http://hi.baidu.com/moved?to=https%3A%2F%2Fhi.baidu.com%2Fecho&cookie=tls%3D9";
+  std::string echo = Fetch(first);
+  EXPECT_TRUE(LastPageComplete());
+  EXPECT_EQ(echo.rfind("GET /echo HTTP/1.1\r\nHost: hi.baidu.com\r\n", 0), 0u) << echo;
+  EXPECT_NE(echo.find("\r\n" + RoutineLines(first)), std::string::npos) << echo;
+  EXPECT_NE(echo.find("tls=9"), std::string::npos) << echo;
+  EXPECT_EQ(NewSchemes(), (std::vector<std::string>{"http 80", "https 443"}));
+
+  Restart();
+  EXPECT_EQ(Fetch("http://www.baidu.com/moved?to=https%3A%2F%2Fwww.baidu.com%2Fmoved%3Fto%3Dhttp%253A%252F%252Fwww.baidu.com%252Fmarker"),
+            "<html>MARKER-PAGE</html>");
+  EXPECT_EQ(NewSchemes(), (std::vector<std::string>{"http 80", "https 443", "http 80"})) << "https to http";
+
+  for (const char* host : {"untrusted.test", "wrongname.test"}) {
+    Restart();
+    EXPECT_EQ(Fetch(std::string("http://www.baidu.com/moved?to=https%3A%2F%2F") + host + "%2Fmarker"), "") << host;
+    EXPECT_FALSE(LastPageComplete()) << host;
+    EXPECT_EQ(LastPageStatus(), 0u) << host;
+  }
+}
+
+// The target of the leg after a redirect to `location`, made by the routine and by WinINet's own
+// following (a plain InternetOpenUrlA), from the requests the stand-in recorded.
+struct Legs { std::string ours, platforms; };
+
+// Redirect targets as WinINet's own following requests them, with the differences that its
+// implementation here has from RFC 3986 (an empty reference, a lone query, a fragment sent on the
+// request line) asserted as RFC 3986 resolves them. A Location longer than the first buffer
+// is read whole.
+TEST_F(Http, LocationsResolveAsWinInetsOwnFollowingResolvesThem) {
+  auto legs = [&](const std::string& location) {
+    std::string json = "{\"www.baidu.com/go/here\": {\"status\": 302, \"headers\": [[\"Location\", \"" + location + "\"]]}}";
+    std::ofstream(RecordDirectory() + "\\overrides.json", std::ios::binary) << json;
+    const std::string address = "http://www.baidu.com/go/here?from=x";
+    Legs out;
+    Restart();
+    Fetch(address);
+    std::vector<std::string> ours = NewRequests();
+    out.ours = ours.size() >= 2 ? Target(ours[1]) : "(none)";
+    Restart();
+    HINTERNET internet = InternetOpenA("probe", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    if (HINTERNET page = InternetOpenUrlA(internet, address.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0)) {
+      char buffer[1024];
+      DWORD n = 1;
+      while (n && InternetReadFile(page, buffer, sizeof buffer, &n)) {}
+      InternetCloseHandle(page);
+    }
+    InternetCloseHandle(internet);
+    std::vector<std::string> platforms = NewRequests();
+    out.platforms = platforms.size() >= 2 ? Target(platforms[1]) : "(none)";
+    DeleteFileA((RecordDirectory() + "\\overrides.json").c_str());
+    return out;
+  };
+  for (const char* location : {"/marker?x=1", "sibling", "./sibling", "../up", "//www.baidu.com/marker",
+                               "HTTP://www.baidu.com/Marker", "/sp ace"}) {
+    Legs l = legs(location);
+    EXPECT_EQ(l.ours, l.platforms) << location;
+  }
+  // Longer than the 2048 bytes first asked for; Wine's WinINet cuts a header line at 4 KB.
+  const std::string longPath = "/marker?" + std::string(3000, 'q');
+  struct Rfc { std::string location, expected; };
+  for (const Rfc& c : {Rfc{"?a=1", "/go/here?a=1"}, Rfc{"", "/go/here?from=x"}, Rfc{"/marker#part", "/marker"},
+                       Rfc{"/\\u00d5\\u00c5", "/%D5%C5"}, Rfc{longPath, longPath}}) {
+    Legs l = legs(c.location);
+    EXPECT_EQ(l.ours, c.expected) << c.location.substr(0, 20) << " (" << l.ours.size() << " bytes)";
+    if (l.platforms != c.expected)
+      std::printf("platform difference: %s -> %s\n", c.location.substr(0, 20).c_str(), l.platforms.substr(0, 20).c_str());
+  }
+}
+
 // Pages fetched through PendingPage: the same request as 网页_访问 with the address alone, and
 // sixteen in flight at once (the stand-in answers none of them before it holds all sixteen).
 TEST_F(Http, PendingPagesAreFetchedTogether) {
@@ -424,6 +529,45 @@ TEST_F(Http, DrippingPagesEndAtTheExchangeDeadline) {
   EXPECT_EQ(Fetch("http://tieba.baidu.com/marker"), "<html>MARKER-PAGE</html>");
 }
 
+// Threads of this process.
+size_t ThreadsOfThisProcess() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  THREADENTRY32 entry{sizeof entry};
+  size_t count = 0;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+    count += entry.th32OwnerProcessID == GetCurrentProcessId();
+  CloseHandle(snapshot);
+  return count;
+}
+
+// Exchanges abandoned while their server drips its header block leave their helpers inside the
+// send; past the bound of such helpers a new page fails at once, sending nothing, rather than
+// making its blocking calls on the calling thread. Once the servers are done the helpers end
+// and pages go through again.
+TEST_F(Http, AbandonedHelpersAreBounded) {
+  web::AllowConnectionsPerServer(64);
+  size_t threadsBefore = ThreadsOfThisProcess();
+  const uint32_t more = web::kMaxAbandonedHelpers - web::AbandonedHelpers();   // earlier tests leave some
+  {
+    std::vector<std::unique_ptr<web::PendingPage>> dripping;
+    for (uint32_t i = 0; i < more; ++i)
+      dripping.push_back(std::make_unique<web::PendingPage>(("http://tieba.baidu.com/drip?part=head&ms=150&n=" + std::to_string(i)).c_str()));
+    for (int waited = 0; NewRequests().size() < more && waited < 60000; waited += 50) Sleep(50);
+    ASSERT_EQ(NewRequests().size(), more);
+  }
+  EXPECT_EQ(web::AbandonedHelpers(), web::kMaxAbandonedHelpers);
+  Restart();
+  web::PendingPage refused("http://tieba.baidu.com/marker");
+  EXPECT_TRUE(refused.Finished());
+  EXPECT_FALSE(refused.Complete());
+  EXPECT_TRUE(NewRequests().empty());
+  EXPECT_LE(ThreadsOfThisProcess(), threadsBefore + more + 1);
+  const uint32_t left = web::kMaxAbandonedHelpers - more;
+  for (int waited = 0; web::AbandonedHelpers() > left && waited < 120000; waited += 100) Sleep(100);
+  EXPECT_EQ(web::AbandonedHelpers(), left);
+  EXPECT_EQ(Fetch("http://tieba.baidu.com/marker"), "<html>MARKER-PAGE</html>");
+}
+
 // Spies bound in place of the WinINet commands: they record every handle opened and closed,
 // and can make one of the three opening calls fail.
 struct HandleLog {
@@ -484,8 +628,15 @@ BOOL WINAPI SpyRead(HINTERNET file, LPVOID buffer, DWORD size, LPDWORD count) {
   g_exchangeCalls.push_back("read " + std::to_string(*count));
   return ok;
 }
+// When set, a Location query answers that it needs this many bytes.
+DWORD g_locationNeeds = 0;
 BOOL WINAPI SpyQuery(HINTERNET request, DWORD level, LPVOID buffer, LPDWORD length, LPDWORD index) {
   g_exchangeCalls.push_back("query " + std::to_string(level));
+  if (level == HTTP_QUERY_LOCATION && g_locationNeeds > *length) {
+    *length = g_locationNeeds;
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
   return HttpQueryInfoA(request, level, buffer, length, index);
 }
 FARPROC WINAPI SpyGetProcAddress(HMODULE module, LPCSTR name) {
@@ -598,6 +749,17 @@ TEST_F(HttpHandles, ExchangeMakesItsCallsInOrder) {
   EXPECT_EQ(at, g_exchangeCalls.size());
   EXPECT_EQ(Closed(), (Order{"request", "connection", "request", "connection", "internet"}))
       << "each leg its connection and request, the exchange its internet handle";
+}
+
+// A Location longer than the buffer is asked again with the room the query names, up to a
+// limit; a longer one fails the exchange rather than letting the redirect's own page be judged.
+TEST_F(HttpHandles, LocationsOfAnyLengthAreReadUpToTheLimit) {
+  g_locationNeeds = 3000;
+  EXPECT_EQ(Fetch("http://tieba.baidu.com/redirect?to=/marker"), "<html>MARKER-PAGE</html>");
+  g_locationNeeds = 1u << 20;
+  EXPECT_EQ(Fetch("http://tieba.baidu.com/redirect?to=/marker"), "");
+  EXPECT_FALSE(LastPageComplete());
+  g_locationNeeds = 0;
 }
 
 TEST_F(HttpHandles, SetCookieLinesGoToTheCookieStoreInOrder) {
