@@ -564,26 +564,46 @@ TEST_F(CheckerTest, InParallelLinesKeepInputOrderAndTheirVerdicts) {
   EXPECT_EQ(requests.size() - down2Asks + 1, 16u) << ::testing::PrintToString(requests);
 }
 
-// With every exchange in flight waiting (for the status line, or in the middle of a body), the
-// exit button, the close box and Escape each end the program at once: code 0, no error box,
-// and no request for an ID after those in flight.
-TEST_F(CheckerTest, InParallelExitAndCloseEndTheProgramWithEveryExchangeWaiting) {
-  SetSettings("[check]\r\nparallel=4\r\n");
-  for (int way = 0; way < 3; ++way) {
-    SCOPED_TRACE(way == 0 ? "exit button" : way == 1 ? "close box" : "Escape");
-    Checker checker;
-    ASSERT_TRUE(checker.WaitForWindow());
-    ClearRecords();
-    SetOverrides(R"({"www.baidu.com/p/w1": {"hold": "never", "body": "x"},
-                     "www.baidu.com/p/w2": {"hold": "never", "body": "x"},
-                     "www.baidu.com/p/w3": {"body": ")" + std::string(60 * 1024, 'x') +
-                 R"(", "trickle_ms": 1000}, "www.baidu.com/p/w4": {"body": ")" +
-                 std::string(60 * 1024, 'x') + R"(", "trickle_ms": 1000}})");
-    checker.Type("w1\r\nw2\r\nw3\r\nw4\r\ntaken10");
-    checker.Click("检测");
-    ASSERT_TRUE(WaitForRequests(4, 30000));
-    EndsCleanly(checker, way);
-    EXPECT_EQ(RequestLines().size(), 4u) << "nothing asked about the later ID";
+// The exit button, the close box and Escape each end the program at once, code 0 and no error
+// box, however the check waits: with every exchange in flight waiting (for the status line, or
+// in the middle of a body), or with an ID waiting for its next try (the service asked for two
+// minutes) and no page in flight. Nothing is asked after the four requests the check had made.
+TEST_F(CheckerTest, ExitAndCloseEndTheProgramWhateverTheCheckWaitsFor) {
+  const std::string trickle = "{\"body\": \"" + std::string(60 * 1024, 'x') + "\", \"trickle_ms\": 1000}";
+  const struct {
+    const char *name, *settings;
+    std::string overrides;
+    std::vector<std::string> ids;   // the first four are asked before the end
+  } waits[] = {
+      {"every exchange waiting", "[check]\r\nparallel=4\r\n",
+       R"({"www.baidu.com/p/w1": {"hold": "never", "body": "x"}, "www.baidu.com/p/w2": {"hold": "never", "body": "x"},
+           "www.baidu.com/p/w3": )" + trickle + R"(, "www.baidu.com/p/w4": )" + trickle + "}",
+       {"w1", "w2", "w3", "w4", "taken10"}},
+      {"an ID waiting for its next try", "[check]\r\nretries=5\r\n",
+       R"({"www.baidu.com/p/busy1": {"status": 503, "headers": [["Retry-After", "120"]], "body": "busy"}})",
+       {"busy1", "taken21", "taken22", "taken23", "taken24", "taken25"}},
+  };
+  for (const auto& wait : waits) {
+    SetSettings(wait.settings);
+    for (int way = 0; way < 3; ++way) {
+      SCOPED_TRACE(std::string(wait.name) + (way == 0 ? ", exit button" : way == 1 ? ", close box" : ", Escape"));
+      Checker checker;
+      ASSERT_TRUE(checker.WaitForWindow());
+      ClearRecords();
+      SetOverrides(wait.overrides);
+      std::string typed;
+      for (const std::string& id : wait.ids) typed += id + "\r\n";
+      checker.Type(typed.c_str());
+      checker.Click("检测");
+      ASSERT_TRUE(WaitForRequests(4, 30000));
+      EXPECT_TRUE(checker.Answers());
+      EndsCleanly(checker, way);
+      std::vector<std::string> asked = RequestLines(), expected;
+      for (size_t i = 0; i < 4; ++i) expected.push_back(ProfileRequest(wait.ids[i].c_str()));
+      std::sort(asked.begin(), asked.end());
+      std::sort(expected.begin(), expected.end());
+      EXPECT_EQ(asked, expected);
+    }
   }
 }
 
@@ -691,29 +711,6 @@ TEST_F(CheckerTest, AutoFindsTheServicesLimitAndEveryIdGetsItsVerdict) {
   EXPECT_GT(most, 1) << "after the first refusal";
   EXPECT_LE(most, 6) << "after the first refusal";
   EXPECT_EQ(arrivals.size(), expected.size() + refused) << "every refused request asked once more";
-}
-
-// While an ID waits for its next try (the service asked for two minutes) and no page is in
-// flight, the exit button, the close box and Escape each end the program at once: code 0, no
-// error box. The IDs after the waiting one are asked only as far as the window reaches (four
-// IDs at one in flight), and nothing after.
-TEST_F(CheckerTest, ExitAndCloseEndTheProgramWhileAnIdWaitsForItsNextTry) {
-  SetSettings("[check]\r\nretries=5\r\n");
-  for (int way = 0; way < 3; ++way) {
-    SCOPED_TRACE(way == 0 ? "exit button" : way == 1 ? "close box" : "Escape");
-    Checker checker;
-    ASSERT_TRUE(checker.WaitForWindow());
-    ClearRecords();
-    SetOverrides(R"({"www.baidu.com/p/busy1": {"status": 503, "headers": [["Retry-After", "120"]],
-                     "body": "busy"}})");
-    checker.Type("busy1\r\ntaken21\r\ntaken22\r\ntaken23\r\ntaken24\r\ntaken25");
-    checker.Click("检测");
-    ASSERT_TRUE(WaitForRequests(4));
-    EXPECT_TRUE(checker.Answers());
-    EndsCleanly(checker, way);
-    EXPECT_EQ(RequestLines(), (std::vector<std::string>{ProfileRequest("busy1"), ProfileRequest("taken21"),
-                                                         ProfileRequest("taken22"), ProfileRequest("taken23")}));
-  }
 }
 
 // The settings file's proxy. host:port: the start-up's update check and the requests of both

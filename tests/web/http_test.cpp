@@ -16,7 +16,6 @@
 #include <utility>
 #include <vector>
 
-#include "framework/scoped_handle.h"
 #include "program/dll_commands.h"
 #include "runtime/runtime_app.h"
 #include "tests/web/test_support.h"
@@ -782,31 +781,6 @@ TEST_F(HttpHandles, ControlByteInHeadersNeitherStallsNorLosesCookies) {
   EXPECT_EQ(Fetch("http://hi.baidu.com/ctrlz-cookie"), "ok");
   EXPECT_EQ(g_cookieCalls, (std::vector<CookieCall>{{"http://hi.baidu.com", "gamma", "3; path=/"},
                                                   {"http://hi.baidu.com", "delta", "4; path=/"}}));
-}
-
-// The stand-in's HTTPS as WinINet meets it with its default flags: the run's test CA is trusted
-// inside the stand-in's namespace, so the service's names answer; a certificate of an
-// untrusted CA and one that does not name the host are refused for those reasons.
-TEST(StandinTls, ServiceNamesAnswerAndBadCertificatesAreRefused) {
-  using ScopedInternet = fw::ScopedHandle<fw::HandleTraits<HINTERNET, &::InternetCloseHandle>>;
-  ScopedInternet net(InternetOpenA("standin-tls", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
-  ASSERT_TRUE(net);
-  ScopedInternet page(InternetOpenUrlA(net.Get(), "https://www.baidu.com/marker", nullptr, 0, 0, 0));
-  ASSERT_TRUE(page) << "error " << GetLastError();
-  char body[64] = {};
-  DWORD got = 0;
-  ASSERT_TRUE(InternetReadFile(page.Get(), body, sizeof body - 1, &got));
-  EXPECT_STREQ(body, "<html>MARKER-PAGE</html>");
-
-  const std::pair<const char*, DWORD> failures[] = {
-      {"https://untrusted.test/marker", ERROR_INTERNET_INVALID_CA},
-      {"https://wrongname.test/marker", ERROR_INTERNET_SEC_CERT_CN_INVALID}};
-  for (const auto& [address, expected] : failures) {
-    ScopedInternet refused(InternetOpenUrlA(net.Get(), address, nullptr, 0, 0, 0));
-    DWORD error = GetLastError();
-    EXPECT_FALSE(refused) << address;
-    EXPECT_EQ(expected, error) << address;
-  }
 }
 
 }  // namespace
