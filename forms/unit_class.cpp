@@ -334,8 +334,10 @@ bool RecreateUnit(int32_t windowId, uint32_t unitIndex) {
 
   // The old window's destruction must not clear the item, which holds the new object now.
   rt::RuntimeApp& app = rt::TheApp();
+  // A handler of the unit's own notification may be what re-creates it: the old control then
+  // keeps its window until it has returned from that notification.
   ++app.recreatingUnit;
-  DestroyWindow(oldWindow);
+  fw::WindowObject::DestroyWhenReturned(oldWindow);
   --app.recreatingUnit;
 
   // The focus follows the unit, or goes back where it was if destroying moved it.

@@ -107,6 +107,7 @@ LRESULT WindowObject::WndProc(UINT, WPARAM, LPARAM) { return Default(); }
 LRESULT WindowObject::Default() { return CallPrevious(current_.msg, current_.wParam, current_.lParam); }
 
 LRESULT WindowObject::CallPrevious(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (controlWithheld_) return 0;
   if (previousProc_) return ::CallWindowProcW(previousProc_, hwnd_, msg, wParam, lParam);
   return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
 }
@@ -122,18 +123,71 @@ LRESULT WindowObject::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
     previousProc_ = nullptr;
     Detach();
     current_ = outer;
-    for (DispatchFrame* frame = frames_; frame; frame = frame->outer) frame->destroyed = true;
-    frames_ = nullptr;
-    PostNcDestroy();
+    EndDispatch();
     return result;
   }
-  DispatchFrame frame{false, frames_};
+  DispatchFrame frame{false, frames_, nullptr};
   frames_ = &frame;
   LRESULT result = WndProc(msg, wParam, lParam);
-  if (frame.destroyed) return result;
+  if (frame.destroyed) {
+    if (frame.destroyOnReturn) ::DestroyWindow(frame.destroyOnReturn);
+    return result;
+  }
   frames_ = frame.outer;
   current_ = outer;
   return result;
+}
+
+void WindowObject::EndDispatch() {
+  for (DispatchFrame* frame = frames_; frame; frame = frame->outer) frame->destroyed = true;
+  frames_ = nullptr;
+  PostNcDestroy();
+}
+
+namespace {
+
+// Holds the window of a control whose object ended ahead of it: every message goes on to the
+// control's own procedure, and the holder deletes itself with the window.
+class ReturningControl : public WindowObject {
+ public:
+  ReturningControl(HWND hwnd, WNDPROC controlProc) {
+    previousProc_ = controlProc;
+    Attach(hwnd);
+  }
+
+ protected:
+  void PostNcDestroy() override { delete this; }
+};
+
+}  // namespace
+
+void WindowObject::DestroyWhenReturned(HWND hwnd) {
+  WindowObject* object = FromHandlePermanent(hwnd);
+  if (object && object->previousProc_ && object->frames_) object->EndAheadOfWindow();
+  else ::DestroyWindow(hwnd);
+}
+
+// The object goes through its destruction now, with the control withheld from every message,
+// and hands the window over to a holder that passes them on. The outermost of the object's
+// frames still running destroys the window when it returns, when the control is done with it.
+// Until then the window is hidden and a message-only window's child, out of its parent's
+// child list, so neither the user nor a walk over the parent's children meets it.
+void WindowObject::EndAheadOfWindow() {
+  const HWND hwnd = hwnd_;
+  const WNDPROC controlProc = previousProc_;
+  DispatchFrame* outermost = frames_;
+  while (outermost->outer) outermost = outermost->outer;
+  outermost->destroyOnReturn = hwnd;
+
+  controlWithheld_ = true;
+  Dispatch(WM_DESTROY, 0, 0);
+  controlWithheld_ = false;
+  previousProc_ = nullptr;
+  Detach();
+  new ReturningControl(hwnd, controlProc);  // owned by the window from here on
+  ::ShowWindow(hwnd, SW_HIDE);
+  ::SetParent(hwnd, HWND_MESSAGE);
+  EndDispatch();
 }
 
 LRESULT CALLBACK WindowObject::StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

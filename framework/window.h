@@ -69,6 +69,15 @@ class WindowObject : public Window {
   // The object of a handle in the permanent map, or null.
   static WindowObject* FromHandlePermanent(HWND hwnd);
 
+  // Destroys a window, unless it is a subclassed control still inside one of its own messages
+  // further up the stack: a notification it sent reached a handler that destroys it. The
+  // control's procedure is then still running on data its window owns, and destroying the
+  // window would free that data under it. Such a window's object ends at once, as if the window
+  // were destroyed (WM_DESTROY and the final message reach the object, not the control), while
+  // the window itself, hidden and detached from its parent, stays the control's until its
+  // outermost message returns, and is destroyed then.
+  static void DestroyWhenReturned(HWND hwnd);
+
   // Offered each message before dispatch when this window or one of its children is its target.
   virtual BOOL PreTranslateMessage(MSG* msg);
 
@@ -84,6 +93,9 @@ class WindowObject : public Window {
   LRESULT Default();
   LRESULT CallPrevious(UINT msg, WPARAM wParam, LPARAM lParam);
 
+  // While the object ends ahead of its busy control's window, Default() reaches nothing.
+  bool controlWithheld_ = false;
+
   // The current message, for Default().
   struct CurrentMessage {
     UINT msg;
@@ -95,18 +107,21 @@ class WindowObject : public Window {
 
  private:
   // One per message being dispatched to this object, innermost first. WM_NCDESTROY marks them
-  // all, so that no frame touches the object after PostNcDestroy may have deleted it.
+  // all, so that no frame touches the object after PostNcDestroy may have deleted it. A frame
+  // with a window to destroy is the outermost one of an object that ended ahead of its window.
   struct DispatchFrame {
     bool destroyed;
     DispatchFrame* outer;
+    HWND destroyOnReturn;
   };
   DispatchFrame* frames_ = nullptr;
 
- protected:
-
- private:
   LRESULT Dispatch(UINT msg, WPARAM wParam, LPARAM lParam);
   void MapHandle(HWND hwnd);
+  // The end of the object that WM_NCDESTROY brings: no frame touches it any more, PostNcDestroy.
+  void EndDispatch();
+  // DestroyWhenReturned for a control inside its own messages.
+  void EndAheadOfWindow();
 };
 
 // Registers (once) a window class with the given cursor and background brush and returns its

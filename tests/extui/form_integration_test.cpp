@@ -30,10 +30,20 @@ constexpr int32_t kEventBox = 0x16010002;
 constexpr int32_t kSelText = 19, kReadOnly = 14, kContent = 9;
 
 int g_changed = 0, g_selChanged = 0, g_focus = 0, g_blur = 0;
+bool g_lockOnChange = false;
 
 }  // namespace
 
-extern "C" HandlerReturn __cdecl OnBoxChanged() { ++g_changed; return kHandlerNoValue; }
+// With g_lockOnChange the handler makes its box read-only, which re-creates the box from inside
+// the notification the old control is still sending.
+extern "C" HandlerReturn __cdecl OnBoxChanged() {
+  ++g_changed;
+  if (g_lockOnChange) {
+    g_lockOnChange = false;
+    WriteUnitProperty(kWindow, kEventBox, kReadOnly, -1, 1, 0);
+  }
+  return kHandlerNoValue;
+}
 extern "C" HandlerReturn __cdecl OnBoxSelChanged() { ++g_selChanged; return kHandlerNoValue; }
 extern "C" HandlerReturn __cdecl OnBoxFocus() { ++g_focus; return kHandlerNoValue; }
 extern "C" HandlerReturn __cdecl OnBoxBlur() { ++g_blur; return kHandlerNoValue; }
@@ -161,6 +171,23 @@ TEST_F(FormBoxTest, ReadOnlyWriteRecreatesTheBoxWithItsLines) {
   EXPECT_EQ(Text(kOutputBox), "kept\r\n");
   AppendLine(0xFF00, "more");
   EXPECT_EQ(Text(kOutputBox), "kept\r\nmore\r\n");
+}
+
+// The same from the box's own change handler, while the old control is inside the write that
+// raised it: the old control finishes its work before its window goes, the runtime holds the new
+// box at once, and the write's text is in it.
+TEST_F(FormBoxTest, ChangeHandlerThatLocksItsBoxRecreatesItSafely) {
+  WriteUnitProperty(kWindow, kEventBox, kContent, -1, reinterpret_cast<uintptr_t>(""), 0);
+  HWND before = Box(kEventBox);
+  g_lockOnChange = true;
+  WriteUnitProperty(kWindow, kEventBox, kSelText, -1, reinterpret_cast<uintptr_t>("locked"), 0);
+  HWND after = Box(kEventBox);
+  ASSERT_NE(after, nullptr);
+  EXPECT_NE(after, before);
+  EXPECT_FALSE(IsWindow(before));
+  EXPECT_NE(GetWindowLongA(after, GWL_STYLE) & ES_READONLY, 0u);
+  EXPECT_EQ(Text(kEventBox), "locked");
+  WriteUnitProperty(kWindow, kEventBox, kReadOnly, -1, 0, 0);
 }
 
 }  // namespace

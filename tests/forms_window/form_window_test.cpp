@@ -258,13 +258,20 @@ TEST_F(FormWindowTest, EditBoxRaisesChangeKeyCharacterAndMouseEvents) {
   EXPECT_EQ("azb", WindowText(edit));
   EXPECT_EQ(3, std::count(calls.begin(), calls.end(), std::string("EditChanged"))) << Joined();
 
-  // Key codes are normalised: keypad 5 is "5", keypad minus 189.
+  // Key codes are normalised: the keypad's digits are the main digits, its minus, point and
+  // divide those of the main keyboard; times and plus keep their own codes.
+  std::vector<std::pair<UINT, int>> keypad = {{VK_SUBTRACT, 189}, {VK_DECIMAL, 190}, {VK_DIVIDE, 191},
+                                              {VK_MULTIPLY, VK_MULTIPLY}, {VK_ADD, VK_ADD}};
+  for (UINT digit = 0; digit <= 9; ++digit) keypad.push_back({VK_NUMPAD0 + digit, '0' + digit});
   calls.clear();
-  PostMessageA(edit, WM_KEYDOWN, VK_NUMPAD5, 0);
-  PostMessageA(edit, WM_KEYDOWN, VK_SUBTRACT, 0);
+  for (auto [key, code] : keypad) PostMessageA(edit, WM_KEYDOWN, key, 0);
   Pump();
-  EXPECT_TRUE(Called("EditKey 53 0")) << Joined();
-  EXPECT_TRUE(Called("EditKey 189 0")) << Joined();
+  std::vector<std::string> expected;
+  for (auto [key, code] : keypad) expected.push_back("EditKey " + std::to_string(code) + " 0");
+  std::vector<std::string> reported;
+  for (const std::string& call : calls)
+    if (call.rfind("EditKey ", 0) == 0) reported.push_back(call);
+  EXPECT_EQ(expected, reported);
 
   // Mouse coordinates are client coordinates of the unit, sign-extended.
   calls.clear();
@@ -602,9 +609,13 @@ TEST_F(FormWindowTest, UpDownStepsTheNumberAndWrapsAtTheEnds) {
     SendMessageA(form, WM_NOTIFY, 114, reinterpret_cast<LPARAM>(&nm));
     return WindowText(edit);
   };
-  SetWindowTextA(edit, "100");
+  // Range 0..100: stepping onto an end stays there; only stepping past it wraps.
+  SetWindowTextA(edit, "99");
+  EXPECT_EQ("100", press(1));
   EXPECT_EQ("0", press(1));
   EXPECT_EQ("100", press(-1));
+  SetWindowTextA(edit, "1");
+  EXPECT_EQ("0", press(-1));
   SetWindowTextA(edit, "abc");
   EXPECT_EQ("1", press(1));
   EXPECT_EQ(edit, Focused(FormHandle(kFirstWindow)));

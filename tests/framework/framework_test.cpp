@@ -2,6 +2,9 @@
 // message dispatch through window objects.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <utility>
+
 #include "framework/app.h"
 #include "framework/archive.h"
 #include "framework/deferred_delete.h"
@@ -143,6 +146,54 @@ TEST(WindowObject, SubclassedSystemControlKeepsItsBehaviour) {
   EXPECT_EQ(w.UnsubclassWindow(), edit);
   EXPECT_EQ(fw::WindowObject::FromHandlePermanent(edit), nullptr);
   DestroyWindow(edit);
+}
+
+// A parent that destroys its edit control from the control's own change notification.
+class DestroyingParent : public fw::WindowObject {
+ public:
+  HWND edit = nullptr;
+  const Recorder* editObject = nullptr;
+  bool endedInHandler = false, sawDestroyInHandler = false, windowKeptInHandler = false;
+ protected:
+  LRESULT WndProc(UINT msg, WPARAM w, LPARAM l) override {
+    if (msg == WM_COMMAND && HIWORD(w) == EN_CHANGE && edit) {
+      fw::WindowObject::DestroyWhenReturned(std::exchange(edit, nullptr));
+      endedInHandler = editObject->destroyed;
+      const auto& seen = editObject->seen;
+      sawDestroyInHandler = std::find(seen.begin(), seen.end(), UINT{WM_DESTROY}) != seen.end();
+      windowKeptInHandler = ::IsWindow(reinterpret_cast<HWND>(l)) && ::GetParent(reinterpret_cast<HWND>(l)) != Handle();
+    }
+    return fw::WindowObject::WndProc(msg, w, l);
+  }
+};
+
+// The object of a control destroyed inside one of the control's own messages ends at once; the
+// window stays the control's, out of its parent's children, until that message has returned.
+TEST(WindowObject, AControlDestroyedInsideItsOwnMessageKeepsItsWindowUntilItReturns) {
+  const char* cls = fw::RegisterHelperClass(0, nullptr, nullptr, nullptr);
+  DestroyingParent parent;
+  ASSERT_TRUE(parent.Create(0, cls, "", WS_POPUP, 0, 0, 100, 40, nullptr, nullptr));
+  HWND edit = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE, 0, 0, 90, 20, parent.Handle(),
+                              nullptr, nullptr, nullptr);
+  Recorder object;
+  ASSERT_TRUE(object.SubclassWindow(edit));
+  parent.edit = edit;
+  parent.editObject = &object;
+  SendMessageA(edit, EM_REPLACESEL, 0, reinterpret_cast<LPARAM>("typed"));
+  EXPECT_TRUE(parent.endedInHandler);
+  EXPECT_TRUE(parent.sawDestroyInHandler);
+  EXPECT_TRUE(parent.windowKeptInHandler);
+  EXPECT_FALSE(IsWindow(edit)) << "destroyed once the replacement returned";
+  EXPECT_EQ(fw::WindowObject::FromHandlePermanent(edit), nullptr);
+
+  // Outside its own messages a control goes at once.
+  HWND idle = CreateWindowExA(0, "EDIT", "", WS_CHILD, 0, 0, 90, 20, parent.Handle(), nullptr, nullptr, nullptr);
+  Recorder idleObject;
+  ASSERT_TRUE(idleObject.SubclassWindow(idle));
+  fw::WindowObject::DestroyWhenReturned(idle);
+  EXPECT_FALSE(IsWindow(idle));
+  EXPECT_TRUE(idleObject.destroyed);
+  parent.Destroy();
 }
 
 // Pre-translating its first message, it posts a second one and pumps it in a nested loop, as
