@@ -556,9 +556,9 @@ TEST_F(CheckerTest, InParallelLinesKeepInputOrderAndTheirVerdicts) {
   checker.Type("held1\r\ntaken8\r\nfreeA\r\nhostile-reset\r\nfreetaken\r\nfreehalf\r\n"
                "hostile-redirect-freeR\r\ntaken9\r\ndown2\r\nfreeE");
   checker.Click("检测");
-  // held1 and the next seven IDs: eight profiles, the redirect's second request, four searches.
-  // The last, taken9's, is answered at once, long before the held answer is let go: an ID beyond
-  // the window would be asked by then, and its request would come before the redirect's second.
+  // held1 and the next seven IDs: eight profiles, freeR's profile behind its redirect and four
+  // searches. The last, taken9's, is answered at once, long before held1's answer is let go: an
+  // ID beyond the window would be asked by then, ahead of the request held1's redirect leads to.
   ASSERT_TRUE(WaitForRequests(13, 30000)) << RequestLines().size();
   EXPECT_EQ(checker.Lines(), std::vector<std::string>{});
   Release("g1");
