@@ -213,18 +213,20 @@ bool PlatformReportsBadChunks() {
 
 // No failed or partly read page becomes a verdict: an empty page, a connection reset before
 // the answer or in the middle of the page (with the page's "wrong address" marker already read,
-// too), a page shorter than its Content-Length, a chunked page cut at a chunk size that is no
-// number, and an answer without a status line each give the grey failure line; so does an empty
-// search page. The check goes on with the next ID every time.
+// too), a page shorter than its Content-Length (by 100 bytes, or by its last byte alone), a
+// chunked page cut at a chunk size that is no number, and an answer without a status line each
+// give the grey failure line; so do an empty search page and one a byte short. The check goes on
+// with the next ID every time.
 TEST_F(CheckerTest, AFailedRequestIsReportedAsAFailureNotAVerdict) {
   Checker checker;
   ASSERT_TRUE(checker.WaitForWindow());
   SetOverrides(R"({"www.baidu.com/p/empty1": {"status": 200, "body": ""},
                    "www.baidu.com/p/down1": {"reset": true},
+                   "www.baidu.com/p/cut1": {"body": "<html>profile</html>", "short_by": 1},
                    "tieba.baidu.com/f/search/res": {"status": 200, "body": ""}})");
   const std::vector<std::string> failing = {"empty1", "down1", "freeB", "hostile-reset",
                                             "hostile-resetmarker", "hostile-short",
-                                            "hostile-badchunk", "hostile-nostatus"};
+                                            "hostile-badchunk", "hostile-nostatus", "cut1"};
   std::string typed;
   for (const std::string& id : failing) typed += id + "\r\n";
   checker.Type((typed + "taken2").c_str());
@@ -249,6 +251,14 @@ TEST_F(CheckerTest, AFailedRequestIsReportedAsAFailureNotAVerdict) {
   }
   EXPECT_EQ(lines, expected);
   EXPECT_EQ(seen, colours);
+
+  ClearRecords();
+  SetOverrides(R"({"tieba.baidu.com/f/search/res": {"body": "<html></html>", "short_by": 1}})");
+  checker.Type("freeK");
+  checker.Click("检测");
+  // Once the search went out the box has been cleared, so the next line is this check's.
+  ASSERT_TRUE(WaitForRequests(2));
+  EXPECT_EQ(checker.WaitForLines(1), std::vector<std::string>{"账号 freeK 检测失败！"});
 }
 
 // A service that refuses (429, or any 5xx) says nothing about the ID: on the profile page and
@@ -529,39 +539,70 @@ TEST_F(CheckerTest, ClosingTheWindowDuringACheckEndsTheProgramCleanly) {
   }
 }
 
-// With eight IDs in flight the first ID's profile page is held back by the service: every
-// later ID is asked meanwhile, so the service has several requests at once, and no line is
-// written before the first ID's. Once its page comes, all lines follow in input order, each
-// with the verdict the one-at-a-time check gives: one request or two, failures grey, and no
-// line where the search page names liked forums only.
+// With two IDs in flight the first ID's profile page is held back by the service, and its slot
+// with it: the later IDs are asked one after the other meanwhile, up to four times `parallel` IDs
+// from the first undecided one and no further, and no line is written before the first ID's.
+// Once its page comes (a redirect: its second request marks that moment) the IDs beyond follow,
+// and all lines come in input order, each with the verdict the one-at-a-time check gives: one
+// request or two, failures grey, and no line where the search page names liked forums only.
 TEST_F(CheckerTest, InParallelLinesKeepInputOrderAndTheirVerdicts) {
-  SetSettings("[check]\r\nparallel=8\r\n");
+  SetSettings("[check]\r\nparallel=2\r\n");
   Checker checker;
   ASSERT_TRUE(checker.WaitForWindow());
   ClearRecords();
-  SetOverrides(R"({"www.baidu.com/p/held1": {"hold": "g1", "body": "<html>profile</html>"},
+  SetOverrides(R"({"www.baidu.com/p/held1": {"hold": "g1", "status": 302,
+                                             "headers": [["Location", "http://www.baidu.com/p/taken0"]]},
                    "www.baidu.com/p/down2": {"reset": true}})");
   checker.Type("held1\r\ntaken8\r\nfreeA\r\nhostile-reset\r\nfreetaken\r\nfreehalf\r\n"
-               "down2\r\nhostile-redirect-freeR\r\ntaken9\r\nfreeE");
+               "hostile-redirect-freeR\r\ntaken9\r\ndown2\r\nfreeE");
   checker.Click("检测");
-  // held1, the nine later profiles, the redirect's second request and five searches.
-  ASSERT_TRUE(WaitForRequests(16, 30000)) << RequestLines().size();
+  // held1 and the next seven IDs: eight profiles, freeR's profile behind its redirect and four
+  // searches. The last, taken9's, is answered at once, long before held1's answer is let go: an
+  // ID beyond the window would be asked by then, ahead of the request held1's redirect leads to.
+  ASSERT_TRUE(WaitForRequests(13, 30000)) << RequestLines().size();
   EXPECT_EQ(checker.Lines(), std::vector<std::string>{});
   Release("g1");
   std::vector<std::string> expected = {
       "账号 held1 已注册！",         "账号 taken8 已注册！", "账号 freeA 未注册！",
-      "账号 hostile-reset 检测失败！", "账号 freetaken 已注册！", "账号 down2 检测失败！",
-      "账号 hostile-redirect-freeR 未注册！", "账号 taken9 已注册！", "账号 freeE 未注册！"};
+      "账号 hostile-reset 检测失败！", "账号 freetaken 已注册！", "账号 hostile-redirect-freeR 未注册！",
+      "账号 taken9 已注册！",        "账号 down2 检测失败！", "账号 freeE 未注册！"};
   EXPECT_EQ(checker.WaitForLines(expected.size(), 30000), expected);
   EXPECT_EQ(checker.LineColours(expected.size(), kKnown),
-            (std::vector<COLORREF>{kRed, kRed, kGreen, kGrey, kRed, kGrey, kGreen, kRed, kGreen}));
+            (std::vector<COLORREF>{kRed, kRed, kGreen, kGrey, kRed, kGreen, kRed, kGrey, kGreen}));
+  const std::vector<std::string> requests = RequestLines();
+  ASSERT_GT(requests.size(), 13u);
+  EXPECT_EQ(requests[13], "GET /p/taken0 HTTP/1.1") << "asked while held1 was undecided: "
+                                                    << ::testing::PrintToString(requests);
   // A connection reset before any answer is asked again by WinINet itself when the connection
   // was a reused one, so down2's profile counts once however often it arrived.
-  const std::vector<std::string> requests = RequestLines();
   const std::string down2 = "GET /p/%64%6F%77%6E%32?from=tieba HTTP/1.1";
   const size_t down2Asks = std::count(requests.begin(), requests.end(), down2);
   EXPECT_GE(down2Asks, 1u);
-  EXPECT_EQ(requests.size() - down2Asks + 1, 16u) << ::testing::PrintToString(requests);
+  EXPECT_EQ(requests.size() - down2Asks + 1, 17u) << ::testing::PrintToString(requests);
+}
+
+// Three IDs in flight against a slow service (each answer after 200 ms), every ID needing its
+// search page after its profile: the service has three requests at once while IDs wait, and never
+// more; an ID that moves on to its search page keeps its slot.
+TEST_F(CheckerTest, InParallelAtMostParallelRequestsAreInFlightThroughSearchPages) {
+  SetSettings("[check]\r\nparallel=3\r\n");
+  Checker checker;
+  ASSERT_TRUE(checker.WaitForWindow());
+  ASSERT_TRUE(WaitForIdleStandIn());
+  SetStandInMode("delay_ms", "200");
+  std::string typed;
+  std::vector<std::string> expected;
+  for (int i = 1; i <= 9; ++i) {
+    std::string id = "freeP" + std::to_string(i);
+    typed += id + "\r\n";
+    expected.push_back("账号 " + id + " 未注册！");
+  }
+  checker.Type(typed.c_str());
+  checker.Click("检测");
+  EXPECT_EQ(checker.WaitForLines(expected.size(), 60000), expected);
+  int most = 0;
+  for (const RequestArrival& arrival : RequestArrivals()) most = std::max(most, arrival.inFlight);
+  EXPECT_EQ(most, 3) << "requests in flight at once";
 }
 
 // The exit button, the close box and Escape each end the program at once, code 0 and no error

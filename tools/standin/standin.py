@@ -44,6 +44,8 @@ Overrides: a file overrides.json in the record directory, {"host/path": {"status
 {"host/path": {"body": "text", "trickle_ms": N}} (the body in 1024-byte pieces, N ms apart) or
 {"host/path": {"reset": true}}, replaces any page, read at every request. "hold": "NAME" in an
 override holds its answer until the test creates the file release-NAME in the record directory.
+"short_by": N in an override announces a Content-Length N bytes more than its body and closes
+the connection after the body: a page cut off N bytes before its end.
 Delay: a file delay_ms in the record directory, holding a number of milliseconds, holds every
 answer back that long, read at every request (a slow service; absent or 0: no delay). Requests
 on different connections are answered at the same time, so delayed answers overlap.
@@ -453,6 +455,14 @@ class Handler(socketserver.StreamRequestHandler):
             self.wfile.flush()
         return True
 
+    def cut_short(self, status, body, missing):
+        """The body under a Content-Length `missing` bytes larger, then the connection closed
+        (False), so the client can tell the page was cut off only by its length."""
+        self.wfile.write(b"HTTP/1.1 %d OK\r\nContent-Type: text/html\r\nContent-Length: %d\r\n\r\n"
+                         % (status, len(body) + missing) + body)
+        self.wfile.flush()
+        return False
+
     def reset(self):
         """Ends the connection with a reset (RST) instead of an orderly close."""
         self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
@@ -598,6 +608,8 @@ class Handler(socketserver.StreamRequestHandler):
             body = override.get("body", "").encode(override.get("encoding", "utf-8"))
             if override.get("trickle_ms"):
                 return self.trickle(override.get("status", 200), body, override["trickle_ms"])
+            if override.get("short_by"):
+                return self.cut_short(override.get("status", 200), body, override["short_by"])
             return self.send(override.get("status", 200), body,
                              [tuple(h) for h in override.get("headers", [])])
 
