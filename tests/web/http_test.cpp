@@ -506,8 +506,11 @@ TEST_F(Http, PendingPagesAreFetchedTogether) {
   }
 }
 
-// Threads of this process.
+// Threads of this process. The test framework starts a thread of its own the first time the
+// test's thread keeps a trace or reports a failure: it is started before the first count, so
+// that it never counts as new.
 size_t ThreadsOfThisProcess() {
+  { SCOPED_TRACE("threads"); }
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
   THREADENTRY32 entry{sizeof entry};
   size_t count = 0;
@@ -875,10 +878,10 @@ TEST_F(HttpHandles, ProgramEndingLeavesPagesUnfinished) {
 TEST_F(HttpHandles, DeadlinesHoldAcrossTheTickCountersWrap) {
   const size_t threads = ThreadsWithAFullPool();
   for (DWORD start : {0xFFFFFFFFu - 5000, 0x7FFFFFFFu - 5000}) {
-    // (No SCOPED_TRACE: its first use starts a thread of the test framework's own.)
     const std::string name = std::to_string(start);
+    SCOPED_TRACE("clock starting at " + name);
     g_tickShift = start - GetTickCount();
-    EXPECT_EQ(Fetch("http://tieba.baidu.com/redirect?to=/marker"), "<html>MARKER-PAGE</html>") << name;
+    EXPECT_EQ(Fetch("http://tieba.baidu.com/redirect?to=/marker"), "<html>MARKER-PAGE</html>");
     Restart();
     const std::string across = HoldPage("across" + name);
     web::PendingPage page(across.c_str());
@@ -887,8 +890,8 @@ TEST_F(HttpHandles, DeadlinesHoldAcrossTheTickCountersWrap) {
     g_tickShift += 30000;   // past the wrap, before the deadline
     ReleaseHeld("across" + name);
     while (!page.Finished()) ASSERT_TRUE(web::WaitForPages(&one, 1, 0xFFFFFFFF));
-    EXPECT_TRUE(page.Complete()) << name;
-    EXPECT_EQ(TakeBytes(page.TakeBody()), "held") << name;
+    EXPECT_TRUE(page.Complete());
+    EXPECT_EQ(TakeBytes(page.TakeBody()), "held");
 
     Restart();
     g_tickShift = start - GetTickCount();
@@ -899,13 +902,13 @@ TEST_F(HttpHandles, DeadlinesHoldAcrossTheTickCountersWrap) {
     g_tickShift += web::Exchange::kDeadlineMs + 1000;
     for (int polls = 0; polls < 600 && !(dripping.Finished() && blocked.Finished()); ++polls)
       web::WaitForPages(both, 2, 100);
-    ASSERT_TRUE(dripping.Finished() && blocked.Finished()) << name << ": the deadline was never reached";
-    EXPECT_FALSE(dripping.Complete()) << name;
+    ASSERT_TRUE(dripping.Finished() && blocked.Finished()) << "the deadline was never reached";
+    EXPECT_FALSE(dripping.Complete());
     std::string part = TakeBytes(dripping.TakeBody());
-    EXPECT_LT(part.size(), 200u) << name;
-    EXPECT_EQ(part.find_first_not_of('d'), std::string::npos) << name;
-    EXPECT_FALSE(blocked.Complete()) << name;
-    EXPECT_EQ(TakeBytes(blocked.TakeBody()), "") << name;
+    EXPECT_LT(part.size(), 200u);
+    EXPECT_EQ(part.find_first_not_of('d'), std::string::npos) << part;
+    EXPECT_FALSE(blocked.Complete());
+    EXPECT_EQ(TakeBytes(blocked.TakeBody()), "");
     ReleaseHeld("deadline" + name);
   }
   for (int polls = 0; polls < 1200 && (g_openHandles > 0 || ThreadsOfThisProcess() > threads); ++polls)
