@@ -562,8 +562,8 @@ TEST_F(Http, HelpersAreReused) {
 // its blocking calls on the calling thread. Once the server answers, the helpers end and pages
 // go through again.
 TEST_F(Http, AbandonedHelpersAreBounded) {
+  const size_t threadsBefore = ThreadsWithAFullPool();
   web::AllowConnectionsPerServer(64);
-  const size_t threadsBefore = ThreadsOfThisProcess();
   const uint32_t left = web::AbandonedHelpers();   // earlier tests may leave some
   const uint32_t more = web::kMaxAbandonedHelpers - left;
   const std::string held = HoldPage("bound");
