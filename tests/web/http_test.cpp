@@ -841,7 +841,7 @@ TEST_F(HttpHandles, ProgramEndingLeavesPagesUnfinished) {
   const size_t threads = ThreadsWithAFullPool();
   const uint32_t abandoned = web::AbandonedHelpers();
   const HANDLE legFinished = reinterpret_cast<HANDLE>(web::LegFinishedEvent());
-  WaitForSingleObject(legFinished, 0);   // a signal no wait took
+  WaitForSingleObject(legFinished, 0);   // drops an earlier leg's signal that no wait took
   const std::string held = HoldPage("ending");
   {
     web::PendingPage blocked(held.c_str());
@@ -869,9 +869,9 @@ TEST_F(HttpHandles, ProgramEndingLeavesPagesUnfinished) {
 // The exchanges' clock is the 32-bit tick count, which changes sign and wraps: an exchange whose
 // clock starts just before either keeps its 60 s and still ends at its deadline after it. Before
 // the deadline pages come whole, through a redirect and held across the wrap; past it, a page
-// whose body drips ends with what was read, and one whose server holds its answer (the send
-// itself blocks then) ends empty, its call left to its helper, which gives back its thread and
-// its handles once the server answers.
+// whose body drips ends incomplete (with no more than was read), and one whose server holds its
+// answer (the send itself blocks then) ends empty. Calls still running are left to their
+// helpers, which give back their threads and handles once the server answers.
 TEST_F(HttpHandles, DeadlinesHoldAcrossTheTickCountersWrap) {
   const size_t threads = ThreadsWithAFullPool();
   for (DWORD start : {0xFFFFFFFFu - 5000, 0x7FFFFFFFu - 5000}) {
