@@ -152,8 +152,8 @@ void Exchange::Advance() {
 
 uint32_t Exchange::TimeLeft() const {
   if (finished_) return 1;
-  uint32_t left = record_->deadline - dll::GetTickCount();
-  return static_cast<int32_t>(left) > 0 ? left : 1;
+  const uint32_t now = dll::GetTickCount();
+  return PastDeadline(now, record_->deadline) ? 1 : record_->deadline - now;
 }
 
 // The leg is over: a redirect starts the next leg; anything else ends the exchange, on the

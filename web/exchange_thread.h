@@ -95,7 +95,9 @@ struct ExchangeRecord {
   void ClearResults();
 };
 
-// Whether the tick count `now` is at or past `deadline` (wrap-around safe).
+// Whether the tick count `now` is at or past `deadline`, also when the 32-bit count wrapped in
+// between (deadlines lie less than 2^31 ms ahead). Every deadline of the exchanges is compared
+// here.
 inline bool PastDeadline(uint32_t now, uint32_t deadline) {
   return static_cast<int32_t>(now - deadline) >= 0;
 }
