@@ -156,37 +156,32 @@ TEST_F(FormBoxTest, EnterStaysInTheBox) {
 }
 
 // Writing ReadOnly asks the runtime to re-create the box: a new control, read-only, with the
-// lines it had.
+// lines it had. The same from the box's own change handler, while the old control is inside the
+// write that raised it: the old control finishes that write before its window goes, and the new
+// box holds the write's text.
 TEST_F(FormBoxTest, ReadOnlyWriteRecreatesTheBoxWithItsLines) {
+  auto expectRecreated = [](int32_t unit, HWND before, const char* text) {
+    HWND after = Box(unit);
+    ASSERT_NE(after, nullptr);
+    EXPECT_NE(after, before);
+    EXPECT_FALSE(IsWindow(before));
+    EXPECT_NE(GetWindowLongA(after, GWL_STYLE) & ES_READONLY, 0u);
+    EXPECT_EQ(Text(unit), text);
+  };
   WriteUnitProperty(kWindow, kOutputBox, kContent, -1, reinterpret_cast<uintptr_t>(""), 0);
   AppendLine(0xFF, "kept");
   HWND before = Box(kOutputBox);
   WriteUnitProperty(kWindow, kOutputBox, kReadOnly, -1, 1, 0);
   Pump();
-  HWND after = Box(kOutputBox);
-  ASSERT_NE(after, nullptr);
-  EXPECT_NE(after, before);
-  EXPECT_FALSE(IsWindow(before));
-  EXPECT_NE(GetWindowLongA(after, GWL_STYLE) & ES_READONLY, 0u);
-  EXPECT_EQ(Text(kOutputBox), "kept\r\n");
+  expectRecreated(kOutputBox, before, "kept\r\n");
   AppendLine(0xFF00, "more");
   EXPECT_EQ(Text(kOutputBox), "kept\r\nmore\r\n");
-}
 
-// The same from the box's own change handler, while the old control is inside the write that
-// raised it: the old control finishes its work before its window goes, the runtime holds the new
-// box at once, and the write's text is in it.
-TEST_F(FormBoxTest, ChangeHandlerThatLocksItsBoxRecreatesItSafely) {
   WriteUnitProperty(kWindow, kEventBox, kContent, -1, reinterpret_cast<uintptr_t>(""), 0);
-  HWND before = Box(kEventBox);
+  before = Box(kEventBox);
   g_lockOnChange = true;
   WriteUnitProperty(kWindow, kEventBox, kSelText, -1, reinterpret_cast<uintptr_t>("locked"), 0);
-  HWND after = Box(kEventBox);
-  ASSERT_NE(after, nullptr);
-  EXPECT_NE(after, before);
-  EXPECT_FALSE(IsWindow(before));
-  EXPECT_NE(GetWindowLongA(after, GWL_STYLE) & ES_READONLY, 0u);
-  EXPECT_EQ(Text(kEventBox), "locked");
+  expectRecreated(kEventBox, before, "locked");
   WriteUnitProperty(kWindow, kEventBox, kReadOnly, -1, 0, 0);
 }
 

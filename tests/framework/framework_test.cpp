@@ -185,14 +185,6 @@ TEST(WindowObject, AControlDestroyedInsideItsOwnMessageKeepsItsWindowUntilItRetu
   EXPECT_TRUE(parent.windowKeptInHandler);
   EXPECT_FALSE(IsWindow(edit)) << "destroyed once the replacement returned";
   EXPECT_EQ(fw::WindowObject::FromHandlePermanent(edit), nullptr);
-
-  // Outside its own messages a control goes at once.
-  HWND idle = CreateWindowExA(0, "EDIT", "", WS_CHILD, 0, 0, 90, 20, parent.Handle(), nullptr, nullptr, nullptr);
-  Recorder idleObject;
-  ASSERT_TRUE(idleObject.SubclassWindow(idle));
-  fw::WindowObject::DestroyWhenReturned(idle);
-  EXPECT_FALSE(IsWindow(idle));
-  EXPECT_TRUE(idleObject.destroyed);
   parent.Destroy();
 }
 

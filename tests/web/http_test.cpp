@@ -833,6 +833,15 @@ TEST_F(HttpHandles, ControlByteInHeadersNeitherStallsNorLosesCookies) {
                                                   {"http://hi.baidu.com", "delta", "4; path=/"}}));
 }
 
+// Waits (a minute at most) until the helpers of dropped exchanges have closed every handle and
+// ended, then expects no handle open and no more threads than `threads` with a full pool.
+void ExpectEverythingGivenBack(size_t threads) {
+  for (int polls = 0; polls < 1200 && (g_openHandles > 0 || ThreadsOfThisProcess() > threads); ++polls)
+    Sleep(50);
+  EXPECT_EQ(g_openHandles, 0) << "handles of dropped exchanges";
+  EXPECT_LE(ThreadsWithAFullPool(), threads) << "a dropped exchange's helper neither ended nor went back to the pool";
+}
+
 // Once the program is ending (the quit message waits), waiting gives up at once and leaves the
 // pages unfinished, and the routine itself returns at once with nothing. A page dropped then
 // gives back its thread and its handles: one whose call is still blocked as soon as its server
@@ -859,11 +868,8 @@ TEST_F(HttpHandles, ProgramEndingLeavesPagesUnfinished) {
     EXPECT_EQ(WaitForSingleObject(legFinished, 60000), WAIT_OBJECT_0) << "the answered page's leg ended";
   }
   ReleaseHeld("ending");
-  for (int polls = 0; polls < 1200 && (g_openHandles > 0 || ThreadsOfThisProcess() > threads); ++polls)
-    Sleep(50);
-  EXPECT_EQ(g_openHandles, 0) << "handles of the dropped pages";
+  ExpectEverythingGivenBack(threads);
   EXPECT_LE(web::AbandonedHelpers(), abandoned);
-  EXPECT_LE(ThreadsWithAFullPool(), threads) << "a dropped page's helper neither ended nor went back to the pool";
 }
 
 // The exchanges' clock is the 32-bit tick count, which changes sign and wraps: an exchange whose
@@ -912,10 +918,7 @@ TEST_F(HttpHandles, DeadlinesHoldAcrossTheTickCountersWrap) {
     EXPECT_EQ(TakeBytes(blocked.TakeBody()), "");
     ReleaseHeld("deadline" + name);
   }
-  for (int polls = 0; polls < 1200 && (g_openHandles > 0 || ThreadsOfThisProcess() > threads); ++polls)
-    Sleep(50);
-  EXPECT_EQ(g_openHandles, 0) << "handles of the abandoned exchanges";
-  EXPECT_LE(ThreadsWithAFullPool(), threads);
+  ExpectEverythingGivenBack(threads);
 }
 
 }  // namespace
