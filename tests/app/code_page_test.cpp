@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <psapi.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <fstream>
@@ -129,10 +130,10 @@ class WideChecker {
   HWND window_ = nullptr, input_ = nullptr, output_ = nullptr;
 };
 
-// The skin library of the user's own folder.
+// The skin library of the user's own folder, as the system names that folder now.
 std::wstring UserSkinLibrary() {
   wchar_t local[MAX_PATH] = {};
-  GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH);
+  SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, local);
   return std::wstring(local) + L"\\" + W("柚工坊") + L"\\SkinH_QX.dll";
 }
 
@@ -235,6 +236,47 @@ TEST_F(CodePageTest, AFolderThatTakesNoLibraryPutsTheSkinInTheUsersFolder) {
   checker.Type(L"taken1");
   checker.Click("检测");
   EXPECT_EQ(checker.WaitForLine(), W("账号 taken1 已注册！"));
+}
+
+// The user's local application data named `Château` beside a look-alike `Chateau` (as in
+// C:\\Users\\Château): the library goes to the user's own folder by its real name, never to the
+// look-alike. The folder is named in the user's shell folders, as Windows keeps it.
+TEST_F(CodePageTest, TheUsersFolderIsReachedByItsOwnName) {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring own = std::wstring(temp) + L"Ch\u00E2teau", lookalike = std::wstring(temp) + L"Chateau";
+  for (const std::wstring& folder : {own, lookalike}) {
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW((folder + L"\\Local").c_str(), nullptr);
+  }
+  struct ShellFolder {
+    HKEY key = nullptr;
+    std::vector<BYTE> before;
+    DWORD type = 0;
+    ~ShellFolder() {
+      if (!key) return;
+      if (before.empty()) RegDeleteValueW(key, L"Local AppData");
+      else RegSetValueExW(key, L"Local AppData", 0, type, before.data(), before.size());
+      RegCloseKey(key);
+    }
+  } shell;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                          0, KEY_ALL_ACCESS, &shell.key),
+            ERROR_SUCCESS);
+  DWORD size = 0;
+  if (RegQueryValueExW(shell.key, L"Local AppData", nullptr, &shell.type, nullptr, &size) == ERROR_SUCCESS) {
+    shell.before.resize(size);
+    RegQueryValueExW(shell.key, L"Local AppData", nullptr, &shell.type, shell.before.data(), &size);
+  }
+  const std::wstring local = own + L"\\Local";
+  RegSetValueExW(shell.key, L"Local AppData", 0, REG_SZ, reinterpret_cast<const BYTE*>(local.c_str()),
+                 (local.size() + 1) * sizeof(wchar_t));
+  ASSERT_EQ(UserSkinLibrary(), local + L"\\" + W("柚工坊") + L"\\SkinH_QX.dll");
+  WideChecker checker;
+  std::wstring box;
+  ASSERT_TRUE(checker.WaitForWindow(&box)) << "a message box showed";
+  ExpectSkinLibraryLoadedFrom(checker, UserSkinLibrary());
+  EXPECT_EQ(FilesIn(lookalike + L"\\Local"), std::vector<std::wstring>{});
 }
 
 // Any program of the user can write the user's folder, and another build leaves its own
