@@ -76,11 +76,13 @@ void ShowSettingsNotice(const std::u16string& lines);
 // The proxy setting of one value, by the rule below.
 ProxySetting ProxyFromText(std::u16string_view value);
 
-// The rules for the values as the file gives them (blanks around them removed):
+// The rules for the values as the file gives them (inline comment and blanks around them
+// removed), where a missing key and an empty value are the default:
 //   parallel: "auto" in any letter case; else a whole number (optional sign, then decimal
-//     digits, nothing else, any number of digits) clamped into 1..16; anything else is 1.
-//   retries: a whole number clamped into 0..5; anything else, and a missing key, is the
-//     default: 0, or 3 with `parallel=auto`.
+//     digits, nothing else, any number of digits) clamped into 1..16; anything else is 1 and
+//     a line of `unusable`.
+//   retries: a whole number clamped into 0..5; anything else is the default and a line of
+//     `unusable`. The default is 0, or 3 with `parallel=auto`.
 //   proxy: empty is a direct connection; "system" in any letter case the system's proxy
 //     settings; "host:port" an HTTP proxy, where the host is a name or an IPv4 address of
 //     letters, digits, '.', '-' and '_' (not starting or ending with '.' or '-') and the port
