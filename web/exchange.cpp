@@ -171,6 +171,8 @@ void Exchange::Collect() {
   bool shortBody = r.hasContentLength && r.bodyLength < r.contentLength;
   complete_ = r.sent && !r.timedOut && !r.readFailed && !shortBody && HasStatusLine(r);
   status_ = r.status;
+  retryAfter_ = r.retryAfter;
+  date_ = r.date;
   if (!r.timedOut) headers_ = prog::CopyText(r.rawHeaders);
   CloseLegHandles();
   dll::InternetCloseHandle(r.internet);
@@ -225,6 +227,8 @@ void Exchange::Fail() {
   headers_ = core::Text();
   complete_ = false;
   status_ = 0;
+  retryAfter_.clear();
+  date_.clear();
   finished_ = true;
 }
 

@@ -71,6 +71,10 @@ class Exchange {
   bool Complete() const { return complete_; }
   // Once finished: the status code of the final leg; 0 when it gave none.
   uint32_t Status() const { return status_; }
+  // Once finished: the final leg's Retry-After and Date fields when it was an error answer
+  // (status 400 and above), else empty.
+  const std::string& RetryAfter() const { return retryAfter_; }
+  const std::string& Date() const { return date_; }
 
  private:
   bool OpenLeg(const LegTarget& target);
@@ -91,6 +95,7 @@ class Exchange {
   bool finished_ = false;
   bool complete_ = false;
   uint32_t status_ = 0;
+  std::string retryAfter_, date_;
   core::Bytes body_;
   core::Text headers_;
 };

@@ -27,9 +27,11 @@ constexpr uint32_t kOptionMaxConnsPer10Server = 74;  // INTERNET_OPTION_MAX_CONN
 
 // HttpQueryInfoA levels and modifiers.
 constexpr uint32_t kQueryContentLength = 5;         // HTTP_QUERY_CONTENT_LENGTH
+constexpr uint32_t kQueryDate = 9;                  // HTTP_QUERY_DATE
 constexpr uint32_t kQueryStatusCode = 19;           // HTTP_QUERY_STATUS_CODE
 constexpr uint32_t kQueryRawHeadersCrLf = 22;       // HTTP_QUERY_RAW_HEADERS_CRLF
 constexpr uint32_t kQueryLocation = 33;             // HTTP_QUERY_LOCATION
+constexpr uint32_t kQueryRetryAfter = 36;           // HTTP_QUERY_RETRY_AFTER
 constexpr uint32_t kQueryNumber = 0x20000000;       // HTTP_QUERY_FLAG_NUMBER
 
 // Redirect statuses, and what each does to the method of the next request.
