@@ -183,6 +183,7 @@ void HostPace::Ended(uint32_t ticket, PaceMs now, PageEnd end, std::optional<uin
   if (end == PageEnd::kWhole) {
     ++wholes_;
     failRun_ = 0;
+    runCongested_ = false;
     down_ = false;
     coolMs_ = kFirstCoolMs;
     answeredAt_ = now;
@@ -194,10 +195,11 @@ void HostPace::Ended(uint32_t ticket, PaceMs now, PageEnd end, std::optional<uin
     return;
   }
   ++failRun_;
+  if (end != PageEnd::kLost) runCongested_ = true;
   if (end != PageEnd::kLost || lossShare_ >= kLossCongested) allowance_.Failed(ticket);
   if (end == PageEnd::kRefused) {
     starts_[ticket % kHistory].refused = true;
-    SetGapFrom(ticket, now);
+    SetGapFrom(ticket, now, retryAfterMs.has_value());
     if (retryAfterMs) {
       holdUntil_ = std::max(holdUntil_, now + *retryAfterMs);
       capUntil_ = std::max(capUntil_, now + kCapPerPause * *retryAfterMs);
@@ -222,11 +224,12 @@ PaceMs HostPace::GiveUpAt() const {
 // one give the slowest rate worth keeping (a limit of requests a second shows there), an eighth
 // slower. Below that the gap grows from what the refusal suggests: a refused page started beside
 // others points at a limit of requests at once, so starts go at the rate those pages came back;
-// a refused page started alone doubles the gap (at first to 100 ms). Refusals of one burst
+// a refused page started alone doubles the gap (at first to 100 ms), or, when the service named a
+// pause and so speaks of seconds, goes straight to that slowest rate. Refusals of one burst
 // (within a second of the one that set it) only widen it. A refusal of the only start in its
 // second says nothing of a rate: the host's failures and cool-down deal with a service that takes
 // nothing.
-void HostPace::SetGapFrom(uint32_t ticket, PaceMs now) {
+void HostPace::SetGapFrom(uint32_t ticket, PaceMs now, bool paused) {
   const StartRecord& refused = starts_[ticket % kHistory];
   int32_t taken = 0;
   for (uint32_t back = 1; back < kHistory && back <= ticket; ++back) {
@@ -236,7 +239,7 @@ void HostPace::SetGapFrom(uint32_t ticket, PaceMs now) {
   }
   if (taken == 0) return;
   const int64_t slowest = 1000000 * 9 / (8 * taken);
-  int64_t gap = std::max<int64_t>(2 * gapUs_, 100000);
+  int64_t gap = paused ? slowest : std::max<int64_t>(2 * gapUs_, 100000);
   if (refused.inFlight > 1) gap = (pageMs_ > 0 ? pageMs_ : 100) * 1000 / (refused.inFlight - 1);
   gap = std::min(gap, slowest);
   if (refused.at < gapSetAt_ + 1000) gap = std::max(gap, gapUs_);

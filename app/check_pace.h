@@ -105,6 +105,10 @@ class HostPace {
   int32_t InFlight() const { return inFlight_; }
   int32_t Allowed() const { return allowance_.Current(); }
   bool Down() const { return down_; }
+  // Failures since the last whole page.
+  int32_t FailRun() const { return failRun_; }
+  // Whether the failures since the last whole page include a refusal or a time limit.
+  bool CongestedRun() const { return failRun_ > 0 && runCongested_; }
   // Whole pages so far: a run of failures is the time this stays the same.
   uint32_t Wholes() const { return wholes_; }
   // The gap between starts, in microseconds: fine enough for gaps of a few milliseconds.
@@ -130,7 +134,7 @@ class HostPace {
     int32_t inFlight = 0;   // pages to the host in flight as it started, itself included
     bool refused = false;
   };
-  void SetGapFrom(uint32_t ticket, PaceMs now);
+  void SetGapFrom(uint32_t ticket, PaceMs now, bool paused);
   void NarrowGap(PaceMs now);
   // The first moment the gap lets the next page start.
   PaceMs GapEnd() const { return (lastSlotUs_ + gapUs_ + 999) / 1000; }
@@ -150,6 +154,7 @@ class HostPace {
   int32_t lossShare_ = 0;         // of recent pages, in 1/1024
   int32_t failRun_ = 0;           // failures since the last whole page
   uint32_t wholes_ = 0;
+  bool runCongested_ = false;
   bool down_ = false;
   PaceMs coolMs_ = kFirstCoolMs;
   PaceMs coolUntil_ = 0;

@@ -33,27 +33,31 @@ bool CheckWindow::MayAdmit() const {
   return kept < kLongestWindow && waiting_ < kMostWaiting;
 }
 
-// While a host is down its probe is a page no failure of this run touched: a new ID where one
-// may join, else an ID's first page there; only then an ID that failed. So one ID that the
-// service always refuses cannot keep the host down and spend the check's time on itself.
+// In a run of a host's failures (and so when it is down and probes) the next page there is one
+// that no failure of the run touched: a new ID where one may join, else an ID's first page there;
+// only then an ID that failed. So a run that is the service's, not the ID's, spreads over
+// several IDs, each spending at most one try on it, and one ID that the service always refuses
+// cannot keep the host down and spend the check's time on itself. Otherwise IDs go in input
+// order, a try that is due before a new ID. Unpaced or paced, at most `parallel` IDs are in
+// flight on both hosts together.
 std::optional<CheckWindow::Start> CheckWindow::NextStart(PaceMs now) {
   Advance(now);
-  if (gaveUp_) return std::nullopt;
+  if (gaveUp_ || hosts_[0].InFlight() + hosts_[1].InFlight() >= settings_.parallel) return std::nullopt;
   for (CheckHost host : {CheckHost::kProfile, CheckHost::kSearch}) {
     const auto h = static_cast<size_t>(host);
     if (!hosts_[h].MayStart(now)) continue;
-    const bool down = hosts_[h].Down();
-    if (down && host == CheckHost::kProfile && MayAdmit()) return Admit(now);
+    const bool fresh = hosts_[h].Down() || hosts_[h].CongestedRun();
+    if (fresh && host == CheckHost::kProfile && MayAdmit()) return Admit(now);
     Entry* chosen = nullptr;
     int32_t id = 0;
     for (size_t i = 0; i < entries_.size() && ready_[h] > 0; ++i) {
       Entry& entry = entries_[i];
       if (entry.state != State::kReady || entry.host != host) continue;
-      if (!chosen || (down && chosen->afterFailure && !entry.afterFailure)) {
+      if (!chosen || (fresh && chosen->afterFailure && !entry.afterFailure)) {
         chosen = &entry;
         id = first_ + static_cast<int32_t>(i);
       }
-      if (!down || !entry.afterFailure) break;
+      if (!fresh || !entry.afterFailure) break;
     }
     if (chosen) return Begin(id, *chosen, now);
   }
@@ -93,9 +97,9 @@ void CheckWindow::AskNext(const Start& start, PaceMs now, CheckHost next) {
   ++ready_[static_cast<size_t>(next)];
 }
 
-// A failed page costs its ID a try, and the retry budget one retry, once in each run of the
-// host's failures (failures with no whole page between): a service that fails everything says
-// nothing about the ID. While the host is down the ID only waits with the host, which probes for
+// A failed page costs its ID a try, and the retry budget one retry; in a run of the host's
+// failures (failures with no whole page between) that other IDs share, only once: a service
+// that fails everyone says nothing about the ID. A run of one ID's failures alone is the ID's. While the host is down the ID only waits with the host, which probes for
 // it. Without a try or a retry left, or unpaced, the ID has its failed line.
 void CheckWindow::Failed(const Start& start, PaceMs now, PageEnd end, std::optional<uint32_t> retryAfterMs) {
   Entry* entry = Find(start);
@@ -110,7 +114,15 @@ void CheckWindow::Failed(const Start& start, PaceMs now, PageEnd end, std::optio
     ++ready_[h];
     return;
   }
-  if (entry->chargedRun != hosts_[h].Wholes()) {
+  // The run's first failure names its ID; a failure of another ID makes it the service's.
+  if (runWholes_[h] != hosts_[h].Wholes() || hosts_[h].FailRun() == 1) {
+    runWholes_[h] = hosts_[h].Wholes();
+    runFirst_[h] = start.id;
+    runMixed_[h] = false;
+  } else if (start.id != runFirst_[h]) {
+    runMixed_[h] = true;
+  }
+  if (!runMixed_[h] || entry->chargedRun != hosts_[h].Wholes()) {
     if (entry->failedTries >= settings_.retries || !budget_.TakeRetry()) return Decide(*entry, kFailedLine);
     ++entry->failedTries;
     entry->chargedRun = hosts_[h].Wholes();
@@ -187,6 +199,7 @@ PaceMs CheckWindow::WakeAt(PaceMs now) const {
   if (gaveUp_) return kNever;
   PaceMs at = waiting_ > 0 ? nextDue_ : kNever;
   for (const HostPace& host : hosts_) at = std::min(at, host.GiveUpAt());
+  if (hosts_[0].InFlight() + hosts_[1].InFlight() >= settings_.parallel) return at;
   for (size_t h = 0; h < hosts_.size(); ++h)
     if (ready_[h] > 0 || (h == 0 && MayAdmit()))
       at = std::min(at, hosts_[h].MayStart(now) ? now : hosts_[h].NextChance(now));

@@ -113,5 +113,10 @@ class CheckWindow {
   int32_t waiting_ = 0;
   std::array<int32_t, 2> congestedWaiting_{};  // per host: waiting after congestion
   PaceMs nextDue_ = kNever;                    // no waiting ID is due before this
+  // Per host, the run of failures seen last: its whole-page count, its first ID, and whether
+  // another ID failed in it too.
+  std::array<uint32_t, 2> runWholes_{~0u, ~0u};
+  std::array<int32_t, 2> runFirst_{};
+  std::array<bool, 2> runMixed_{};
   bool gaveUp_ = false;
 };
