@@ -455,6 +455,33 @@ TEST_F(CheckerTest, UpdatePageWithoutTheMarkerEndsTheProgram) {
   EXPECT_EQ(checker.WaitForExit(), 0u);
 }
 
+// With retries set, the update check at start-up asks again after a refusal, waiting the pause
+// the service named: refused twice (503, Retry-After: 3), then answered, the window opens after
+// three requests of the update page. Without retries one refusal is the box that ends it.
+TEST_F(CheckerTest, TheUpdateCheckIsAskedAgainAfterARefusalWithRetries) {
+  const std::string refusal = R"({"hi.baidu.com/\u67da\u5de5\u574a/item/1121dbf01dc7637dc9f337a5": {"status": 503,
+                                  "body": "busy", "headers": [["Retry-After", "3"]]}})";
+  SetSettings("[check]\r\nretries=2\r\n");
+  ClearRequests();
+  SetOverrides(refusal);
+  {
+    Checker checker;
+    ASSERT_TRUE(WaitForRequests(2, 20000));
+    SetOverrides("{}");
+    ASSERT_TRUE(checker.WaitForWindow());
+    EXPECT_EQ(RequestLines().size(), 3u);
+  }
+  SetSettings("");
+  ClearRequests();
+  SetOverrides(refusal);
+  Checker checker;
+  std::string caption, text;
+  ASSERT_TRUE(checker.AnswerBox(&caption, &text, 20000));
+  EXPECT_EQ(text, "网络连接失败或该程序已更新！，请重新下载！");
+  EXPECT_EQ(checker.WaitForExit(), 0u);
+  EXPECT_EQ(RequestLines().size(), 1u);
+}
+
 TEST_F(CheckerTest, TheSkinLibraryIsWrittenHiddenOnceAndReused) {
   std::string path = TestDirectory() + "\\SkinH_QX.dll";
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
