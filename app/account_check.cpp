@@ -2,6 +2,7 @@
 #include "app/account_check.h"
 
 #include <optional>
+#include <string>
 
 #include "app/app_ids.h"
 #include "app/check_settings.h"
@@ -74,11 +75,13 @@ extern "C" HandlerReturn __cdecl OnCheckClicked() {
   if (g_checkRunning) return kHandlerNoValue;
   g_checkRunning = true;
   const CheckSettings settings = ReadCheckSettings();
-  // A proxy setting that names no usable proxy stops the check before it asks anything (and
-  // before the box is cleared): a direct connection would go around the proxy the user asked
-  // for. Clicks while the notice is up are ignored like those during a check.
-  if (settings.proxy.kind == ProxyKind::kInvalid) {
-    ShowInvalidProxyNotice();
+  // What the settings file gives that cannot be used as written is named once a click. An
+  // unreadable file or a proxy value that cannot be understood stops the check before it asks
+  // anything (and before the box is cleared): a direct connection would go around the proxy
+  // the user asked for. Other values' defaults stand in for them, and the check goes on. Clicks
+  // while the notice is up are ignored like those during a check.
+  if (std::u16string notice = settings.Notice(); !notice.empty()) ShowSettingsNotice(notice);
+  if (!settings.refusal.empty()) {
     g_checkRunning = false;
     return kHandlerNoValue;
   }

@@ -4,15 +4,24 @@
 #include <optional>
 
 #include "app/settings_file.h"
+#include "program/dll_commands.h"
 #include "runtime/interface/constant_area.h"
-#include "runtime/interface/core_commands.h"
 #include "web/exchange.h"
 
 namespace {
 
-PROGRAM_CONSTANT const char kInvalidProxy[] =
-    "checker.ini 中 [network] 的 proxy 设置无效，未向网站发出任何请求。"
-    "请填写 主机:端口（如 127.0.0.1:8080）、system，或留空直接连接。";
+PROGRAM_CONSTANT const char16_t kUnusableStart[] = u"checker.ini 中 [check] 的 ";
+PROGRAM_CONSTANT const char16_t kUnusableEnd[] = u" 无法识别，本次按默认值检测。";
+PROGRAM_CONSTANT const char16_t kInvalidProxyStart[] = u"checker.ini 中 [network] 的 proxy=";
+PROGRAM_CONSTANT const char16_t kInvalidProxyEnd[] =
+    u" 无效，未向网站发出任何请求。请填写 主机:端口（如 127.0.0.1:8080）、system，或留空直接连接。";
+PROGRAM_CONSTANT const char16_t kUnreadableStart[] = u"无法完整读取设置文件 ";
+PROGRAM_CONSTANT const char16_t kUnreadableEnd[] = u"，未向网站发出任何请求。";
+PROGRAM_CONSTANT const char16_t kNoticeCaption[] = u"信息：";
+PROGRAM_CONSTANT const char16_t kLineBreak[] = u"\r\n";
+constexpr uint32_t kTaskModal = 0x2000;
+// A value named in a notice is cut after this many characters.
+constexpr size_t kLongestNamedValue = 64;
 
 constexpr int32_t kMaxPort = 65535;
 constexpr size_t kMaxHostLength = 253;
@@ -45,6 +54,24 @@ bool SameLetters(std::u16string_view value, std::u16string_view lower) {
 bool IsHostCharacter(char16_t c) {
   return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
          c == u'.' || c == u'-' || c == u'_';
+}
+
+// A value as a notice names it: control characters (a zero byte in the file) as '?', and a
+// long value cut with an ellipsis so the box stays on the screen.
+std::u16string Named(std::u16string_view written) {
+  std::u16string out;
+  for (char16_t c : written.substr(0, kLongestNamedValue)) out += c < u' ' ? u'?' : c;
+  if (written.size() > kLongestNamedValue) out += u'…';
+  return out;
+}
+
+void AddLine(std::u16string* lines, std::u16string_view line) {
+  if (!lines->empty()) *lines += kLineBreak;
+  *lines += line;
+}
+
+void AddUnusable(std::u16string* lines, std::u16string_view key, std::u16string_view written) {
+  AddLine(lines, std::u16string(kUnusableStart) + std::u16string(key) + u'=' + Named(written) + kUnusableEnd);
 }
 
 }  // namespace
@@ -81,22 +108,43 @@ const char* ProxySetting::Argument() const {
   return kind == ProxyKind::kSystem ? web::kSystemProxy : argument.c_str();
 }
 
+// The defaults stand in for a missing file, section or key, and for an empty value; a value
+// that is there and cannot be understood is named in a notice line as well.
 CheckSettings ReadCheckSettings() {
   SettingsFile file;
   CheckSettings settings;
-  if (std::optional<std::u16string> parallel = file.Value(u"check", u"parallel")) {
-    settings.adaptive = SameLetters(*parallel, u"auto");
-    settings.parallel = settings.adaptive ? kMaxParallel
-                                          : WholeNumber(*parallel, kMinParallel, kMaxParallel).value_or(kMinParallel);
+  if (file.state() == SettingsFile::State::kUnreadable) {
+    settings.refusal = std::u16string(kUnreadableStart) + file.path() + kUnreadableEnd;
+    return settings;
   }
-  std::optional<std::u16string> retries = file.Value(u"check", u"retries");
+  if (std::optional<SettingsFile::Setting> parallel = file.Value(u"check", u"parallel")) {
+    settings.adaptive = SameLetters(parallel->value, u"auto");
+    std::optional<int32_t> number = WholeNumber(parallel->value, kMinParallel, kMaxParallel);
+    settings.parallel = settings.adaptive ? kMaxParallel : number.value_or(kMinParallel);
+    if (!settings.adaptive && !number && !parallel->value.empty())
+      AddUnusable(&settings.unusable, u"parallel", parallel->written);
+  }
   const int32_t fallback = settings.adaptive ? kAutoRetries : 0;
-  settings.retries = retries ? WholeNumber(*retries, 0, kMaxRetries).value_or(fallback) : fallback;
-  std::optional<std::u16string> proxy = file.Value(u"network", u"proxy");
-  if (proxy) settings.proxy = ProxyFromText(*proxy);
+  settings.retries = fallback;
+  if (std::optional<SettingsFile::Setting> retries = file.Value(u"check", u"retries")) {
+    std::optional<int32_t> number = WholeNumber(retries->value, 0, kMaxRetries);
+    settings.retries = number.value_or(fallback);
+    if (!number && !retries->value.empty()) AddUnusable(&settings.unusable, u"retries", retries->written);
+  }
+  if (std::optional<SettingsFile::Setting> proxy = file.Value(u"network", u"proxy")) {
+    settings.proxy = ProxyFromText(proxy->value);
+    if (settings.proxy.kind == ProxyKind::kInvalid)
+      settings.refusal = std::u16string(kInvalidProxyStart) + Named(proxy->written) + kInvalidProxyEnd;
+  }
   return settings;
 }
 
-ProxySetting ReadProxySetting() { return ReadCheckSettings().proxy; }
+std::u16string CheckSettings::Notice() const {
+  std::u16string lines = unusable;
+  if (!refusal.empty()) AddLine(&lines, refusal);
+  return lines;
+}
 
-void ShowInvalidProxyNotice() { core::MessageBox(TextArg(kInvalidProxy), 0); }
+void ShowSettingsNotice(const std::u16string& lines) {
+  dll::MessageBoxW(0, lines.c_str(), kNoticeCaption, kTaskModal);
+}

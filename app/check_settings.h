@@ -8,7 +8,11 @@
 //
 // The check reads them when it starts, the start-up the proxy before its update check. The
 // program only reads the file, never writes it; without it every value is the default and the
-// program behaves exactly as without these settings.
+// program behaves exactly as without these settings. Nothing the file gives is replaced in
+// silence: a value that cannot be understood is named in a notice at the click on "检测" (the
+// check then goes on with the default), and a file that is there but cannot be read whole, or a
+// proxy value that cannot be understood, stops every request with a notice (the file may name
+// a proxy, and a direct connection would go around it).
 #pragma once
 
 #include <cstdint>
@@ -26,7 +30,7 @@ inline constexpr int32_t kAutoRetries = 3;
 
 // How requests reach the service. kInvalid: the value is none of the accepted forms; then no
 // request is made at all (the user asked for a proxy, and a direct connection would go around
-// it): the start-up and a check say so in a notice instead.
+// it): the start-up and a check say so in a notice instead (CheckSettings::refusal).
 enum class ProxyKind { kDirect, kServer, kSystem, kInvalid };
 
 struct ProxySetting {
@@ -47,20 +51,27 @@ struct CheckSettings {
   bool adaptive = false;
   int32_t retries = 0;
   ProxySetting proxy;
+  // Values of `parallel` and `retries` that cannot be understood, one notice line each naming
+  // the key and the value as written; the defaults stand in for them.
+  std::u16string unusable;
+  // Why no request may be made (an unreadable file, a proxy value that cannot be understood),
+  // as a notice line naming the file or the value; empty when requests may go out.
+  std::u16string refusal;
 
   // Whether the check runs the windowed engine (app/parallel_check.h) rather than asking one
   // ID after the other: for more than one ID in flight, for retries, and for `auto`.
   bool Windowed() const { return parallel > 1 || adaptive || retries > 0; }
+  // The notice of a click on "检测": the unusable values' lines, then the refusal; empty when
+  // the file gives nothing to tell.
+  std::u16string Notice() const;
 };
 
 // Every setting of the file, by the rules below; the defaults when there is no file.
 CheckSettings ReadCheckSettings();
-// The proxy setting alone, for the start-up's update check.
-ProxySetting ReadProxySetting();
 
-// Tells the user, in a message box, that the proxy setting is none of the accepted forms and
-// that nothing was asked of the service.
-void ShowInvalidProxyNotice();
+// Shows `lines` (notice lines of CheckSettings) in one message box, as the program's other
+// notices are shown; the texts are UTF-16, so a path or value GBK cannot hold shows as it is.
+void ShowSettingsNotice(const std::u16string& lines);
 
 // The proxy setting of one value, by the rule below.
 ProxySetting ProxyFromText(std::u16string_view value);

@@ -2,14 +2,12 @@
 #include "app/settings_file.h"
 
 #include "program/dll_commands.h"
-#include "program/program_values.h"
+#include "program/own_folders.h"
 #include "runtime/interface/constant_area.h"
-#include "runtime/interface/core_commands.h"
-#include "web/encodings.h"
 
 namespace {
 
-PROGRAM_CONSTANT const char kSettingsFileName[] = "\\checker.ini";
+PROGRAM_CONSTANT const char16_t kSettingsFileName[] = u"checker.ini";
 
 constexpr uint32_t kGbk = 936;
 constexpr uint32_t kUtf8 = 65001;
@@ -20,32 +18,59 @@ constexpr uint32_t kShareReadWrite = 3;
 constexpr uint32_t kOpenExisting = 3;
 constexpr uint32_t kInvalidHandle = 0xFFFFFFFF;
 
-// The file's bytes; empty when it is missing, unreadable or larger than kLargestFile.
-std::string ReadSettingsBytes() {
-  core::Text path = prog::JoinText(core::GetRunDirectory().c_str(), kSettingsFileName);
-  core::Bytes wide = MultiByteToUtf16(path.c_str(), kGbk);
-  if (wide.empty()) return {};
-  dll::Handle file = dll::CreateFileW(reinterpret_cast<const char16_t*>(wide.data()), kGenericRead,
-                                      kShareReadWrite, nullptr, kOpenExisting, 0, 0);
-  if (file == kInvalidHandle || file == 0) return {};
+// The file's bytes, read whole. A file that cannot be opened is missing only when nothing of
+// its name is there: one that is there (locked by another program, a folder) is unreadable.
+SettingsFile::State ReadSettingsBytes(const std::u16string& path, std::string* bytes) {
+  using State = SettingsFile::State;
+  dll::Handle file = dll::CreateFileW(path.c_str(), kGenericRead, kShareReadWrite, nullptr, kOpenExisting, 0, 0);
+  if (file == kInvalidHandle || file == 0) return SomethingAt(path) ? State::kUnreadable : State::kMissing;
   uint32_t high = 0;
   uint32_t size = dll::GetFileSize(file, &high);
-  std::string bytes;
+  State state = State::kUnreadable;
   if (high == 0 && size != kInvalidHandle && size <= kLargestFile) {
-    bytes.resize(size);
+    bytes->resize(size);
     uint32_t got = 0;
-    if (size && (!dll::ReadFile(file, bytes.data(), size, &got, nullptr) || got != size)) bytes.clear();
+    if (size == 0 || (dll::ReadFile(file, bytes->data(), size, &got, nullptr) && got == size)) state = State::kRead;
   }
   dll::CloseHandle(file);
-  return bytes;
+  if (state != State::kRead) bytes->clear();
+  return state;
 }
 
-// UTF-16 of `bytes` in code page `codePage`, through the text form (ending at a zero byte).
-std::u16string Convert(const std::string& bytes, uint32_t codePage) {
-  core::Text text = prog::NewText(bytes.data(), static_cast<uint32_t>(bytes.size()));
-  core::Bytes units = MultiByteToUtf16(text.c_str(), codePage);
-  if (units.size() < 2) return {};
-  return std::u16string(reinterpret_cast<const char16_t*>(units.data()), units.size() / 2 - 1);
+// Whether `bytes` are well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF)
+// with at least one byte above 0x7F: pure ASCII reads the same either way.
+bool IsUtf8Text(std::string_view bytes) {
+  bool high = false;
+  for (size_t i = 0; i < bytes.size();) {
+    auto b = static_cast<uint8_t>(bytes[i]);
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    high = true;
+    size_t more = b >= 0xC2 && b <= 0xDF ? 1 : b >= 0xE0 && b <= 0xEF ? 2 : b >= 0xF0 && b <= 0xF4 ? 3 : 0;
+    if (more == 0 || i + more >= bytes.size()) return false;
+    // The second byte's range narrows for the first bytes that would allow bad forms.
+    auto second = static_cast<uint8_t>(bytes[i + 1]);
+    uint8_t low = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
+    uint8_t top = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
+    if (second < low || second > top) return false;
+    for (size_t k = 2; k <= more; ++k)
+      if ((static_cast<uint8_t>(bytes[i + k]) & 0xC0) != 0x80) return false;
+    i += more + 1;
+  }
+  return high;
+}
+
+// UTF-16 of one line's bytes in `codePage`, every byte counted (a zero byte too).
+std::u16string Widen(std::string_view bytes, uint32_t codePage) {
+  if (bytes.empty()) return {};
+  const auto length = static_cast<int32_t>(bytes.size());
+  int32_t n = dll::MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
+  if (n <= 0) return {};
+  std::u16string units(static_cast<size_t>(n), u'\0');
+  dll::MultiByteToWideChar(codePage, 0, bytes.data(), length, units.data(), n);
+  return units;
 }
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
@@ -63,49 +88,82 @@ std::u16string Lower(std::u16string_view s) {
   return out;
 }
 
+// The text after '=' up to an inline comment: a ';' or '#' after a blank.
+std::u16string_view WithoutComment(std::u16string_view text) {
+  for (size_t i = 1; i < text.size(); ++i)
+    if ((text[i] == u';' || text[i] == u'#') && IsBlank(text[i - 1])) return text.substr(0, i);
+  return text;
+}
+
 }  // namespace
 
-SettingsFile::SettingsFile() : SettingsFile(Decode(ReadSettingsBytes())) {}
-
-SettingsFile::SettingsFile(std::u16string_view text) { Parse(text); }
-
-std::u16string SettingsFile::Decode(const std::string& bytes) {
-  auto starts = [&](const char* mark, size_t n) { return bytes.compare(0, n, mark, n) == 0; };
-  if (starts("\xEF\xBB\xBF", 3)) return Convert(bytes.substr(3), kUtf8);
-  bool little = starts("\xFF\xFE", 2), big = starts("\xFE\xFF", 2);
-  if (!little && !big) return Convert(bytes, kGbk);
-  std::u16string units;
-  for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-    auto lo = static_cast<uint8_t>(bytes[little ? i : i + 1]);
-    auto hi = static_cast<uint8_t>(bytes[little ? i + 1 : i]);
-    units.push_back(static_cast<char16_t>(hi << 8 | lo));
+SettingsFile::SettingsFile() {
+  std::u16string folder = ProgramFolder();
+  if (folder.empty()) {
+    state_ = State::kMissing;
+    return;
   }
-  return units;
+  path_ = PathIn(folder, kSettingsFileName);
+  std::string bytes;
+  state_ = ReadSettingsBytes(path_, &bytes);
+  if (state_ == State::kRead) Parse(bytes);
 }
 
-void SettingsFile::Parse(std::u16string_view text) {
+SettingsFile::SettingsFile(std::string_view bytes) { Parse(bytes); }
+
+// Splits into lines before decoding: at the bytes CR and LF, or for UTF-16 at those units.
+void SettingsFile::Parse(std::string_view bytes) {
   std::u16string section;
-  while (!text.empty()) {
-    size_t end = text.find_first_of(u"\r\n");
-    std::u16string_view line = Trim(text.substr(0, end));
-    text.remove_prefix(end == std::u16string_view::npos ? text.size() : end + 1);
-    if (!line.empty() && line.front() == u'[') {
-      size_t close = line.find(u']');
-      section = close == std::u16string_view::npos ? u"" : Lower(Trim(line.substr(1, close - 1)));
-      continue;
+  auto starts = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
+  const bool little = starts("\xFF\xFE"), big = starts("\xFE\xFF");
+  if (little || big) {
+    std::u16string units;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+      auto lo = static_cast<uint8_t>(bytes[little ? i : i + 1]);
+      auto hi = static_cast<uint8_t>(bytes[little ? i + 1 : i]);
+      units.push_back(static_cast<char16_t>(hi << 8 | lo));
     }
-    size_t equals = line.find(u'=');
-    if (equals == std::u16string_view::npos || section.empty()) continue;
-    std::u16string_view value = Trim(line.substr(equals + 1));
-    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
-        value.back() == value.front())
-      value = value.substr(1, value.size() - 2);
-    entries_.push_back({section, Lower(Trim(line.substr(0, equals))), std::u16string(value)});
+    std::u16string_view text = units;
+    while (!text.empty()) {
+      size_t end = text.find_first_of(u"\r\n");
+      ParseLine(text.substr(0, end), section);
+      text.remove_prefix(end == std::u16string_view::npos ? text.size() : end + 1);
+    }
+    return;
+  }
+  uint32_t codePage = kGbk;
+  if (starts("\xEF\xBB\xBF")) {
+    bytes.remove_prefix(3);
+    codePage = kUtf8;
+  } else if (IsUtf8Text(bytes)) {
+    codePage = kUtf8;
+  }
+  while (!bytes.empty()) {
+    size_t end = bytes.find_first_of("\r\n");
+    ParseLine(Widen(bytes.substr(0, end), codePage), section);
+    bytes.remove_prefix(end == std::string_view::npos ? bytes.size() : end + 1);
   }
 }
 
-std::optional<std::u16string> SettingsFile::Value(std::u16string_view section,
-                                                  std::u16string_view key) const {
+void SettingsFile::ParseLine(std::u16string_view line, std::u16string& section) {
+  line = Trim(line);
+  if (line.empty() || line.front() == u';' || line.front() == u'#') return;
+  if (line.front() == u'[') {
+    size_t close = line.find(u']');
+    section = close == std::u16string_view::npos ? u"" : Lower(Trim(line.substr(1, close - 1)));
+    return;
+  }
+  size_t equals = line.find(u'=');
+  if (equals == std::u16string_view::npos || section.empty()) return;
+  std::u16string_view written = Trim(WithoutComment(line.substr(equals + 1)));
+  std::u16string_view value = written;
+  if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
+    value = value.substr(1, value.size() - 2);
+  entries_.push_back({section, Lower(Trim(line.substr(0, equals))), {std::u16string(value), std::u16string(written)}});
+}
+
+std::optional<SettingsFile::Setting> SettingsFile::Value(std::u16string_view section,
+                                                         std::u16string_view key) const {
   std::u16string s = Lower(section), k = Lower(key);
   // The first section of the name counts: keys of a later section of the same name do not.
   size_t first = entries_.size();
@@ -115,6 +173,6 @@ std::optional<std::u16string> SettingsFile::Value(std::u16string_view section,
       break;
     }
   for (size_t i = first; i < entries_.size() && entries_[i].section == s; ++i)
-    if (entries_[i].key == k) return entries_[i].value;
+    if (entries_[i].key == k) return entries_[i].setting;
   return std::nullopt;
 }

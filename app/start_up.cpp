@@ -2,6 +2,7 @@
 #include "app/start_up.h"
 
 #include <cstring>
+#include <string>
 
 #include "app/app_ids.h"
 #include "app/carried_data.h"
@@ -10,23 +11,22 @@
 #include "app/output_log.h"
 #include "app/verdict.h"
 #include "program/dll_commands.h"
+#include "program/own_folders.h"
 #include "program/program_state.h"
 #include "program/program_values.h"
 #include "runtime/interface/constant_area.h"
 #include "runtime/interface/core_commands.h"
 #include "runtime/interface/runtime_interface.h"
-#include "web/encodings.h"
 #include "web/http_request.h"
 #include "web/pending_page.h"
 
 namespace {
 
-PROGRAM_CONSTANT const char kSkinFileName[] = "\\SkinH_QX.dll";
+PROGRAM_CONSTANT const char16_t kSkinFileName[] = u"SkinH_QX.dll";
 PROGRAM_CONSTANT const char kSkinExport[] = "SkinH_AttachRes";
-PROGRAM_CONSTANT const char kUserSkinFolder[] = "\\柚工坊";
-PROGRAM_CONSTANT const char kSkinTemporaryName[] = "\\SkinH_QX.";
-PROGRAM_CONSTANT const char kTemporaryEnd[] = ".tmp";
-PROGRAM_CONSTANT const char kSubstitute[] = "?";
+PROGRAM_CONSTANT const char16_t kUserSkinFolder[] = u"柚工坊";
+PROGRAM_CONSTANT const char16_t kSkinTemporaryName[] = u"SkinH_QX.";
+PROGRAM_CONSTANT const char16_t kTemporaryEnd[] = u".tmp";
 PROGRAM_CONSTANT const char kEmpty[] = "";
 PROGRAM_CONSTANT const char kUpdateCheckPage[] = "http://" SERVICE_BLOG_HOST "/柚工坊/item/1121dbf01dc7637dc9f337a5";
 PROGRAM_CONSTANT const char kUpdateMarker[] = "青柚百度贴吧未注册账号检测机V1.1";
@@ -36,11 +36,8 @@ PROGRAM_CONSTANT const char kUsage3[] = "使用说明：";
 PROGRAM_CONSTANT const char kUsage4[] = "一行输入一个ID，点击检测即可。";
 PROGRAM_CONSTANT const char kUsage5[] = "欢迎向本人反馈BUG。。";
 
-constexpr int32_t kHiddenAttribute = 2;
+constexpr uint32_t kHiddenAttribute = 2;
 constexpr int32_t kSkinNumber = 33;
-constexpr int32_t kLocalAppData = 0x1C;  // CSIDL_LOCAL_APPDATA
-constexpr uint32_t kGbk = 936;
-constexpr uint32_t kPathUnits = 260;     // MAX_PATH
 // No "bad image" or "insert disk" box of the system while the program loads its own files
 // (SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX): a damaged file just fails to load.
 constexpr uint32_t kQuietErrorMode = 0x0001 | 0x8000;
@@ -53,46 +50,28 @@ constexpr uint32_t kReplaceExisting = 0x1;   // MOVEFILE_REPLACE_EXISTING
 constexpr uint32_t kWriteThrough = 0x8;      // MOVEFILE_WRITE_THROUGH
 constexpr uint32_t kCompareChunk = 4096;     // bytes read per step of the comparison
 
-// A GBK path as the zero-terminated UTF-16 the wide functions take (empty when it cannot be
-// converted).
-core::Bytes WidePath(const char* path) { return MultiByteToUtf16(path, kGbk); }
-const char16_t* Units(const core::Bytes& wide) { return reinterpret_cast<const char16_t*>(wide.data()); }
-
-// Writes the carried library to `path` as a hidden file unless a file of that name is there;
-// true when one is there afterwards.
-bool PlaceSkinLibrary(const char* path) {
-  if (!core::FileExists(path)) {
-    core::WriteToFile(path, {kSkinLibraryByteSet});
-    if (!core::FileExists(path)) return false;
-    core::SetFileAttributes(path, kHiddenAttribute);
-  }
-  return true;
+// Writes the carried library to `path` as a hidden file (fresh, or over a file that is there).
+bool WriteCarriedLibrary(const std::u16string& path, bool replace) {
+  return WriteNewFile(path, ByteSetData(kSkinLibraryByteSet), ByteSetLength(kSkinLibraryByteSet),
+                      kHiddenAttribute, replace);
 }
 
 // The user's own folder for the library (under the local application data), made when
-// missing; the empty text when the system names none or GBK cannot hold its path.
-core::Text UserSkinDirectory() {
-  char16_t units[kPathUnits + 1] = {};
-  if (dll::SHGetFolderPathW(0, kLocalAppData, 0, 0, units) != 0) return core::Text();
-  uint32_t n = 0;
-  while (n < kPathUnits && units[n] != 0) ++n;
-  core::Bytes wide = prog::NewByteSet(units, n * 2);
-  core::Text base = Utf16ToMultiByte(wide.get(), kGbk);
-  if (base.empty() || core::FindText(base.c_str(), kSubstitute) != -1) return core::Text();
-  core::Text directory = prog::JoinText(base.c_str(), kUserSkinFolder);
-  core::Bytes path = WidePath(directory.c_str());
-  if (!path.empty()) dll::CreateDirectoryW(Units(path), nullptr);
+// missing; empty when the system names none.
+std::u16string UserSkinDirectory() {
+  std::u16string base = LocalAppDataFolder();
+  if (base.empty()) return {};
+  std::u16string directory = PathIn(base, kUserSkinFolder);
+  dll::CreateDirectoryW(directory.c_str(), nullptr);
   return directory;
 }
 
 // Loads the library from exactly `path` and keeps it loaded, so that the skin command binds
 // to this very module; false when the file is no library or lacks the skin's export. A
-// damaged file makes no system box appear.
-bool SkinLibraryLoads(const char* path) {
-  core::Bytes wide = WidePath(path);
-  if (wide.empty()) return false;
+// damaged file makes no system box appear, and the caller's error mode is back afterwards.
+bool SkinLibraryLoads(const std::u16string& path) {
   uint32_t previous = dll::SetErrorMode(kQuietErrorMode);
-  dll::Handle module = dll::LoadLibraryW(Units(wide));
+  dll::Handle module = dll::LoadLibraryW(path.c_str());
   dll::SetErrorMode(previous);
   return module != 0 && dll::GetProcAddress(module, kSkinExport) != 0;
 }
@@ -100,18 +79,15 @@ bool SkinLibraryLoads(const char* path) {
 // A file opened for reading that nobody may write, rename or delete while it is open.
 class HeldFile {
  public:
-  explicit HeldFile(const char* path) {
-    core::Bytes wide = WidePath(path);
-    if (!wide.empty())
-      handle_ = dll::CreateFileW(Units(wide), kGenericRead, kShareRead, nullptr, kOpenExisting,
-                                 kNormalAttributes, 0);
-  }
+  explicit HeldFile(const std::u16string& path)
+      : handle_(dll::CreateFileW(path.c_str(), kGenericRead, kShareRead, nullptr, kOpenExisting,
+                                 kNormalAttributes, 0)) {}
   ~HeldFile() {
     if (IsOpen()) dll::CloseHandle(handle_);
   }
   HeldFile(const HeldFile&) = delete;
   HeldFile& operator=(const HeldFile&) = delete;
-  bool IsOpen() const { return handle_ != kInvalidHandle; }
+  bool IsOpen() const { return handle_ != kInvalidHandle && handle_ != 0; }
 
   // True when the file holds exactly the bytes of `byteSet`: the size first, then the bytes.
   bool Holds(const uint8_t* byteSet) const {
@@ -138,42 +114,41 @@ class HeldFile {
 // process's own in the same folder, then renamed over whatever is at `path`, so no reader
 // ever meets a half-written library. False when the folder takes no file or the old one
 // cannot be replaced (a read-only folder, or a copy another running program has loaded).
-bool ReplaceWithCarriedLibrary(const char* directory, const char* path) {
-  core::Text process = core::ToText(IntArg(static_cast<int32_t>(dll::GetCurrentProcessId())));
-  core::Text temporary = prog::JoinText(directory, kSkinTemporaryName, process.c_str(), kTemporaryEnd);
-  core::Bytes from = WidePath(temporary.c_str());
-  core::Bytes to = WidePath(path);
-  if (from.empty() || to.empty()) return false;
-  bool written = core::WriteToFile(temporary.c_str(), {kSkinLibraryByteSet});
-  if (written) core::SetFileAttributes(temporary.c_str(), kHiddenAttribute);
-  if (written && dll::MoveFileExW(Units(from), Units(to), kReplaceExisting | kWriteThrough)) return true;
-  dll::DeleteFileW(Units(from));
-  return false;
-}
-
-// The per-user library is a fixed path that any program of the user can write, so it is
-// loaded only while it holds exactly the carried library, and held open against changes from
-// the comparison until it is loaded. Anything else there (another build's library, a damaged
-// copy, a planted file) is replaced by a fresh copy, which is checked in the same way.
-bool LoadUserSkinLibrary(const char* directory) {
-  core::Text path = prog::JoinText(directory, kSkinFileName);
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    if (attempt == 1 && !ReplaceWithCarriedLibrary(directory, path.c_str())) return false;
-    HeldFile file(path.c_str());
-    if (file.IsOpen() && file.Holds(kSkinLibraryByteSet)) return SkinLibraryLoads(path.c_str());
-  }
+bool ReplaceWithCarriedLibrary(const std::u16string& directory, const std::u16string& path) {
+  std::u16string temporary = PathIn(directory, kSkinTemporaryName);
+  for (char c : std::to_string(dll::GetCurrentProcessId())) temporary += static_cast<char16_t>(c);
+  temporary += kTemporaryEnd;
+  if (WriteCarriedLibrary(temporary, true) &&
+      dll::MoveFileExW(temporary.c_str(), path.c_str(), kReplaceExisting | kWriteThrough))
+    return true;
+  dll::DeleteFileW(temporary.c_str());
   return false;
 }
 
 }  // namespace
 
-// Next to the program, as a hidden file written only when no file of that name is there (one
-// that is there is left as it is, whatever it holds). The file's path, or the empty text when
-// the program's folder takes no file.
-core::Text EnsureSkinLibraryFile() {
-  core::Text directory = core::GetRunDirectory();
-  core::Text path = prog::JoinText(directory.c_str(), kSkinFileName);
-  if (!PlaceSkinLibrary(path.c_str())) return core::Text();
+// The per-user library is a fixed path that any program of the user can write, so it is
+// loaded only while it holds exactly the carried library, and held open against changes from
+// the comparison until it is loaded. Anything else there (another build's library, a damaged
+// copy, a planted file) is replaced by a fresh copy, which is checked in the same way.
+bool LoadCheckedSkinLibrary(const std::u16string& directory) {
+  std::u16string path = PathIn(directory, kSkinFileName);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (attempt == 1 && !ReplaceWithCarriedLibrary(directory, path)) return false;
+    HeldFile file(path);
+    if (file.IsOpen() && file.Holds(kSkinLibraryByteSet)) return SkinLibraryLoads(path);
+  }
+  return false;
+}
+
+// Next to the program, as a hidden file written only when nothing of that name is there (a
+// file that is there is left as it is, whatever it holds). The file's path, or empty when the
+// program's folder takes no file.
+std::u16string EnsureSkinLibraryFile() {
+  std::u16string folder = ProgramFolder();
+  if (folder.empty()) return {};
+  std::u16string path = PathIn(folder, kSkinFileName);
+  if (!SomethingAt(path) && !WriteCarriedLibrary(path, false) && !SomethingAt(path)) return {};
   return path;
 }
 
@@ -181,10 +156,10 @@ core::Text EnsureSkinLibraryFile() {
 // file, the checked copy in the user's own folder is loaded instead. Either way the skin
 // command's binding then takes the module loaded here, by its name, and searches no folder.
 bool LoadSkinLibrary() {
-  core::Text path = EnsureSkinLibraryFile();
-  if (!path.empty()) return SkinLibraryLoads(path.c_str());
-  core::Text user = UserSkinDirectory();
-  return !user.empty() && LoadUserSkinLibrary(user.c_str());
+  std::u16string path = EnsureSkinLibraryFile();
+  if (!path.empty()) return SkinLibraryLoads(path);
+  std::u16string user = UserSkinDirectory();
+  return !user.empty() && LoadCheckedSkinLibrary(user);
 }
 
 // The skin is optional: a library that cannot be placed or loaded leaves the window as the
@@ -201,19 +176,21 @@ void ApplySkin(int32_t number) {
 extern "C" HandlerReturn __cdecl OnStartWindowCreated() {
   ApplySkin(kSkinNumber);
   // The update check goes through the proxy of the settings file, as the check's requests do;
-  // a proxy setting that names no usable proxy ends the program with a notice instead, as a
-  // failed update check does, without a request made around the proxy.
-  const ProxySetting proxy = ReadProxySetting();
-  if (proxy.kind == ProxyKind::kInvalid) {
-    ShowInvalidProxyNotice();
+  // a settings file that cannot be read whole, or a proxy setting that names no usable proxy,
+  // ends the program with a notice instead, as a failed update check does, without a request
+  // made around the proxy.
+  const CheckSettings settings = ReadCheckSettings();
+  if (!settings.refusal.empty()) {
+    ShowSettingsNotice(settings.refusal);
     EndProgram(0);
   }
+  const ProxySetting& proxy = settings.proxy;
   core::Text proxyText = prog::CopyText(proxy.Argument());
   char* proxyVariable = proxyText.get();
   // With retries (or `auto`), a refusal is asked again after the pause the service named, else
   // after 2, 4, 8 ... s, up to the retries, before the box that ends the program; the wait
   // dispatches window messages, so the program may end meanwhile.
-  const int32_t retries = ReadCheckSettings().retries;
+  const int32_t retries = settings.retries;
   core::Text page;
   for (int32_t failed = 0;; ++failed) {
     // The routine's address variable holds a copy: the routine may give it a new text.

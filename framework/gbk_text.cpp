@@ -24,6 +24,16 @@ std::string GbkFromWide(const wchar_t* text, int length) {
   return gbk;
 }
 
+std::string GbkPathFromWide(const wchar_t* path, int length) {
+  if (!path) return std::string();
+  int n = ::WideCharToMultiByte(kGbkCodePage, WC_NO_BEST_FIT_CHARS, path, length, nullptr, 0, "?", nullptr);
+  if (n <= 0) return std::string();
+  std::string gbk(static_cast<size_t>(n), '\0');
+  ::WideCharToMultiByte(kGbkCodePage, WC_NO_BEST_FIT_CHARS, path, length, gbk.data(), n, "?", nullptr);
+  if (length < 0) gbk.resize(static_cast<size_t>(n) - 1);
+  return gbk;
+}
+
 bool GbkHolds(const wchar_t* wide, int length) {
   BOOL lossy = FALSE;
   ::WideCharToMultiByte(kGbkCodePage, WC_NO_BEST_FIT_CHARS, wide, length, nullptr, 0, nullptr, &lossy);

@@ -19,6 +19,10 @@ inline constexpr UINT kGbkCodePage = 936;
 std::wstring WideFromGbk(const char* text, int length = -1);
 // UTF-16 units (up to `length`, or to the terminating zero when -1) as GBK.
 std::string GbkFromWide(const wchar_t* text, int length = -1);
+// A path the system gives as UTF-16 (a module's file name, a found file's name) as GBK: without
+// the system's best-fit look-alikes (â would become a and name another, existing folder), each
+// character GBK cannot hold becomes '?', which names no file.
+std::string GbkPathFromWide(const wchar_t* path, int length = -1);
 // A path for the wide file functions. A path of characters GBK cannot hold reached the product
 // as a lossy text already; such a text names no file, as a missing file would not.
 inline std::wstring WidePath(const char* path) { return WideFromGbk(path); }

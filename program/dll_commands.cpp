@@ -16,7 +16,8 @@ const char* const kFiles[kCommandCount] = {
     "kernel32.dll", "kernel32.dll", "kernel32.dll", "user32.dll",   "kernel32.dll",
     "wininet.dll",  "wininet.dll", "kernel32.dll", "kernel32.dll",
     "shell32.dll",  "kernel32.dll", "kernel32.dll", "kernel32.dll", "kernel32.dll",
-    "kernel32.dll", "kernel32.dll", "kernel32.dll",
+    "kernel32.dll", "kernel32.dll", "kernel32.dll", "kernel32.dll",
+    "kernel32.dll", "kernel32.dll",
 };
 
 const char* const kNames[kCommandCount] = {
@@ -34,7 +35,8 @@ const char* const kNames[kCommandCount] = {
     "LoadLibraryW",        "SHGetFolderPathW",
     "CreateDirectoryW",    "SetErrorMode",     "CreateFileW",
     "GetFileSize",         "ReadFile",         "MoveFileExW",
-    "DeleteFileW",
+    "DeleteFileW",         "GetModuleFileNameW", "GetFileAttributesW",
+    "WriteFile",
 };
 
 namespace {
@@ -228,5 +230,15 @@ int32_t MoveFileExW(const char16_t* from, const char16_t* to, uint32_t flags) {
 }
 
 int32_t DeleteFileW(const char16_t* path) { return Call(kDeleteFile, {Word(path)}); }
+
+uint32_t GetModuleFileNameW(Handle module, char16_t* buffer, uint32_t size) {
+  return Call(kGetModuleFileName, {module, Word(buffer), size});
+}
+
+uint32_t GetFileAttributesW(const char16_t* path) { return Call(kGetFileAttributes, {Word(path)}); }
+
+int32_t WriteFile(Handle file, const void* buffer, uint32_t toWrite, uint32_t* written, void* overlapped) {
+  return Call(kWriteFile, {file, Word(buffer), toWrite, Word(written), Word(overlapped)});
+}
 
 }  // namespace dll

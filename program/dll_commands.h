@@ -55,9 +55,12 @@ enum Command : uint32_t {
   kReadFile,                   // kernel32.dll
   kMoveFileEx,                 // kernel32.dll (the wide variant)
   kDeleteFile,                 // kernel32.dll (the wide variant)
+  kGetModuleFileName,          // kernel32.dll (the wide variant)
+  kGetFileAttributes,          // kernel32.dll (the wide variant)
+  kWriteFile,                  // kernel32.dll
   kCommandCount
 };
-static_assert(kCommandCount == 42);
+static_assert(kCommandCount == 45);
 
 // Library file and exported name per command, for the program's information record.
 extern const char* const kFiles[kCommandCount];
@@ -144,6 +147,11 @@ uint32_t GetFileSize(Handle file, uint32_t* high);
 int32_t ReadFile(Handle file, void* buffer, uint32_t toRead, uint32_t* read, void* overlapped);
 int32_t MoveFileExW(const char16_t* from, const char16_t* to, uint32_t flags);
 int32_t DeleteFileW(const char16_t* path);
+// The program's own folder by its UTF-16 name, whether a file is there, and the carried
+// library written into a file created through the wide functions.
+uint32_t GetModuleFileNameW(Handle module, char16_t* buffer, uint32_t size);
+uint32_t GetFileAttributesW(const char16_t* path);
+int32_t WriteFile(Handle file, const void* buffer, uint32_t toWrite, uint32_t* written, void* overlapped);
 uint32_t MsgWaitForMultipleObjectsEx(uint32_t count, const Handle* objects, uint32_t milliseconds,
                                      uint32_t wakeMask, uint32_t flags);
 uint32_t GetProcAddress(Handle module, const char* name);

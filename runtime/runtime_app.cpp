@@ -27,12 +27,19 @@ int LastBackslash(const char* path) {
   return last;
 }
 
-// A module's file name as GBK. A path with characters GBK cannot hold keeps the substitute
-// characters: the files beside such a program then count as missing.
-std::string ModuleFileName(HMODULE module) {
+// A module's file name as UTF-16.
+std::wstring WideModuleFileName(HMODULE module) {
   wchar_t path[MAX_PATH] = {};
   DWORD n = ::GetModuleFileNameW(module, path, MAX_PATH);
-  return fw::GbkFromWide(path, static_cast<int>(n < MAX_PATH ? n : MAX_PATH - 1));
+  return std::wstring(path, n < MAX_PATH ? n : MAX_PATH - 1);
+}
+
+// A module's file name as GBK. A character GBK cannot hold becomes '?', never a look-alike that
+// could name another folder: the files the runtime looks for beside such a program count as
+// missing.
+std::string ModuleFileName(HMODULE module) {
+  std::wstring path = WideModuleFileName(module);
+  return fw::GbkPathFromWide(path.c_str(), static_cast<int>(path.size()));
 }
 
 }  // namespace
@@ -57,13 +64,16 @@ BOOL RuntimeApp::InitInstance() {
   return binding.entry ? binding.entry() : FALSE;
 }
 
-// The executable's directory (also made the current directory) and file name.
+// The executable's directory and file name. The directory is also made the current directory,
+// by its UTF-16 name, so that it is the program's own folder even where GBK cannot hold it.
 void RuntimeApp::SetProgramPaths() {
   std::string path = ModuleFileName(nullptr);
   int cut = LastBackslash(path.c_str());
   paths.programDirectory.assign(path.c_str(), cut >= 0 ? cut : 0);
   paths.programFileName.assign(cut >= 0 ? path.c_str() + cut + 1 : path.c_str());
-  if (!paths.programDirectory.empty()) ::SetCurrentDirectoryW(fw::WidePath(paths.programDirectory.c_str()).c_str());
+  std::wstring wide = WideModuleFileName(nullptr);
+  size_t wideCut = wide.rfind(L'\\');
+  if (wideCut != std::wstring::npos && wideCut > 0) ::SetCurrentDirectoryW(wide.substr(0, wideCut).c_str());
 }
 
 void RuntimeApp::CreateHelperWindow() {
