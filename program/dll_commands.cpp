@@ -16,7 +16,7 @@ const char* const kFiles[kCommandCount] = {
     "kernel32.dll", "kernel32.dll", "kernel32.dll", "user32.dll",   "kernel32.dll",
     "wininet.dll",  "wininet.dll", "kernel32.dll", "kernel32.dll",
     "shell32.dll",  "kernel32.dll", "kernel32.dll", "kernel32.dll", "kernel32.dll",
-    "kernel32.dll", "kernel32.dll", "kernel32.dll",
+    "kernel32.dll", "kernel32.dll", "kernel32.dll", "wininet.dll",
 };
 
 const char* const kNames[kCommandCount] = {
@@ -34,7 +34,7 @@ const char* const kNames[kCommandCount] = {
     "LoadLibraryW",        "SHGetFolderPathW",
     "CreateDirectoryW",    "SetErrorMode",     "CreateFileW",
     "GetFileSize",         "ReadFile",         "MoveFileExW",
-    "DeleteFileW",
+    "DeleteFileW",         "InternetGetCookieExA",
 };
 
 namespace {
@@ -228,5 +228,10 @@ int32_t MoveFileExW(const char16_t* from, const char16_t* to, uint32_t flags) {
 }
 
 int32_t DeleteFileW(const char16_t* path) { return Call(kDeleteFile, {Word(path)}); }
+
+int32_t InternetGetCookieExA(const char* url, const char* name, char* data, uint32_t* size,
+                             uint32_t flags, void* reserved) {
+  return Call(kInternetGetCookieEx, {Word(url), Word(name), Word(data), Word(size), flags, Word(reserved)});
+}
 
 }  // namespace dll

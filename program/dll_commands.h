@@ -55,9 +55,10 @@ enum Command : uint32_t {
   kReadFile,                   // kernel32.dll
   kMoveFileEx,                 // kernel32.dll (the wide variant)
   kDeleteFile,                 // kernel32.dll (the wide variant)
+  kInternetGetCookieEx,        // wininet.dll
   kCommandCount
 };
-static_assert(kCommandCount == 42);
+static_assert(kCommandCount == 43);
 
 // Library file and exported name per command, for the program's information record.
 extern const char* const kFiles[kCommandCount];
@@ -151,4 +152,6 @@ int32_t InternetQueryDataAvailable(Handle file, uint32_t* available, uint32_t fl
                                    uint32_t context);
 int32_t InternetQueryOptionA(Handle handle, uint32_t option, void* buffer, uint32_t* length);
 uint32_t GetTickCount();
+int32_t InternetGetCookieExA(const char* url, const char* name, char* data, uint32_t* size,
+                             uint32_t flags, void* reserved);
 }  // namespace dll
