@@ -17,6 +17,12 @@ constexpr uint32_t kServiceHttp = 3;                // INTERNET_SERVICE_HTTP
 constexpr uint32_t kFlagReload = 0x80000000;        // INTERNET_FLAG_RELOAD
 constexpr uint32_t kFlagNoAutoRedirect = 0x00200000;  // INTERNET_FLAG_NO_AUTO_REDIRECT
 constexpr uint32_t kFlagSecure = 0x00800000;        // INTERNET_FLAG_SECURE: the leg over TLS
+// A TLS leg leaves cookies to the routine: WinINet neither adds stored ones nor stores the
+// ones the answer sets (see web/cookie_jar.h).
+constexpr uint32_t kFlagNoCookies = 0x00080000;     // INTERNET_FLAG_NO_COOKIES
+
+// InternetGetCookieExA: HttpOnly cookies are returned too, as WinINet itself sends them.
+constexpr uint32_t kCookieHttpOnly = 0x00002000;    // INTERNET_COOKIE_HTTPONLY
 
 // Options, set on a request handle or (with a null handle) for the process.
 constexpr uint32_t kOptionConnectTimeout = 2;       // INTERNET_OPTION_CONNECT_TIMEOUT
