@@ -172,6 +172,7 @@ class StandinTest(unittest.TestCase):
         self.assertGreaterEqual(accepted_before_refusal(), 3)
         # Refusals do not count: asking on, a request is taken once the second is over.
         wait_for(lambda: get("www.baidu.com", "/marker", connection=c)[0] == 200)
+        c.close()
 
     def test_refusals_carry_the_retry_after_set(self):
         write("refuse_all", "")
@@ -206,6 +207,7 @@ class StandinTest(unittest.TestCase):
         c.request("GET", "http://www.baidu.com/p/free1?from=tieba")
         r = c.getresponse()
         self.assertEqual((r.status, r.getheader("Proxy-Authenticate")), (407, 'Basic realm="proxy"'))
+        c.close()
 
     def test_resets_cut_a_repeatable_share_and_silence_holds_the_connection(self):
         def cut_ones(setting, count):

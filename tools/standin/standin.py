@@ -492,25 +492,28 @@ class Handler(socketserver.StreamRequestHandler):
 
     def serve(self, request):
         """Admits the request (or refuses it at once when a mode says so), records it with how
-        it arrived and answers it. False closes the connection."""
+        it arrived and answers it. False closes the connection. Requests are admitted and
+        recorded one at a time, so their numbers follow the order in which they were admitted."""
         server, recorder = self.server, self.server.recorder
-        in_flight, refused = server.traffic.arrive()
-        admitted = not refused
-        silent = gate = cut = redirect = None
+        admitted = False
         try:
-            if admitted:
-                silent = recorder.mode("silent") is not None
-                gate = None if silent else self.gate_status()
-            if admitted and not silent and not gate:
-                redirect = self.https_redirect(request)
-                if not redirect:
-                    refused = self.page_refusal(request)
-                cut = not refused and server.resets.cut()
-            arrival = {"scheme": server.scheme, "port": server.server_address[1],
-                       "host": request.host, "in_flight": in_flight, "refused": refused or gate or 0}
-            if cut:
-                arrival["reset"] = True
-            recorder.record(request.raw, arrival)
+            with server.admission:
+                in_flight, refused = server.traffic.arrive()
+                admitted = not refused
+                silent = gate = cut = redirect = None
+                if admitted:
+                    silent = recorder.mode("silent") is not None
+                    gate = None if silent else self.gate_status()
+                if admitted and not silent and not gate:
+                    redirect = self.https_redirect(request)
+                    if not redirect:
+                        refused = self.page_refusal(request)
+                    cut = not refused and server.resets.cut()
+                arrival = {"scheme": server.scheme, "port": server.server_address[1],
+                           "host": request.host, "in_flight": in_flight, "refused": refused or gate or 0}
+                if cut:
+                    arrival["reset"] = True
+                recorder.record(request.raw, arrival)
             if not request.method:
                 return False
             if not admitted:
@@ -915,7 +918,7 @@ def main():
         servers.append(TlsServer((args.address, args.tls_port), tls_context(args.cert_dir)))
     recorder = Recorder(args.record_dir)
     shared = {"recorder": recorder, "gathering": Gathering(), "traffic": Traffic(recorder),
-              "flakes": Flakes(), "resets": Resets(recorder)}
+              "flakes": Flakes(), "resets": Resets(recorder), "admission": threading.Lock()}
     for server in servers:
         server.__dict__.update(shared)
     if args.ready_file:
