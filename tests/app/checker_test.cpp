@@ -826,7 +826,9 @@ TEST_F(CheckerTest, AutoFindsTheServicesLimitAndEveryIdGetsItsVerdict) {
 // checks (one at a time, and several in flight) go to that proxy in absolute form, and so does
 // a redirect's https:// leg; the stand-in plays the proxy. "system": through the proxy the system's settings name while they name one,
 // directly otherwise. A value that is neither: a notice and not one request, at a click on
-// 检测 (the box keeps its lines) and at start-up, which then ends with code 0.
+// 检测 (the box keeps its lines) and at start-up, which then ends with code 0; the same for a
+// settings file that cannot be read whole. Another value that cannot be understood: a notice
+// once a click, and the check with the default.
 TEST_F(CheckerTest, TheProxySettingRoutesEveryRequestOrStopsThemAll) {
   const std::string proxy = "[network]\r\nproxy=127.0.0.1:80\r\n";
   SetSettings(proxy);
@@ -895,7 +897,7 @@ TEST_F(CheckerTest, TheProxySettingRoutesEveryRequestOrStopsThemAll) {
   }
 
   const std::string notice =
-      "checker.ini 中 [network] 的 proxy 设置无效，未向网站发出任何请求。请填写 主机:端口（如 127.0.0.1:8080）、system，或留空直接连接。";
+      "checker.ini 中 [network] 的 proxy=localhost 无效，未向网站发出任何请求。请填写 主机:端口（如 127.0.0.1:8080）、system，或留空直接连接。";
   SetSettings("[network]\r\nproxy=localhost\r\n");
   ClearRecords();
   checker.Type("taken20");
@@ -905,9 +907,33 @@ TEST_F(CheckerTest, TheProxySettingRoutesEveryRequestOrStopsThemAll) {
   EXPECT_EQ(text, notice);
   EXPECT_TRUE(checker.Answers());
   EXPECT_EQ(checker.Lines(), std::vector<std::string>{"账号 taken19 已注册！"});
+  // A file that is there but cannot be read whole (here held by another program) may name a
+  // proxy: the notice names the file, and nothing is asked.
+  SetSettings("[network]\r\nproxy=127.0.0.1:80\r\n");
+  const std::string path = TestDirectory() + "\\checker.ini";
+  HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  checker.Click("检测");
+  ASSERT_TRUE(checker.AnswerBox(&caption, &text));
+  CloseHandle(held);
+  EXPECT_EQ(text, "无法完整读取设置文件 " + path + "，未向网站发出任何请求。");
+  EXPECT_TRUE(checker.Answers());
+  EXPECT_EQ(checker.Lines(), std::vector<std::string>{"账号 taken19 已注册！"});
+  EXPECT_EQ(RequestLines(), std::vector<std::string>{});
+  // A value that cannot be understood is named once a click, and the check goes on with its
+  // default.
+  SetSettings("[check]\r\nparallel=8x ; eight\r\n");
+  checker.Type("taken20\r\nfreeI");
+  checker.Click("检测");
+  ASSERT_TRUE(checker.AnswerBox(&caption, &text));
+  EXPECT_EQ(text, "checker.ini 中 [check] 的 parallel=8x 无法识别，本次按默认值检测。");
+  EXPECT_EQ(checker.WaitForLines(2), (std::vector<std::string>{"账号 taken20 已注册！", "账号 freeI 未注册！"}));
+  EXPECT_FALSE(checker.AnswerBox(&caption, &text, 0)) << text;
   checker.Click("退出");
   EXPECT_EQ(checker.WaitForExit(), 0u);
 
+  SetSettings("[network]\r\nproxy=localhost\r\n");
+  ClearRecords();
   Checker atStart;
   caption = text = "";
   ASSERT_TRUE(atStart.AnswerBox(&caption, &text));

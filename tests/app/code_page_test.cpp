@@ -224,9 +224,8 @@ TEST_F(CodePageTest, TheStartWindowAndAChineseCheckAreAsOnAChineseSystem) {
   EXPECT_EQ(requests[before], "GET /p/%E5%BC%A0%E4%B8%89?from=tieba HTTP/1.1");
 }
 
-// A program folder that cannot take the library (read-only, or named with characters GBK
-// cannot hold): the library goes to the user's own folder and is loaded from exactly there;
-// the window works.
+// A program folder that cannot take the library (read-only): the library goes to the user's
+// own folder and is loaded from exactly there; the window works.
 TEST_F(CodePageTest, AFolderThatTakesNoLibraryPutsTheSkinInTheUsersFolder) {
   WideChecker checker;
   std::wstring box;
@@ -271,6 +270,31 @@ TEST_F(CodePageTest, AnythingElseInTheUsersFolderIsReplacedBeforeTheSkinLoads) {
     EXPECT_TRUE(ReadBytes(library) == carried) << "the file is not the carried library";
     EXPECT_EQ(FilesIn(library.substr(0, library.rfind(L'\\'))), std::vector<std::wstring>{L"SkinH_QX.dll"});
   }
+}
+
+// A program folder whose name GBK holds only through a look-alike (Château: Chateau), holds
+// (José) or cannot hold (한국, Straße), beside a folder a conversion to GBK could take for it:
+// the program reads its own checker.ini, whose proxy (the stand-in) carries the update check and
+// a check's request; the look-alike's names a proxy nobody answers, and a missing file would
+// send them directly. The skin library is written to its own folder and loaded from there.
+TEST_F(CodePageTest, TheProgramsOwnFolderIsReadNeverALookAlike) {
+  const std::wstring own = CheckerDirectory(), lookalike = EnvironmentPath(L"LOOKALIKE_DIR");
+  ASSERT_FALSE(lookalike.empty());
+  WideChecker checker;
+  std::wstring box;
+  ASSERT_TRUE(checker.WaitForWindow(&box)) << "a message box showed";
+  EXPECT_TRUE(box.empty());
+  std::vector<std::string> start = RequestLines();
+  ASSERT_EQ(start.size(), 1u);
+  EXPECT_EQ(start[0].rfind("GET http://hi.baidu.com", 0), 0u) << start[0];
+  ExpectSkinLibraryLoadedFrom(checker, own + L"\\SkinH_QX.dll");
+  EXPECT_EQ(FilesIn(lookalike), std::vector<std::wstring>{L"checker.ini"});
+  checker.Type(L"taken1");
+  checker.Click("检测");
+  EXPECT_EQ(checker.WaitForLine(), W("账号 taken1 已注册！"));
+  std::vector<std::string> requests = RequestLines();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].rfind("GET http://www.baidu.com", 0), 0u) << requests[1];
 }
 
 // No skin, no error box and a working window when no good library can be had: the library

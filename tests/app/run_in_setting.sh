@@ -10,8 +10,11 @@
 #   run_in_setting.sh locked-user-folder CHECKER PROGRAM [ARGS...] the read-only folder, and
 #                                                         the user's skin folder read-only
 #                                                         with a foreign SkinH_QX.dll in it
-#   run_in_setting.sh hangul-folder CHECKER PROGRAM [ARGS...] the checker in a writable folder
-#                                                         whose name GBK cannot hold
+#   run_in_setting.sh named-folder NAME LOOKALIKE CHECKER PROGRAM [ARGS...] the checker in a
+#                                                         writable folder NAME whose checker.ini
+#                                                         names the stand-in as its proxy, beside
+#                                                         a folder LOOKALIKE (LOOKALIKE_DIR) whose
+#                                                         checker.ini names a proxy nobody answers
 # SKIN_LIBRARY names the skin library the checker carries and FOREIGN_SKIN_LIBRARY another
 # library with the skin's export; the program sees them as CARRIED_SKIN_LIBRARY and
 # FOREIGN_SKIN_LIBRARY in Windows form.
@@ -35,7 +38,11 @@ read_only() {
   mounted+=("$1")
 }
 case "$setting" in
-  read-only|junk-library|locked-user-folder|hangul-folder)
+  read-only|junk-library|locked-user-folder|named-folder)
+    if [ "$setting" = named-folder ]; then
+      name=$1 lookalike=$2
+      shift 2
+    fi
     checker=$1
     shift
     top=$(mktemp -d /tmp/checker-folder.XXXXXX)
@@ -43,9 +50,12 @@ case "$setting" in
     # Detached at once even while the checker's ending still holds its file (a plain unmount
     # then fails as busy, and the files could not be removed from a read-only folder).
     trap 'for m in "${mounted[@]}"; do umount -l "$m" 2>/dev/null || true; done; rm -rf "$top"' EXIT
-    if [ "$setting" = hangul-folder ]; then
-      folder=$folder/한국
-      mkdir "$folder"
+    if [ "$setting" = named-folder ]; then
+      folder=$top/$name
+      mkdir "$folder" "$top/$lookalike"
+      printf '[network]\r\nproxy=127.0.0.1:80\r\n' >"$folder/checker.ini"
+      printf '[network]\r\nproxy=127.0.0.1:9\r\n' >"$top/$lookalike/checker.ini"
+      export LOOKALIKE_DIR=$(windows_path "$top/$lookalike")
     fi
     cp "$checker" "$folder/"
     if [ "$setting" = junk-library ]; then
@@ -63,7 +73,7 @@ case "$setting" in
       cp "$foreign" "$user_folder/SkinH_QX.dll"
       read_only "$user_folder"
     fi
-    if [ "$setting" != hangul-folder ]; then read_only "$top"; fi
+    if [ "$setting" != named-folder ]; then read_only "$top"; fi
     export CHECKER_DIR=$(windows_path "$folder")
     export LC_ALL=zh_CN.UTF-8
     wine "$@"

@@ -1,5 +1,5 @@
 // Framework layer: archive round trips and short-data failures, memory file growth, and
-// message dispatch through window objects.
+// message dispatch through window objects, paths turned into GBK.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include "framework/app.h"
 #include "framework/archive.h"
 #include "framework/deferred_delete.h"
+#include "framework/gbk_text.h"
 #include "framework/global_memory.h"
 #include "framework/memfile.h"
 #include "framework/scoped_handle.h"
@@ -276,3 +277,14 @@ TEST(DeleteQueue, HoldsObjectsWhileAFrameRunsAndDeletesThemAfterwards) {
 }
 
 }  // namespace
+
+// A path the system gives as UTF-16 becomes GBK without best-fit look-alikes: a character GBK
+// cannot hold is '?', which names no file, never a letter that names another folder.
+TEST(GbkText, PathsKeepNoLookAlikes) {
+  const std::pair<const wchar_t*, const char*> paths[] = {
+      {L"C:\\Ch\u00E2teau\\a.exe", "C:\\Ch?teau\\a.exe"},   {L"C:\\Jos\u00E9", "C:\\Jos\xA8\xA6"},
+      {L"C:\\\uD55C\uAD6D", "C:\\??"},                      {L"C:\\Stra\u00DFe", "C:\\Stra?e"},
+      {L"C:\\\u4E2D\u6587\\\u00B2", "C:\\\xD6\xD0\xCE\xC4\\?"}};
+  for (const auto& [wide, gbk] : paths) EXPECT_EQ(fw::GbkPathFromWide(wide), gbk);
+  EXPECT_EQ(fw::GbkPathFromWide(L"ab\u00E2c", 3), "ab?");
+}
