@@ -1,65 +1,135 @@
-// Retry pauses and the adaptive allowance of requests in flight.
+// Retry pauses, the adaptive allowance of requests in flight, the pace of one host and the
+// retry budget.
 #include "app/check_pace.h"
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
 constexpr uint32_t kFirstBackoffMs = 2000;
+constexpr uint32_t kLongestPauseMs = kLongestRetryPause * 1000;
+// After a refusal that named a pause, no probing above the refused level for this many times it.
+constexpr PaceMs kCapPerPause = 20;
+// Losses halve the allowance from this share of recent pages on (in 1/1024); the share follows
+// each page's outcome with a weight of 1/16.
+constexpr int32_t kLossCongested = 256;
+// The gap goes an eighth wider than the rate the service took, and narrows by an eighth of
+// itself in this much time of whole pages.
+constexpr int64_t kNarrowEighthUs = 30000 * 1000;
+constexpr int64_t kLongestGapUs = 10000 * 1000;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+std::string_view Trimmed(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
 
-// Whether `line` is a field named `name` (lower case); then `value` is what follows the colon.
-bool FieldValue(std::string_view line, std::string_view name, std::string_view* value) {
-  if (line.size() <= name.size() || line[name.size()] != ':') return false;
-  for (size_t i = 0; i < name.size(); ++i)
-    if (Lower(line[i]) != name[i]) return false;
-  *value = line.substr(name.size() + 1);
-  return true;
+// A run of decimal digits as a number; nothing for anything else or more than nine digits.
+std::optional<int64_t> Digits(std::string_view s) {
+  if (s.empty() || s.size() > 9) return std::nullopt;
+  int64_t n = 0;
+  for (char c : s) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + (c - '0');
+  }
+  return n;
+}
+
+std::optional<int> Month(std::string_view s) {
+  static constexpr std::string_view kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  for (int m = 0; m < 12; ++m)
+    if (s == kMonths[m]) return m + 1;
+  return std::nullopt;
+}
+
+// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
+int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+// "HH:MM:SS" as seconds into the day.
+std::optional<int64_t> TimeOfDay(std::string_view s) {
+  if (s.size() != 8 || s[2] != ':' || s[5] != ':') return std::nullopt;
+  auto h = Digits(s.substr(0, 2)), m = Digits(s.substr(3, 2)), sec = Digits(s.substr(6, 2));
+  if (!h || !m || !sec || *h > 23 || *m > 59 || *sec > 60) return std::nullopt;
+  return *h * 3600 + *m * 60 + *sec;
+}
+
+std::optional<int64_t> Moment(std::optional<int64_t> year, std::optional<int> month,
+                              std::optional<int64_t> day, std::optional<int64_t> time) {
+  if (!year || !month || !day || !time || *day < 1 || *day > 31) return std::nullopt;
+  return DaysFromCivil(*year, *month, *day) * 86400 + *time;
+}
+
+std::vector<std::string_view> Words(std::string_view s) {
+  std::vector<std::string_view> words;
+  while (!(s = Trimmed(s)).empty()) {
+    size_t end = 0;
+    while (end < s.size() && !IsBlank(s[end])) ++end;
+    words.push_back(s.substr(0, end));
+    s.remove_prefix(end);
+  }
+  return words;
 }
 
 }  // namespace
 
-std::optional<uint32_t> RetryAfterSeconds(std::string_view headerBlock) {
-  // The status line comes first and holds no field; the first Retry-After line counts.
-  while (!headerBlock.empty()) {
-    size_t end = headerBlock.find('\n');
-    std::string_view line = headerBlock.substr(0, end);
-    headerBlock.remove_prefix(end == std::string_view::npos ? headerBlock.size() : end + 1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    std::string_view value;
-    if (!FieldValue(line, "retry-after", &value)) continue;
-    while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
-    while (!value.empty() && IsBlank(value.back())) value.remove_suffix(1);
-    if (value.empty()) return std::nullopt;
-    uint32_t seconds = 0;
-    for (char c : value) {
-      if (c < '0' || c > '9') return std::nullopt;
-      seconds = seconds > kLongestRetryPause ? seconds : seconds * 10 + (c - '0');
-    }
-    return seconds < kLongestRetryPause ? seconds : kLongestRetryPause;
+std::optional<int64_t> HttpDateSeconds(std::string_view text) {
+  const std::vector<std::string_view> w = Words(text);
+  if (w.size() == 6 && w[0].size() == 4 && w[0].back() == ',' && w[5] == "GMT")   // IMF-fixdate
+    return Moment(Digits(w[3]), Month(w[2]), Digits(w[1]), TimeOfDay(w[4]));
+  if (w.size() == 4 && w[0].size() > 4 && w[0].back() == ',' && w[3] == "GMT" &&
+      w[1].size() == 9 && w[1][2] == '-' && w[1][6] == '-') {                       // RFC 850
+    std::optional<int64_t> year = Digits(w[1].substr(7));
+    if (year) *year += *year < 70 ? 2000 : 1900;
+    return Moment(year, Month(w[1].substr(3, 3)), Digits(w[1].substr(0, 2)), TimeOfDay(w[2]));
   }
+  if (w.size() == 5 && w[0].size() == 3)                                             // asctime
+    return Moment(Digits(w[4]), Month(w[1]), Digits(w[2]), TimeOfDay(w[3]));
   return std::nullopt;
 }
 
-uint32_t RetryPauseMs(std::optional<uint32_t> retryAfter, int32_t failedTries, uint32_t seed) {
-  uint32_t pause = kFirstBackoffMs;
-  for (int32_t i = 1; i < failedTries && pause < kLongestRetryPause * 1000; ++i) pause *= 2;
-  if (pause > kLongestRetryPause * 1000) pause = kLongestRetryPause * 1000;
-  if (retryAfter) pause = *retryAfter * 1000;
-  pause += seed % (pause / 8 + 1);
-  return pause < kLongestRetryPause * 1000 ? pause : kLongestRetryPause * 1000;
+std::optional<uint32_t> RetryAfterMs(std::string_view value, std::string_view date) {
+  value = Trimmed(value);
+  if (value.empty()) return std::nullopt;
+  int64_t seconds = 0;
+  if (value.find_first_not_of("0123456789") == std::string_view::npos) {
+    for (char c : value) seconds = std::min<int64_t>(seconds * 10 + (c - '0'), kLongestRetryPause);
+  } else {
+    std::optional<int64_t> until = HttpDateSeconds(value), now = HttpDateSeconds(Trimmed(date));
+    if (!until || !now) return std::nullopt;
+    seconds = std::clamp<int64_t>(*until - *now, 0, kLongestRetryPause);
+  }
+  return static_cast<uint32_t>(seconds * 1000);
 }
 
-void Allowance::Succeeded(bool retriesWaiting) {
+uint32_t RetryPauseMs(std::optional<uint32_t> retryAfterMs, int32_t failedTries, uint32_t seed) {
+  uint32_t pause = kFirstBackoffMs;
+  for (int32_t i = 1; i < failedTries && pause < kLongestPauseMs; ++i) pause *= 2;
+  if (retryAfterMs) pause = *retryAfterMs;
+  pause = std::min(pause, kLongestPauseMs);
+  const uint32_t jitter = seed % (pause / 8 + 1);
+  return pause + jitter <= kLongestPauseMs ? pause + jitter : kLongestPauseMs - jitter;
+}
+
+void Allowance::Succeeded(bool holdBelowFailed) {
   // Below the level that last failed, the allowance climbs back one a page; from just below it
-  // on, one a run, but not while refused requests wait to be asked again: they need the room.
+  // on, one a run, but not while it is to hold there.
   if (current_ < failedLevel_ - 1) {
     ++current_;
     successes_ = 0;
     return;
   }
-  if (retriesWaiting || ++successes_ < current_) return;
+  if ((holdBelowFailed && current_ >= failedLevel_ - 1) || ++successes_ < current_) return;
   successes_ = 0;
   if (current_ < most_) ++current_;
 }
@@ -71,4 +141,118 @@ void Allowance::Failed(uint32_t startNumber) {
   current_ = current_ > 1 ? current_ / 2 : 1;
   successes_ = 0;
   halvedAt_ = started_;
+}
+
+bool HostPace::MayStart(PaceMs now) const {
+  if (!paced_) return inFlight_ < allowance_.Current();
+  if (down_) return !probing_ && now >= std::max(coolUntil_, holdUntil_);
+  return inFlight_ < allowance_.Current() && now >= holdUntil_ && now >= GapEnd();
+}
+
+PaceMs HostPace::NextChance(PaceMs now) const {
+  if (!paced_) return kNever;
+  PaceMs at = down_ ? (probing_ ? kNever : std::max(coolUntil_, holdUntil_))
+                    : (inFlight_ < allowance_.Current() ? std::max(holdUntil_, GapEnd())
+                                                        : kNever);
+  return at > now ? at : kNever;
+}
+
+uint32_t HostPace::Started(PaceMs now) {
+  if (inFlight_ == 0 && failRun_ == 0) answeredAt_ = std::max(answeredAt_, now);
+  const uint32_t ticket = tickets_++;
+  allowance_.StartNumber();
+  starts_[ticket % kHistory] = {now, inFlight_ + 1, false};
+  // The slot this start took: exactly one gap after the last while starts keep up with the gap,
+  // so that fractions of a millisecond add up instead of being lost to rounding.
+  lastSlotUs_ = std::max(lastSlotUs_ + gapUs_, now * 1000 - 999);
+  if (down_) {
+    probing_ = true;
+    probeTicket_ = ticket;
+  }
+  ++inFlight_;
+  return ticket;
+}
+
+void HostPace::Ended(uint32_t ticket, PaceMs now, PageEnd end, std::optional<uint32_t> retryAfterMs,
+                     bool congestedWaiting) {
+  --inFlight_;
+  if (!paced_) return;
+  const bool probe = probing_ && ticket == probeTicket_;
+  if (probe) probing_ = false;
+  lossShare_ += ((end == PageEnd::kLost ? 1024 : 0) - lossShare_) / 16;
+  if (end == PageEnd::kWhole) {
+    ++wholes_;
+    failRun_ = 0;
+    runCongested_ = false;
+    down_ = false;
+    coolMs_ = kFirstCoolMs;
+    answeredAt_ = now;
+    graceMs_ = -1;
+    const PaceMs took = now - starts_[ticket % kHistory].at;
+    pageMs_ = pageMs_ == 0 ? took + 1 : (7 * pageMs_ + took) / 8 + 1;
+    NarrowGap(now);
+    allowance_.Succeeded(congestedWaiting || now < capUntil_);
+    return;
+  }
+  ++failRun_;
+  if (end != PageEnd::kLost) runCongested_ = true;
+  if (end != PageEnd::kLost || lossShare_ >= kLossCongested) allowance_.Failed(ticket);
+  if (end == PageEnd::kRefused) {
+    starts_[ticket % kHistory].refused = true;
+    SetGapFrom(ticket, now, retryAfterMs.has_value());
+    if (retryAfterMs) {
+      holdUntil_ = std::max(holdUntil_, now + *retryAfterMs);
+      capUntil_ = std::max(capUntil_, now + kCapPerPause * *retryAfterMs);
+      if (graceMs_ < 0) graceMs_ = *retryAfterMs;
+    }
+  }
+  if (down_ && probe) {
+    coolMs_ = std::min(2 * coolMs_, kLongestCoolMs);
+    coolUntil_ = now + coolMs_;
+  } else if (!down_ && failRun_ >= kDownRun) {
+    down_ = true;
+    coolUntil_ = now + coolMs_;
+  }
+}
+
+PaceMs HostPace::GiveUpAt() const {
+  if (!paced_ || failRun_ == 0) return kNever;
+  return answeredAt_ + std::max<PaceMs>(graceMs_, 0) + kSilenceMs;
+}
+
+// Spaces starts after a refusal. The starts the service took in the second before the refused
+// one give the slowest rate worth keeping (a limit of requests a second shows there), an eighth
+// slower. Below that the gap grows from what the refusal suggests: a refused page started beside
+// others points at a limit of requests at once, so starts go at the rate those pages came back;
+// a refused page started alone doubles the gap (at first to 100 ms), or, when the service named a
+// pause and so speaks of seconds, goes straight to that slowest rate. Refusals of one burst
+// (within a second of the one that set it) only widen it. A refusal of the only start in its
+// second says nothing of a rate: the host's failures and cool-down deal with a service that takes
+// nothing.
+void HostPace::SetGapFrom(uint32_t ticket, PaceMs now, bool paused) {
+  const StartRecord& refused = starts_[ticket % kHistory];
+  int32_t taken = 0;
+  for (uint32_t back = 1; back < kHistory && back <= ticket; ++back) {
+    const StartRecord& s = starts_[(ticket - back) % kHistory];
+    if (s.at <= refused.at - 1000) break;
+    taken += !s.refused;
+  }
+  if (taken == 0) return;
+  const int64_t slowest = 1000000 * 9 / (8 * taken);
+  int64_t gap = paused ? slowest : std::max<int64_t>(2 * gapUs_, 100000);
+  if (refused.inFlight > 1) gap = (pageMs_ > 0 ? pageMs_ : 100) * 1000 / (refused.inFlight - 1);
+  gap = std::min(gap, slowest);
+  if (refused.at < gapSetAt_ + 1000) gap = std::max(gap, gapUs_);
+  gapUs_ = std::min(gap, kLongestGapUs);
+  gapSetAt_ = refused.at;
+  narrowedAt_ = now;
+}
+
+void HostPace::NarrowGap(PaceMs now) {
+  if (gapUs_ == 0) return;
+  const PaceMs since = std::min<PaceMs>(now - narrowedAt_, 1000);
+  if (since <= 0) return;
+  narrowedAt_ = now;
+  gapUs_ -= (gapUs_ * since * 1000 + 8 * kNarrowEighthUs - 1) / (8 * kNarrowEighthUs);
+  if (gapUs_ < 0) gapUs_ = 0;
 }

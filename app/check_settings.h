@@ -22,8 +22,6 @@
 inline constexpr int32_t kMinParallel = 1;
 inline constexpr int32_t kMaxParallel = 16;
 inline constexpr int32_t kMaxRetries = 5;
-// The allowance of requests in flight that `parallel=auto` starts with.
-inline constexpr int32_t kAutoStart = 2;
 // `retries` when `parallel=auto` names none: a refusal costs a try, and adapting to a service
 // means being refused now and then.
 inline constexpr int32_t kAutoRetries = 3;
@@ -45,7 +43,7 @@ struct ProxySetting {
 
 struct CheckSettings {
   // How many IDs may be in flight at once. With `adaptive` (parallel=auto) this is the ceiling
-  // of an allowance that starts at kAutoStart and follows the service's answers; with retries
+  // of an allowance that starts at kAutoStartAllowance (app/check_window.h) and follows the service's answers; with retries
   // a failed page also lowers a fixed number for a while (app/check_pace.h).
   int32_t parallel = kMinParallel;
   bool adaptive = false;

@@ -6,15 +6,19 @@
 
 #include "app/app_ids.h"
 #include "app/carried_data.h"
+#include "app/check_pace.h"
 #include "app/check_settings.h"
 #include "app/output_log.h"
+#include "app/verdict.h"
 #include "program/dll_commands.h"
 #include "program/own_folders.h"
+#include "program/program_state.h"
 #include "program/program_values.h"
 #include "runtime/interface/constant_area.h"
 #include "runtime/interface/core_commands.h"
 #include "runtime/interface/runtime_interface.h"
 #include "web/http_request.h"
+#include "web/pending_page.h"
 
 namespace {
 
@@ -183,11 +187,24 @@ extern "C" HandlerReturn __cdecl OnStartWindowCreated() {
   const ProxySetting& proxy = settings.proxy;
   core::Text proxyText = prog::CopyText(proxy.Argument());
   char* proxyVariable = proxyText.get();
-  // The routine's address variable holds a copy: the routine may give it a new text.
-  char* url = prog::CopyText(kUpdateCheckPage).ReleaseText();
-  core::Bytes body(网页_访问(&url, 0, &proxyVariable));
-  core::Text finalAddress(url);
-  core::Text page = body.empty() ? core::Text() : core::ToText(BytesArg(body.get()));
+  // With retries (or `auto`), a refusal is asked again after the pause the service named, else
+  // after 2, 4, 8 ... s, up to the retries, before the box that ends the program; the wait
+  // dispatches window messages, so the program may end meanwhile.
+  const int32_t retries = settings.retries;
+  core::Text page;
+  for (int32_t failed = 0;; ++failed) {
+    // The routine's address variable holds a copy: the routine may give it a new text.
+    char* url = prog::CopyText(kUpdateCheckPage).ReleaseText();
+    core::Bytes body(网页_访问(&url, 0, &proxyVariable));
+    core::Text finalAddress(url);
+    if (!IsRefusal(LastPageStatus()) || failed >= retries) {
+      page = body.empty() ? core::Text() : core::ToText(BytesArg(body.get()));
+      break;
+    }
+    const uint32_t pause = RetryPauseMs(RetryAfterMs(LastPageRetryAfter(), LastPageDate()), failed + 1,
+                                        dll::GetTickCount());
+    if (!web::WaitForPages(nullptr, 0, pause) || ProgramEnding()) return kHandlerNoValue;
+  }
   if (core::FindTextReverse(page.c_str(), kUpdateMarker) == -1) {
     core::MessageBox(TextArg(kUpdateFailed), 0);
     EndProgram(0);

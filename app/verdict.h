@@ -19,9 +19,16 @@ const char* IdAt(int32_t i);
 core::Text ProfileAddress(int32_t i);
 core::Text SearchAddress(int32_t i);
 
-// Whether a status code is the service refusing to answer now: 429 (too many requests) or any
-// 5xx. Such a page says nothing about the ID, whatever its text holds.
-constexpr bool IsRefusal(uint32_t status) { return status == 429 || (status >= 500 && status <= 599); }
+// Whether a status code is the service, or a proxy or gate before it, refusing to answer: 429
+// (too many requests) or any 5xx (not now); 401 and 407 (a login is wanted, by the service or by
+// the proxy), 403 (forbidden: a gate that stops clients it takes for robots) and 451 (not
+// available for legal reasons). Such a page says nothing about the ID, whatever its text holds:
+// it lacks the markers of the service's pages, and judging it would give a verdict. 404 and
+// every other status are the service's own pages and are judged by their markers.
+constexpr bool IsRefusal(uint32_t status) {
+  return status == 401 || status == 403 || status == 407 || status == 429 || status == 451 ||
+         (status >= 500 && status <= 599);
+}
 
 // A page as the check judges it: its text when the page came back whole, not empty and not a
 // refusal, else the empty text (a failed request, never a verdict: the service's pages are

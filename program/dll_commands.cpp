@@ -17,7 +17,7 @@ const char* const kFiles[kCommandCount] = {
     "wininet.dll",  "wininet.dll", "kernel32.dll", "kernel32.dll",
     "shell32.dll",  "kernel32.dll", "kernel32.dll", "kernel32.dll", "kernel32.dll",
     "kernel32.dll", "kernel32.dll", "kernel32.dll", "kernel32.dll",
-    "kernel32.dll", "kernel32.dll",
+    "kernel32.dll", "kernel32.dll", "wininet.dll",
 };
 
 const char* const kNames[kCommandCount] = {
@@ -36,7 +36,7 @@ const char* const kNames[kCommandCount] = {
     "CreateDirectoryW",    "SetErrorMode",     "CreateFileW",
     "GetFileSize",         "ReadFile",         "MoveFileExW",
     "DeleteFileW",         "GetModuleFileNameW", "GetFileAttributesW",
-    "WriteFile",
+    "WriteFile",           "InternetGetCookieExA",
 };
 
 namespace {
@@ -239,6 +239,11 @@ uint32_t GetFileAttributesW(const char16_t* path) { return Call(kGetFileAttribut
 
 int32_t WriteFile(Handle file, const void* buffer, uint32_t toWrite, uint32_t* written, void* overlapped) {
   return Call(kWriteFile, {file, Word(buffer), toWrite, Word(written), Word(overlapped)});
+}
+
+int32_t InternetGetCookieExA(const char* url, const char* name, char* data, uint32_t* size,
+                             uint32_t flags, void* reserved) {
+  return Call(kInternetGetCookieEx, {Word(url), Word(name), Word(data), Word(size), flags, Word(reserved)});
 }
 
 }  // namespace dll

@@ -58,9 +58,10 @@ enum Command : uint32_t {
   kGetModuleFileName,          // kernel32.dll (the wide variant)
   kGetFileAttributes,          // kernel32.dll (the wide variant)
   kWriteFile,                  // kernel32.dll
+  kInternetGetCookieEx,        // wininet.dll
   kCommandCount
 };
-static_assert(kCommandCount == 45);
+static_assert(kCommandCount == 46);
 
 // Library file and exported name per command, for the program's information record.
 extern const char* const kFiles[kCommandCount];
@@ -159,4 +160,6 @@ int32_t InternetQueryDataAvailable(Handle file, uint32_t* available, uint32_t fl
                                    uint32_t context);
 int32_t InternetQueryOptionA(Handle handle, uint32_t option, void* buffer, uint32_t* length);
 uint32_t GetTickCount();
+int32_t InternetGetCookieExA(const char* url, const char* name, char* data, uint32_t* size,
+                             uint32_t flags, void* reserved);
 }  // namespace dll

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <new>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "program/program_state.h"
 #include "program/program_values.h"
 #include "runtime/interface/core_commands.h"
+#include "web/cookie_jar.h"
 #include "web/encodings.h"
 #include "web/exchange_thread.h"
 #include "web/url.h"
@@ -26,17 +28,16 @@ constexpr uint32_t kTimeoutMs = 30000;               // per connect, send and re
 constexpr uint32_t kAllInput = 0x04FF;               // QS_ALLINPUT
 constexpr uint32_t kInputAvailable = 0x0004;         // MWMO_INPUTAVAILABLE
 
-// Feeds every "Set-Cookie: " line of the response header block to the WinINet cookie store
-// under "http://" + host: the name is what stands before the first "=", the value everything
-// after it, attributes included. The lines are read from a memory file as the line reader
+// Calls `take` with the rest of every "Set-Cookie: " line of the response header block, the
+// line's first 12 bytes dropped. The lines are read from a memory file as the line reader
 // splits them. The line reader stops in front of a 0x1A byte without consuming it, so such a
 // byte in a header (servers may send one) would make it return empty lines at the same place
 // for ever: it is written to the file as a blank instead, and the reading also stops should
 // the file ever hold such a byte.
-void StoreReceivedCookies(const char* headerText, const char* host) {
+template <typename Take>
+void ForEachSetCookie(const char* headerText, Take take) {
   headerText = prog::TextArgument(headerText);
   if (core::FindText(headerText, kSetCookie, 1, true) == -1) return;
-  core::Text url = prog::JoinText("http://", host);
   core::Text lines = core::ReplaceSubtext(headerText, "\x1A", " ", {}, {}, true);
   int32_t file = core::OpenMemoryFile();
   core::WriteText(file, {TextArg(lines.c_str())});
@@ -44,13 +45,43 @@ void StoreReceivedCookies(const char* headerText, const char* host) {
   while (!core::IsEndOfFile(file, false) && !core::IsEndOfFile(file, true)) {
     core::Text line = core::ReadLine(file);
     if (core::FindText(line.c_str(), kSetCookie, 1, true) == -1) continue;
-    core::Text rest = core::TextRight(line.c_str(), core::TextLength(line.c_str()) - 12);
-    int32_t e = core::FindText(rest.c_str(), "=");
-    core::Text name = core::TextLeft(rest.c_str(), e - 1);
-    core::Text value = core::TextRight(rest.c_str(), core::TextLength(rest.c_str()) - e);
-    dll::InternetSetCookieA(url.get(), name.get(), value.get());
+    take(core::TextRight(line.c_str(), core::TextLength(line.c_str()) - 12));
   }
   core::CloseFile(file);
+}
+
+// Feeds one Set-Cookie line's rest to the WinINet cookie store under `url`: the name is what
+// stands before the first "=", the value everything after it, attributes included.
+void StoreInWinINet(const core::Text& rest, const char* url) {
+  int32_t e = core::FindText(rest.c_str(), "=");
+  core::Text name = core::TextLeft(rest.c_str(), e - 1);
+  core::Text value = core::TextRight(rest.c_str(), core::TextLength(rest.c_str()) - e);
+  dll::InternetSetCookieA(url, name.get(), value.get());
+}
+
+// The path of a leg's object, without its query: the path cookies are stored and looked up
+// for.
+std::string LegPath(const LegTarget& leg) { return leg.object.substr(0, leg.object.find('?')); }
+
+// A leg's address as cookies see it: scheme, host (an IPv6 literal in brackets) and path.
+std::string CookieAddress(const LegTarget& leg) {
+  bool literal = leg.host.find(':') != std::string::npos;
+  return (leg.secure ? "https://" : "http://") + (literal ? "[" + leg.host + "]" : leg.host) + LegPath(leg);
+}
+
+// What WinINet's store holds for `address`, HttpOnly cookies included, as a Cookie line's value;
+// empty when it holds nothing.
+std::string StoredCookies(const std::string& address) {
+  using wininet::kCookieHttpOnly;
+  uint32_t size = 0;
+  if (!dll::InternetGetCookieExA(address.c_str(), nullptr, nullptr, &size, kCookieHttpOnly, nullptr) ||
+      size == 0)
+    return {};
+  std::string text(size, '\0');
+  if (!dll::InternetGetCookieExA(address.c_str(), nullptr, text.data(), &size, kCookieHttpOnly, nullptr))
+    return {};
+  text.resize(std::strlen(text.c_str()));
+  return text;
 }
 
 // Whether the server sent a status line. WinINet makes up "HTTP/1.0 200 OK" for an answer
@@ -80,7 +111,6 @@ Exchange::~Exchange() {
 bool Exchange::Open(const char* address, const char* proxy, bool post) {
   post_ = postLeg_ = post;
   address_ = prog::TextArgument(address);
-  cookieHost_ = UrlHost(address);
   record_ = new (std::nothrow) ExchangeRecord;
   core::Text proxyCompact = core::RemoveAllSpaces(prog::TextArgument(proxy));
   std::u16string proxyText = TextForWinINet(std::string("http=") + prog::TextArgument(proxy));
@@ -92,9 +122,9 @@ bool Exchange::Open(const char* address, const char* proxy, bool post) {
             ? dll::InternetOpenW(kUserAgent, wininet::kOpenDirect, nullptr, nullptr, 0)
             : dll::InternetOpenW(kUserAgent, wininet::kOpenProxy, proxyText.c_str(), u"", 0);
   // The first leg goes exactly where the address names, an "https://" one as plain HTTP.
-  LegTarget first{false, UrlHost(address).c_str(), static_cast<uint32_t>(UrlPort(address)),
-                  UrlPath(address).c_str()};
-  if (!record_ || !record_->internet || !TakeHelperCalls(&record_->calls) || !OpenLeg(first)) {
+  leg_ = LegTarget{false, UrlHost(address).c_str(), static_cast<uint32_t>(UrlPort(address)),
+                   UrlPath(address).c_str()};
+  if (!record_ || !record_->internet || !TakeHelperCalls(&record_->calls) || !OpenLeg(leg_)) {
     Fail();
     return false;
   }
@@ -103,14 +133,15 @@ bool Exchange::Open(const char* address, const char* proxy, bool post) {
 
 // The connection and the request of a leg, with the time limits of each of its receives
 // (WinINet ignores them on the internet handle, so they go on the request). A leg to an
-// "https://" address is made over TLS, with WinINet's own checks of the server's certificate.
+// "https://" address is made over TLS, with WinINet's own checks of the server's certificate,
+// and with WinINet's cookie handling off (the routine's own, see LegHeaders).
 bool Exchange::OpenLeg(const LegTarget& target) {
   std::u16string host = TextForWinINet(target.host), object = TextForWinINet(target.object);
   record_->connection = dll::InternetConnectW(record_->internet, host.c_str(), target.port, nullptr,
                                               nullptr, wininet::kServiceHttp, 0, 0);
   if (!record_->connection) return false;
   uint32_t flags = wininet::kFlagReload | wininet::kFlagNoAutoRedirect;
-  if (target.secure) flags |= wininet::kFlagSecure;
+  if (target.secure) flags |= wininet::kFlagSecure | wininet::kFlagNoCookies;
   record_->request = dll::HttpOpenRequestW(record_->connection, postLeg_ ? u"POST" : u"GET",
                                            object.c_str(), u"HTTP/1.1", nullptr, nullptr, flags, 0);
   if (!record_->request) return false;
@@ -129,13 +160,46 @@ void Exchange::Send(const char* headers, const char* getHeaders, const char* pos
   StartLeg();
 }
 
-// Hands the current leg to a helper: a POST leg sends the full block and the data, a GET leg
-// of an exchange that began as POST the block without the form lines, and no data. A leg no
-// helper can take fails the exchange at once.
+// The header block of the current leg: for a POST leg the full block, for a GET leg of an
+// exchange that began as POST the block without the form lines. A TLS leg's block also gets
+// the Cookie line WinINet would have added, had it the cookies: what its store holds for the
+// leg's address, then what the TLS jar holds; it stands before a closing blank line, and
+// replaces the caller's Cookie line as WinINet's own does (a later line of the same name
+// replaces an earlier one).
+std::u16string Exchange::LegHeaders() const {
+  const std::u16string& block = post_ && !postLeg_ ? getHeaderBlock_ : headerBlock_;
+  if (!leg_.secure) return block;
+  std::string cookies = StoredCookies(CookieAddress(leg_));
+  std::string kept = TlsCookieJar().CookiesFor(leg_.host, LegPath(leg_), std::time(nullptr));
+  if (!cookies.empty() && !kept.empty()) cookies += "; ";
+  cookies += kept;
+  if (cookies.empty()) return block;
+  std::u16string line = TextForWinINet("Cookie: " + cookies + "\r\n");
+  size_t at = block.ends_with(u"\r\n\r\n") ? block.size() - 2 : block.size();
+  if (!block.empty() && !block.ends_with(u"\r\n")) line.insert(0, u"\r\n");
+  return block.substr(0, at) + line + block.substr(at);
+}
+
+// Stores the Set-Cookie lines of the leg that answered under its own address: a plain leg's in
+// WinINet's store, a TLS leg's in the TLS jar.
+void Exchange::StoreLegCookies(const char* headerText) const {
+  if (!leg_.secure) {
+    std::string address = CookieAddress(leg_);
+    ForEachSetCookie(headerText, [&](const core::Text& rest) { StoreInWinINet(rest, address.c_str()); });
+    return;
+  }
+  std::string path = LegPath(leg_);
+  ForEachSetCookie(headerText, [&](const core::Text& rest) {
+    TlsCookieJar().Keep(leg_.host, path, rest.c_str(), std::time(nullptr));
+  });
+}
+
+// Hands the current leg to a helper: a POST leg sends its block and the data, a GET leg no
+// data. A leg no helper can take fails the exchange at once.
 void Exchange::StartLeg() {
   std::free(record_->headers);
   std::free(record_->optional);
-  const std::u16string& block = post_ && !postLeg_ ? getHeaderBlock_ : headerBlock_;
+  const std::u16string block = LegHeaders();
   record_->headers = CopyForLeg(block);
   record_->optional = CopyForLeg(postLeg_ ? postData_ : std::string());
   if (!record_->headers || !record_->optional) return Fail();
@@ -156,14 +220,16 @@ uint32_t Exchange::TimeLeft() const {
   return PastDeadline(now, record_->deadline) ? 1 : record_->deadline - now;
 }
 
-// The leg is over: a redirect starts the next leg; anything else ends the exchange, on the
-// success path with the handles closed in reverse order and the received cookies stored.
+// The leg is over: a redirect stores the cookies it set and starts the next leg; anything else
+// ends the exchange, on the success path with the handles closed in reverse order and the
+// received cookies stored.
 void Exchange::Collect() {
   ReleaseHelper(record_->helper);
   record_->helper = nullptr;
   ExchangeRecord& r = *record_;
   bool stopped = r.timedOut || r.readFailed;
   if (!stopped && wininet::IsRedirectStatus(r.status) && (r.hasLocation || r.locationTooLong)) {
+    StoreLegCookies(prog::CopyText(r.rawHeaders).c_str());
     if (!FollowRedirect()) Fail();
     return;
   }
@@ -171,13 +237,15 @@ void Exchange::Collect() {
   bool shortBody = r.hasContentLength && r.bodyLength < r.contentLength;
   complete_ = r.sent && !r.timedOut && !r.readFailed && !shortBody && HasStatusLine(r);
   status_ = r.status;
+  retryAfter_ = r.retryAfter;
+  date_ = r.date;
   if (!r.timedOut) headers_ = prog::CopyText(r.rawHeaders);
   CloseLegHandles();
   dll::InternetCloseHandle(r.internet);
   delete record_;
   record_ = nullptr;
   finished_ = true;
-  StoreReceivedCookies(headers_.c_str(), cookieHost_.c_str());
+  StoreLegCookies(headers_.c_str());
 }
 
 // The next leg to the address the Location names, resolved against the current leg's address,
@@ -200,8 +268,9 @@ bool Exchange::FollowRedirect() {
   if (next) target = SplitLegAddress(*next);
   if (!target) return false;
   address_ = std::move(*next);
+  leg_ = std::move(*target);
   CloseLegHandles();
-  if (!OpenLeg(*target)) return false;
+  if (!OpenLeg(leg_)) return false;
   StartLeg();
   return true;
 }
@@ -225,6 +294,8 @@ void Exchange::Fail() {
   headers_ = core::Text();
   complete_ = false;
   status_ = 0;
+  retryAfter_.clear();
+  date_.clear();
   finished_ = true;
 }
 

@@ -12,7 +12,14 @@
 // Location) are followed here, at most ten; one more ends the exchange as failed. Each further
 // leg is the request WinINet's own following would make: to the Location resolved against the
 // address that answered, over TLS on 443 (or the port named) for an "https://" one, with the
-// same header lines; cookies the redirects set are WinINet's to store and send.
+// same header lines.
+//
+// Cookies: every leg's Set-Cookie lines are stored under that leg's own address, never under
+// another leg's. A plain leg's go into WinINet's store (which WinINet also fills and sends from
+// by itself on plain legs); a TLS leg's go into the routine's own jar (web/cookie_jar.h) and
+// never into that store, which would send them over plain HTTP as well. A TLS leg is made with
+// WinINet's cookie handling off and carries what the store holds for its address and then
+// what the jar holds.
 //
 // WinINet behaviour kept as it is: the body of a malformed chunked response reads as whole, and
 // a response the server ends by closing, without any length, is taken as whole.
@@ -71,9 +78,15 @@ class Exchange {
   bool Complete() const { return complete_; }
   // Once finished: the status code of the final leg; 0 when it gave none.
   uint32_t Status() const { return status_; }
+  // Once finished: the final leg's Retry-After and Date fields when it was an error answer
+  // (status 400 and above), else empty.
+  const std::string& RetryAfter() const { return retryAfter_; }
+  const std::string& Date() const { return date_; }
 
  private:
   bool OpenLeg(const LegTarget& target);
+  std::u16string LegHeaders() const;
+  void StoreLegCookies(const char* headerText) const;
   void StartLeg();
   void Collect();
   bool FollowRedirect();
@@ -82,7 +95,7 @@ class Exchange {
 
   ExchangeRecord* record_ = nullptr;
   std::string address_;           // the current leg's address
-  core::Text cookieHost_;         // host of the first address: Set-Cookie lines go there
+  LegTarget leg_;                 // where the current leg goes, as it was opened
   bool post_ = false;             // the exchange began as POST
   bool postLeg_ = false;          // the current leg is POST
   std::u16string headerBlock_, getHeaderBlock_;
@@ -91,6 +104,7 @@ class Exchange {
   bool finished_ = false;
   bool complete_ = false;
   uint32_t status_ = 0;
+  std::string retryAfter_, date_;
   core::Bytes body_;
   core::Text headers_;
 };

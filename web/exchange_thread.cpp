@@ -100,8 +100,16 @@ void QueryLocation(ExchangeRecord* r) {
   }
 }
 
+// One header field by its query level into `field` (kFieldSize bytes and a zero), or empty.
+void QueryField(ExchangeRecord* r, uint32_t level, char* field) {
+  uint32_t size = ExchangeRecord::kFieldSize;
+  if (!r->calls.query(r->request, level, field, &size, nullptr) || size > ExchangeRecord::kFieldSize) size = 0;
+  field[size] = '\0';
+}
+
 // The header queries the routine needs: the status, the redirect target (of a redirect only),
-// the raw header block into a buffer of blanks, and the announced length.
+// the raw header block into a buffer of blanks, the announced length, and of an error answer
+// the pause the service asks for with the time it gave.
 void QueryResponse(ExchangeRecord* r) {
   using namespace wininet;
   const HelperCalls& c = r->calls;
@@ -116,6 +124,10 @@ void QueryResponse(ExchangeRecord* r) {
   size = sizeof r->contentLength;
   r->hasContentLength =
       c.query(r->request, kQueryContentLength | kQueryNumber, &r->contentLength, &size, nullptr) != 0;
+  if (r->status >= 400) {
+    QueryField(r, kQueryRetryAfter, r->retryAfter);
+    QueryField(r, kQueryDate, r->date);
+  }
 }
 
 // One leg: the send, the body, the header queries. Its result is in the record.
@@ -197,6 +209,7 @@ void ExchangeRecord::ClearResults() {
   bodyLength = status = contentLength = headersSize = 0;
   headersFound = 0;
   if (location) location[0] = '\0';
+  retryAfter[0] = date[0] = '\0';
 }
 
 bool TakeHelperCalls(HelperCalls* calls) {

@@ -58,6 +58,8 @@ struct Helper;
 struct ExchangeRecord {
   static constexpr uint32_t kPieceSize = 1024;        // bytes asked of one InternetReadFile
   static constexpr uint32_t kHeaderBufferSize = 2048;
+  // The longest Retry-After or Date value kept; an HTTP-date takes 29 bytes.
+  static constexpr uint32_t kFieldSize = 64;
   // The longest Location read; a redirect naming a longer one fails the exchange.
   static constexpr uint32_t kLongestLocation = 64 * 1024;
 
@@ -89,6 +91,10 @@ struct ExchangeRecord {
   char rawHeaders[kHeaderBufferSize + 1] = {};  // starts as blanks; a failed query leaves them
   bool hasContentLength = false;
   uint32_t contentLength = 0;
+  // An error answer's Retry-After and Date fields, asked for by name, so they are read however
+  // large the header block; empty when absent or longer than kFieldSize.
+  char retryAfter[kFieldSize + 1] = {};
+  char date[kFieldSize + 1] = {};
 
   ~ExchangeRecord();
   // Forgets what the last leg gave, before the next one.

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "program/program_values.h"
@@ -32,6 +33,7 @@ constexpr const char* kBadMethodNotice =
 // Whether the last call that returned read a whole response, and its final status code.
 bool g_lastPageComplete = false;
 uint32_t g_lastPageStatus = 0;
+std::string g_lastPageRetryAfter, g_lastPageDate;
 
 // A text variable of the caller, or a local one when the parameter was not given; the local
 // one is freed at the end, which drops what the routine wrote into it.
@@ -85,9 +87,12 @@ uint8_t* 网页_访问(char** urlVariable, int32_t method, char** proxyVariable,
   struct Completeness {
     bool complete = false;
     uint32_t status = 0;
+    std::string retryAfter, date;
     ~Completeness() {
       g_lastPageComplete = complete;
       g_lastPageStatus = status;
+      g_lastPageRetryAfter = std::move(retryAfter);
+      g_lastPageDate = std::move(date);
     }
   } note;
   TextParameter url(urlVariable), proxy(proxyVariable), headers(requestHeadersVariable),
@@ -107,12 +112,18 @@ uint8_t* 网页_访问(char** urlVariable, int32_t method, char** proxyVariable,
   AssignText(responseHeaders.Variable(), exchange.TakeHeaders());
   note.complete = exchange.Complete();
   note.status = exchange.Status();
+  note.retryAfter = exchange.RetryAfter();
+  note.date = exchange.Date();
   return ConvertBody(exchange.TakeBody(), charsetConversion);
 }
 
 bool LastPageComplete() { return g_lastPageComplete; }
 
 uint32_t LastPageStatus() { return g_lastPageStatus; }
+
+const std::string& LastPageRetryAfter() { return g_lastPageRetryAfter; }
+
+const std::string& LastPageDate() { return g_lastPageDate; }
 
 namespace web {
 

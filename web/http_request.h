@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 uint8_t* 网页_访问(char** url, int32_t method = 0, char** proxy = nullptr,
                    char** requestHeaders = nullptr, char** postData = nullptr,
@@ -36,3 +37,7 @@ bool LastPageComplete();
 // The status code of the final response of the last finished call of 网页_访问 (after its
 // redirects); 0 when there was none (the exchange failed before a status line came).
 uint32_t LastPageStatus();
+// The Retry-After and Date fields of that final response when it was an error (status 400 and
+// above), else empty: what a caller needs to wait as long as the service asked.
+const std::string& LastPageRetryAfter();
+const std::string& LastPageDate();

@@ -32,6 +32,9 @@ class PendingPage {
   bool Complete() const { return exchange_.Complete(); }
   // Once finished: the final response's status code (0 when none came).
   uint32_t Status() const { return exchange_.Status(); }
+  // Once finished: the final response's Retry-After and Date fields, when it was an error.
+  const std::string& RetryAfter() const { return exchange_.RetryAfter(); }
+  const std::string& Date() const { return exchange_.Date(); }
   // Once finished: the final response's raw header block, as 网页_访问 returns it.
   core::Text TakeHeaders() { return exchange_.TakeHeaders(); }
 

@@ -1,6 +1,7 @@
 // URL helpers, built on the core text commands.
 #include "web/url.h"
 
+#include <algorithm>
 #include <climits>
 #include <cctype>
 #include <cmath>
@@ -201,26 +202,104 @@ std::optional<std::string> ResolveLocation(std::string_view base, std::string_vi
   return address;
 }
 
+namespace {
+
+bool IsHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+
+// RFC 3986 3.2.2: a registered name (unreserved bytes, sub-delimiters and %XX escapes), which
+// also covers the bytes of an IPv4 address. Non-empty, as an http address needs a host.
+bool IsRegisteredName(std::string_view host) {
+  static constexpr std::string_view kAllowed =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-._~!$&'()*+,;=";
+  if (host.empty()) return false;
+  for (size_t i = 0; i < host.size(); ++i) {
+    if (host[i] == '%') {
+      if (i + 2 >= host.size() || !IsHexDigit(host[i + 1]) || !IsHexDigit(host[i + 2])) return false;
+      i += 2;
+    } else if (kAllowed.find(host[i]) == std::string_view::npos) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// RFC 3986 3.2.2: an IPv6 address as it stands between the brackets of an address: eight groups
+// of one to four hex digits, a single "::" standing for one or more groups of zeros, and an
+// IPv4 address in place of the last two groups.
+bool IsIpv6Address(std::string_view text) {
+  size_t elided = text.find("::");
+  if (elided != std::string_view::npos && text.find("::", elided + 1) != std::string_view::npos) return false;
+  int groups = 0;
+  auto countGroups = [&](std::string_view part, bool last) {
+    if (part.empty()) return true;
+    size_t start = 0;
+    for (;;) {
+      size_t colon = part.find(':', start);
+      std::string_view group = part.substr(start, colon == std::string_view::npos ? colon : colon - start);
+      if (last && colon == std::string_view::npos && group.find('.') != std::string_view::npos) {
+        // The IPv4 tail: four decimal numbers up to 255, without leading zeros.
+        int numbers = 0;
+        for (size_t at = 0; at <= group.size(); ++numbers) {
+          size_t dot = std::min(group.find('.', at), group.size());
+          std::string_view number = group.substr(at, dot - at);
+          if (number.empty() || number.size() > 3 || (number.size() > 1 && number[0] == '0') ||
+              number.find_first_not_of("0123456789") != std::string_view::npos ||
+              std::stoi(std::string(number)) > 255)
+            return false;
+          at = dot + 1;
+        }
+        groups += 2;
+        return numbers == 4;
+      }
+      if (group.empty() || group.size() > 4 || !std::all_of(group.begin(), group.end(), IsHexDigit)) return false;
+      ++groups;
+      if (colon == std::string_view::npos) return true;
+      start = colon + 1;
+    }
+  };
+  if (elided == std::string_view::npos) return countGroups(text, true) && groups == 8;
+  return countGroups(text.substr(0, elided), false) && countGroups(text.substr(elided + 2), true) &&
+         groups <= 7;
+}
+
+}  // namespace
+
+// The authority is read as RFC 3986 3.2 reads it: user information up to the only "@" (dropped),
+// then the host, a bracketed IPv6 address or a registered name, then at most one ":" and the
+// port's digits (an empty port is the scheme's own).
 std::optional<LegTarget> SplitLegAddress(std::string_view address) {
   Reference parts = TakeApart(address);
   if (!IsWebScheme(parts.scheme) || !parts.authority) return std::nullopt;
   LegTarget target;
   target.secure = *parts.scheme == "https";
   std::string_view authority = *parts.authority;
-  size_t at = authority.rfind('@');
-  if (at != std::string_view::npos) authority.remove_prefix(at + 1);
-  size_t colon = authority.rfind(':');
-  if (colon != std::string_view::npos && authority.find(']', colon) != std::string_view::npos)
-    colon = std::string_view::npos;   // a colon inside an IPv6 literal
-  std::string_view host = authority.substr(0, colon), port;
-  if (colon != std::string_view::npos) port = authority.substr(colon + 1);
-  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
-  if (host.empty()) return std::nullopt;
+  size_t at = authority.find('@');
+  if (at != std::string_view::npos) {
+    if (authority.find('@', at + 1) != std::string_view::npos) return std::nullopt;
+    authority.remove_prefix(at + 1);
+  }
+  std::string_view host, port;
+  if (!authority.empty() && authority[0] == '[') {
+    size_t close = authority.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    host = authority.substr(1, close - 1);
+    std::string_view rest = authority.substr(close + 1);
+    if (!rest.empty() && rest[0] != ':') return std::nullopt;
+    if (!IsIpv6Address(host)) return std::nullopt;
+    if (!rest.empty()) port = rest.substr(1);
+  } else {
+    size_t colon = authority.find(':');
+    host = authority.substr(0, colon);
+    if (!IsRegisteredName(host)) return std::nullopt;
+    if (colon != std::string_view::npos) port = authority.substr(colon + 1);
+  }
   target.port = target.secure ? 443 : 80;
   if (!port.empty()) {
-    if (port.size() > 5 || port.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
+    if (port.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
+    port.remove_prefix(std::min(port.find_first_not_of('0'), port.size()));
+    if (port.empty() || port.size() > 5) return std::nullopt;
     target.port = static_cast<uint32_t>(std::stoul(std::string(port)));
-    if (target.port < 1 || target.port > 65535) return std::nullopt;
+    if (target.port > 65535) return std::nullopt;
   }
   for (char c : host) target.host += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   target.object = parts.path.empty() ? "/" : parts.path;

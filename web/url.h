@@ -39,7 +39,10 @@ struct LegTarget {
 std::optional<std::string> ResolveLocation(std::string_view base, std::string_view location);
 
 // An absolute "http://" or "https://" address (as ResolveLocation makes them) taken apart for a
-// leg: the host in lower case without user information or brackets, the port it names or the
-// scheme's own (80, 443), and "/" for an empty path. Nothing for any other address, an empty
-// host or a port outside 1..65535.
+// leg, its authority read as RFC 3986 reads one: user information before a single "@" dropped;
+// the host a registered name (letters, digits, "-._~!$&'()*+,;=" and %XX escapes, which covers
+// IPv4 addresses) or an IPv6 address in brackets, given in lower case without the brackets; at
+// most one ":" and the port in digits, leading zeros allowed, or the scheme's own (80, 443)
+// when none is named. "/" for an empty path. Nothing for any other address, an empty host, a
+// port outside 1..65535 or anything else the authority holds.
 std::optional<LegTarget> SplitLegAddress(std::string_view address);

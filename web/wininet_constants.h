@@ -17,6 +17,12 @@ constexpr uint32_t kServiceHttp = 3;                // INTERNET_SERVICE_HTTP
 constexpr uint32_t kFlagReload = 0x80000000;        // INTERNET_FLAG_RELOAD
 constexpr uint32_t kFlagNoAutoRedirect = 0x00200000;  // INTERNET_FLAG_NO_AUTO_REDIRECT
 constexpr uint32_t kFlagSecure = 0x00800000;        // INTERNET_FLAG_SECURE: the leg over TLS
+// A TLS leg leaves cookies to the routine: WinINet neither adds stored ones nor stores the
+// ones the answer sets (see web/cookie_jar.h).
+constexpr uint32_t kFlagNoCookies = 0x00080000;     // INTERNET_FLAG_NO_COOKIES
+
+// InternetGetCookieExA: HttpOnly cookies are returned too, as WinINet itself sends them.
+constexpr uint32_t kCookieHttpOnly = 0x00002000;    // INTERNET_COOKIE_HTTPONLY
 
 // Options, set on a request handle or (with a null handle) for the process.
 constexpr uint32_t kOptionConnectTimeout = 2;       // INTERNET_OPTION_CONNECT_TIMEOUT
@@ -27,9 +33,11 @@ constexpr uint32_t kOptionMaxConnsPer10Server = 74;  // INTERNET_OPTION_MAX_CONN
 
 // HttpQueryInfoA levels and modifiers.
 constexpr uint32_t kQueryContentLength = 5;         // HTTP_QUERY_CONTENT_LENGTH
+constexpr uint32_t kQueryDate = 9;                  // HTTP_QUERY_DATE
 constexpr uint32_t kQueryStatusCode = 19;           // HTTP_QUERY_STATUS_CODE
 constexpr uint32_t kQueryRawHeadersCrLf = 22;       // HTTP_QUERY_RAW_HEADERS_CRLF
 constexpr uint32_t kQueryLocation = 33;             // HTTP_QUERY_LOCATION
+constexpr uint32_t kQueryRetryAfter = 36;           // HTTP_QUERY_RETRY_AFTER
 constexpr uint32_t kQueryNumber = 0x20000000;       // HTTP_QUERY_FLAG_NUMBER
 
 // Redirect statuses, and what each does to the method of the next request.

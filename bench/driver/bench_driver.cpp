@@ -2,9 +2,10 @@
 // and a bare program of our own that makes the same platform calls and nothing else
 // (bare_programs), in turn, several times; the table gives both medians, their ratio and the
 // goal for it. Only ratios count: absolute times depend on the machine and its load.
-//   bench_driver [--runs N] [check] [free] [page] [parallel] [https] [limits] [startup] [commands]
-//                [output] [memory]
-// Without names every benchmark runs. Needs the stand-in service (run-isolated.sh): its record
+//   bench_driver [--runs N] [--ids N] [check] [free] [page] [parallel] [https] [limits] [startup]
+//                [commands] [output] [memory]
+// Without names every benchmark runs. --ids N makes each limit row check at most N IDs: a quick
+// look that the rows work (their goals are for their own lists). Needs the stand-in service (run-isolated.sh): its record
 // directory is cleared after every run, and the parallel rows slow its answers down through
 // its delay file there. Progress goes to stderr, the table to stdout.
 #include <windows.h>
@@ -245,73 +246,189 @@ void ParallelBenchmarks() {
   g_rows.push_back(SpeedUpRow(sequential, eight));
 }
 
-// A check of 2,000 registered IDs, pages after 100 ms, against a stand-in that limits its
-// clients (its limit files) and refuses with 429 and Retry-After: 1 what goes beyond:
-// - parallel=auto against 6 requests in flight at most, set against the checker itself at
+// One mode file of the stand-in and its text (tools/standin/standin.py lists them).
+struct StandInMode {
+  const char* name;
+  std::string text;
+};
+
+// The number of IDs a limit row checks: its own, or fewer when --ids says so.
+int g_limitIds = 0;
+int LimitIds(int own) { return g_limitIds > 0 ? std::min(own, g_limitIds) : own; }
+
+// A count as the row names write it: 2,000.
+std::string Count(int n) {
+  char text[16];
+  if (n >= 1000) std::snprintf(text, sizeof text, "%d,%03d", n / 1000, n % 1000);
+  else std::snprintf(text, sizeof text, "%d", n);
+  return text;
+}
+
+// The requests the stand-in recorded since its records were last cleared.
+int RecordedRequests() {
+  int count = 0;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((RecordDirectory() + "\\req-*.bin").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  do ++count;
+  while (FindNextFileA(search, &found));
+  FindClose(search);
+  return count;
+}
+
+// A check of `count` registered IDs with `settings` as checker.ini and the stand-in's `modes`.
+// The modes hold from the click on: they are written once the window is up (the start-up's
+// update check, right after the last run's requests, would be refused by a limit a second) and
+// removed after the run, with checker.ini; the records are cleared at the click, so
+// `requests` gets the check's own. Seconds from the click to the last line, which must be the
+// last ID's verdict (its grey line when `allGrey`); negative on failure. The grey lines add up
+// in `grey`.
+double LimitedCheck(const std::string& settings, const std::vector<StandInMode>& modes, int count, bool allGrey,
+                    int* grey, int* requests = nullptr) {
+  const std::string ini = ProgramDirectory() + "\\checker.ini";
+  char last[64];
+  std::snprintf(last, sizeof last, "账号 taken%05d %s", count, allGrey ? "检测失败！" : "已注册！");
+  WriteOrRemove(ini, settings);
+  int failed = 0;
+  double t = TimeCheck("checker.exe", kCheckerTitle, Ids(count, 0), count, 50, last, &failed, [&] {
+    ClearRecords();
+    for (const StandInMode& mode : modes) WriteOrRemove(RecordDirectory() + "\\" + mode.name, mode.text);
+  });
+  if (requests) *requests = RecordedRequests();
+  *grey += failed;
+  WriteOrRemove(ini, "");
+  for (const StandInMode& mode : modes) WriteOrRemove(RecordDirectory() + "\\" + mode.name, "");
+  ClearRecords();
+  return t;
+}
+
+// `runs` checks (or --runs) of `what`, each reported as it ends; their times.
+std::vector<double> Repeat(const std::string& name, int runs, const std::function<double()>& what) {
+  std::vector<double> times;
+  if (g_runs > 0) runs = g_runs;
+  for (int run = 0; run < runs; ++run) {
+    times.push_back(what());
+    std::fprintf(stderr, "  %s: run %d %.3f s\n", name.c_str(), run + 1, times.back());
+  }
+  return times;
+}
+
+// A row of what was found, the goal and whether it was met; or of what was found, only reported.
+Row FoundRow(const std::string& name, int runs, const std::string& found, const std::string& goal, bool met) {
+  return {name, -1, -1, 0, runs, found, goal, met ? "yes" : "NO"};
+}
+Row ReportRow(const std::string& name, int runs, const std::string& found) {
+  return {name, -1, -1, 0, runs, found, "report", "-"};
+}
+
+// The rows of a service that limits its clients or says no in other ways (README, "Benchmarks"):
+// pages after 100 ms, parallel=auto (with its default retries) unless said otherwise. Limits
+// refuse with 429 and Retry-After: 1 unless said otherwise.
+// - 2,000 IDs against at most 6 requests in flight, set against the checker itself at
 //   parallel=6 against a stand-in that refuses nothing, the best a client knowing the limit
-//   could do;
-// - parallel=auto against 20 requests a second at most, set against the list's length over
-//   that rate, the least time any client can take;
-// - parallel=8 with retries=3 against 6 in flight at most, only reported.
+//   could do; against at most 20 requests a second, set against the list's length over that
+//   rate, the least time any client can take; parallel=8 with retries=3 against 6 in flight,
+//   only reported.
+// - 1,000 IDs against 6 in flight refused with Retry-After: 120, set against parallel=6
+//   unrefused plus the one pause a refusal asks for.
+// - 300 IDs against 5 requests a second with no burst (none within 200 ms of the last one
+//   accepted), refused with 503 without Retry-After, set against 300 / 5 s.
+// - 1,000 IDs of which 5 % of the answers are cut by a connection reset (seeded, the same in
+//   every run), set against the same check without resets.
+// - 300 IDs against a service that refuses everything with 503 without Retry-After: every line
+//   grey, within 180 s, and the requests per ID.
+// - 1,000 IDs against 6 in flight and an outage (every request refused) from 5 s to 35 s
+//   after the click, in the middle of the list: no grey line.
 // Every row counts the grey lines of its runs: a refusal must cost a retry, never a verdict.
 void LimitBenchmarks() {
-  const int kIds = 2000;
-  const std::string ids = Ids(kIds, 0), last = "账号 taken02000 已注册！";
-  const std::string ini = ProgramDirectory() + "\\checker.ini";
-  const std::string limitConcurrent = RecordDirectory() + "\\limit_concurrent";
-  const std::string limitRate = RecordDirectory() + "\\limit_rate";
+  const std::string autoIni = "[check]\r\nparallel=auto\r\n";
   WriteOrRemove(RecordDirectory() + "\\delay_ms", "100");
   int grey = 0;
-  // One check with the given settings and stand-in limits; the grey lines add up in `grey`.
-  // The limits hold from the click on: the start-up's update check, right after the last run's
-  // requests, would be refused by the rate limit.
-  auto limited = [&](const std::string& settings, const std::string& concurrent, const std::string& rate) {
-    WriteOrRemove(ini, settings);
-    int failed = 0;
-    double t = TimeCheck("checker.exe", kCheckerTitle, ids, kIds, 50, last, &failed, [&] {
-      WriteOrRemove(limitConcurrent, concurrent);
-      WriteOrRemove(limitRate, rate);
-    });
-    grey += failed;
-    WriteOrRemove(ini, "");
-    WriteOrRemove(limitConcurrent, "");
-    WriteOrRemove(limitRate, "");
-    return t;
-  };
   auto greyRow = [&](const char* name, int runs) {
-    Row row{name, -1, -1, 0, runs, std::to_string(grey) + " grey lines", "0", grey == 0 ? "yes" : "NO"};
-    g_rows.push_back(row);
+    g_rows.push_back(FoundRow(name, runs, std::to_string(grey) + " grey lines", "0", grey == 0));
     grey = 0;
   };
+  // A row against a limit of requests a second: its floor is the list's length over the rate.
+  auto rateRow = [&](const std::string& what, int ids, int perSecond, const std::vector<StandInMode>& modes) {
+    const std::string name = what + ", vs " + Count(ids) + " / " + std::to_string(perSecond) + " per s";
+    std::vector<double> times = Repeat(name, 2, [&] { return LimitedCheck(autoIni, modes, ids, false, &grey); });
+    g_rows.push_back({name, Median(times), ids / static_cast<double>(perSecond), 1.25, static_cast<int>(times.size())});
+  };
 
+  const int many = LimitIds(2000);
   Compare("auto, 6 at once, vs parallel=6 unlimited", 2, 5, 300, 1.25,
-          [&] { return limited("[check]\r\nparallel=auto\r\n", "6", ""); },
-          [&] { return limited("[check]\r\nparallel=6\r\n", "", ""); });
+          [&] { return LimitedCheck(autoIni, {{"limit_concurrent", "6"}}, many, false, &grey); },
+          [&] { return LimitedCheck("[check]\r\nparallel=6\r\n", {}, many, false, &grey); });
   // The baseline's runs add no grey lines: it is never refused.
   greyRow("  grey lines of auto, 6 at once", g_rows.back().runs);
 
-  // The rate's floor is arithmetic: no client gets 2,000 pages in under 100 s from it.
-  const double floor = kIds / 20.0;
-  std::vector<double> times;
-  const int rateRuns = g_runs > 0 ? g_runs : 2;
-  for (int run = 0; run < rateRuns; ++run) {
-    times.push_back(limited("[check]\r\nparallel=auto\r\n", "", "20"));
-    ClearRecords();
-    std::fprintf(stderr, "  auto, 20 a second: run %d %.3f s\n", run + 1, times.back());
-  }
-  g_rows.push_back({"auto, 20 a second, vs 2,000 / 20 per s", Median(times), floor, 1.25, rateRuns});
-  greyRow("  grey lines of auto, 20 a second", rateRuns);
+  rateRow("auto, 20 a second", many, 20, {{"limit_rate", "20"}});
+  greyRow("  grey lines of auto, 20 a second", g_rows.back().runs);
 
-  times.clear();
-  for (int run = 0; run < rateRuns; ++run) {
-    times.push_back(limited("[check]\r\nparallel=8\r\nretries=3\r\n", "6", ""));
-    ClearRecords();
-    std::fprintf(stderr, "  parallel=8 retries=3, 6 at once: run %d %.3f s\n", run + 1, times.back());
+  std::vector<double> times = Repeat("parallel=8 retries=3, 6 at once", 2, [&] {
+    return LimitedCheck("[check]\r\nparallel=8\r\nretries=3\r\n", {{"limit_concurrent", "6"}}, many, false, &grey);
+  });
+  g_rows.push_back(ReportRow("parallel=8 retries=3, 6 at once", static_cast<int>(times.size()), Seconds(Median(times))));
+  greyRow("  grey lines of parallel=8 retries=3", g_rows.back().runs);
+
+  const int thousand = LimitIds(1000);
+  {
+    const char name[] = "auto, 6 at once, Retry-After: 120";
+    int unused = 0;
+    std::vector<double> base = Repeat("parallel=6 unlimited", 1, [&] {
+      return LimitedCheck("[check]\r\nparallel=6\r\n", {}, thousand, false, &unused);
+    });
+    times = Repeat(name, 2, [&] {
+      return LimitedCheck(autoIni, {{"limit_concurrent", "6"}, {"retry_after", "120"}}, thousand, false, &grey);
+    });
+    const double ours = Median(times), bound = 1.25 * Median(base) + 120;
+    g_rows.push_back(FoundRow(name, static_cast<int>(times.size()),
+                              Seconds(ours) + " (parallel=6 unlimited " + Seconds(Median(base)) + ")",
+                              "<= 1.25 x that + 120 s", ours > 0 && Median(base) > 0 && ours <= bound));
+    greyRow("  grey lines of auto, Retry-After: 120", g_rows.back().runs);
   }
-  Row fixed{"parallel=8 retries=3, 6 at once", -1, -1, 0, rateRuns, "failed", "report", "-"};
-  if (Median(times) > 0) fixed.found = Seconds(Median(times));
-  g_rows.push_back(fixed);
-  greyRow("  grey lines of parallel=8 retries=3", rateRuns);
+
+  rateRow("auto, 5 a second, no burst", LimitIds(300), 5,
+          {{"limit_rate", "5 503 spaced"}, {"retry_after", "none"}});
+  greyRow("  grey lines of auto, 5 a second", g_rows.back().runs);
+
+  Compare("auto, 5 % reset, vs auto without", 2, 4, 300, 1.3,
+          [&] { return LimitedCheck(autoIni, {{"resets", "5 1"}}, thousand, false, &grey); },
+          [&] { return LimitedCheck(autoIni, {}, thousand, false, &grey); });
+  greyRow("  grey lines of auto, 5 % reset", g_rows.back().runs);
+
+  {
+    const int ids = LimitIds(300);
+    const std::string name = "auto, refusing everything, " + Count(ids) + " IDs";
+    int requests = 0, totalRequests = 0;
+    times = Repeat(name, 2, [&] {
+      double t = LimitedCheck(autoIni, {{"refuse_all", "503"}, {"retry_after", "none"}}, ids, true, &grey, &requests);
+      totalRequests += requests;
+      return t;
+    });
+    const int runs = static_cast<int>(times.size());
+    const double worst = *std::max_element(times.begin(), times.end());
+    const bool ended = std::none_of(times.begin(), times.end(), [](double t) { return t < 0; });
+    g_rows.push_back(FoundRow(name, runs, ended ? "ends after " + Seconds(worst) + " at most" : "failed",
+                              "<= 180 s", ended && worst <= 180));
+    g_rows.push_back(FoundRow("  grey lines of refusing everything", runs,
+                              std::to_string(grey) + " of " + std::to_string(ids * runs) + " grey lines", "all",
+                              grey == ids * runs));
+    grey = 0;
+    char perId[64];
+    std::snprintf(perId, sizeof perId, "%.2f requests per ID", totalRequests / static_cast<double>(ids * runs));
+    g_rows.push_back(FoundRow("  requests of refusing everything", runs, perId, "<= 1.2",
+                              totalRequests <= 1.2 * ids * runs));
+  }
+
+  {
+    const char name[] = "auto, 6 at once, refused from 5 s to 35 s";
+    times = Repeat(name, 2, [&] {
+      return LimitedCheck(autoIni, {{"limit_concurrent", "6"}, {"outage", "5 35"}}, thousand, false, &grey);
+    });
+    g_rows.push_back(ReportRow(name, static_cast<int>(times.size()), Seconds(Median(times))));
+    greyRow("  grey lines of the outage", g_rows.back().runs);
+  }
   WriteOrRemove(RecordDirectory() + "\\delay_ms", "");
 }
 
@@ -496,6 +613,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--runs" && i + 1 < argc) g_runs = std::atoi(argv[++i]);
+    else if (arg == "--ids" && i + 1 < argc) g_limitIds = std::atoi(argv[++i]);
     else chosen.insert(arg);
   }
   if (chosen.empty())

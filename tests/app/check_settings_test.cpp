@@ -1,5 +1,4 @@
-// The check's settings file: every form it may take gives usable settings; and the pace they
-// set: the pause before a retry and the adaptive allowance of requests in flight.
+// The check's settings file: every form it may take gives usable settings.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -8,7 +7,6 @@
 #include <tuple>
 #include <vector>
 
-#include "app/check_pace.h"
 #include "app/check_settings.h"
 #include "tests/web/test_support.h"
 #include "web/exchange.h"
@@ -235,62 +233,6 @@ TEST_F(CheckSettings, SettingsFilesAreReadAsWritten) {
   RemoveSettings();
   ASSERT_TRUE(CreateDirectoryW(SettingsPath().c_str(), nullptr));
   expectRefused(ReadCheckSettings(), "a folder");
-}
-
-// The service's Retry-After in seconds is the pause, at most two minutes; a date, or no field,
-// gives 2, 4, 8 ... s; either with at most an eighth more.
-TEST(CheckPace, RetryPausesFollowTheServiceElseDouble) {
-  EXPECT_EQ(RetryAfterSeconds("HTTP/1.1 429 Too Many Requests\r\nretry-AFTER:  7 \r\n\r\n"), 7u);
-  EXPECT_EQ(RetryAfterSeconds("HTTP/1.1 503 x\r\nRetry-After: 0\r\nRetry-After: 9\r\n"), 0u) << "the first";
-  EXPECT_EQ(RetryAfterSeconds("HTTP/1.1 503 x\r\nRetry-After: 86400000000\r\n"), 120u);
-  for (const char* none : {"", "HTTP/1.1 503 x\r\n\r\n", "HTTP/1.1 503 x\r\nX-Retry-After: 5\r\n",
-                           "HTTP/1.1 503 x\r\nRetry-After: Wed, 21 Oct 2026 07:28:00 GMT\r\n",
-                           "HTTP/1.1 503 x\r\nRetry-After: -5\r\n", "HTTP/1.1 503 x\r\nRetry-After:\r\n"})
-    EXPECT_EQ(RetryAfterSeconds(none), std::nullopt) << none;
-
-  EXPECT_EQ(RetryPauseMs(0u, 1, 12345), 0u);
-  for (uint32_t seed : {0u, 1u, 250u, 0xFFFFFFFFu}) {
-    const std::tuple<std::optional<uint32_t>, int32_t, uint32_t> tries[] = {
-        {std::nullopt, 1, 2000}, {std::nullopt, 2, 4000},  {std::nullopt, 3, 8000},
-        {std::nullopt, 7, 120000}, {std::nullopt, 40, 120000}, {7u, 3, 7000}, {120u, 1, 120000}};
-    for (const auto& [retryAfter, failed, base] : tries) {
-      uint32_t pause = RetryPauseMs(retryAfter, failed, seed);
-      EXPECT_GE(pause, base) << failed << " " << seed;
-      EXPECT_LE(pause, std::min(base + base / 8, 120000u)) << failed << " " << seed;
-    }
-  }
-}
-
-// The allowance grows by one after as many whole pages as it allows, halves on a failure (once
-// for all the requests in flight then), climbs back quickly to just below where it failed and
-// only then slowly, not at all there while refused IDs wait; it stays within 1..its ceiling.
-TEST(CheckPace, TheAllowanceFollowsTheServicesRoom) {
-  Allowance a(2, 8);
-  EXPECT_EQ(a.Current(), 2);
-  auto succeed = [&](int pages, bool retriesWaiting = false) {
-    for (int i = 0; i < pages; ++i) {
-      a.StartNumber();
-      a.Succeeded(retriesWaiting);
-    }
-  };
-  succeed(2 + 3 + 4 + 5);
-  EXPECT_EQ(a.Current(), 6) << "one more after each run of as many pages";
-  std::vector<uint32_t> burst;
-  for (int i = 0; i < 6; ++i) burst.push_back(a.StartNumber());
-  for (uint32_t number : burst) a.Failed(number);
-  EXPECT_EQ(a.Current(), 3) << "six refusals of one burst halve once";
-  succeed(2);
-  EXPECT_EQ(a.Current(), 5) << "one a page up to one below where it failed";
-  succeed(20, true);
-  EXPECT_EQ(a.Current(), 5) << "no further while refused IDs wait";
-  succeed(5);
-  EXPECT_EQ(a.Current(), 6);
-  a.Failed(a.StartNumber());
-  EXPECT_EQ(a.Current(), 3) << "a request started after the halving halves again";
-  for (int i = 0; i < 3; ++i) a.Failed(a.StartNumber());
-  EXPECT_EQ(a.Current(), 1);
-  succeed(100);
-  EXPECT_EQ(a.Current(), 8) << "the ceiling";
 }
 
 }  // namespace

@@ -261,23 +261,35 @@ TEST_F(CheckerTest, AFailedRequestIsReportedAsAFailureNotAVerdict) {
   EXPECT_EQ(checker.WaitForLines(1), std::vector<std::string>{"账号 freeK 检测失败！"});
 }
 
-// A service that refuses (429, or any 5xx) says nothing about the ID: on the profile page and
-// on the search page alike the line is grey, whatever the refusal's text lacks. Any other status
-// is judged by the markers: a 404 with the "wrong address" marker asks the search page, one
-// without it is a registered profile.
+// A service that refuses (429, or any 5xx), or a gate before it (401 or 407: a login is wanted;
+// 403: forbidden; 451: unavailable for legal reasons), says nothing about the ID: on the profile
+// page and on the search page alike the line is grey, never red or green, whatever the refusal's
+// text lacks. Any other status is judged by the markers: a 404 with the "wrong address" marker
+// asks the search page, one without it is a registered profile.
 TEST_F(CheckerTest, RefusalsAreFailuresAndOtherStatusesAreJudgedByTheirMarkers) {
   Checker checker;
   ASSERT_TRUE(checker.WaitForWindow());
-  SetOverrides(R"({"www.baidu.com/p/busy1": {"status": 429, "body": "<html>busy</html>", "headers": [["Retry-After", "1"]]},
-                   "www.baidu.com/p/busy2": {"status": 503, "body": "<html>down</html>"},
-                   "www.baidu.com/p/gone1": {"status": 404, "body": "<html>not here</html>"}})");
-  checker.Type("busy1\r\nbusy2\r\nhostile-e500\r\nhostile-e404\r\ngone1");
-  checker.Click("检测");
+  const int gates[] = {401, 403, 407, 451};
+  std::string overrides = R"({"www.baidu.com/p/busy1": {"status": 429, "body": "<html>busy</html>", "headers": [["Retry-After", "1"]]},
+                              "www.baidu.com/p/busy2": {"status": 503, "body": "<html>down</html>"},
+                              "www.baidu.com/p/gone1": {"status": 404, "body": "<html>not here</html>"})";
+  std::string typed = "busy1\r\nbusy2\r\nhostile-e500\r\nhostile-e404\r\ngone1";
   std::vector<std::string> expected = {"账号 busy1 检测失败！", "账号 busy2 检测失败！", "账号 hostile-e500 检测失败！",
                                        "账号 hostile-e404 未注册！", "账号 gone1 已注册！"};
-  EXPECT_EQ(checker.WaitForLines(5), expected);
-  EXPECT_EQ(checker.LineColours(5, kKnown), (std::vector<COLORREF>{kGrey, kGrey, kGrey, kGreen, kRed}));
-  for (int status : {429, 503}) {
+  std::vector<COLORREF> colours = {kGrey, kGrey, kGrey, kGreen, kRed};
+  for (int status : gates) {
+    const std::string id = "gate" + std::to_string(status);
+    overrides += ", \"www.baidu.com/p/" + id + "\": {\"status\": " + std::to_string(status) + ", \"body\": \"<html>no</html>\"}";
+    typed += "\r\n" + id;
+    expected.push_back("账号 " + id + " 检测失败！");
+    colours.push_back(kGrey);
+  }
+  SetOverrides(overrides + "}");
+  checker.Type(typed.c_str());
+  checker.Click("检测");
+  EXPECT_EQ(checker.WaitForLines(expected.size()), expected);
+  EXPECT_EQ(checker.LineColours(expected.size(), kKnown), colours);
+  for (int status : {429, 503, 403}) {
     ClearRecords();
     SetOverrides(R"({"tieba.baidu.com/f/search/res": {"status": )" + std::to_string(status) + R"(, "body": "<html>no</html>"}})");
     checker.Type("freeS");
@@ -285,6 +297,33 @@ TEST_F(CheckerTest, RefusalsAreFailuresAndOtherStatusesAreJudgedByTheirMarkers) 
     ASSERT_TRUE(WaitForRequests(2)) << "the profile page, then the search page";
     EXPECT_EQ(checker.WaitForLines(1), std::vector<std::string>{"账号 freeS 检测失败！"}) << status;
   }
+}
+
+// A Retry-After is the service's word to the client: while its pause lasts nothing more is
+// started to that host, not even for an ID that was not refused. The pause here is an HTTP-date
+// 100 s after the answer's Date, whose clock is an hour off the client's (a client measuring
+// from its own clock would see the pause long over), sent after a header block of over 2 KB
+// (the block's buffer cannot hold it). The other ID's page, in flight meanwhile, still gets its
+// verdict; the exit button ends the program at once.
+TEST_F(CheckerTest, RetryAfterHoldsEveryStartToTheHost) {
+  SetSettings("[check]\r\nparallel=2\r\nretries=1\r\n");
+  Checker checker;
+  ASSERT_TRUE(checker.WaitForWindow());
+  ClearRecords();
+  const std::string padding = std::string(3000, 'x');
+  SetOverrides(R"({"www.baidu.com/p/paused1": {"status": 503, "body": "later", "headers": [["X-Padding", ")" + padding +
+               R"("], ["Date", "Tue, 08 Dec 2026 09:00:00 GMT"], ["Retry-After", "Tue, 08 Dec 2026 09:01:40 GMT"]]},
+                   "www.baidu.com/p/held2": {"hold": "h2", "body": "a profile"}})");
+  checker.Type("paused1\r\nheld2\r\ntaken3\r\ntaken4");
+  checker.Click("检测");
+  ASSERT_TRUE(WaitForRequests(2, 30000));
+  Sleep(3000);   // longer than the 2 s a client that lost the field would wait
+  Release("h2");
+  Sleep(2000);
+  EXPECT_EQ(checker.Lines(), std::vector<std::string>{}) << "held2's line waits for paused1's";
+  EXPECT_EQ(RequestLines(), (std::vector<std::string>{ProfileRequest("paused1"), ProfileRequest("held2")}));
+  EndsCleanly(checker, 0);
+  EXPECT_EQ(RequestLines().size(), 2u);
 }
 
 // Against hosts that send plain HTTP to HTTPS, as the service's do: the update check and every
@@ -414,6 +453,33 @@ TEST_F(CheckerTest, UpdatePageWithoutTheMarkerEndsTheProgram) {
   EXPECT_EQ(caption, "信息：");
   EXPECT_EQ(text, "网络连接失败或该程序已更新！，请重新下载！");
   EXPECT_EQ(checker.WaitForExit(), 0u);
+}
+
+// With retries set, the update check at start-up asks again after a refusal, waiting the pause
+// the service named: refused twice (503, Retry-After: 3), then answered, the window opens after
+// three requests of the update page. Without retries one refusal is the box that ends it.
+TEST_F(CheckerTest, TheUpdateCheckIsAskedAgainAfterARefusalWithRetries) {
+  const std::string refusal = R"({"hi.baidu.com/\u67da\u5de5\u574a/item/1121dbf01dc7637dc9f337a5": {"status": 503,
+                                  "body": "busy", "headers": [["Retry-After", "3"]]}})";
+  SetSettings("[check]\r\nretries=2\r\n");
+  ClearRequests();
+  SetOverrides(refusal);
+  {
+    Checker checker;
+    ASSERT_TRUE(WaitForRequests(2, 20000));
+    SetOverrides("{}");
+    ASSERT_TRUE(checker.WaitForWindow());
+    EXPECT_EQ(RequestLines().size(), 3u);
+  }
+  SetSettings("");
+  ClearRequests();
+  SetOverrides(refusal);
+  Checker checker;
+  std::string caption, text;
+  ASSERT_TRUE(checker.AnswerBox(&caption, &text, 20000));
+  EXPECT_EQ(text, "网络连接失败或该程序已更新！，请重新下载！");
+  EXPECT_EQ(checker.WaitForExit(), 0u);
+  EXPECT_EQ(RequestLines().size(), 1u);
 }
 
 TEST_F(CheckerTest, TheSkinLibraryIsWrittenHiddenOnceAndReused) {
@@ -608,21 +674,23 @@ TEST_F(CheckerTest, InParallelAtMostParallelRequestsAreInFlightThroughSearchPage
 // The exit button, the close box and Escape each end the program at once, code 0 and no error
 // box, however the check waits: with every exchange in flight waiting (for the status line, or
 // in the middle of a body), or with an ID waiting for its next try (the service asked for two
-// minutes) and no page in flight. Nothing is asked after the four requests the check had made.
+// minutes, which holds every start) and no page in flight. Nothing is asked after the requests
+// the check had made.
 TEST_F(CheckerTest, ExitAndCloseEndTheProgramWhateverTheCheckWaitsFor) {
   const std::string trickle = "{\"body\": \"" + std::string(60 * 1024, 'x') + "\", \"trickle_ms\": 1000}";
   const struct {
     const char *name, *settings;
     std::string overrides;
-    std::vector<std::string> ids;   // the first four are asked before the end
+    std::vector<std::string> ids;
+    size_t asked;   // the first so many are asked before the end
   } waits[] = {
       {"every exchange waiting", "[check]\r\nparallel=4\r\n",
        R"({"www.baidu.com/p/w1": {"hold": "never", "body": "x"}, "www.baidu.com/p/w2": {"hold": "never", "body": "x"},
            "www.baidu.com/p/w3": )" + trickle + R"(, "www.baidu.com/p/w4": )" + trickle + "}",
-       {"w1", "w2", "w3", "w4", "taken10"}},
+       {"w1", "w2", "w3", "w4", "taken10"}, 4},
       {"an ID waiting for its next try", "[check]\r\nretries=5\r\n",
        R"({"www.baidu.com/p/busy1": {"status": 503, "headers": [["Retry-After", "120"]], "body": "busy"}})",
-       {"busy1", "taken21", "taken22", "taken23", "taken24", "taken25"}},
+       {"busy1", "taken21", "taken22"}, 1},
   };
   for (const auto& wait : waits) {
     SetSettings(wait.settings);
@@ -636,11 +704,11 @@ TEST_F(CheckerTest, ExitAndCloseEndTheProgramWhateverTheCheckWaitsFor) {
       for (const std::string& id : wait.ids) typed += id + "\r\n";
       checker.Type(typed.c_str());
       checker.Click("检测");
-      ASSERT_TRUE(WaitForRequests(4, 30000));
+      ASSERT_TRUE(WaitForRequests(wait.asked, 30000));
       EXPECT_TRUE(checker.Answers());
       EndsCleanly(checker, way);
       std::vector<std::string> asked = RequestLines(), expected;
-      for (size_t i = 0; i < 4; ++i) expected.push_back(ProfileRequest(wait.ids[i].c_str()));
+      for (size_t i = 0; i < wait.asked; ++i) expected.push_back(ProfileRequest(wait.ids[i].c_str()));
       std::sort(asked.begin(), asked.end());
       std::sort(expected.begin(), expected.end());
       EXPECT_EQ(asked, expected);

@@ -53,6 +53,16 @@ TEST_F(Encodings, Utf16WithoutTerminatorStopsAtItsOwnEnd) {
   MemFree(units);
 }
 
+// What WinINet is handed: a text the system code page (936 here) carries unchanged as it is;
+// one it cannot carry, an invalid GBK sequence, with every byte above 0x7F escaped, so that no
+// substitute character reaches the wire.
+TEST_F(Encodings, TextsForWinINetKeepTheirBytesOrAreEscaped) {
+  EXPECT_EQ(TextForWinINet("/p/\xD5\xC5?a=1"), u"/p/\u5F20?a=1");
+  EXPECT_EQ(TextForWinINet("/p/\xD5\xC5\x81\x30"), u"/p/%D5%C5%810");
+  EXPECT_EQ(TextForWinINet("\xFE"), u"%FE");
+  EXPECT_EQ(TextForWinINet(""), u"");
+}
+
 TEST_F(Encodings, UnrepresentableCharactersBecomeTheDefaultCharacter) {
   // U+0E01 (Thai) has no GBK form: the ordinary conversion substitutes the default character.
   std::string out = TakeText(Utf8ToGbk("a\xE0\xB8\x81z"));

@@ -419,6 +419,33 @@ TEST_F(Http, RedirectsToHttpsAreFollowedOverTls) {
   }
 }
 
+// The value of an echoed request's Cookie line; "" when it has none.
+std::string CookieLine(const std::string& request) {
+  size_t at = request.find("\r\nCookie: ");
+  if (at == std::string::npos) return "";
+  at += 10;
+  return request.substr(at, request.find("\r\n", at) - at);
+}
+
+// Cookies stay with the host and the scheme of the answer that set them: after a redirect to
+// another host whose page sets cookies, the first host gets none of them; cookies set over TLS
+// (by a redirect's TLS leg and by a TLS page) go on later TLS legs to their host, after those
+// set over plain HTTP, and never on a plain request.
+TEST_F(Http, CookiesStayWithTheHostAndSchemeThatSetThem) {
+  std::ofstream(RecordDirectory() + "\\overrides.json", std::ios::binary)
+      << R"({"other.test/tls-page": {"status": 200, "body": "set", "headers": [["Set-Cookie", "tlsPage=4; path=/; Max-Age=600"]]}})";
+  EXPECT_EQ(Fetch("http://www.baidu.com/moved?to=http%3A%2F%2Fother.test%2Fsetcookie"), "cookies set");
+  EXPECT_EQ(Fetch("http://www.baidu.com/moved?to=https%3A%2F%2Fother.test%2Fmoved%3Fto%3D%252Ftls-page%26cookie%3DtlsLeg%253D3"),
+            "set");
+  EXPECT_EQ(NewSchemes(), (std::vector<std::string>{"http 80", "http 80", "http 80", "https 443", "https 443"}));
+  EXPECT_EQ(CookieLine(Fetch("http://www.baidu.com/echo")), "");
+  EXPECT_EQ(CookieLine(Fetch("http://other.test/echo")), "alpha=1; beta=two");
+  EXPECT_EQ(CookieLine(Fetch("http://other.test/moved?to=https%3A%2F%2Fother.test%2Fecho")),
+            "alpha=1; beta=two; tlsLeg=3; tlsPage=4");
+  EXPECT_EQ(CookieLine(Fetch("http://www.baidu.com/moved?to=https%3A%2F%2Fwww.baidu.com%2Fecho")), "");
+  DeleteFileA((RecordDirectory() + "\\overrides.json").c_str());
+}
+
 // The target of the leg after a redirect to `location`, made by the routine and by WinINet's own
 // following (a plain InternetOpenUrlA), from the requests the stand-in recorded.
 struct Legs { std::string ours, platforms; };
@@ -813,12 +840,12 @@ TEST_F(HttpHandles, LocationsOfAnyLengthAreReadUpToTheLimit) {
 
 TEST_F(HttpHandles, SetCookieLinesGoToTheCookieStoreInOrder) {
   EXPECT_EQ(Fetch("http://hi.baidu.com/setcookie"), "cookies set");
-  EXPECT_EQ(g_cookieCalls, (std::vector<CookieCall>{{"http://hi.baidu.com", "alpha", "1; path=/"},
-                                                  {"http://hi.baidu.com", "beta", "two; path=/"}}));
+  EXPECT_EQ(g_cookieCalls, (std::vector<CookieCall>{{"http://hi.baidu.com/setcookie", "alpha", "1; path=/"},
+                                                  {"http://hi.baidu.com/setcookie", "beta", "two; path=/"}}));
   // Without "=" the name is empty (passed as null) and the value is the whole rest.
   g_cookieCalls.clear();
   Fetch("http://hi.baidu.com/cookie-noeq");
-  EXPECT_EQ(g_cookieCalls, (std::vector<CookieCall>{{"http://hi.baidu.com", "(null)", "lonely"}}));
+  EXPECT_EQ(g_cookieCalls, (std::vector<CookieCall>{{"http://hi.baidu.com/cookie-noeq", "(null)", "lonely"}}));
   // An oversized header block reads as blanks, so none of its cookies is stored by the routine.
   g_cookieCalls.clear();
   Fetch("http://hi.baidu.com/bigheaders?size=4000");
@@ -829,8 +856,8 @@ TEST_F(HttpHandles, ControlByteInHeadersNeitherStallsNorLosesCookies) {
   // A header holding 0x1A stands before two Set-Cookie lines: the routine returns, and both
   // cookies after it are stored.
   EXPECT_EQ(Fetch("http://hi.baidu.com/ctrlz-cookie"), "ok");
-  EXPECT_EQ(g_cookieCalls, (std::vector<CookieCall>{{"http://hi.baidu.com", "gamma", "3; path=/"},
-                                                  {"http://hi.baidu.com", "delta", "4; path=/"}}));
+  EXPECT_EQ(g_cookieCalls, (std::vector<CookieCall>{{"http://hi.baidu.com/ctrlz-cookie", "gamma", "3; path=/"},
+                                                  {"http://hi.baidu.com/ctrlz-cookie", "delta", "4; path=/"}}));
 }
 
 // Waits (a minute at most) until the helpers of dropped exchanges have closed every handle and

@@ -52,13 +52,19 @@ TEST_F(Url, RedirectTargetsResolveAsReferencesDo) {
 }
 
 // A leg's target: TLS for https, the port named or the scheme's own, the host in lower case
-// without user information or brackets, "/" for an empty path, the query kept.
+// without user information or brackets, "/" for an empty path, the query kept. The authority
+// is read as RFC 3986 reads one, and anything else in it refuses the address.
 TEST_F(Url, LegAddressesSplitIntoTheirTargets) {
   struct Case { const char* address; bool secure; const char* host; uint32_t port; const char* object; };
   for (const Case& c : {Case{"https://Www.Baidu.com/p/x?from=tieba", true, "www.baidu.com", 443, "/p/x?from=tieba"},
                         Case{"http://user:pw@host:8080", false, "host", 8080, "/"},
                         Case{"https://[::1]:4443/a", true, "::1", 4443, "/a"},
-                        Case{"http://host?q", false, "host", 80, "/?q"}}) {
+                        Case{"http://host?q", false, "host", 80, "/?q"},
+                        Case{"http://h:000080/", false, "h", 80, "/"},
+                        Case{"http://h:/", false, "h", 80, "/"},
+                        Case{"http://10.0.0.1:65535/", false, "10.0.0.1", 65535, "/"},
+                        Case{"https://[2001:DB8::ffff:1.2.3.4]/", true, "2001:db8::ffff:1.2.3.4", 443, "/"},
+                        Case{"http://a-b_c~%41!$&'()*+,;=/", false, "a-b_c~%41!$&'()*+,;=", 80, "/"}}) {
     std::optional<LegTarget> t = SplitLegAddress(c.address);
     ASSERT_TRUE(t) << c.address;
     EXPECT_EQ(t->secure, c.secure) << c.address;
@@ -66,8 +72,12 @@ TEST_F(Url, LegAddressesSplitIntoTheirTargets) {
     EXPECT_EQ(t->port, c.port) << c.address;
     EXPECT_EQ(t->object, c.object) << c.address;
   }
-  EXPECT_FALSE(SplitLegAddress("host/x"));
-  EXPECT_FALSE(SplitLegAddress("http://:80/"));
+  for (const char* refused : {"host/x", "http://:80/", "http://h:1:2/", "http://::1/", "http://x@y@z/",
+                              "http://h:0000/", "http://h:65536/", "http://h:8x/", "http://[::1/",
+                              "http://[::1]x/", "http://[1:2:3:4:5:6:7:8:9]/", "http://[1::2::3]/",
+                              "http://[::1%25eth0]/", "http://[::1.2.3.256]/", "http://[h]/",
+                              "http://a%4/", "http://a\"b/", "http://a<b>/"})
+    EXPECT_FALSE(SplitLegAddress(refused)) << refused;
 }
 
 TEST_F(Url, PortNamedOrDefault) {

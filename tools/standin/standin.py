@@ -59,23 +59,59 @@ Modes: files in the record directory, read at every request (absent: the mode is
                      HTTPS requests and other pages are answered as without the mode.
   limit_concurrent   "C" or "C STATUS": a request that arrives while C requests are in flight
                      is refused at once.
-  limit_rate         "R" or "R STATUS": a request that arrives when R requests were accepted
-                     within the last second is refused at once; refusals do not count.
-A refusal by a limit has the STATUS given, 429 (Too Many Requests, the default) or 503, with
-Retry-After: 1 and a short body, and the connection stays open. The limits count every request
-on both ports alike, whatever its page (redirect answers, scripted refusals and overrides too):
-a request is in flight from the moment it was read until its answer was written (the delay and
-a held override included); a refused one never is. The stand-in writes the highest number of
-requests in flight so far into the file max_in_flight whenever it rises.
+  limit_rate         "R", followed by any of STATUS, "counted" and "spaced": a request that
+                     arrives when R requests were accepted within the last second is refused at
+                     once. "counted": its refusals count as well, so a client that asks on while
+                     refused stays refused. "spaced": a request is refused when the last one
+                     counted came less than 1/R s before it (R a second, no burst, as a widely
+                     used web server's per-second limit counts).
+  refuse_all         "" or "STATUS": every request is refused at once (a service that is down).
+  outage             "A B" or "A B STATUS": every request is refused at once from A to B seconds
+                     (decimals allowed) after the file's modification time, that is after the
+                     file was written; before A and from B on the other modes apply as usual.
+  retry_after        the Retry-After of every refusal by the modes above: "N" (seconds), "none"
+                     (no such field), or "date N" or "date N SKEW": an HTTP-date (IMF-fixdate) N
+                     seconds after the refusal's Date field, which then comes with it and shows
+                     the stand-in's clock moved by SKEW seconds (a client that read the date by
+                     its own clock would wait SKEW seconds too little or too much). Any of them
+                     may be followed by "pad N": filler fields before the Retry-After make the
+                     header block longer than N bytes. Without the file: Retry-After: 1.
+  silent             any content: every request the modes above admit is recorded and never
+                     answered; its connection is held until the client closes it or the file
+                     goes (then the stand-in closes it). It counts as in flight all that time.
+  resets             "P" or "P SEED": P percent of the answered requests (decimals allowed),
+                     chosen at random by a generator seeded with SEED (0 when not given), get
+                     their status line, header block and half their body, then a connection
+                     reset. The sequence starts again whenever the file is written, so a run
+                     that writes it first is repeatable: the same requests in arrival order are
+                     reset. The answers written in one piece are cut (every page of the
+                     service, its redirects, overrides); trickled, chunked and hostile pages
+                     come whole.
+  gate               "STATUS": every request is answered with that status after the delay, as a
+                     gate in front of the service does: 401 with WWW-Authenticate, 407 (the
+                     stand-in playing the proxy named in the checker's settings) with
+                     Proxy-Authenticate, 403, 451 or any other with a short body only.
+A refusal by a limit, refuse_all or outage has the STATUS given, 429 (Too Many Requests, the
+default of the limits) or 503 (Service Unavailable, that of refuse_all and outage), or any
+other, with the Retry-After that retry_after sets and a short body, and the connection stays
+open. Refusals are decided in that order: refuse_all, outage, limit_concurrent, limit_rate. The
+limits count every request on both ports alike, whatever its page (redirect answers, scripted
+refusals, gate answers and overrides too): a request is in flight from the moment it was read
+until its answer was written (the delay and a held override included); a refused one never is.
+The stand-in writes the highest number of requests in flight so far into the file max_in_flight
+whenever it rises. Every refusal and gate answer is recorded in the request's side file as
+"refused": its status; a request cut by resets has "reset": true there as well.
 A flaky ID counts its requests only when they reach its page: a plain-HTTP request that the
 redirect mode redirects, or one refused by a limit, counts for nothing.
 """
 
 import argparse
 import collections
+import email.utils
 import functools
 import json
 import os
+import random
 import re
 import socket
 import socketserver
@@ -223,13 +259,53 @@ class Recorder:
         except (OSError, ValueError):
             return 0
 
-    def limit(self, name):
-        """A limit file (limit_concurrent, limit_rate) as (number, refusal status); None
-        without one or when it does not start with a number."""
-        words = self.mode(name)
-        if not words or not words[0].isdigit():
+    def written(self, name):
+        """When the file `name` was last written (seconds since the epoch); None without one."""
+        try:
+            return os.stat(self.path(name)).st_mtime
+        except OSError:
             return None
-        return int(words[0]), 503 if words[1:2] == ["503"] else 429
+
+    # The leading numbers of each refusing mode file.
+    NUMBERS = {"limit_concurrent": 1, "limit_rate": 1, "outage": 2, "refuse_all": 0}
+
+    def limit(self, name, default=429):
+        """A refusing mode file (see NUMBERS) as (its leading numbers, refusal status, its other
+        words); None without one or when it does not start with the numbers it needs."""
+        words = self.mode(name)
+        needed = self.NUMBERS[name]
+        if words is None or len(words) < needed:
+            return None
+        try:
+            numbers = [float(word) for word in words[:needed]]
+        except ValueError:
+            return None
+        rest = words[needed:]
+        status = next((int(w) for w in rest if w.isdigit() and 100 <= int(w) < 600), default)
+        return numbers, status, {w for w in rest if not w.isdigit()}
+
+    def retry_after(self):
+        """The fields a refusal by a mode carries, as the retry_after file sets them (see the
+        modes above): Retry-After, with Date for the HTTP-date form, after any filler."""
+        words = self.mode("retry_after") or ["1"]
+        fields = []
+        if "pad" in words[:-1]:
+            at = words.index("pad")
+            size = int(words[at + 1]) if words[at + 1].isdigit() else 0
+            fields = [("X-Filler-%d" % i, "f" * 100) for i in range(size // 100 + 1)]
+            words = words[:at]
+        if not words or words[0] == "none":
+            return fields
+        if words[0] == "date" and len(words) > 1:
+            try:
+                pause = int(float(words[1]))
+                skew = float(words[2]) if len(words) > 2 else 0.0
+            except ValueError:
+                return fields + [("Retry-After", "1")]
+            date = int(time.time() + skew)
+            return fields + [("Date", email.utils.formatdate(date, usegmt=True)),
+                             ("Retry-After", email.utils.formatdate(date + pause, usegmt=True))]
+        return fields + [("Retry-After", words[0])]
 
     def overrides(self):
         path = os.path.join(self.directory, "overrides.json")
@@ -241,32 +317,52 @@ class Recorder:
 
 
 class Traffic:
-    """The requests in flight, counted on both ports together, and the limits on them. A
-    request is in flight from the moment it was read until its answer was written; a refused
-    one never is."""
-    def __init__(self, recorder):
+    """The requests in flight, counted on both ports together, and the modes that refuse them
+    on arrival. A request is in flight from the moment it was read until its answer was
+    written; a refused one never is. `clock` gives seconds since the epoch (the outage is
+    counted from a file's modification time)."""
+    def __init__(self, recorder, clock=time.time):
         self.recorder = recorder
+        self.clock = clock
         self.lock = threading.Lock()
         self.in_flight = 0
         self.highest = 0
-        self.accepted = collections.deque()   # when the requests of the last second came in
+        self.counted = collections.deque()   # when the requests the rate limit counts came in
 
     def arrive(self):
-        """Admits a request just read, or refuses it when a limit is reached. Returns the
-        number in flight with this one and the refusal status (0: admitted)."""
-        concurrent = self.recorder.limit("limit_concurrent")
-        rate = self.recorder.limit("limit_rate")
+        """Admits a request just read, or refuses it when a mode says so. Returns the number in
+        flight with this one and the refusal status (0: admitted)."""
+        recorder = self.recorder
+        down = recorder.limit("refuse_all", 503)
+        outage = recorder.limit("outage", 503)
+        written = recorder.written("outage") if outage else None
+        concurrent = recorder.limit("limit_concurrent")
+        rate = recorder.limit("limit_rate")
         with self.lock:
-            now = time.monotonic()
-            while self.accepted and now - self.accepted[0] >= 1.0:
-                self.accepted.popleft()
+            now = self.clock()
+            while self.counted and now - self.counted[0] >= 1.0:
+                self.counted.popleft()
             count = self.in_flight + 1
-            if concurrent and self.in_flight >= concurrent[0]:
-                return count, concurrent[1]
-            if rate and len(self.accepted) >= rate[0]:
-                return count, rate[1]
+            refused = 0
+            if down:
+                refused = down[1]
+            elif outage and written is not None and outage[0][0] <= now - written < outage[0][1]:
+                refused = outage[1]
+            elif concurrent and self.in_flight >= concurrent[0][0]:
+                refused = concurrent[1]
+            elif rate:
+                per_second, words = rate[0][0], rate[2]
+                if "spaced" in words:
+                    full = per_second <= 0 or (self.counted and now - self.counted[-1] < 1.0 / per_second)
+                else:
+                    full = len(self.counted) >= per_second
+                if full:
+                    refused = rate[1]
+                if not full or "counted" in words:
+                    self.counted.append(now)
+            if refused:
+                return count, refused
             self.in_flight = count
-            self.accepted.append(now)
             if count > self.highest:
                 self.highest = count
                 self.recorder.write("max_in_flight", str(count))
@@ -275,6 +371,32 @@ class Traffic:
     def depart(self):
         with self.lock:
             self.in_flight -= 1
+
+
+class Resets:
+    """Which answered requests the resets mode cuts: a generator seeded anew whenever the mode
+    file is written again."""
+    def __init__(self, recorder):
+        self.recorder = recorder
+        self.lock = threading.Lock()
+        self.version = None
+        self.generator = None
+
+    def cut(self):
+        """Draws for one more answered request; True when it is to be cut."""
+        words = self.recorder.mode("resets")
+        try:
+            share = float(words[0]) if words else 0.0
+            seed = int(words[1]) if words and len(words) > 1 else 0
+        except ValueError:
+            return False
+        if share <= 0:
+            return False
+        with self.lock:
+            version = (self.recorder.written("resets"), tuple(words))
+            if version != self.version:
+                self.version, self.generator = version, random.Random(seed)
+            return self.generator.random() * 100 < share
 
 
 class Flakes:
@@ -320,6 +442,7 @@ class Request:
 class Handler(socketserver.StreamRequestHandler):
     """One connection: requests are answered in turn while the client keeps it open."""
     timeout = 120
+    cutting = False   # the answer being written is to be cut by a reset (the resets mode)
 
     def handle(self):
         if isinstance(self.connection, ssl.SSLSocket):
@@ -368,26 +491,62 @@ class Handler(socketserver.StreamRequestHandler):
         return Request(words[0], words[1], fields, bytes(raw))
 
     def serve(self, request):
-        """Admits the request (or refuses it at once when a limit is reached), records it with
-        how it arrived and answers it. False closes the connection."""
-        server = self.server
-        in_flight, refused = server.traffic.arrive()
-        admitted = not refused
+        """Admits the request (or refuses it at once when a mode says so), records it with how
+        it arrived and answers it. False closes the connection. Requests are admitted and
+        recorded one at a time, so their numbers follow the order in which they were admitted."""
+        server, recorder = self.server, self.server.recorder
+        admitted = False
         try:
-            redirect = self.https_redirect(request) if admitted else None
-            if admitted and not redirect:
-                refused = self.page_refusal(request)
-            server.recorder.record(request.raw, {
-                "scheme": server.scheme, "port": server.server_address[1], "host": request.host,
-                "in_flight": in_flight, "refused": refused})
+            with server.admission:
+                in_flight, refused = server.traffic.arrive()
+                admitted = not refused
+                silent = gate = cut = redirect = None
+                if admitted:
+                    silent = recorder.mode("silent") is not None
+                    gate = None if silent else self.gate_status()
+                if admitted and not silent and not gate:
+                    redirect = self.https_redirect(request)
+                    if not redirect:
+                        refused = self.page_refusal(request)
+                    cut = not refused and server.resets.cut()
+                arrival = {"scheme": server.scheme, "port": server.server_address[1],
+                           "host": request.host, "in_flight": in_flight, "refused": refused or gate or 0}
+                if cut:
+                    arrival["reset"] = True
+                recorder.record(request.raw, arrival)
             if not request.method:
                 return False
             if not admitted:
-                return self.refuse(refused, retry_after=True)
-            return self.answer(request, redirect, refused)
+                return self.send(refused, b"refused", [("Content-Type", "text/plain")] + recorder.retry_after())
+            if silent:
+                return self.stay_silent()
+            self.cutting = cut
+            return self.answer(request, redirect, refused, gate)
         finally:
+            self.cutting = False
             if admitted:
                 server.traffic.depart()
+
+    def gate_status(self):
+        """The status the gate mode answers every request with; None without the mode."""
+        words = self.server.recorder.mode("gate")
+        if not words or not words[0].isdigit() or not 100 <= int(words[0]) < 600:
+            return None
+        return int(words[0])
+
+    def stay_silent(self):
+        """The silent mode: holds the connection without a byte until the client closes it or
+        the mode goes. False closes the connection."""
+        self.connection.settimeout(0.2)
+        while self.server.recorder.mode("silent") is not None:
+            try:
+                if not self.connection.recv(1):
+                    break
+            except TimeoutError:
+                continue
+            except OSError:
+                break
+        return False
 
     def https_redirect(self, request):
         """The https_redirect mode: the redirect answer's status and Set-Cookie value for a
@@ -417,15 +576,17 @@ class Handler(socketserver.StreamRequestHandler):
         return 503 if self.server.flakes.fails(request.path, int(flaky.group(1))) else 0
 
     def refuse(self, status, retry_after):
-        """A refusal: the status, a short body and, when asked, Retry-After: 1."""
+        """A scripted ID's refusal: the status, a short body and, when asked, Retry-After: 1."""
         headers = [("Content-Type", "text/plain")] + ([("Retry-After", "1")] if retry_after else [])
         return self.send(status, b"refused", headers)
 
     def send(self, status, body, headers=(), chunked=False, reason=None):
         """Writes a response with a Content-Length, or chunked in 64 KiB pieces."""
         reasons = {200: "OK", 301: "Moved Permanently", 302: "Found", 303: "See Other",
-                   307: "Temporary Redirect", 308: "Permanent Redirect", 404: "Not Found",
-                   429: "Too Many Requests", 503: "Service Unavailable"}
+                   307: "Temporary Redirect", 308: "Permanent Redirect", 401: "Unauthorized",
+                   403: "Forbidden", 404: "Not Found", 407: "Proxy Authentication Required",
+                   429: "Too Many Requests", 451: "Unavailable For Legal Reasons",
+                   503: "Service Unavailable"}
         head = "HTTP/1.1 %d %s\r\n" % (status, reason or reasons.get(status, "Status"))
         out = bytearray(head.encode("latin-1"))
         for name, value in headers:
@@ -439,6 +600,12 @@ class Handler(socketserver.StreamRequestHandler):
             self.wfile.write(b"0\r\n\r\n")
         else:
             out += b"Content-Length: %d\r\n\r\n" % len(body)
+            if self.cutting:
+                # The resets mode: the head and half the body, then a reset once they are out.
+                self.wfile.write(bytes(out) + body[:len(body) // 2])
+                self.wfile.flush()
+                time.sleep(0.1)
+                return self.reset()
             self.wfile.write(bytes(out) + body)
         self.wfile.flush()
         return True
@@ -578,15 +745,19 @@ class Handler(socketserver.StreamRequestHandler):
                 return
             time.sleep(0.02)
 
-    def answer(self, request, redirect, refused):
-        """Chooses the page by path (overrides first), after the delay: the redirect and the
-        scripted refusal decided on arrival come first. False closes the connection."""
+    def answer(self, request, redirect, refused, gate):
+        """Chooses the page by path (overrides first), after the delay: the gate, the redirect
+        and the scripted refusal decided on arrival come first. False closes the connection."""
         host, target, path, path_bytes, query = (request.host, request.target, request.path,
                                                  request.path_bytes, request.query)
         html = [("Content-Type", "text/html")]
         delay = self.server.recorder.delay_ms()
         if delay:
             time.sleep(delay / 1000.0)
+        if gate:
+            challenge = {401: [("WWW-Authenticate", 'Basic realm="service"')],
+                         407: [("Proxy-Authenticate", 'Basic realm="proxy"')]}.get(gate, [])
+            return self.send(gate, b"gate", [("Content-Type", "text/plain")] + challenge)
         if redirect:
             status, cookie = redirect
             headers = [("Location", "https://%s%s" % (host, target))]
@@ -747,7 +918,7 @@ def main():
         servers.append(TlsServer((args.address, args.tls_port), tls_context(args.cert_dir)))
     recorder = Recorder(args.record_dir)
     shared = {"recorder": recorder, "gathering": Gathering(), "traffic": Traffic(recorder),
-              "flakes": Flakes()}
+              "flakes": Flakes(), "resets": Resets(recorder), "admission": threading.Lock()}
     for server in servers:
         server.__dict__.update(shared)
     if args.ready_file:
