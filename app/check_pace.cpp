@@ -225,7 +225,9 @@ PaceMs HostPace::GiveUpAt() const {
 // slower. Below that the gap grows from what the refusal suggests: a refused page started beside
 // others points at a limit of requests at once, so starts go at the rate those pages came back;
 // a refused page started alone doubles the gap (at first to 100 ms), or, when the service named a
-// pause and so speaks of seconds, goes straight to that slowest rate. Refusals of one burst
+// pause and so speaks of seconds, goes straight to that slowest rate. Whole pages narrow a gap
+// wider than an eighth above the spacing refused by an eighth a page, then by an eighth every
+// 30 s. Refusals of one burst
 // (within a second of the one that set it) only widen it. A refusal of the only start in its
 // second says nothing of a rate: the host's failures and cool-down deal with a service that takes
 // nothing.
@@ -244,12 +246,22 @@ void HostPace::SetGapFrom(uint32_t ticket, PaceMs now, bool paused) {
   gap = std::min(gap, slowest);
   if (refused.at < gapSetAt_ + 1000) gap = std::max(gap, gapUs_);
   gapUs_ = std::min(gap, kLongestGapUs);
+  // The spacing the service refused: a lone page's distance from the start before it. Whole
+  // pages bring the gap back quickly to an eighth above it, and only then narrow it slowly.
+  const PaceMs spacing = ticket > 0 ? refused.at - starts_[(ticket - 1) % kHistory].at : 0;
+  refusedGapUs_ = refused.inFlight == 1 ? std::min<int64_t>(spacing * 1000, gapUs_) : gapUs_;
   gapSetAt_ = refused.at;
   narrowedAt_ = now;
 }
 
 void HostPace::NarrowGap(PaceMs now) {
   if (gapUs_ == 0) return;
+  const int64_t above = refusedGapUs_ * 9 / 8;
+  if (gapUs_ > above) {
+    gapUs_ = std::max(above, gapUs_ * 7 / 8);
+    narrowedAt_ = now;
+    return;
+  }
   const PaceMs since = std::min<PaceMs>(now - narrowedAt_, 1000);
   if (since <= 0) return;
   narrowedAt_ = now;

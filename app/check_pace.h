@@ -82,7 +82,8 @@ class Allowance {
 // - the gap since the last start has passed. A refusal sets the gap from the starts the service
 //   took in the second before the refused one (a limit of requests a second shows there; a
 //   limit of requests at once is then paced at about the rate it allows anyway), an eighth
-//   wider; whole pages narrow it again by an eighth every 30 s;
+//   wider; whole pages bring it back quickly to an eighth above the spacing refused, then
+//   narrow it by an eighth every 30 s;
 // - the host is not down. After kDownRun failures in a row with no whole page between, nothing
 //   starts for a cool-down (1 s, doubled after each failed probe up to 16 s), then one page
 //   probes; a whole page ends it. While down, failures cost the ID no try: it waits with the
@@ -148,6 +149,7 @@ class HostPace {
   int64_t gapUs_ = 0;
   PaceMs gapSetAt_ = std::numeric_limits<PaceMs>::min() / 2;   // start of the refused page
   PaceMs narrowedAt_ = 0;
+  int64_t refusedGapUs_ = 0;       // the spacing last refused
   PaceMs holdUntil_ = 0;          // the service's pause
   PaceMs capUntil_ = 0;           // no probing above the refused level before this
   PaceMs pageMs_ = 0;             // smoothed time of a whole page; 0 before one came

@@ -129,12 +129,13 @@ void CheckWindow::Failed(const Start& start, PaceMs now, PageEnd end, std::optio
   }
   seed_ = NextSeed(seed_);
   entry->state = State::kWaiting;
-  // A page lost on its way says nothing of load: its first retry goes at once. A refusal that
-  // named a pause holds the whole host that long, and the host's pace spreads the IDs that come
-  // back then; the refused ID is due first, in its place. Other failures wait 2, 4, 8 ... s.
+  // A page lost on its way says nothing of load: it is asked again at once (a host that loses
+  // every page goes down and is probed instead). A refusal that named a pause holds the whole
+  // host that long, and the host's pace spreads the IDs that come back then; the refused ID is
+  // due first, in its place. Other failures wait 2, 4, 8 ... s.
   const bool lost = end == PageEnd::kLost;
   PaceMs pause = retryAfterMs ? *retryAfterMs : RetryPauseMs(std::nullopt, entry->failedTries, seed_ >> 8);
-  if (lost && entry->failedTries <= 1) pause = 0;
+  if (lost) pause = 0;
   entry->dueAt = now + std::min<PaceMs>(pause, kLongestRetryPause * 1000);
   entry->congested = !lost;
   ++waiting_;

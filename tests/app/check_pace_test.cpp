@@ -156,13 +156,13 @@ class PerSecond : public Service {
   std::deque<PaceMs> taken_;
 };
 
-// A per-second limit without burst, as a widely used web server keeps it: a request sooner
+// A per-second limit without burst, as a widely used web server keeps it: a request no later
 // than 1/rate after the last one taken is refused with 503 and no Retry-After.
 class Spaced : public Service {
  public:
   explicit Spaced(int rate) : spacing_(1000 / rate) {}
   Answer Ask(PaceMs now, int) override {
-    if (now < last_ + spacing_) return Refusal(std::nullopt);
+    if (now <= last_ + spacing_) return Refusal(std::nullopt);
     last_ = now;
     return {};
   }
