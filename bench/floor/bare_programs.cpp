@@ -278,8 +278,11 @@ void CheckInParallel() {
     InternetSetOptionA(nullptr, option, &connections, sizeof connections);
   std::vector<HANDLE> workers;
   for (int w = 0; w < g_workers; ++w) workers.push_back(CreateThread(nullptr, 0, FetchPages, &check, 0, nullptr));
-  for (size_t i = 0; i < check.ids.size() && WaitForPage(check, i); ++i)
+  // A page is freed once its line is written, as the checker frees it.
+  for (size_t i = 0; i < check.ids.size() && WaitForPage(check, i); ++i) {
     AppendLine("账号 " + check.ids[i] + " 已注册！", 0xFF);
+    std::string().swap(check.pages[i]);
+  }
   check.stop = true;
   for (HANDLE worker : workers) {
     WaitForSingleObject(worker, INFINITE);
