@@ -90,6 +90,7 @@ struct ExchangeRecord {
   bool hasContentLength = false;
   uint32_t contentLength = 0;
 
+  ExchangeRecord();
   ~ExchangeRecord();
   // Forgets what the last leg gave, before the next one.
   void ClearResults();
@@ -116,6 +117,11 @@ void ReleaseHelper(Helper* helper);
 bool AbandonLeg(ExchangeRecord* record);
 // Helpers of abandoned exchanges still inside their calls.
 uint32_t AbandonedHelpers();
+
+// Exchange records alive now, abandoned ones included: every exchange's record (and the body
+// and Location it holds) is freed when the exchange ends, or by its helper once an abandoned
+// call returns, so after a check the count is back at its level.
+uint32_t LiveExchangeRecords();
 
 // The auto-reset event every helper sets after it finished a leg; never closed.
 uint32_t LegFinishedEvent();
