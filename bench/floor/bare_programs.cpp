@@ -122,7 +122,7 @@ struct BareExchange {
 // 1024-byte reads with waiting messages dispatched before each, the header block into 2048
 // bytes, three closes. Returns the body's length.
 size_t Fetch(const std::string& url) {
-  BareExchange exchange(url, INTERNET_FLAG_RELOAD);
+  BareExchange exchange(url, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE);
   std::string body;
   if (exchange.request) {
     exchange.Send();
@@ -193,7 +193,7 @@ void Check() {
 // queried; a redirect opens the next leg to its Location (over TLS for https) and does the
 // same; three closes. Returns the last leg's body.
 std::string FetchOnWorker(const std::string& url) {
-  const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT;
+  const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT;
   BareExchange exchange(url, flags);
   std::string body;
   for (int leg = 0; leg <= 10 && exchange.Send(); ++leg) {
