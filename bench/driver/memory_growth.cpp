@@ -97,15 +97,15 @@ std::string Describe(const std::vector<Sample>& samples, const char* per) {
   return text;
 }
 
-// The heaps' growth from the click to the end, per line.
+// The process heap's growth from the click to the end, per line, and the C runtime's heap before
+// and after.
 std::string DescribeHeaps(const std::vector<Sample>& samples, const char* per) {
   if (samples.empty() || samples.front().processHeapKb < 0 || At(samples, kLines).processHeapKb < 0)
     return "heaps not read";
   char text[160];
   const Sample &before = samples.front(), &end = At(samples, kLines);
-  std::snprintf(text, sizeof text, "process heap %+.2f KB, C heap %+.3f KB %s",
-                double(end.processHeapKb - before.processHeapKb) / kLines,
-                double(end.crtHeapKb - before.crtHeapKb) / kLines, per);
+  std::snprintf(text, sizeof text, "process heap %+.2f KB %s, C heap %ld -> %ld KB",
+                double(end.processHeapKb - before.processHeapKb) / kLines, per, before.crtHeapKb, end.crtHeapKb);
   return text;
 }
 
