@@ -2,7 +2,7 @@
 # The checker's benchmarks against the platform's floor (README, "Benchmarks"): builds in
 # release mode in build-bench, starts the stand-in service in a private network namespace, as
 # the tests do, and prints one table. Arguments go to the driver: benchmark names (check free
-# https page startup commands output memory parallel limits) to run only those, --runs N for N
+# https page startup commands output memory parallel limits growth) to run only those, --runs N for N
 # runs a side.
 set -euo pipefail
 cd "$(dirname "$0")"

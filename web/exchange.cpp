@@ -134,13 +134,14 @@ bool Exchange::Open(const char* address, const char* proxy, bool post) {
 // The connection and the request of a leg, with the time limits of each of its receives
 // (WinINet ignores them on the internet handle, so they go on the request). A leg to an
 // "https://" address is made over TLS, with WinINet's own checks of the server's certificate,
-// and with WinINet's cookie handling off (the routine's own, see LegHeaders).
+// and with WinINet's cookie handling off (the routine's own, see LegHeaders). No leg reads from
+// or writes to the user's Internet cache.
 bool Exchange::OpenLeg(const LegTarget& target) {
   std::u16string host = TextForWinINet(target.host), object = TextForWinINet(target.object);
   record_->connection = dll::InternetConnectW(record_->internet, host.c_str(), target.port, nullptr,
                                               nullptr, wininet::kServiceHttp, 0, 0);
   if (!record_->connection) return false;
-  uint32_t flags = wininet::kFlagReload | wininet::kFlagNoAutoRedirect;
+  uint32_t flags = wininet::kFlagReload | wininet::kFlagNoCacheWrite | wininet::kFlagNoAutoRedirect;
   if (target.secure) flags |= wininet::kFlagSecure | wininet::kFlagNoCookies;
   record_->request = dll::HttpOpenRequestW(record_->connection, postLeg_ ? u"POST" : u"GET",
                                            object.c_str(), u"HTTP/1.1", nullptr, nullptr, flags, 0);

@@ -32,6 +32,8 @@ uint32_t g_legFinished = 0;
 // Counted up by the window's thread when it abandons a running leg, down by the helper as it
 // ends.
 std::atomic<uint32_t> g_abandonedHelpers{0};
+// Counted up as a record is made, down as it is freed, on whichever thread.
+std::atomic<uint32_t> g_liveRecords{0};
 
 // Room for `more` further body bytes; false when the C++ heap has none.
 bool MakeRoom(ExchangeRecord* r, uint32_t more) {
@@ -197,11 +199,14 @@ bool Take(uint32_t module, const char* name, F* address) {
 
 }  // namespace
 
+ExchangeRecord::ExchangeRecord() { g_liveRecords.fetch_add(1); }
+
 ExchangeRecord::~ExchangeRecord() {
   std::free(headers);
   std::free(optional);
   std::free(body);
   std::free(location);
+  g_liveRecords.fetch_sub(1);
 }
 
 void ExchangeRecord::ClearResults() {
@@ -266,5 +271,7 @@ bool AbandonLeg(ExchangeRecord* record) {
 }
 
 uint32_t AbandonedHelpers() { return g_abandonedHelpers.load(); }
+
+uint32_t LiveExchangeRecords() { return g_liveRecords.load(); }
 
 }  // namespace web

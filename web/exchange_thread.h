@@ -96,6 +96,7 @@ struct ExchangeRecord {
   char retryAfter[kFieldSize + 1] = {};
   char date[kFieldSize + 1] = {};
 
+  ExchangeRecord();
   ~ExchangeRecord();
   // Forgets what the last leg gave, before the next one.
   void ClearResults();
@@ -122,6 +123,11 @@ void ReleaseHelper(Helper* helper);
 bool AbandonLeg(ExchangeRecord* record);
 // Helpers of abandoned exchanges still inside their calls.
 uint32_t AbandonedHelpers();
+
+// Exchange records alive now, abandoned ones included: every exchange's record (and the body
+// and Location it holds) is freed when the exchange ends, or by its helper once an abandoned
+// call returns, so after a check the count is back at its level.
+uint32_t LiveExchangeRecords();
 
 // The auto-reset event every helper sets after it finished a leg; never closed.
 uint32_t LegFinishedEvent();

@@ -12,9 +12,11 @@ constexpr uint32_t kOpenDirect = 1;                 // INTERNET_OPEN_TYPE_DIRECT
 constexpr uint32_t kOpenProxy = 3;                  // INTERNET_OPEN_TYPE_PROXY
 constexpr uint32_t kServiceHttp = 3;                // INTERNET_SERVICE_HTTP
 
-// HttpOpenRequestA flags: the cache is bypassed for reading, and redirects are left to the
-// routine, which follows them itself so that their number is bounded.
+// HttpOpenRequestA flags: the cache is bypassed for reading and not written either (no page
+// of the service lands in the user's Internet cache; the request on the wire is the same), and
+// redirects are left to the routine, which follows them itself so that their number is bounded.
 constexpr uint32_t kFlagReload = 0x80000000;        // INTERNET_FLAG_RELOAD
+constexpr uint32_t kFlagNoCacheWrite = 0x04000000;  // INTERNET_FLAG_NO_CACHE_WRITE
 constexpr uint32_t kFlagNoAutoRedirect = 0x00200000;  // INTERNET_FLAG_NO_AUTO_REDIRECT
 constexpr uint32_t kFlagSecure = 0x00800000;        // INTERNET_FLAG_SECURE: the leg over TLS
 // A TLS leg leaves cookies to the routine: WinINet neither adds stored ones nor stores the

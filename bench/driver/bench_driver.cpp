@@ -3,7 +3,7 @@
 // (bare_programs), in turn, several times; the table gives both medians, their ratio and the
 // goal for it. Only ratios count: absolute times depend on the machine and its load.
 //   bench_driver [--runs N] [--ids N] [check] [free] [page] [parallel] [https] [limits] [startup]
-//                [commands] [output] [memory]
+//                [commands] [output] [memory] [growth]
 // Without names every benchmark runs. --ids N makes each limit row check at most N IDs: a quick
 // look that the rows work (their goals are for their own lists). Needs the stand-in service (run-isolated.sh): its record
 // directory is cleared after every run, and the parallel rows slow its answers down through
@@ -24,6 +24,7 @@
 #include "bench/common/bench_shared.h"
 #include "bench/driver/driven_program.h"
 #include "bench/driver/heap_probe_client.h"
+#include "bench/driver/memory_growth.h"
 #include "tests/support/standin_records.h"
 
 namespace {
@@ -578,6 +579,19 @@ void MemoryBenchmark() {
   g_rows.push_back(peak);
 }
 
+// The rows of memory growth over a long list (memory_growth.cpp).
+void GrowthBenchmarks() {
+  bench::GrowthContext context;
+  context.ids = Ids;
+  context.clearRecords = ClearRecords;
+  context.standinMode = [](const std::string& name, const std::string& text) {
+    WriteOrRemove(RecordDirectory() + "\\" + name, text);
+  };
+  context.checkerIni = [](const std::string& text) { WriteOrRemove(ProgramDirectory() + "\\checker.ini", text); };
+  for (const bench::GrowthRow& row : bench::MemoryGrowthBenchmarks(context))
+    g_rows.push_back({row.name, -1, -1, 0, row.runs, row.found, row.goal, row.met});
+}
+
 std::string Seconds(double s) {
   char text[32];
   if (s < 0) return "failed";
@@ -617,7 +631,7 @@ int main(int argc, char** argv) {
     else chosen.insert(arg);
   }
   if (chosen.empty())
-    chosen = {"check", "free", "page", "parallel", "https", "limits", "startup", "commands", "output", "memory"};
+    chosen = {"check", "free", "page", "parallel", "https", "limits", "startup", "commands", "output", "memory", "growth"};
   double begin = Now();
   CheckBenchmarks(chosen);
   if (chosen.count("parallel")) ParallelBenchmarks();
@@ -627,6 +641,7 @@ int main(int argc, char** argv) {
   if (chosen.count("commands")) CommandBenchmarks();
   if (chosen.count("output")) OutputBenchmark();
   if (chosen.count("memory")) MemoryBenchmark();
+  if (chosen.count("growth")) GrowthBenchmarks();
   PrintTable();
   std::fprintf(stderr, "all benchmarks: %.0f s\n", Now() - begin);
   return 0;

@@ -4,7 +4,8 @@
 // and HeapFree at counting wrappers (a resized block stays one block), so blocks of the system DLLs (the rich edit control, WinINet), which use
 // the same heap through their own imports, are left out. The count starts at 0 when the probe
 // is installed: it tells how many blocks were allocated and not freed since, which is all that
-// a comparison before and after a piece of work needs.
+// a comparison before and after a piece of work needs. It also sums the busy bytes of the
+// process heap and of the C runtime's heap, for the rows of memory growth.
 #include <windows.h>
 
 #include <cstdint>
@@ -78,4 +79,34 @@ extern "C" __declspec(dllexport) DWORD WINAPI InstallHeapCounter(LPVOID) {
 // The count since installation, as the thread's exit code (a signed value).
 extern "C" __declspec(dllexport) DWORD WINAPI ReadHeapCounter(LPVOID) {
   return static_cast<DWORD>(g_busy);
+}
+
+namespace {
+
+// The kilobytes held by the busy blocks of `heap`, walked under its lock; 0 for no heap.
+DWORD BusyKilobytes(HANDLE heap) {
+  if (!heap) return 0;
+  unsigned long long bytes = 0;
+  PROCESS_HEAP_ENTRY entry{};
+  HeapLock(heap);
+  while (HeapWalk(heap, &entry))
+    if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) bytes += entry.cbData;
+  HeapUnlock(heap);
+  return static_cast<DWORD>(bytes / 1024);
+}
+
+}  // namespace
+
+// The busy kilobytes of the process heap (the runtime's values, and what the system DLLs
+// allocate there: WinINet, the rich edit control) and of the C runtime's heap (malloc and the
+// C++ heap's new), as the thread's exit code. Need no installation.
+extern "C" __declspec(dllexport) DWORD WINAPI ProcessHeapKilobytes(LPVOID) {
+  return BusyKilobytes(GetProcessHeap());
+}
+
+extern "C" __declspec(dllexport) DWORD WINAPI CrtHeapKilobytes(LPVOID) {
+  using HeapHandleFn = intptr_t(__cdecl*)();
+  auto heapHandle = reinterpret_cast<HeapHandleFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("msvcrt.dll"), "_get_heap_handle")));
+  return heapHandle ? BusyKilobytes(reinterpret_cast<HANDLE>(heapHandle())) : 0;
 }

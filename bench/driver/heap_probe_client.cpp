@@ -41,6 +41,13 @@ uintptr_t RoutineOffset(const char* name) {
 }  // namespace
 
 bool HeapProbe::Attach(HANDLE process) {
+  if (!Load(process)) return false;
+  uintptr_t install = RoutineOffset("InstallHeapCounter");
+  std::optional<DWORD> installed = install ? RunRemote(process, remoteBase_ + install, nullptr) : std::nullopt;
+  return installed && *installed == 1;
+}
+
+bool HeapProbe::Load(HANDLE process) {
   process_ = process;
   const std::string path = ProbePath();
   void* remotePath = VirtualAllocEx(process, nullptr, path.size() + 1, MEM_COMMIT, PAGE_READWRITE);
@@ -52,9 +59,7 @@ bool HeapProbe::Attach(HANDLE process) {
   VirtualFreeEx(process, remotePath, 0, MEM_RELEASE);
   if (!base || !*base) return false;
   remoteBase_ = *base;
-  uintptr_t install = RoutineOffset("InstallHeapCounter");
-  std::optional<DWORD> installed = install ? RunRemote(process, remoteBase_ + install, nullptr) : std::nullopt;
-  return installed && *installed == 1;
+  return true;
 }
 
 std::optional<long> HeapProbe::BusyBlocks() const {
@@ -63,6 +68,14 @@ std::optional<long> HeapProbe::BusyBlocks() const {
   std::optional<DWORD> count = RunRemote(process_, remoteBase_ + read, nullptr);
   if (!count) return std::nullopt;
   return static_cast<long>(static_cast<LONG>(*count));
+}
+
+std::optional<long> HeapProbe::HeapKilobytes(bool crt) const {
+  uintptr_t read = RoutineOffset(crt ? "CrtHeapKilobytes" : "ProcessHeapKilobytes");
+  if (!remoteBase_ || !read) return std::nullopt;
+  std::optional<DWORD> kilobytes = RunRemote(process_, remoteBase_ + read, nullptr);
+  if (!kilobytes) return std::nullopt;
+  return static_cast<long>(*kilobytes);
 }
 
 }  // namespace bench

@@ -14,8 +14,13 @@ class HeapProbe {
  public:
   // Loads the probe into `process` and installs its counter; false when any step failed.
   bool Attach(HANDLE process);
+  // Only loads the probe, for the heap sizes; false when it could not be loaded.
+  bool Load(HANDLE process);
   // Busy blocks allocated since Attach and not freed; empty when the probe cannot answer.
   std::optional<long> BusyBlocks() const;
+  // The busy kilobytes of the process heap, or of the C runtime's heap (`crt`), walked in the
+  // program; empty when the probe cannot answer.
+  std::optional<long> HeapKilobytes(bool crt) const;
 
  private:
   HANDLE process_ = nullptr;

@@ -122,7 +122,7 @@ struct BareExchange {
 // 1024-byte reads with waiting messages dispatched before each, the header block into 2048
 // bytes, three closes. Returns the body's length.
 size_t Fetch(const std::string& url) {
-  BareExchange exchange(url, INTERNET_FLAG_RELOAD);
+  BareExchange exchange(url, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE);
   std::string body;
   if (exchange.request) {
     exchange.Send();
@@ -193,7 +193,7 @@ void Check() {
 // queried; a redirect opens the next leg to its Location (over TLS for https) and does the
 // same; three closes. Returns the last leg's body.
 std::string FetchOnWorker(const std::string& url) {
-  const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT;
+  const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT;
   BareExchange exchange(url, flags);
   std::string body;
   for (int leg = 0; leg <= 10 && exchange.Send(); ++leg) {
@@ -278,8 +278,11 @@ void CheckInParallel() {
     InternetSetOptionA(nullptr, option, &connections, sizeof connections);
   std::vector<HANDLE> workers;
   for (int w = 0; w < g_workers; ++w) workers.push_back(CreateThread(nullptr, 0, FetchPages, &check, 0, nullptr));
-  for (size_t i = 0; i < check.ids.size() && WaitForPage(check, i); ++i)
+  // A page is freed once its line is written, as the checker frees it.
+  for (size_t i = 0; i < check.ids.size() && WaitForPage(check, i); ++i) {
     AppendLine("账号 " + check.ids[i] + " 已注册！", 0xFF);
+    std::string().swap(check.pages[i]);
+  }
   check.stop = true;
   for (HANDLE worker : workers) {
     WaitForSingleObject(worker, INFINITE);

@@ -6,6 +6,7 @@
 #include <wininet.h>
 
 #include "tests/support/standin_records.h"
+#include "tests/support/url_cache.h"
 #include "tools/checker_driver/checker_driver.h"
 
 #include <algorithm>
@@ -329,9 +330,11 @@ TEST_F(CheckerTest, RetryAfterHoldsEveryStartToTheHost) {
 // Against hosts that send plain HTTP to HTTPS, as the service's do: the update check and every
 // page are asked over plain HTTP first, as given, then over TLS on 443 with the same request
 // line (bytes above 0x7F escaped, as in every Location) and header lines and the cookie the
-// redirect set; the window opens and the verdicts are those of the pages.
+// redirect set; the window opens and the verdicts are those of the pages. None of the pages is
+// left in the user's Internet cache.
 TEST_F(CheckerTest, BehindRedirectsToHttpsEveryPageIsAskedOverTls) {
   std::ofstream(RecordDirectory() + "\\https_redirect") << "302 BAIDUID=abc";
+  const std::vector<std::string> cached = UrlCacheFiles();
   Checker checker;
   ASSERT_TRUE(checker.WaitForWindow());
   checker.Type("taken1\r\nfreeA");
@@ -357,6 +360,7 @@ TEST_F(CheckerTest, BehindRedirectsToHttpsEveryPageIsAskedOverTls) {
     EXPECT_NE(secure.find(refererLine), std::string::npos) << secure;
     EXPECT_NE(secure.find("\r\nCookie: BAIDUID=abc"), std::string::npos) << secure;
   }
+  EXPECT_EQ(NewUrlCacheFiles(cached), std::vector<std::string>{});
 }
 
 // The checker follows redirects itself; a server that redirects to the very address asked for

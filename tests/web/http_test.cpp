@@ -20,6 +20,7 @@
 
 #include "program/dll_commands.h"
 #include "runtime/runtime_app.h"
+#include "tests/support/url_cache.h"
 #include "tests/web/test_support.h"
 #include "web/http_request.h"
 #include "web/pending_page.h"
@@ -644,9 +645,13 @@ HINTERNET WINAPI SpyConnect(HINTERNET internet, LPCWSTR server, INTERNET_PORT po
   return g_handleLog.connection =
              Opened(InternetConnectW(internet, server, port, user, password, service, flags, context));
 }
+// When set, requests are opened without INTERNET_FLAG_NO_CACHE_WRITE: WinINet may then keep
+// their pages in the user's Internet cache.
+bool g_cacheWrites = false;
 HINTERNET WINAPI SpyOpenRequest(HINTERNET connection, LPCWSTR verb, LPCWSTR object, LPCWSTR version,
                                 LPCWSTR referrer, LPCWSTR* accept, DWORD flags, DWORD_PTR context) {
   if (g_handleLog.failAt == 3) return nullptr;
+  if (g_cacheWrites) flags &= ~static_cast<DWORD>(INTERNET_FLAG_NO_CACHE_WRITE);
   return g_handleLog.request =
              Opened(HttpOpenRequestW(connection, verb, object, version, referrer, accept, flags, context));
 }
@@ -860,13 +865,66 @@ TEST_F(HttpHandles, ControlByteInHeadersNeitherStallsNorLosesCookies) {
                                                   {"http://hi.baidu.com/ctrlz-cookie", "delta", "4; path=/"}}));
 }
 
-// Waits (a minute at most) until the helpers of dropped exchanges have closed every handle and
-// ended, then expects no handle open and no more threads than `threads` with a full pool.
+// Waits (a minute at most) until the helpers of dropped exchanges have closed every handle,
+// freed their records and ended, then expects no handle open, no exchange record alive and no
+// more threads than `threads` with a full pool.
 void ExpectEverythingGivenBack(size_t threads) {
-  for (int polls = 0; polls < 1200 && (g_openHandles > 0 || ThreadsOfThisProcess() > threads); ++polls)
+  for (int polls = 0; polls < 1200 && (g_openHandles > 0 || web::LiveExchangeRecords() > 0 ||
+                                       ThreadsOfThisProcess() > threads); ++polls)
     Sleep(50);
   EXPECT_EQ(g_openHandles, 0) << "handles of dropped exchanges";
+  EXPECT_EQ(web::LiveExchangeRecords(), 0u) << "records of ended exchanges";
   EXPECT_LE(ThreadsWithAFullPool(), threads) << "a dropped exchange's helper neither ended nor went back to the pool";
+}
+
+// A long list as the parallel check asks it: three hundred pages, sixteen in flight, every
+// other one through a redirect to TLS. Each page comes whole, and once they are over no
+// handle is open, no exchange record is alive and no thread runs beyond the full pool.
+TEST_F(HttpHandles, ALongListGivesBackEveryHandleRecordAndThread) {
+  const size_t threads = ThreadsWithAFullPool();
+  g_openHandles = 0;
+  const std::string plain = "http://tieba.baidu.com/marker";
+  const std::string redirected = "http://hi.baidu.com/moved?to=https%3A%2F%2Fhi.baidu.com%2Fmarker";
+  std::vector<std::unique_ptr<web::PendingPage>> pages(300);
+  size_t started = 0, whole = 0;
+  auto inFlight = [&] {
+    std::vector<web::PendingPage*> list;
+    for (auto& page : pages)
+      if (page && !page->Finished()) list.push_back(page.get());
+    return list;
+  };
+  while (whole < pages.size()) {
+    std::vector<web::PendingPage*> list = inFlight();
+    for (; list.size() < 16 && started < pages.size(); ++started) {
+      pages[started] = std::make_unique<web::PendingPage>((started % 2 ? redirected : plain).c_str());
+      list.push_back(pages[started].get());
+    }
+    ASSERT_TRUE(web::WaitForPages(list.data(), list.size(), 0xFFFFFFFF));
+    for (auto& page : pages) {
+      if (!page || !page->Finished()) continue;
+      EXPECT_TRUE(page->Complete());
+      EXPECT_EQ(TakeBytes(page->TakeBody()), "<html>MARKER-PAGE</html>");
+      page.reset();
+      ++whole;
+    }
+  }
+  ExpectEverythingGivenBack(threads);
+}
+
+// No page is written to the user's Internet cache, over plain HTTP or over TLS, and the request
+// on the wire is byte for byte the one the same exchange sends when WinINet may keep its page
+// there (which it then does: that is where pages would go).
+TEST_F(HttpHandles, PagesStayOutOfTheUrlCacheWithTheSameRequestOnTheWire) {
+  const std::vector<std::string> before = UrlCacheFiles();
+  const std::string address = "http://www.baidu.com/echo?cache=kept";
+  g_cacheWrites = true;
+  const std::string kept = Fetch(address);
+  g_cacheWrites = false;
+  ASSERT_FALSE(NewUrlCacheFiles(before).empty()) << "the page WinINet may keep";
+  const std::vector<std::string> withOnePage = UrlCacheFiles();
+  EXPECT_EQ(Fetch(address), kept) << "the echoed request";
+  EXPECT_EQ(Fetch("http://hi.baidu.com/moved?to=https%3A%2F%2Fhi.baidu.com%2Fmarker"), "<html>MARKER-PAGE</html>");
+  EXPECT_EQ(NewUrlCacheFiles(withOnePage), std::vector<std::string>{});
 }
 
 // Once the program is ending (the quit message waits), waiting gives up at once and leaves the
