@@ -159,8 +159,8 @@ PaceMs HostPace::NextChance(PaceMs now) const {
 
 uint32_t HostPace::Started(PaceMs now) {
   if (inFlight_ == 0 && failRun_ == 0) answeredAt_ = std::max(answeredAt_, now);
-  const uint32_t ticket = tickets_++;
-  allowance_.StartNumber();
+  // The allowance's number of the start is its ticket: Ended hands it back to the allowance.
+  const uint32_t ticket = allowance_.StartNumber();
   starts_[ticket % kHistory] = {now, inFlight_ + 1, false};
   // The slot this start took: exactly one gap after the last while starts keep up with the gap,
   // so that fractions of a millisecond add up instead of being lost to rounding.

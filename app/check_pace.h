@@ -104,7 +104,6 @@ class HostPace {
   HostPace(bool paced, int32_t start, int32_t most) : paced_(paced), allowance_(start, most) {}
 
   int32_t InFlight() const { return inFlight_; }
-  int32_t Allowed() const { return allowance_.Current(); }
   bool Down() const { return down_; }
   // Failures since the last whole page.
   int32_t FailRun() const { return failRun_; }
@@ -112,8 +111,6 @@ class HostPace {
   bool CongestedRun() const { return failRun_ > 0 && runCongested_; }
   // Whole pages so far: a run of failures is the time this stays the same.
   uint32_t Wholes() const { return wholes_; }
-  // The gap between starts, in microseconds: fine enough for gaps of a few milliseconds.
-  int64_t GapUs() const { return gapUs_; }
   // Whether a page to the host may start at `now`.
   bool MayStart(PaceMs now) const;
   // The earliest time after `now` at which time alone may let a page start (a pause, the gap or
@@ -144,7 +141,6 @@ class HostPace {
   Allowance allowance_;
   int32_t inFlight_ = 0;
   std::array<StartRecord, kHistory> starts_{};
-  uint32_t tickets_ = 0;
   int64_t lastSlotUs_ = std::numeric_limits<int64_t>::min() / 4;   // the last start's slot
   int64_t gapUs_ = 0;
   PaceMs gapSetAt_ = std::numeric_limits<PaceMs>::min() / 2;   // start of the refused page

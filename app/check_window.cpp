@@ -7,14 +7,15 @@ namespace {
 
 uint32_t NextSeed(uint32_t seed) { return seed * 1664525u + 1013904223u; }
 
+HostPace PaceFor(const PaceSettings& settings) {
+  return HostPace(settings.Paced(), settings.adaptive ? kAutoStartAllowance : settings.parallel,
+                  settings.parallel);
+}
+
 }  // namespace
 
 CheckWindow::CheckWindow(int32_t ids, const PaceSettings& settings, uint32_t seed)
-    : ids_(ids), settings_(settings), seed_(seed),
-      hosts_{HostPace(settings.Paced(), settings.adaptive ? kAutoStartAllowance : settings.parallel,
-                      settings.parallel),
-             HostPace(settings.Paced(), settings.adaptive ? kAutoStartAllowance : settings.parallel,
-                      settings.parallel)} {}
+    : ids_(ids), settings_(settings), seed_(seed), hosts_{PaceFor(settings), PaceFor(settings)} {}
 
 CheckWindow::Entry* CheckWindow::Find(const Start& start) {
   const int64_t at = static_cast<int64_t>(start.id) - first_;
@@ -48,21 +49,26 @@ std::optional<CheckWindow::Start> CheckWindow::NextStart(PaceMs now) {
     if (!hosts_[h].MayStart(now)) continue;
     const bool fresh = hosts_[h].Down() || hosts_[h].CongestedRun();
     if (fresh && host == CheckHost::kProfile && MayAdmit()) return Admit(now);
-    Entry* chosen = nullptr;
-    int32_t id = 0;
-    for (size_t i = 0; i < entries_.size() && ready_[h] > 0; ++i) {
-      Entry& entry = entries_[i];
-      if (entry.state != State::kReady || entry.host != host) continue;
-      if (!chosen || (fresh && chosen->afterFailure && !entry.afterFailure)) {
-        chosen = &entry;
-        id = first_ + static_cast<int32_t>(i);
-      }
-      if (!fresh || !entry.afterFailure) break;
+    if (ready_[h] > 0) {
+      const size_t i = FirstReady(host, fresh);
+      return Begin(first_ + static_cast<int32_t>(i), entries_[i], now);
     }
-    if (chosen) return Begin(id, *chosen, now);
   }
   if (!MayAdmit() || !PaceOf(CheckHost::kProfile).MayStart(now)) return std::nullopt;
   return Admit(now);
+}
+
+// The first ID ready for a page on `host`, in input order; with `fresh` the first one whose last
+// page did not fail, where there is one. There is at least one ready.
+size_t CheckWindow::FirstReady(CheckHost host, bool fresh) const {
+  size_t first = entries_.size();
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    const Entry& entry = entries_[i];
+    if (entry.state != State::kReady || entry.host != host) continue;
+    if (!fresh || !entry.afterFailure) return i;
+    if (first == entries_.size()) first = i;
+  }
+  return first;
 }
 
 CheckWindow::Start CheckWindow::Admit(PaceMs now) {

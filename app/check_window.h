@@ -78,7 +78,6 @@ class CheckWindow {
   // IDs waiting for their next try.
   int32_t Kept() const { return static_cast<int32_t>(entries_.size()); }
   int32_t Waiting() const { return waiting_; }
-  const HostPace& Pace(CheckHost host) const { return hosts_[static_cast<size_t>(host)]; }
 
  private:
   enum class State : uint8_t { kReady, kInFlight, kWaiting, kDecided };
@@ -99,6 +98,7 @@ class CheckWindow {
   bool MayAdmit() const;
   Start Begin(int32_t id, Entry& entry, PaceMs now);
   Start Admit(PaceMs now);
+  size_t FirstReady(CheckHost host, bool fresh) const;
   void Decide(Entry& entry, uint8_t verdict);
   void GiveUp();
 

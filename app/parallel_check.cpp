@@ -31,7 +31,7 @@ struct Flight {
   uint32_t startedAt;   // tick count
 };
 
-PaceSettings PaceOf(const CheckSettings& settings) {
+PaceSettings PaceSettingsOf(const CheckSettings& settings) {
   return PaceSettings{settings.parallel, settings.adaptive, settings.retries};
 }
 
@@ -39,7 +39,7 @@ class ParallelCheck {
  public:
   ParallelCheck(int32_t n, const CheckSettings& settings)
       : proxy_(settings.proxy.Argument()), lastTick_(dll::GetTickCount()),
-        window_(n, PaceOf(settings), lastTick_) {}
+        window_(n, PaceSettingsOf(settings), lastTick_) {}
   void Run();
 
  private:

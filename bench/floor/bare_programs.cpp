@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "bench/common/bench_shared.h"
+#include "bench/floor/stream_text.h"
 
 namespace {
 
@@ -141,15 +142,6 @@ size_t Fetch(const std::string& url) {
   return body.size();
 }
 
-DWORD CALLBACK GiveText(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* given) {
-  auto* text = reinterpret_cast<std::string_view*>(cookie);
-  size_t n = text->size() < static_cast<size_t>(wanted) ? text->size() : static_cast<size_t>(wanted);
-  std::memcpy(buffer, text->data(), n);
-  text->remove_prefix(n);
-  *given = static_cast<LONG>(n);
-  return 0;
-}
-
 // One line as the output box appends it: the colour and face as the selection's format, the
 // line and CR LF streamed in over the selection, a scroll to the bottom; then waiting messages.
 void AppendLine(const std::string& line, COLORREF colour) {
@@ -162,7 +154,7 @@ void AppendLine(const std::string& line, COLORREF colour) {
   SendMessageA(g_output, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
   std::string text = line + "\r\n";
   std::string_view rest = text;
-  EDITSTREAM es{reinterpret_cast<DWORD_PTR>(&rest), 0, GiveText};
+  EDITSTREAM es{reinterpret_cast<DWORD_PTR>(&rest), 0, bench::GiveText};
   SendMessageA(g_output, EM_STREAMIN, SF_TEXT | SFF_SELECTION, reinterpret_cast<LPARAM>(&es));
   SendMessageA(g_output, WM_VSCROLL, SB_BOTTOM, 0);
   DispatchPending();

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "bench/common/bench_shared.h"
+#include "bench/floor/stream_text.h"
 
 namespace {
 
@@ -144,15 +145,6 @@ int Fetch(int count, int threads, bool cache, bool shared) {
   return f.failed ? 1 : 0;
 }
 
-DWORD CALLBACK GiveText(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* given) {
-  auto* text = reinterpret_cast<std::string_view*>(cookie);
-  size_t n = text->size() < static_cast<size_t>(wanted) ? text->size() : static_cast<size_t>(wanted);
-  std::memcpy(buffer, text->data(), n);
-  text->remove_prefix(n);
-  *given = static_cast<LONG>(n);
-  return 0;
-}
-
 int Lines(int count, int length, bool plain, bool replace, bool noUndo) {
   LoadLibraryA("RICHED20.DLL");
   HWND window = CreateWindowExA(0, "STATIC", bench::kBareTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 418, 417,
@@ -180,7 +172,7 @@ int Lines(int count, int length, bool plain, bool replace, bool noUndo) {
       SendMessageA(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
     } else {
       std::string_view rest = line;
-      EDITSTREAM es{reinterpret_cast<DWORD_PTR>(&rest), 0, GiveText};
+      EDITSTREAM es{reinterpret_cast<DWORD_PTR>(&rest), 0, bench::GiveText};
       SendMessageA(box, EM_STREAMIN, SF_TEXT | SFF_SELECTION, reinterpret_cast<LPARAM>(&es));
     }
     SendMessageA(box, WM_VSCROLL, SB_BOTTOM, 0);

@@ -6,12 +6,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
-#include <map>
 #include <memory>
 #include <queue>
+#include <deque>
 #include <random>
 #include <set>
-#include <deque>
 #include <string>
 #include <tuple>
 #include <vector>

@@ -460,11 +460,12 @@ TEST_F(CheckerTest, UpdatePageWithoutTheMarkerEndsTheProgram) {
 }
 
 // With retries set, the update check at start-up asks again after a refusal, waiting the pause
-// the service named: refused twice (503, Retry-After: 3), then answered, the window opens after
-// three requests of the update page. Without retries one refusal is the box that ends it.
+// the service named: refused twice (503, Retry-After: 8), then answered, the window opens after
+// three requests of the update page. The pause is the test's margin for lifting the refusal
+// between the second request and the third. Without retries one refusal is the box that ends it.
 TEST_F(CheckerTest, TheUpdateCheckIsAskedAgainAfterARefusalWithRetries) {
   const std::string refusal = R"({"hi.baidu.com/\u67da\u5de5\u574a/item/1121dbf01dc7637dc9f337a5": {"status": 503,
-                                  "body": "busy", "headers": [["Retry-After", "3"]]}})";
+                                  "body": "busy", "headers": [["Retry-After", "8"]]}})";
   SetSettings("[check]\r\nretries=2\r\n");
   ClearRequests();
   SetOverrides(refusal);
