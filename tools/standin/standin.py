@@ -457,8 +457,11 @@ class Handler(socketserver.StreamRequestHandler):
                 return
             if request is None:
                 return
-            if not self.serve(request):
-                return
+            try:
+                if not self.serve(request):
+                    return
+            except OSError:
+                return   # the client left while its answer was being written
 
     def read_request(self):
         """Reads one request byte for byte (request line, header lines, a sized body).
