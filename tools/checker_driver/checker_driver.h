@@ -112,22 +112,28 @@ class Checker {
     GetClientRect(output_, &r);
     POINT origin{0, 0};
     ClientToScreen(output_, &origin);
-    // Character index of each line's start: a two-byte character counts one, and the line
-    // end one (the control keeps a paragraph mark).
-    std::vector<int> tops;
+    // Top of each line, from the character index of its start: a two-byte character counts
+    // one, and the line end one (the control keeps a paragraph mark). One more slot holds the
+    // next line's top, or the last line's bottom when there is no next line.
+    std::vector<int> tops(count + 1, 0);
+    size_t found_tops = 0;
     LONG index = 0;
     for (const std::string& line : Lines()) {
-      if (tops.size() > count) break;
+      if (found_tops == tops.size()) break;
       LRESULT packed = SendMessageA(output_, EM_POSFROMCHAR, index, 0);
-      tops.push_back(static_cast<short>(HIWORD(packed)));
+      tops[found_tops++] = static_cast<short>(HIWORD(packed));
       for (size_t i = 0; i < line.size(); ++i, ++index)
         if (static_cast<unsigned char>(line[i]) >= 0x80) ++i;
       ++index;
     }
-    if (tops.size() == count) tops.push_back(tops.empty() ? 0 : tops.back() + (tops.size() > 1 ? tops[1] - tops[0] : 12));
+    if (found_tops == count && count > 0) {
+      const int height = count > 1 ? tops[1] - tops[0] : 12;
+      tops[count] = tops[count - 1] + height;
+      found_tops = count + 1;
+    }
     HDC screen = GetDC(nullptr);
     std::vector<COLORREF> colours;
-    for (size_t line = 0; line + 1 < tops.size() && line < count; ++line) {
+    for (size_t line = 0; line + 1 < found_tops; ++line) {
       COLORREF found = 0;
       for (int y = tops[line]; y < tops[line + 1] && y < r.bottom && !found; ++y)
         for (int x = 0; x < r.right && !found; ++x) {
