@@ -4,6 +4,7 @@
 #include "program/dll_commands.h"
 #include "program/own_folders.h"
 #include "runtime/interface/constant_area.h"
+#include "web/encodings.h"
 
 namespace {
 
@@ -60,17 +61,6 @@ bool IsUtf8Text(std::string_view bytes) {
     i += more + 1;
   }
   return high;
-}
-
-// UTF-16 of one line's bytes in `codePage`, every byte counted (a zero byte too).
-std::u16string Widen(std::string_view bytes, uint32_t codePage) {
-  if (bytes.empty()) return {};
-  const auto length = static_cast<int32_t>(bytes.size());
-  int32_t n = dll::MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
-  if (n <= 0) return {};
-  std::u16string units(static_cast<size_t>(n), u'\0');
-  dll::MultiByteToWideChar(codePage, 0, bytes.data(), length, units.data(), n);
-  return units;
 }
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }

@@ -47,9 +47,6 @@ core::Bytes MultiByteToUtf16(const char* text, uint32_t codePage) {
   return units;
 }
 
-namespace {
-
-// UTF-16 of `text` in code page `codePage`; empty for the empty text.
 std::u16string Widen(std::string_view text, uint32_t codePage) {
   if (text.empty()) return {};
   const auto length = static_cast<int32_t>(text.size());
@@ -59,6 +56,8 @@ std::u16string Widen(std::string_view text, uint32_t codePage) {
   dll::MultiByteToWideChar(codePage, 0, text.data(), length, units.data(), n);
   return units;
 }
+
+namespace {
 
 // Whether `units` turn back into exactly `text` in code page `codePage`, no substitute used.
 bool NarrowsTo(const std::u16string& units, std::string_view text, uint32_t codePage) {

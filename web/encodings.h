@@ -17,6 +17,9 @@ core::Bytes MultiByteToUtf16(const char* text, uint32_t codePage = 65001);
 // The text in code page `codePage` (0: the system's ANSI code page) of a UTF-16 byte set.
 // Characters the code page lacks become its default character.
 core::Text Utf16ToMultiByte(const uint8_t* units, uint32_t codePage = 0);
+// UTF-16 of `text`'s bytes in code page `codePage`, every byte counted (a zero byte too);
+// empty for the empty text or one the code page cannot convert.
+std::u16string Widen(std::string_view text, uint32_t codePage);
 // What to hand WinINet's wide functions for a GBK address or header block. WinINet turns the
 // units back into bytes with the system's code page before they go on the wire, so the text is
 // converted with that code page: wherever it carries the text's bytes unchanged (936 itself,
