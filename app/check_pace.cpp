@@ -227,10 +227,9 @@ PaceMs HostPace::GiveUpAt() const {
 // a refused page started alone doubles the gap (at first to 100 ms), or, when the service named a
 // pause and so speaks of seconds, goes straight to that slowest rate. Whole pages narrow a gap
 // wider than an eighth above the spacing refused by an eighth a page, then by an eighth every
-// 30 s. Refusals of one burst
-// (within a second of the one that set it) only widen it. A refusal of the only start in its
-// second says nothing of a rate: the host's failures and cool-down deal with a service that takes
-// nothing.
+// 30 s. Refusals of one burst (within a second of the one that set it) only widen it. A refusal
+// of the only start in its second says nothing of a rate: the host's failures and cool-down
+// deal with a service that takes nothing.
 void HostPace::SetGapFrom(uint32_t ticket, PaceMs now, bool paused) {
   const StartRecord& refused = starts_[ticket % kHistory];
   int32_t taken = 0;

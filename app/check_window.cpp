@@ -105,8 +105,9 @@ void CheckWindow::AskNext(const Start& start, PaceMs now, CheckHost next) {
 
 // A failed page costs its ID a try, and the retry budget one retry; in a run of the host's
 // failures (failures with no whole page between) that other IDs share, only once: a service
-// that fails everyone says nothing about the ID. A run of one ID's failures alone is the ID's. While the host is down the ID only waits with the host, which probes for
-// it. Without a try or a retry left, or unpaced, the ID has its failed line.
+// that fails everyone says nothing about the ID. A run of one ID's failures alone is the ID's.
+// While the host is down the ID only waits with the host, which probes for it. Without a try
+// or a retry left, or unpaced, the ID has its failed line.
 void CheckWindow::Failed(const Start& start, PaceMs now, PageEnd end, std::optional<uint32_t> retryAfterMs) {
   Entry* entry = Find(start);
   if (!entry) return;
