@@ -3,7 +3,8 @@
 #include "app/check_pace.h"
 
 #include <algorithm>
-#include <vector>
+
+#include "web/http_date.h"
 
 namespace {
 
@@ -27,76 +28,7 @@ std::string_view Trimmed(std::string_view s) {
   return s;
 }
 
-// A run of decimal digits as a number; nothing for anything else or more than nine digits.
-std::optional<int64_t> Digits(std::string_view s) {
-  if (s.empty() || s.size() > 9) return std::nullopt;
-  int64_t n = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') return std::nullopt;
-    n = n * 10 + (c - '0');
-  }
-  return n;
-}
-
-std::optional<int> Month(std::string_view s) {
-  static constexpr std::string_view kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  for (int m = 0; m < 12; ++m)
-    if (s == kMonths[m]) return m + 1;
-  return std::nullopt;
-}
-
-// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
-// "HH:MM:SS" as seconds into the day.
-std::optional<int64_t> TimeOfDay(std::string_view s) {
-  if (s.size() != 8 || s[2] != ':' || s[5] != ':') return std::nullopt;
-  auto h = Digits(s.substr(0, 2)), m = Digits(s.substr(3, 2)), sec = Digits(s.substr(6, 2));
-  if (!h || !m || !sec || *h > 23 || *m > 59 || *sec > 60) return std::nullopt;
-  return *h * 3600 + *m * 60 + *sec;
-}
-
-std::optional<int64_t> Moment(std::optional<int64_t> year, std::optional<int> month,
-                              std::optional<int64_t> day, std::optional<int64_t> time) {
-  if (!year || !month || !day || !time || *day < 1 || *day > 31) return std::nullopt;
-  return DaysFromCivil(*year, *month, *day) * 86400 + *time;
-}
-
-std::vector<std::string_view> Words(std::string_view s) {
-  std::vector<std::string_view> words;
-  while (!(s = Trimmed(s)).empty()) {
-    size_t end = 0;
-    while (end < s.size() && !IsBlank(s[end])) ++end;
-    words.push_back(s.substr(0, end));
-    s.remove_prefix(end);
-  }
-  return words;
-}
-
 }  // namespace
-
-std::optional<int64_t> HttpDateSeconds(std::string_view text) {
-  const std::vector<std::string_view> w = Words(text);
-  if (w.size() == 6 && w[0].size() == 4 && w[0].back() == ',' && w[5] == "GMT")   // IMF-fixdate
-    return Moment(Digits(w[3]), Month(w[2]), Digits(w[1]), TimeOfDay(w[4]));
-  if (w.size() == 4 && w[0].size() > 4 && w[0].back() == ',' && w[3] == "GMT" &&
-      w[1].size() == 9 && w[1][2] == '-' && w[1][6] == '-') {                       // RFC 850
-    std::optional<int64_t> year = Digits(w[1].substr(7));
-    if (year) *year += *year < 70 ? 2000 : 1900;
-    return Moment(year, Month(w[1].substr(3, 3)), Digits(w[1].substr(0, 2)), TimeOfDay(w[2]));
-  }
-  if (w.size() == 5 && w[0].size() == 3)                                             // asctime
-    return Moment(Digits(w[4]), Month(w[1]), Digits(w[2]), TimeOfDay(w[3]));
-  return std::nullopt;
-}
 
 std::optional<uint32_t> RetryAfterMs(std::string_view value, std::string_view date) {
   value = Trimmed(value);
@@ -105,7 +37,7 @@ std::optional<uint32_t> RetryAfterMs(std::string_view value, std::string_view da
   if (value.find_first_not_of("0123456789") == std::string_view::npos) {
     for (char c : value) seconds = std::min<int64_t>(seconds * 10 + (c - '0'), kLongestRetryPause);
   } else {
-    std::optional<int64_t> until = HttpDateSeconds(value), now = HttpDateSeconds(Trimmed(date));
+    std::optional<int64_t> until = web::HttpDateSeconds(value), now = web::HttpDateSeconds(date);
     if (!until || !now) return std::nullopt;
     seconds = std::clamp<int64_t>(*until - *now, 0, kLongestRetryPause);
   }

@@ -30,10 +30,6 @@ enum class PageEnd : uint8_t {
   kLost,       // reset, cut short, a failed TLS handshake: says little about load on its own
 };
 
-// The seconds since 1970 that an HTTP-date names: the IMF-fixdate form ("Sun, 06 Nov 1994
-// 08:49:37 GMT"), and the obsolete RFC 850 and asctime forms a recipient must accept.
-std::optional<int64_t> HttpDateSeconds(std::string_view text);
-
 // The pause that a Retry-After field value names, in milliseconds, at most kLongestRetryPause:
 // a number of seconds, or an HTTP-date measured from the `date` field of the same answer, so
 // that both ends of the pause are on the service's clock and the client's own clock does not

@@ -53,8 +53,4 @@ class CookieJar {
 // The jar of every TLS leg of the program's exchanges; used on the window's thread only.
 CookieJar& TlsCookieJar();
 
-// A cookie date (Expires) as RFC 6265 section 5.1.1 reads one, in seconds since 1970 (UTC);
-// nothing when the text is no such date.
-std::optional<int64_t> ParseCookieDate(std::string_view text);
-
 }  // namespace web
